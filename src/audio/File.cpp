@@ -1,0 +1,360 @@
+#include "audio/File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+
+#include "res/StringTable.h"
+
+namespace {
+
+// Bytes that may still be written before the fault seam reports a full disk;
+// UINT64_MAX when no fault is armed.
+std::atomic<std::uint64_t> gWriteBudget{UINT64_MAX};
+
+constexpr std::size_t kDirectCopyBlock = 8u << 20;
+
+}  // namespace
+
+void CFileFaults::FailWritesAfter(std::uint64_t bytes) { gWriteBudget = bytes; }
+void CFileFaults::Clear() { gWriteBudget = UINT64_MAX; }
+
+FileCause FileCauseFromErrno(int err) {
+  switch (err) {
+    case ENOENT:
+      return FileCause::FileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+    case EINVAL:
+      return FileCause::BadPath;
+    case EMFILE:
+    case ENFILE:
+      return FileCause::TooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EEXIST:
+      return FileCause::AccessDenied;
+    case EBADF:
+      return FileCause::InvalidFile;
+    case EBUSY:
+      return FileCause::RemoveCurrentDir;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return FileCause::DiskFull;
+    case EIO:
+      return FileCause::HardIO;
+    case ESPIPE:
+    case EOVERFLOW:
+      return FileCause::BadSeek;
+    case ETXTBSY:
+      return FileCause::SharingViolation;
+    case EDEADLK:
+    case ENOLCK:
+      return FileCause::LockViolation;
+    default:
+      return FileCause::Generic;
+  }
+}
+
+std::string CFileException::Message() const { return FileFailureMessage(cause_, path_); }
+
+CFile::~CFile() { Abort(); }
+
+bool CFile::Open(const std::string& path, Mode mode) {
+  Abort();
+  path_ = AbsolutePath(path);
+  const int flags = mode == Mode::ReadShared ? O_RDONLY : (O_RDWR | O_CREAT | O_TRUNC);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    lastOpenErrno_ = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    lastOpenErrno_ = EISDIR;
+    return false;
+  }
+  fd_ = fd;
+  lastOpenErrno_ = 0;
+  filePos_ = 0;
+  readLen_ = readPos_ = writeLen_ = 0;
+  if (!buffer_) buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+  return true;
+}
+
+void CFile::OpenOrThrow(const std::string& path, Mode mode) {
+  if (!Open(path, mode)) throw CFileException(FileCauseFromErrno(lastOpenErrno_), AbsolutePath(path), lastOpenErrno_);
+}
+
+void CFile::Throw(int err) const { throw CFileException(FileCauseFromErrno(err), path_, err); }
+
+std::size_t CFile::RawRead(void* buffer, std::size_t count) {
+  std::size_t done = 0;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  while (done < count) {
+    const ssize_t n = ::read(fd_, out + done, std::min<std::size_t>(count - done, SSIZE_MAX));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+    filePos_ += static_cast<std::uint64_t>(n);
+  }
+  return done;
+}
+
+void CFile::RawWrite(const void* buffer, std::size_t count) {
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  std::size_t allowed = count;
+  bool failAfter = false;
+  const std::uint64_t budget = gWriteBudget.load();
+  if (budget != UINT64_MAX) {
+    if (budget < count) {
+      allowed = static_cast<std::size_t>(budget);
+      failAfter = true;
+    }
+    gWriteBudget = budget - allowed;
+  }
+  std::size_t done = 0;
+  while (done < allowed) {
+    const ssize_t n = ::write(fd_, in + done, allowed - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    done += static_cast<std::size_t>(n);
+    filePos_ += static_cast<std::uint64_t>(n);
+  }
+  if (failAfter) Throw(ENOSPC);
+}
+
+void CFile::FlushWrite() {
+  if (writeLen_ == 0) return;
+  const std::size_t pending = writeLen_;
+  writeLen_ = 0;
+  RawWrite(buffer_.get(), pending);
+}
+
+void CFile::DropReadBuffer() {
+  if (readPos_ < readLen_) {
+    const auto back = static_cast<off_t>(readLen_ - readPos_);
+    const off_t pos = ::lseek(fd_, -back, SEEK_CUR);
+    if (pos < 0) Throw(errno);
+    filePos_ = static_cast<std::uint64_t>(pos);
+  }
+  readLen_ = readPos_ = 0;
+}
+
+std::size_t CFile::Read(void* buffer, std::size_t count) {
+  if (fd_ < 0) Throw(EBADF);
+  FlushWrite();
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    if (readPos_ < readLen_) {
+      const std::size_t n = std::min(count - done, readLen_ - readPos_);
+      std::memcpy(out + done, buffer_.get() + readPos_, n);
+      readPos_ += n;
+      done += n;
+      continue;
+    }
+    readLen_ = readPos_ = 0;
+    const std::size_t left = count - done;
+    if (left >= kBufferSize) {
+      const std::size_t n = RawRead(out + done, left);
+      done += n;
+      break;
+    }
+    readLen_ = RawRead(buffer_.get(), kBufferSize);
+    if (readLen_ == 0) break;
+  }
+  return done;
+}
+
+void CFile::Write(const void* buffer, std::size_t count) {
+  if (fd_ < 0) Throw(EBADF);
+  DropReadBuffer();
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  if (writeLen_ == 0 && count >= kBufferSize) {
+    RawWrite(in, count);
+    return;
+  }
+  while (count > 0) {
+    const std::size_t n = std::min(count, kBufferSize - writeLen_);
+    std::memcpy(buffer_.get() + writeLen_, in, n);
+    writeLen_ += n;
+    in += n;
+    count -= n;
+    if (writeLen_ == kBufferSize) FlushWrite();
+  }
+}
+
+std::uint64_t CFile::GetPosition() const {
+  if (writeLen_ > 0) return filePos_ + writeLen_;
+  return filePos_ - (readLen_ - readPos_);
+}
+
+std::uint64_t CFile::Seek(std::int64_t offset, From from) {
+  if (fd_ < 0) Throw(EBADF);
+  std::int64_t base = 0;
+  if (from == From::Current) base = static_cast<std::int64_t>(GetPosition());
+  if (from == From::End) base = static_cast<std::int64_t>(GetLength());
+  const std::int64_t target = base + offset;
+  if (target < 0) throw CFileException(FileCause::BadSeek, path_, EINVAL);
+  // A move inside the read buffer needs no system call: the tag searches
+  // step back a few bytes at a time.
+  if (writeLen_ == 0 && readLen_ > 0) {
+    const std::uint64_t bufStart = filePos_ - readLen_;
+    if (static_cast<std::uint64_t>(target) >= bufStart && static_cast<std::uint64_t>(target) <= filePos_) {
+      readPos_ = static_cast<std::size_t>(static_cast<std::uint64_t>(target) - bufStart);
+      return static_cast<std::uint64_t>(target);
+    }
+  }
+  FlushWrite();
+  readLen_ = readPos_ = 0;
+  const off_t pos = ::lseek(fd_, static_cast<off_t>(target), SEEK_SET);
+  if (pos < 0) throw CFileException(FileCause::BadSeek, path_, errno);
+  filePos_ = static_cast<std::uint64_t>(pos);
+  return filePos_;
+}
+
+std::uint64_t CFile::GetLength() const {
+  if (fd_ < 0) Throw(EBADF);
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) Throw(errno);
+  return std::max<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), filePos_ + writeLen_);
+}
+
+void CFile::Flush() {
+  if (fd_ < 0) return;
+  FlushWrite();
+}
+
+void CFile::Close() {
+  if (fd_ < 0) return;
+  try {
+    FlushWrite();
+  } catch (...) {
+    Abort();
+    throw;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  readLen_ = readPos_ = writeLen_ = 0;
+  if (::close(fd) != 0 && errno != EINTR) Throw(errno);
+}
+
+void CFile::Abort() noexcept {
+  if (fd_ < 0) return;
+  try {
+    FlushWrite();
+  } catch (...) {
+  }
+  ::close(fd_);
+  fd_ = -1;
+  readLen_ = readPos_ = writeLen_ = 0;
+}
+
+std::string CFile::GetFileName() const { return FileNamePart(path_); }
+
+bool CFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
+  struct stat st {};
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
+  device = st.st_dev;
+  inode = st.st_ino;
+  return true;
+}
+
+std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
+  if (fd_ < 0 || out.fd_ < 0) Throw(EBADF);
+  std::uint64_t done = 0;
+  // What is already in the read buffer goes through the normal path.
+  if (readPos_ < readLen_) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, readLen_ - readPos_));
+    out.Write(buffer_.get() + readPos_, n);
+    readPos_ += n;
+    done += n;
+  }
+  if (done == count) return done;
+  readLen_ = readPos_ = 0;
+  FlushWrite();
+  out.DropReadBuffer();
+  // Small remainders are cheaper through the output buffer.
+  if (count - done < kBufferSize) {
+    std::uint8_t* tmp = buffer_.get();
+    const std::size_t n = RawRead(tmp, static_cast<std::size_t>(count - done));
+    out.Write(tmp, n);
+    return done + n;
+  }
+  out.FlushWrite();
+  // The kernel copies between the page caches without a trip through user
+  // memory; fall back to read and write where it cannot.
+  bool kernelCopy = gWriteBudget.load() == UINT64_MAX;
+  while (done < count) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kDirectCopyBlock));
+    if (kernelCopy) {
+      const ssize_t n = ::copy_file_range(fd_, nullptr, out.fd_, nullptr, want, 0);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF) {
+          kernelCopy = false;
+          continue;
+        }
+        const int err = errno;
+        if (err == ENOSPC || err == EFBIG || err == EDQUOT) out.Throw(err);
+        Throw(err);
+      }
+      if (n == 0) break;
+      filePos_ += static_cast<std::uint64_t>(n);
+      out.filePos_ += static_cast<std::uint64_t>(n);
+      done += static_cast<std::uint64_t>(n);
+      continue;
+    }
+    const std::size_t n = RawRead(buffer_.get(), std::min(want, kBufferSize));
+    if (n == 0) break;
+    out.RawWrite(buffer_.get(), n);
+    done += n;
+  }
+  return done;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  auto abs = std::filesystem::absolute(path, ec);
+  if (ec) return path;
+  return abs.lexically_normal().string();
+}
+
+std::string FileNamePart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool IsSameFile(const CFile& open, const std::string& path) {
+  std::uint64_t dev = 0, ino = 0;
+  if (!open.Identity(dev, ino)) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return st.st_dev == dev && st.st_ino == ino;
+}

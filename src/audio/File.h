@@ -1,0 +1,128 @@
+#pragma once
+// The file object the engine reads and writes through: a buffered file with
+// the operations the audio code needs, raising CFileException on failure.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What went wrong with a file; each cause has its own user-visible message.
+enum class FileCause {
+  Generic,
+  FileNotFound,
+  BadPath,
+  TooManyOpenFiles,
+  AccessDenied,
+  InvalidFile,
+  RemoveCurrentDir,
+  DirectoryFull,
+  BadSeek,
+  HardIO,
+  SharingViolation,
+  LockViolation,
+  DiskFull,
+  EndOfFile,
+};
+
+// Maps an errno value to the cause shown to the user.
+FileCause FileCauseFromErrno(int err);
+
+// A failed file operation: the cause and the full path of the file.
+class CFileException {
+ public:
+  CFileException(FileCause cause, std::string path, int osError = 0)
+      : cause_(cause), path_(std::move(path)), osError_(osError) {}
+  FileCause Cause() const { return cause_; }
+  const std::string& Path() const { return path_; }
+  int OsError() const { return osError_; }
+  // The message for this failure, with the full file name filled in.
+  std::string Message() const;
+
+ private:
+  FileCause cause_;
+  std::string path_;
+  int osError_;
+};
+
+// Test seam: lets tests make writes fail as if the disk were full after a
+// given number of bytes, across every CFile in the process.
+struct CFileFaults {
+  static void FailWritesAfter(std::uint64_t bytes);  // DiskFull after this many bytes
+  static void Clear();
+};
+
+class CFile {
+ public:
+  enum class Mode {
+    ReadShared,      // existing file, read only; others may read and write it
+    CreateReadWrite  // created new or emptied, read and write
+  };
+  enum class From { Begin, Current, End };
+
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
+  CFile() = default;
+  ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  // Opens the file; returns false (without throwing) when it cannot be
+  // opened, leaving the reason in LastOpenError().
+  bool Open(const std::string& path, Mode mode);
+  // Opens or throws the matching CFileException.
+  void OpenOrThrow(const std::string& path, Mode mode);
+  bool IsOpen() const { return fd_ >= 0; }
+  int LastOpenError() const { return lastOpenErrno_; }
+
+  // Reads up to count bytes; fewer only at the end of the file.
+  std::size_t Read(void* buffer, std::size_t count);
+  void Write(const void* buffer, std::size_t count);
+  // Moves the position; a move before the start throws BadSeek.
+  std::uint64_t Seek(std::int64_t offset, From from);
+  std::uint64_t SeekToBegin() { return Seek(0, From::Begin); }
+  std::uint64_t GetPosition() const;
+  std::uint64_t GetLength() const;
+  void Flush();
+  // Closes the file; buffered output that cannot be written throws.
+  void Close();
+  // Closes without throwing, for clean-up after a failure.
+  void Abort() noexcept;
+
+  const std::string& GetFilePath() const { return path_; }
+  // The file name with extension, without folder.
+  std::string GetFileName() const;
+  // Device and inode of the open file, to tell whether two paths are one file.
+  bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
+
+  // Copies count bytes from this file's position to out's position, through
+  // the two files' buffers and large direct transfers; returns bytes copied
+  // (fewer only when this file ends).
+  std::uint64_t CopyTo(CFile& out, std::uint64_t count);
+
+ private:
+  void FlushWrite();
+  void DropReadBuffer();
+  [[noreturn]] void Throw(int err) const;
+  std::size_t RawRead(void* buffer, std::size_t count);
+  void RawWrite(const void* buffer, std::size_t count);
+
+  int fd_ = -1;
+  std::string path_;
+  int lastOpenErrno_ = 0;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint64_t filePos_ = 0;     // OS position of fd_
+  std::size_t readLen_ = 0;       // valid bytes in buffer_ when reading
+  std::size_t readPos_ = 0;       // next unread byte in buffer_
+  std::size_t writeLen_ = 0;      // pending bytes in buffer_ when writing
+};
+
+// Full absolute form of a path without resolving links.
+std::string AbsolutePath(const std::string& path);
+// The name part of a path (after the last '/').
+std::string FileNamePart(const std::string& path);
+// The folder part of a path including its trailing '/', or empty.
+std::string FolderPart(const std::string& path);
+// True when path names the same file as the open file (after links).
+bool IsSameFile(const CFile& open, const std::string& path);

@@ -1,0 +1,181 @@
+#include "support/TestSupport.h"
+
+#include <cmath>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace kt {
+
+TempDir::TempDir() {
+  static std::mt19937_64 rng{std::random_device{}()};
+  for (;;) {
+    path_ = std::filesystem::temp_directory_path() / ("kestrune-test-" + std::to_string(rng()));
+    if (std::filesystem::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
+}
+
+std::uint16_t GetLe16(const std::vector<std::uint8_t>& in, std::size_t at) {
+  return static_cast<std::uint16_t>(in.at(at) | (in.at(at + 1) << 8));
+}
+
+std::uint32_t GetLe32(const std::vector<std::uint8_t>& in, std::size_t at) {
+  return static_cast<std::uint32_t>(in.at(at)) | (static_cast<std::uint32_t>(in.at(at + 1)) << 8) |
+         (static_cast<std::uint32_t>(in.at(at + 2)) << 16) | (static_cast<std::uint32_t>(in.at(at + 3)) << 24);
+}
+
+std::uint16_t WavSpec::BlockAlign() const {
+  return blockAlignOverride ? blockAlignOverride : static_cast<std::uint16_t>(channels * ((bitsPerSample + 7) / 8));
+}
+
+std::uint32_t WavSpec::ByteRate() const { return byteRateOverride ? byteRateOverride : sampleRate * BlockAlign(); }
+
+namespace {
+void PutChunk(std::vector<std::uint8_t>& out, const Chunk& c) {
+  PutTag(out, c.tag.c_str());
+  PutLe32(out, c.sizeOverride != 0xFFFFFFFFu ? c.sizeOverride : static_cast<std::uint32_t>(c.body.size()));
+  out.insert(out.end(), c.body.begin(), c.body.end());
+  if (c.body.size() % 2) out.push_back(0);
+}
+}  // namespace
+
+std::vector<std::uint8_t> BuildWav(const WavSpec& spec, const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> out;
+  PutTag(out, "RIFF");
+  PutLe32(out, 0);
+  PutTag(out, "WAVE");
+  PutTag(out, "fmt ");
+  PutLe32(out, spec.fmtSize);
+  PutLe16(out, spec.formatTag);
+  PutLe16(out, spec.channels);
+  PutLe32(out, spec.sampleRate);
+  PutLe32(out, spec.ByteRate());
+  PutLe16(out, spec.BlockAlign());
+  PutLe16(out, spec.bitsPerSample);
+  std::vector<std::uint8_t> extra = spec.fmtExtra;
+  extra.resize(spec.fmtSize > 16 ? spec.fmtSize - 16 : 0, 0);
+  out.insert(out.end(), extra.begin(), extra.end());
+  if (spec.fmtSize % 2) out.push_back(0);
+  for (const auto& c : spec.before) PutChunk(out, c);
+  PutTag(out, "data");
+  PutLe32(out, spec.dataSizeOverride != 0xFFFFFFFFu ? spec.dataSizeOverride : static_cast<std::uint32_t>(data.size()));
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() % 2) out.push_back(0);
+  for (const auto& c : spec.after) PutChunk(out, c);
+  const auto riffSize = static_cast<std::uint32_t>(out.size() - 8);
+  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+  return out;
+}
+
+std::vector<std::uint8_t> PatternData(std::size_t bytes, std::uint32_t seed) {
+  std::vector<std::uint8_t> out(bytes);
+  std::uint32_t x = seed * 2654435761u + 12345u;
+  for (auto& b : out) {
+    x = x * 1664525u + 1013904223u;
+    b = static_cast<std::uint8_t>(x >> 24);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, std::uint32_t rate, double frequency,
+                                 double amplitude) {
+  std::vector<std::uint8_t> out;
+  out.reserve(static_cast<std::size_t>(frames) * channels * 2);
+  for (std::uint32_t i = 0; i < frames; ++i) {
+    const double v = amplitude * std::sin(2.0 * M_PI * frequency * i / rate);
+    const auto s = static_cast<std::int16_t>(std::lround(v * 32767.0));
+    for (std::uint16_t c = 0; c < channels; ++c) PutLe16(out, static_cast<std::uint16_t>(s));
+  }
+  return out;
+}
+
+std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& spec,
+                    const std::vector<std::uint8_t>& data) {
+  const std::string path = dir.File(name);
+  WriteAll(path, BuildWav(spec, data));
+  return path;
+}
+
+void RecordingProgress::Start() {
+  calls.push_back("Start");
+  CProgressCounter::Start();
+}
+void RecordingProgress::SetTitle(const std::string& title) {
+  calls.push_back("SetTitle " + title);
+  CProgressCounter::SetTitle(title);
+}
+void RecordingProgress::SetFileCount(std::uint32_t count) {
+  calls.push_back("SetFileCount " + std::to_string(count));
+  CProgressCounter::SetFileCount(count);
+}
+void RecordingProgress::SetFileRange(std::uint32_t total, std::uint32_t step) {
+  calls.push_back("SetFileRange " + std::to_string(total) + " " + std::to_string(step));
+  CProgressCounter::SetFileRange(total, step);
+}
+void RecordingProgress::StepOverall() {
+  ++overallSteps;
+  calls.push_back("StepOverall");
+  CProgressCounter::StepOverall();
+}
+void RecordingProgress::StepFile() {
+  ++fileSteps;
+  CProgressCounter::StepFile();
+  if (cancelAfterFileSteps && fileSteps >= cancelAfterFileSteps) RequestCancel();
+}
+void RecordingProgress::SetShreddingText(const std::string& a, const std::string& b) {
+  calls.push_back("SetShreddingText " + a + " " + b);
+  CProgressCounter::SetShreddingText(a, b);
+}
+void RecordingProgress::SetConvertingText(const std::string& a, const std::string& b) {
+  calls.push_back("SetConvertingText " + a + " " + b);
+  CProgressCounter::SetConvertingText(a, b);
+}
+void RecordingProgress::SetFileNumber(std::uint32_t number) {
+  calls.push_back("SetFileNumber " + std::to_string(number));
+  CProgressCounter::SetFileNumber(number);
+}
+void RecordingProgress::Close() { calls.push_back("Close"); }
+
+void ScriptedOwner::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
+  messages.push_back({caption, text, icon});
+}
+
+bool ScriptedOwner::RunShredEqually(CAudioFile&, ShredRequest& request) {
+  ++shredRequests;
+  if (!acceptShred) return false;
+  request = shred;
+  return true;
+}
+
+}  // namespace kt

@@ -1,0 +1,110 @@
+#pragma once
+// Helpers shared by the engine tests: temporary folders, synthetic WAV files,
+// a recording progress window and a scripted owner.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ops/Owner.h"
+#include "ops/Progress.h"
+
+namespace kt {
+
+// A fresh folder under the system temp dir, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+void PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v);
+void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v);
+void PutTag(std::vector<std::uint8_t>& out, const char* tag);
+std::uint16_t GetLe16(const std::vector<std::uint8_t>& in, std::size_t at);
+std::uint32_t GetLe32(const std::vector<std::uint8_t>& in, std::size_t at);
+
+// A chunk to place in a synthetic RIFF file.
+struct Chunk {
+  std::string tag;  // four characters
+  std::vector<std::uint8_t> body;
+  std::uint32_t sizeOverride = 0xFFFFFFFFu;  // write this size instead of body.size()
+};
+
+// Builds RIFF WAV files byte by byte, so tests control every field.
+struct WavSpec {
+  std::uint16_t formatTag = 1;
+  std::uint16_t channels = 2;
+  std::uint32_t sampleRate = 44100;
+  std::uint16_t bitsPerSample = 16;
+  std::uint32_t byteRateOverride = 0;   // 0: computed
+  std::uint16_t blockAlignOverride = 0; // 0: computed
+  std::uint32_t fmtSize = 16;           // 16, 18, or 40 for WAVE_FORMAT_EXTENSIBLE
+  std::vector<std::uint8_t> fmtExtra;   // bytes after the 16-byte record (cbSize etc.)
+  std::vector<Chunk> before;            // chunks between "fmt " and "data"
+  std::vector<Chunk> after;             // chunks after "data"
+  std::uint32_t dataSizeOverride = 0xFFFFFFFFu;
+  std::uint16_t BlockAlign() const;
+  std::uint32_t ByteRate() const;
+};
+
+std::vector<std::uint8_t> BuildWav(const WavSpec& spec, const std::vector<std::uint8_t>& data);
+// Interleaved PCM with a distinct, deterministic value in every byte position.
+std::vector<std::uint8_t> PatternData(std::size_t bytes, std::uint32_t seed = 1);
+// 16-bit interleaved sine, amplitude in [0,1].
+std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, std::uint32_t rate,
+                                 double frequency, double amplitude = 0.5);
+// Writes a WAV of the given spec and data; returns its path.
+std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& spec,
+                    const std::vector<std::uint8_t>& data);
+
+// Records every progress call so tests can check the calling pattern.
+class RecordingProgress : public CProgressCounter {
+ public:
+  std::vector<std::string> calls;
+  std::uint32_t fileSteps = 0;
+  std::uint32_t overallSteps = 0;
+  // Cancel once the file bar has been stepped this many times (0: never).
+  std::uint32_t cancelAfterFileSteps = 0;
+
+  void Start() override;
+  void SetTitle(const std::string& title) override;
+  void SetFileCount(std::uint32_t count) override;
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override;
+  void StepOverall() override;
+  void StepFile() override;
+  void SetShreddingText(const std::string& a, const std::string& b) override;
+  void SetConvertingText(const std::string& a, const std::string& b) override;
+  void SetFileNumber(std::uint32_t number) override;
+  void Close() override;
+};
+
+// Answers the Shred Equally request from fields and records every message.
+class ScriptedOwner : public CAudioOwner {
+ public:
+  struct Shown {
+    std::string caption, text;
+    MessageIcon icon;
+  };
+  std::vector<Shown> messages;
+  bool acceptShred = true;
+  ShredRequest shred;
+  int shredRequests = 0;
+
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+  bool RunShredEqually(CAudioFile& file, ShredRequest& request) override;
+};
+
+}  // namespace kt
