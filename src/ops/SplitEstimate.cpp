@@ -1,0 +1,76 @@
+#include "ops/SplitEstimate.h"
+
+#include <cstdio>
+
+#include "ops/Progress.h"
+
+namespace {
+std::string Format(const char* format, auto... args) {
+  char buffer[1000];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
+
+// The checks common to both formats; per and rate decide the 3000 refusal.
+bool RefuseSplits(std::uint32_t splits, SplitEstimate& result) {
+  if (splits == 0) result.error = err::kNoSplits;
+  else if (splits == 1) result.error = err::kSplitsNotAboveOne;
+  return result.error != err::kNone;
+}
+}  // namespace
+
+SplitEstimate EstimateWaveSplit(const WaveSplitFacts& facts, std::uint32_t splits) {
+  SplitEstimate result;
+  if (RefuseSplits(splits, result)) return result;
+  std::uint32_t per = facts.dataSize / splits;
+  if (per < facts.avgBytesPerSec || facts.avgBytesPerSec == 0 || facts.blockAlign == 0) {
+    result.error = err::kTooManySplits;
+    return result;
+  }
+  if (per % facts.blockAlign) per += facts.blockAlign - per % facts.blockAlign;
+  result.size = per + 44;
+  if (facts.extraFormatBytes) result.size += 2u + facts.extraFormatBytes;
+  if (facts.factSize) result.size += 8u + facts.factSize;
+  result.playtime = static_cast<double>(per) / facts.avgBytesPerSec;
+  return result;
+}
+
+SplitEstimate EstimateMp3Split(const Mp3SplitFacts& facts, std::uint32_t splits) {
+  SplitEstimate result;
+  if (RefuseSplits(splits, result)) return result;
+  const std::uint32_t per = facts.audioBytes / splits;
+  if (per < facts.byteRate || facts.byteRate == 0) {
+    result.error = err::kTooManySplits;
+    return result;
+  }
+  result.playtime = static_cast<double>(per) / facts.byteRate;
+  result.size = per + (facts.hasTag ? 128u : 0u);
+  return result;
+}
+
+std::uint32_t OverlapLimit(double playtime) { return static_cast<std::uint32_t>(playtime * 0.5); }
+
+bool OverlapTooHigh(std::uint32_t overlapTime, double playtime) { return overlapTime > OverlapLimit(playtime); }
+
+std::string OverlapQuestion(std::uint32_t overlapTime, double playtime) {
+  return Format(
+      "Overlap time is %u Second(s), is high for the split of playtime %u Second(s). Set the overlap time "
+      "about %u Second(s). Do you wish to change the overlap time?",
+      overlapTime, static_cast<std::uint32_t>(playtime), OverlapLimit(playtime));
+}
+
+std::vector<std::string> EstimateLines(const std::string& sourceName, std::uint32_t splits,
+                                       std::uint32_t overlapTime, std::uint32_t size, double playtime) {
+  const std::string name = ToUpperAscii(sourceName);
+  return {
+      Format("%s will be split into %u file(s). A predictive estimate is given below. However, if overlap "
+             "time is set, then the file split size and playtime may change.",
+             name.c_str(), splits),
+      Format("Source filename - %s", name.c_str()),
+      Format("Number of splits - %u", splits),
+      size ? Format("File splits' size - %lu bytes", static_cast<unsigned long>(size))
+           : std::string("File splits' size - Not estimated"),
+      Format("File splits' playtime - %.2lf Second(s)", playtime),
+      Format("Overlaping time - %u Second(s)", overlapTime),
+  };
+}
