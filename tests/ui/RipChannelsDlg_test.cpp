@@ -1,0 +1,96 @@
+// The Rip Channels dialog: which boxes a file's channel count enables, the
+// mask the boxes build, Browse and the two refusals.
+
+#include "ui/RipChannelsDlg.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "ops/DlgTestKit.h"
+
+using kt::Click;
+using kt::Control;
+
+namespace {
+
+const int kBoxes[] = {ripid::kLeft,     ripid::kRight,    ripid::kChannel3,
+                      ripid::kChannel4, ripid::kChannel5, ripid::kChannel6};
+const char* kWavFilter = "WAV files (*.wav)|*.wav|All files (*.*)|*.*||";
+
+std::string Enabled(CRipChannelsDlg& dlg) {
+  std::string pattern;
+  for (int box : kBoxes) pattern += Control<QCheckBox>(&dlg, box)->isEnabled() ? '1' : '0';
+  return pattern;
+}
+
+TEST(RipChannelsDlg, BoxesAreEnabledByChannelCount) {
+  const std::pair<std::uint32_t, const char*> cases[] = {{1, "100000"}, {2, "110000"}, {3, "111000"},
+                                                         {4, "111100"}, {5, "111110"}, {6, "111111"},
+                                                         {8, "111111"}};
+  for (auto [channels, pattern] : cases) {
+    CRipChannelsDlg dlg(channels, kWavFilter);
+    EXPECT_EQ(Enabled(dlg), pattern) << channels << " channels";
+  }
+}
+
+TEST(RipChannelsDlg, EachBoxTogglesItsOwnBit) {
+  kt::DlgPrompt prompt;
+  CRipChannelsDlg dlg(6, kWavFilter);
+  EXPECT_EQ(dlg.windowTitle(), "Rip Channels");
+  for (int k = 0; k < 6; ++k) {
+    Click(&dlg, kBoxes[k]);
+    EXPECT_EQ(dlg.GetChannelMask(), (1u << (k + 1)) - 1) << "after box " << k;
+  }
+  Click(&dlg, ripid::kRight);
+  Click(&dlg, ripid::kChannel4);
+  EXPECT_EQ(dlg.GetChannelMask(), 0x3Fu & ~0x02u & ~0x08u);
+  Click(&dlg, ripid::kRight);
+  EXPECT_EQ(dlg.GetChannelMask(), 0x37u);
+}
+
+TEST(RipChannelsDlg, NoChannelIsRefusedBeforeAnEmptyName) {
+  kt::DlgPrompt prompt;
+  CRipChannelsDlg dlg(2, kWavFilter);
+  Click(&dlg, ripid::kOk);
+  EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"Select a channel to rip."});
+  Click(&dlg, ripid::kRight);
+  Click(&dlg, ripid::kOk);
+  EXPECT_EQ(prompt.Texts().back(), "Enter filename to save");
+  for (const auto& call : prompt.calls) {
+    EXPECT_EQ(call.caption, "Error");
+    EXPECT_EQ(call.icon, MessageIcon::None);
+  }
+  EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
+TEST(RipChannelsDlg, OkWithChannelFiveOfSixAndANameProceeds) {
+  kt::DlgPrompt prompt;
+  CRipChannelsDlg dlg(6, kWavFilter);
+  Click(&dlg, ripid::kChannel5);
+  Control<QLineEdit>(&dlg, ripid::kName)->setText("/out/five");
+  Click(&dlg, ripid::kOk);
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(dlg.GetChannelMask(), 0x10u);
+  EXPECT_EQ(dlg.GetOutputName(), "/out/five") << "no extension is added";
+  EXPECT_TRUE(prompt.calls.empty());
+}
+
+TEST(RipChannelsDlg, BrowseUsesTheFileFilterAndFillsTheName) {
+  kt::DlgPrompt prompt;
+  CRipChannelsDlg dlg(2, kWavFilter);
+  Control<QLineEdit>(&dlg, ripid::kName)->setText("typed");
+  prompt.files = {"", "/out/right.wav"};
+  Click(&dlg, ripid::kBrowse);
+  EXPECT_EQ(Control<QLineEdit>(&dlg, ripid::kName)->text(), "typed");
+  Click(&dlg, ripid::kBrowse);
+  EXPECT_EQ(Control<QLineEdit>(&dlg, ripid::kName)->text(), "/out/right.wav");
+  ASSERT_EQ(prompt.calls.size(), 2u);
+  const FileDialogRequest& r = prompt.calls[0].request;
+  EXPECT_EQ(r.title, "Browse - Output filename");
+  EXPECT_EQ(r.filter, kWavFilter);
+  EXPECT_EQ(r.initialName, "typed");
+  EXPECT_EQ(r.defaultExtension, "");
+  EXPECT_TRUE(r.overwritePrompt);
+}
+
+}  // namespace
