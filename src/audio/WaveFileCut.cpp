@@ -1,0 +1,91 @@
+// Cutting a WAV file: equal pieces and a saved selection.
+
+#include <cstdio>
+
+#include "audio/WaveCut.h"
+#include "audio/WaveFile.h"
+#include "ops/Owner.h"
+#include "ops/Progress.h"
+
+AudioError CWaveFile::SplitEqually(CProgress* progress) {
+  error = err::kNone;
+  ShredRequest request;
+  // Without an owner there is nobody to ask: as if the dialog was cancelled.
+  if (!owner || !owner->RunShredEqually(*this, request)) return error;
+  const std::uint32_t pieces = request.numberOfSplits;
+  if (pieces == 0) {
+    error = err::kNoSplits;
+    return error;
+  }
+  const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
+  // No piece may replace the source: refuse before anything is created.
+  for (std::uint32_t i = 1; i <= pieces; ++i) {
+    if (RefuseOwnSource(WavePieceName(base, suffix, i))) return error;
+  }
+
+  CProgressCounter silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  p.SetFileCount(pieces);
+  for (std::uint32_t i = 1; i <= pieces; ++i) {
+    const std::string name = WavePieceName(base, suffix, i);
+    CFile out;
+    if (!CreateOutput(out, name)) break;
+    p.SetShreddingText(GetFileName(), FileNamePart(name));
+    p.SetFileNumber(i);
+    const WavePiece piece =
+        PlanWavePiece(dataSize_, format_.blockAlign, format_.avgBytesPerSec, pieces, i, overlapTime);
+    WritePiece(out, piece.start, piece.length, piece.overlap, p);
+    out.Close();
+    p.StepOverall();
+    if (p.IsCancelled()) break;
+  }
+  return error;
+}
+
+// One piece: the derived header sized for the overlap and the piece's own
+// audio, the overlap bytes, then the piece's own audio with progress.
+void CWaveFile::WritePiece(CFile& out, std::uint32_t start, std::uint32_t length, std::uint32_t overlap,
+                           CProgress& progress) {
+  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, std::uint64_t{length} + overlap);
+  out.Write(header.data(), header.size());
+  if (overlap) {
+    file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
+    CopyData(out, overlap, nullptr);
+  }
+  file.Seek(static_cast<std::int64_t>(dataOffset_ + start), CFile::From::Begin);
+  progress.SetFileRange(length, static_cast<std::uint32_t>(kCopyBlock));
+  CopyData(out, length, &progress);
+}
+
+AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                    std::uint32_t endSecond, CProgress* progress) {
+  error = err::kNone;
+  if (RefuseOwnSource(outputPath)) return error;
+  CFile out;
+  if (!CreateOutput(out, outputPath)) return error;
+  CProgressCounter silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  const WaveSelection selection =
+      PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
+  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, selection.length);
+  out.Write(header.data(), header.size());
+  file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
+  p.SetFileCount(1);
+  p.SetFileRange(selection.length, static_cast<std::uint32_t>(kCopyBlock));
+  p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
+  p.SetFileNumber(1);
+  CopyData(out, selection.length, &p);
+  out.Close();
+  p.StepOverall();
+  p.Close();
+  if (!p.IsCancelled() && owner) {
+    char text[100];
+    std::snprintf(text, sizeof text, "This selection will last for %.2lf seconds",
+                  static_cast<double>(selection.length) / format_.avgBytesPerSec);
+    owner->ShowMessage(wav::kSelectionSavedCaption, text, MessageIcon::Information);
+  }
+  error = err::kNone;
+  return error;
+}

@@ -1,0 +1,139 @@
+// WAV to MP3 through the LAME encoder.
+
+#include <lame/lame.h>
+
+#include <memory>
+#include <new>
+
+#include "audio/SampleConvert.h"
+#include "audio/WaveFile.h"
+#include "ops/Progress.h"
+
+namespace {
+
+constexpr std::size_t kSamplesPerChannel = 8192;
+// Room for one encoder call of 8192 samples: 1.25 * 8192 + 7200 bytes.
+constexpr std::size_t kMp3BufferSize = 17440;
+
+struct LameCloser {
+  void operator()(lame_global_flags* handle) const { lame_close(handle); }
+};
+using LameHandle = std::unique_ptr<lame_global_flags, LameCloser>;
+
+void ApplySettings(lame_global_flags* lame, const Mp3EncodeSettings& s, std::uint32_t rate,
+                   std::uint16_t channels) {
+  lame_set_num_samples(lame, 8192);
+  lame_set_in_samplerate(lame, static_cast<int>(rate));
+  lame_set_num_channels(lame, channels);
+  lame_set_VBR(lame, static_cast<vbr_mode>(s.encodingMode));
+  if (s.encodingMode == 2) {
+    lame_set_quality(lame, s.vbrQuality);
+    lame_set_VBR_min_bitrate_kbps(lame, s.bitrate);
+    lame_set_VBR_max_bitrate_kbps(lame, 320);
+  }
+  if (s.encodingMode == 3) lame_set_VBR_mean_bitrate_kbps(lame, s.bitrate);
+  lame_set_mode(lame, s.monoFlag ? MONO : STEREO);
+  if (s.bitrate != 0) lame_set_brate(lame, s.bitrate);
+  lame_set_copyright(lame, s.copyrightFlag);
+  lame_set_error_protection(lame, s.crcFlag);
+  lame_set_original(lame, s.originalFlag);
+}
+
+void WriteEncoded(CFile& out, const std::vector<unsigned char>& buffer, int count) {
+  if (count > 0) out.Write(buffer.data(), static_cast<std::size_t>(count));
+}
+
+}  // namespace
+
+int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
+  error = err::kNone;
+  if (format_.channels > 2) {
+    error = err::kTooManyChannels;
+    return 0;
+  }
+  const std::uint16_t bits = format_.bitsPerSample;
+  if (bits != 8 && bits != 16) {
+    error = err::kBitsNotSupported;
+    return 0;
+  }
+  if (!IsPcm()) {
+    error = err::kCompressedData;
+    return 0;
+  }
+  if (RefuseOwnSource(outputPath)) return 0;
+
+  LameHandle lame(lame_init());
+  if (!lame) {
+    error = err::kEncoderInit;
+    return 0;
+  }
+  ApplySettings(lame.get(), settings, format_.samplesPerSec, format_.channels);
+  if (lame_init_params(lame.get()) < 0) {
+    error = err::kEncoderParams;
+    return 0;
+  }
+
+  const std::uint16_t channels = format_.channels;
+  const std::size_t blockBytes = channels * kSamplesPerChannel;
+  std::vector<std::uint8_t> input, staging;
+  std::vector<short> left, right;
+  std::vector<unsigned char> mp3;
+  try {
+    input.resize(2 * blockBytes);
+    left.resize(kSamplesPerChannel);
+    right.resize(kSamplesPerChannel);
+    mp3.resize(kMp3BufferSize);
+    if (bits == 8) staging.resize(blockBytes);
+  } catch (const std::bad_alloc&) {
+    error = err::kNoMemory;
+    return 0;
+  }
+
+  CFile out;
+  if (!CreateOutput(out, outputPath)) return 0;
+  CProgressCounter silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  p.SetTitle("Converting to MP3...");
+  p.SetFileCount(1);
+  p.SetFileNumber(1);
+  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
+  p.SetFileRange(static_cast<std::uint32_t>((std::uint64_t{dataSize_} + blockBytes - 1) / blockBytes), 1);
+  file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
+
+  // Only the data chunk is audio: chunks stored after it are not encoded.
+  std::uint64_t remaining = dataSize_;
+  for (;;) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, blockBytes));
+    const std::size_t got = file.Read(bits == 8 ? staging.data() : input.data(), want);
+    remaining -= got;
+    if (bits == 8) WidenToLe16(staging.data(), input.data(), got);
+    const std::size_t samples = bits == 8 ? got : got / 2;
+    const std::size_t perChannel = samples / channels;
+    for (std::size_t i = 0; i < perChannel; ++i) {
+      const std::uint8_t* frame = input.data() + 2 * i * channels;
+      left[i] = static_cast<short>(frame[0] | (frame[1] << 8));
+      right[i] = channels == 2 ? static_cast<short>(frame[2] | (frame[3] << 8)) : left[i];
+    }
+    WriteEncoded(out, mp3,
+                 lame_encode_buffer(lame.get(), left.data(), right.data(), static_cast<int>(perChannel),
+                                    mp3.data(), static_cast<int>(mp3.size())));
+    PumpOneMessage();
+    if (p.IsCancelled()) break;
+    p.StepFile();
+    if (got < blockBytes) break;
+  }
+  WriteEncoded(out, mp3, lame_encode_flush(lame.get(), mp3.data(), static_cast<int>(mp3.size())));
+  // LAME reserves the first frame for its tag frame (exact length and
+  // seek table for VBR and ABR); write it there now that it is known.
+  const std::size_t tagSize = lame_get_lametag_frame(lame.get(), mp3.data(), mp3.size());
+  if (tagSize > 0 && tagSize <= mp3.size()) {
+    const std::uint64_t end = out.GetPosition();
+    out.SeekToBegin();
+    out.Write(mp3.data(), tagSize);
+    out.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
+  }
+  lame.reset();
+  out.Close();
+  return 0;
+}
