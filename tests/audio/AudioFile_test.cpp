@@ -12,7 +12,9 @@ class ProbeFile : public CAudioFile {
   using CAudioFile::CAudioFile;
   int GetFileType() const override { return 0; }
   AudioError SplitEqually(CProgress*) override { return error; }
-  AudioError SaveSelection(const std::string&, std::uint32_t, std::uint32_t, CProgress*) override { return error; }
+  AudioError SaveSelection(const std::string&, std::uint32_t, std::uint32_t, CProgress*) override {
+    return error;
+  }
   std::string GetDefaultExtension() const override { return "*.WAV"; }
   std::string GetFileFilter() const override { return ""; }
   int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
@@ -72,7 +74,8 @@ TEST(AudioFileCopyData, CopiesPartialBlockFirstAndStepsPerFullBlock) {
   EXPECT_EQ(f.Copy(out, 25000, &progress), 25000u);
   out.Close();
   EXPECT_EQ(progress.fileSteps, 2u);
-  EXPECT_EQ(kt::ReadAll(dir.File("out.bin")), std::vector<std::uint8_t>(data.begin() + 100, data.begin() + 25100));
+  EXPECT_EQ(kt::ReadAll(dir.File("out.bin")),
+            std::vector<std::uint8_t>(data.begin() + 100, data.begin() + 25100));
 }
 
 TEST(AudioFileCopyData, StopsAtEndOfSourceWithoutError) {
