@@ -1,0 +1,35 @@
+// Opening a WAV file and deriving what the information window and the
+// writers take from its header.
+#include <cstdio>
+#include <cstdlib>
+
+#include "FuzzSupport.h"
+#include "audio/WaveFile.h"
+#include "support/TestSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string path = fz::WriteInput("input.wav", data, size);
+  fz::Guarded([&] {
+    CWaveFile wav(path, nullptr);
+    fz::CheckOutcome(wav.GetError());
+    if (wav.GetError() != err::kNone) return;
+    if (wav.GetInformationLines().empty()) std::abort();
+    (void)wav.GetSplitFacts();
+    (void)wav.IsPcm();
+    (void)wav.GetChannelMask();
+    // A derived header must describe itself: RIFF size = length - 8, and
+    // the data size at the end.
+    const std::uint32_t dataSize = wav.GetDataSize();
+    const auto header = wav.BuildDerivedHeader(wav.GetFormat(), wav.GetExtraFormatBytes(), dataSize);
+    if (header.size() < 12 || kt::GetLe32(header, header.size() - 4) != dataSize) {
+      std::fprintf(stderr, "derived header does not end with the data size\n");
+      std::abort();
+    }
+    const std::uint64_t total = header.size() + std::uint64_t{dataSize};
+    if (total - 8 <= 0xFFFFFFFFu && kt::GetLe32(header, 4) != total - 8) {
+      std::fprintf(stderr, "derived header's RIFF size is not the file length - 8\n");
+      std::abort();
+    }
+  });
+  return 0;
+}
