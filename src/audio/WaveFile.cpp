@@ -183,7 +183,7 @@ void CWaveFile::ReadFact(std::uint64_t length, std::uint32_t storedSize) {
 bool CWaveFile::FormatIsDamaged() const {
   const WaveFormat& f = format_;
   if (formatTooShort_) return true;
-  if (f.channels == 0 || f.blockAlign == 0 || f.avgBytesPerSec == 0) return true;
+  if (f.channels == 0 || f.blockAlign == 0 || f.avgBytesPerSec == 0 || f.samplesPerSec == 0) return true;
   return IsPcm() && (f.bitsPerSample == 0 || f.blockAlign < f.channels);
 }
 

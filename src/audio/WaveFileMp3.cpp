@@ -2,6 +2,7 @@
 
 #include <lame/lame.h>
 
+#include <climits>
 #include <memory>
 #include <new>
 
@@ -68,7 +69,8 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     return 0;
   }
   ApplySettings(lame.get(), settings, format_.samplesPerSec, format_.channels);
-  if (lame_init_params(lame.get()) < 0) {
+  // The encoder takes the rate as an int: a larger one cannot be handed over.
+  if (format_.samplesPerSec > INT_MAX || lame_init_params(lame.get()) < 0) {
     error = err::kEncoderParams;
     return 0;
   }

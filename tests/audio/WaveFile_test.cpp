@@ -221,6 +221,7 @@ TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
   };
   check([](WavSpec& s) { s.channels = 0, s.blockAlignOverride = 4, s.byteRateOverride = 1; }, "no channels");
   check([](WavSpec& s) { s.byteRateOverride = 0, s.sampleRate = 0; }, "no byte rate");
+  check([](WavSpec& s) { s.sampleRate = 0, s.byteRateOverride = 176400; }, "no sample rate");
   check([](WavSpec& s) { s.bitsPerSample = 0, s.blockAlignOverride = 4; }, "PCM without bits");
   check([](WavSpec& s) { s.channels = 4, s.bitsPerSample = 8, s.blockAlignOverride = 2; },
         "frame below one byte a channel");
