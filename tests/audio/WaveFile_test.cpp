@@ -349,3 +349,38 @@ TEST(WaveEstimate, PieceNotOnAFrameIsRoundedUpBeforeSizeAndPlaytime) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged headers must open with a code or work, never crash or run away.
+TEST(WaveDamagedInput, MutatedHeadersNeverCrashAnyOperation) {
+  kt::TempDir dir;
+  WavSpec spec;
+  spec.before = {kt::Chunk{"fact", {4, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(21, 'i')}};
+  const auto good = kt::BuildWav(spec, kt::PatternData(4000));
+  std::uint32_t x = 7;
+  auto next = [&] { return x = x * 1664525u + 1013904223u; };
+  kt::ScriptedOwner owner;
+  owner.shred.numberOfSplits = 3;
+  owner.shred.baseFilename = dir.File("p");
+  int opened = 0;
+  for (int round = 0; round < 250; ++round) {
+    auto bytes = good;
+    for (int k = 0; k < 1 + round % 4; ++k) bytes[next() % 110] = static_cast<std::uint8_t>(next() >> 24);
+    if (round % 7 == 0) bytes.resize(next() % bytes.size());
+    kt::WriteAll(dir.File("m.wav"), bytes);
+    CWaveFile wav(dir.File("m.wav"), &owner);
+    if (wav.GetError() != 0) continue;
+    ++opened;
+    EXPECT_LE(wav.GetDataOffset() + wav.GetDataSize(), bytes.size());
+    wav.ConvertTo8Bit(dir.File("a.wav"), nullptr);
+    wav.ConvertTo16Bit(dir.File("b.wav"), nullptr);
+    wav.RipChannels(0x03, dir.File("c.wav"), nullptr);
+    wav.SaveSelection(dir.File("d.wav"), 0, 1, nullptr);
+    wav.SplitEqually(nullptr);
+    EXPECT_FALSE(wav.GetInformationLines().empty());
+  }
+  EXPECT_GT(opened, 30);
+}
+
+}  // namespace
