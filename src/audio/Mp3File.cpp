@@ -60,6 +60,7 @@ void CMp3File::Scan() {
   std::uint8_t frame[64] = {};
   const std::size_t got = file.Read(frame, std::min<std::size_t>(sizeof frame, header_.FrameLength()));
   const mp3::VbrHeader vbr = mp3::ParseVbrHeader(header_, frame, got);
+  bool vbrConstant = false;
   if (vbr.present) {
     const std::uint64_t next = first + header_.FrameLength();
     std::uint8_t bytes[4];
@@ -72,26 +73,30 @@ void CMp3File::Scan() {
       audioStart_ = next;
       header_ = following;
       vbrFrames_ = vbr.frames;
+      vbrConstant = vbr.constant;
     }
   }
   firstAudio_ = header_;
 
   const std::uint64_t audioBytes = GetAudioBytes();
+  byteRate_ = header_.Bitrate() / 8;
+  displayBitrate_ = header_.Bitrate();
+  duration = static_cast<double>(audioBytes) / (header_.Bitrate() * 0.125);
   if (vbrFrames_ != 0) {
     const std::uint64_t samples = std::uint64_t{vbrFrames_} * header_.SamplesPerFrame();
-    const std::uint64_t average = audioBytes * header_.SampleRate() / samples;
+    const std::uint64_t rate = header_.SampleRate();
+    const std::uint64_t average = (audioBytes * rate + samples / 2) / samples;
     if (average >= kMinByteRate && average <= kMaxByteRate) {
-      byteRate_ = static_cast<std::uint32_t>(average);
-      displayBitrate_ = static_cast<std::uint32_t>(audioBytes * 8 * header_.SampleRate() / samples);
-      duration = static_cast<double>(samples) / header_.SampleRate();
+      duration = static_cast<double>(samples) / rate;
+      // A constant stream keeps its one bitrate; a variable one is measured
+      // by its average over the audio.
+      if (!vbrConstant) {
+        byteRate_ = static_cast<std::uint32_t>(average);
+        displayBitrate_ = static_cast<std::uint32_t>((audioBytes * 8 * rate + samples / 2) / samples);
+      }
     } else {
       vbrFrames_ = 0;
     }
-  }
-  if (vbrFrames_ == 0) {
-    byteRate_ = header_.Bitrate() / 8;
-    displayBitrate_ = header_.Bitrate();
-    duration = static_cast<double>(audioBytes) / (header_.Bitrate() * 0.125);
   }
   scanned_ = true;
   file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);

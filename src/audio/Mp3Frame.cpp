@@ -104,6 +104,7 @@ VbrHeader ParseVbrHeader(FrameHeader header, const std::uint8_t* frame, std::siz
     if (at + 8 > length) continue;
     if (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0) continue;
     result.present = true;
+    result.constant = std::memcmp(frame + at, "Info", 4) == 0;
     const std::uint32_t flags = BigEndian32(frame + at + 4);
     if ((flags & 1u) && at + 12 <= length) result.frames = BigEndian32(frame + at + 8);
     return result;

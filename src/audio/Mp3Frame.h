@@ -51,6 +51,7 @@ bool IsFollowingHeader(const std::uint8_t* bytes, std::size_t available);
 struct VbrHeader {
   bool present = false;      // the frame carries one of the markers: it holds no audio
   std::uint32_t frames = 0;  // audio frames of the whole stream; 0 when not given
+  bool constant = false;     // "Info": the encoder wrote a constant-bitrate stream
 };
 
 // Looks for the markers at the places encoders put them; frame holds the
