@@ -1,0 +1,179 @@
+#include "ui/ConvertCommands.h"
+
+#include "audio/Mp3File.h"
+#include "audio/WaveFile.h"
+#include "ops/Progress.h"
+#include "ops/ShredEquallyDlg.h"
+#include "res/StringTable.h"
+#include "ui/ConvertMp3Dlg.h"
+#include "ui/Prompt.h"
+#include "ui/RipChannelsDlg.h"
+
+namespace {
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The save dialogs take the extension without its "*." and dot.
+QString BareExtension(const std::string& extension) {
+  QString bare = Q(extension);
+  while (bare.startsWith('*') || bare.startsWith('.')) bare.remove(0, 1);
+  return bare.toLower();
+}
+}  // namespace
+
+bool ConvertMenuState::Enabled(int commandId) const {
+  switch (commandId) {
+    case cmdid::kRipChannels:
+      return ripChannels;
+    case cmdid::kConvertToMp3:
+      return toMp3;
+    case cmdid::kConvertTo8Bit:
+      return to8Bit;
+    case cmdid::kConvertTo16Bit:
+      return to16Bit;
+    case cmdid::kConvertToWav:
+      return toWav;
+    default:
+      return false;
+  }
+}
+
+ConvertMenuState ConvertMenuFor(const CAudioFile* file) {
+  ConvertMenuState state;
+  if (!file) return state;
+  if (file->GetFileType() == 1) {
+    state.toWav = true;
+  } else if (const auto* wave = dynamic_cast<const CWaveFile*>(file)) {
+    state.ripChannels = wave->GetFormat().channels > 1;
+    state.toMp3 = true;
+    state.to16Bit = wave->GetFormat().bitsPerSample == 8;
+    state.to8Bit = wave->GetFormat().bitsPerSample == 16;
+  }
+  return state;
+}
+
+bool CFileCommands::Run(int commandId, CAudioFile* file) {
+  if (!file) return false;
+  switch (commandId) {
+    case cmdid::kShredEqually:
+    case cmdid::kShredButton:
+      ShredEqually(*file);
+      return true;
+    case cmdid::kRipChannels:
+      RipChannels(*file);
+      return true;
+    case cmdid::kConvertToMp3:
+      ConvertToMp3(*file);
+      return true;
+    case cmdid::kConvertTo16Bit:
+      ConvertTo16Bit(*file);
+      return true;
+    case cmdid::kConvertTo8Bit:
+      ConvertTo8Bit(*file);
+      return true;
+    case cmdid::kConvertToWav:
+      ConvertToWav(*file);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CFileCommands::StopPlayback() {
+  if (host_.stopPlayback) host_.stopPlayback();
+}
+
+void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
+  try {
+    std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
+    operation(progress.get());
+  } catch (const CFileException& e) {
+    // The operation ended half way; its own code would describe an earlier step.
+    if (host_.owner) host_.owner->ShowMessage(msg::kCaptionError, e.Message(), MessageIcon::Error);
+    return;
+  }
+  file.ReportError(host_.owner);
+}
+
+QString CFileCommands::AskOutputName(const QString& defaultExtension, const QString& filter) {
+  FileDialogRequest request;
+  request.filter = filter;
+  request.defaultExtension = defaultExtension;
+  request.overwritePrompt = true;
+  return Prompt().GetSaveFileName(host_.window, request);
+}
+
+void CFileCommands::ConvertToMp3(CAudioFile& file) {
+  StopPlayback();
+  CConvertMp3Dlg dlg(host_.window);
+  if (dlg.exec() != QDialog::Accepted) return;
+  const std::string name = dlg.GetMp3Name();
+  const Mp3EncodeSettings settings = dlg.GetSettings();
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToMp3(name, progress, settings); });
+}
+
+void CFileCommands::ConvertToWav(CAudioFile& file) {
+  StopPlayback();
+  const QString name = AskOutputName("wav", "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(name.toStdString(), progress); });
+}
+
+void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  StopPlayback();
+  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(name.toStdString(), progress); });
+}
+
+void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  StopPlayback();
+  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(name.toStdString(), progress); });
+}
+
+void CFileCommands::RipChannels(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  const std::uint32_t channels = wave->GetFormat().channels;
+  if (channels < 2) {
+    Prompt().Ask(host_.window, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning,
+                 PromptButtons::Ok);
+    return;
+  }
+  StopPlayback();
+  CRipChannelsDlg dlg(channels, file.GetFileFilter(), host_.window);
+  if (dlg.exec() != QDialog::Accepted) return;
+  const std::uint8_t mask = dlg.GetChannelMask();
+  const std::string name = dlg.GetOutputName();
+  RunOperation(file, [&](CProgress* progress) { wave->RipChannels(mask, name, progress); });
+}
+
+void CFileCommands::ShredEqually(CAudioFile& file) {
+  StopPlayback();
+  RunOperation(file, [&](CProgress* progress) { file.SplitEqually(progress); });
+}
+
+bool CFileCommands::RunShredDialog(CAudioFile& file, ShredRequest& request) {
+  std::unique_ptr<CShredEquallyDlg> dlg;
+  if (const auto* wave = dynamic_cast<const CWaveFile*>(&file)) {
+    dlg = std::make_unique<CWaveShredEquallyDlg>(wave->GetSplitFacts(), file.GetFileName(),
+                                                 file.GetFilePath(), file.GetOverlapTime(), host_.window);
+  } else if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
+    dlg = std::make_unique<CMp3ShredEquallyDlg>(mp3->GetSplitFacts(), file.GetFileName(), file.GetFilePath(),
+                                                file.GetOverlapTime(), host_.window);
+  } else {
+    return false;
+  }
+  dlg->SetSettingsCommand(host_.runSettings);
+  if (dlg->exec() != QDialog::Accepted) return false;
+  request.numberOfSplits = dlg->GetNumberOfSplits();
+  request.baseFilename = dlg->GetBaseFilename();
+  return true;
+}

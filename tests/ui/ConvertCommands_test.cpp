@@ -1,0 +1,361 @@
+// The Convert menu and the equal split run from the main window's commands:
+// which conversions are offered, and each command end to end on generated
+// files, with dialogs answered through their widgets.
+
+#include "ui/ConvertCommands.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <filesystem>
+
+#include "audio/Mp3File.h"
+#include "audio/WaveFile.h"
+#include "ops/DlgTestKit.h"
+#include "ops/EstimateDlg.h"
+#include "ops/ShredEquallyDlg.h"
+#include "support/TestSupport.h"
+#include "ui/ConvertMp3Dlg.h"
+#include "ui/RipChannelsDlg.h"
+
+using kt::Click;
+using kt::Control;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The main window as the commands see it: records messages, stops playback,
+// counts progress windows and answers RunShredEqually with the real dialog.
+class FakeMainWindow : public CAudioOwner {
+ public:
+  struct Shown {
+    std::string caption, text;
+    MessageIcon icon;
+    int liveProgressWindows;
+  };
+  std::vector<Shown> messages;
+  int playbackStops = 0;
+  int progressWindows = 0;
+  int liveProgressWindows = 0;
+  int settingsRuns = 0;
+  std::uint32_t settingsOverlap = 0;
+  CAudioFile* open = nullptr;
+  CFileCommands commands{Host()};
+
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    messages.push_back({caption, text, icon, liveProgressWindows});
+  }
+  bool RunShredEqually(CAudioFile&, ShredRequest& request) override {
+    return commands.RunShredDialog(*open, request);
+  }
+
+ private:
+  class Progress : public kt::RecordingProgress {
+   public:
+    explicit Progress(FakeMainWindow& w) : w_(w) { ++w_.liveProgressWindows; }
+    ~Progress() override { --w_.liveProgressWindows; }
+
+   private:
+    FakeMainWindow& w_;
+  };
+
+  CCommandHost Host() {
+    CCommandHost host;
+    host.owner = this;
+    host.stopPlayback = [this] { ++playbackStops; };
+    host.makeProgress = [this]() -> std::unique_ptr<CProgress> {
+      ++progressWindows;
+      return std::make_unique<Progress>(*this);
+    };
+    host.runSettings = [this] {
+      ++settingsRuns;
+      open->SetOverlapTime(settingsOverlap);
+      return settingsOverlap;
+    };
+    return host;
+  }
+};
+
+struct ConvertCommands : ::testing::Test {
+  kt::TempDir dir;
+  kt::DlgPrompt prompt;
+  FakeMainWindow main;
+
+  std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& spec,
+                                      const std::vector<std::uint8_t>& data) {
+    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, spec, data), &main);
+    EXPECT_EQ(file->GetError(), 0u);
+    main.open = file.get();
+    return file;
+  }
+  std::unique_ptr<CWaveFile> OpenStereo16(std::uint32_t frames = 44100) {
+    return OpenWave("stereo.wav", kt::WavSpec{}, kt::Sine16(frames, 2, 44100, 440.0));
+  }
+  // The data bytes of a WAV file written by an operation.
+  static std::vector<std::uint8_t> DataOf(const std::string& path, WaveFormat* format = nullptr) {
+    CWaveFile file(path, nullptr);
+    EXPECT_EQ(file.GetError(), 0u) << path;
+    if (format) *format = file.GetFormat();
+    const auto bytes = kt::ReadAll(path);
+    const auto at = static_cast<std::size_t>(file.GetDataOffset());
+    const std::size_t size = std::min<std::size_t>(file.GetDataSize(), bytes.size() - at);
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(at),
+            bytes.begin() + static_cast<std::ptrdiff_t>(at + size)};
+  }
+  std::size_t FilesInDir() const {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()));
+  }
+};
+
+std::string Pattern(const ConvertMenuState& s) {
+  return std::string(s.ripChannels ? "R" : "-") + (s.toMp3 ? "M" : "-") + (s.to8Bit ? "8" : "-") +
+         (s.to16Bit ? "6" : "-") + (s.toWav ? "W" : "-");
+}
+
+TEST_F(ConvertCommands, MenuOffersConversionsByTypeChannelsAndBits) {
+  kt::WavSpec mono16;
+  mono16.channels = 1;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("m16.wav", mono16, kt::PatternData(4000)).get())), "-M8--");
+  kt::WavSpec stereo8;
+  stereo8.bitsPerSample = 8;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("s8.wav", stereo8, kt::PatternData(4000)).get())), "RM-6-");
+  kt::WavSpec mono8 = stereo8;
+  mono8.channels = 1;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("m8.wav", mono8, kt::PatternData(4000)).get())), "-M-6-");
+  kt::WavSpec stereo24;
+  stereo24.bitsPerSample = 24;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("s24.wav", stereo24, kt::PatternData(6000)).get())), "RM---");
+  EXPECT_EQ(Pattern(ConvertMenuFor(nullptr)), "-----");
+
+  // An MP3 file offers only the conversion to WAV.
+  auto wave = OpenStereo16();
+  ASSERT_EQ(wave->ConvertToMp3(dir.File("a.mp3"), nullptr, Mp3EncodeSettings{}), 0);
+  CMp3File mp3(dir.File("a.mp3"), &main);
+  ASSERT_EQ(mp3.GetError(), 0u);
+  const ConvertMenuState state = ConvertMenuFor(&mp3);
+  EXPECT_EQ(Pattern(state), "----W");
+  EXPECT_TRUE(state.Enabled(cmdid::kConvertToWav));
+  EXPECT_FALSE(state.Enabled(cmdid::kConvertToMp3));
+  EXPECT_FALSE(state.Enabled(32785)) << "Batch Convert is not a conversion of the open file";
+}
+
+TEST_F(ConvertCommands, RipRefusesASingleChannelFileBeforeTouchingPlayback) {
+  kt::WavSpec mono;
+  mono.channels = 1;
+  auto file = OpenWave("mono.wav", mono, kt::PatternData(2000));
+  EXPECT_TRUE(main.commands.Run(cmdid::kRipChannels, file.get()));
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].text, "This is a single channel file");
+  EXPECT_EQ(prompt.calls[0].caption, "Error");
+  EXPECT_EQ(prompt.calls[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(main.playbackStops, 0);
+  EXPECT_EQ(main.progressWindows, 0);
+  EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
+  auto file = OpenStereo16(1000);
+  const std::string out = dir.File("right.wav");
+  kt::OnNextModal([&](QWidget* modal) {
+    auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
+    ASSERT_NE(dlg, nullptr);
+    Click(dlg, ripid::kRight);
+    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripid::kOk);
+  });
+  main.commands.Run(cmdid::kRipChannels, file.get());
+  EXPECT_EQ(main.playbackStops, 1);
+  EXPECT_EQ(main.progressWindows, 1);
+  EXPECT_TRUE(main.messages.empty());
+  WaveFormat format;
+  const auto data = DataOf(out, &format);
+  EXPECT_EQ(format.channels, 1);
+  EXPECT_EQ(format.blockAlign, 2);
+  const auto source = DataOf(file->GetFilePath());
+  ASSERT_EQ(data.size(), source.size() / 2);
+  for (std::size_t frame = 0; frame < data.size() / 2; ++frame) {
+    ASSERT_EQ(data[frame * 2], source[frame * 4 + 2]) << frame;
+    ASSERT_EQ(data[frame * 2 + 1], source[frame * 4 + 3]) << frame;
+  }
+}
+
+TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
+  kt::WavSpec spec;
+  spec.formatTag = 0xFFFE;
+  spec.channels = 6;
+  spec.fmtSize = 40;
+  spec.fmtExtra = {22, 0, 16, 0, 0x3F, 0, 0, 0};  // cbSize, valid bits, speaker mask
+  const std::uint8_t pcmGuid[] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  spec.fmtExtra.insert(spec.fmtExtra.end(), std::begin(pcmGuid), std::end(pcmGuid));
+  const auto samples = kt::PatternData(12 * 500);
+  auto file = OpenWave("six.wav", spec, samples);
+  EXPECT_TRUE(ConvertMenuFor(file.get()).ripChannels);
+  const std::string out = dir.File("five.wav");
+  kt::OnNextModal([&](QWidget* modal) {
+    auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
+    ASSERT_NE(dlg, nullptr);
+    Click(dlg, ripid::kChannel5);
+    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripid::kOk);
+  });
+  main.commands.Run(cmdid::kRipChannels, file.get());
+  EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
+  WaveFormat format;
+  const auto data = DataOf(out, &format);
+  EXPECT_EQ(format.channels, 1);
+  ASSERT_EQ(data.size(), 1000u);
+  for (std::size_t frame = 0; frame < 500; ++frame) {
+    ASSERT_EQ(data[frame * 2], samples[frame * 12 + 8]);
+    ASSERT_EQ(data[frame * 2 + 1], samples[frame * 12 + 9]);
+  }
+}
+
+TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
+  auto file = OpenStereo16(1000);
+  prompt.files = {QString::fromStdString(dir.File("eight.wav"))};
+  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  const FileDialogRequest& r = prompt.calls[0].request;
+  EXPECT_EQ(r.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_EQ(r.defaultExtension, "wav");
+  EXPECT_EQ(r.initialName, "");
+  EXPECT_TRUE(r.overwritePrompt);
+  EXPECT_EQ(main.playbackStops, 1);
+  WaveFormat format;
+  EXPECT_EQ(DataOf(dir.File("eight.wav"), &format).size(), 2000u);
+  EXPECT_EQ(format.bitsPerSample, 8);
+
+  auto eight = std::make_unique<CWaveFile>(dir.File("eight.wav"), &main);
+  main.open = eight.get();
+  EXPECT_EQ(Pattern(ConvertMenuFor(eight.get())), "RM-6-");
+  prompt.files = {QString::fromStdString(dir.File("sixteen.wav"))};
+  main.commands.Run(cmdid::kConvertTo16Bit, eight.get());
+  EXPECT_EQ(DataOf(dir.File("sixteen.wav"), &format).size(), 4000u);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_TRUE(main.messages.empty());
+}
+
+TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
+  auto file = OpenStereo16(1000);
+  prompt.files = {""};
+  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  kt::OnNextModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
+  main.commands.Run(cmdid::kRipChannels, file.get());
+  kt::OnNextModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
+  main.commands.Run(cmdid::kConvertToMp3, file.get());
+  kt::OnNextModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
+  main.commands.Run(cmdid::kShredButton, file.get());
+  EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
+  EXPECT_TRUE(main.messages.empty());
+  EXPECT_EQ(FilesInDir(), 1u);
+  EXPECT_FALSE(main.commands.Run(32785, file.get()));
+}
+
+TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
+  auto file = OpenStereo16(44100);
+  struct Mode {
+    int encoding;
+    const char* bitrate;
+    const char* name;
+  } modes[] = {{0, "Automatic", "cbr"}, {1, "Automatic", "vbr"}, {2, "192", "abr"}};
+  for (const Mode& mode : modes) {
+    kt::OnNextModal([&](QWidget* modal) {
+      auto* dlg = dynamic_cast<CConvertMp3Dlg*>(modal);
+      ASSERT_NE(dlg, nullptr);
+      Control<QComboBox>(dlg, convertmp3id::kEncoding)->setCurrentIndex(mode.encoding);
+      Control<QComboBox>(dlg, convertmp3id::kBitrate)->setCurrentText(mode.bitrate);
+      Control<QSlider>(dlg, convertmp3id::kQuality)->setValue(8);
+      Control<QLineEdit>(dlg, convertmp3id::kName)->setText(QString::fromStdString(dir.File(mode.name)));
+      Click(dlg, convertmp3id::kOk);
+    });
+    main.commands.Run(cmdid::kConvertToMp3, file.get());
+    const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
+    ASSERT_TRUE(fs::exists(mp3Path)) << "the .mp3 extension is appended";
+    CMp3File mp3(mp3Path, &main);
+    EXPECT_EQ(mp3.GetError(), 0u) << mode.name;
+    EXPECT_NEAR(mp3.GetDuration(), 1.0, 0.2) << mode.name;
+  }
+  EXPECT_TRUE(main.messages.empty());
+
+  auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"), &main);
+  main.open = mp3.get();
+  prompt.files = {QString::fromStdString(dir.File("back.wav"))};
+  main.commands.Run(cmdid::kConvertToWav, mp3.get());
+  ASSERT_EQ(prompt.calls.size(), 1u);
+  EXPECT_EQ(prompt.calls[0].request.defaultExtension, "wav");
+  EXPECT_EQ(prompt.calls[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_TRUE(prompt.calls[0].request.overwritePrompt);
+  WaveFormat format;
+  const auto data = DataOf(dir.File("back.wav"), &format);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_GE(data.size(), 44100u * 4);
+  EXPECT_TRUE(main.messages.empty());
+}
+
+TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
+  auto file = OpenStereo16(1000);
+  const auto before = kt::ReadAll(file->GetFilePath());
+  prompt.files = {QString::fromStdString(file->GetFilePath())};
+  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kOutputIsSource));
+  EXPECT_EQ(kt::ReadAll(file->GetFilePath()), before);
+}
+
+TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
+  auto file = OpenStereo16(1000);
+  prompt.files = {QString::fromStdString(dir.File("missing/folder/out.wav"))};
+  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kCannotCreateOutput));
+  EXPECT_EQ(main.messages[0].caption, "Error");
+  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+}
+
+TEST_F(ConvertCommands, ShredButtonCutsIntoTheChosenPiecesAfterTheEstimate) {
+  auto file = OpenStereo16(44100 * 6);
+  const std::string base = dir.File("piece");
+  kt::OnNextModal([&](QWidget* modal) {
+    auto* dlg = dynamic_cast<CShredEquallyDlg*>(modal);
+    ASSERT_NE(dlg, nullptr);
+    Control<QLineEdit>(dlg, shredid::kBaseFilename)->setText(QString::fromStdString(base));
+    Control<QLineEdit>(dlg, shredid::kSplits)->setText("3");
+    kt::OnNextModal([](QWidget* estimate) {
+      ASSERT_NE(dynamic_cast<CEstimateDlg*>(estimate), nullptr);
+      Click(estimate, estimateid::kOk);
+    });
+    Click(dlg, shredid::kShred);
+  });
+  main.commands.Run(cmdid::kShredButton, file.get());
+  EXPECT_EQ(main.playbackStops, 1);
+  EXPECT_TRUE(main.messages.empty());
+  for (int i = 1; i <= 3; ++i) {
+    const std::string piece = dir.File("PIECE-" + std::to_string(i) + ".wav");
+    ASSERT_TRUE(fs::exists(piece)) << piece;
+    EXPECT_EQ(DataOf(piece).size(), 44100u * 4 * 2);
+  }
+  EXPECT_FALSE(fs::exists(dir.File("PIECE-4.wav")));
+}
+
+TEST_F(ConvertCommands, OverlapQuestionRunsSettingsAndTheCutUsesTheNewOverlap) {
+  auto file = OpenStereo16(44100 * 4);
+  file->SetOverlapTime(3);  // 2-second pieces: at most 1 second passes unasked
+  main.settingsOverlap = 1;
+  prompt.answers = {PromptAnswer::Yes};
+  kt::OnNextModal([&](QWidget* modal) {
+    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("o")));
+    kt::OnNextModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
+    Click(modal, shredid::kShred);
+  });
+  main.commands.Run(cmdid::kShredEqually, file.get());
+  EXPECT_EQ(main.settingsRuns, 1);
+  ASSERT_EQ(prompt.Texts().size(), 1u);
+  EXPECT_EQ(prompt.Texts()[0].substr(0, 28), "Overlap time is 3 Second(s),");
+  // The second piece starts one second early.
+  EXPECT_EQ(DataOf(dir.File("O-1.wav")).size(), 44100u * 4 * 2);
+  EXPECT_EQ(DataOf(dir.File("O-2.wav")).size(), 44100u * 4 * 3);
+}
+
+}  // namespace
