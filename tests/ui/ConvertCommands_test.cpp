@@ -14,6 +14,7 @@
 #include "ops/DlgTestKit.h"
 #include "ops/EstimateDlg.h"
 #include "ops/ShredEquallyDlg.h"
+#include "res/StringTable.h"
 #include "support/TestSupport.h"
 #include "ui/ConvertMp3Dlg.h"
 #include "ui/RipChannelsDlg.h"
