@@ -172,9 +172,9 @@ std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& spec, doub
   return EncodeMp3(SinePcm(frames, spec.channels, spec.sampleRate, frequency, 0.5), spec);
 }
 
-std::vector<std::size_t> WalkFrames(const std::vector<std::uint8_t>& bytes, std::size_t from,
-                                    std::size_t to) {
-  std::vector<std::size_t> frames;
+namespace {
+std::size_t Walk(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to,
+                 std::vector<std::size_t>& frames) {
   std::size_t at = from;
   while (at + 4 <= to) {
     const std::uint8_t* b = bytes.data() + at;
@@ -186,7 +186,20 @@ std::vector<std::size_t> WalkFrames(const std::vector<std::uint8_t>& bytes, std:
     frames.push_back(at);
     at += length;
   }
+  return at;
+}
+}  // namespace
+
+std::vector<std::size_t> WalkFrames(const std::vector<std::uint8_t>& bytes, std::size_t from,
+                                    std::size_t to) {
+  std::vector<std::size_t> frames;
+  Walk(bytes, from, to, frames);
   return frames;
+}
+
+std::size_t WalkEnd(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to) {
+  std::vector<std::size_t> frames;
+  return Walk(bytes, from, to, frames);
 }
 
 DecodedWav ReadDecodedWav(const std::vector<std::uint8_t>& b) {

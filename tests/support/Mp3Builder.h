@@ -58,6 +58,8 @@ std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& spec, doub
 // header checks out and its frame fits before `to`; stops at the first
 // position that does not hold a frame.
 std::vector<std::size_t> WalkFrames(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
+// Where that walk stops: the end of the last whole frame.
+std::size_t WalkEnd(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
 
 // A 16-bit PCM WAV as written by the decoder.
 struct DecodedWav {
