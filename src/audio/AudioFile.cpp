@@ -90,6 +90,9 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint32_t count, CProgress
     total += take;
   }
   flush();
+  // Bytes that were there when the copy began and are gone now: the source
+  // shrank under us, and the output would claim audio it does not hold.
+  if (sourceEnded) throw CFileException(FileCause::EndOfFile, file.GetFilePath());
   return copied;
 }
 

@@ -99,7 +99,10 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
     while (!finished) {
       const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
       const std::size_t got = file.Read(input.data(), want);
-      remaining = got < want ? 0 : remaining - got;
+      // The data size was capped at the file when it opened: a short read
+      // means the source shrank since, and the header would overstate it.
+      if (got < want) throw CFileException(FileCause::EndOfFile, file.GetFilePath());
+      remaining -= got;
       // A batch shorter than the buffer holds the last block (possibly empty).
       const std::size_t blocks = got / blockSize + (got < input.size() ? 1 : 0);
       std::size_t produced = 0;
