@@ -1,0 +1,33 @@
+// Opening an MP3 file: the frame search, the ID3v1 tag area, what precedes
+// the first frame (ID3v2 tags) and the Xing/Info/VBRI header frames.
+#include <cstdlib>
+
+#include "FuzzSupport.h"
+#include "audio/Mp3File.h"
+#include "audio/Mp3Frame.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The byte-level parsers straight on the input, with exact bounds.
+  if (size >= 4) {
+    const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(data);
+    (void)header.FrameLength();
+    (void)header.SamplesPerFrame();
+    (void)mp3::CheckFields(header);
+    (void)mp3::IsFollowingHeader(data, size);
+    (void)mp3::ParseVbrHeader(header, data, size);
+  }
+  (void)mp3::Id3v2TagLength(data, size);
+
+  const std::string path = fz::WriteInput("input.mp3", data, size);
+  fz::Guarded([&] {
+    CMp3File file(path, nullptr);
+    fz::CheckOutcome(file.GetError());
+    if (file.GetError() != err::kNone) return;
+    (void)file.GetInformationLines();
+    (void)file.GetTagFields();
+    (void)file.GetSplitFacts();
+    // The re-scan every operation starts with must find the same stream.
+    if (file.Rewind() != err::kNone) std::abort();
+  });
+  return 0;
+}
