@@ -1,18 +1,17 @@
-// Writes the seed corpora of the fuzz harnesses: small WAV files of every
-// shape the reader knows (built with the tests' own WAV builder) and small
-// MP3 streams encoded with LAME at each MPEG version, with and without the
-// metadata that can surround the audio frames.
+// Writes the seed corpora of the fuzz harnesses with the tests' own
+// generators: small WAV files of every shape the reader knows, and small MP3
+// streams (encoded by LAME at each MPEG version, and hand-built frames of the
+// other layers) with and without the metadata that can surround the frames.
 //
 // Usage: kestrune-seedgen <folder>; writes <folder>/<harness>/<name>.
 
-#include <lame/lame.h>
-
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -85,74 +84,6 @@ std::vector<Seed> WavSeeds() {
   return seeds;
 }
 
-// Encodes seconds of a tone with LAME; vbrTag asks for the Xing/Info frame.
-Bytes Encode(int rate, int channels, int kbps, double seconds, bool vbr, bool vbrTag) {
-  lame_global_flags* gf = lame_init();
-  lame_set_in_samplerate(gf, rate);
-  lame_set_out_samplerate(gf, rate);
-  lame_set_num_channels(gf, channels);
-  lame_set_mode(gf, channels == 1 ? MONO : JOINT_STEREO);
-  if (vbr) {
-    lame_set_VBR(gf, vbr_default);
-    lame_set_VBR_q(gf, 6);
-  } else {
-    lame_set_brate(gf, kbps);
-  }
-  lame_set_bWriteVbrTag(gf, vbrTag ? 1 : 0);
-  lame_set_quality(gf, 7);
-  if (lame_init_params(gf) < 0) {
-    std::fprintf(stderr, "LAME refused %d Hz %d kbit/s\n", rate, kbps);
-    std::exit(1);
-  }
-  const int frames = static_cast<int>(rate * seconds);
-  std::vector<short> pcm(static_cast<std::size_t>(frames) * channels);
-  for (int i = 0; i < frames; ++i)
-    for (int ch = 0; ch < channels; ++ch)
-      pcm[static_cast<std::size_t>(i) * channels + ch] =
-          static_cast<short>(9000 * std::sin(2 * M_PI * (440 + 110 * ch) * i / rate));
-  Bytes out(static_cast<std::size_t>(1.25 * frames + 7200) + 16384);
-  int n = channels == 1 ? lame_encode_buffer(gf, pcm.data(), pcm.data(), frames, out.data(), out.size())
-                        : lame_encode_buffer_interleaved(gf, pcm.data(), frames, out.data(), out.size());
-  n += lame_encode_flush(gf, out.data() + n, out.size() - n);
-  out.resize(static_cast<std::size_t>(n));
-  if (vbrTag) {
-    Bytes tag(4096);
-    const std::size_t len = lame_get_lametag_frame(gf, tag.data(), tag.size());
-    if (len > 0 && len <= out.size()) std::copy(tag.begin(), tag.begin() + len, out.begin());
-  }
-  lame_close(gf);
-  return out;
-}
-
-Bytes Id3v2(std::size_t bodyBytes) {
-  Bytes tag = {'I', 'D', '3', 3, 0, 0};
-  for (int shift = 21; shift >= 0; shift -= 7)
-    tag.push_back(static_cast<std::uint8_t>((bodyBytes >> shift) & 0x7F));
-  Bytes frame = {'T', 'I', 'T', '2', 0, 0, 0, 6, 0, 0, 0, 'S', 'e', 'e', 'd', '!'};
-  frame.resize(bodyBytes, 0);
-  tag.insert(tag.end(), frame.begin(), frame.end());
-  return tag;
-}
-
-Bytes Id3v1() {
-  Bytes tag(128, 0);
-  const std::string fields = "TAGSeed title";
-  std::copy(fields.begin(), fields.end(), tag.begin());
-  tag[127] = 13;
-  return tag;
-}
-
-// Frames of a layer the encoder does not make: a header and a silent body.
-Bytes Layer12(std::uint8_t byte1, std::uint8_t byte2, std::size_t frameLength, int count) {
-  Bytes out;
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t header[4] = {0xFF, byte1, byte2, 0xC0};
-    out.insert(out.end(), header, header + 4);
-    out.resize(out.size() + frameLength - 4, 0);
-  }
-  return out;
-}
-
 // A CBR stream whose first frame carries a VBRI header where encoders put it.
 Bytes WithVbri(Bytes stream) {
   const std::size_t at = 4 + 32;
@@ -163,28 +94,55 @@ Bytes WithVbri(Bytes stream) {
   return stream;
 }
 
+kt::LameSpec Lame(int rate, int channels, int kbps, bool headerFrame) {
+  kt::LameSpec spec;
+  spec.sampleRate = rate;
+  spec.channels = channels;
+  spec.bitrate = kbps;
+  spec.headerFrame = headerFrame;
+  return spec;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
 std::vector<Seed> Mp3Seeds() {
   std::vector<Seed> seeds;
-  const Bytes mpeg1 = Encode(44100, 2, 128, 1.2, false, true);
-  const Bytes mpeg2 = Encode(22050, 1, 32, 3.0, false, false);
-  const Bytes mpeg25 = Encode(8000, 1, 8, 4.0, false, false);
+  const Bytes mpeg1 = kt::EncodedSine(1.2, Lame(44100, 2, 128, true));
+  const Bytes mpeg2 = kt::EncodedSine(3.0, Lame(22050, 1, 32, false));
+  const Bytes mpeg25 = kt::EncodedSine(4.0, Lame(8000, 1, 8, false));
+  kt::LameSpec vbr = Lame(44100, 1, 0, true);
+  vbr.vbr = true;
+  vbr.vbrQuality = 6;
   seeds.push_back({"mpeg1-cbr-info", mpeg1});
   seeds.push_back({"mpeg2-mono", mpeg2});
   seeds.push_back({"mpeg25-mono", mpeg25});
-  seeds.push_back({"mpeg1-vbr-xing", Encode(44100, 1, 0, 1.5, true, true)});
-  Bytes tagged = Id3v2(300);
-  tagged.insert(tagged.end(), mpeg2.begin(), mpeg2.end());
-  const Bytes v1 = Id3v1();
-  tagged.insert(tagged.end(), v1.begin(), v1.end());
-  seeds.push_back({"id3v2-id3v1", tagged});
-  Bytes junk(1000, 0);
-  junk.insert(junk.end(), mpeg25.begin(), mpeg25.end());
-  seeds.push_back({"junk-before", junk});
-  seeds.push_back({"vbri", WithVbri(Encode(22050, 1, 32, 2.0, false, false))});
-  Bytes truncated(mpeg2.begin(), mpeg2.begin() + static_cast<std::ptrdiff_t>(mpeg2.size() * 2 / 3));
-  seeds.push_back({"truncated", truncated});
-  seeds.push_back({"layer2", Layer12(0xFD, 0x90, 417, 40)});  // MPEG 1 Layer II 128 kbit/s 44.1 kHz
-  seeds.push_back({"layer1", Layer12(0xFF, 0x10, 32, 100)});  // MPEG 1 Layer I 32 kbit/s 44.1 kHz
+  seeds.push_back({"mpeg1-vbr-xing", kt::EncodedSine(1.5, vbr)});
+  kt::Id3v1Spec v1;
+  v1.title = "Seed title";
+  v1.genre = 13;
+  seeds.push_back({"id3v2-id3v1", Join({kt::Id3v2Tag(300), mpeg2, kt::Id3v1Tag(v1)})});
+  seeds.push_back({"id3v24-footer", Join({kt::Id3v2Tag(100, true), mpeg25})});
+  seeds.push_back({"junk-before", Join({Bytes(1000, 0), mpeg25})});
+  seeds.push_back({"vbri", WithVbri(kt::EncodedSine(2.0, Lame(22050, 1, 32, false)))});
+  seeds.push_back(
+      {"truncated", Bytes(mpeg2.begin(), mpeg2.begin() + static_cast<std::ptrdiff_t>(mpeg2.size() * 2 / 3))});
+  kt::FrameSpec layer2;  // MPEG 1 Layer II 128 kbit/s 44.1 kHz: frames the encoder does not make
+  layer2.layer = 2;
+  layer2.bitrateIndex = 8;
+  seeds.push_back({"layer2", kt::SyntheticFrames(layer2, 40)});
+  kt::FrameSpec layer1;  // MPEG 1 Layer I 32 kbit/s
+  layer1.layer = 3;
+  layer1.bitrateIndex = 1;
+  seeds.push_back({"layer1", kt::SyntheticFrames(layer1, 100)});
+  kt::FrameSpec mpeg2l3;
+  mpeg2l3.version = 2;
+  mpeg2l3.bitrateIndex = 8;
+  mpeg2l3.mono = true;
+  seeds.push_back({"synthetic-mpeg2", kt::SyntheticFrames(mpeg2l3, 60)});
   return seeds;
 }
 

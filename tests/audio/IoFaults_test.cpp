@@ -18,8 +18,10 @@
 #include <functional>
 #include <optional>
 
+#include "audio/Mp3File.h"
 #include "audio/WaveFile.h"
 #include "res/StringTable.h"
+#include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -270,6 +272,92 @@ TEST_F(IoFaults, SourceTruncatedDuringAConversionEndsWith118) {
     EXPECT_EQ(wav.ConvertTo8Bit(out, &progress), err::kNoMemory)
         << "a conversion of a source that shrank was reported as done";
   }
+}
+
+// A real MP3 stream: four seconds encoded by LAME, repeated `copies` times.
+std::string MakeMp3(const kt::TempDir& dir, const std::string& name, int copies = 1) {
+  kt::LameSpec spec;
+  spec.bitrate = 128;
+  const Bytes once = kt::EncodedSine(4.0, spec);
+  Bytes bytes;
+  for (int i = 0; i < copies; ++i) bytes.insert(bytes.end(), once.begin(), once.end());
+  const std::string path = dir.File(name);
+  kt::WriteAll(path, bytes);
+  return path;
+}
+
+TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
+  const std::string mp3 = MakeMp3(dir_, "song.mp3");
+  const Bytes before = kt::ReadAll(mp3);
+  const std::string out = dir_.File("mp3 selection.mp3");
+  kt::ScriptedOwner owner;
+  owner.shred.numberOfSplits = 2;
+  owner.shred.baseFilename = dir_.File("half");
+  {
+    CMp3File file(mp3, &owner);
+    ASSERT_EQ(file.GetError(), 0u);
+    {
+      DiskFullAfter fault(20000);
+      const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->Message(), DiskFullText(out));
+    }
+    {
+      DiskFullAfter fault(40000);
+      const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")));
+    }
+  }
+  EXPECT_TRUE(owner.messages.empty());
+  EXPECT_EQ(fs::file_size(out), 20000u);
+  EXPECT_EQ(fs::file_size(dir_.File("HALF-1.mp3")) + fs::file_size(dir_.File("HALF-2.mp3")), 40000u);
+  EXPECT_EQ(kt::ReadAll(mp3), before);
+}
+
+TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
+  const std::string mp3 = MakeMp3(dir_, "song.mp3");
+  const std::string out = dir_.File("decoded.wav");
+  {
+    CMp3File file(mp3, nullptr);
+    ASSERT_EQ(file.GetError(), 0u);
+    DiskFullAfter fault(100000);
+    kt::RecordingProgress progress;
+    const auto failure = FailureOf([&] { file.ConvertToWav(out, &progress); });
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->Message(), DiskFullText(out));
+    EXPECT_EQ(file.GetError(), 0u);
+  }
+  EXPECT_EQ(fs::file_size(out), 100000u);
+}
+
+TEST_F(IoFaults, RealFileSizeLimitDuringAnMp3DecodeIsReportedAsDiskFull) {
+  const std::string mp3 = MakeMp3(dir_, "song.mp3");
+  const std::string out = dir_.File("decoded.wav");
+  const int code = RunWithFileSizeLimit(300000, [&] {
+    CMp3File file(mp3, nullptr);
+    if (file.GetError() != 0) return 10;
+    const auto failure = FailureOf([&] { file.ConvertToWav(out, nullptr); });
+    if (!failure) return 11;
+    return failure->Message() == DiskFullText(out) ? 0 : 12;
+  });
+  EXPECT_EQ(code, 0) << "10: did not open, 11: no failure, 12: another message";
+  EXPECT_EQ(fs::file_size(out), 300000u);
+}
+
+TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailure) {
+  const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
+  const std::string out = dir_.File("selection.mp3");
+  kt::ScriptedOwner owner;
+  {
+    CMp3File file(mp3, &owner);
+    ASSERT_EQ(file.GetError(), 0u);
+    ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
+    const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 150, &progress); });
+    ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
+    EXPECT_EQ(failure->Message(), "An attempt was made to access " + mp3 + " past its end.");
+  }
+  EXPECT_TRUE(owner.messages.empty());
 }
 
 TEST_F(IoFaults, OutputThatIsAFolderOrInAMissingFolderGives103AndCreatesNothing) {
