@@ -93,7 +93,7 @@ bool CFile::Open(const std::string& path, Mode mode) {
   lastOpenErrno_ = 0;
   filePos_ = 0;
   readLen_ = readPos_ = writeLen_ = 0;
-  if (!buffer_) buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
   return true;
 }
 
