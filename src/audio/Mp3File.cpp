@@ -132,7 +132,7 @@ std::optional<std::uint64_t> CMp3File::SearchFrame(
       const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(buffer + i);
       if (header.HasSync() && accept(at + i, header)) return at + i;
     }
-    if (got < sizeof buffer && candidates == got) break;  // the file ends here
+    if (got < sizeof buffer) break;  // the file ends in this block
   }
   return std::nullopt;
 }
