@@ -188,6 +188,23 @@ TEST(Mp3Scan, FalseSyncBeforeTheFirstFrameIsSkipped) {
   EXPECT_EQ(f.GetAudioStart(), 100u);
 }
 
+TEST(Mp3Scan, HeadersFailing111To114AreSkippedEvenWithAFrameOneLengthLater) {
+  kt::TempDir dir;
+  const kt::FrameSpec bad[] = {Spec(1, 1, 9, 0), Spec(3, 0, 9, 0), Spec(3, 1, 9, 3), Spec(3, 1, 15, 0),
+                               Spec(3, 1, 0, 0)};
+  for (const auto& spec : bad) {
+    // The defective header stands 417 bytes before the real first frame, where
+    // a 128 kbit/s frame would end, so only its own fields can refuse it.
+    std::vector<std::uint8_t> junk(1000, 0x33);
+    const auto header = kt::HeaderBytes(spec);
+    std::copy(header.begin(), header.end(), junk.begin() + 583);
+    kt::WriteAll(dir.File("b.mp3"), Concat({junk, kt::SyntheticFrames(Spec(3, 1, 9, 0), 5)}));
+    CMp3File f(dir.File("b.mp3"), nullptr);
+    ASSERT_EQ(f.GetError(), 0u);
+    EXPECT_EQ(f.GetAudioStart(), 1000u) << mp3::CheckFields(Header(spec));
+  }
+}
+
 TEST(Mp3Scan, FilesWithoutAnUsableFrameGive109) {
   kt::TempDir dir;
   // The only frame is followed by the end of the file.
