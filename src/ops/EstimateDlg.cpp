@@ -12,6 +12,7 @@ CEstimateDlg::CEstimateDlg(const std::string& sourceFileName, std::uint32_t spli
     : QDialog(parent) {
   setWindowTitle("Estimate");
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
   const int ids[] = {estimateid::kIntroduction, estimateid::kSource,   estimateid::kSplits,
                      estimateid::kSize,         estimateid::kPlaytime, estimateid::kOverlap};
   const auto lines = EstimateLines(sourceFileName, splits, overlapTime, size, playtime);

@@ -70,6 +70,7 @@ CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std:
       overlapTime_(overlapTime) {
   setWindowTitle("Shred Equally");
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
 
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::StyledPanel);

@@ -36,6 +36,7 @@ std::uint16_t LeadingNumber(const QString& text) {
 CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Convert to MP3");
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
 
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(new QLabel("MP3 Filename", this));

@@ -16,6 +16,7 @@ CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& 
     : QDialog(parent), channelCount_(channelCount), fileFilter_(fileFilter) {
   setWindowTitle("Rip Channels");
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
 
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(new QLabel("Rip to file  :", this));
