@@ -1,6 +1,7 @@
 #include "ops/ShredEquallyDlg.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -30,7 +31,11 @@ std::uint64_t LeadingNumber(const QString& text) {
 }
 
 QString Q(const std::string& text) {
-  return QString::fromStdString(text);
+  return QFile::decodeName(text.c_str());
+}
+// File names travel in the system's 8-bit encoding, as the file layer takes them.
+std::string Native(const QString& path) {
+  return QFile::encodeName(path).toStdString();
 }
 }  // namespace
 
@@ -175,7 +180,7 @@ void CShredEquallyDlg::OnBrowse() {
 }
 
 void CShredEquallyDlg::OnShred() {
-  baseFilename_ = baseEdit_->text().toStdString();
+  baseFilename_ = Native(baseEdit_->text());
   if (baseFilename_.empty()) {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None, PromptButtons::Ok);
     return;

@@ -1,5 +1,8 @@
 #include "ui/ConvertCommands.h"
 
+#include <QFile>
+#include <new>
+
 #include "audio/Mp3File.h"
 #include "audio/WaveFile.h"
 #include "ops/Progress.h"
@@ -12,6 +15,10 @@
 namespace {
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
+}
+// File names travel in the system's 8-bit encoding, as the file layer takes them.
+std::string Native(const QString& path) {
+  return QFile::encodeName(path).toStdString();
 }
 
 // The save dialogs take the extension without its "*." and dot.
@@ -85,15 +92,22 @@ void CFileCommands::StopPlayback() {
 }
 
 void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
+  // The operation may end half way; its own code would then describe an
+  // earlier step, so the failure that ended it is shown instead.
+  std::string failure;
   try {
     std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
     operation(progress.get());
   } catch (const CFileException& e) {
-    // The operation ended half way; its own code would describe an earlier step.
-    if (host_.owner) host_.owner->ShowMessage(msg::kCaptionError, e.Message(), MessageIcon::Error);
-    return;
+    failure = e.Message();
+  } catch (const std::bad_alloc&) {
+    failure = LoadMessage(err::kNoMemory);
   }
-  file.ReportError(host_.owner);
+  if (failure.empty()) {
+    file.ReportError(host_.owner);
+  } else if (host_.owner) {
+    host_.owner->ShowMessage(msg::kCaptionError, failure, MessageIcon::Error);
+  }
 }
 
 QString CFileCommands::AskOutputName(const QString& defaultExtension, const QString& filter) {
@@ -117,7 +131,7 @@ void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName("wav", "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(name.toStdString(), progress); });
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(Native(name), progress); });
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
@@ -126,7 +140,7 @@ void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(name.toStdString(), progress); });
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(Native(name), progress); });
 }
 
 void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
@@ -135,7 +149,7 @@ void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(name.toStdString(), progress); });
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(Native(name), progress); });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {

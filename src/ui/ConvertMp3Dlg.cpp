@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -128,7 +129,7 @@ std::string CConvertMp3Dlg::WithMp3Extension(const std::string& name) {
 }
 
 void CConvertMp3Dlg::OnOk() {
-  mp3Name_ = nameEdit_->text().toStdString();
+  mp3Name_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (mp3Name_.empty()) {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
     return;

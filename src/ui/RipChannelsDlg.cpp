@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -77,7 +78,7 @@ void CRipChannelsDlg::OnOk() {
     Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None, PromptButtons::Ok);
     return;
   }
-  outputName_ = nameEdit_->text().toStdString();
+  outputName_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (outputName_.empty()) {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None, PromptButtons::Ok);
     return;
