@@ -315,6 +315,22 @@ TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
   EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
 }
 
+TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
+  auto file = OpenStereo16(44100 * 4);
+  kt::OnNextModal([&](QWidget* modal) {
+    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
+    kt::OnNextModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
+    Click(modal, shredid::kShred);
+  });
+  CFileFaults::FailWritesAfter(50000);
+  main.commands.Run(cmdid::kShredEqually, file.get());
+  CFileFaults::Clear();
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")));
+  EXPECT_EQ(main.messages[0].caption, "Error");
+  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+}
+
 TEST_F(ConvertCommands, ShredButtonCutsIntoTheChosenPiecesAfterTheEstimate) {
   auto file = OpenStereo16(44100 * 6);
   const std::string base = dir.File("piece");
