@@ -106,13 +106,13 @@ TEST(Mp3Decode, StereoSineRoundTripsWithExactHeaderAndEveryFrame) {
   EXPECT_EQ(progress.fileSteps, mp3.size() / 8192);
 }
 
-TEST(Mp3Decode, MonoAndMpeg2StreamsKeepTheirFormat) {
+TEST(Mp3Decode, MonoMpeg2AndMpeg25StreamsKeepTheirFormat) {
   kt::TempDir dir;
-  for (int rate : {44100, 22050}) {
+  for (int rate : {44100, 22050, 11025}) {
     kt::LameSpec spec;
     spec.channels = 1;
     spec.sampleRate = rate;
-    spec.bitrate = rate == 44100 ? 96 : 48;
+    spec.bitrate = rate == 44100 ? 96 : rate == 22050 ? 48 : 32;
     const auto pcm = kt::SinePcm(static_cast<std::uint32_t>(rate), 1, rate, 440.0, 0.5);
     const auto mp3 = kt::EncodeMp3(pcm, spec);
     const Decoded d = Decode(dir, mp3);
