@@ -1,0 +1,141 @@
+#include "ops/ProgressDlg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QVBoxLayout>
+#include <climits>
+
+namespace {
+
+QGroupBox* Frame(const QString& title, QWidget* content) {
+  auto* box = new QGroupBox(title);
+  auto* layout = new QVBoxLayout(box);
+  layout->addWidget(content);
+  return box;
+}
+
+QProgressBar* Bar(int id) {
+  auto* bar = new QProgressBar;
+  bar->setProperty("controlId", id);
+  bar->setTextVisible(false);
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  return bar;
+}
+
+}  // namespace
+
+CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setWindowModality(Qt::WindowModal);
+  setWindowTitle(QString::fromStdString(Title()));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+
+  action_ = new QLabel;
+  action_->setProperty("controlId", kActionLabelId);
+  action_->setAlignment(Qt::AlignCenter);
+  count_ = new QLabel;
+  count_->setProperty("controlId", kCountLabelId);
+  count_->setAlignment(Qt::AlignCenter);
+  auto* labels = new QWidget;
+  auto* labelLayout = new QVBoxLayout(labels);
+  labelLayout->setContentsMargins(0, 0, 0, 0);
+  labelLayout->addWidget(action_);
+  labelLayout->addWidget(count_);
+  auto* labelFrame = Frame(QString(), labels);
+
+  overall_ = Bar(kOverallBarId);
+  fileBar_ = Bar(kFileBarId);
+
+  cancel_ = new QPushButton(tr("Cancel"));
+  cancel_->setProperty("controlId", kCancelId);
+  cancel_->setAutoDefault(false);
+  connect(cancel_, &QPushButton::clicked, this, &CProgressDlg::OnCancelButton);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(cancel_);
+  buttons->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(labelFrame);
+  layout->addWidget(Frame(tr("Overall progress"), overall_));
+  layout->addWidget(Frame(tr("File progress"), fileBar_));
+  layout->addLayout(buttons);
+  setMinimumWidth(440);
+
+  sincePump_.start();
+  SetPumpHandler([this] { Pump(); });
+}
+
+CProgressDlg::~CProgressDlg() { SetPumpHandler(nullptr); }
+
+void CProgressDlg::Start() {
+  CProgressCounter::Start();
+  closing_ = false;
+  show();
+  raise();
+  // Let the window appear before the first block of work.
+  QCoreApplication::processEvents();
+  sincePump_.restart();
+}
+
+void CProgressDlg::Close() {
+  closing_ = true;
+  hide();
+}
+
+void CProgressDlg::OnCancelButton() { RequestCancel(); }
+
+void CProgressDlg::Pump() {
+  // Only the window's own thread may run its events.
+  if (QThread::currentThread() != thread()) return;
+  if (sincePump_.elapsed() < kPumpIntervalMs) return;
+  QCoreApplication::processEvents();
+  sincePump_.restart();
+}
+
+void CProgressDlg::closeEvent(QCloseEvent* event) {
+  // Only the program closes the window (Close or destruction).
+  if (closing_)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void CProgressDlg::ShowBar(QProgressBar* bar, const CProgressBarState& state) {
+  // QProgressBar counts in int; larger ranges are shown scaled.
+  std::uint32_t shift = 0;
+  while ((state.maximum >> shift) > static_cast<std::uint32_t>(INT_MAX)) ++shift;
+  const int maximum = static_cast<int>(state.maximum >> shift);
+  const int value = static_cast<int>(state.position >> shift);
+  if (bar->maximum() != maximum) bar->setRange(0, maximum);
+  if (bar->value() != value) bar->setValue(value);
+}
+
+void CProgressDlg::OnChanged(Change change) {
+  switch (change) {
+    case Change::Started:
+      break;
+    case Change::Title:
+      setWindowTitle(QString::fromStdString(Title()));
+      break;
+    case Change::Overall:
+      ShowBar(overall_, OverallBar());
+      break;
+    case Change::File:
+      ShowBar(fileBar_, FileBar());
+      break;
+    case Change::Action:
+      action_->setText(QString::fromStdString(ActionText()));
+      break;
+    case Change::Count:
+      count_->setText(QString::fromStdString(CountText()));
+      break;
+  }
+}

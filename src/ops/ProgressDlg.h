@@ -1,0 +1,59 @@
+#pragma once
+// The progress window of long operations: an action line, a file-count line,
+// the overall and file bars and a Cancel button. It is window-modal over the
+// window that runs the command, so no second command can start meanwhile.
+// While the object lives it serves PumpOneMessage, letting pending events run
+// at most every 20 ms so Cancel and repainting stay live at no measurable
+// cost per block.
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <functional>
+
+#include "ops/Progress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class CProgressDlg : public QDialog, public CProgressCounter {
+  Q_OBJECT
+
+ public:
+  // Control ids of the window's controls.
+  static constexpr int kActionLabelId = 1010;
+  static constexpr int kCountLabelId = 1011;
+  static constexpr int kOverallBarId = 1027;
+  static constexpr int kFileBarId = 1028;
+  static constexpr int kCancelId = 1044;
+  static constexpr int kPumpIntervalMs = 20;
+
+  explicit CProgressDlg(QWidget* parentWindow = nullptr);
+  ~CProgressDlg() override;
+
+  void Start() override;
+  void Close() override;
+
+  // Bound to the Cancel button: sets the flag; stops and closes nothing.
+  void OnCancelButton();
+
+  // Runs the pending events now if the last run is 20 ms or more ago.
+  void Pump();
+
+ protected:
+  void OnChanged(Change change) override;
+  // Escape and the title bar's close do not cancel: only the button does.
+  void reject() override {}
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ShowBar(QProgressBar* bar, const CProgressBarState& state);
+
+  QLabel* action_;
+  QLabel* count_;
+  QProgressBar* overall_;
+  QProgressBar* fileBar_;
+  QPushButton* cancel_;
+  QElapsedTimer sincePump_;
+  bool closing_ = false;
+};

@@ -1,0 +1,75 @@
+#include "ui/MediaPlayer2.h"
+
+#include <QAudioOutput>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace {
+
+class CQtMediaPlayer final : public CMediaPlayer2 {
+ public:
+  CQtMediaPlayer() {
+    player_.setAudioOutput(&output_);
+    connect(&player_, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+      if (status == QMediaPlayer::EndOfMedia && playing_) {
+        playing_ = false;
+        emit EndOfStream();
+      }
+    });
+    connect(&player_, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString&) {
+      // A source that fails to load is reported by Play; only failures while
+      // playing are notifications of their own.
+      if (playing_) {
+        playing_ = false;
+        emit Error();
+      }
+    });
+  }
+
+  void SetFileName(const QString& path) override {
+    const QUrl url = path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
+    if (url == player_.source()) return;
+    playing_ = false;
+    player_.setSource(url);
+  }
+
+  double GetCurrentPosition() const override { return static_cast<double>(player_.position()) / 1000.0; }
+
+  void SetCurrentPosition(double seconds) override {
+    player_.setPosition(static_cast<qint64>(seconds * 1000.0 + 0.5));
+  }
+
+  QString GetErrorDescription() const override { return player_.errorString(); }
+
+  bool Play() override {
+    if (!Playable()) return false;
+    player_.play();
+    if (!Playable()) return false;
+    playing_ = true;
+    return true;
+  }
+
+  void Pause() override {
+    playing_ = false;
+    player_.pause();
+  }
+
+  void Stop() override {
+    playing_ = false;
+    player_.stop();
+  }
+
+ private:
+  bool Playable() const {
+    return !player_.source().isEmpty() && player_.error() == QMediaPlayer::NoError &&
+           player_.mediaStatus() != QMediaPlayer::InvalidMedia;
+  }
+
+  QAudioOutput output_;  // outlives the player that plays into it
+  QMediaPlayer player_;
+  bool playing_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() { return std::make_unique<CQtMediaPlayer>(); }

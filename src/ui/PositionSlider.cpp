@@ -1,0 +1,178 @@
+#include "ui/PositionSlider.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+QString Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return QString::fromLatin1(text);
+}
+}  // namespace
+
+CPositionSlider::CPositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+  // Ticks are painted here at arbitrary positions, not by the style.
+  setTickPosition(QSlider::NoTicks);
+  setTracking(true);
+}
+
+void CPositionSlider::SetRange(int minimum, int maximum, bool redraw) {
+  rangeMax_ = maximum < 100 ? 100u : static_cast<std::uint32_t>(maximum);
+  setRange(minimum, static_cast<int>(rangeMax_));
+  setPageStep(static_cast<int>(rangeMax_ / 100));
+  setSingleStep(1);
+  if (redraw) update();
+}
+
+void CPositionSlider::SetTicks() {
+  if (rangeMax_ <= 1) return;
+  const std::uint32_t step = rangeMax_ / 10;
+  if (step == 0) return;
+  for (std::uint32_t p = 1; p < rangeMax_; p += step) ticks_.insert(static_cast<int>(p));
+  update();
+}
+
+void CPositionSlider::ResetTicks() {
+  ticks_.clear();
+  SetTicks();
+}
+
+void CPositionSlider::AddTick(int position) {
+  ticks_.insert(position);
+  update();
+}
+
+double CPositionSlider::GetFraction() const {
+  return static_cast<double>(sliderPosition()) / static_cast<double>(rangeMax_);
+}
+
+double CPositionSlider::GetPositionSeconds() const { return GetFraction() * length_; }
+
+double CPositionSlider::TimeOf(int position) const {
+  return static_cast<double>(position) / static_cast<double>(rangeMax_) * length_;
+}
+
+void CPositionSlider::SetPosition(double fraction) {
+  double scaled = static_cast<double>(rangeMax_) * fraction;
+  // Not-a-number and negative fractions (a player without a position yet)
+  // put the thumb at the start.
+  if (!(scaled > 0.0)) scaled = 0.0;
+  const std::uint32_t position =
+      scaled >= static_cast<double>(rangeMax_) ? rangeMax_ : static_cast<std::uint32_t>(scaled);
+  setSliderPosition(static_cast<int>(position));
+  update();
+}
+
+void CPositionSlider::StartSelection() {
+  ResetTicks();
+  selStart_ = sliderPosition();
+  AddTick(selStart_);
+  selecting_ = 1;
+  UpdateLabels();
+}
+
+void CPositionSlider::UpdateSelection() {
+  if (!selecting_) return;
+  ResetTicks();
+  AddTick(selStart_);
+  AddTick(sliderPosition());
+  SetSelectionRange(selStart_, sliderPosition());
+  UpdateLabels();
+}
+
+void CPositionSlider::EndSelection() {
+  if (!selecting_) return;
+  UpdateSelection();
+  selecting_ = 0;
+  selEnd_ = sliderPosition();
+  selectionDone_ = 1;
+  UpdateLabels();
+}
+
+void CPositionSlider::ClearSelection() {
+  ResetTicks();
+  SetSelectionRange(0, 0);
+  selStart_ = selEnd_ = 0;
+  selecting_ = selectionDone_ = 0;
+  UpdateLabels();
+}
+
+bool CPositionSlider::GetSelection(double& startSeconds, double& endSeconds) const {
+  if (!selectionDone_) return false;
+  startSeconds = TimeOf(std::min(selStart_, selEnd_));
+  endSeconds = TimeOf(std::max(selStart_, selEnd_));
+  return true;
+}
+
+void CPositionSlider::SetSelectionRange(int start, int end) {
+  rangeSelStart_ = start;
+  rangeSelEnd_ = end;
+  update();
+}
+
+void CPositionSlider::ToggleTimeMode() {
+  showElapsed_ = !showElapsed_;
+  UpdateLabels();
+}
+
+void CPositionSlider::UpdateLabels() {
+  const double elapsed = GetPositionSeconds();
+  if (elapsedLabel_) {
+    elapsedLabel_->setText(showElapsed_ ? Format("Elapsed : %5.2lf sec", elapsed)
+                                        : Format("Remaining : %5.2lf sec", length_ - elapsed));
+  }
+  if (selectionLabel_) {
+    const int d = selecting_ ? sliderPosition() - selStart_ : selEnd_ - selStart_;
+    selectionLabel_->setText(d < 0 ? QStringLiteral("Improper selection")
+                                   : Format("Selected : %5.2lf sec", TimeOf(d)));
+  }
+  if (lengthLabel_) lengthLabel_->setText(Format("Length : %5.2lf sec", length_));
+}
+
+void CPositionSlider::sliderChange(SliderChange change) {
+  QSlider::sliderChange(change);
+  UpdateLabels();
+}
+
+void CPositionSlider::paintEvent(QPaintEvent* event) {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+  const int span = groove.width() - handle.width();
+  const int offset = groove.left() + handle.width() / 2;
+  auto xOf = [&](int value) {
+    return offset + QStyle::sliderPositionFromValue(minimum(), maximum(), value, std::max(span, 1));
+  };
+
+  (void)event;
+  QPainter painter(this);
+  // Groove, then the selection band on it, then the thumb over both.
+  option.subControls = QStyle::SC_SliderGroove;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  if (rangeSelStart_ != rangeSelEnd_) {
+    const int left = xOf(std::min(rangeSelStart_, rangeSelEnd_));
+    const int right = xOf(std::max(rangeSelStart_, rangeSelEnd_));
+    QColor band = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Highlight);
+    const int mid = groove.center().y();
+    painter.fillRect(QRect(QPoint(left, mid - 3), QPoint(right, mid + 3)), band);
+  }
+  option.subControls = QStyle::SC_SliderHandle;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  painter.end();
+
+  QPainter ticks(this);
+  ticks.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  const int bottom = height() - 1;
+  for (int tick : ticks_) {
+    const int x = xOf(tick);
+    const bool mark = selecting_ || selectionDone_ ? (tick == selStart_ || tick == sliderPosition()) : false;
+    ticks.drawLine(x, bottom - (mark ? 6 : 3), x, bottom);
+  }
+  UpdateLabels();
+}

@@ -1,0 +1,44 @@
+#include "ui/RegistrySettings.h"
+
+#include "ui/Registry.h"
+
+// Each access opens the key for itself; any failure of the store becomes the
+// default value or a false result.
+
+std::uint32_t ReadOverlapTime() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::uint32_t value = 0;
+    return registry.ReadDword(kOverlapTimeValue, value) ? value : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::string ReadSuffix() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::string text;
+    return registry.ReadString(kFilenameSuffixValue, text) ? text : std::string();
+  } catch (...) {
+    return {};
+  }
+}
+
+bool WriteOverlapTime(std::uint32_t seconds) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteDword(kOverlapTimeValue, seconds);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteSuffix(const std::string& suffix) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteString(kFilenameSuffixValue, suffix);
+  } catch (...) {
+    return false;
+  }
+}

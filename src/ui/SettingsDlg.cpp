@@ -1,0 +1,149 @@
+#include "ui/SettingsDlg.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+#include "res/StringTable.h"
+#include "ui/ControlId.h"
+#include "ui/FilterEdit.h"
+#include "ui/Prompt.h"
+#include "ui/RegistrySettings.h"
+
+namespace {
+
+// The overlap field takes digits only; typed values above the arrows' 200
+// are accepted, as in any edit field.
+class COverlapSpin : public QSpinBox {
+ public:
+  COverlapSpin() {
+    setRange(0, 200);
+    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    // The arrows stop at 0 and 200; the text itself is free digits.
+    setMaximum(INT_MAX);
+  }
+  void stepBy(int steps) override {
+    const long next = static_cast<long>(value()) + steps;
+    setValue(static_cast<int>(std::clamp<long>(next, 0, 200)));
+  }
+
+ protected:
+  StepEnabled stepEnabled() const override {
+    StepEnabled enabled = StepNone;
+    if (value() > 0) enabled |= StepDownEnabled;
+    if (value() < 200) enabled |= StepUpEnabled;
+    return enabled;
+  }
+};
+
+// Reads digits as an unsigned decimal; a text that is not a number gives 0.
+std::uint32_t ParseUnsigned(const QString& text) {
+  bool ok = false;
+  const qulonglong value = text.trimmed().toULongLong(&ok, 10);
+  if (!ok || value > 0xFFFFFFFFull) return 0;
+  return static_cast<std::uint32_t>(value);
+}
+
+QLabel* WrappedLabel(const QString& text) {
+  auto* label = new QLabel(text);
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+CSettingsDlg::CSettingsDlg(QWidget* parent)
+    : QDialog(parent), overlapTime_(ReadOverlapTime()), suffix_(ReadFilenameSuffix()) {
+  Build();
+}
+
+CSettingsDlg::CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven,
+                           bool suffixGiven, QWidget* parent)
+    : QDialog(parent),
+      overlapTime_(overlapGiven ? overlapTime : ReadOverlapTime()),
+      suffix_(suffixGiven ? suffix : ReadFilenameSuffix()) {
+  Build();
+}
+
+std::uint32_t CSettingsDlg::ReadOverlapTime() { return ::ReadOverlapTime(); }
+std::string CSettingsDlg::ReadFilenameSuffix() { return ::ReadSuffix(); }
+bool CSettingsDlg::SaveOverlapTime() const { return ::WriteOverlapTime(overlapTime_); }
+bool CSettingsDlg::SaveFilenameSuffix() const { return ::WriteSuffix(suffix_); }
+
+void CSettingsDlg::Build() {
+  setWindowTitle(QStringLiteral("Customize settings"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+  spin_ = WithId(new COverlapSpin, kSpinId);
+  spin_->setValue(static_cast<int>(std::min<std::uint32_t>(overlapTime_, INT_MAX)));
+  spin_->setMinimumWidth(80);
+  // The spin box's text field is the overlap edit.
+  auto* overlapEdit = spin_->findChild<QLineEdit*>();
+  if (overlapEdit) WithId(overlapEdit, kOverlapEditId);
+
+  suffixEdit_ = WithId(new CFilterEdit, kSuffixEditId);
+  suffixEdit_->SetRefusedCharacters(QString::fromLatin1(LoadMessage(ids::kRefusedNameChars).c_str()));
+  suffixEdit_->setText(QString::fromStdString(suffix_));
+  suffixEdit_->setMinimumWidth(160);
+
+  saveOverlap_ = WithId(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapId);
+  saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
+
+  auto* overlapBox = new QGridLayout;
+  overlapBox->addWidget(
+      WrappedLabel(QStringLiteral(
+          "If you want to have the file splits to overlap each other, then set the desired overlaping time ")),
+      0, 0, 1, 3);
+  overlapBox->addWidget(new QLabel(QStringLiteral("Set overlaping time in seconds :")), 1, 0);
+  overlapBox->addWidget(spin_, 1, 1);
+  overlapBox->addWidget(saveOverlap_, 1, 2);
+  overlapBox->setColumnStretch(2, 1);
+
+  auto* line = new QFrame;
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+
+  auto* suffixBox = new QGridLayout;
+  suffixBox->addWidget(
+      WrappedLabel(QStringLiteral("Enter the filename suffix that will be appened to each of the file splits.")), 0,
+      0, 1, 3);
+  suffixBox->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 1, 0);
+  suffixBox->addWidget(suffixEdit_, 1, 1);
+  suffixBox->addWidget(saveSuffix_, 1, 2);
+  suffixBox->setColumnStretch(2, 1);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  WithId(buttons->button(QDialogButtonBox::Ok), 1);
+  WithId(buttons->button(QDialogButtonBox::Cancel), 2);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(overlapBox);
+  layout->addSpacing(6);
+  layout->addWidget(line);
+  layout->addSpacing(6);
+  layout->addLayout(suffixBox);
+  layout->addStretch();
+  layout->addWidget(buttons);
+  setMinimumWidth(470);
+}
+
+void CSettingsDlg::accept() {
+  auto* overlapEdit = spin_->findChild<QLineEdit*>();
+  overlapTime_ = ParseUnsigned(overlapEdit ? overlapEdit->text() : QString());
+  suffix_ = suffixEdit_->text().toStdString();
+  if (saveOverlap_->isChecked() && !SaveOverlapTime())
+    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning, PromptButtons::Ok);
+  if (saveSuffix_->isChecked() && !SaveFilenameSuffix())
+    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning, PromptButtons::Ok);
+  QDialog::accept();
+}

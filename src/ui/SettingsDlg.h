@@ -1,0 +1,50 @@
+#pragma once
+// "Customize settings": the overlap time between the pieces of an equal
+// split and the filename suffix of the pieces, each optionally saved in the
+// settings store.
+
+#include <QDialog>
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+class QSpinBox;
+class CFilterEdit;
+
+class CSettingsDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kSpinId = 1012;
+  static constexpr int kOverlapEditId = 1034;
+  static constexpr int kSuffixEditId = 1061;
+  static constexpr int kSaveOverlapId = 1042;
+  static constexpr int kSaveSuffixId = 1043;
+
+  // Both values from the settings store.
+  explicit CSettingsDlg(QWidget* parent = nullptr);
+  // Each value from the arguments when its flag is set, else from the store.
+  CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven, bool suffixGiven,
+               QWidget* parent = nullptr);
+
+  std::uint32_t GetOverlapTime() const { return overlapTime_; }
+  const std::string& GetFilenameSuffix() const { return suffix_; }
+
+  static std::uint32_t ReadOverlapTime();
+  static std::string ReadFilenameSuffix();
+  bool SaveOverlapTime() const;
+  bool SaveFilenameSuffix() const;
+
+  void accept() override;
+
+ private:
+  void Build();
+
+  std::uint32_t overlapTime_ = 0;
+  std::string suffix_;
+  QSpinBox* spin_ = nullptr;
+  CFilterEdit* suffixEdit_ = nullptr;
+  QCheckBox* saveOverlap_ = nullptr;
+  QCheckBox* saveSuffix_ = nullptr;
+};

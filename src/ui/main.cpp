@@ -1,0 +1,13 @@
+// kestrune: the desktop program.
+
+#include <QtGlobal>
+
+#include "ui/MainApp.h"
+
+int main(int argc, char** argv) {
+  // Qt's ffmpeg media backend crashes where no audio device exists; the
+  // GStreamer one plays everywhere. A user's own choice stays in force.
+  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+  CMainApp app(argc, argv);
+  return app.Run();
+}

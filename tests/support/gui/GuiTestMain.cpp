@@ -1,0 +1,126 @@
+// The main of every GUI test program: the offscreen platform, a private
+// settings folder, and a guard that fails any test leaving a modal window
+// unanswered instead of hanging.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include "support/gui/GuiTestSupport.h"
+
+namespace kt {
+
+QWidget* FindControl(const QWidget* root, int id) {
+  if (!root) return nullptr;
+  for (QWidget* child : root->findChildren<QWidget*>()) {
+    const QVariant value = child->property("controlId");
+    if (value.isValid() && value.toInt() == id) return child;
+  }
+  return nullptr;
+}
+
+void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {
+  auto* timer = new QTimer;
+  auto* clock = new QElapsedTimer;
+  clock->start();
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, clock, action, timeoutMs] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      action(modal);
+    } else if (clock->elapsed() > timeoutMs) {
+      timer->stop();
+      timer->deleteLater();
+      delete clock;
+      ADD_FAILURE() << "no modal window appeared within " << timeoutMs << " ms";
+    }
+  });
+  timer->start();
+}
+
+void Spin(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  do {
+    QApplication::processEvents(QEventLoop::AllEvents, 5);
+  } while (clock.elapsed() < ms);
+}
+
+}  // namespace kt
+
+namespace {
+
+// Watches for modal windows; one that stays up too long is closed and the
+// running test fails. Windows still open when a test ends fail it as well.
+class ModalGuard : public testing::EmptyTestEventListener {
+ public:
+  ModalGuard() {
+    timer_.setInterval(100);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Check(); });
+    timer_.start();
+  }
+
+  void OnTestEnd(const testing::TestInfo&) override {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->isVisible() && w->isModal()) {
+        ADD_FAILURE() << "a modal window was left open: " << w->windowTitle().toStdString();
+        Dismiss(w);
+      }
+    }
+    seen_.clear();
+  }
+
+ private:
+  static void Dismiss(QWidget* w) {
+    if (auto* dialog = qobject_cast<QDialog*>(w))
+      dialog->done(QDialog::Rejected);
+    else
+      w->close();
+    w->hide();
+  }
+
+  void Check() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) {
+      seen_.clear();
+      return;
+    }
+    if (seen_ != modal) {
+      seen_ = modal;
+      clock_.start();
+      return;
+    }
+    if (clock_.elapsed() >= kt::kModalGuardSeconds * 1000) {
+      ADD_FAILURE() << "modal window left unanswered: " << modal->windowTitle().toStdString();
+      Dismiss(modal);
+      seen_.clear();
+    }
+  }
+
+  QTimer timer_;
+  QPointer<QWidget> seen_;
+  QElapsedTimer clock_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Tests never see or change the user's own settings.
+  QTemporaryDir configDir;
+  if (qEnvironmentVariableIsEmpty("KESTRUNE_CONFIG_DIR")) qputenv("KESTRUNE_CONFIG_DIR", configDir.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kestrune"));
+  testing::InitGoogleTest(&argc, argv);
+  testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// A CPrompt for GUI tests: installs itself for its lifetime, answers each
+// question from a queue in turn and records everything it was asked.
+// Message boxes with only an OK button are recorded and acknowledged without
+// taking a queued answer; any other question with no queued answer, or with
+// an answer of the wrong kind, fails the test and is answered Cancel/No/empty.
+
+#include <deque>
+#include <variant>
+#include <vector>
+
+#include "ui/Prompt.h"
+
+namespace kt {
+
+struct PromptQuestion {
+  enum class Kind { Message, OpenFile, OpenFiles, SaveFile, Folder };
+  Kind kind = Kind::Message;
+  QString caption;
+  QString text;
+  MessageIcon icon = MessageIcon::None;
+  PromptButtons buttons = PromptButtons::Ok;
+  FileDialogRequest request;  // file dialogs
+};
+
+class ScriptedPrompt : public CPrompt {
+ public:
+  ScriptedPrompt();
+  ~ScriptedPrompt() override;
+
+  // Queue the answer to the next question (message or file dialog).
+  ScriptedPrompt& Answer(PromptAnswer answer);
+  ScriptedPrompt& AnswerFile(const QString& path);  // empty: the user cancels
+  ScriptedPrompt& AnswerFiles(const QStringList& paths);
+
+  std::vector<PromptQuestion> questions;
+  // The texts of the message boxes shown so far, in order.
+  QStringList MessageTexts() const;
+  bool AllAnswersUsed() const { return answers_.empty(); }
+
+  PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                   PromptButtons buttons) override;
+  QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override;
+  QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override;
+  QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override;
+  QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override;
+
+ private:
+  QStringList NextFiles(const PromptQuestion& question);
+  std::deque<std::variant<PromptAnswer, QStringList>> answers_;
+};
+
+}  // namespace kt
