@@ -73,7 +73,9 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   SetPumpHandler([this] { Pump(); });
 }
 
-CProgressDlg::~CProgressDlg() { SetPumpHandler(nullptr); }
+CProgressDlg::~CProgressDlg() {
+  SetPumpHandler(nullptr);
+}
 
 void CProgressDlg::Start() {
   CProgressCounter::Start();
@@ -90,7 +92,9 @@ void CProgressDlg::Close() {
   hide();
 }
 
-void CProgressDlg::OnCancelButton() { RequestCancel(); }
+void CProgressDlg::OnCancelButton() {
+  RequestCancel();
+}
 
 void CProgressDlg::Pump() {
   // Only the window's own thread may run its events.

@@ -55,7 +55,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(name);
   layout->addWidget(Centred(QStringLiteral("Version 1.1, 2026")));
   layout->addSpacing(10);
-  layout->addWidget(Centred(QStringLiteral("Program concept and coding by %1").arg(QString::fromLatin1(kMakerName))));
+  layout->addWidget(
+      Centred(QStringLiteral("Program concept and coding by %1").arg(QString::fromLatin1(kMakerName))));
   layout->addWidget(webPage_);
   layout->addWidget(email_);
   layout->addSpacing(6);

@@ -3,14 +3,8 @@
 #include <QFile>
 
 #include "audio/AudioFile.h"
-#if __has_include("audio/WaveFile.h")
-#include "audio/WaveFile.h"
-#define KESTRUNE_HAVE_WAV 1
-#endif
-#if __has_include("audio/Mp3File.h")
 #include "audio/Mp3File.h"
-#define KESTRUNE_HAVE_MP3 1
-#endif
+#include "audio/WaveFile.h"
 
 AudioFileKind KindOfPath(const QString& path) {
   const QString lowered = path.toLower();
@@ -19,21 +13,13 @@ AudioFileKind KindOfPath(const QString& path) {
   return AudioFileKind::Unsupported;
 }
 
-std::unique_ptr<CAudioFile> CreateAudioFile(const QString& path, [[maybe_unused]] CAudioOwner* owner) {
+std::unique_ptr<CAudioFile> CreateAudioFile(const QString& path, CAudioOwner* owner) {
   const std::string native = QFile::encodeName(path).toStdString();
   switch (KindOfPath(path)) {
     case AudioFileKind::Mp3:
-#ifdef KESTRUNE_HAVE_MP3
       return std::make_unique<CMp3File>(native, owner);
-#else
-      return nullptr;
-#endif
     case AudioFileKind::Wav:
-#ifdef KESTRUNE_HAVE_WAV
       return std::make_unique<CWaveFile>(native, owner);
-#else
-      return nullptr;
-#endif
     case AudioFileKind::Unsupported:
       break;
   }

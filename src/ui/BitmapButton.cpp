@@ -20,7 +20,8 @@ CBitmapButton::CBitmapButton(const QString& caption, QWidget* parent) : QAbstrac
 bool CBitmapButton::LoadBitmaps(const QString& caption) {
   bool all = true;
   for (int i = 0; i < 4; ++i) {
-    const QString name = QStringLiteral(":/kestrune/buttons/%1%2.svg").arg(caption).arg(QLatin1Char(kSuffixes[i]));
+    const QString name =
+        QStringLiteral(":/kestrune/buttons/%1%2.svg").arg(caption).arg(QLatin1Char(kSuffixes[i]));
     all = images_[static_cast<std::size_t>(i)].load(name) && all;
   }
   update();

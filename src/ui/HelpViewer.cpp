@@ -58,9 +58,13 @@ CHelpViewer::CHelpViewer(QWidget* owner) : QDialog(owner) {
   resize(640, 560);
 }
 
-CHelpViewer* CHelpViewer::Instance() { return Current().data(); }
+CHelpViewer* CHelpViewer::Instance() {
+  return Current().data();
+}
 
-void CHelpViewer::GoTo(const QString& topic) { browser_->setSource(TopicUrl(topic)); }
+void CHelpViewer::GoTo(const QString& topic) {
+  browser_->setSource(TopicUrl(topic));
+}
 
 CHelpViewer* CHelpViewer::ShowTopic(QWidget* owner, const QString& topic) {
   CHelpViewer* viewer = Current().data();

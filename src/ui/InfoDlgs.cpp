@@ -36,7 +36,8 @@ CWavInfoDlg::CWavInfoDlg(const QStringList& lines, QWidget* parent) : QDialog(pa
   auto* frame = new QGroupBox;
   auto* frameLayout = new QVBoxLayout(frame);
   frameLayout->setSpacing(8);
-  for (int i = 0; i < 9; ++i) frameLayout->addWidget(CentredLine(i < lines.size() ? lines[i] : QString(), kLineIds[i]));
+  for (int i = 0; i < 9; ++i)
+    frameLayout->addWidget(CentredLine(i < lines.size() ? lines[i] : QString(), kLineIds[i]));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
   QDialogButtonBox* buttons = OkButton(this);
@@ -58,8 +59,8 @@ CMp3InfoDlg::CMp3InfoDlg(const Mp3Information& info, QWidget* parent) : QDialog(
     edit->setMinimumWidth(220);
     return edit;
   };
-  static const char* const kTagLabels[6] = {"Title   :  ", "Artist  : ", "Album  :", "Year  : ", "Comments  :",
-                                            "Genre  :"};
+  static const char* const kTagLabels[6] = {
+      "Title   :  ", "Artist  : ", "Album  :", "Year  : ", "Comments  :", "Genre  :"};
   form->addRow(QStringLiteral("File name   :"), field(info.fileName, kFileNameId));
   for (int i = 0; i < 6; ++i)
     form->addRow(QString::fromLatin1(kTagLabels[i]),
@@ -68,7 +69,8 @@ CMp3InfoDlg::CMp3InfoDlg(const Mp3Information& info, QWidget* parent) : QDialog(
   auto* mpegFrame = new QGroupBox(QStringLiteral(" MPEG info "));
   auto* mpegLayout = new QVBoxLayout(mpegFrame);
   for (int i = 0; i < 9; ++i)
-    mpegLayout->addWidget(CentredLine(i < info.mpegLines.size() ? info.mpegLines[i] : QString(), kMpegIds[i]));
+    mpegLayout->addWidget(
+        CentredLine(i < info.mpegLines.size() ? info.mpegLines[i] : QString(), kMpegIds[i]));
 
   auto* frames = new QHBoxLayout;
   frames->addWidget(tagFrame, 4);

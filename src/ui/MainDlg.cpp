@@ -19,6 +19,7 @@
 #include <new>
 
 #include "audio/File.h"
+#include "audio/Mp3File.h"
 #include "ops/ProgressDlg.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
@@ -35,7 +36,9 @@
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 QFrame* EtchedLine() {
   auto* line = new QFrame;
@@ -105,7 +108,8 @@ void CMainDlg::BuildMenus() {
   AddAction(fileMenu_, QStringLiteral("&Open..."), ID_FILE_OPEN, &CMainDlg::OnOpen);
   AddAction(fileMenu_, QStringLiteral("Shred &Equally..."), ID_FILE_SHRED_EQUALLY, &CMainDlg::OnShredEqually);
   AddAction(fileMenu_, QStringLiteral("&Settings..."), ID_FILE_SETTINGS, &CMainDlg::OnSettings);
-  AddAction(fileMenu_, QStringLiteral("File &information"), ID_FILE_INFORMATION, &CMainDlg::OnFileInformation);
+  AddAction(fileMenu_, QStringLiteral("File &information"), ID_FILE_INFORMATION,
+            &CMainDlg::OnFileInformation);
   fileMenu_->addSeparator();
   AddAction(fileMenu_, QStringLiteral("E&xit"), ID_FILE_EXIT, &CMainDlg::OnExit);
   connect(fileMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateFileMenu);
@@ -116,10 +120,12 @@ void CMainDlg::BuildMenus() {
   convertMenu_->addSeparator();
   AddAction(convertMenu_, QStringLiteral("Batch Convert..."), ID_CONVERT_BATCH, nullptr);
   convertMenu_->addSeparator();
-  AddAction(convertMenu_, QStringLiteral("Convert to &8 bit WAV..."), ID_CONVERT_TO_8BIT, &CMainDlg::OnConvertTo8Bit);
+  AddAction(convertMenu_, QStringLiteral("Convert to &8 bit WAV..."), ID_CONVERT_TO_8BIT,
+            &CMainDlg::OnConvertTo8Bit);
   AddAction(convertMenu_, QStringLiteral("Convert to 1&6 bit WAV..."), ID_CONVERT_TO_16BIT,
             &CMainDlg::OnConvertTo16Bit);
-  AddAction(convertMenu_, QStringLiteral("&Rip channels..."), ID_CONVERT_RIP_CHANNELS, &CMainDlg::OnRipChannels);
+  AddAction(convertMenu_, QStringLiteral("&Rip channels..."), ID_CONVERT_RIP_CHANNELS,
+            &CMainDlg::OnRipChannels);
   connect(convertMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateConvertMenu);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -388,12 +394,15 @@ void CMainDlg::OnFileInformation() {
 void CMainDlg::ShowInformation(CAudioFile& file) {
   QStringList lines;
   for (const std::string& line : file.GetInformationLines()) lines << Q(line);
-  if (file.GetFileType() == 1) {
+  if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
+    const Mp3TagFields tag = mp3->GetTagFields();
     Mp3Information info;
-    info.fileName = QFile::decodeName(file.GetFileName().c_str());
-    info.mpegLines = lines.mid(0, 9);
-    // Tag fields are Latin-1 bytes.
-    for (const QString& field : lines.mid(9, 6)) info.tagFields << field;
+    info.fileName = QFile::decodeName(tag.fileName.c_str());
+    info.mpegLines = lines;
+    // ID3v1 fields are Latin-1 bytes.
+    for (const std::string* field :
+         {&tag.title, &tag.artist, &tag.album, &tag.year, &tag.comment, &tag.genre})
+      info.tagFields << QString::fromLatin1(field->data(), static_cast<qsizetype>(field->size()));
     CMp3InfoDlg dialog(info, this);
     dialog.exec();
   } else {
@@ -408,7 +417,9 @@ void CMainDlg::ShowMessage(const std::string& caption, const std::string& text, 
 
 // ------------------------------------------------------------------- help
 
-void CMainDlg::OnHelp() { CHelpViewer::ShowTopic(this, QString()); }
+void CMainDlg::OnHelp() {
+  CHelpViewer::ShowTopic(this, QString());
+}
 
 void CMainDlg::OnAbout() {
   CAboutDlg dialog(this);
@@ -570,7 +581,9 @@ void CMainDlg::OnSliderReleased() {
 
 // -------------------------------------------------------------- selection
 
-void CMainDlg::OnToggleTimeMode() { slider_->ToggleTimeMode(); }
+void CMainDlg::OnToggleTimeMode() {
+  slider_->ToggleTimeMode();
+}
 
 void CMainDlg::OnStartSelection() {
   start_->setEnabled(false);
@@ -604,7 +617,8 @@ void CMainDlg::OnSaveSelection() {
     const std::string output = QFile::encodeName(path).toStdString();
     const auto first = static_cast<std::uint32_t>(startSeconds);
     const auto last = static_cast<std::uint32_t>(endSeconds);
-    RunWithProgress([&](CAudioFile& file, CProgress& progress) { file.SaveSelection(output, first, last, &progress); });
+    RunWithProgress(
+        [&](CAudioFile& file, CProgress& progress) { file.SaveSelection(output, first, last, &progress); });
   }
   start_->setEnabled(true);
   FocusButton(start_);

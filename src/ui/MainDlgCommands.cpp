@@ -5,14 +5,11 @@
 
 #include <QFile>
 
+#include "audio/WaveFile.h"
 #include "ops/Progress.h"
 #include "res/StringTable.h"
 #include "ui/MainDlg.h"
 #include "ui/Prompt.h"
-#if __has_include("audio/WaveFile.h")
-#include "audio/WaveFile.h"
-#define KESTRUNE_HAVE_WAV 1
-#endif
 
 namespace {
 constexpr const char* kWavFilter = "WAV files (*.wav)|*.wav|All files (*.*)|*.*||";
@@ -27,7 +24,9 @@ void CMainDlg::OnShredEqually() {
 
 // The Shred Equally dialog answers this request; until it exists the request
 // is declined, so an equal split ends without writing anything.
-bool CMainDlg::RunShredEqually(CAudioFile& /*file*/, ShredRequest& /*request*/) { return false; }
+bool CMainDlg::RunShredEqually(CAudioFile& /*file*/, ShredRequest& /*request*/) {
+  return false;
+}
 
 void CMainDlg::UpdateConvertMenu() {
   for (int id : {ID_CONVERT_RIP_CHANNELS, ID_CONVERT_TO_MP3, ID_CONVERT_TO_8BIT, ID_CONVERT_TO_16BIT,
@@ -41,7 +40,6 @@ void CMainDlg::UpdateConvertMenu() {
     Action(ID_CONVERT_TO_WAV)->setEnabled(true);
     return;
   }
-#ifdef KESTRUNE_HAVE_WAV
   if (const auto* wave = dynamic_cast<const CWaveFile*>(file)) {
     // Offered once the Rip Channels dialog is part of the program.
     Action(ID_CONVERT_RIP_CHANNELS)->setEnabled(false);
@@ -49,7 +47,6 @@ void CMainDlg::UpdateConvertMenu() {
     Action(ID_CONVERT_TO_16BIT)->setEnabled(wave->GetBitsPerSample() == 8);
     Action(ID_CONVERT_TO_8BIT)->setEnabled(wave->GetBitsPerSample() == 16);
   }
-#endif
 }
 
 void CMainDlg::OnConvertToWav() {
@@ -79,11 +76,11 @@ void CMainDlg::OnConvertToMp3() {
   const QString path = Prompt().GetSaveFileName(this, request);
   if (path.isEmpty()) return;
   const std::string output = QFile::encodeName(path).toStdString();
-  RunWithProgress([&](CAudioFile& f, CProgress& progress) { f.ConvertToMp3(output, &progress, Mp3EncodeSettings{}); });
+  RunWithProgress(
+      [&](CAudioFile& f, CProgress& progress) { f.ConvertToMp3(output, &progress, Mp3EncodeSettings{}); });
 }
 
 void CMainDlg::OnConvertTo8Bit() {
-#ifdef KESTRUNE_HAVE_WAV
   auto* wave = dynamic_cast<CWaveFile*>(File());
   if (!wave) return;
   StopPlayback();
@@ -91,11 +88,9 @@ void CMainDlg::OnConvertTo8Bit() {
   if (path.isEmpty()) return;
   const std::string output = QFile::encodeName(path).toStdString();
   RunWithProgress([&](CAudioFile&, CProgress& progress) { wave->ConvertTo8Bit(output, &progress); });
-#endif
 }
 
 void CMainDlg::OnConvertTo16Bit() {
-#ifdef KESTRUNE_HAVE_WAV
   auto* wave = dynamic_cast<CWaveFile*>(File());
   if (!wave) return;
   StopPlayback();
@@ -103,18 +98,15 @@ void CMainDlg::OnConvertTo16Bit() {
   if (path.isEmpty()) return;
   const std::string output = QFile::encodeName(path).toStdString();
   RunWithProgress([&](CAudioFile&, CProgress& progress) { wave->ConvertTo16Bit(output, &progress); });
-#endif
 }
 
 // Until the Rip Channels dialog exists the command refuses one-channel files
 // and otherwise does nothing.
 void CMainDlg::OnRipChannels() {
-#ifdef KESTRUNE_HAVE_WAV
   auto* wave = dynamic_cast<CWaveFile*>(File());
   if (!wave) return;
   if (wave->GetChannels() < 2) {
     Prompt().Ask(this, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning, PromptButtons::Ok);
     return;
   }
-#endif
 }

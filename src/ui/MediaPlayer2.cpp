@@ -72,4 +72,6 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
 
 }  // namespace
 
-std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() { return std::make_unique<CQtMediaPlayer>(); }
+std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() {
+  return std::make_unique<CQtMediaPlayer>();
+}

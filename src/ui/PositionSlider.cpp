@@ -51,7 +51,9 @@ double CPositionSlider::GetFraction() const {
   return static_cast<double>(sliderPosition()) / static_cast<double>(rangeMax_);
 }
 
-double CPositionSlider::GetPositionSeconds() const { return GetFraction() * length_; }
+double CPositionSlider::GetPositionSeconds() const {
+  return GetFraction() * length_;
+}
 
 double CPositionSlider::TimeOf(int position) const {
   return static_cast<double>(position) / static_cast<double>(rangeMax_) * length_;

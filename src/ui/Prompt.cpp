@@ -120,7 +120,9 @@ CPrompt& Prompt() {
   return installed ? *installed : qtPrompt;
 }
 
-void SetPrompt(CPrompt* prompt) { Installed() = prompt; }
+void SetPrompt(CPrompt* prompt) {
+  Installed() = prompt;
+}
 
 QString QtFilter(const QString& filter) {
   // "desc|pattern|desc|pattern||": pairs until an empty description. The

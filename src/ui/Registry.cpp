@@ -73,8 +73,8 @@ QString Encode(std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
   }
   if (type == REG_SZ && !bytes.empty() && bytes.back() == 0 &&
       std::find(bytes.begin(), bytes.end() - 1, 0) == bytes.end() - 1) {
-    return QStringLiteral("sz:") +
-           QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size() - 1));
+    return QStringLiteral("sz:") + QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size() - 1));
   }
   QStringList hex;
   for (std::uint8_t b : bytes) hex << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0'));
@@ -83,8 +83,9 @@ QString Encode(std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
 
 bool Decode(const QVariant& stored, std::uint32_t& type, std::vector<std::uint8_t>& bytes) {
   // An unquoted hand-written value with commas comes back as a list.
-  const QString text = stored.typeId() == QMetaType::QStringList ? stored.toStringList().join(QLatin1Char(','))
-                                                                   : stored.toString();
+  const QString text = stored.typeId() == QMetaType::QStringList
+                           ? stored.toStringList().join(QLatin1Char(','))
+                           : stored.toString();
   bytes.clear();
   auto putDword = [&](std::uint32_t v) {
     type = REG_DWORD;
@@ -131,7 +132,9 @@ bool Decode(const QVariant& stored, std::uint32_t& type, std::vector<std::uint8_
 
 }  // namespace
 
-CRegistryKey::~CRegistryKey() { Close(); }
+CRegistryKey::~CRegistryKey() {
+  Close();
+}
 
 bool CRegistryKey::Open(RegistryRoot root, const std::string& subKey, std::uint32_t, std::uint32_t) {
   Close();
@@ -152,7 +155,8 @@ bool CRegistryKey::Create(RegistryRoot root, const std::string& subKey, std::uin
   return true;
 }
 
-bool CRegistryKey::SetValue(const std::string& name, std::uint32_t type, const void* data, std::uint32_t size) {
+bool CRegistryKey::SetValue(const std::string& name, std::uint32_t type, const void* data,
+                            std::uint32_t size) {
   if (!IsOpen() || (size != 0 && data == nullptr)) return false;
   if (!StoreWritable()) return false;
   const auto* begin = static_cast<const std::uint8_t*>(data);

@@ -11,9 +11,9 @@
 
 // Errors thrown by the CRegistry path constructor.
 enum REGISTRYERROR {
-  REGISTRY_NO_BACKSLASH = -98,     // the path holds no backslash
-  REGISTRY_OPEN_FAILED = -99,      // the key can be neither opened nor created
-  REGISTRY_NOTHING_AFTER = -100,   // the first backslash ends the path
+  REGISTRY_NO_BACKSLASH = -98,    // the path holds no backslash
+  REGISTRY_OPEN_FAILED = -99,     // the key can be neither opened nor created
+  REGISTRY_NOTHING_AFTER = -100,  // the first backslash ends the path
 };
 
 // The five predefined roots a key path may start with.

@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
-static void RegisterKestrune() { Q_INIT_RESOURCE(kestrune); }
+static void RegisterKestrune() {
+  Q_INIT_RESOURCE(kestrune);
+}
 
 void InitKestruneResources() {
   static const bool done = (RegisterKestrune(), true);

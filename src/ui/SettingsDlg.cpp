@@ -73,10 +73,18 @@ CSettingsDlg::CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix,
   Build();
 }
 
-std::uint32_t CSettingsDlg::ReadOverlapTime() { return ::ReadOverlapTime(); }
-std::string CSettingsDlg::ReadFilenameSuffix() { return ::ReadSuffix(); }
-bool CSettingsDlg::SaveOverlapTime() const { return ::WriteOverlapTime(overlapTime_); }
-bool CSettingsDlg::SaveFilenameSuffix() const { return ::WriteSuffix(suffix_); }
+std::uint32_t CSettingsDlg::ReadOverlapTime() {
+  return ::ReadOverlapTime();
+}
+std::string CSettingsDlg::ReadFilenameSuffix() {
+  return ::ReadSuffix();
+}
+bool CSettingsDlg::SaveOverlapTime() const {
+  return ::WriteOverlapTime(overlapTime_);
+}
+bool CSettingsDlg::SaveFilenameSuffix() const {
+  return ::WriteSuffix(suffix_);
+}
 
 void CSettingsDlg::Build() {
   setWindowTitle(QStringLiteral("Customize settings"));
@@ -98,10 +106,9 @@ void CSettingsDlg::Build() {
   saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
 
   auto* overlapBox = new QGridLayout;
-  overlapBox->addWidget(
-      WrappedLabel(QStringLiteral(
-          "If you want to have the file splits to overlap each other, then set the desired overlaping time ")),
-      0, 0, 1, 3);
+  overlapBox->addWidget(WrappedLabel(QStringLiteral("If you want to have the file splits to overlap each "
+                                                    "other, then set the desired overlaping time ")),
+                        0, 0, 1, 3);
   overlapBox->addWidget(new QLabel(QStringLiteral("Set overlaping time in seconds :")), 1, 0);
   overlapBox->addWidget(spin_, 1, 1);
   overlapBox->addWidget(saveOverlap_, 1, 2);
@@ -112,9 +119,9 @@ void CSettingsDlg::Build() {
   line->setFrameShadow(QFrame::Sunken);
 
   auto* suffixBox = new QGridLayout;
-  suffixBox->addWidget(
-      WrappedLabel(QStringLiteral("Enter the filename suffix that will be appened to each of the file splits.")), 0,
-      0, 1, 3);
+  suffixBox->addWidget(WrappedLabel(QStringLiteral(
+                           "Enter the filename suffix that will be appened to each of the file splits.")),
+                       0, 0, 1, 3);
   suffixBox->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 1, 0);
   suffixBox->addWidget(suffixEdit_, 1, 1);
   suffixBox->addWidget(saveSuffix_, 1, 2);

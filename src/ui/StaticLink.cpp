@@ -27,8 +27,12 @@ CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, pa
   ApplyColour();
 }
 
-void CStaticLink::SetOpener(Opener opener) { OpenerSlot() = std::move(opener); }
-void CStaticLink::SetBeeper(std::function<void()> beeper) { BeeperSlot() = std::move(beeper); }
+void CStaticLink::SetOpener(Opener opener) {
+  OpenerSlot() = std::move(opener);
+}
+void CStaticLink::SetBeeper(std::function<void()> beeper) {
+  BeeperSlot() = std::move(beeper);
+}
 
 void CStaticLink::Click() {
   if (link_.isEmpty()) link_ = text();

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -45,6 +46,20 @@ void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {
     }
   });
   timer->start();
+}
+
+void KeyClick(QWidget* widget, int key, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(widget, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(widget, &release);
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    const int key = c.isLetter() ? c.toUpper().unicode() : c.unicode();
+    KeyClick(widget, key, QString(c));
+  }
 }
 
 void Spin(int ms) {
@@ -117,10 +132,15 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // Tests never see or change the user's own settings.
   QTemporaryDir configDir;
-  if (qEnvironmentVariableIsEmpty("KESTRUNE_CONFIG_DIR")) qputenv("KESTRUNE_CONFIG_DIR", configDir.path().toLocal8Bit());
+  if (qEnvironmentVariableIsEmpty("KESTRUNE_CONFIG_DIR"))
+    qputenv("KESTRUNE_CONFIG_DIR", configDir.path().toLocal8Bit());
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestrune"));
   testing::InitGoogleTest(&argc, argv);
-  testing::UnitTest::GetInstance()->listeners().Append(new ModalGuard);
-  return RUN_ALL_TESTS();
+  auto* guard = new ModalGuard;
+  testing::UnitTest::GetInstance()->listeners().Append(guard);
+  const int result = RUN_ALL_TESTS();
+  // The guard's timer must go before the application object.
+  delete testing::UnitTest::GetInstance()->listeners().Release(guard);
+  return result;
 }

@@ -21,6 +21,11 @@ T* Control(const QWidget* root, int id) {
 // with exec(). Gives up after timeoutMs; the modal guard then fails the test.
 void WhenModal(std::function<void(QWidget* modal)> action, int timeoutMs = 3000);
 
+// Sends a key press and release to widget, as typing would.
+void KeyClick(QWidget* widget, int key, const QString& text = QString());
+// Types text into widget character by character.
+void TypeText(QWidget* widget, const QString& text);
+
 // Lets pending events run (timers, posted events) for about ms milliseconds.
 void Spin(int ms = 0);
 

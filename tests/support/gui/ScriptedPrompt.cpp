@@ -4,7 +4,9 @@
 
 namespace kt {
 
-ScriptedPrompt::ScriptedPrompt() { SetPrompt(this); }
+ScriptedPrompt::ScriptedPrompt() {
+  SetPrompt(this);
+}
 
 ScriptedPrompt::~ScriptedPrompt() {
   SetPrompt(nullptr);
