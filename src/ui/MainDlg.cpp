@@ -18,14 +18,15 @@
 #include <cstdio>
 #include <new>
 
+#include "audio/AudioFileFactory.h"
 #include "audio/File.h"
 #include "audio/Mp3File.h"
 #include "ops/ProgressDlg.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
-#include "ui/AudioFileFactory.h"
 #include "ui/BitmapButton.h"
 #include "ui/ControlId.h"
+#include "ui/ConvertCommands.h"
 #include "ui/HelpViewer.h"
 #include "ui/InfoDlgs.h"
 #include "ui/MediaPlayer2.h"
@@ -56,7 +57,7 @@ QString LengthText(double seconds) {
 }  // namespace
 
 CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
-    : QDialog(parent), player_(std::move(player)) {
+    : QDialog(parent), commands_(MakeCommands()), player_(std::move(player)) {
   InitKestruneResources();
   setWindowTitle(QString::fromLatin1(kAppCaption));
   // A fixed-size window: no maximise; the close box ends the program.
@@ -334,7 +335,7 @@ void CMainDlg::dropEvent(QDropEvent* event) {
 }
 
 void CMainDlg::OpenPath(const QString& path) {
-  std::unique_ptr<CAudioFile> opened = CreateAudioFile(path, this);
+  std::unique_ptr<CAudioFile> opened = OpenAudioFile(QFile::encodeName(path).toStdString(), this);
   if (!opened) {
     Prompt().Ask(this, msg::kCaptionError, msg::kTypeNotSupported, MessageIcon::Error, PromptButtons::Ok);
     return;

@@ -21,6 +21,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class CBitmapButton;
+class CFileCommands;
 class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
@@ -151,6 +152,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // A save dialog for an output of the open file.
   QString AskOutputPath(const std::string& defaultExtension, const std::string& filter, bool overwritePrompt);
   void FocusButton(CBitmapButton* button);
+  std::unique_ptr<CFileCommands> MakeCommands();
   QAction* AddAction(QMenu* menu, const QString& text, int id, void (CMainDlg::*handler)());
 
   std::unique_ptr<CAudioFile> file_;
@@ -176,6 +178,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   QMenu* convertMenu_ = nullptr;
   std::map<int, QAction*> actions_;
 
+  std::unique_ptr<CFileCommands> commands_;
   std::unique_ptr<CMediaPlayer2> player_;
   QTimer playTimer_;  // timer 10: moves the thumb while playing
 };
