@@ -224,12 +224,13 @@ void CMainDlg::BuildControls() {
   buttons->addStretch();
 
   auto* content = new QVBoxLayout;
-  content->setContentsMargins(12, 8, 12, 10);
-  content->setSpacing(4);
+  content->setContentsMargins(12, 12, 12, 14);
+  content->setSpacing(5);
   content->addWidget(scaleBox, 0, Qt::AlignHCenter);
   content->addWidget(slider_, 0, Qt::AlignHCenter);
+  content->addSpacing(2);
   content->addLayout(labels);
-  content->addSpacing(6);
+  content->addSpacing(8);
   content->addWidget(EtchedLine());
   content->addStretch();
   content->addLayout(buttons);

@@ -154,16 +154,23 @@ void CPositionSlider::paintEvent(QPaintEvent* event) {
 
   (void)event;
   QPainter painter(this);
-  // Groove, then the selection band on it, then the thumb over both.
-  option.subControls = QStyle::SC_SliderGroove;
-  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  // A plain sunken groove (the style's own one fills up to the thumb, which
+  // would read as a selection), the selection band on it, then the thumb.
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+  const int mid = groove.center().y();
+  const QRectF track(groove.left() + 1, mid - 2.5, groove.width() - 2, 5);
+  painter.setPen(palette().color(group, QPalette::Mid));
+  painter.setBrush(palette().color(group, QPalette::Base));
+  painter.drawRoundedRect(track, 2.5, 2.5);
   if (rangeSelStart_ != rangeSelEnd_) {
     const int left = xOf(std::min(rangeSelStart_, rangeSelEnd_));
     const int right = xOf(std::max(rangeSelStart_, rangeSelEnd_));
-    QColor band = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Highlight);
-    const int mid = groove.center().y();
-    painter.fillRect(QRect(QPoint(left, mid - 3), QPoint(right, mid + 3)), band);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(group, QPalette::Highlight));
+    painter.drawRoundedRect(QRectF(left, mid - 3.5, right - left, 7), 2, 2);
   }
+  painter.setRenderHint(QPainter::Antialiasing, false);
   option.subControls = QStyle::SC_SliderHandle;
   style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
   painter.end();
