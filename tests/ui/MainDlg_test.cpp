@@ -76,6 +76,16 @@ TEST_F(MainDlgTest, EnterAndEscapeDoNotEndTheWindow) {
   EXPECT_EQ(window->result(), 0);
 }
 
+TEST_F(MainDlgTest, ExitAndTheCloseBoxEndTheWindowWithoutAsking) {
+  Open(MakeWavFile(dir, "a.wav", 1.0));
+  window->Action(CMainDlg::ID_FILE_EXIT)->trigger();
+  EXPECT_FALSE(window->isVisible());
+  window->show();
+  EXPECT_TRUE(window->close());
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(prompt.questions.empty());
+}
+
 // ------------------------------------------------------------------- opening
 
 TEST_F(MainDlgTest, OpeningAWavFileEnablesTheSliderAndStartPlayShred) {

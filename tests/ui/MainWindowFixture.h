@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QTemporaryDir>
 #include <cstring>
 #include <memory>
 
@@ -57,12 +58,19 @@ inline std::string MakeMp3File(const TempDir& dir, const std::string& name, int 
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override {
+    // Each test has a settings store of its own.
+    ASSERT_TRUE(config.isValid());
+    previousConfig = qgetenv("KESTRUNE_CONFIG_DIR");
+    qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
     window = std::make_unique<CMainDlg>(std::move(fake));
     window->show();
   }
-  void TearDown() override { window.reset(); }
+  void TearDown() override {
+    window.reset();
+    qputenv("KESTRUNE_CONFIG_DIR", previousConfig);
+  }
 
   CBitmapButton* Button(int id) const { return Control<CBitmapButton>(window.get(), id); }
   QString LabelText(int id) const { return Control<QLabel>(window.get(), id)->text(); }
@@ -79,6 +87,8 @@ class MainWindowTest : public testing::Test {
     Slider()->setSliderDown(false);
   }
 
+  QTemporaryDir config;
+  QByteArray previousConfig;
   TempDir dir;
   ScriptedPrompt prompt;
   FakePlayer* player = nullptr;
