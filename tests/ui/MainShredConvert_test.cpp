@@ -1,0 +1,161 @@
+// The equal split and the Convert menu run from the main window itself:
+// SHRED with the nested Settings dialog, the Convert popup's entries for the
+// open file, and the conversions through their menu entries.
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <filesystem>
+
+#include "audio/WaveFile.h"
+#include "ops/EstimateDlg.h"
+#include "ops/ShredEquallyDlg.h"
+#include "ui/ConvertMp3Dlg.h"
+#include "ui/MainWindowFixture.h"
+#include "ui/RipChannelsDlg.h"
+#include "ui/SettingsDlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using kt::MakeMp3File;
+using kt::MakeWavFile;
+
+struct MainShredConvert : kt::MainWindowTest {
+  // Opens path in place of the open file.
+  void OpenFile(const std::string& path) {
+    Open(path);
+    ASSERT_NE(window->File(), nullptr) << path;
+  }
+  std::string Entries() {
+    emit window->ConvertMenu()->aboutToShow();
+    std::string entries;
+    for (int id : {CMainDlg::ID_CONVERT_RIP_CHANNELS, CMainDlg::ID_CONVERT_TO_MP3,
+                   CMainDlg::ID_CONVERT_TO_8BIT, CMainDlg::ID_CONVERT_TO_16BIT, CMainDlg::ID_CONVERT_TO_WAV})
+      entries += window->Action(id)->isEnabled() ? "1" : "0";
+    return entries;
+  }
+  // Fills the Shred Equally dialog and accepts the estimate; with
+  // settingsOverlap, first answers the nested Settings dialog with it.
+  void AnswerShred(const std::string& base, int splits, const char* settingsOverlap = nullptr) {
+    kt::WhenModal([=](QWidget* modal) {
+      ASSERT_NE(dynamic_cast<CShredEquallyDlg*>(modal), nullptr);
+      kt::Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(base));
+      kt::Control<QLineEdit>(modal, shredid::kSplits)->setText(QString::number(splits));
+      auto acceptEstimate = [] {
+        kt::WhenModal([](QWidget* estimate) {
+          ASSERT_NE(dynamic_cast<CEstimateDlg*>(estimate), nullptr);
+          kt::Control<QAbstractButton>(estimate, estimateid::kOk)->click();
+        });
+      };
+      if (settingsOverlap) {
+        kt::WhenModal([=](QWidget* settings) {
+          ASSERT_NE(dynamic_cast<CSettingsDlg*>(settings), nullptr);
+          kt::Control<QLineEdit>(settings, CSettingsDlg::kOverlapEditId)->setText(settingsOverlap);
+          acceptEstimate();
+          kt::Control<QAbstractButton>(settings, 1)->click();
+        });
+      } else {
+        acceptEstimate();
+      }
+      kt::Control<QAbstractButton>(modal, shredid::kShred)->click();
+    });
+  }
+  static std::uint32_t DataSize(const std::string& path) {
+    CWaveFile file(path, nullptr);
+    EXPECT_EQ(file.GetError(), 0u) << path;
+    return file.GetDataSize();
+  }
+};
+
+TEST_F(MainShredConvert, ShredButtonWritesThePiecesAndReportsNothing) {
+  OpenFile(MakeWavFile(dir, "song.wav", 6.0));
+  AnswerShred(dir.File("piece"), 3);
+  Click(CMainDlg::IDC_SHRED);
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty()) << prompt.MessageTexts().join("|").toStdString();
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(DataSize(dir.File("PIECE-" + std::to_string(i) + ".wav")), 44100u * 4 * 2);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the progress window is gone";
+}
+
+TEST_F(MainShredConvert, OverlapQuestionYesRunsTheSettingsDialogAndTheCutUsesItsOverlap) {
+  OpenFile(MakeWavFile(dir, "song.wav", 4.0));
+  window->File()->SetOverlapTime(3);  // 2-second pieces: 1 second is the most that passes unasked
+  prompt.Answer(PromptAnswer::Yes);
+  AnswerShred(dir.File("o"), 2, "1");
+  window->Action(CMainDlg::ID_FILE_SHRED_EQUALLY)->trigger();
+  ASSERT_EQ(prompt.MessageTexts().size(), 1);
+  EXPECT_TRUE(prompt.MessageTexts()[0].startsWith("Overlap time is 3 Second(s),"));
+  EXPECT_EQ(window->GetOverlapTime(), 1u);
+  EXPECT_EQ(DataSize(dir.File("O-1.wav")), 44100u * 4 * 2);
+  EXPECT_EQ(DataSize(dir.File("O-2.wav")), 44100u * 4 * 3) << "the second piece starts one second early";
+}
+
+TEST_F(MainShredConvert, ConvertPopupFollowsTypeChannelsAndBits) {
+  EXPECT_EQ(Entries(), "00000");
+  OpenFile(MakeWavFile(dir, "mono16.wav", 0.5, 1, 16));
+  EXPECT_EQ(Entries(), "01100");
+  OpenFile(MakeWavFile(dir, "stereo8.wav", 0.5, 2, 8));
+  EXPECT_EQ(Entries(), "11010");
+  OpenFile(MakeWavFile(dir, "stereo24.wav", 0.5, 2, 24));
+  EXPECT_EQ(Entries(), "11000");
+  OpenFile(MakeMp3File(dir, "a.mp3", 40, true));
+  EXPECT_EQ(Entries(), "00001");
+}
+
+TEST_F(MainShredConvert, RipOnAMonoFileRefusesAndKeepsPlaying) {
+  OpenFile(MakeWavFile(dir, "mono.wav", 2.0, 1, 16));
+  Click(CMainDlg::IDC_PLAY);
+  ASSERT_EQ(window->PlayingState(), 1);
+  window->OnRipChannels();
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text, "This is a single channel file");
+  EXPECT_EQ(prompt.questions[0].caption, "Error");
+  EXPECT_EQ(window->PlayingState(), 1);
+}
+
+TEST_F(MainShredConvert, RipFromTheMenuStopsPlaybackAndWritesTheChannels) {
+  OpenFile(MakeWavFile(dir, "stereo.wav", 1.0));
+  Click(CMainDlg::IDC_PLAY);
+  const std::string out = dir.File("left.wav");
+  kt::WhenModal([&](QWidget* modal) {
+    EXPECT_EQ(window->PlayingState(), 0) << "playback stops before the dialog";
+    kt::Control<QAbstractButton>(modal, ripid::kLeft)->click();
+    kt::Control<QLineEdit>(modal, ripid::kName)->setText(QString::fromStdString(out));
+    kt::Control<QAbstractButton>(modal, ripid::kOk)->click();
+  });
+  window->Action(CMainDlg::ID_CONVERT_RIP_CHANNELS)->trigger();
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
+  EXPECT_EQ(DataSize(out), 44100u * 2);
+}
+
+TEST_F(MainShredConvert, WaveToMp3AndMp3ToWaveThroughTheMenu) {
+  OpenFile(MakeWavFile(dir, "stereo.wav", 1.0));
+  kt::WhenModal([&](QWidget* modal) {
+    kt::Control<QComboBox>(modal, convertmp3id::kEncoding)->setCurrentIndex(1);
+    kt::Control<QLineEdit>(modal, convertmp3id::kName)->setText(QString::fromStdString(dir.File("v")));
+    kt::Control<QAbstractButton>(modal, convertmp3id::kOk)->click();
+  });
+  window->Action(CMainDlg::ID_CONVERT_TO_MP3)->trigger();
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
+  ASSERT_TRUE(fs::exists(dir.File("v.mp3")));
+
+  OpenFile(dir.File("v.mp3"));
+  EXPECT_EQ(window->File()->GetFileType(), 1);
+  prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
+  window->Action(CMainDlg::ID_CONVERT_TO_WAV)->trigger();
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
+  EXPECT_GE(DataSize(dir.File("back.wav")), 44100u * 4);
+}
+
+TEST_F(MainShredConvert, CancelledConvertDialogWritesNothing) {
+  OpenFile(MakeWavFile(dir, "stereo8.wav", 0.5, 2, 8));
+  prompt.AnswerFile(QString());
+  window->Action(CMainDlg::ID_CONVERT_TO_16BIT)->trigger();
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
+}
+
+}  // namespace
