@@ -3,18 +3,26 @@
 
 #include "ops/ShredEquallyDlg.h"
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "ops/DlgTestKit.h"
 #include "ops/EstimateDlg.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
 
-using kt::Click;
 using kt::Control;
 
 namespace {
+
+// Clicks the button with that id, as the user does.
+void Click(QWidget* window, int id) {
+  kt::Control<QAbstractButton>(window, id)->click();
+}
 
 // 1000 bytes per second, one-byte frames: n pieces of dataSize / n bytes.
 WaveSplitFacts Wave(std::uint32_t dataSize) {
@@ -26,12 +34,12 @@ WaveSplitFacts Wave(std::uint32_t dataSize) {
 }
 
 struct Fixture : ::testing::Test {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   std::vector<std::vector<std::string>> estimates;  // lines of every estimate window shown
 
   // Closes the next estimate window with OK (or Esc), keeping its lines.
   void CloseEstimate(bool ok) {
-    kt::OnNextModal([this, ok](QWidget* modal) {
+    kt::WhenModal([this, ok](QWidget* modal) {
       auto* window = dynamic_cast<CEstimateDlg*>(modal);
       ASSERT_NE(window, nullptr) << "the estimate window should be open";
       std::vector<std::string> lines;
@@ -86,7 +94,7 @@ TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
   edit->setText("");
   EXPECT_EQ(dlg.GetNumberOfSplits(), 0u);
   edit->setText("");
-  kt::TypeKeys(edit, "1x2-");
+  kt::TypeText(edit, "1x2-");
   EXPECT_EQ(edit->text(), "12") << "the number edit takes digits only";
   edit->setText("99999999999");
   EXPECT_LE(edit->text().size(), 10);
@@ -96,10 +104,10 @@ TEST_F(ShredEquallyDlg, RefusesEmptyBaseNameBeforeLookingAtTheSplits) {
   CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
   Type(&dlg, shredid::kSplits, "");
   Click(&dlg, shredid::kShred);
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].text, "Please enter the base filename.");
-  EXPECT_EQ(prompt.calls[0].caption, "Error");
-  EXPECT_EQ(prompt.calls[0].icon, MessageIcon::None);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text, "Please enter the base filename.");
+  EXPECT_EQ(prompt.questions[0].caption, "Error");
+  EXPECT_EQ(prompt.questions[0].icon, MessageIcon::None);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   EXPECT_TRUE(estimates.empty());
 }
@@ -119,15 +127,15 @@ TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
       {"500", -1, "The number of splits is too large so that it will not play even for 1 second"},
   };
   for (const auto& c : cases) {
-    prompt.calls.clear();
+    prompt.questions.clear();
     Type(&dlg, shredid::kSplits, c.typed);
     EXPECT_EQ(dlg.Estimate(), c.result) << c.typed;
-    ASSERT_EQ(prompt.calls.size(), 1u) << c.typed;
-    EXPECT_EQ(prompt.calls[0].text.toStdString(), c.message);
-    EXPECT_EQ(prompt.calls[0].caption, "Error");
-    prompt.calls.clear();
+    ASSERT_EQ(prompt.questions.size(), 1u) << c.typed;
+    EXPECT_EQ(prompt.questions[0].text.toStdString(), c.message);
+    EXPECT_EQ(prompt.questions[0].caption, "Error");
+    prompt.questions.clear();
     Click(&dlg, shredid::kShred);
-    EXPECT_EQ(prompt.Texts(), std::vector<std::string>{c.message}) << "Shred shows the same refusal";
+    EXPECT_EQ(prompt.MessageTexts(), QStringList{c.message}) << "Shred shows the same refusal";
   }
   EXPECT_EQ(dlg.result(), QDialog::Rejected) << "a refusal leaves the dialog open";
   EXPECT_TRUE(estimates.empty());
@@ -166,7 +174,7 @@ TEST_F(ShredEquallyDlg, EstimateWindowShowsSixLinesWithUpperCaseName) {
       "Overlaping time - 2 Second(s)",
   };
   EXPECT_EQ(estimates[0], expected);
-  EXPECT_TRUE(prompt.calls.empty()) << "an overlap within half the playtime asks nothing";
+  EXPECT_TRUE(prompt.questions.empty()) << "an overlap within half the playtime asks nothing";
 }
 
 TEST_F(ShredEquallyDlg, Mp3TagAddsOneHundredTwentyEightBytesAtTheSamePlaytime) {
@@ -191,7 +199,7 @@ TEST_F(ShredEquallyDlg, EscInEstimateReturnsToTheDialogWithoutMessage) {
   CloseEstimate(false);
   Click(&dlg, shredid::kShred);
   EXPECT_EQ(estimates.size(), 1u) << "Shred shows the estimate first";
-  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_TRUE(prompt.questions.empty());
   EXPECT_FALSE(dlg.isVisible() && dlg.result() == QDialog::Accepted);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
   CloseEstimate(false);
@@ -235,48 +243,48 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
   auto* check = Control<QCheckBox>(&dlg, shredid::kUseOriginal);
 
   // Unchecked: the chosen path, after a dialog with no initial name.
-  prompt.files = {"/out/base"};
+  prompt.AnswerFile("/out/base");
   Click(&dlg, shredid::kBrowse);
   EXPECT_EQ(edit->text(), "/out/base");
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].kind, kt::PromptCall::SaveFile);
-  EXPECT_EQ(prompt.calls[0].request.title, "Browse - Base filename");
-  EXPECT_EQ(prompt.calls[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
-  EXPECT_EQ(prompt.calls[0].request.initialName, "");
-  EXPECT_EQ(prompt.calls[0].request.defaultExtension, "");
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].kind, kt::PromptQuestion::Kind::SaveFile);
+  EXPECT_EQ(prompt.questions[0].request.title, "Browse - Base filename");
+  EXPECT_EQ(prompt.questions[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_EQ(prompt.questions[0].request.initialName, "");
+  EXPECT_EQ(prompt.questions[0].request.defaultExtension, "");
 
   // Cancel: nothing changes.
-  prompt.files = {""};
+  prompt.AnswerFile(QString());
   Click(&dlg, shredid::kBrowse);
   EXPECT_EQ(edit->text(), "/out/base");
 
   // Checked and the same name in other letter case: taken without a question.
   Click(&dlg, shredid::kUseOriginal);
-  prompt.calls.clear();
-  prompt.files = {"/elsewhere/SONG.WAV"};
+  prompt.questions.clear();
+  prompt.AnswerFile("/elsewhere/SONG.WAV");
   Click(&dlg, shredid::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/SONG.WAV");
-  EXPECT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].request.initialName, "song.wav");
+  EXPECT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].request.initialName, "song.wav");
 
   // Checked, another name, Yes: the chosen path.
-  prompt.calls.clear();
-  prompt.files = {"/elsewhere/other"};
-  prompt.answers = {PromptAnswer::Yes};
+  prompt.questions.clear();
+  prompt.AnswerFile("/elsewhere/other");
+  prompt.Answer(PromptAnswer::Yes);
   Click(&dlg, shredid::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/other");
-  ASSERT_EQ(prompt.calls.size(), 2u);
+  ASSERT_EQ(prompt.questions.size(), 2u);
   EXPECT_EQ(
-      prompt.calls[1].text,
+      prompt.questions[1].text,
       "Use original filename option is enabled, but you have changed the base filename. Do you wish to use "
       "the changed filename ?");
-  EXPECT_EQ(prompt.calls[1].caption, "Confirm");
-  EXPECT_EQ(prompt.calls[1].icon, MessageIcon::Question);
-  EXPECT_EQ(prompt.calls[1].buttons, PromptButtons::YesNo);
+  EXPECT_EQ(prompt.questions[1].caption, "Confirm");
+  EXPECT_EQ(prompt.questions[1].icon, MessageIcon::Question);
+  EXPECT_EQ(prompt.questions[1].buttons, PromptButtons::YesNo);
 
   // No: the chosen folder with the source file's name.
-  prompt.files = {"/elsewhere/deep/other"};
-  prompt.answers = {PromptAnswer::No};
+  prompt.AnswerFile("/elsewhere/deep/other");
+  prompt.Answer(PromptAnswer::No);
   Click(&dlg, shredid::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/deep/song.wav");
   EXPECT_TRUE(check->isChecked()) << "the check box keeps its state";
@@ -284,10 +292,10 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
 
 TEST_F(ShredEquallyDlg, Mp3BrowseUsesTheMp3Filter) {
   CMp3ShredEquallyDlg dlg(Mp3SplitFacts{100000, 16000, false}, "a.mp3", "/a.mp3", 0);
-  prompt.files = {""};
+  prompt.AnswerFile(QString());
   Click(&dlg, shredid::kBrowse);
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].request.filter, "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||");
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].request.filter, "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||");
 }
 
 TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
@@ -296,7 +304,7 @@ TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
-  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_TRUE(prompt.questions.empty());
   EXPECT_EQ(settingsRuns, 0);
 }
 
@@ -305,18 +313,18 @@ TEST_F(ShredEquallyDlg, OverlapYesRunsSettingsAndAsksAgainUntilItFits) {
   std::vector<std::uint32_t> overlaps = {6, 3};
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return overlaps[settingsRuns++]; });
-  prompt.answers = {PromptAnswer::Yes, PromptAnswer::Yes};
+  prompt.Answer(PromptAnswer::Yes).Answer(PromptAnswer::Yes);
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
   EXPECT_EQ(settingsRuns, 2);
-  const auto texts = prompt.Texts();
-  ASSERT_EQ(texts.size(), 2u);
+  const auto texts = prompt.MessageTexts();
+  ASSERT_EQ(texts.size(), 2);
   EXPECT_EQ(
       texts[0],
       "Overlap time is 5 Second(s), is high for the split of playtime 9 Second(s). Set the overlap time "
       "about 4 Second(s). Do you wish to change the overlap time?");
-  EXPECT_EQ(texts[1].substr(0, 28), "Overlap time is 6 Second(s),");
-  EXPECT_EQ(prompt.calls[0].caption, "Confirm");
+  EXPECT_TRUE(texts[1].startsWith("Overlap time is 6 Second(s),"));
+  EXPECT_EQ(prompt.questions[0].caption, "Confirm");
   EXPECT_EQ(dlg.GetOverlapTime(), 3u);
   ASSERT_EQ(estimates.size(), 1u);
   EXPECT_EQ(estimates[0][5], "Overlaping time - 3 Second(s)") << "the estimate shows the re-read overlap";
@@ -326,23 +334,23 @@ TEST_F(ShredEquallyDlg, OverlapNoShowsTheNoticeAndKeepsTheOverlap) {
   CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
-  prompt.answers = {PromptAnswer::No};
+  prompt.Answer(PromptAnswer::No);
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
   EXPECT_EQ(settingsRuns, 0);
-  ASSERT_EQ(prompt.calls.size(), 2u);
-  EXPECT_EQ(prompt.calls[1].text, "Estimated time may not be exact for all splits");
-  EXPECT_EQ(prompt.calls[1].caption, "Information");
-  EXPECT_EQ(prompt.calls[1].icon, MessageIcon::Warning);
+  ASSERT_EQ(prompt.questions.size(), 2u);
+  EXPECT_EQ(prompt.questions[1].text, "Estimated time may not be exact for all splits");
+  EXPECT_EQ(prompt.questions[1].caption, "Information");
+  EXPECT_EQ(prompt.questions[1].icon, MessageIcon::Warning);
   EXPECT_EQ(estimates.at(0)[5], "Overlaping time - 5 Second(s)");
 }
 
 TEST_F(ShredEquallyDlg, OverlapYesWithoutSettingsCommandEndsWithTheNotice) {
   CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
-  prompt.answers = {PromptAnswer::Yes};
+  prompt.Answer(PromptAnswer::Yes);
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
-  EXPECT_EQ(prompt.Texts().back(), "Estimated time may not be exact for all splits");
+  EXPECT_EQ(prompt.MessageTexts().last(), "Estimated time may not be exact for all splits");
 }
 
 TEST_F(ShredEquallyDlg, EstimateWithZeroSizeSaysNotEstimated) {

@@ -4,6 +4,9 @@
 
 #include "ui/ConvertCommands.h"
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSlider>
@@ -11,19 +14,24 @@
 
 #include "audio/Mp3File.h"
 #include "audio/WaveFile.h"
-#include "ops/DlgTestKit.h"
 #include "ops/EstimateDlg.h"
 #include "ops/ShredEquallyDlg.h"
 #include "res/StringTable.h"
 #include "support/TestSupport.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
 #include "ui/ConvertMp3Dlg.h"
 #include "ui/RipChannelsDlg.h"
 
-using kt::Click;
 using kt::Control;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Clicks the button with that id, as the user does.
+void Click(QWidget* window, int id) {
+  kt::Control<QAbstractButton>(window, id)->click();
+}
 
 // The main window as the commands see it: records messages, stops playback,
 // counts progress windows and answers RunShredEqually with the real dialog.
@@ -79,7 +87,7 @@ class FakeMainWindow : public CAudioOwner {
 
 struct ConvertCommands : ::testing::Test {
   kt::TempDir dir;
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   FakeMainWindow main;
 
   std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& spec,
@@ -146,10 +154,10 @@ TEST_F(ConvertCommands, RipRefusesASingleChannelFileBeforeTouchingPlayback) {
   mono.channels = 1;
   auto file = OpenWave("mono.wav", mono, kt::PatternData(2000));
   EXPECT_TRUE(main.commands.Run(cmdid::kRipChannels, file.get()));
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].text, "This is a single channel file");
-  EXPECT_EQ(prompt.calls[0].caption, "Error");
-  EXPECT_EQ(prompt.calls[0].icon, MessageIcon::Warning);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text, "This is a single channel file");
+  EXPECT_EQ(prompt.questions[0].caption, "Error");
+  EXPECT_EQ(prompt.questions[0].icon, MessageIcon::Warning);
   EXPECT_EQ(main.playbackStops, 0);
   EXPECT_EQ(main.progressWindows, 0);
   EXPECT_EQ(FilesInDir(), 1u);
@@ -158,7 +166,7 @@ TEST_F(ConvertCommands, RipRefusesASingleChannelFileBeforeTouchingPlayback) {
 TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
   auto file = OpenStereo16(1000);
   const std::string out = dir.File("right.wav");
-  kt::OnNextModal([&](QWidget* modal) {
+  kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
     Click(dlg, ripid::kRight);
@@ -193,7 +201,7 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
   auto file = OpenWave("six.wav", spec, samples);
   EXPECT_TRUE(ConvertMenuFor(file.get()).ripChannels);
   const std::string out = dir.File("five.wav");
-  kt::OnNextModal([&](QWidget* modal) {
+  kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
     Click(dlg, ripid::kChannel5);
@@ -214,10 +222,10 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
 
 TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
   auto file = OpenStereo16(1000);
-  prompt.files = {QString::fromStdString(dir.File("eight.wav"))};
+  prompt.AnswerFile(QString::fromStdString(dir.File("eight.wav")));
   main.commands.Run(cmdid::kConvertTo8Bit, file.get());
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  const FileDialogRequest& r = prompt.calls[0].request;
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  const FileDialogRequest& r = prompt.questions[0].request;
   EXPECT_EQ(r.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
   EXPECT_EQ(r.defaultExtension, "wav");
   EXPECT_EQ(r.initialName, "");
@@ -230,7 +238,7 @@ TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
   auto eight = std::make_unique<CWaveFile>(dir.File("eight.wav"), &main);
   main.open = eight.get();
   EXPECT_EQ(Pattern(ConvertMenuFor(eight.get())), "RM-6-");
-  prompt.files = {QString::fromStdString(dir.File("sixteen.wav"))};
+  prompt.AnswerFile(QString::fromStdString(dir.File("sixteen.wav")));
   main.commands.Run(cmdid::kConvertTo16Bit, eight.get());
   EXPECT_EQ(DataOf(dir.File("sixteen.wav"), &format).size(), 4000u);
   EXPECT_EQ(format.bitsPerSample, 16);
@@ -239,13 +247,13 @@ TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
 
 TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
   auto file = OpenStereo16(1000);
-  prompt.files = {""};
+  prompt.AnswerFile(QString());
   main.commands.Run(cmdid::kConvertTo8Bit, file.get());
-  kt::OnNextModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
   main.commands.Run(cmdid::kRipChannels, file.get());
-  kt::OnNextModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
   main.commands.Run(cmdid::kConvertToMp3, file.get());
-  kt::OnNextModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
   main.commands.Run(cmdid::kShredButton, file.get());
   EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
   EXPECT_TRUE(main.messages.empty());
@@ -261,7 +269,7 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
     const char* name;
   } modes[] = {{0, "Automatic", "cbr"}, {1, "Automatic", "vbr"}, {2, "192", "abr"}};
   for (const Mode& mode : modes) {
-    kt::OnNextModal([&](QWidget* modal) {
+    kt::WhenModal([&](QWidget* modal) {
       auto* dlg = dynamic_cast<CConvertMp3Dlg*>(modal);
       ASSERT_NE(dlg, nullptr);
       Control<QComboBox>(dlg, convertmp3id::kEncoding)->setCurrentIndex(mode.encoding);
@@ -281,12 +289,12 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
 
   auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"), &main);
   main.open = mp3.get();
-  prompt.files = {QString::fromStdString(dir.File("back.wav"))};
+  prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
   main.commands.Run(cmdid::kConvertToWav, mp3.get());
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].request.defaultExtension, "wav");
-  EXPECT_EQ(prompt.calls[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
-  EXPECT_TRUE(prompt.calls[0].request.overwritePrompt);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].request.defaultExtension, "wav");
+  EXPECT_EQ(prompt.questions[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_TRUE(prompt.questions[0].request.overwritePrompt);
   WaveFormat format;
   const auto data = DataOf(dir.File("back.wav"), &format);
   EXPECT_EQ(format.channels, 2);
@@ -298,7 +306,7 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
 TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
   auto file = OpenStereo16(1000);
   const auto before = kt::ReadAll(file->GetFilePath());
-  prompt.files = {QString::fromStdString(file->GetFilePath())};
+  prompt.AnswerFile(QString::fromStdString(file->GetFilePath()));
   main.commands.Run(cmdid::kConvertTo8Bit, file.get());
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, LoadMessage(err::kOutputIsSource));
@@ -307,7 +315,7 @@ TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
 
 TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
   auto file = OpenStereo16(1000);
-  prompt.files = {QString::fromStdString(dir.File("missing/folder/out.wav"))};
+  prompt.AnswerFile(QString::fromStdString(dir.File("missing/folder/out.wav")));
   main.commands.Run(cmdid::kConvertTo8Bit, file.get());
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, LoadMessage(err::kCannotCreateOutput));
@@ -317,9 +325,9 @@ TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
 
 TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   auto file = OpenStereo16(44100 * 4);
-  kt::OnNextModal([&](QWidget* modal) {
+  kt::WhenModal([&](QWidget* modal) {
     Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
-    kt::OnNextModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
+    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
     Click(modal, shredid::kShred);
   });
   CFileFaults::FailWritesAfter(50000);
@@ -334,12 +342,12 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
 TEST_F(ConvertCommands, ShredButtonCutsIntoTheChosenPiecesAfterTheEstimate) {
   auto file = OpenStereo16(44100 * 6);
   const std::string base = dir.File("piece");
-  kt::OnNextModal([&](QWidget* modal) {
+  kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CShredEquallyDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
     Control<QLineEdit>(dlg, shredid::kBaseFilename)->setText(QString::fromStdString(base));
     Control<QLineEdit>(dlg, shredid::kSplits)->setText("3");
-    kt::OnNextModal([](QWidget* estimate) {
+    kt::WhenModal([](QWidget* estimate) {
       ASSERT_NE(dynamic_cast<CEstimateDlg*>(estimate), nullptr);
       Click(estimate, estimateid::kOk);
     });
@@ -360,16 +368,16 @@ TEST_F(ConvertCommands, OverlapQuestionRunsSettingsAndTheCutUsesTheNewOverlap) {
   auto file = OpenStereo16(44100 * 4);
   file->SetOverlapTime(3);  // 2-second pieces: at most 1 second passes unasked
   main.settingsOverlap = 1;
-  prompt.answers = {PromptAnswer::Yes};
-  kt::OnNextModal([&](QWidget* modal) {
+  prompt.Answer(PromptAnswer::Yes);
+  kt::WhenModal([&](QWidget* modal) {
     Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("o")));
-    kt::OnNextModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
+    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
     Click(modal, shredid::kShred);
   });
   main.commands.Run(cmdid::kShredEqually, file.get());
   EXPECT_EQ(main.settingsRuns, 1);
-  ASSERT_EQ(prompt.Texts().size(), 1u);
-  EXPECT_EQ(prompt.Texts()[0].substr(0, 28), "Overlap time is 3 Second(s),");
+  ASSERT_EQ(prompt.MessageTexts().size(), 1);
+  EXPECT_TRUE(prompt.MessageTexts()[0].startsWith("Overlap time is 3 Second(s),"));
   // The second piece starts one second early.
   EXPECT_EQ(DataOf(dir.File("O-1.wav")).size(), 44100u * 4 * 2);
   EXPECT_EQ(DataOf(dir.File("O-2.wav")).size(), 44100u * 4 * 3);

@@ -3,6 +3,9 @@
 
 #include "ui/ConvertMp3Dlg.h"
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -10,16 +13,21 @@
 #include <QLineEdit>
 #include <QSlider>
 
-#include "ops/DlgTestKit.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
 
-using kt::Click;
 using kt::Control;
 namespace id = convertmp3id;
 
 namespace {
 
+// Clicks the button with that id, as the user does.
+void Click(QWidget* window, int id) {
+  kt::Control<QAbstractButton>(window, id)->click();
+}
+
 struct ConvertMp3Dlg : ::testing::Test {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   CConvertMp3Dlg dlg;
   void Name(const QString& text) { Control<QLineEdit>(&dlg, id::kName)->setText(text); }
   bool QualityEnabled() {
@@ -71,7 +79,7 @@ TEST_F(ConvertMp3Dlg, DefaultsMapToConstantAutomaticQualityFiveAndAppendMp3) {
   EXPECT_EQ(s.bitrate, 0);
   EXPECT_EQ(s.vbrQuality, 5);
   EXPECT_TRUE(s.originalFlag);
-  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_TRUE(prompt.questions.empty());
 }
 
 TEST_F(ConvertMp3Dlg, VariableBitrateEnablesSliderAndMapsPositionEightToQualityTwo) {
@@ -136,29 +144,29 @@ TEST_F(ConvertMp3Dlg, Mp3ExtensionRules) {
 
 TEST_F(ConvertMp3Dlg, EmptyNameIsRefusedAndTheDialogStaysOpen) {
   Click(&dlg, id::kOk);
-  ASSERT_EQ(prompt.calls.size(), 1u);
-  EXPECT_EQ(prompt.calls[0].text, "Please enter the MP3 filename.");
-  EXPECT_EQ(prompt.calls[0].caption, "Error");
-  EXPECT_EQ(prompt.calls[0].icon, MessageIcon::None);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text, "Please enter the MP3 filename.");
+  EXPECT_EQ(prompt.questions[0].caption, "Error");
+  EXPECT_EQ(prompt.questions[0].icon, MessageIcon::None);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
 TEST_F(ConvertMp3Dlg, BrowseFillsTheNameAndCancelKeepsIt) {
   Name("/music/start");
-  prompt.files = {"/music/chosen.mp3", ""};
+  prompt.AnswerFile("/music/chosen.mp3").AnswerFile(QString());
   Click(&dlg, id::kBrowse);
   auto* edit = Control<QLineEdit>(&dlg, id::kName);
   EXPECT_EQ(edit->text(), "/music/chosen.mp3");
   Click(&dlg, id::kBrowse);
   EXPECT_EQ(edit->text(), "/music/chosen.mp3");
-  ASSERT_EQ(prompt.calls.size(), 2u);
-  const FileDialogRequest& r = prompt.calls[0].request;
+  ASSERT_EQ(prompt.questions.size(), 2u);
+  const FileDialogRequest& r = prompt.questions[0].request;
   EXPECT_EQ(r.title, "Browse - MP3 Output filename");
   EXPECT_EQ(r.filter, "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||");
   EXPECT_EQ(r.defaultExtension, "mp3");
   EXPECT_EQ(r.initialName, "/music/start");
   EXPECT_TRUE(r.overwritePrompt);
-  EXPECT_EQ(prompt.calls[1].request.initialName, "/music/chosen.mp3");
+  EXPECT_EQ(prompt.questions[1].request.initialName, "/music/chosen.mp3");
 }
 
 }  // namespace

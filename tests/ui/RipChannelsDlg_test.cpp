@@ -3,15 +3,23 @@
 
 #include "ui/RipChannelsDlg.h"
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "ops/DlgTestKit.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
 
-using kt::Click;
 using kt::Control;
 
 namespace {
+
+// Clicks the button with that id, as the user does.
+void Click(QWidget* window, int id) {
+  kt::Control<QAbstractButton>(window, id)->click();
+}
 
 const int kBoxes[] = {ripid::kLeft,     ripid::kRight,    ripid::kChannel3,
                       ripid::kChannel4, ripid::kChannel5, ripid::kChannel6};
@@ -34,7 +42,7 @@ TEST(RipChannelsDlg, BoxesAreEnabledByChannelCount) {
 }
 
 TEST(RipChannelsDlg, EachBoxTogglesItsOwnBit) {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   CRipChannelsDlg dlg(6, kWavFilter);
   EXPECT_EQ(dlg.windowTitle(), "Rip Channels");
   for (int k = 0; k < 6; ++k) {
@@ -49,14 +57,14 @@ TEST(RipChannelsDlg, EachBoxTogglesItsOwnBit) {
 }
 
 TEST(RipChannelsDlg, NoChannelIsRefusedBeforeAnEmptyName) {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   CRipChannelsDlg dlg(2, kWavFilter);
   Click(&dlg, ripid::kOk);
-  EXPECT_EQ(prompt.Texts(), std::vector<std::string>{"Select a channel to rip."});
+  EXPECT_EQ(prompt.MessageTexts(), QStringList{"Select a channel to rip."});
   Click(&dlg, ripid::kRight);
   Click(&dlg, ripid::kOk);
-  EXPECT_EQ(prompt.Texts().back(), "Enter filename to save");
-  for (const auto& call : prompt.calls) {
+  EXPECT_EQ(prompt.MessageTexts().last(), "Enter filename to save");
+  for (const auto& call : prompt.questions) {
     EXPECT_EQ(call.caption, "Error");
     EXPECT_EQ(call.icon, MessageIcon::None);
   }
@@ -64,7 +72,7 @@ TEST(RipChannelsDlg, NoChannelIsRefusedBeforeAnEmptyName) {
 }
 
 TEST(RipChannelsDlg, OkWithChannelFiveOfSixAndANameProceeds) {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   CRipChannelsDlg dlg(6, kWavFilter);
   Click(&dlg, ripid::kChannel5);
   Control<QLineEdit>(&dlg, ripid::kName)->setText("/out/five");
@@ -72,20 +80,20 @@ TEST(RipChannelsDlg, OkWithChannelFiveOfSixAndANameProceeds) {
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.GetChannelMask(), 0x10u);
   EXPECT_EQ(dlg.GetOutputName(), "/out/five") << "no extension is added";
-  EXPECT_TRUE(prompt.calls.empty());
+  EXPECT_TRUE(prompt.questions.empty());
 }
 
 TEST(RipChannelsDlg, BrowseUsesTheFileFilterAndFillsTheName) {
-  kt::DlgPrompt prompt;
+  kt::ScriptedPrompt prompt;
   CRipChannelsDlg dlg(2, kWavFilter);
   Control<QLineEdit>(&dlg, ripid::kName)->setText("typed");
-  prompt.files = {"", "/out/right.wav"};
+  prompt.AnswerFile(QString()).AnswerFile("/out/right.wav");
   Click(&dlg, ripid::kBrowse);
   EXPECT_EQ(Control<QLineEdit>(&dlg, ripid::kName)->text(), "typed");
   Click(&dlg, ripid::kBrowse);
   EXPECT_EQ(Control<QLineEdit>(&dlg, ripid::kName)->text(), "/out/right.wav");
-  ASSERT_EQ(prompt.calls.size(), 2u);
-  const FileDialogRequest& r = prompt.calls[0].request;
+  ASSERT_EQ(prompt.questions.size(), 2u);
+  const FileDialogRequest& r = prompt.questions[0].request;
   EXPECT_EQ(r.title, "Browse - Output filename");
   EXPECT_EQ(r.filter, kWavFilter);
   EXPECT_EQ(r.initialName, "typed");
