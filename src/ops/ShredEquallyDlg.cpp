@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,6 +56,18 @@ CUpDownCtrl::CUpDownCtrl(QLineEdit* buddy, int lower, int upper, QWidget* parent
   }
   connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
   connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
+  buddy_->installEventFilter(this);
+}
+
+bool CUpDownCtrl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+      Step(key == Qt::Key_Up ? 1 : -1);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void CUpDownCtrl::SetPos(int position) {

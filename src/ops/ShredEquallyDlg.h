@@ -31,8 +31,9 @@ constexpr int kEstimate = 1006;
 constexpr int kCancel = 2;
 }  // namespace shredid
 
-// Arrows that step a buddy edit's number within a range. Typed values outside
-// the range stay as typed; only the arrows are limited.
+// Arrows that step a buddy edit's number within a range; the Up and Down
+// keys in the edit do the same. Typed values outside the range stay as
+// typed; only the arrows are limited.
 class CUpDownCtrl : public QWidget {
  public:
   CUpDownCtrl(QLineEdit* buddy, int lower, int upper, QWidget* parent = nullptr);
@@ -40,6 +41,9 @@ class CUpDownCtrl : public QWidget {
   void Step(int delta);
   QToolButton* UpButton() const { return up_; }
   QToolButton* DownButton() const { return down_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QLineEdit* buddy_;

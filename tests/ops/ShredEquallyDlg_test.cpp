@@ -89,6 +89,11 @@ TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
   up->click();
   up->click();
   EXPECT_EQ(dlg.GetNumberOfSplits(), 200u);
+  kt::KeyClick(edit, Qt::Key_Down);
+  EXPECT_EQ(dlg.GetNumberOfSplits(), 199u) << "the Down key steps like the arrow";
+  kt::KeyClick(edit, Qt::Key_Up);
+  kt::KeyClick(edit, Qt::Key_Up);
+  EXPECT_EQ(dlg.GetNumberOfSplits(), 200u);
   edit->setText("500");
   EXPECT_EQ(dlg.GetNumberOfSplits(), 500u) << "a typed value above the arrows' range is kept";
   edit->setText("");

@@ -93,6 +93,29 @@ TEST_F(MainShredConvert, OverlapQuestionYesRunsTheSettingsDialogAndTheCutUsesIts
   EXPECT_EQ(DataSize(dir.File("O-2.wav")), 44100u * 4 * 3) << "the second piece starts one second early";
 }
 
+TEST_F(MainShredConvert, Mp3ShredEstimatesWithTheTagAndCutsWholeFrames) {
+  OpenFile(MakeMp3File(dir, "a.mp3", 200, true));  // 200 frames of 417 bytes at 16000 bytes a second
+  std::vector<QString> lines;
+  kt::WhenModal([&](QWidget* modal) {
+    kt::Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("m")));
+    kt::WhenModal([&](QWidget* estimate) {
+      for (int id : {estimateid::kSize, estimateid::kPlaytime})
+        lines.push_back(kt::Control<QLabel>(estimate, id)->text());
+      kt::Control<QAbstractButton>(estimate, estimateid::kOk)->click();
+    });
+    kt::Control<QAbstractButton>(modal, shredid::kShred)->click();
+  });
+  Click(CMainDlg::IDC_SHRED);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "File splits' size - 41828 bytes");
+  EXPECT_EQ(lines[1], "File splits' playtime - 2.61 Second(s)");
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
+  const auto one = kt::ReadAll(dir.File("M-1.mp3"));
+  const auto two = kt::ReadAll(dir.File("M-2.mp3"));
+  EXPECT_EQ(one.size() + two.size(), 200u * 417 + 2 * 128) << "every frame once, a tag on each piece";
+  EXPECT_EQ((one.size() - 128) % 417, 0u);
+}
+
 TEST_F(MainShredConvert, ConvertPopupFollowsTypeChannelsAndBits) {
   EXPECT_EQ(Entries(), "00000");
   OpenFile(MakeWavFile(dir, "mono16.wav", 0.5, 1, 16));
