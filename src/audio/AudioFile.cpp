@@ -26,10 +26,13 @@ void CAudioFile::ShowInformation() {
   if (owner) owner->ShowInformation(*this);
 }
 
-std::string CAudioFile::GetFileName() const { return FileNamePart(path_); }
+std::string CAudioFile::GetFileName() const {
+  return FileNamePart(path_);
+}
 
 AudioError CAudioFile::ReportError(CAudioOwner* reportTo) const {
-  if (error != err::kNone && reportTo) reportTo->ShowMessage(msg::kCaptionError, LoadMessage(error), MessageIcon::Error);
+  if (error != err::kNone && reportTo)
+    reportTo->ShowMessage(msg::kCaptionError, LoadMessage(error), MessageIcon::Error);
   return error;
 }
 

@@ -32,7 +32,8 @@ class CAudioFile {
   virtual void ShowInformation();
   virtual std::string GetDefaultExtension() const = 0;
   virtual std::string GetFileFilter() const = 0;
-  virtual int ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) = 0;
+  virtual int ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                           Mp3EncodeSettings settings) = 0;
   virtual int ConvertToWav(const std::string& outputPath, CProgress* progress) = 0;
   // The lines of the file's information window, in order.
   virtual std::vector<std::string> GetInformationLines() const = 0;

@@ -42,7 +42,9 @@ std::unique_ptr<CAudioFile> OpenAudioFile(const std::string& path, CAudioOwner* 
 }
 
 SplitEstimate EstimateSplit(const CAudioFile& file, std::uint32_t splits) {
-  if (const auto* wave = dynamic_cast<const CWaveFile*>(&file)) return EstimateWaveSplit(wave->GetSplitFacts(), splits);
-  if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) return EstimateMp3Split(mp3->GetSplitFacts(), splits);
+  if (const auto* wave = dynamic_cast<const CWaveFile*>(&file))
+    return EstimateWaveSplit(wave->GetSplitFacts(), splits);
+  if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file))
+    return EstimateMp3Split(mp3->GetSplitFacts(), splits);
   return {};
 }

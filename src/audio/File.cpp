@@ -23,8 +23,12 @@ constexpr std::size_t kDirectCopyBlock = 8u << 20;
 
 }  // namespace
 
-void CFileFaults::FailWritesAfter(std::uint64_t bytes) { gWriteBudget = bytes; }
-void CFileFaults::Clear() { gWriteBudget = UINT64_MAX; }
+void CFileFaults::FailWritesAfter(std::uint64_t bytes) {
+  gWriteBudget = bytes;
+}
+void CFileFaults::Clear() {
+  gWriteBudget = UINT64_MAX;
+}
 
 FileCause FileCauseFromErrno(int err) {
   switch (err) {
@@ -67,9 +71,13 @@ FileCause FileCauseFromErrno(int err) {
   }
 }
 
-std::string CFileException::Message() const { return FileFailureMessage(cause_, path_); }
+std::string CFileException::Message() const {
+  return FileFailureMessage(cause_, path_);
+}
 
-CFile::~CFile() { Abort(); }
+CFile::~CFile() {
+  Abort();
+}
 
 bool CFile::Open(const std::string& path, Mode mode) {
   Abort();
@@ -98,10 +106,13 @@ bool CFile::Open(const std::string& path, Mode mode) {
 }
 
 void CFile::OpenOrThrow(const std::string& path, Mode mode) {
-  if (!Open(path, mode)) throw CFileException(FileCauseFromErrno(lastOpenErrno_), AbsolutePath(path), lastOpenErrno_);
+  if (!Open(path, mode))
+    throw CFileException(FileCauseFromErrno(lastOpenErrno_), AbsolutePath(path), lastOpenErrno_);
 }
 
-void CFile::Throw(int err) const { throw CFileException(FileCauseFromErrno(err), path_, err); }
+void CFile::Throw(int err) const {
+  throw CFileException(FileCauseFromErrno(err), path_, err);
+}
 
 std::size_t CFile::RawRead(void* buffer, std::size_t count) {
   std::size_t done = 0;
@@ -271,7 +282,9 @@ void CFile::Abort() noexcept {
   readLen_ = readPos_ = writeLen_ = 0;
 }
 
-std::string CFile::GetFileName() const { return FileNamePart(path_); }
+std::string CFile::GetFileName() const {
+  return FileNamePart(path_);
+}
 
 bool CFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
   struct stat st {};
@@ -307,7 +320,8 @@ std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
   // memory; fall back to read and write where it cannot.
   bool kernelCopy = gWriteBudget.load() == UINT64_MAX;
   while (done < count) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kDirectCopyBlock));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kDirectCopyBlock));
     if (kernelCopy) {
       const ssize_t n = ::copy_file_range(fd_, nullptr, out.fd_, nullptr, want, 0);
       if (n < 0) {

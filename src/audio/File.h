@@ -112,10 +112,10 @@ class CFile {
   std::string path_;
   int lastOpenErrno_ = 0;
   std::unique_ptr<std::uint8_t[]> buffer_;
-  std::uint64_t filePos_ = 0;     // OS position of fd_
-  std::size_t readLen_ = 0;       // valid bytes in buffer_ when reading
-  std::size_t readPos_ = 0;       // next unread byte in buffer_
-  std::size_t writeLen_ = 0;      // pending bytes in buffer_ when writing
+  std::uint64_t filePos_ = 0;  // OS position of fd_
+  std::size_t readLen_ = 0;    // valid bytes in buffer_ when reading
+  std::size_t readPos_ = 0;    // next unread byte in buffer_
+  std::size_t writeLen_ = 0;   // pending bytes in buffer_ when writing
 };
 
 // Full absolute form of a path without resolving links.

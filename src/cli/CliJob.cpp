@@ -1,11 +1,191 @@
 #include "cli/CliJob.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <memory>
+
+#include "audio/AudioFileFactory.h"
+#include "audio/Mp3File.h"
+#include "audio/WaveFile.h"
+#include "cli/CliOwner.h"
+#include "cli/CliProgress.h"
+#include "res/StringTable.h"
+#include "ui/RegistrySettings.h"
+
+namespace {
+
+std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
+  std::uint8_t mask = 0;
+  for (unsigned c : channels) mask = static_cast<std::uint8_t>(mask | (1u << (c - 1)));
+  return mask;
+}
+
+}  // namespace
+
+int CCliJob::Fail(const std::string& message) {
+  std::fprintf(err_, "kestrune-cli: %s\n", message.c_str());
+  return cliexit::kFailed;
+}
+
+int CCliJob::Run() {
+  CCliOwner owner(out_, err_);
+  if (KindFromPath(options_.input) == AudioKind::Unsupported) return Fail(msg::kTypeNotSupported);
+  std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input, &owner);
+  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+
+  file->SetOverlapTime(options_.overlap ? *options_.overlap : ReadOverlapTime());
+  file->SetSuffix(options_.suffix ? *options_.suffix : ReadSuffix());
+
+  auto* wave = dynamic_cast<CWaveFile*>(file.get());
+  auto* mp3 = dynamic_cast<CMp3File*>(file.get());
+  const bool showBar = !options_.quiet && ::isatty(STDERR_FILENO);
+  CCliProgress progress(showBar, err_);
+  CCliProgress::InstallInterruptHandler();
+
+  try {
+    switch (options_.verb) {
+      case CliVerb::Info:
+        for (const auto& line : file->GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
+        if (mp3) {
+          const Mp3TagFields tag = mp3->GetTagFields();
+          const std::pair<const char*, const std::string*> fields[] = {
+              {"File name", &tag.fileName}, {"Title", &tag.title}, {"Artist", &tag.artist},
+              {"Album", &tag.album},        {"Year", &tag.year},   {"Comments", &tag.comment},
+              {"Genre", &tag.genre}};
+          for (const auto& [label, value] : fields) std::fprintf(out_, "%s - %s\n", label, value->c_str());
+        }
+        return cliexit::kOk;
+      case CliVerb::Shred: {
+        owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly});
+        file->SplitEqually(&progress);
+        if (owner.LastShredOutcome() == CCliOwner::ShredOutcome::Refused) return cliexit::kFailed;
+        break;
+      }
+      case CliVerb::Cut:
+        // Like the slider's marks, the two seconds are taken in either order.
+        file->SaveSelection(options_.output, std::min(options_.from, options_.to),
+                            std::max(options_.from, options_.to), &progress);
+        break;
+      case CliVerb::ToMp3:
+        if (!wave) return Fail("to-mp3 converts WAV files; " + file->GetFileName() + " is an MP3 file");
+        file->ConvertToMp3(options_.output, &progress, options_.mp3);
+        break;
+      case CliVerb::ToWav:
+        if (!mp3) return Fail("to-wav converts MP3 files; " + file->GetFileName() + " is a WAV file");
+        file->ConvertToWav(options_.output, &progress);
+        break;
+      case CliVerb::To16Bit:
+        if (!wave) return Fail("to-16bit converts WAV files");
+        wave->ConvertTo16Bit(options_.output, &progress);
+        break;
+      case CliVerb::To8Bit:
+        if (!wave) return Fail("to-8bit converts WAV files");
+        wave->ConvertTo8Bit(options_.output, &progress);
+        break;
+      case CliVerb::Rip:
+        if (!wave) return Fail("rip works on WAV files");
+        if (wave->GetChannels() < 2) return Fail(msg::kSingleChannelFile);
+        for (unsigned c : options_.channels)
+          if (c > wave->GetChannels()) return Fail("the file has no channel " + std::to_string(c));
+        wave->RipChannels(ChannelMask(options_.channels), options_.output, &progress);
+        break;
+    }
+  } catch (const CFileException& e) {
+    progress.Close();
+    return Fail(e.Message());
+  }
+  progress.Close();
+  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+  if (CCliProgress::Interrupted()) {
+    std::fprintf(err_, "kestrune-cli: cancelled\n");
+    return cliexit::kCancelled;
+  }
+  return cliexit::kOk;
+}
 
 int RunCli(int argc, char** argv) {
-  CLI::App app{"Kestrune command-line tool", "kestrune-cli"};
+  CLI::App app{"Cuts and converts WAV and MP3 files.", "kestrune-cli"};
   app.set_version_flag("--version", "kestrune-cli 1.1");
-  app.require_subcommand(1);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+  app.require_subcommand(1, 1);
+  CliOptions options;
+  app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
+
+  auto addInput = [&](CLI::App* sub) {
+    sub->add_option("FILE", options.input, "The WAV or MP3 file to work on")->required();
+  };
+  auto addOutput = [&](CLI::App* sub) {
+    sub->add_option("-o,--output", options.output, "The file to write")->required();
+  };
+
+  auto* info = app.add_subcommand("info", "Show the file's header facts (and the MP3 tag)");
+  addInput(info);
+
+  auto* shred = app.add_subcommand("shred", "Cut the file into N equal pieces");
+  addInput(shred);
+  shred->add_option("-n,--splits", options.splits, "Number of pieces")->required();
+  shred->add_option("--base", options.base, "Base file name of the pieces (default: the source's own path)");
+  shred->add_option("--overlap", options.overlap,
+                    "Seconds each piece repeats of the one before (default: stored setting)");
+  shred->add_option("--suffix", options.suffix,
+                    "Text between base name and piece number (default: stored setting)");
+  shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+
+  auto* cut = app.add_subcommand("cut", "Save the stretch between two whole seconds");
+  addInput(cut);
+  cut->add_option("--from", options.from, "Start second")->required();
+  cut->add_option("--to", options.to, "End second")->required();
+  addOutput(cut);
+
+  std::string bitrate = "auto", mode = "cbr";
+  unsigned quality = 5;
+  bool noOriginal = false;
+  auto* toMp3 = app.add_subcommand("to-mp3", "Encode a WAV file as MP3");
+  addInput(toMp3);
+  addOutput(toMp3);
+  toMp3->add_option("--bitrate", bitrate, "auto, or kbit/s")
+      ->check(CLI::IsMember({"auto", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
+                             "224", "256", "320"}));
+  toMp3->add_option("--mode", mode, "Bitrate encoding")->check(CLI::IsMember({"cbr", "vbr", "abr"}));
+  toMp3->add_option("--quality", quality, "VBR quality, 0 best to 9 worst")->check(CLI::Range(0, 9));
+  toMp3->add_flag("--mono", options.mp3.monoFlag, "Generate mono output");
+  toMp3->add_flag("--copyright", options.mp3.copyrightFlag, "Set the copyright bit");
+  toMp3->add_flag("--crc", options.mp3.crcFlag, "Protect frames with a CRC");
+  toMp3->add_flag("--no-original", noOriginal, "Do not set the original bit");
+
+  auto* toWav = app.add_subcommand("to-wav", "Decode an MP3 file to a 16-bit WAV file");
+  addInput(toWav);
+  addOutput(toWav);
+  auto* to16 = app.add_subcommand("to-16bit", "Widen an 8-bit WAV file to 16 bits");
+  addInput(to16);
+  addOutput(to16);
+  auto* to8 = app.add_subcommand("to-8bit", "Narrow a 16-bit WAV file to 8 bits");
+  addInput(to8);
+  addOutput(to8);
+  auto* rip = app.add_subcommand("rip", "Write chosen channels of a WAV file to a new file");
+  addInput(rip);
+  rip->add_option("--channels", options.channels, "Channels to keep, 1-based, e.g. 1,3")
+      ->required()
+      ->delimiter(',')
+      ->check(CLI::Range(1, 8));
+  addOutput(rip);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? cliexit::kOk : cliexit::kUsage;
+  }
+
+  const std::pair<CLI::App*, CliVerb> verbs[] = {
+      {info, CliVerb::Info},   {shred, CliVerb::Shred},  {cut, CliVerb::Cut},    {toMp3, CliVerb::ToMp3},
+      {toWav, CliVerb::ToWav}, {to16, CliVerb::To16Bit}, {to8, CliVerb::To8Bit}, {rip, CliVerb::Rip}};
+  for (const auto& [sub, verb] : verbs)
+    if (sub->parsed()) options.verb = verb;
+  options.mp3.bitrate = bitrate == "auto" ? 0 : static_cast<std::uint16_t>(std::stoi(bitrate));
+  options.mp3.encodingMode = mode == "vbr" ? 2 : mode == "abr" ? 3 : 0;
+  options.mp3.vbrQuality = static_cast<std::uint16_t>(quality);
+  options.mp3.originalFlag = !noOriginal;
+
+  return CCliJob(std::move(options), stdout, stderr).Run();
 }

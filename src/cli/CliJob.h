@@ -1,3 +1,59 @@
 #pragma once
-// The command-line tool: parses the arguments and runs one verb.
+// The command-line tool: one job per run, parsed from the arguments and run
+// on the same engine as the desktop program.
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/Mp3EncodeSettings.h"
+
+enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
+
+struct CliOptions {
+  CliVerb verb = CliVerb::Info;
+  std::string input;
+  std::string output;
+  bool quiet = false;
+  // shred
+  std::uint32_t splits = 0;
+  std::string base;
+  std::optional<std::uint32_t> overlap;  // default: the stored setting
+  std::optional<std::string> suffix;     // default: the stored setting
+  bool estimateOnly = false;
+  // cut
+  std::uint32_t from = 0, to = 0;
+  // to-mp3
+  Mp3EncodeSettings mp3;
+  // rip
+  std::vector<unsigned> channels;
+};
+
+// Exit codes of the tool.
+namespace cliexit {
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kCancelled = 130;
+}  // namespace cliexit
+
+class CCliJob {
+ public:
+  CCliJob(CliOptions options, std::FILE* out, std::FILE* err)
+      : options_(std::move(options)), out_(out), err_(err) {}
+  // Runs the job and returns the process exit code.
+  int Run();
+
+ private:
+  int Fail(const std::string& message);
+  std::FILE* ProgressStream() const;
+
+  CliOptions options_;
+  std::FILE* out_;
+  std::FILE* err_;
+};
+
+// Parses argv and runs the job; the whole of main.
 int RunCli(int argc, char** argv);

@@ -80,7 +80,9 @@ void PumpOneMessage() {
   if (handler) handler();
 }
 
-void SetPumpHandler(std::function<void()> handler) { PumpHandler() = std::move(handler); }
+void SetPumpHandler(std::function<void()> handler) {
+  PumpHandler() = std::move(handler);
+}
 
 std::string ToUpperAscii(std::string text) {
   for (char& c : text)

@@ -13,8 +13,10 @@ std::string Format(const char* format, auto... args) {
 
 // The checks common to both formats; per and rate decide the 3000 refusal.
 bool RefuseSplits(std::uint32_t splits, SplitEstimate& result) {
-  if (splits == 0) result.error = err::kNoSplits;
-  else if (splits == 1) result.error = err::kSplitsNotAboveOne;
+  if (splits == 0)
+    result.error = err::kNoSplits;
+  else if (splits == 1)
+    result.error = err::kSplitsNotAboveOne;
   return result.error != err::kNone;
 }
 }  // namespace
@@ -48,9 +50,13 @@ SplitEstimate EstimateMp3Split(const Mp3SplitFacts& facts, std::uint32_t splits)
   return result;
 }
 
-std::uint32_t OverlapLimit(double playtime) { return static_cast<std::uint32_t>(playtime * 0.5); }
+std::uint32_t OverlapLimit(double playtime) {
+  return static_cast<std::uint32_t>(playtime * 0.5);
+}
 
-bool OverlapTooHigh(std::uint32_t overlapTime, double playtime) { return overlapTime > OverlapLimit(playtime); }
+bool OverlapTooHigh(std::uint32_t overlapTime, double playtime) {
+  return overlapTime > OverlapLimit(playtime);
+}
 
 std::string OverlapQuestion(std::uint32_t overlapTime, double playtime) {
   return Format(

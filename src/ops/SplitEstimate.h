@@ -11,18 +11,18 @@
 
 // Header facts of a WAV file that the estimate needs.
 struct WaveSplitFacts {
-  std::uint32_t dataSize = 0;         // audio bytes (capped at what the file holds)
+  std::uint32_t dataSize = 0;  // audio bytes (capped at what the file holds)
   std::uint32_t avgBytesPerSec = 0;
   std::uint16_t blockAlign = 0;
-  std::uint16_t extraFormatBytes = 0; // c, the extra-format-byte count
-  std::uint32_t factSize = 0;         // 0 without a fact chunk
+  std::uint16_t extraFormatBytes = 0;  // c, the extra-format-byte count
+  std::uint32_t factSize = 0;          // 0 without a fact chunk
 };
 
 // Facts of an MP3 file that the estimate needs.
 struct Mp3SplitFacts {
-  std::uint32_t audioBytes = 0;       // without ID3v2 and ID3v1 tags
-  std::uint32_t byteRate = 0;         // bytes per second (average for VBR)
-  bool hasTag = false;                // an ID3v1 tag is appended to every piece
+  std::uint32_t audioBytes = 0;  // without ID3v2 and ID3v1 tags
+  std::uint32_t byteRate = 0;    // bytes per second (average for VBR)
+  bool hasTag = false;           // an ID3v1 tag is appended to every piece
 };
 
 struct SplitEstimate {

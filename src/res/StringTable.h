@@ -7,7 +7,7 @@
 enum class FileCause;
 
 namespace ids {
-constexpr std::uint32_t kRefusedNameChars = 0;   // characters a file-name field refuses
+constexpr std::uint32_t kRefusedNameChars = 0;  // characters a file-name field refuses
 constexpr std::uint32_t kAboutMenuItem = 101;
 constexpr std::uint32_t kSupportedFilesFilter = 10000;
 constexpr std::uint32_t kGenreFirst = 300;

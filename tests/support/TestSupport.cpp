@@ -17,7 +17,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ec);
   std::filesystem::remove_all(path_, ec);
 }
 
@@ -52,14 +53,18 @@ std::uint16_t GetLe16(const std::vector<std::uint8_t>& in, std::size_t at) {
 
 std::uint32_t GetLe32(const std::vector<std::uint8_t>& in, std::size_t at) {
   return static_cast<std::uint32_t>(in.at(at)) | (static_cast<std::uint32_t>(in.at(at + 1)) << 8) |
-         (static_cast<std::uint32_t>(in.at(at + 2)) << 16) | (static_cast<std::uint32_t>(in.at(at + 3)) << 24);
+         (static_cast<std::uint32_t>(in.at(at + 2)) << 16) |
+         (static_cast<std::uint32_t>(in.at(at + 3)) << 24);
 }
 
 std::uint16_t WavSpec::BlockAlign() const {
-  return blockAlignOverride ? blockAlignOverride : static_cast<std::uint16_t>(channels * ((bitsPerSample + 7) / 8));
+  return blockAlignOverride ? blockAlignOverride
+                            : static_cast<std::uint16_t>(channels * ((bitsPerSample + 7) / 8));
 }
 
-std::uint32_t WavSpec::ByteRate() const { return byteRateOverride ? byteRateOverride : sampleRate * BlockAlign(); }
+std::uint32_t WavSpec::ByteRate() const {
+  return byteRateOverride ? byteRateOverride : sampleRate * BlockAlign();
+}
 
 namespace {
 void PutChunk(std::vector<std::uint8_t>& out, const Chunk& c) {
@@ -89,7 +94,8 @@ std::vector<std::uint8_t> BuildWav(const WavSpec& spec, const std::vector<std::u
   if (spec.fmtSize % 2) out.push_back(0);
   for (const auto& c : spec.before) PutChunk(out, c);
   PutTag(out, "data");
-  PutLe32(out, spec.dataSizeOverride != 0xFFFFFFFFu ? spec.dataSizeOverride : static_cast<std::uint32_t>(data.size()));
+  PutLe32(out, spec.dataSizeOverride != 0xFFFFFFFFu ? spec.dataSizeOverride
+                                                    : static_cast<std::uint32_t>(data.size()));
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() % 2) out.push_back(0);
   for (const auto& c : spec.after) PutChunk(out, c);
@@ -108,8 +114,8 @@ std::vector<std::uint8_t> PatternData(std::size_t bytes, std::uint32_t seed) {
   return out;
 }
 
-std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, std::uint32_t rate, double frequency,
-                                 double amplitude) {
+std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, std::uint32_t rate,
+                                 double frequency, double amplitude) {
   std::vector<std::uint8_t> out;
   out.reserve(static_cast<std::size_t>(frames) * channels * 2);
   for (std::uint32_t i = 0; i < frames; ++i) {
@@ -165,7 +171,9 @@ void RecordingProgress::SetFileNumber(std::uint32_t number) {
   calls.push_back("SetFileNumber " + std::to_string(number));
   CProgressCounter::SetFileNumber(number);
 }
-void RecordingProgress::Close() { calls.push_back("Close"); }
+void RecordingProgress::Close() {
+  calls.push_back("Close");
+}
 
 void ScriptedOwner::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
   messages.push_back({caption, text, icon});

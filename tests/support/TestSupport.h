@@ -49,12 +49,12 @@ struct WavSpec {
   std::uint16_t channels = 2;
   std::uint32_t sampleRate = 44100;
   std::uint16_t bitsPerSample = 16;
-  std::uint32_t byteRateOverride = 0;   // 0: computed
-  std::uint16_t blockAlignOverride = 0; // 0: computed
-  std::uint32_t fmtSize = 16;           // 16, 18, or 40 for WAVE_FORMAT_EXTENSIBLE
-  std::vector<std::uint8_t> fmtExtra;   // bytes after the 16-byte record (cbSize etc.)
-  std::vector<Chunk> before;            // chunks between "fmt " and "data"
-  std::vector<Chunk> after;             // chunks after "data"
+  std::uint32_t byteRateOverride = 0;    // 0: computed
+  std::uint16_t blockAlignOverride = 0;  // 0: computed
+  std::uint32_t fmtSize = 16;            // 16, 18, or 40 for WAVE_FORMAT_EXTENSIBLE
+  std::vector<std::uint8_t> fmtExtra;    // bytes after the 16-byte record (cbSize etc.)
+  std::vector<Chunk> before;             // chunks between "fmt " and "data"
+  std::vector<Chunk> after;              // chunks after "data"
   std::uint32_t dataSizeOverride = 0xFFFFFFFFu;
   std::uint16_t BlockAlign() const;
   std::uint32_t ByteRate() const;

@@ -1,0 +1,33 @@
+#pragma once
+// The command-line tool as the owner of the open file: what an operation
+// shows by itself is printed, and the Shred Equally questions are answered
+// from the command line, with the same checks and estimate as the dialog.
+
+#include <cstdio>
+#include <string>
+
+#include "ops/Owner.h"
+
+struct ShredOptions {
+  std::uint32_t splits = 0;
+  std::string base;  // empty: the source's own path
+  bool estimateOnly = false;
+};
+
+class CCliOwner : public CAudioOwner {
+ public:
+  enum class ShredOutcome { NotAsked, Accepted, Refused, EstimateOnly };
+
+  CCliOwner(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+  void SetShredOptions(const ShredOptions& options) { shred_ = options; }
+  ShredOutcome LastShredOutcome() const { return outcome_; }
+
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+  bool RunShredEqually(CAudioFile& file, ShredRequest& request) override;
+
+ private:
+  std::FILE* out_;
+  std::FILE* err_;
+  ShredOptions shred_;
+  ShredOutcome outcome_ = ShredOutcome::NotAsked;
+};

@@ -1,0 +1,73 @@
+#include "cli/CliProgress.h"
+
+#include <csignal>
+#include <string>
+
+namespace {
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  gInterrupted = 1;
+}
+
+constexpr int kBarWidth = 30;
+}  // namespace
+
+void CCliProgress::InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool CCliProgress::Interrupted() {
+  return gInterrupted != 0;
+}
+void CCliProgress::SetInterrupted(bool value) {
+  gInterrupted = value ? 1 : 0;
+}
+
+CCliProgress::~CCliProgress() {
+  Erase();
+}
+
+bool CCliProgress::IsCancelled() {
+  if (gInterrupted) RequestCancel();
+  return CProgressCounter::IsCancelled();
+}
+
+void CCliProgress::Close() {
+  Erase();
+}
+
+void CCliProgress::OnChanged(Change change) {
+  Draw(change != Change::File);
+}
+
+void CCliProgress::Draw(bool force) {
+  if (!show_ || !Started()) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+  lastDraw_ = now;
+  const auto& bar = FileBar();
+  const double fraction = bar.maximum ? static_cast<double>(bar.position) / bar.maximum : 0.0;
+  const int filled = static_cast<int>(fraction * kBarWidth + 0.5);
+  std::string line = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+  char percent[16];
+  std::snprintf(percent, sizeof percent, "%3d%% ", static_cast<int>(fraction * 100 + 0.5));
+  line += percent;
+  line += CountText();
+  line += "  ";
+  line += ActionText();
+  if (line.size() > 150) line.resize(150);
+  std::fprintf(out_, "%s\x1b[K", line.c_str());
+  std::fflush(out_);
+  drawn_ = true;
+}
+
+void CCliProgress::Erase() {
+  if (!drawn_) return;
+  std::fprintf(out_, "\r\x1b[K");
+  std::fflush(out_);
+  drawn_ = false;
+}

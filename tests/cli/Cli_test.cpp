@@ -1,0 +1,250 @@
+// kestrune-cli end to end: the real binary on generated files, checked
+// against what lands on disk, what is printed and the exit code.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/CliJob.h"
+#include "cli/CliProgress.h"
+#include "support/TestSupport.h"
+#include "ui/RegistrySettings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1); }
+
+  Result Run(const std::vector<std::string>& args) {
+    const std::string outPath = dir.File("stdout.txt"), errPath = dir.File("stderr.txt");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::freopen(outPath.c_str(), "w", stdout);
+      std::freopen(errPath.c_str(), "w", stderr);
+      std::freopen("/dev/null", "r", stdin);
+      std::vector<char*> argv;
+      std::string exe = KESTRUNE_CLI_PATH;
+      argv.push_back(exe.data());
+      std::vector<std::string> copy = args;
+      for (auto& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(exe.c_str(), argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(outPath);
+    r.err = Slurp(errPath);
+    return r;
+  }
+
+  std::string StereoWav(const std::string& name, std::uint32_t seconds) {
+    kt::WavSpec spec;
+    spec.sampleRate = 8000;
+    return kt::MakeWav(dir, name, spec, kt::PatternData(seconds * 32000));
+  }
+
+  kt::TempDir dir;
+};
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
+  EXPECT_EQ(Run({}).exitCode, 2);
+  EXPECT_EQ(Run({"frobnicate"}).exitCode, 2);
+  EXPECT_EQ(Run({"cut", "x.wav", "--from", "1"}).exitCode, 2);
+  EXPECT_EQ(Run({"to-mp3", "x.wav", "-o", "y.mp3", "--bitrate", "33"}).exitCode, 2);
+  const Result help = Run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("shred"), std::string::npos);
+  const Result version = Run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_NE(version.out.find("1.1"), std::string::npos);
+}
+
+TEST_F(CliTest, UnreadableOrUnknownFilesFailWithTheCatalogueMessage) {
+  Result r = Run({"info", dir.File("missing.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: Cannot open audio file.\n");
+  kt::WriteAll(dir.File("notes.txt"), {'h', 'i'});
+  r = Run({"info", dir.File("notes.txt")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: This file type is not supported\n");
+  kt::WriteAll(dir.File("junk.wav"), kt::PatternData(3000));
+  r = Run({"info", dir.File("junk.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: AIFF Wave header not found. This WAV file is corrupted.\n");
+}
+
+TEST_F(CliTest, InfoPrintsTheInformationWindowLines) {
+  kt::WavSpec spec;  // 16-bit stereo 44100 Hz
+  const std::string path = kt::MakeWav(dir, "ten.wav", spec, std::vector<std::uint8_t>(1764000));
+  const Result r = Run({"info", path});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("Filename - ten.wav\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Sample frame size - 4 bytes\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Playing duration - 10.00 seconds\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ShredWritesNumberedPiecesThatReassembleTheSource) {
+  const std::string src = StereoWav("Song.wav", 6);
+  const Result r = Run({"shred", src, "-n", "3", "--overlap", "0", "--suffix", "_p"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("SONG.WAV will be split into 3 file(s)."), std::string::npos);
+  EXPECT_NE(r.out.find("Number of splits - 3"), std::string::npos);
+  // The folder keeps its case; the name is upper-cased without ".WAV".
+  std::vector<std::uint8_t> joined;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string piece = dir.File("SONG_p-" + std::to_string(i) + ".wav");
+    ASSERT_TRUE(fs::exists(piece)) << piece;
+    const auto bytes = kt::ReadAll(piece);
+    joined.insert(joined.end(), bytes.begin() + 44, bytes.end());
+  }
+  const auto source = kt::ReadAll(src);
+  EXPECT_EQ(joined, std::vector<std::uint8_t>(source.begin() + 44, source.end()));
+}
+
+TEST_F(CliTest, ShredEstimateOnlyWritesNothingAndRefusalsFail) {
+  const std::string src = StereoWav("a.wav", 4);
+  Result r = Run({"shred", src, "-n", "2", "--estimate", "--overlap", "0"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("File splits' playtime - 2.00 Second(s)"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("A-1.wav")));
+
+  r = Run({"shred", src, "-n", "1"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: Please enter splits value greater than 1\n");
+  r = Run({"shred", src, "-n", "5"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err,
+            "kestrune-cli: The number of splits is too large so that it will not play even for 1 second\n");
+  EXPECT_FALSE(fs::exists(dir.File("A-1.wav")));
+}
+
+TEST_F(CliTest, ShredWarnsAboutAHighOverlapAndCutsAnyway) {
+  const std::string src = StereoWav("b.wav", 4);
+  const Result r = Run({"shred", src, "-n", "2", "--overlap", "3"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Overlap time is 3 Second(s), is high for the split of playtime 2 Second(s). Set the "
+                       "overlap time about 1 Second(s)."),
+            std::string::npos);
+  EXPECT_NE(r.out.find("Estimated time may not be exact for all splits"), std::string::npos);
+  EXPECT_NE(r.out.find("Overlaping time - 3 Second(s)"), std::string::npos);
+  // Piece 2 begins with all of piece 1's audio (2 s of 32000 bytes/s).
+  EXPECT_EQ(kt::ReadAll(dir.File("B-2.wav")).size(), 44u + 64000u + 64000u);
+}
+
+TEST_F(CliTest, CutPrintsTheSelectionLengthAndRefusesItsOwnSource) {
+  const std::string src = StereoWav("c.wav", 5);
+  Result r = Run({"cut", src, "--from", "1", "--to", "3", "-o", dir.File("sel.wav")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "This selection will last for 2.00 seconds\n");
+  EXPECT_EQ(kt::ReadAll(dir.File("sel.wav")).size(), 44u + 64000u);
+
+  const auto before = kt::ReadAll(src);
+  r = Run({"cut", src, "--from", "1", "--to", "3", "-o", src});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: Output file cannot be the same as the source file.\n");
+  EXPECT_EQ(kt::ReadAll(src), before);
+}
+
+TEST_F(CliTest, UnwritableOutputFolderFailsWith103) {
+  const std::string src = StereoWav("d.wav", 2);
+  const Result r = Run({"cut", src, "--from", "0", "--to", "1", "-o", dir.File("no/such/folder/x.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "kestrune-cli: Cannot create output file.\n");
+}
+
+TEST_F(CliTest, ConversionsRoundTripThroughTheRealCodecs) {
+  kt::WavSpec spec;
+  spec.sampleRate = 44100;
+  const std::string src = kt::MakeWav(dir, "tone.wav", spec, kt::Sine16(44100 * 2, 2, 44100, 440.0));
+  Result r = Run({"to-mp3", src, "-o", dir.File("tone.mp3"), "--bitrate", "128"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = Run({"info", dir.File("tone.mp3")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Bitrate - 128 Kbits/sec"), std::string::npos) << r.out;
+  r = Run({"to-wav", dir.File("tone.mp3"), "-o", dir.File("back.wav")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = Run({"info", dir.File("back.wav")});
+  EXPECT_NE(r.out.find("Number of Channels - 2"), std::string::npos);
+  // Two seconds of audio come back, give or take the codec's padding frames.
+  const auto back = kt::ReadAll(dir.File("back.wav"));
+  EXPECT_NEAR(static_cast<double>(back.size() - 44) / 176400.0, 2.0, 0.1);
+
+  r = Run({"to-8bit", src, "-o", dir.File("t8.wav")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = Run({"to-16bit", dir.File("t8.wav"), "-o", dir.File("t16.wav")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(kt::ReadAll(dir.File("t16.wav")).size(), kt::ReadAll(src).size());
+  r = Run({"rip", src, "--channels", "2", "-o", dir.File("right.wav")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(kt::ReadAll(dir.File("right.wav")).size(), 44u + 44100u * 2 * 2);
+
+  r = Run({"to-wav", src, "-o", dir.File("x.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  r = Run({"rip", src, "--channels", "3", "-o", dir.File("x.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(fs::exists(dir.File("x.wav")));
+}
+
+TEST_F(CliTest, InterruptCancelsLikeTheCancelButtonAndExits130) {
+  const std::string src = StereoWav("e.wav", 10);
+  CliOptions options;
+  options.verb = CliVerb::Cut;
+  options.input = src;
+  options.output = dir.File("partial.wav");
+  options.from = 0;
+  options.to = 10;
+  options.quiet = true;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  CCliProgress::SetInterrupted(true);
+  const int code = CCliJob(options, out, err).Run();
+  CCliProgress::SetInterrupted(false);
+  EXPECT_EQ(code, 130);
+  // The header and the first block made it; the output is closed and kept.
+  const auto partial = kt::ReadAll(dir.File("partial.wav"));
+  EXPECT_LT(partial.size(), 44u + 320000u);
+  EXPECT_GE(partial.size(), 44u);
+  EXPECT_EQ(kt::GetLe32(partial, 40), 320000u);
+  std::fclose(out);
+  std::fclose(err);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliTest, ShredTakesOverlapAndSuffixFromTheStoredSettings) {
+  // The desktop program's Settings dialog writes the store; the tool reads it.
+  setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1);
+  ASSERT_TRUE(WriteOverlapTime(1));
+  ASSERT_TRUE(WriteSuffix("_kept"));
+  const std::string src = StereoWav("f.wav", 4);
+  const Result r = Run({"shred", src, "-n", "2"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Overlaping time - 1 Second(s)"), std::string::npos);
+  EXPECT_EQ(kt::ReadAll(dir.File("F_kept-2.wav")).size(), 44u + 64000u + 32000u);
+}
+
+}  // namespace
