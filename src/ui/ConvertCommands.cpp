@@ -29,23 +29,6 @@ QString BareExtension(const std::string& extension) {
 }
 }  // namespace
 
-bool ConvertMenuState::Enabled(int commandId) const {
-  switch (commandId) {
-    case cmdid::kRipChannels:
-      return ripChannels;
-    case cmdid::kConvertToMp3:
-      return toMp3;
-    case cmdid::kConvertTo8Bit:
-      return to8Bit;
-    case cmdid::kConvertTo16Bit:
-      return to16Bit;
-    case cmdid::kConvertToWav:
-      return toWav;
-    default:
-      return false;
-  }
-}
-
 ConvertMenuState ConvertMenuFor(const CAudioFile* file) {
   ConvertMenuState state;
   if (!file) return state;
@@ -58,33 +41,6 @@ ConvertMenuState ConvertMenuFor(const CAudioFile* file) {
     state.to8Bit = wave->GetFormat().bitsPerSample == 16;
   }
   return state;
-}
-
-bool CFileCommands::Run(int commandId, CAudioFile* file) {
-  if (!file) return false;
-  switch (commandId) {
-    case cmdid::kShredEqually:
-    case cmdid::kShredButton:
-      ShredEqually(*file);
-      return true;
-    case cmdid::kRipChannels:
-      RipChannels(*file);
-      return true;
-    case cmdid::kConvertToMp3:
-      ConvertToMp3(*file);
-      return true;
-    case cmdid::kConvertTo16Bit:
-      ConvertTo16Bit(*file);
-      return true;
-    case cmdid::kConvertTo8Bit:
-      ConvertTo8Bit(*file);
-      return true;
-    case cmdid::kConvertToWav:
-      ConvertToWav(*file);
-      return true;
-    default:
-      return false;
-  }
 }
 
 void CFileCommands::StopPlayback() {

@@ -16,18 +16,6 @@ class CAudioFile;
 class CProgress;
 class QWidget;
 
-// Menu and button ids of the commands.
-namespace cmdid {
-constexpr int kShredEqually = 32772;
-constexpr int kShredButton = 1025;
-constexpr int kSettings = 32778;
-constexpr int kRipChannels = 32780;
-constexpr int kConvertToMp3 = 32781;
-constexpr int kConvertTo16Bit = 32782;
-constexpr int kConvertTo8Bit = 32783;
-constexpr int kConvertToWav = 32784;
-}  // namespace cmdid
-
 // Which conversions the Convert menu offers for the open file.
 struct ConvertMenuState {
   bool ripChannels = false;
@@ -35,8 +23,6 @@ struct ConvertMenuState {
   bool to8Bit = false;
   bool to16Bit = false;
   bool toWav = false;
-  // The entry of a command id; false for ids that are not conversions.
-  bool Enabled(int commandId) const;
 };
 ConvertMenuState ConvertMenuFor(const CAudioFile* file);
 
@@ -53,9 +39,6 @@ struct CCommandHost {
 class CFileCommands {
  public:
   explicit CFileCommands(CCommandHost host) : host_(std::move(host)) {}
-
-  // Runs the command with that id on file; false for ids it does not handle.
-  bool Run(int commandId, CAudioFile* file);
 
   void ConvertToMp3(CAudioFile& file);
   void ConvertToWav(CAudioFile& file);

@@ -142,18 +142,14 @@ TEST_F(ConvertCommands, MenuOffersConversionsByTypeChannelsAndBits) {
   ASSERT_EQ(wave->ConvertToMp3(dir.File("a.mp3"), nullptr, Mp3EncodeSettings{}), 0);
   CMp3File mp3(dir.File("a.mp3"), &main);
   ASSERT_EQ(mp3.GetError(), 0u);
-  const ConvertMenuState state = ConvertMenuFor(&mp3);
-  EXPECT_EQ(Pattern(state), "----W");
-  EXPECT_TRUE(state.Enabled(cmdid::kConvertToWav));
-  EXPECT_FALSE(state.Enabled(cmdid::kConvertToMp3));
-  EXPECT_FALSE(state.Enabled(32785)) << "Batch Convert is not a conversion of the open file";
+  EXPECT_EQ(Pattern(ConvertMenuFor(&mp3)), "----W");
 }
 
 TEST_F(ConvertCommands, RipRefusesASingleChannelFileBeforeTouchingPlayback) {
   kt::WavSpec mono;
   mono.channels = 1;
   auto file = OpenWave("mono.wav", mono, kt::PatternData(2000));
-  EXPECT_TRUE(main.commands.Run(cmdid::kRipChannels, file.get()));
+  main.commands.RipChannels(*file);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].text, "This is a single channel file");
   EXPECT_EQ(prompt.questions[0].caption, "Error");
@@ -173,7 +169,7 @@ TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
     Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
     Click(dlg, ripid::kOk);
   });
-  main.commands.Run(cmdid::kRipChannels, file.get());
+  main.commands.RipChannels(*file);
   EXPECT_EQ(main.playbackStops, 1);
   EXPECT_EQ(main.progressWindows, 1);
   EXPECT_TRUE(main.messages.empty());
@@ -208,7 +204,7 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
     Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
     Click(dlg, ripid::kOk);
   });
-  main.commands.Run(cmdid::kRipChannels, file.get());
+  main.commands.RipChannels(*file);
   EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
   WaveFormat format;
   const auto data = DataOf(out, &format);
@@ -223,7 +219,7 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
 TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString::fromStdString(dir.File("eight.wav")));
-  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  main.commands.ConvertTo8Bit(*file);
   ASSERT_EQ(prompt.questions.size(), 1u);
   const FileDialogRequest& r = prompt.questions[0].request;
   EXPECT_EQ(r.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
@@ -239,7 +235,7 @@ TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
   main.open = eight.get();
   EXPECT_EQ(Pattern(ConvertMenuFor(eight.get())), "RM-6-");
   prompt.AnswerFile(QString::fromStdString(dir.File("sixteen.wav")));
-  main.commands.Run(cmdid::kConvertTo16Bit, eight.get());
+  main.commands.ConvertTo16Bit(*eight);
   EXPECT_EQ(DataOf(dir.File("sixteen.wav"), &format).size(), 4000u);
   EXPECT_EQ(format.bitsPerSample, 16);
   EXPECT_TRUE(main.messages.empty());
@@ -248,17 +244,16 @@ TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
 TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString());
-  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  main.commands.ConvertTo8Bit(*file);
   kt::WhenModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
-  main.commands.Run(cmdid::kRipChannels, file.get());
+  main.commands.RipChannels(*file);
   kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
-  main.commands.Run(cmdid::kConvertToMp3, file.get());
+  main.commands.ConvertToMp3(*file);
   kt::WhenModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
-  main.commands.Run(cmdid::kShredButton, file.get());
+  main.commands.ShredEqually(*file);
   EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
   EXPECT_TRUE(main.messages.empty());
   EXPECT_EQ(FilesInDir(), 1u);
-  EXPECT_FALSE(main.commands.Run(32785, file.get()));
 }
 
 TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
@@ -278,7 +273,7 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
       Control<QLineEdit>(dlg, convertmp3id::kName)->setText(QString::fromStdString(dir.File(mode.name)));
       Click(dlg, convertmp3id::kOk);
     });
-    main.commands.Run(cmdid::kConvertToMp3, file.get());
+    main.commands.ConvertToMp3(*file);
     const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
     ASSERT_TRUE(fs::exists(mp3Path)) << "the .mp3 extension is appended";
     CMp3File mp3(mp3Path, &main);
@@ -290,7 +285,7 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
   auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"), &main);
   main.open = mp3.get();
   prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
-  main.commands.Run(cmdid::kConvertToWav, mp3.get());
+  main.commands.ConvertToWav(*mp3);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].request.defaultExtension, "wav");
   EXPECT_EQ(prompt.questions[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
@@ -307,7 +302,7 @@ TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
   auto file = OpenStereo16(1000);
   const auto before = kt::ReadAll(file->GetFilePath());
   prompt.AnswerFile(QString::fromStdString(file->GetFilePath()));
-  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  main.commands.ConvertTo8Bit(*file);
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, LoadMessage(err::kOutputIsSource));
   EXPECT_EQ(kt::ReadAll(file->GetFilePath()), before);
@@ -316,7 +311,7 @@ TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
 TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString::fromStdString(dir.File("missing/folder/out.wav")));
-  main.commands.Run(cmdid::kConvertTo8Bit, file.get());
+  main.commands.ConvertTo8Bit(*file);
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, LoadMessage(err::kCannotCreateOutput));
   EXPECT_EQ(main.messages[0].caption, "Error");
@@ -331,7 +326,7 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
     Click(modal, shredid::kShred);
   });
   CFileFaults::FailWritesAfter(50000);
-  main.commands.Run(cmdid::kShredEqually, file.get());
+  main.commands.ShredEqually(*file);
   CFileFaults::Clear();
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")));
@@ -353,7 +348,7 @@ TEST_F(ConvertCommands, ShredButtonCutsIntoTheChosenPiecesAfterTheEstimate) {
     });
     Click(dlg, shredid::kShred);
   });
-  main.commands.Run(cmdid::kShredButton, file.get());
+  main.commands.ShredEqually(*file);
   EXPECT_EQ(main.playbackStops, 1);
   EXPECT_TRUE(main.messages.empty());
   for (int i = 1; i <= 3; ++i) {
@@ -374,7 +369,7 @@ TEST_F(ConvertCommands, OverlapQuestionRunsSettingsAndTheCutUsesTheNewOverlap) {
     kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
     Click(modal, shredid::kShred);
   });
-  main.commands.Run(cmdid::kShredEqually, file.get());
+  main.commands.ShredEqually(*file);
   EXPECT_EQ(main.settingsRuns, 1);
   ASSERT_EQ(prompt.MessageTexts().size(), 1);
   EXPECT_TRUE(prompt.MessageTexts()[0].startsWith("Overlap time is 3 Second(s),"));
