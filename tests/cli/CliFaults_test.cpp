@@ -1,0 +1,290 @@
+// kestrune-cli under faults and bad input: a full disk (a real file-size
+// limit on the child process), outputs that cannot be written, damaged and
+// truncated sources. Every failure must exit non-zero with a message of the
+// catalogue, every success must exit 0 with its output on disk, and the
+// source must never change.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "audio/AudioError.h"
+#include "audio/File.h"
+#include "cli/CliJob.h"
+#include "res/StringTable.h"
+#include "support/Mp3Builder.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct Result {
+  int exitCode = -1;  // 128 + signal when the tool died
+  std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The texts of the string table, the file-failure texts for the paths given,
+// and the fixed texts the tool prints itself.
+class Catalogue {
+ public:
+  explicit Catalogue(const std::vector<std::string>& paths) {
+    for (std::uint32_t id = 1; id < 20000; ++id) {
+      const std::string text = LoadMessage(id);
+      if (!text.empty()) texts_.insert(text);
+    }
+    for (int cause = static_cast<int>(FileCause::Generic); cause <= static_cast<int>(FileCause::EndOfFile);
+         ++cause)
+      for (const std::string& path : paths)
+        texts_.insert(FileFailureMessage(static_cast<FileCause>(cause), path));
+    texts_.insert(msg::kTypeNotSupported);
+    texts_.insert(msg::kSingleChannelFile);
+  }
+  // True when every line of stderr is "kestrune-cli: " and a catalogue text.
+  bool Holds(const std::string& err) const {
+    std::istringstream lines(err);
+    std::string line;
+    bool any = false;
+    while (std::getline(lines, line)) {
+      const std::string prefix = "kestrune-cli: ";
+      if (line.rfind(prefix, 0) != 0 || !texts_.count(line.substr(prefix.size()))) return false;
+      any = true;
+    }
+    return any;
+  }
+
+ private:
+  std::set<std::string> texts_;
+};
+
+class CliFaults : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KESTRUNE_CONFIG_DIR", dir_.File("config").c_str(), 1); }
+
+  // Runs the tool; files it writes may not grow past fileLimit bytes, and
+  // SIGXFSZ is ignored so that such a write fails with EFBIG.
+  Result Run(const std::vector<std::string>& args, rlim_t fileLimit = RLIM_INFINITY) {
+    const std::string outPath = dir_.File("stdout.txt"), errPath = dir_.File("stderr.txt");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::freopen(outPath.c_str(), "w", stdout);
+      std::freopen(errPath.c_str(), "w", stderr);
+      std::freopen("/dev/null", "r", stdin);
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{fileLimit, fileLimit};
+      ::setrlimit(RLIMIT_FSIZE, &lim);
+      ::alarm(60);  // a hang is a failure too
+      std::vector<std::string> copy = args;
+      std::string exe = KESTRUNE_CLI_PATH;
+      std::vector<char*> argv{exe.data()};
+      for (auto& a : copy) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
+      ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = Slurp(outPath);
+    r.err = Slurp(errPath);
+    return r;
+  }
+
+  std::string Wav(const std::string& name, std::uint32_t seconds, std::uint16_t bits = 16) {
+    kt::WavSpec spec;
+    spec.sampleRate = 22050;
+    spec.bitsPerSample = bits;
+    return kt::MakeWav(dir_, name, spec, kt::PatternData(seconds * spec.ByteRate()));
+  }
+
+  std::string Mp3(const std::string& name, double seconds) {
+    kt::LameSpec spec;
+    const std::string path = dir_.File(name);
+    kt::WriteAll(path, kt::EncodedSine(seconds, spec));
+    return path;
+  }
+
+  kt::TempDir dir_;
+};
+
+// A full disk under each verb that writes: exit 1, the catalogue's message,
+// the partial output on disk, the source as it was.
+TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSource) {
+  const std::string wav = Wav("source.wav", 6);
+  const std::string wav8 = Wav("eight.wav", 6, 8);
+  const std::string mp3 = Mp3("song.mp3", 6);
+  const std::string out = dir_.File("out put");
+  const std::string diskFull = "kestrune-cli: Disk full while accessing " + out + ".\n";
+  const std::string noMemory = "kestrune-cli: " + LoadMessage(err::kNoMemory) + "\n";
+  struct Case {
+    std::vector<std::string> args;
+    rlim_t limit;
+    std::string expected;
+    std::string source;
+  };
+  const Case cases[] = {
+      {{"cut", wav, "--from", "0", "--to", "5", "-o", out}, 100000, diskFull, wav},
+      {{"shred", wav, "-n", "2", "--base", out, "--overlap", "0", "--suffix", ""},
+       100000,
+       "kestrune-cli: Disk full while accessing " + dir_.File("OUT PUT-1.wav") + ".\n",
+       wav},
+      {{"to-8bit", wav, "-o", out}, 50000, noMemory, wav},
+      {{"to-16bit", wav8, "-o", out}, 50000, noMemory, wav8},
+      {{"rip", wav, "--channels", "2", "-o", out}, 50000, noMemory, wav},
+      {{"to-mp3", wav, "-o", out, "--bitrate", "128"}, 20000, diskFull, wav},
+      {{"to-wav", mp3, "-o", out}, 100000, diskFull, mp3},
+      {{"cut", mp3, "--from", "0", "--to", "5", "-o", out}, 20000, diskFull, mp3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const Bytes before = kt::ReadAll(c.source);
+    const Result r = Run(c.args, c.limit);
+    EXPECT_EQ(r.exitCode, cliexit::kFailed);
+    EXPECT_EQ(r.err, c.expected);
+    EXPECT_EQ(kt::ReadAll(c.source), before);
+    const std::string written = c.args[0] == "shred" ? dir_.File("OUT PUT-1.wav") : out;
+    EXPECT_EQ(fs::file_size(written), c.limit);
+    fs::remove(written);
+  }
+}
+
+// What the exit code says must be what is on disk: each refusal exits 1
+// with the catalogue's message and creates nothing.
+TEST_F(CliFaults, RefusalsExitNonZeroWithTheCatalogueTextAndCreateNothing) {
+  const std::string wav = Wav("source.wav", 3);
+  const std::string mono = [&] {
+    kt::WavSpec spec;
+    spec.channels = 1;
+    return kt::MakeWav(dir_, "mono.wav", spec, kt::PatternData(44100 * 2));
+  }();
+  const std::string empty = dir_.File("empty.wav");
+  kt::WriteAll(empty, {});
+  const std::string garbageWav = dir_.File("garbage.wav");
+  kt::WriteAll(garbageWav, kt::PatternData(5000));
+  const std::string garbageMp3 = dir_.File("garbage.mp3");
+  kt::WriteAll(garbageMp3, Bytes(70000, 0x11));
+  const std::string folder = dir_.File("a folder.wav");
+  fs::create_directory(folder);
+  const std::string inMissing = dir_.File("missing folder/out.wav");
+  const std::string out = dir_.File("never.wav");
+  const Bytes original = kt::ReadAll(wav);
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{"info", dir_.File("no such file.wav")}, LoadMessage(err::kCannotOpen)},
+      {{"info", empty}, LoadMessage(err::kZeroLength)},
+      {{"cut", garbageWav, "--from", "0", "--to", "1", "-o", out}, LoadMessage(err::kNoRiffHeader)},
+      {{"to-wav", garbageMp3, "-o", out}, LoadMessage(err::kInvalidMp3)},
+      {{"info", dir_.File("notes.txt")}, msg::kTypeNotSupported},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", folder}, LoadMessage(err::kCannotCreateOutput)},
+      {{"to-8bit", wav, "-o", inMissing}, LoadMessage(err::kCannotCreateOutput)},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", wav}, LoadMessage(err::kOutputIsSource)},
+      {{"to-8bit", wav, "-o", wav}, LoadMessage(err::kOutputIsSource)},
+      {{"to-16bit", wav, "-o", out}, LoadMessage(err::kNot8BitPcm)},
+      {{"rip", mono, "--channels", "1", "-o", out}, msg::kSingleChannelFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.exitCode, cliexit::kFailed);
+    EXPECT_EQ(r.err, "kestrune-cli: " + c.text + "\n");
+    EXPECT_FALSE(fs::exists(out));
+  }
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_FALSE(fs::exists(dir_.File("missing folder")));
+  EXPECT_EQ(kt::ReadAll(wav), original);
+}
+
+TEST_F(CliFaults, SuccessesExitZeroWithTheirOutputsOnDiskUnderAwkwardNames) {
+  const fs::path folder = dir_.Path() / "Upper Case" / "Ünïcödé Földer";
+  fs::create_directories(folder);
+  const std::string wav = (folder / "my sóng.wav").string();
+  fs::copy_file(Wav("plain.wav", 4), wav);
+  const std::string cut = (folder / "cut – part.wav").string();
+  Result r = Run({"-q", "cut", wav, "--from", "1", "--to", "3", "-o", cut});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(fs::file_size(cut), 44u + 2 * 88200);
+  r = Run({"-q", "shred", wav, "-n", "2", "--overlap", "0", "--suffix", "_ß"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(fs::file_size(folder / "MY SóNG_ß-1.wav"), 44u + 2 * 88200);
+  EXPECT_EQ(fs::file_size(folder / "MY SóNG_ß-2.wav"), 44u + 2 * 88200);
+  const std::string mp3 = (folder / "kódolt.mp3").string();
+  r = Run({"-q", "to-mp3", wav, "-o", mp3, "--bitrate", "64"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_GT(fs::file_size(mp3), 4u * 8000 * 9 / 10);
+  const std::string back = (folder / "zurück.wav").string();
+  r = Run({"-q", "to-wav", mp3, "-o", back});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_GT(fs::file_size(back), 44u + 4 * 88200);
+}
+
+// Damaged copies of good files (cut short at many places, single bytes
+// changed across the headers): the tool never crashes or hangs, exits 0 or
+// 1, and prints nothing but catalogue texts when it fails.
+TEST_F(CliFaults, DamagedFilesGiveOnlyCatalogueMessagesAndNoCrash) {
+  const Bytes wav = kt::ReadAll(Wav("good.wav", 2));
+  kt::LameSpec lame;
+  lame.headerFrame = true;
+  Bytes mp3 = kt::Id3v2Tag(64);
+  const Bytes audio = kt::EncodedSine(2.0, lame);
+  mp3.insert(mp3.end(), audio.begin(), audio.end());
+
+  std::vector<std::pair<std::string, Bytes>> damaged;
+  for (const auto& [ext, good] : {std::pair<std::string, Bytes>{".wav", wav}, {".mp3", mp3}}) {
+    for (std::size_t cut : {std::size_t{1}, std::size_t{4}, std::size_t{11}, std::size_t{12}, std::size_t{43},
+                            std::size_t{44}, std::size_t{80}, std::size_t{200}, good.size() / 2})
+      damaged.push_back({ext, Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut))});
+    for (std::size_t at = 0; at < 120; at += 3) {
+      Bytes b = good;
+      b[at] ^= 0xA5;
+      damaged.push_back({ext, b});
+    }
+  }
+  const std::string out = dir_.File("out.bin");
+  int index = 0;
+  for (const auto& [ext, bytes] : damaged) {
+    const std::string path = dir_.File("damaged-" + std::to_string(index++) + ext);
+    kt::WriteAll(path, bytes);
+    const Catalogue catalogue({path, out});
+    const std::vector<std::vector<std::string>> runs =
+        ext == ".wav" ? std::vector<std::vector<std::string>>{{"info", path},
+                                                              {"-q", "cut", path, "--from", "0", "--to", "1",
+                                                               "-o", out},
+                                                              {"-q", "to-mp3", path, "-o", out}}
+                      : std::vector<std::vector<std::string>>{
+                            {"info", path},
+                            {"-q", "cut", path, "--from", "0", "--to", "1", "-o", out},
+                            {"-q", "to-wav", path, "-o", out}};
+    for (const auto& args : runs) {
+      SCOPED_TRACE(path + " " + args[args[0] == "-q" ? 1 : 0]);
+      const Result r = Run(args);
+      ASSERT_TRUE(r.exitCode == 0 || r.exitCode == cliexit::kFailed) << "exit " << r.exitCode << "\n"
+                                                                     << r.err;
+      if (r.exitCode != 0) {
+        EXPECT_TRUE(catalogue.Holds(r.err)) << r.err;
+      }
+      fs::remove(out);
+    }
+  }
+}
+
+}  // namespace
