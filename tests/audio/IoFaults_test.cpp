@@ -98,7 +98,9 @@ class IoFaults : public ::testing::Test {
   }
   void TearDown() override {
     CFileFaults::Clear();
-    if (!sourceChangedOnPurpose_) EXPECT_EQ(kt::ReadAll(source_), original_) << "the source changed";
+    if (!sourceChangedOnPurpose_) {
+      EXPECT_EQ(kt::ReadAll(source_), original_) << "the source changed";
+    }
     EXPECT_EQ(OpenDescriptors(), descriptors_) << "a file was left open";
   }
 
