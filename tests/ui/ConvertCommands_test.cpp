@@ -46,8 +46,6 @@ class FakeMainWindow : public CAudioOwner {
   int playbackStops = 0;
   int progressWindows = 0;
   int liveProgressWindows = 0;
-  int settingsRuns = 0;
-  std::uint32_t settingsOverlap = 0;
   CAudioFile* open = nullptr;
   CFileCommands commands{Host()};
 
@@ -75,11 +73,6 @@ class FakeMainWindow : public CAudioOwner {
     host.makeProgress = [this]() -> std::unique_ptr<CProgress> {
       ++progressWindows;
       return std::make_unique<Progress>(*this);
-    };
-    host.runSettings = [this] {
-      ++settingsRuns;
-      open->SetOverlapTime(settingsOverlap);
-      return settingsOverlap;
     };
     return host;
   }
@@ -332,50 +325,6 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   EXPECT_EQ(main.messages[0].text, FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")));
   EXPECT_EQ(main.messages[0].caption, "Error");
   EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
-}
-
-TEST_F(ConvertCommands, ShredButtonCutsIntoTheChosenPiecesAfterTheEstimate) {
-  auto file = OpenStereo16(44100 * 6);
-  const std::string base = dir.File("piece");
-  kt::WhenModal([&](QWidget* modal) {
-    auto* dlg = dynamic_cast<CShredEquallyDlg*>(modal);
-    ASSERT_NE(dlg, nullptr);
-    Control<QLineEdit>(dlg, shredid::kBaseFilename)->setText(QString::fromStdString(base));
-    Control<QLineEdit>(dlg, shredid::kSplits)->setText("3");
-    kt::WhenModal([](QWidget* estimate) {
-      ASSERT_NE(dynamic_cast<CEstimateDlg*>(estimate), nullptr);
-      Click(estimate, estimateid::kOk);
-    });
-    Click(dlg, shredid::kShred);
-  });
-  main.commands.ShredEqually(*file);
-  EXPECT_EQ(main.playbackStops, 1);
-  EXPECT_TRUE(main.messages.empty());
-  for (int i = 1; i <= 3; ++i) {
-    const std::string piece = dir.File("PIECE-" + std::to_string(i) + ".wav");
-    ASSERT_TRUE(fs::exists(piece)) << piece;
-    EXPECT_EQ(DataOf(piece).size(), 44100u * 4 * 2);
-  }
-  EXPECT_FALSE(fs::exists(dir.File("PIECE-4.wav")));
-}
-
-TEST_F(ConvertCommands, OverlapQuestionRunsSettingsAndTheCutUsesTheNewOverlap) {
-  auto file = OpenStereo16(44100 * 4);
-  file->SetOverlapTime(3);  // 2-second pieces: at most 1 second passes unasked
-  main.settingsOverlap = 1;
-  prompt.Answer(PromptAnswer::Yes);
-  kt::WhenModal([&](QWidget* modal) {
-    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("o")));
-    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
-    Click(modal, shredid::kShred);
-  });
-  main.commands.ShredEqually(*file);
-  EXPECT_EQ(main.settingsRuns, 1);
-  ASSERT_EQ(prompt.MessageTexts().size(), 1);
-  EXPECT_TRUE(prompt.MessageTexts()[0].startsWith("Overlap time is 3 Second(s),"));
-  // The second piece starts one second early.
-  EXPECT_EQ(DataOf(dir.File("O-1.wav")).size(), 44100u * 4 * 2);
-  EXPECT_EQ(DataOf(dir.File("O-2.wav")).size(), 44100u * 4 * 3);
 }
 
 }  // namespace

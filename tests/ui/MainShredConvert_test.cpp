@@ -1,9 +1,8 @@
 // The equal split and the Convert menu run from the main window itself:
-// SHRED with the nested Settings dialog, the Convert popup's entries for the
-// open file, and the conversions through their menu entries.
+// SHRED for WAV and MP3 with the nested Settings dialog, and conversions
+// through their menu entries while playing.
 
 #include <QAction>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <filesystem>
@@ -11,7 +10,6 @@
 #include "audio/WaveFile.h"
 #include "ops/EstimateDlg.h"
 #include "ops/ShredEquallyDlg.h"
-#include "ui/ConvertMp3Dlg.h"
 #include "ui/MainWindowFixture.h"
 #include "ui/RipChannelsDlg.h"
 #include "ui/SettingsDlg.h"
@@ -28,14 +26,6 @@ struct MainShredConvert : kt::MainWindowTest {
   void OpenFile(const std::string& path) {
     Open(path);
     ASSERT_NE(window->File(), nullptr) << path;
-  }
-  std::string Entries() {
-    emit window->ConvertMenu()->aboutToShow();
-    std::string entries;
-    for (int id : {CMainDlg::ID_CONVERT_RIP_CHANNELS, CMainDlg::ID_CONVERT_TO_MP3,
-                   CMainDlg::ID_CONVERT_TO_8BIT, CMainDlg::ID_CONVERT_TO_16BIT, CMainDlg::ID_CONVERT_TO_WAV})
-      entries += window->Action(id)->isEnabled() ? "1" : "0";
-    return entries;
   }
   // Fills the Shred Equally dialog and accepts the estimate; with
   // settingsOverlap, first answers the nested Settings dialog with it.
@@ -116,18 +106,6 @@ TEST_F(MainShredConvert, Mp3ShredEstimatesWithTheTagAndCutsWholeFrames) {
   EXPECT_EQ((one.size() - 128) % 417, 0u);
 }
 
-TEST_F(MainShredConvert, ConvertPopupFollowsTypeChannelsAndBits) {
-  EXPECT_EQ(Entries(), "00000");
-  OpenFile(MakeWavFile(dir, "mono16.wav", 0.5, 1, 16));
-  EXPECT_EQ(Entries(), "01100");
-  OpenFile(MakeWavFile(dir, "stereo8.wav", 0.5, 2, 8));
-  EXPECT_EQ(Entries(), "11010");
-  OpenFile(MakeWavFile(dir, "stereo24.wav", 0.5, 2, 24));
-  EXPECT_EQ(Entries(), "11000");
-  OpenFile(MakeMp3File(dir, "a.mp3", 40, true));
-  EXPECT_EQ(Entries(), "00001");
-}
-
 TEST_F(MainShredConvert, RipOnAMonoFileRefusesAndKeepsPlaying) {
   OpenFile(MakeWavFile(dir, "mono.wav", 2.0, 1, 16));
   Click(CMainDlg::IDC_PLAY);
@@ -152,25 +130,6 @@ TEST_F(MainShredConvert, RipFromTheMenuStopsPlaybackAndWritesTheChannels) {
   window->Action(CMainDlg::ID_CONVERT_RIP_CHANNELS)->trigger();
   EXPECT_TRUE(prompt.MessageTexts().isEmpty());
   EXPECT_EQ(DataSize(out), 44100u * 2);
-}
-
-TEST_F(MainShredConvert, WaveToMp3AndMp3ToWaveThroughTheMenu) {
-  OpenFile(MakeWavFile(dir, "stereo.wav", 1.0));
-  kt::WhenModal([&](QWidget* modal) {
-    kt::Control<QComboBox>(modal, convertmp3id::kEncoding)->setCurrentIndex(1);
-    kt::Control<QLineEdit>(modal, convertmp3id::kName)->setText(QString::fromStdString(dir.File("v")));
-    kt::Control<QAbstractButton>(modal, convertmp3id::kOk)->click();
-  });
-  window->Action(CMainDlg::ID_CONVERT_TO_MP3)->trigger();
-  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
-  ASSERT_TRUE(fs::exists(dir.File("v.mp3")));
-
-  OpenFile(dir.File("v.mp3"));
-  EXPECT_EQ(window->File()->GetFileType(), 1);
-  prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
-  window->Action(CMainDlg::ID_CONVERT_TO_WAV)->trigger();
-  EXPECT_TRUE(prompt.MessageTexts().isEmpty());
-  EXPECT_GE(DataSize(dir.File("back.wav")), 44100u * 4);
 }
 
 TEST_F(MainShredConvert, CancelledConvertDialogWritesNothing) {
