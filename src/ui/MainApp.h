@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+class CMainDlg;
+
 class CMainApp : public QApplication {
   Q_OBJECT
 
@@ -11,4 +13,10 @@ class CMainApp : public QApplication {
   CMainApp(int& argc, char** argv);
   // Runs the main window; returns the program's exit code.
   int Run();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  CMainDlg* window_ = nullptr;
 };

@@ -172,7 +172,6 @@ void CMainDlg::BuildControls() {
   scaleBox->setFixedWidth(476);
 
   elapsed_ = WithId(new QLabel, IDC_ELAPSED);
-  elapsed_->setToolTip(QStringLiteral("Click to switch between elapsed and remaining time"));
   elapsed_->setCursor(Qt::PointingHandCursor);
   elapsed_->installEventFilter(this);
   selection_ = WithId(new QLabel, IDC_SELECTION);

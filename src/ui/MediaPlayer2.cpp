@@ -1,8 +1,11 @@
 #include "ui/MediaPlayer2.h"
 
 #include <QAudioOutput>
+#include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QUrl>
+
+#include "ui/Trace.h"
 
 namespace {
 
@@ -14,6 +17,13 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
       if (status == QMediaPlayer::EndOfMedia && playing_) {
         playing_ = false;
         emit EndOfStream();
+      }
+    });
+    connect(&player_, &QMediaPlayer::positionChanged, this, [this](qint64 position) {
+      // Audio flows once the position moves past where PLAY started.
+      if (sincePlay_.isValid() && position > playFrom_) {
+        TraceLine(QStringLiteral("position moves %1 ms after PLAY").arg(sincePlay_.elapsed()));
+        sincePlay_.invalidate();
       }
     });
     connect(&player_, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error, const QString&) {
@@ -42,6 +52,10 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
   QString GetErrorDescription() const override { return player_.errorString(); }
 
   bool Play() override {
+    if (TraceEnabled()) {
+      sincePlay_.start();
+      playFrom_ = player_.position();
+    }
     if (!Playable()) return false;
     player_.play();
     if (!Playable()) return false;
@@ -68,6 +82,8 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
   QAudioOutput output_;  // outlives the player that plays into it
   QMediaPlayer player_;
   bool playing_ = false;
+  QElapsedTimer sincePlay_;  // for the timing trace
+  qint64 playFrom_ = 0;
 };
 
 }  // namespace
