@@ -449,6 +449,9 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
       failure = e.Message();
     } catch (const std::bad_alloc&) {
       failure = LoadMessage(err::kNoMemory);
+    } catch (const std::exception&) {
+      // Nothing may escape into the event loop; say which file was involved.
+      failure = FileFailureMessage(FileCause::Generic, file_->GetFilePath());
     }
   }
   if (!failure.empty()) {

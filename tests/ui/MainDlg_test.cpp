@@ -158,6 +158,17 @@ TEST_F(MainDlgTest, ReplacingAskedNoKeepsTheOpenFile) {
   EXPECT_EQ(window->File()->GetFileName(), "first.wav");
 }
 
+TEST_F(MainDlgTest, NamesOutsideAsciiAreShownAsTheyAre) {
+  const std::string path = MakeWavFile(dir, "Chanson \xC3\xA9t\xC3\xA9.wav", 1.0);  // UTF-8 "été"
+  Open(path);
+  ASSERT_NE(window->File(), nullptr);
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1 - ") + QString::fromUtf8(path.c_str()));
+  prompt.Answer(PromptAnswer::No);
+  window->OnOpen();
+  EXPECT_EQ(prompt.questions.at(0).text,
+            QStringLiteral("Chanson \u00E9t\u00E9.wav is already open. Do you wish to open another file ?"));
+}
+
 TEST_F(MainDlgTest, ReplacingAskedYesThenCancelledLeavesNoFileOpen) {
   Open(MakeWavFile(dir, "first.wav", 1.0));
   prompt.Answer(PromptAnswer::Yes).AnswerFile(QString());

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "ops/ProgressDlg.h"
 #include "ui/MainWindowFixture.h"
 
 namespace {
@@ -157,6 +160,49 @@ TEST_F(PlaybackTest, OpeningAnotherFileStopsPlayback) {
   EXPECT_FALSE(window->PlayTimerActive());
   EXPECT_TRUE(player->fileName.isEmpty());
   EXPECT_FALSE(Enabled(CMainDlg::IDC_PLAY));
+}
+
+}  // namespace
+
+namespace {
+
+// Notes, at each question, whether a progress window is still up.
+class ProgressAwarePrompt : public kt::ScriptedPrompt {
+ public:
+  std::vector<bool> progressUp;
+  PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                   PromptButtons buttons) override {
+    bool up = false;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CProgressDlg*>(w) && w->isVisible()) up = true;
+    progressUp.push_back(up);
+    return ScriptedPrompt::Ask(parent, caption, text, icon, buttons);
+  }
+};
+
+TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
+  kt::TempDir dir;
+  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  window.show();
+  std::optional<ProgressAwarePrompt> prompt(std::in_place);
+  window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "a.wav", 1.0)));
+  ASSERT_NE(window.File(), nullptr);
+  bool blocking = false;
+  window.RunWithProgress([&](CAudioFile&, CProgress& progress) {
+    progress.Start();
+    auto* dlg = dynamic_cast<CProgressDlg*>(&progress);
+    blocking =
+        dlg && dlg->isVisible() && dlg->parentWidget() == &window && dlg->windowModality() == Qt::WindowModal;
+    throw CFileException(FileCause::DiskFull, "/data/out.wav");
+  });
+  EXPECT_TRUE(blocking);
+  ASSERT_EQ(prompt->questions.size(), 1u);
+  EXPECT_EQ(prompt->questions[0].text, QStringLiteral("Disk full while accessing /data/out.wav."));
+  EXPECT_EQ(prompt->questions[0].caption, QStringLiteral("Kestrune"));
+  EXPECT_EQ(prompt->questions[0].icon, MessageIcon::Error);
+  EXPECT_EQ(prompt->progressUp, std::vector<bool>{false});
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  prompt.reset();
 }
 
 }  // namespace
