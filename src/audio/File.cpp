@@ -187,7 +187,9 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
     }
     readLen_ = readPos_ = 0;
     const std::size_t left = count - done;
-    if (left >= kBufferSize) {
+    // Large reads go straight to the caller's memory: staging them in the
+    // buffer would only add a copy.
+    if (left >= kBufferSize / 2) {
       const std::size_t n = RawRead(out + done, left);
       done += n;
       break;
@@ -202,7 +204,10 @@ void CFile::Write(const void* buffer, std::size_t count) {
   if (fd_ < 0) Throw(EBADF);
   DropReadBuffer();
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  if (writeLen_ == 0 && count >= kBufferSize) {
+  // Large writes go out directly, after what is pending (a header written
+  // just before the audio, say), instead of through the buffer.
+  if (count >= kBufferSize) {
+    FlushWrite();
     RawWrite(in, count);
     return;
   }
