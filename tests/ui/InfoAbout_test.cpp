@@ -10,6 +10,7 @@
 #include <QTextDocument>
 
 #include "ui/AboutDlg.h"
+#include "ui/ControlId.h"
 #include "ui/HelpViewer.h"
 #include "ui/InfoDlgs.h"
 #include "ui/MainWindowFixture.h"
@@ -25,7 +26,7 @@ std::map<int, QString> ShowInformation(CMainDlg& window, QString& title) {
   kt::WhenModal([&](QWidget* modal) {
     title = modal->windowTitle();
     for (QWidget* w : modal->findChildren<QWidget*>()) {
-      const int id = w->property("controlId").isValid() ? w->property("controlId").toInt() : -1;
+      const int id = ControlIdOf(w);
       if (auto* label = qobject_cast<QLabel*>(w)) texts[id] = label->text();
       if (auto* edit = qobject_cast<QLineEdit*>(w)) texts[id] = edit->text();
     }

@@ -58,6 +58,7 @@ TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
   EXPECT_EQ(save.kind, kt::PromptQuestion::Kind::SaveFile);
   EXPECT_EQ(save.request.filter, QStringLiteral("WAV files (*.wav)|*.wav|All files (*.*)|*.*||"));
   EXPECT_EQ(save.request.defaultExtension, QStringLiteral("wav"));
+  EXPECT_TRUE(save.request.overwritePrompt);  // never replaces another file unasked
   // After saving: selection gone, START again.
   EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
   for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR}) EXPECT_FALSE(Enabled(id)) << id;

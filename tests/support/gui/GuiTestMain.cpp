@@ -14,15 +14,14 @@
 #include <QWidget>
 
 #include "support/gui/GuiTestSupport.h"
+#include "ui/ControlId.h"
 
 namespace kt {
 
 QWidget* FindControl(const QWidget* root, int id) {
   if (!root) return nullptr;
-  for (QWidget* child : root->findChildren<QWidget*>()) {
-    const QVariant value = child->property("controlId");
-    if (value.isValid() && value.toInt() == id) return child;
-  }
+  for (QWidget* child : root->findChildren<QWidget*>())
+    if (ControlIdOf(child) == id) return child;
   return nullptr;
 }
 
