@@ -21,6 +21,10 @@ void TraceLine(const QString& text) {
   std::fflush(stderr);
 }
 
-void StartProcessClock() { Clock().start(); }
+void StartProcessClock() {
+  Clock().start();
+}
 
-qint64 ProcessMilliseconds() { return Clock().isValid() ? Clock().elapsed() : -1; }
+qint64 ProcessMilliseconds() {
+  return Clock().isValid() ? Clock().elapsed() : -1;
+}
