@@ -9,6 +9,7 @@
 #include "ops/ShredEquallyDlg.h"
 #include "res/StringTable.h"
 #include "ui/ConvertMp3Dlg.h"
+#include "ui/OperationRunner.h"
 #include "ui/Prompt.h"
 #include "ui/RipChannelsDlg.h"
 
@@ -50,19 +51,16 @@ void CFileCommands::StopPlayback() {
 void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
   // The operation may end half way; its own code would then describe an
   // earlier step, so the failure that ended it is shown instead.
-  std::string failure;
-  try {
-    std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
-    operation(progress.get());
-  } catch (const CFileException& e) {
-    failure = e.Message();
-  } catch (const std::bad_alloc&) {
-    failure = LoadMessage(err::kNoMemory);
-  }
+  const std::string failure = RunCatchingFileFailures(
+      [&] {
+        std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
+        operation(progress.get());
+      },
+      file.GetFilePath());
   if (failure.empty()) {
     file.ReportError(host_.owner);
   } else if (host_.owner) {
-    host_.owner->ShowMessage(msg::kCaptionError, failure, MessageIcon::Error);
+    host_.owner->ShowMessage(kAppName, failure, MessageIcon::Error);
   }
 }
 

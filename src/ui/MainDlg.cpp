@@ -443,16 +443,7 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
   std::string failure;
   {
     CProgressDlg progress(this);
-    try {
-      operation(*file_, progress);
-    } catch (const CFileException& e) {
-      failure = e.Message();
-    } catch (const std::bad_alloc&) {
-      failure = LoadMessage(err::kNoMemory);
-    } catch (const std::exception&) {
-      // Nothing may escape into the event loop; say which file was involved.
-      failure = FileFailureMessage(FileCause::Generic, file_->GetFilePath());
-    }
+    failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
   }
   if (!failure.empty()) {
     ReportFileFailure(failure);

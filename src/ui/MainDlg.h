@@ -15,6 +15,7 @@
 #include "audio/AudioFile.h"
 #include "ops/Owner.h"
 #include "ui/MediaPlayer2.h"
+#include "ui/OperationRunner.h"
 
 class QAction;
 class QLabel;
@@ -27,7 +28,6 @@ class CPositionSlider;
 class CProgress;
 
 inline constexpr const char* kAppCaption = "Kestrune v1.1";
-inline constexpr const char* kAppName = "Kestrune";
 
 class CMainDlg : public QDialog, public CAudioOwner {
   Q_OBJECT

@@ -323,7 +323,7 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   CFileFaults::Clear();
   ASSERT_EQ(main.messages.size(), 1u);
   EXPECT_EQ(main.messages[0].text, FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")));
-  EXPECT_EQ(main.messages[0].caption, "Error");
+  EXPECT_EQ(main.messages[0].caption, "Kestrune");
   EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
 }
 
