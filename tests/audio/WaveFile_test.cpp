@@ -180,9 +180,10 @@ TEST(WaveChunkWalk, TagSearchFallbackStillGives106BeyondTheFirst1000Bytes) {
   spec.before = {Chunk{"JUNK", Body(1200, 0)}};
   auto bytes = kt::BuildWav(spec, kt::PatternData(100));
   bytes[0] = 'X';  // no RIFF at byte 0: no walk
-  std::vector<std::uint8_t> shifted = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-  shifted.insert(shifted.end(), bytes.begin() + 12, bytes.end());
-  shifted.insert(shifted.begin(), {'p', 'a', 'd', ' '});  // RIFF at byte 4
+  // RIFF at byte 4, after four bytes of padding, with a size of 0.
+  std::vector<std::uint8_t> shifted(4 + bytes.size(), ' ');
+  std::copy(bytes.begin(), bytes.end(), shifted.begin() + 4);
+  for (int i = 0; i < 8; ++i) shifted[4 + i] = static_cast<std::uint8_t>("RIFF\0\0\0\0"[i]);
   kt::WriteAll(dir.File("far.wav"), shifted);
   CWaveFile wav(dir.File("far.wav"), nullptr);
   EXPECT_EQ(wav.GetError(), 106u);

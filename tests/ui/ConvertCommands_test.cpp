@@ -184,8 +184,8 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
   spec.channels = 6;
   spec.fmtSize = 40;
   spec.fmtExtra = {22, 0, 16, 0, 0x3F, 0, 0, 0};  // cbSize, valid bits, speaker mask
-  const std::uint8_t pcmGuid[] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-  spec.fmtExtra.insert(spec.fmtExtra.end(), std::begin(pcmGuid), std::end(pcmGuid));
+  for (std::uint8_t b : {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71})  // PCM sub-format
+    spec.fmtExtra.push_back(b);
   const auto samples = kt::PatternData(12 * 500);
   auto file = OpenWave("six.wav", spec, samples);
   EXPECT_TRUE(ConvertMenuFor(file.get()).ripChannels);

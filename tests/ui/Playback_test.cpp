@@ -184,7 +184,7 @@ TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   kt::TempDir dir;
   CMainDlg window(std::make_unique<kt::FakePlayer>());
   window.show();
-  std::optional<ProgressAwarePrompt> prompt(std::in_place);
+  auto prompt = std::make_unique<ProgressAwarePrompt>();
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "a.wav", 1.0)));
   ASSERT_NE(window.File(), nullptr);
   bool blocking = false;

@@ -24,8 +24,8 @@ struct SettingsAnswer {
   bool saveSuffix = false;
   bool ok = true;
   // What the dialog showed when it opened.
-  QString shownOverlap;
-  QString shownSuffix;
+  QString shownOverlap{};
+  QString shownSuffix{};
 };
 
 // Answers the Settings dialog the next command opens.
@@ -81,7 +81,7 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
 }
 
 TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
-  SettingsAnswer answer{QStringLiteral("15"), QStringLiteral("_part"), true, true};
+  SettingsAnswer answer{.overlap = QStringLiteral("15"), .suffix = QStringLiteral("_part"), .saveOverlap = true, .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(ReadOverlapTime(), 15u);
@@ -96,7 +96,7 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
 TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
   kt::WriteAll(dir.File("blocker"), {1});
   qputenv("KESTRUNE_CONFIG_DIR", QByteArray::fromStdString(dir.File("blocker") + "/sub"));
-  SettingsAnswer answer{QStringLiteral("7"), QStringLiteral("_s"), true, true};
+  SettingsAnswer answer{.overlap = QStringLiteral("7"), .suffix = QStringLiteral("_s"), .saveOverlap = true, .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(prompt.MessageTexts(), (QStringList{QStringLiteral("Unable save overlap time"),
@@ -115,7 +115,7 @@ TEST_F(SettingsTest, CancelStillSetsTheFlagsWithTheValuesItOpenedWith) {
   ASSERT_TRUE(WriteSuffix("_r"));
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 4u);
-  SettingsAnswer answer{QStringLiteral("50"), QStringLiteral("_zz"), false, false, false};
+  SettingsAnswer answer{.overlap = QStringLiteral("50"), .suffix = QStringLiteral("_zz"), .ok = false};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(answer.shownOverlap, QStringLiteral("4"));
@@ -142,7 +142,7 @@ TEST_F(SettingsTest, StoredValuesApplyAtEachOpenUntilSettingsRuns) {
 }
 
 TEST_F(SettingsTest, OverlapAppliesToTheOpenFileAtOnceAndTheSuffixAtTheNextOpen) {
-  SettingsAnswer answer{QStringLiteral("12"), QStringLiteral("_x")};
+  SettingsAnswer answer{.overlap = QStringLiteral("12"), .suffix = QStringLiteral("_x")};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(window->File()->GetOverlapTime(), 12u);
