@@ -110,6 +110,8 @@ int RunCli(int argc, char** argv) {
   app.require_subcommand(1, 1);
   CliOptions options;
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
+  // --quiet may also follow the verb.
+  app.fallthrough();
 
   auto addInput = [&](CLI::App* sub) {
     sub->add_option("FILE", options.input, "The WAV or MP3 file to work on")->required();

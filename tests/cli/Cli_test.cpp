@@ -107,7 +107,7 @@ TEST_F(CliTest, InfoPrintsTheInformationWindowLines) {
 
 TEST_F(CliTest, ShredWritesNumberedPiecesThatReassembleTheSource) {
   const std::string src = StereoWav("Song.wav", 6);
-  const Result r = Run({"shred", src, "-n", "3", "--overlap", "0", "--suffix", "_p"});
+  const Result r = Run({"shred", src, "-n", "3", "--overlap", "0", "--suffix", "_p", "--quiet"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("SONG.WAV will be split into 3 file(s)."), std::string::npos);
   EXPECT_NE(r.out.find("Number of splits - 3"), std::string::npos);
