@@ -26,8 +26,8 @@ struct Seed {
 
 std::vector<Seed> WavSeeds() {
   std::vector<Seed> seeds;
-  auto add = [&](const std::string& name, const kt::WavSpec& spec, std::size_t dataBytes) {
-    seeds.push_back({name, kt::BuildWav(spec, kt::PatternData(dataBytes))});
+  auto add = [&](const std::string& name, const kt::WavSpec& layout, std::size_t dataBytes) {
+    seeds.push_back({name, kt::BuildWav(layout, kt::PatternData(dataBytes))});
   };
   kt::WavSpec stereo16;
   stereo16.sampleRate = 2000;  // 8000 bytes a second: a few seconds stay small
@@ -95,12 +95,12 @@ Bytes WithVbri(Bytes stream) {
 }
 
 kt::LameSpec Lame(int rate, int channels, int kbps, bool headerFrame) {
-  kt::LameSpec spec;
-  spec.sampleRate = rate;
-  spec.channels = channels;
-  spec.bitrate = kbps;
-  spec.headerFrame = headerFrame;
-  return spec;
+  kt::LameSpec layout;
+  layout.sampleRate = rate;
+  layout.channels = channels;
+  layout.bitrate = kbps;
+  layout.headerFrame = headerFrame;
+  return layout;
 }
 
 Bytes Join(std::initializer_list<Bytes> parts) {

@@ -194,7 +194,7 @@ void CMainDlg::BuildControls() {
     const char* tip;
     void (CMainDlg::*handler)();
   };
-  const ButtonSpec specs[] = {
+  const ButtonSpec buttonSpecs[] = {
       {&start_, "START", IDC_START, "Starts selection", &CMainDlg::OnStartSelection},
       {&end_, "END", IDC_END, "Ends selection", &CMainDlg::OnEndSelection},
       {&save_, "SAVE", IDC_SAVE, "Saves selected split", &CMainDlg::OnSaveSelection},
@@ -203,12 +203,12 @@ void CMainDlg::BuildControls() {
       {&stop_, "STOP", IDC_STOP, "Stops playing", &CMainDlg::OnStop},
       {&shred_, "SHRED", IDC_SHRED, "Shreds to smaller splits", &CMainDlg::OnShredEqually},
   };
-  for (const ButtonSpec& spec : specs) {
-    CBitmapButton* button = WithId(new CBitmapButton(QString::fromLatin1(spec.caption)), spec.id);
-    button->setToolTip(QString::fromLatin1(spec.tip));
+  for (const ButtonSpec& entry : buttonSpecs) {
+    CBitmapButton* button = WithId(new CBitmapButton(QString::fromLatin1(entry.caption)), entry.id);
+    button->setToolTip(QString::fromLatin1(entry.tip));
     button->setEnabled(false);
-    connect(button, &QAbstractButton::clicked, this, spec.handler);
-    *spec.button = button;
+    connect(button, &QAbstractButton::clicked, this, entry.handler);
+    *entry.button = button;
   }
   slider_->setEnabled(false);
 

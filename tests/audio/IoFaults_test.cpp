@@ -278,9 +278,9 @@ TEST_F(IoFaults, SourceTruncatedDuringAConversionEndsWith118) {
 
 // A real MP3 stream: four seconds encoded by LAME, repeated `copies` times.
 std::string MakeMp3(const kt::TempDir& dir, const std::string& name, int copies = 1) {
-  kt::LameSpec spec;
-  spec.bitrate = 128;
-  const Bytes once = kt::EncodedSine(4.0, spec);
+  kt::LameSpec layout;
+  layout.bitrate = 128;
+  const Bytes once = kt::EncodedSine(4.0, layout);
   Bytes bytes;
   for (int i = 0; i < copies; ++i) bytes.insert(bytes.end(), once.begin(), once.end());
   const std::string path = dir.File(name);

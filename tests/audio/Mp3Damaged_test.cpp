@@ -48,10 +48,10 @@ void ExerciseEveryOperation(const kt::TempDir& dir, const Bytes& bytes, const st
 
 TEST(Mp3Damaged, MutatedStreamsNeverBreakAnOperation) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  spec.vbr = true;
-  spec.headerFrame = true;
-  Bytes clean = kt::EncodedSine(4.0, spec);
+  kt::LameSpec layout;
+  layout.vbr = true;
+  layout.headerFrame = true;
+  Bytes clean = kt::EncodedSine(4.0, layout);
   const Bytes tag = kt::Id3v1Tag({});
   clean.insert(clean.end(), tag.begin(), tag.end());
   std::uint32_t x = 12345;
@@ -65,8 +65,8 @@ TEST(Mp3Damaged, MutatedStreamsNeverBreakAnOperation) {
 
 TEST(Mp3Damaged, TruncatedStreamsAndJunkInTheMiddle) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  const Bytes clean = kt::EncodedSine(3.0, spec);
+  kt::LameSpec layout;
+  const Bytes clean = kt::EncodedSine(3.0, layout);
   for (std::size_t keep : {clean.size() - 1, clean.size() - 200, clean.size() / 2 + 3, std::size_t{900}})
     ExerciseEveryOperation(dir, Bytes(clean.begin(), clean.begin() + static_cast<long>(keep)),
                            "truncated to " + std::to_string(keep));

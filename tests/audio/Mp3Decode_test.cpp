@@ -82,9 +82,9 @@ TEST(Mp3DecodeSamples, RoundClipAndShiftTo16Bits) {
 
 TEST(Mp3Decode, StereoSineRoundTripsWithExactHeaderAndEveryFrame) {
   kt::TempDir dir;
-  kt::LameSpec spec;
+  kt::LameSpec layout;
   const auto pcm = kt::SinePcm(44100 * 3 / 2, 2, 44100, 440.0, 0.5);
-  const auto mp3 = kt::EncodeMp3(pcm, spec);
+  const auto mp3 = kt::EncodeMp3(pcm, layout);
   kt::RecordingProgress progress;
   const Decoded d = Decode(dir, mp3, &progress);
   EXPECT_EQ(d.result, 0);
@@ -109,12 +109,12 @@ TEST(Mp3Decode, StereoSineRoundTripsWithExactHeaderAndEveryFrame) {
 TEST(Mp3Decode, MonoMpeg2AndMpeg25StreamsKeepTheirFormat) {
   kt::TempDir dir;
   for (int rate : {44100, 22050, 11025}) {
-    kt::LameSpec spec;
-    spec.channels = 1;
-    spec.sampleRate = rate;
-    spec.bitrate = rate == 44100 ? 96 : rate == 22050 ? 48 : 32;
+    kt::LameSpec layout;
+    layout.channels = 1;
+    layout.sampleRate = rate;
+    layout.bitrate = rate == 44100 ? 96 : rate == 22050 ? 48 : 32;
     const auto pcm = kt::SinePcm(static_cast<std::uint32_t>(rate), 1, rate, 440.0, 0.5);
-    const auto mp3 = kt::EncodeMp3(pcm, spec);
+    const auto mp3 = kt::EncodeMp3(pcm, layout);
     const Decoded d = Decode(dir, mp3);
     EXPECT_EQ(d.wav.channels, 1) << rate;
     EXPECT_EQ(d.wav.sampleRate, static_cast<std::uint32_t>(rate));
@@ -128,10 +128,10 @@ TEST(Mp3Decode, MonoMpeg2AndMpeg25StreamsKeepTheirFormat) {
 
 TEST(Mp3Decode, VbrHeaderFrameIsNotDecodedAsSilence) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  spec.vbr = true;
-  spec.headerFrame = true;
-  const auto mp3 = kt::EncodedSine(2.0, spec);
+  kt::LameSpec layout;
+  layout.vbr = true;
+  layout.headerFrame = true;
+  const auto mp3 = kt::EncodedSine(2.0, layout);
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   ASSERT_GT(frames.size(), 2u);
   const Decoded d = Decode(dir, mp3);
@@ -140,8 +140,8 @@ TEST(Mp3Decode, VbrHeaderFrameIsNotDecodedAsSilence) {
 
 TEST(Mp3Decode, TagAndId3v2AreNeverHandedToTheDecoder) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  const auto mp3 = kt::EncodedSine(1.0, spec);
+  kt::LameSpec layout;
+  const auto mp3 = kt::EncodedSine(1.0, layout);
   const Decoded plain = Decode(dir, mp3);
 
   // A tag whose bytes form three silent Layer I frames would decode as
@@ -164,8 +164,8 @@ TEST(Mp3Decode, TagAndId3v2AreNeverHandedToTheDecoder) {
 
 TEST(Mp3Decode, CancelKeepsThePartialWavWithATrueHeader) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  const auto mp3 = kt::EncodedSine(5.0, spec);
+  kt::LameSpec layout;
+  const auto mp3 = kt::EncodedSine(5.0, layout);
   kt::RecordingProgress progress;
   progress.cancelAfterFileSteps = 2;
   const Decoded d = Decode(dir, mp3, &progress);
@@ -180,8 +180,8 @@ TEST(Mp3Decode, CancelKeepsThePartialWavWithATrueHeader) {
 
 TEST(Mp3Decode, RefusedOutputsWriteNothingAndShowNoProgress) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(0.5, spec));
+  kt::LameSpec layout;
+  kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(0.5, layout));
   CMp3File f(dir.File("in.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
 
@@ -203,8 +203,8 @@ TEST(Mp3Decode, RefusedOutputsWriteNothingAndShowNoProgress) {
 
 TEST(Mp3Decode, WriteFailureEndsTheRunWithTheFileError) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(3.0, spec));
+  kt::LameSpec layout;
+  kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(3.0, layout));
   CMp3File f(dir.File("in.mp3"), nullptr);
   kt::RecordingProgress progress;
   CFileFaults::FailWritesAfter(100000);

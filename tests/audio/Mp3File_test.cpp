@@ -27,8 +27,8 @@ kt::FrameSpec Spec(unsigned version, unsigned layer, unsigned bitrateIndex, unsi
 
 TEST(Mp3Information, NineLinesOfALameStream) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  const auto mp3 = kt::EncodedSine(2.0, spec);
+  kt::LameSpec layout;
+  const auto mp3 = kt::EncodedSine(2.0, layout);
   kt::WriteAll(dir.File("song.mp3"), mp3);
   CMp3File f(dir.File("song.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
@@ -53,7 +53,7 @@ TEST(Mp3Information, NineLinesOfALameStream) {
 TEST(Mp3Information, VersionLayerAndFlagLinesFollowTheHeader) {
   kt::TempDir dir;
   struct Case {
-    kt::FrameSpec spec;
+    kt::FrameSpec layout;
     const char* version;
     const char* layer;
   };
@@ -63,13 +63,13 @@ TEST(Mp3Information, VersionLayerAndFlagLinesFollowTheHeader) {
                         {Spec(2, 3, 14, 2), "MPEG version - 2.0", "MPEG Layer - 1"},
                         {flagged, "MPEG version - 1.0", "MPEG Layer - 2"}};
   for (const auto& c : cases) {
-    kt::WriteAll(dir.File("h.mp3"), kt::SyntheticFrames(c.spec, 6));
+    kt::WriteAll(dir.File("h.mp3"), kt::SyntheticFrames(c.layout, 6));
     CMp3File f(dir.File("h.mp3"), nullptr);
     ASSERT_EQ(f.GetError(), 0u);
     const auto lines = f.GetInformationLines();
     EXPECT_EQ(lines[4], c.version);
     EXPECT_EQ(lines[5], c.layer);
-    EXPECT_EQ(lines[6], c.spec.copyright ? "Copyrighted - Yes" : "Copyrighted - No");
+    EXPECT_EQ(lines[6], c.layout.copyright ? "Copyrighted - Yes" : "Copyrighted - No");
     EXPECT_EQ(lines[7], "Orignal - No");
   }
 }
@@ -122,10 +122,10 @@ TEST(Mp3Tag, FileWithoutTagShowsUnknownWhileMpegLinesAreFilled) {
 
 TEST(Mp3Vbr, DurationAndByteRateComeFromTheXingFrameCount) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  spec.vbr = true;
-  spec.headerFrame = true;
-  const auto mp3 = kt::EncodedSine(4.0, spec);
+  kt::LameSpec layout;
+  layout.vbr = true;
+  layout.headerFrame = true;
+  const auto mp3 = kt::EncodedSine(4.0, layout);
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   ASSERT_GT(frames.size(), 10u);
   kt::WriteAll(dir.File("v.mp3"), Concat({kt::Id3v2Tag(2000), mp3, kt::Id3v1Tag({})}));
@@ -148,9 +148,9 @@ TEST(Mp3Vbr, DurationAndByteRateComeFromTheXingFrameCount) {
 
 TEST(Mp3Vbr, InfoFrameOfAConstantStreamIsNotAudio) {
   kt::TempDir dir;
-  kt::LameSpec spec;
-  spec.headerFrame = true;
-  const auto mp3 = kt::EncodedSine(2.0, spec);
+  kt::LameSpec layout;
+  layout.headerFrame = true;
+  const auto mp3 = kt::EncodedSine(2.0, layout);
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   kt::WriteAll(dir.File("i.mp3"), mp3);
   CMp3File f(dir.File("i.mp3"), nullptr);

@@ -8,8 +8,8 @@
 
 namespace {
 
-mp3::FrameHeader Header(const kt::FrameSpec& spec) {
-  return mp3::FrameHeader::FromBytes(kt::HeaderBytes(spec).data());
+mp3::FrameHeader Header(const kt::FrameSpec& layout) {
+  return mp3::FrameHeader::FromBytes(kt::HeaderBytes(layout).data());
 }
 
 kt::FrameSpec Spec(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex,
@@ -31,7 +31,7 @@ std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>
 
 TEST(Mp3FrameTables, FrameLengthsForEveryVersionLayerAndPadding) {
   struct Case {
-    kt::FrameSpec spec;
+    kt::FrameSpec layout;
     std::uint32_t length;
   };
   const Case cases[] = {
@@ -46,8 +46,8 @@ TEST(Mp3FrameTables, FrameLengthsForEveryVersionLayerAndPadding) {
       {Spec(3, 1, 9, 3), 0},                                     // reserved sampling rate
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Header(c.spec).FrameLength(), c.length)
-        << "version " << c.spec.version << " layer " << c.spec.layer << " index " << c.spec.bitrateIndex;
+    EXPECT_EQ(Header(c.layout).FrameLength(), c.length)
+        << "version " << c.layout.version << " layer " << c.layout.layer << " index " << c.layout.bitrateIndex;
   }
 }
 
@@ -93,9 +93,9 @@ TEST(Mp3FrameCheck, FollowingHeaderNeedsFourBytesSyncRateAndVersionOnly) {
 }
 
 TEST(Mp3FrameVbr, FindsXingInfoAndVbriWhereEncodersPutThem) {
-  auto frameWith = [](const kt::FrameSpec& spec, std::size_t at, const char* marker, std::size_t countAt,
+  auto frameWith = [](const kt::FrameSpec& layout, std::size_t at, const char* marker, std::size_t countAt,
                       std::uint32_t frames) {
-    auto frame = kt::SyntheticFrames(spec, 1);
+    auto frame = kt::SyntheticFrames(layout, 1);
     std::copy(marker, marker + 4, frame.begin() + static_cast<long>(at));
     frame[at + 7] = 1;  // flags: frame count present (ignored for VBRI)
     for (int i = 0; i < 4; ++i) frame[countAt + i] = static_cast<std::uint8_t>(frames >> (24 - 8 * i));
@@ -192,16 +192,16 @@ TEST(Mp3Scan, HeadersFailing111To114AreSkippedEvenWithAFrameOneLengthLater) {
   kt::TempDir dir;
   const kt::FrameSpec bad[] = {Spec(1, 1, 9, 0), Spec(3, 0, 9, 0), Spec(3, 1, 9, 3), Spec(3, 1, 15, 0),
                                Spec(3, 1, 0, 0)};
-  for (const auto& spec : bad) {
+  for (const auto& layout : bad) {
     // The defective header stands 417 bytes before the real first frame, where
     // a 128 kbit/s frame would end, so only its own fields can refuse it.
     std::vector<std::uint8_t> junk(1000, 0x33);
-    const auto header = kt::HeaderBytes(spec);
+    const auto header = kt::HeaderBytes(layout);
     std::copy(header.begin(), header.end(), junk.begin() + 583);
     kt::WriteAll(dir.File("b.mp3"), Concat({junk, kt::SyntheticFrames(Spec(3, 1, 9, 0), 5)}));
     CMp3File f(dir.File("b.mp3"), nullptr);
     ASSERT_EQ(f.GetError(), 0u);
-    EXPECT_EQ(f.GetAudioStart(), 1000u) << mp3::CheckFields(Header(spec));
+    EXPECT_EQ(f.GetAudioStart(), 1000u) << mp3::CheckFields(Header(layout));
   }
 }
 
@@ -270,11 +270,11 @@ TEST(Mp3Scan, TagPresentAbsentAndShortFile) {
 
 TEST(Mp3Scan, LayerOneTwoAndMpeg25StreamsOpen) {
   kt::TempDir dir;
-  for (const auto& spec : {Spec(3, 3, 1, 0), Spec(3, 2, 10, 1), Spec(0, 1, 1, 2), Spec(2, 3, 14, 2)}) {
-    kt::WriteAll(dir.File("k.mp3"), kt::SyntheticFrames(spec, 8));
+  for (const auto& layout : {Spec(3, 3, 1, 0), Spec(3, 2, 10, 1), Spec(0, 1, 1, 2), Spec(2, 3, 14, 2)}) {
+    kt::WriteAll(dir.File("k.mp3"), kt::SyntheticFrames(layout, 8));
     CMp3File f(dir.File("k.mp3"), nullptr);
-    EXPECT_EQ(f.GetError(), 0u) << spec.version << "/" << spec.layer;
-    EXPECT_EQ(f.GetFrameLength(), kt::FrameBytes(spec));
+    EXPECT_EQ(f.GetError(), 0u) << layout.version << "/" << layout.layer;
+    EXPECT_EQ(f.GetFrameLength(), kt::FrameBytes(layout));
   }
 }
 

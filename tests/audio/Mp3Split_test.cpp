@@ -40,10 +40,10 @@ struct Source {
 };
 
 Source CbrSource(double seconds, bool tagged) {
-  kt::LameSpec spec;
+  kt::LameSpec layout;
   Source s;
   s.leading = kt::Id3v2Tag(4000);
-  s.audio = kt::EncodedSine(seconds, spec);
+  s.audio = kt::EncodedSine(seconds, layout);
   if (tagged) {
     kt::Id3v1Spec tag;
     tag.title = "Piece";
@@ -92,10 +92,10 @@ TEST_F(Mp3SplitTest, PiecesAreWholeFramesAndConcatenateToTheSourceAudio) {
 }
 
 TEST_F(Mp3SplitTest, VbrPiecesNeverCarryTheHeaderFrame) {
-  kt::LameSpec spec;
-  spec.vbr = true;
-  spec.headerFrame = true;
-  const Bytes mp3 = kt::EncodedSine(6.0, spec);
+  kt::LameSpec layout;
+  layout.vbr = true;
+  layout.headerFrame = true;
+  const Bytes mp3 = kt::EncodedSine(6.0, layout);
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   Source s;
   s.leading = Slice(mp3, 0, frames[1]);

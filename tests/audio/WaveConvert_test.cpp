@@ -58,9 +58,9 @@ struct ConvertFixture : ::testing::Test {
   kt::TempDir dir;
   kt::RecordingProgress progress;
   std::vector<std::uint8_t> data;
-  std::string Make(const WavSpec& spec, std::vector<std::uint8_t> audio, const std::string& name = "in.wav") {
+  std::string Make(const WavSpec& layout, std::vector<std::uint8_t> audio, const std::string& name = "in.wav") {
     data = std::move(audio);
-    return kt::MakeWav(dir, name, spec, data);
+    return kt::MakeWav(dir, name, layout, data);
   }
   std::string Out(const std::string& name = "out.wav") const { return dir.File(name); }
 };
@@ -72,11 +72,11 @@ std::vector<std::uint8_t> Widened(const std::vector<std::uint8_t>& in) {
 }
 
 TEST_F(ConvertFixture, To16BitOfAn8BitStereoFileWritesTheNewHeaderAndWidenedAudioOnly) {
-  WavSpec spec;
-  spec.sampleRate = 22050;
-  spec.bitsPerSample = 8;
-  spec.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(200, 'L')}};
-  CWaveFile wav(Make(spec, kt::PatternData(44100)), nullptr);
+  WavSpec layout;
+  layout.sampleRate = 22050;
+  layout.bitsPerSample = 8;
+  layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(200, 'L')}};
+  CWaveFile wav(Make(layout, kt::PatternData(44100)), nullptr);
   ASSERT_EQ(wav.ConvertTo16Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 22050, 16, 88200));
@@ -89,9 +89,9 @@ TEST_F(ConvertFixture, To16BitOfAn8BitStereoFileWritesTheNewHeaderAndWidenedAudi
 }
 
 TEST_F(ConvertFixture, To8BitOfAnOddSizedFileNarrowsWholeSamplesOnly) {
-  WavSpec spec;
-  spec.channels = 1;
-  CWaveFile wav(Make(spec, kt::PatternData(1001)), nullptr);
+  WavSpec layout;
+  layout.channels = 1;
+  CWaveFile wav(Make(layout, kt::PatternData(1001)), nullptr);
   ASSERT_EQ(wav.ConvertTo8Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(1, 44100, 8, 500));
@@ -100,8 +100,8 @@ TEST_F(ConvertFixture, To8BitOfAnOddSizedFileNarrowsWholeSamplesOnly) {
 }
 
 TEST_F(ConvertFixture, LargeFilesConvertAcrossManyBlocksWithOneStepPerBlock) {
-  WavSpec spec;
-  CWaveFile wav(Make(spec, kt::PatternData(3000002)), nullptr);
+  WavSpec layout;
+  CWaveFile wav(Make(layout, kt::PatternData(3000002)), nullptr);
   ASSERT_EQ(wav.ConvertTo8Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   ASSERT_EQ(bytes.size(), 44u + 1500001);
@@ -117,15 +117,15 @@ TEST_F(ConvertFixture, LargeFilesConvertAcrossManyBlocksWithOneStepPerBlock) {
 }
 
 TEST_F(ConvertFixture, WrongDepthCompressedSourceAndOwnSourceAreRefusedBeforeAnyOutput) {
-  WavSpec spec;
-  const std::string s16 = Make(spec, kt::PatternData(400), "s16.wav");
+  WavSpec layout;
+  const std::string s16 = Make(layout, kt::PatternData(400), "s16.wav");
   CWaveFile wide(s16, nullptr);
   EXPECT_EQ(wide.ConvertTo16Bit(Out(), &progress), 125u);
   EXPECT_EQ(wide.ConvertTo8Bit(s16, &progress), 119u);
   EXPECT_EQ(wide.ConvertTo8Bit(Out("none/x.wav"), &progress), 103u);
 
-  spec.bitsPerSample = 8;
-  CWaveFile small(Make(spec, kt::PatternData(400), "s8.wav"), nullptr);
+  layout.bitsPerSample = 8;
+  CWaveFile small(Make(layout, kt::PatternData(400), "s8.wav"), nullptr);
   EXPECT_EQ(small.ConvertTo8Bit(Out(), &progress), 129u);
 
   WavSpec alaw;
@@ -160,9 +160,9 @@ std::vector<std::uint8_t> Pick16(std::uint32_t frames, std::vector<std::uint16_t
 }
 
 TEST_F(ConvertFixture, RipOfTheRightChannelAndOfBothChannels) {
-  WavSpec spec;
-  spec.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(64, 'L')}};
-  CWaveFile wav(Make(spec, Frames16(3001, 2)), nullptr);
+  WavSpec layout;
+  layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(64, 'L')}};
+  CWaveFile wav(Make(layout, Frames16(3001, 2)), nullptr);
   ASSERT_EQ(wav.RipChannels(0x02, Out(), &progress), 0u);
   auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(1, 44100, 16, 3001 * 2));
@@ -177,9 +177,9 @@ TEST_F(ConvertFixture, RipOfTheRightChannelAndOfBothChannels) {
 }
 
 TEST_F(ConvertFixture, RipOfChannelsOneAndThreeOfAFourChannelFile) {
-  WavSpec spec;
-  spec.channels = 4;
-  CWaveFile wav(Make(spec, Frames16(2500, 4)), nullptr);
+  WavSpec layout;
+  layout.channels = 4;
+  CWaveFile wav(Make(layout, Frames16(2500, 4)), nullptr);
   ASSERT_EQ(wav.RipChannels(0x05, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 44100, 16, 2500 * 4));
@@ -188,9 +188,9 @@ TEST_F(ConvertFixture, RipOfChannelsOneAndThreeOfAFourChannelFile) {
 }
 
 TEST_F(ConvertFixture, RipOfTheEighthChannelAndMaskBitsOfMissingChannelsAreIgnored) {
-  WavSpec spec;
-  spec.channels = 8;
-  CWaveFile wav(Make(spec, Frames16(1200, 8)), nullptr);
+  WavSpec layout;
+  layout.channels = 8;
+  CWaveFile wav(Make(layout, Frames16(1200, 8)), nullptr);
   ASSERT_EQ(wav.RipChannels(0x80, Out(), nullptr), 0u);
   EXPECT_EQ(kt::Slice(kt::ReadAll(Out()), 44), Pick16(1200, {7}));
 
@@ -203,11 +203,11 @@ TEST_F(ConvertFixture, RipOfTheEighthChannelAndMaskBitsOfMissingChannelsAreIgnor
 }
 
 TEST_F(ConvertFixture, RipOfA24BitFileKeepsThreeByteSamplesAndDropsAPartialFrame) {
-  WavSpec spec;
-  spec.channels = 3;
-  spec.bitsPerSample = 24;
+  WavSpec layout;
+  layout.channels = 3;
+  layout.bitsPerSample = 24;
   auto audio = kt::PatternData(9 * 1500 + 5);
-  CWaveFile wav(Make(spec, audio), nullptr);
+  CWaveFile wav(Make(layout, audio), nullptr);
   ASSERT_EQ(wav.RipChannels(0x06, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 44100, 24, 1500 * 6));
@@ -240,13 +240,13 @@ std::vector<std::uint8_t> ExtensibleHeader(std::uint16_t channels, std::uint16_t
 }
 
 WavSpec Extensible(std::uint16_t channels, std::uint16_t bits, std::uint32_t mask) {
-  WavSpec spec;
-  spec.formatTag = 0xFFFE;
-  spec.channels = channels;
-  spec.bitsPerSample = bits;
-  spec.fmtSize = 40;
-  spec.fmtExtra = kt::ExtensibleExtra(bits, mask);
-  return spec;
+  WavSpec layout;
+  layout.formatTag = 0xFFFE;
+  layout.channels = channels;
+  layout.bitsPerSample = bits;
+  layout.fmtSize = 40;
+  layout.fmtExtra = kt::ExtensibleExtra(bits, mask);
+  return layout;
 }
 
 TEST_F(ConvertFixture, ExtensiblePcmSixChannelsRipsToPlainStereoPcm) {
@@ -287,16 +287,16 @@ TEST_F(ConvertFixture, ExtensibleBitDepthConversionUpdatesTheValidBits) {
 }
 
 TEST_F(ConvertFixture, ExtensibleFloatIsRefusedAsCompressed) {
-  WavSpec spec = Extensible(6, 32, 0x3F);
-  spec.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
-  CWaveFile wav(Make(spec, kt::PatternData(2400)), nullptr);
+  WavSpec layout = Extensible(6, 32, 0x3F);
+  layout.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
+  CWaveFile wav(Make(layout, kt::PatternData(2400)), nullptr);
   EXPECT_EQ(wav.RipChannels(0x01, Out(), nullptr), 117u);
 }
 
 TEST_F(ConvertFixture, CancelKeepsTheBlocksWrittenAndTheComputedHeader) {
-  WavSpec spec;
-  spec.bitsPerSample = 8;
-  CWaveFile wav(Make(spec, kt::PatternData(20000)), nullptr);
+  WavSpec layout;
+  layout.bitsPerSample = 8;
+  CWaveFile wav(Make(layout, kt::PatternData(20000)), nullptr);
   progress.cancelAfterFileSteps = 3;
   ASSERT_EQ(wav.ConvertTo16Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
@@ -308,8 +308,8 @@ TEST_F(ConvertFixture, CancelKeepsTheBlocksWrittenAndTheComputedHeader) {
 }
 
 TEST_F(ConvertFixture, DiskFullDuringAConversionGives118AndClosesTheOutput) {
-  WavSpec spec;
-  CWaveFile wav(Make(spec, kt::PatternData(3000000)), nullptr);
+  WavSpec layout;
+  CWaveFile wav(Make(layout, kt::PatternData(3000000)), nullptr);
   CFileFaults::FailWritesAfter(500000);
   EXPECT_EQ(wav.RipChannels(0x01, Out(), &progress), 118u);
   CFileFaults::Clear();

@@ -43,10 +43,10 @@ TEST(WaveOpen, CanonicalPcmFileGivesHeaderFactsAndDataAt44) {
 
 TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.fmtSize = 18;
-  spec.fmtExtra = {5, 0};  // a count that PCM must ignore
-  CWaveFile wav(kt::MakeWav(dir, "a.wav", spec, kt::PatternData(400)), nullptr);
+  WavSpec layout;
+  layout.fmtSize = 18;
+  layout.fmtExtra = {5, 0};  // a count that PCM must ignore
+  CWaveFile wav(kt::MakeWav(dir, "a.wav", layout, kt::PatternData(400)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetFormat().extraCount, 0);
   EXPECT_TRUE(wav.GetExtraFormatBytes().empty());
@@ -56,17 +56,17 @@ TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
 
 TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.formatTag = 17;  // IMA ADPCM
-  spec.channels = 1;
-  spec.sampleRate = 8000;
-  spec.bitsPerSample = 4;
-  spec.blockAlignOverride = 256;
-  spec.byteRateOverride = 4055;
-  spec.fmtSize = 20;
-  spec.fmtExtra = {2, 0, 0xF9, 0x01};  // c = 2, samples per block 505
-  spec.before = {Chunk{"fact", {0x10, 0x27, 0, 0}}};
-  CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", spec, Body(512, 0x33)), nullptr);
+  WavSpec layout;
+  layout.formatTag = 17;  // IMA ADPCM
+  layout.channels = 1;
+  layout.sampleRate = 8000;
+  layout.bitsPerSample = 4;
+  layout.blockAlignOverride = 256;
+  layout.byteRateOverride = 4055;
+  layout.fmtSize = 20;
+  layout.fmtExtra = {2, 0, 0xF9, 0x01};  // c = 2, samples per block 505
+  layout.before = {Chunk{"fact", {0x10, 0x27, 0, 0}}};
+  CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", layout, Body(512, 0x33)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.IsPcm());
   EXPECT_EQ(wav.GetFormat().extraCount, 2);
@@ -99,10 +99,10 @@ TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
 
 TEST(WaveChunkWalk, LargeChunksBeforeTheAudioDoNotHideIt) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.before = {Chunk{"bext", Body(602, 1)}, Chunk{"JUNK", Body(4096, 0)}, Chunk{"LIST", Body(1000, 'x')}};
+  WavSpec layout;
+  layout.before = {Chunk{"bext", Body(602, 1)}, Chunk{"JUNK", Body(4096, 0)}, Chunk{"LIST", Body(1000, 'x')}};
   const auto data = kt::PatternData(800);
-  CWaveFile wav(kt::MakeWav(dir, "rec.wav", spec, data), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "rec.wav", layout, data), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_TRUE(wav.FoundByChunkWalk());
   EXPECT_EQ(wav.GetDataOffset(), 44u + 3 * 8 + 602 + 4096 + 1000);
@@ -111,21 +111,21 @@ TEST(WaveChunkWalk, LargeChunksBeforeTheAudioDoNotHideIt) {
 
 TEST(WaveChunkWalk, OddSizedChunkIsFollowedByItsPadByte) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.before = {Chunk{"note", Body(7, 'n')}};
-  CWaveFile wav(kt::MakeWav(dir, "odd.wav", spec, kt::PatternData(100)), nullptr);
+  WavSpec layout;
+  layout.before = {Chunk{"note", Body(7, 'n')}};
+  CWaveFile wav(kt::MakeWav(dir, "odd.wav", layout, kt::PatternData(100)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 36u + 8 + 8 + 8);  // 7 bytes + pad
 }
 
 TEST(WaveChunkWalk, DataTextInsideAListChunkIsNotTheDataChunk) {
   kt::TempDir dir;
-  WavSpec spec;
+  WavSpec layout;
   std::vector<std::uint8_t> list = {'I', 'N', 'F', 'O', 'd', 'a', 't', 'a', 0x10, 0, 0, 0};
   list.resize(40, 'z');
-  spec.before = {Chunk{"LIST", list}};
+  layout.before = {Chunk{"LIST", list}};
   const auto data = kt::PatternData(200);
-  CWaveFile wav(kt::MakeWav(dir, "list.wav", spec, data), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "list.wav", layout, data), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 36u + 8 + 40 + 8);
   EXPECT_EQ(wav.GetDataSize(), 200u);
@@ -163,11 +163,11 @@ TEST(WaveChunkWalk, FormatAndFactAfterTheDataAreFound) {
 
 TEST(WaveChunkWalk, BrokenChunkListFallsBackToTheTagSearch) {
   kt::TempDir dir;
-  WavSpec spec;
+  WavSpec layout;
   // A chunk whose size points past the file: the walk cannot reach "data",
   // the tag search of the first 1000 bytes still does.
-  spec.before = {Chunk{"JUNK", Body(10, 0), 0x7FFFFFF0u}};
-  CWaveFile wav(kt::MakeWav(dir, "broken.wav", spec, kt::PatternData(100)), nullptr);
+  layout.before = {Chunk{"JUNK", Body(10, 0), 0x7FFFFFF0u}};
+  CWaveFile wav(kt::MakeWav(dir, "broken.wav", layout, kt::PatternData(100)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.FoundByChunkWalk());
   EXPECT_EQ(wav.GetDataOffset(), 36u + 18 + 8);
@@ -176,9 +176,9 @@ TEST(WaveChunkWalk, BrokenChunkListFallsBackToTheTagSearch) {
 
 TEST(WaveChunkWalk, TagSearchFallbackStillGives106BeyondTheFirst1000Bytes) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.before = {Chunk{"JUNK", Body(1200, 0)}};
-  auto bytes = kt::BuildWav(spec, kt::PatternData(100));
+  WavSpec layout;
+  layout.before = {Chunk{"JUNK", Body(1200, 0)}};
+  auto bytes = kt::BuildWav(layout, kt::PatternData(100));
   bytes[0] = 'X';  // no RIFF at byte 0: no walk
   // RIFF at byte 4, after four bytes of padding, with a size of 0.
   std::vector<std::uint8_t> shifted(4 + bytes.size(), ' ');
@@ -215,9 +215,9 @@ TEST(WaveOpenErrors, MissingTagsGive104Then105Then106) {
 TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
   kt::TempDir dir;
   auto check = [&](auto change, const char* what) {
-    WavSpec spec;
-    change(spec);
-    CWaveFile wav(kt::MakeWav(dir, "f.wav", spec, kt::PatternData(400)), nullptr);
+    WavSpec layout;
+    change(layout);
+    CWaveFile wav(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(400)), nullptr);
     EXPECT_EQ(wav.GetError(), 107u) << what;
   };
   check([](WavSpec& s) { s.channels = 0, s.blockAlignOverride = 4, s.byteRateOverride = 1; }, "no channels");
@@ -237,9 +237,9 @@ TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
 TEST(WaveDataSize, StreamingAndTruncatedSizesAreCappedAtTheFileButShownAsStored) {
   kt::TempDir dir;
   for (std::uint32_t stored : {0xFFFFFFFFu - 1, 5000u}) {
-    WavSpec spec;
-    spec.dataSizeOverride = stored;
-    CWaveFile wav(kt::MakeWav(dir, "s.wav", spec, kt::PatternData(1000)), nullptr);
+    WavSpec layout;
+    layout.dataSizeOverride = stored;
+    CWaveFile wav(kt::MakeWav(dir, "s.wav", layout, kt::PatternData(1000)), nullptr);
     ASSERT_EQ(wav.GetError(), 0u) << stored;
     EXPECT_EQ(wav.GetDataSize(), 1000u);
     EXPECT_EQ(wav.GetHeaderDataSize(), stored);
@@ -251,12 +251,12 @@ TEST(WaveDataSize, StreamingAndTruncatedSizesAreCappedAtTheFileButShownAsStored)
 
 TEST(WaveDataSize, HugeFactAndExtraSizesAllocateOnlyWhatTheFileHolds) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.formatTag = 2;
-  spec.fmtSize = 18;
-  spec.fmtExtra = {0xFF, 0xFF};  // claims 65535 extra bytes inside an 18-byte chunk
-  spec.before = {Chunk{"fact", {1, 2, 3, 4}, 0x7FFFFFFFu}};
-  auto bytes = kt::BuildWav(spec, kt::PatternData(64));
+  WavSpec layout;
+  layout.formatTag = 2;
+  layout.fmtSize = 18;
+  layout.fmtExtra = {0xFF, 0xFF};  // claims 65535 extra bytes inside an 18-byte chunk
+  layout.before = {Chunk{"fact", {1, 2, 3, 4}, 0x7FFFFFFFu}};
+  auto bytes = kt::BuildWav(layout, kt::PatternData(64));
   kt::WriteAll(dir.File("h.wav"), bytes);
   CWaveFile wav(dir.File("h.wav"), nullptr);
   // The fact size breaks the walk; the tag search reads what the file holds.
@@ -267,10 +267,10 @@ TEST(WaveDataSize, HugeFactAndExtraSizesAllocateOnlyWhatTheFileHolds) {
 
 TEST(WaveInformation, NineLinesOfA10SecondStereoFile) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.dataSizeOverride = 1764000;
+  WavSpec layout;
+  layout.dataSizeOverride = 1764000;
   // A header claiming 1764000 bytes over a file that holds them.
-  const auto path = kt::MakeWav(dir, "ten.wav", spec, std::vector<std::uint8_t>(1764000, 0));
+  const auto path = kt::MakeWav(dir, "ten.wav", layout, std::vector<std::uint8_t>(1764000, 0));
   CWaveFile wav(path, nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetInformationLines(), (std::vector<std::string>{
@@ -288,30 +288,30 @@ TEST(WaveInformation, NineLinesOfA10SecondStereoFile) {
 
 TEST(WaveExtensible, PcmSubFormatCountsAsPcmAndFloatDoesNot) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.formatTag = 0xFFFE;
-  spec.channels = 6;
-  spec.fmtSize = 40;
-  spec.fmtExtra = kt::ExtensibleExtra(16, 0x3F);
-  CWaveFile pcm(kt::MakeWav(dir, "x.wav", spec, kt::PatternData(1200)), nullptr);
+  WavSpec layout;
+  layout.formatTag = 0xFFFE;
+  layout.channels = 6;
+  layout.fmtSize = 40;
+  layout.fmtExtra = kt::ExtensibleExtra(16, 0x3F);
+  CWaveFile pcm(kt::MakeWav(dir, "x.wav", layout, kt::PatternData(1200)), nullptr);
   ASSERT_EQ(pcm.GetError(), 0u);
   EXPECT_TRUE(pcm.IsPcm());
   EXPECT_TRUE(pcm.IsExtensible());
   EXPECT_EQ(pcm.GetChannelMask(), 0x3Fu);
   EXPECT_EQ(pcm.GetFormat().extraCount, 22);
 
-  spec.bitsPerSample = 32;
-  spec.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
-  CWaveFile flt(kt::MakeWav(dir, "f.wav", spec, kt::PatternData(2400)), nullptr);
+  layout.bitsPerSample = 32;
+  layout.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
+  CWaveFile flt(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(2400)), nullptr);
   ASSERT_EQ(flt.GetError(), 0u);
   EXPECT_FALSE(flt.IsPcm());
 }
 
 TEST(WaveEstimate, SplitFactsFeedTheEstimate) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.before = {Chunk{"fact", {1, 0, 0, 0}}};
-  CWaveFile wav(kt::MakeWav(dir, "e.wav", spec, std::vector<std::uint8_t>(176400 * 4 + 4, 0)), nullptr);
+  WavSpec layout;
+  layout.before = {Chunk{"fact", {1, 0, 0, 0}}};
+  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, std::vector<std::uint8_t>(176400 * 4 + 4, 0)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   const WaveSplitFacts facts = wav.GetSplitFacts();
   EXPECT_EQ(facts.factSize, 4u);
@@ -356,9 +356,9 @@ namespace {
 // Damaged headers must open with a code or work, never crash or run away.
 TEST(WaveDamagedInput, MutatedHeadersNeverCrashAnyOperation) {
   kt::TempDir dir;
-  WavSpec spec;
-  spec.before = {kt::Chunk{"fact", {4, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(21, 'i')}};
-  const auto good = kt::BuildWav(spec, kt::PatternData(4000));
+  WavSpec layout;
+  layout.before = {kt::Chunk{"fact", {4, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(21, 'i')}};
+  const auto good = kt::BuildWav(layout, kt::PatternData(4000));
   std::uint32_t x = 7;
   auto next = [&] { return x = x * 1664525u + 1013904223u; };
   kt::ScriptedOwner owner;

@@ -76,16 +76,16 @@ struct SplitFixture : ::testing::Test {
   kt::ScriptedOwner owner;
   kt::RecordingProgress progress;
   std::vector<std::uint8_t> data;
-  std::string Make(const WavSpec& spec, std::size_t bytes, const std::string& name = "Song.wav") {
+  std::string Make(const WavSpec& layout, std::size_t bytes, const std::string& name = "Song.wav") {
     data = kt::PatternData(bytes);
-    return kt::MakeWav(dir, name, spec, data);
+    return kt::MakeWav(dir, name, layout, data);
   }
 };
 
 TEST_F(SplitFixture, PiecesHaveExactHeadersAndTogetherHoldTheWholeDataChunk) {
-  WavSpec spec;
-  spec.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(30, 'L')}};
-  CWaveFile wav(Make(spec, 1000), &owner);
+  WavSpec layout;
+  layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(30, 'L')}};
+  CWaveFile wav(Make(layout, 1000), &owner);
   ASSERT_EQ(wav.GetError(), 0u);
   owner.shred.numberOfSplits = 3;
   owner.shred.baseFilename = dir.File("out.wav");
@@ -112,8 +112,8 @@ TEST_F(SplitFixture, PiecesHaveExactHeadersAndTogetherHoldTheWholeDataChunk) {
 }
 
 TEST_F(SplitFixture, OverlapOfTwoSecondsPrecedesLaterPiecesAndIsInTheirSizes) {
-  WavSpec spec;
-  CWaveFile wav(Make(spec, 176400 * 9), &owner);
+  WavSpec layout;
+  CWaveFile wav(Make(layout, 176400 * 9), &owner);
   wav.SetOverlapTime(2);
   wav.SetSuffix("_part");
   owner.shred.numberOfSplits = 3;
@@ -142,9 +142,9 @@ TEST_F(SplitFixture, OverlapLongerThanTheFirstPieceCopiesExactlyThatPiece) {
 }
 
 TEST_F(SplitFixture, EmptyBaseUsesTheSourcePathAndFactChunkIsCarriedOver) {
-  WavSpec spec;
-  spec.before = {kt::Chunk{"fact", {9, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(20, 1)}};
-  CWaveFile wav(Make(spec, 800, "Take.wav"), &owner);
+  WavSpec layout;
+  layout.before = {kt::Chunk{"fact", {9, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(20, 1)}};
+  CWaveFile wav(Make(layout, 800, "Take.wav"), &owner);
   owner.shred.numberOfSplits = 2;
   ASSERT_EQ(wav.SplitEqually(&progress), 0u);
   const auto bytes = kt::ReadAll(dir.File("TAKE-2.wav"));
@@ -243,11 +243,11 @@ TEST_F(SplitFixture, SaveSelectionWritesTheStretchAndTellsItsLength) {
 }
 
 TEST_F(SplitFixture, SelectionPastTheEndStopsAtTheLastDataByteAndNotTheTrailingChunk) {
-  WavSpec spec;
-  spec.channels = 1;
-  spec.bitsPerSample = 8;
-  spec.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(100, 'L')}};
-  CWaveFile wav(Make(spec, 44100 * 6), &owner);
+  WavSpec layout;
+  layout.channels = 1;
+  layout.bitsPerSample = 8;
+  layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(100, 'L')}};
+  CWaveFile wav(Make(layout, 44100 * 6), &owner);
   ASSERT_EQ(wav.SaveSelection(dir.File("sel.wav"), 3, 9, &progress), 0u);
   const auto bytes = kt::ReadAll(dir.File("sel.wav"));
   EXPECT_EQ(kt::GetLe32(bytes, 40), 132300u);

@@ -17,10 +17,10 @@ struct Mp3Fixture : ::testing::Test {
   kt::TempDir dir;
   kt::RecordingProgress progress;
   std::string Sine(const std::string& name, std::uint16_t channels, std::uint32_t rate, std::uint32_t frames,
-                   WavSpec spec = {}) {
-    spec.channels = channels;
-    spec.sampleRate = rate;
-    return kt::MakeWav(dir, name, spec, kt::Sine16(frames, channels, rate, 440.0));
+                   WavSpec layout = {}) {
+    layout.channels = channels;
+    layout.sampleRate = rate;
+    return kt::MakeWav(dir, name, layout, kt::Sine16(frames, channels, rate, 440.0));
   }
   std::string Out(const std::string& name = "out.mp3") const { return dir.File(name); }
 };
@@ -132,16 +132,16 @@ TEST_F(Mp3Fixture, MonoFlagCrcAndCopyrightReachTheFrames) {
 }
 
 TEST_F(Mp3Fixture, EightBitSourceIsWidenedAndKeepsItsLength) {
-  WavSpec spec;
-  spec.bitsPerSample = 8;
+  WavSpec layout;
+  layout.bitsPerSample = 8;
   std::vector<std::uint8_t> audio;
   for (std::uint32_t i = 0; i < 22050 * 2; ++i) {
     const auto v = static_cast<std::uint8_t>(128 + std::lround(60 * std::sin(i * 0.0627)));
     audio.push_back(v);
     audio.push_back(v);
   }
-  spec.sampleRate = 22050;
-  CWaveFile wav(kt::MakeWav(dir, "e.wav", spec, audio), nullptr);
+  layout.sampleRate = 22050;
+  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, audio), nullptr);
   wav.ConvertToMp3(Out(), &progress, BatchSettings());
   ASSERT_EQ(wav.GetError(), 0u);
   const kt::DecodedMp3 d = kt::DecodeMp3(Out());
@@ -153,9 +153,9 @@ TEST_F(Mp3Fixture, EightBitSourceIsWidenedAndKeepsItsLength) {
 }
 
 TEST_F(Mp3Fixture, ProgressOfA100000ByteMonoFileHas13Blocks) {
-  WavSpec spec;
-  spec.channels = 1;
-  CWaveFile wav(kt::MakeWav(dir, "p.wav", spec, kt::Sine16(50000, 1, 44100, 300.0)), nullptr);
+  WavSpec layout;
+  layout.channels = 1;
+  CWaveFile wav(kt::MakeWav(dir, "p.wav", layout, kt::Sine16(50000, 1, 44100, 300.0)), nullptr);
   wav.ConvertToMp3(Out(), &progress, BatchSettings());
   ASSERT_EQ(wav.GetError(), 0u);
   const std::vector<std::string> want = {

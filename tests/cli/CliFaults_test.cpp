@@ -107,16 +107,16 @@ class CliFaults : public ::testing::Test {
   }
 
   std::string Wav(const std::string& name, std::uint32_t seconds, std::uint16_t bits = 16) {
-    kt::WavSpec spec;
-    spec.sampleRate = 22050;
-    spec.bitsPerSample = bits;
-    return kt::MakeWav(dir_, name, spec, kt::PatternData(seconds * spec.ByteRate()));
+    kt::WavSpec layout;
+    layout.sampleRate = 22050;
+    layout.bitsPerSample = bits;
+    return kt::MakeWav(dir_, name, layout, kt::PatternData(seconds * layout.ByteRate()));
   }
 
   std::string Mp3(const std::string& name, double seconds) {
-    kt::LameSpec spec;
+    kt::LameSpec layout;
     const std::string path = dir_.File(name);
-    kt::WriteAll(path, kt::EncodedSine(seconds, spec));
+    kt::WriteAll(path, kt::EncodedSine(seconds, layout));
     return path;
   }
 
@@ -169,9 +169,9 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
 TEST_F(CliFaults, RefusalsExitNonZeroWithTheCatalogueTextAndCreateNothing) {
   const std::string wav = Wav("source.wav", 3);
   const std::string mono = [&] {
-    kt::WavSpec spec;
-    spec.channels = 1;
-    return kt::MakeWav(dir_, "mono.wav", spec, kt::PatternData(44100 * 2));
+    kt::WavSpec layout;
+    layout.channels = 1;
+    return kt::MakeWav(dir_, "mono.wav", layout, kt::PatternData(44100 * 2));
   }();
   const std::string empty = dir_.File("empty.wav");
   kt::WriteAll(empty, {});

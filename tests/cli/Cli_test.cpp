@@ -60,9 +60,9 @@ class CliTest : public ::testing::Test {
   }
 
   std::string StereoWav(const std::string& name, std::uint32_t seconds) {
-    kt::WavSpec spec;
-    spec.sampleRate = 8000;
-    return kt::MakeWav(dir, name, spec, kt::PatternData(seconds * 32000));
+    kt::WavSpec layout;
+    layout.sampleRate = 8000;
+    return kt::MakeWav(dir, name, layout, kt::PatternData(seconds * 32000));
   }
 
   kt::TempDir dir;
@@ -96,8 +96,8 @@ TEST_F(CliTest, UnreadableOrUnknownFilesFailWithTheCatalogueMessage) {
 }
 
 TEST_F(CliTest, InfoPrintsTheInformationWindowLines) {
-  kt::WavSpec spec;  // 16-bit stereo 44100 Hz
-  const std::string path = kt::MakeWav(dir, "ten.wav", spec, std::vector<std::uint8_t>(1764000));
+  kt::WavSpec layout;  // 16-bit stereo 44100 Hz
+  const std::string path = kt::MakeWav(dir, "ten.wav", layout, std::vector<std::uint8_t>(1764000));
   const Result r = Run({"info", path});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("Filename - ten.wav\n"), std::string::npos);
@@ -175,9 +175,9 @@ TEST_F(CliTest, UnwritableOutputFolderFailsWith103) {
 }
 
 TEST_F(CliTest, ConversionsRoundTripThroughTheRealCodecs) {
-  kt::WavSpec spec;
-  spec.sampleRate = 44100;
-  const std::string src = kt::MakeWav(dir, "tone.wav", spec, kt::Sine16(44100 * 2, 2, 44100, 440.0));
+  kt::WavSpec layout;
+  layout.sampleRate = 44100;
+  const std::string src = kt::MakeWav(dir, "tone.wav", layout, kt::Sine16(44100 * 2, 2, 44100, 440.0));
   Result r = Run({"to-mp3", src, "-o", dir.File("tone.mp3"), "--bitrate", "128"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   r = Run({"info", dir.File("tone.mp3")});

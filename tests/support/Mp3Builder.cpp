@@ -59,14 +59,14 @@ std::uint32_t FrameBytes(const FrameSpec& s) {
   return static_cast<std::uint32_t>(factor * bitrate / rate + pad);
 }
 
-std::vector<std::uint8_t> SyntheticFrames(const FrameSpec& spec, std::size_t count, std::uint32_t seed) {
-  const std::uint32_t length = FrameBytes(spec);
-  if (length < 4) throw std::invalid_argument("frame spec without a length");
+std::vector<std::uint8_t> SyntheticFrames(const FrameSpec& layout, std::size_t count, std::uint32_t seed) {
+  const std::uint32_t length = FrameBytes(layout);
+  if (length < 4) throw std::invalid_argument("frame layout without a length");
   std::vector<std::uint8_t> out;
   out.reserve(count * length);
   std::uint32_t x = seed * 2654435761u + 7u;
   for (std::size_t f = 0; f < count; ++f) {
-    const auto header = HeaderBytes(spec);
+    const auto header = HeaderBytes(layout);
     out.insert(out.end(), header.begin(), header.end());
     for (std::uint32_t i = 4; i < length; ++i) {
       x = x * 1664525u + 1013904223u;
@@ -93,47 +93,47 @@ std::vector<std::uint8_t> Id3v2Tag(std::size_t bodyBytes, bool footer) {
   return out;
 }
 
-std::vector<std::uint8_t> Id3v1Tag(const Id3v1Spec& spec) {
+std::vector<std::uint8_t> Id3v1Tag(const Id3v1Spec& layout) {
   std::vector<std::uint8_t> out(128, 0);
   out[0] = 'T', out[1] = 'A', out[2] = 'G';
   auto put = [&out](std::size_t at, std::size_t length, const std::string& text) {
     for (std::size_t i = 0; i < length && i < text.size(); ++i)
       out[at + i] = static_cast<std::uint8_t>(text[i]);
   };
-  put(3, 30, spec.title);
-  put(33, 30, spec.artist);
-  put(63, 30, spec.album);
-  put(93, 4, spec.year);
-  put(97, 30, spec.comment);
-  out[127] = spec.genre;
+  put(3, 30, layout.title);
+  put(33, 30, layout.artist);
+  put(63, 30, layout.album);
+  put(93, 4, layout.year);
+  put(97, 30, layout.comment);
+  out[127] = layout.genre;
   return out;
 }
 
-std::vector<std::uint8_t> EncodeMp3(const std::vector<std::int16_t>& pcm, const LameSpec& spec) {
+std::vector<std::uint8_t> EncodeMp3(const std::vector<std::int16_t>& pcm, const LameSpec& layout) {
   lame_global_flags* gf = lame_init();
   if (!gf) throw std::runtime_error("lame_init failed");
-  lame_set_num_channels(gf, spec.channels);
-  lame_set_in_samplerate(gf, spec.sampleRate);
-  lame_set_out_samplerate(gf, spec.sampleRate);
-  lame_set_mode(gf, spec.channels == 1 ? MONO : JOINT_STEREO);
+  lame_set_num_channels(gf, layout.channels);
+  lame_set_in_samplerate(gf, layout.sampleRate);
+  lame_set_out_samplerate(gf, layout.sampleRate);
+  lame_set_mode(gf, layout.channels == 1 ? MONO : JOINT_STEREO);
   lame_set_quality(gf, 7);
-  if (spec.vbr) {
+  if (layout.vbr) {
     lame_set_VBR(gf, vbr_default);
-    lame_set_VBR_q(gf, spec.vbrQuality);
+    lame_set_VBR_q(gf, layout.vbrQuality);
   } else {
     lame_set_VBR(gf, vbr_off);
-    lame_set_brate(gf, spec.bitrate);
+    lame_set_brate(gf, layout.bitrate);
   }
-  lame_set_bWriteVbrTag(gf, spec.headerFrame ? 1 : 0);
+  lame_set_bWriteVbrTag(gf, layout.headerFrame ? 1 : 0);
   lame_set_write_id3tag_automatic(gf, 0);
   if (lame_init_params(gf) < 0) {
     lame_close(gf);
     throw std::runtime_error("lame_init_params failed");
   }
-  const int frames = static_cast<int>(pcm.size() / spec.channels);
+  const int frames = static_cast<int>(pcm.size() / layout.channels);
   std::vector<unsigned char> out(static_cast<std::size_t>(1.25 * frames + 7200 + 16384));
   int n;
-  if (spec.channels == 1) {
+  if (layout.channels == 1) {
     n = lame_encode_buffer(gf, pcm.data(), nullptr, frames, out.data(), static_cast<int>(out.size()));
   } else {
     n = lame_encode_buffer_interleaved(gf, const_cast<short*>(pcm.data()), frames, out.data(),
@@ -143,7 +143,7 @@ std::vector<std::uint8_t> EncodeMp3(const std::vector<std::int16_t>& pcm, const 
   const int m = lame_encode_flush(gf, out.data() + n, static_cast<int>(out.size()) - n);
   if (m < 0) throw std::runtime_error("lame_encode_flush failed");
   out.resize(static_cast<std::size_t>(n + m));
-  if (spec.headerFrame) {
+  if (layout.headerFrame) {
     unsigned char tagFrame[8192];
     const std::size_t tagBytes = lame_get_lametag_frame(gf, tagFrame, sizeof tagFrame);
     for (std::size_t i = 0; i < tagBytes && i < out.size(); ++i) out[i] = tagFrame[i];
@@ -167,9 +167,9 @@ std::vector<std::int16_t> SinePcm(std::uint32_t frames, int channels, int sample
   return out;
 }
 
-std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& spec, double frequency) {
-  const auto frames = static_cast<std::uint32_t>(seconds * spec.sampleRate);
-  return EncodeMp3(SinePcm(frames, spec.channels, spec.sampleRate, frequency, 0.5), spec);
+std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& layout, double frequency) {
+  const auto frames = static_cast<std::uint32_t>(seconds * layout.sampleRate);
+  return EncodeMp3(SinePcm(frames, layout.channels, layout.sampleRate, frequency, 0.5), layout);
 }
 
 namespace {
@@ -179,9 +179,9 @@ std::size_t Walk(const std::vector<std::uint8_t>& bytes, std::size_t from, std::
   while (at + 4 <= to) {
     const std::uint8_t* b = bytes.data() + at;
     if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) break;
-    const FrameSpec spec = SpecOf(b);
-    if (spec.bitrateIndex == 0 || spec.bitrateIndex == 15 || spec.layer == 0) break;
-    const std::uint32_t length = FrameBytes(spec);
+    const FrameSpec layout = SpecOf(b);
+    if (layout.bitrateIndex == 0 || layout.bitrateIndex == 15 || layout.layer == 0) break;
+    const std::uint32_t length = FrameBytes(layout);
     if (length == 0 || at + length > to) break;
     frames.push_back(at);
     at += length;

@@ -23,12 +23,12 @@ struct FrameSpec {
   bool original = false;
 };
 
-std::array<std::uint8_t, 4> HeaderBytes(const FrameSpec& spec);
+std::array<std::uint8_t, 4> HeaderBytes(const FrameSpec& layout);
 // Frame length from the ISO tables, computed here independently of the engine.
-std::uint32_t FrameBytes(const FrameSpec& spec);
+std::uint32_t FrameBytes(const FrameSpec& layout);
 // count frames of the given kind; the payload never holds 0xFF, so it
 // contains no false sync.
-std::vector<std::uint8_t> SyntheticFrames(const FrameSpec& spec, std::size_t count, std::uint32_t seed = 1);
+std::vector<std::uint8_t> SyntheticFrames(const FrameSpec& layout, std::size_t count, std::uint32_t seed = 1);
 
 // An ID3v2.3 (or 2.4 with footer) tag whose body has bodyBytes bytes.
 std::vector<std::uint8_t> Id3v2Tag(std::size_t bodyBytes, bool footer = false);
@@ -36,7 +36,7 @@ struct Id3v1Spec {
   std::string title, artist, album, year, comment;
   std::uint8_t genre = 255;
 };
-std::vector<std::uint8_t> Id3v1Tag(const Id3v1Spec& spec);
+std::vector<std::uint8_t> Id3v1Tag(const Id3v1Spec& layout);
 
 // A LAME encoding of 16-bit PCM.
 struct LameSpec {
@@ -47,12 +47,12 @@ struct LameSpec {
   int vbrQuality = 4;
   bool headerFrame = false;  // write the Xing/Info frame LAME reserves at the start
 };
-std::vector<std::uint8_t> EncodeMp3(const std::vector<std::int16_t>& interleaved, const LameSpec& spec);
+std::vector<std::uint8_t> EncodeMp3(const std::vector<std::int16_t>& interleaved, const LameSpec& layout);
 // A sine of the given amplitude (0..1) on every channel, interleaved.
 std::vector<std::int16_t> SinePcm(std::uint32_t frames, int channels, int sampleRate, double frequency,
                                   double amplitude);
 // LAME-encoded sine of the given length in seconds.
-std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& spec, double frequency = 440.0);
+std::vector<std::uint8_t> EncodedSine(double seconds, const LameSpec& layout, double frequency = 440.0);
 
 // Offsets of the consecutive frames found by walking from `from` while each
 // header checks out and its frame fits before `to`; stops at the first

@@ -75,30 +75,30 @@ void PutChunk(std::vector<std::uint8_t>& out, const Chunk& c) {
 }
 }  // namespace
 
-std::vector<std::uint8_t> BuildWav(const WavSpec& spec, const std::vector<std::uint8_t>& data) {
+std::vector<std::uint8_t> BuildWav(const WavSpec& layout, const std::vector<std::uint8_t>& data) {
   std::vector<std::uint8_t> out;
   PutTag(out, "RIFF");
   PutLe32(out, 0);
   PutTag(out, "WAVE");
   PutTag(out, "fmt ");
-  PutLe32(out, spec.fmtSize);
-  PutLe16(out, spec.formatTag);
-  PutLe16(out, spec.channels);
-  PutLe32(out, spec.sampleRate);
-  PutLe32(out, spec.ByteRate());
-  PutLe16(out, spec.BlockAlign());
-  PutLe16(out, spec.bitsPerSample);
-  std::vector<std::uint8_t> extra = spec.fmtExtra;
-  extra.resize(spec.fmtSize > 16 ? spec.fmtSize - 16 : 0, 0);
+  PutLe32(out, layout.fmtSize);
+  PutLe16(out, layout.formatTag);
+  PutLe16(out, layout.channels);
+  PutLe32(out, layout.sampleRate);
+  PutLe32(out, layout.ByteRate());
+  PutLe16(out, layout.BlockAlign());
+  PutLe16(out, layout.bitsPerSample);
+  std::vector<std::uint8_t> extra = layout.fmtExtra;
+  extra.resize(layout.fmtSize > 16 ? layout.fmtSize - 16 : 0, 0);
   out.insert(out.end(), extra.begin(), extra.end());
-  if (spec.fmtSize % 2) out.push_back(0);
-  for (const auto& c : spec.before) PutChunk(out, c);
+  if (layout.fmtSize % 2) out.push_back(0);
+  for (const auto& c : layout.before) PutChunk(out, c);
   PutTag(out, "data");
-  PutLe32(out, spec.dataSizeOverride != 0xFFFFFFFFu ? spec.dataSizeOverride
+  PutLe32(out, layout.dataSizeOverride != 0xFFFFFFFFu ? layout.dataSizeOverride
                                                     : static_cast<std::uint32_t>(data.size()));
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() % 2) out.push_back(0);
-  for (const auto& c : spec.after) PutChunk(out, c);
+  for (const auto& c : layout.after) PutChunk(out, c);
   const auto riffSize = static_cast<std::uint32_t>(out.size() - 8);
   for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
   return out;
@@ -126,10 +126,10 @@ std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, s
   return out;
 }
 
-std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& spec,
+std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& layout,
                     const std::vector<std::uint8_t>& data) {
   const std::string path = dir.File(name);
-  WriteAll(path, BuildWav(spec, data));
+  WriteAll(path, BuildWav(layout, data));
   return path;
 }
 

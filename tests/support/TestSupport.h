@@ -60,14 +60,14 @@ struct WavSpec {
   std::uint32_t ByteRate() const;
 };
 
-std::vector<std::uint8_t> BuildWav(const WavSpec& spec, const std::vector<std::uint8_t>& data);
+std::vector<std::uint8_t> BuildWav(const WavSpec& layout, const std::vector<std::uint8_t>& data);
 // Interleaved PCM with a distinct, deterministic value in every byte position.
 std::vector<std::uint8_t> PatternData(std::size_t bytes, std::uint32_t seed = 1);
 // 16-bit interleaved sine, amplitude in [0,1].
 std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, std::uint32_t rate,
                                  double frequency, double amplitude = 0.5);
-// Writes a WAV of the given spec and data; returns its path.
-std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& spec,
+// Writes a WAV of the given layout and data; returns its path.
+std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& layout,
                     const std::vector<std::uint8_t>& data);
 
 // Records every progress call so tests can check the calling pattern.

@@ -83,9 +83,9 @@ struct ConvertCommands : ::testing::Test {
   kt::ScriptedPrompt prompt;
   FakeMainWindow main;
 
-  std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& spec,
+  std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
                                       const std::vector<std::uint8_t>& data) {
-    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, spec, data), &main);
+    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), &main);
     EXPECT_EQ(file->GetError(), 0u);
     main.open = file.get();
     return file;
@@ -179,15 +179,15 @@ TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
 }
 
 TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
-  kt::WavSpec spec;
-  spec.formatTag = 0xFFFE;
-  spec.channels = 6;
-  spec.fmtSize = 40;
-  spec.fmtExtra = {22, 0, 16, 0, 0x3F, 0, 0, 0};  // cbSize, valid bits, speaker mask
+  kt::WavSpec layout;
+  layout.formatTag = 0xFFFE;
+  layout.channels = 6;
+  layout.fmtSize = 40;
+  layout.fmtExtra = {22, 0, 16, 0, 0x3F, 0, 0, 0};  // cbSize, valid bits, speaker mask
   for (std::uint8_t b : {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71})  // PCM sub-format
-    spec.fmtExtra.push_back(b);
+    layout.fmtExtra.push_back(b);
   const auto samples = kt::PatternData(12 * 500);
-  auto file = OpenWave("six.wav", spec, samples);
+  auto file = OpenWave("six.wav", layout, samples);
   EXPECT_TRUE(ConvertMenuFor(file.get()).ripChannels);
   const std::string out = dir.File("five.wav");
   kt::WhenModal([&](QWidget* modal) {

@@ -23,10 +23,10 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  kt::WavSpec spec;
-  spec.channels = 1;
-  spec.sampleRate = 22050;
-  const std::string path = kt::MakeWav(dir, "Tone.wav", spec, kt::Sine16(22050 * 6 / 5, 1, 22050, 440.0));
+  kt::WavSpec layout;
+  layout.channels = 1;
+  layout.sampleRate = 22050;
+  const std::string path = kt::MakeWav(dir, "Tone.wav", layout, kt::Sine16(22050 * 6 / 5, 1, 22050, 440.0));
   CMainDlg window;  // the real player
   window.show();
   window.OpenPath(QString::fromStdString(path));

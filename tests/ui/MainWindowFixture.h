@@ -22,11 +22,11 @@ namespace kt {
 // A PCM WAV file of the given seconds (16-bit stereo 44100 Hz by default).
 inline std::string MakeWavFile(const TempDir& dir, const std::string& name, double seconds,
                                std::uint16_t channels = 2, std::uint16_t bits = 16) {
-  WavSpec spec;
-  spec.channels = channels;
-  spec.bitsPerSample = bits;
-  const auto bytes = static_cast<std::size_t>(seconds * spec.ByteRate());
-  return MakeWav(dir, name, spec, PatternData(bytes - bytes % spec.BlockAlign()));
+  WavSpec layout;
+  layout.channels = channels;
+  layout.bitsPerSample = bits;
+  const auto bytes = static_cast<std::size_t>(seconds * layout.ByteRate());
+  return MakeWav(dir, name, layout, PatternData(bytes - bytes % layout.BlockAlign()));
 }
 
 // A constant-bitrate MPEG 1 Layer III file: 128 kbit/s, 44100 Hz, unpadded

@@ -63,8 +63,8 @@ TEST(Windows, EveryButtonHasFourDistinctImages) {
 TEST(Windows, MainWindowAndItsDialogsRender) {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  kt::WavSpec spec;
-  const std::string wav = kt::MakeWav(dir, "Song.wav", spec, kt::PatternData(spec.ByteRate() * 8));
+  kt::WavSpec layout;
+  const std::string wav = kt::MakeWav(dir, "Song.wav", layout, kt::PatternData(layout.ByteRate() * 8));
   auto fake = std::make_unique<kt::FakePlayer>();
   CMainDlg window(std::move(fake));
   EXPECT_GT(Colours(Shot(&window, "main-empty")), 20);
