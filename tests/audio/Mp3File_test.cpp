@@ -16,7 +16,7 @@ std::vector<std::uint8_t> Concat(std::initializer_list<std::vector<std::uint8_t>
   return out;
 }
 
-kt::FrameSpec Spec(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex) {
+kt::FrameSpec Frame(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex) {
   kt::FrameSpec s;
   s.version = version;
   s.layer = layer;
@@ -57,10 +57,10 @@ TEST(Mp3Information, VersionLayerAndFlagLinesFollowTheHeader) {
     const char* version;
     const char* layer;
   };
-  kt::FrameSpec flagged = Spec(3, 2, 10, 1);
+  kt::FrameSpec flagged = Frame(3, 2, 10, 1);
   flagged.copyright = true;
-  const Case cases[] = {{Spec(0, 1, 1, 2), "MPEG version - 2.5", "MPEG Layer - 3"},
-                        {Spec(2, 3, 14, 2), "MPEG version - 2.0", "MPEG Layer - 1"},
+  const Case cases[] = {{Frame(0, 1, 1, 2), "MPEG version - 2.5", "MPEG Layer - 3"},
+                        {Frame(2, 3, 14, 2), "MPEG version - 2.0", "MPEG Layer - 1"},
                         {flagged, "MPEG version - 1.0", "MPEG Layer - 2"}};
   for (const auto& c : cases) {
     kt::WriteAll(dir.File("h.mp3"), kt::SyntheticFrames(c.layout, 6));
@@ -83,7 +83,7 @@ TEST(Mp3Tag, FieldsEndAtTheirFirstZeroOrTheirLength) {
   tag.year = "1999";
   tag.comment = "nice";
   tag.genre = 17;
-  kt::WriteAll(dir.File("t.mp3"), Concat({kt::SyntheticFrames(Spec(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
+  kt::WriteAll(dir.File("t.mp3"), Concat({kt::SyntheticFrames(Frame(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
   CMp3File f(dir.File("t.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
   const Mp3TagFields fields = f.GetTagFields();
@@ -101,7 +101,7 @@ TEST(Mp3Tag, GenresOutsideTheNamedOnesShowNothing) {
   for (std::uint8_t genre : {0, 79, 80, 100, 127, 128, 255}) {
     kt::Id3v1Spec tag;
     tag.genre = genre;
-    kt::WriteAll(dir.File("g.mp3"), Concat({kt::SyntheticFrames(Spec(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
+    kt::WriteAll(dir.File("g.mp3"), Concat({kt::SyntheticFrames(Frame(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
     CMp3File f(dir.File("g.mp3"), nullptr);
     const std::string expected = genre == 0 ? "Blues" : genre == 79 ? "Hard Rock" : "";
     EXPECT_EQ(f.GetTagFields().genre, expected) << int{genre};
@@ -110,7 +110,7 @@ TEST(Mp3Tag, GenresOutsideTheNamedOnesShowNothing) {
 
 TEST(Mp3Tag, FileWithoutTagShowsUnknownWhileMpegLinesAreFilled) {
   kt::TempDir dir;
-  kt::WriteAll(dir.File("n.mp3"), kt::SyntheticFrames(Spec(3, 1, 9, 0), 4));
+  kt::WriteAll(dir.File("n.mp3"), kt::SyntheticFrames(Frame(3, 1, 9, 0), 4));
   CMp3File f(dir.File("n.mp3"), nullptr);
   const Mp3TagFields fields = f.GetTagFields();
   EXPECT_EQ(fields.fileName, "n.mp3");
@@ -163,7 +163,7 @@ TEST(Mp3Vbr, InfoFrameOfAConstantStreamIsNotAudio) {
 
 TEST(Mp3Vbr, ImplausibleFrameCountFallsBackToTheFirstFrameBitrate) {
   kt::TempDir dir;
-  auto frames = kt::SyntheticFrames(Spec(3, 1, 9, 0), 50);
+  auto frames = kt::SyntheticFrames(Frame(3, 1, 9, 0), 50);
   // A Xing block claiming a single frame for 49 frames of audio.
   const char marker[] = "Xing";
   std::copy(marker, marker + 4, frames.begin() + 36);
@@ -181,7 +181,7 @@ TEST(Mp3Vbr, ImplausibleFrameCountFallsBackToTheFirstFrameBitrate) {
 
 TEST(Mp3SplitFacts, AudioBytesLeaveOutBothTagsAndTheEstimateAddsTheTag) {
   kt::TempDir dir;
-  const auto frames = kt::SyntheticFrames(Spec(3, 1, 9, 0), 400);  // 166800 bytes, 10.4 s
+  const auto frames = kt::SyntheticFrames(Frame(3, 1, 9, 0), 400);  // 166800 bytes, 10.4 s
   kt::WriteAll(dir.File("tagged.mp3"), Concat({kt::Id3v2Tag(20000), frames, kt::Id3v1Tag({})}));
   kt::WriteAll(dir.File("plain.mp3"), frames);
   CMp3File tagged(dir.File("tagged.mp3"), nullptr);
@@ -209,7 +209,7 @@ TEST(Mp3SplitFacts, AudioBytesLeaveOutBothTagsAndTheEstimateAddsTheTag) {
 
 TEST(Mp3Unsupported, ConvertToMp3ReturnsMinusOneAndLeavesTheCode) {
   kt::TempDir dir;
-  kt::WriteAll(dir.File("c.mp3"), kt::SyntheticFrames(Spec(3, 1, 9, 0), 4));
+  kt::WriteAll(dir.File("c.mp3"), kt::SyntheticFrames(Frame(3, 1, 9, 0), 4));
   CMp3File f(dir.File("c.mp3"), nullptr);
   kt::RecordingProgress progress;
   EXPECT_EQ(f.SaveSelection(dir.File("missing/x.mp3"), 0, 1, &progress), 103u);

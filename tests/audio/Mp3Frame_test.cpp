@@ -12,7 +12,7 @@ mp3::FrameHeader Header(const kt::FrameSpec& layout) {
   return mp3::FrameHeader::FromBytes(kt::HeaderBytes(layout).data());
 }
 
-kt::FrameSpec Spec(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex,
+kt::FrameSpec Frame(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex,
                    bool padding = false) {
   kt::FrameSpec s;
   s.version = version;
@@ -35,15 +35,15 @@ TEST(Mp3FrameTables, FrameLengthsForEveryVersionLayerAndPadding) {
     std::uint32_t length;
   };
   const Case cases[] = {
-      {Spec(3, 1, 9, 0), 417},   {Spec(3, 1, 9, 0, true), 418},  // MPEG 1 L3 128k 44.1k
-      {Spec(2, 1, 8, 0), 208},   {Spec(2, 1, 8, 0, true), 209},  // MPEG 2 L3 64k 22.05k
-      {Spec(3, 3, 1, 0), 32},    {Spec(3, 3, 1, 0, true), 36},   // L1 pads whole 4-byte slots
-      {Spec(3, 2, 10, 1), 576},                                  // MPEG 1 L2 192k 48k
-      {Spec(3, 1, 14, 2), 1440},                                 // MPEG 1 L3 320k 32k
-      {Spec(2, 2, 14, 1), 960},                                  // MPEG 2 L2 uses 144 too
-      {Spec(2, 3, 14, 2), 768},                                  // MPEG 2 L1 256k 16k
-      {Spec(0, 1, 1, 2), 72},    {Spec(0, 1, 1, 2, true), 73},   // MPEG 2.5 L3 8k 8k
-      {Spec(3, 1, 9, 3), 0},                                     // reserved sampling rate
+      {Frame(3, 1, 9, 0), 417},   {Frame(3, 1, 9, 0, true), 418},  // MPEG 1 L3 128k 44.1k
+      {Frame(2, 1, 8, 0), 208},   {Frame(2, 1, 8, 0, true), 209},  // MPEG 2 L3 64k 22.05k
+      {Frame(3, 3, 1, 0), 32},    {Frame(3, 3, 1, 0, true), 36},   // L1 pads whole 4-byte slots
+      {Frame(3, 2, 10, 1), 576},                                  // MPEG 1 L2 192k 48k
+      {Frame(3, 1, 14, 2), 1440},                                 // MPEG 1 L3 320k 32k
+      {Frame(2, 2, 14, 1), 960},                                  // MPEG 2 L2 uses 144 too
+      {Frame(2, 3, 14, 2), 768},                                  // MPEG 2 L1 256k 16k
+      {Frame(0, 1, 1, 2), 72},    {Frame(0, 1, 1, 2, true), 73},   // MPEG 2.5 L3 8k 8k
+      {Frame(3, 1, 9, 3), 0},                                     // reserved sampling rate
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Header(c.layout).FrameLength(), c.length)
@@ -52,42 +52,42 @@ TEST(Mp3FrameTables, FrameLengthsForEveryVersionLayerAndPadding) {
 }
 
 TEST(Mp3FrameTables, BitratesAndSamplingRatesComeFromTheRightColumn) {
-  EXPECT_EQ(Header(Spec(3, 1, 9, 0)).Bitrate(), 128000u);
-  EXPECT_EQ(Header(Spec(2, 1, 8, 0)).Bitrate(), 64000u);
-  EXPECT_EQ(Header(Spec(3, 3, 14, 0)).Bitrate(), 448000u);
-  EXPECT_EQ(Header(Spec(3, 2, 14, 0)).Bitrate(), 384000u);
-  EXPECT_EQ(Header(Spec(0, 1, 8, 0)).Bitrate(), 64000u);    // MPEG 2.5 uses the MPEG 2 column
-  EXPECT_EQ(Header(Spec(2, 3, 14, 0)).Bitrate(), 256000u);  // MPEG 2 Layer I column
-  EXPECT_EQ(Header(Spec(3, 1, 0, 0)).Bitrate(), 0u);        // free format
-  EXPECT_EQ(Header(Spec(3, 1, 15, 0)).Bitrate(), 0u);
-  EXPECT_EQ(Header(Spec(3, 1, 9, 1)).SampleRate(), 48000u);
-  EXPECT_EQ(Header(Spec(2, 1, 9, 2)).SampleRate(), 16000u);
-  EXPECT_EQ(Header(Spec(0, 1, 9, 0)).SampleRate(), 11025u);
-  EXPECT_EQ(Header(Spec(1, 1, 9, 0)).SampleRate(), 0u);
-  EXPECT_EQ(Header(Spec(3, 1, 9, 0)).SamplesPerFrame(), 1152u);
-  EXPECT_EQ(Header(Spec(2, 1, 9, 0)).SamplesPerFrame(), 576u);
-  EXPECT_EQ(Header(Spec(2, 2, 9, 0)).SamplesPerFrame(), 1152u);
-  EXPECT_EQ(Header(Spec(0, 3, 9, 0)).SamplesPerFrame(), 384u);
+  EXPECT_EQ(Header(Frame(3, 1, 9, 0)).Bitrate(), 128000u);
+  EXPECT_EQ(Header(Frame(2, 1, 8, 0)).Bitrate(), 64000u);
+  EXPECT_EQ(Header(Frame(3, 3, 14, 0)).Bitrate(), 448000u);
+  EXPECT_EQ(Header(Frame(3, 2, 14, 0)).Bitrate(), 384000u);
+  EXPECT_EQ(Header(Frame(0, 1, 8, 0)).Bitrate(), 64000u);    // MPEG 2.5 uses the MPEG 2 column
+  EXPECT_EQ(Header(Frame(2, 3, 14, 0)).Bitrate(), 256000u);  // MPEG 2 Layer I column
+  EXPECT_EQ(Header(Frame(3, 1, 0, 0)).Bitrate(), 0u);        // free format
+  EXPECT_EQ(Header(Frame(3, 1, 15, 0)).Bitrate(), 0u);
+  EXPECT_EQ(Header(Frame(3, 1, 9, 1)).SampleRate(), 48000u);
+  EXPECT_EQ(Header(Frame(2, 1, 9, 2)).SampleRate(), 16000u);
+  EXPECT_EQ(Header(Frame(0, 1, 9, 0)).SampleRate(), 11025u);
+  EXPECT_EQ(Header(Frame(1, 1, 9, 0)).SampleRate(), 0u);
+  EXPECT_EQ(Header(Frame(3, 1, 9, 0)).SamplesPerFrame(), 1152u);
+  EXPECT_EQ(Header(Frame(2, 1, 9, 0)).SamplesPerFrame(), 576u);
+  EXPECT_EQ(Header(Frame(2, 2, 9, 0)).SamplesPerFrame(), 1152u);
+  EXPECT_EQ(Header(Frame(0, 3, 9, 0)).SamplesPerFrame(), 384u);
 }
 
 TEST(Mp3FrameCheck, FieldFailuresComeInOrder111To114) {
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(1, 0, 15, 3))), 111u);
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(3, 0, 15, 3))), 112u);
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(3, 1, 15, 3))), 113u);
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(3, 1, 15, 0))), 114u);
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(3, 1, 0, 0))), 114u);
-  EXPECT_EQ(mp3::CheckFields(Header(Spec(3, 1, 14, 0))), 0u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(1, 0, 15, 3))), 111u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(3, 0, 15, 3))), 112u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(3, 1, 15, 3))), 113u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(3, 1, 15, 0))), 114u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(3, 1, 0, 0))), 114u);
+  EXPECT_EQ(mp3::CheckFields(Header(Frame(3, 1, 14, 0))), 0u);
 }
 
 TEST(Mp3FrameCheck, FollowingHeaderNeedsFourBytesSyncRateAndVersionOnly) {
-  auto bytes = kt::HeaderBytes(Spec(3, 0, 15, 0));  // layer and bitrate are not looked at
+  auto bytes = kt::HeaderBytes(Frame(3, 0, 15, 0));  // layer and bitrate are not looked at
   EXPECT_TRUE(mp3::IsFollowingHeader(bytes.data(), 4));
   EXPECT_FALSE(mp3::IsFollowingHeader(bytes.data(), 3));
-  bytes = kt::HeaderBytes(Spec(3, 1, 9, 3));
+  bytes = kt::HeaderBytes(Frame(3, 1, 9, 3));
   EXPECT_FALSE(mp3::IsFollowingHeader(bytes.data(), 4));
-  bytes = kt::HeaderBytes(Spec(1, 1, 9, 0));
+  bytes = kt::HeaderBytes(Frame(1, 1, 9, 0));
   EXPECT_FALSE(mp3::IsFollowingHeader(bytes.data(), 4));
-  bytes = kt::HeaderBytes(Spec(3, 1, 9, 0));
+  bytes = kt::HeaderBytes(Frame(3, 1, 9, 0));
   bytes[1] &= 0x1F;
   EXPECT_FALSE(mp3::IsFollowingHeader(bytes.data(), 4));
 }
@@ -101,7 +101,7 @@ TEST(Mp3FrameVbr, FindsXingInfoAndVbriWhereEncodersPutThem) {
     for (int i = 0; i < 4; ++i) frame[countAt + i] = static_cast<std::uint8_t>(frames >> (24 - 8 * i));
     return frame;
   };
-  kt::FrameSpec stereo = Spec(3, 1, 9, 0);
+  kt::FrameSpec stereo = Frame(3, 1, 9, 0);
   auto xing = frameWith(stereo, 36, "Xing", 44, 1234);
   auto vbr = mp3::ParseVbrHeader(Header(stereo), xing.data(), xing.size());
   EXPECT_TRUE(vbr.present);
@@ -114,7 +114,7 @@ TEST(Mp3FrameVbr, FindsXingInfoAndVbriWhereEncodersPutThem) {
   EXPECT_TRUE(vbr.present);
   EXPECT_EQ(vbr.frames, 70000u);
 
-  kt::FrameSpec mpeg2 = Spec(2, 1, 8, 0);
+  kt::FrameSpec mpeg2 = Frame(2, 1, 8, 0);
   auto lsf = frameWith(mpeg2, 21, "Xing", 29, 99);
   EXPECT_EQ(mp3::ParseVbrHeader(Header(mpeg2), lsf.data(), lsf.size()).frames, 99u);
 
@@ -146,7 +146,7 @@ TEST(Mp3FrameId3v2, TagLengthIsSynchSafeWithOptionalFooter) {
 
 TEST(Mp3Scan, LeadingJunkIsSkippedAndNotCountedAsAudio) {
   kt::TempDir dir;
-  auto bytes = Concat({std::vector<std::uint8_t>(1000, 0), kt::SyntheticFrames(Spec(3, 1, 9, 0), 40)});
+  auto bytes = Concat({std::vector<std::uint8_t>(1000, 0), kt::SyntheticFrames(Frame(3, 1, 9, 0), 40)});
   kt::WriteAll(dir.File("a.mp3"), bytes);
   CMp3File f(dir.File("a.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
@@ -163,7 +163,7 @@ TEST(Mp3Scan, SearchWindowEndsAt65536BytesAfterAnyId3v2Tag) {
       const auto tag = withTag ? kt::Id3v2Tag(100 * 1024, footer) : std::vector<std::uint8_t>{};
       for (std::size_t junk : {65535u, 65536u}) {
         auto bytes =
-            Concat({tag, std::vector<std::uint8_t>(junk, 0x11), kt::SyntheticFrames(Spec(3, 1, 9, 0), 5)});
+            Concat({tag, std::vector<std::uint8_t>(junk, 0x11), kt::SyntheticFrames(Frame(3, 1, 9, 0), 5)});
         kt::WriteAll(dir.File("w.mp3"), bytes);
         CMp3File f(dir.File("w.mp3"), nullptr);
         EXPECT_EQ(f.GetError(), junk == 65535 ? 0u : 109u) << "tag " << withTag << " junk " << junk;
@@ -180,9 +180,9 @@ TEST(Mp3Scan, SearchWindowEndsAt65536BytesAfterAnyId3v2Tag) {
 TEST(Mp3Scan, FalseSyncBeforeTheFirstFrameIsSkipped) {
   kt::TempDir dir;
   std::vector<std::uint8_t> junk(100, 0x22);
-  const auto fake = kt::HeaderBytes(Spec(3, 1, 9, 0));  // no header one frame length later
+  const auto fake = kt::HeaderBytes(Frame(3, 1, 9, 0));  // no header one frame length later
   std::copy(fake.begin(), fake.end(), junk.begin() + 10);
-  kt::WriteAll(dir.File("s.mp3"), Concat({junk, kt::SyntheticFrames(Spec(3, 1, 9, 0), 5)}));
+  kt::WriteAll(dir.File("s.mp3"), Concat({junk, kt::SyntheticFrames(Frame(3, 1, 9, 0), 5)}));
   CMp3File f(dir.File("s.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
   EXPECT_EQ(f.GetAudioStart(), 100u);
@@ -190,15 +190,15 @@ TEST(Mp3Scan, FalseSyncBeforeTheFirstFrameIsSkipped) {
 
 TEST(Mp3Scan, HeadersFailing111To114AreSkippedEvenWithAFrameOneLengthLater) {
   kt::TempDir dir;
-  const kt::FrameSpec bad[] = {Spec(1, 1, 9, 0), Spec(3, 0, 9, 0), Spec(3, 1, 9, 3), Spec(3, 1, 15, 0),
-                               Spec(3, 1, 0, 0)};
+  const kt::FrameSpec bad[] = {Frame(1, 1, 9, 0), Frame(3, 0, 9, 0), Frame(3, 1, 9, 3), Frame(3, 1, 15, 0),
+                               Frame(3, 1, 0, 0)};
   for (const auto& layout : bad) {
     // The defective header stands 417 bytes before the real first frame, where
     // a 128 kbit/s frame would end, so only its own fields can refuse it.
     std::vector<std::uint8_t> junk(1000, 0x33);
     const auto header = kt::HeaderBytes(layout);
     std::copy(header.begin(), header.end(), junk.begin() + 583);
-    kt::WriteAll(dir.File("b.mp3"), Concat({junk, kt::SyntheticFrames(Spec(3, 1, 9, 0), 5)}));
+    kt::WriteAll(dir.File("b.mp3"), Concat({junk, kt::SyntheticFrames(Frame(3, 1, 9, 0), 5)}));
     CMp3File f(dir.File("b.mp3"), nullptr);
     ASSERT_EQ(f.GetError(), 0u);
     EXPECT_EQ(f.GetAudioStart(), 1000u) << mp3::CheckFields(Header(layout));
@@ -208,10 +208,10 @@ TEST(Mp3Scan, HeadersFailing111To114AreSkippedEvenWithAFrameOneLengthLater) {
 TEST(Mp3Scan, FilesWithoutAnUsableFrameGive109) {
   kt::TempDir dir;
   // The only frame is followed by the end of the file.
-  kt::WriteAll(dir.File("one.mp3"), kt::SyntheticFrames(Spec(3, 1, 9, 0), 1));
+  kt::WriteAll(dir.File("one.mp3"), kt::SyntheticFrames(Frame(3, 1, 9, 0), 1));
   EXPECT_EQ(CMp3File(dir.File("one.mp3"), nullptr).GetError(), 109u);
   // Free format.
-  auto free = kt::SyntheticFrames(Spec(3, 1, 9, 0), 3);
+  auto free = kt::SyntheticFrames(Frame(3, 1, 9, 0), 3);
   for (std::size_t at = 0; at < free.size(); at += 417) free[at + 2] &= 0x0F;
   kt::WriteAll(dir.File("free.mp3"), free);
   EXPECT_EQ(CMp3File(dir.File("free.mp3"), nullptr).GetError(), 109u);
@@ -232,7 +232,7 @@ TEST(Mp3Scan, FilesWithoutAnUsableFrameGive109) {
 TEST(Mp3Scan, FindFrameAndRewindReturnToTheFirstAudioFrame) {
   kt::TempDir dir;
   auto bytes = Concat(
-      {kt::Id3v2Tag(3000), std::vector<std::uint8_t>(50, 0), kt::SyntheticFrames(Spec(2, 1, 8, 0), 20)});
+      {kt::Id3v2Tag(3000), std::vector<std::uint8_t>(50, 0), kt::SyntheticFrames(Frame(2, 1, 8, 0), 20)});
   kt::WriteAll(dir.File("r.mp3"), bytes);
   CMp3File f(dir.File("r.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
@@ -245,7 +245,7 @@ TEST(Mp3Scan, FindFrameAndRewindReturnToTheFirstAudioFrame) {
 
 TEST(Mp3Scan, TagPresentAbsentAndShortFile) {
   kt::TempDir dir;
-  auto frames = kt::SyntheticFrames(Spec(3, 1, 9, 0), 10);
+  auto frames = kt::SyntheticFrames(Frame(3, 1, 9, 0), 10);
   kt::WriteAll(dir.File("tagged.mp3"), Concat({frames, kt::Id3v1Tag({})}));
   CMp3File tagged(dir.File("tagged.mp3"), nullptr);
   ASSERT_EQ(tagged.GetError(), 0u);
@@ -259,7 +259,7 @@ TEST(Mp3Scan, TagPresentAbsentAndShortFile) {
   EXPECT_EQ(plain.GetDataSize(), frames.size());
 
   // Shorter than a tag: two tiny Layer I frames, no tag, no read before the start.
-  auto tiny = kt::SyntheticFrames(Spec(3, 3, 1, 0), 3);  // 96 bytes
+  auto tiny = kt::SyntheticFrames(Frame(3, 3, 1, 0), 3);  // 96 bytes
   tiny[4] = 'T', tiny[5] = 'A', tiny[6] = 'G';
   kt::WriteAll(dir.File("tiny.mp3"), tiny);
   CMp3File small(dir.File("tiny.mp3"), nullptr);
@@ -270,7 +270,7 @@ TEST(Mp3Scan, TagPresentAbsentAndShortFile) {
 
 TEST(Mp3Scan, LayerOneTwoAndMpeg25StreamsOpen) {
   kt::TempDir dir;
-  for (const auto& layout : {Spec(3, 3, 1, 0), Spec(3, 2, 10, 1), Spec(0, 1, 1, 2), Spec(2, 3, 14, 2)}) {
+  for (const auto& layout : {Frame(3, 3, 1, 0), Frame(3, 2, 10, 1), Frame(0, 1, 1, 2), Frame(2, 3, 14, 2)}) {
     kt::WriteAll(dir.File("k.mp3"), kt::SyntheticFrames(layout, 8));
     CMp3File f(dir.File("k.mp3"), nullptr);
     EXPECT_EQ(f.GetError(), 0u) << layout.version << "/" << layout.layer;
