@@ -5,6 +5,7 @@
 #include "FuzzSupport.h"
 #include "audio/Mp3File.h"
 #include "audio/Mp3Frame.h"
+#include "ops/SplitEstimate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The byte-level parsers straight on the input, with exact bounds.
@@ -25,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (file.GetError() != err::kNone) return;
     (void)file.GetInformationLines();
     (void)file.GetTagFields();
-    (void)file.GetSplitFacts();
+    for (std::uint32_t splits : {0u, 1u, 2u, 7u, 1000u})
+      fz::CheckOutcome(EstimateMp3Split(file.GetSplitFacts(), splits).error);
     // The re-scan every operation starts with must find the same stream.
     if (file.Rewind() != err::kNone) std::abort();
   });

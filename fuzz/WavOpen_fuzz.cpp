@@ -5,6 +5,7 @@
 
 #include "FuzzSupport.h"
 #include "audio/WaveFile.h"
+#include "ops/SplitEstimate.h"
 #include "support/TestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fz::CheckOutcome(wav.GetError());
     if (wav.GetError() != err::kNone) return;
     if (wav.GetInformationLines().empty()) std::abort();
-    (void)wav.GetSplitFacts();
+    // The Shred Equally estimate divides by what the header says.
+    for (std::uint32_t splits : {0u, 1u, 2u, 7u, 1000u})
+      fz::CheckOutcome(EstimateWaveSplit(wav.GetSplitFacts(), splits).error);
     (void)wav.IsPcm();
     (void)wav.GetChannelMask();
     // A derived header must describe itself: RIFF size = length - 8, and
