@@ -19,6 +19,7 @@
 #include "audio/File.h"
 #include "cli/CliJob.h"
 #include "res/StringTable.h"
+#include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -27,17 +28,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct Result {
-  int exitCode = -1;  // 128 + signal when the tool died
-  std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using Result = kt::CliResult;
 
 // The texts of the string table, the file-failure texts for the paths given,
 // and the fixed texts the tool prints itself.
@@ -76,34 +67,8 @@ class CliFaults : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("KESTRUNE_CONFIG_DIR", dir_.File("config").c_str(), 1); }
 
-  // Runs the tool; files it writes may not grow past fileLimit bytes, and
-  // SIGXFSZ is ignored so that such a write fails with EFBIG.
   Result Run(const std::vector<std::string>& args, rlim_t fileLimit = RLIM_INFINITY) {
-    const std::string outPath = dir_.File("stdout.txt"), errPath = dir_.File("stderr.txt");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      std::freopen(outPath.c_str(), "w", stdout);
-      std::freopen(errPath.c_str(), "w", stderr);
-      std::freopen("/dev/null", "r", stdin);
-      ::signal(SIGXFSZ, SIG_IGN);
-      const rlimit lim{fileLimit, fileLimit};
-      ::setrlimit(RLIMIT_FSIZE, &lim);
-      ::alarm(60);  // a hang is a failure too
-      std::vector<std::string> copy = args;
-      std::string exe = KESTRUNE_CLI_PATH;
-      std::vector<char*> argv{exe.data()};
-      for (auto& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(exe.c_str(), argv.data());
-      ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = Slurp(outPath);
-    r.err = Slurp(errPath);
-    return r;
+    return kt::RunCli(dir_.Path().string(), args, fileLimit);
   }
 
   std::string Wav(const std::string& name, std::uint32_t seconds, std::uint16_t bits = 16) {

@@ -1,16 +1,13 @@
 // kestrune-cli end to end: the real binary on generated files, checked
 // against what lands on disk, what is printed and the exit code.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliProgress.h"
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 #include "ui/RegistrySettings.h"
 
@@ -18,46 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int exitCode = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using Result = kt::CliResult;
 
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override { setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1); }
 
-  Result Run(const std::vector<std::string>& args) {
-    const std::string outPath = dir.File("stdout.txt"), errPath = dir.File("stderr.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-      std::freopen(outPath.c_str(), "w", stdout);
-      std::freopen(errPath.c_str(), "w", stderr);
-      std::freopen("/dev/null", "r", stdin);
-      std::vector<char*> argv;
-      std::string exe = KESTRUNE_CLI_PATH;
-      argv.push_back(exe.data());
-      std::vector<std::string> copy = args;
-      for (auto& a : copy) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(outPath);
-    r.err = Slurp(errPath);
-    return r;
-  }
+  Result Run(const std::vector<std::string>& args) { return kt::RunCli(dir.Path().string(), args); }
 
   std::string StereoWav(const std::string& name, std::uint32_t seconds) {
     kt::WavSpec layout;

@@ -1,0 +1,50 @@
+#include "support/CliRunner.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace kt {
+
+namespace {
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+}  // namespace
+
+CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args, rlim_t fileLimit) {
+  const std::string outPath = workDir + "/stdout.txt", errPath = workDir + "/stderr.txt";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::freopen(outPath.c_str(), "w", stdout);
+    std::freopen(errPath.c_str(), "w", stderr);
+    std::freopen("/dev/null", "r", stdin);
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit lim{fileLimit, fileLimit};
+    ::setrlimit(RLIMIT_FSIZE, &lim);
+    ::alarm(60);  // a hang is a failure too
+    std::vector<std::string> copy = args;
+    std::string exe = KESTRUNE_CLI_PATH;
+    std::vector<char*> argv{exe.data()};
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(exe.c_str(), argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  CliResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = Slurp(outPath);
+  r.err = Slurp(errPath);
+  return r;
+}
+
+}  // namespace kt
