@@ -14,12 +14,6 @@ constexpr int kMaxLeadingTags = 16;
 constexpr std::uint64_t kMinByteRate = 8000 / 8;
 constexpr std::uint64_t kMaxByteRate = 448000 / 8;
 
-std::string Format(const char* format, auto... args) {
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
-}
-
 }  // namespace
 
 CMp3File::CMp3File(const std::string& path, CAudioOwner* ownerWindow) : CAudioFile(path, ownerWindow) {
@@ -184,15 +178,15 @@ std::vector<std::string> CMp3File::GetInformationLines() const {
   const unsigned version = header_.Version();
   const double versionNumber = version == 0 ? 2.5 : version == 2 ? 2.0 : 1.0;
   return {
-      Format("File size - %lu bytes", static_cast<unsigned long>(file.IsOpen() ? file.GetLength() : 0)),
-      Format("Sampling Rate - %u Smp/sec", GetSampleRate()),
-      Format("Bitrate - %lu Kbits/sec", static_cast<unsigned long>(displayBitrate_ / 1000)),
-      Format("Frame length - %u bytes", GetFrameLength()),
-      Format("MPEG version - %.1lf", versionNumber),
-      Format("MPEG Layer - %u", header_.LayerNumber()),
-      Format("Copyrighted - %s", header_.Copyright() ? "Yes" : "No"),
-      Format("Orignal - %s", header_.Original() ? "Yes" : "No"),
-      Format("Play Duration - %.2lf Sec(s)", duration),
+      FormatText("File size - %lu bytes", static_cast<unsigned long>(file.IsOpen() ? file.GetLength() : 0)),
+      FormatText("Sampling Rate - %u Smp/sec", GetSampleRate()),
+      FormatText("Bitrate - %lu Kbits/sec", static_cast<unsigned long>(displayBitrate_ / 1000)),
+      FormatText("Frame length - %u bytes", GetFrameLength()),
+      FormatText("MPEG version - %.1lf", versionNumber),
+      FormatText("MPEG Layer - %u", header_.LayerNumber()),
+      FormatText("Copyrighted - %s", header_.Copyright() ? "Yes" : "No"),
+      FormatText("Orignal - %s", header_.Original() ? "Yes" : "No"),
+      FormatText("Play Duration - %.2lf Sec(s)", duration),
   };
 }
 

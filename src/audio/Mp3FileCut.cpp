@@ -7,6 +7,7 @@
 #include "audio/Mp3File.h"
 #include "ops/Owner.h"
 #include "ops/Progress.h"
+#include "res/StringTable.h"
 
 namespace {
 
@@ -174,9 +175,7 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   const std::uint64_t reported = startByte + selection > audioEnd_ ? audioEnd_ - startByte : selection;
   const double seconds = rate ? static_cast<double>(reported) / static_cast<double>(rate) : 0.0;
   if (owner) {
-    char text[128];
-    std::snprintf(text, sizeof text, kSavedText, seconds);
-    owner->ShowMessage(kSavedCaption, text, MessageIcon::Information);
+    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, seconds), MessageIcon::Information);
   }
   return error;
 }

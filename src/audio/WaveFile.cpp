@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "res/StringTable.h"
+
 namespace {
 
 // The PCM sub-format GUID of WAVE_FORMAT_EXTENSIBLE, as stored.
@@ -31,12 +33,6 @@ void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
 
 bool TagIs(const std::uint8_t* p, const char* tag) {
   return std::memcmp(p, tag, 4) == 0;
-}
-
-std::string Format(const char* format, auto... args) {
-  char buffer[1000];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
 }
 
 }  // namespace
@@ -255,14 +251,14 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
 std::vector<std::string> CWaveFile::GetInformationLines() const {
   const WaveFormat& f = format_;
   return {
-      Format("Filename - %s", GetFileName().c_str()),
-      Format("File size (As in Header) - %lu bytes", static_cast<unsigned long>(riffSize_) + 8ul),
-      Format("Number of Channels - %u", unsigned{f.channels}),
-      Format("Samples per second - %lu", static_cast<unsigned long>(f.samplesPerSec)),
-      Format("Average bytes per second - %lu bytes", static_cast<unsigned long>(f.avgBytesPerSec)),
-      Format("Bits per sample - %u bits", unsigned{f.bitsPerSample}),
-      Format("Sample frame size - %u bytes", unsigned{f.blockAlign}),
-      Format("Data bytes size - %lu bytes", static_cast<unsigned long>(dataChunkSize_)),
-      Format("Playing duration - %.2lf seconds", duration),
+      FormatText("Filename - %s", GetFileName().c_str()),
+      FormatText("File size (As in Header) - %lu bytes", static_cast<unsigned long>(riffSize_) + 8ul),
+      FormatText("Number of Channels - %u", unsigned{f.channels}),
+      FormatText("Samples per second - %lu", static_cast<unsigned long>(f.samplesPerSec)),
+      FormatText("Average bytes per second - %lu bytes", static_cast<unsigned long>(f.avgBytesPerSec)),
+      FormatText("Bits per sample - %u bits", unsigned{f.bitsPerSample}),
+      FormatText("Sample frame size - %u bytes", unsigned{f.blockAlign}),
+      FormatText("Data bytes size - %lu bytes", static_cast<unsigned long>(dataChunkSize_)),
+      FormatText("Playing duration - %.2lf seconds", duration),
   };
 }

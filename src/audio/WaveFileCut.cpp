@@ -6,6 +6,7 @@
 #include "audio/WaveFile.h"
 #include "ops/Owner.h"
 #include "ops/Progress.h"
+#include "res/StringTable.h"
 
 AudioError CWaveFile::SplitEqually(CProgress* progress) {
   error = err::kNone;
@@ -81,10 +82,10 @@ AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t
   p.StepOverall();
   p.Close();
   if (!p.IsCancelled() && owner) {
-    char text[100];
-    std::snprintf(text, sizeof text, "This selection will last for %.2lf seconds",
-                  static_cast<double>(selection.length) / format_.avgBytesPerSec);
-    owner->ShowMessage(wav::kSelectionSavedCaption, text, MessageIcon::Information);
+    owner->ShowMessage(wav::kSelectionSavedCaption,
+                       FormatText("This selection will last for %.2lf seconds",
+                                  static_cast<double>(selection.length) / format_.avgBytesPerSec),
+                       MessageIcon::Information);
   }
   error = err::kNone;
   return error;

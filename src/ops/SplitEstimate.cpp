@@ -3,14 +3,9 @@
 #include <cstdio>
 
 #include "ops/Progress.h"
+#include "res/StringTable.h"
 
 namespace {
-std::string Format(const char* format, auto... args) {
-  char buffer[1000];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return buffer;
-}
-
 // The checks common to both formats; per and rate decide the 3000 refusal.
 bool RefuseSplits(std::uint32_t splits, SplitEstimate& result) {
   if (splits == 0)
@@ -59,7 +54,7 @@ bool OverlapTooHigh(std::uint32_t overlapTime, double playtime) {
 }
 
 std::string OverlapQuestion(std::uint32_t overlapTime, double playtime) {
-  return Format(
+  return FormatText(
       "Overlap time is %u Second(s), is high for the split of playtime %u Second(s). Set the overlap time "
       "about %u Second(s). Do you wish to change the overlap time?",
       overlapTime, static_cast<std::uint32_t>(playtime), OverlapLimit(playtime));
@@ -69,14 +64,15 @@ std::vector<std::string> EstimateLines(const std::string& sourceName, std::uint3
                                        std::uint32_t overlapTime, std::uint32_t size, double playtime) {
   const std::string name = ToUpperAscii(sourceName);
   return {
-      Format("%s will be split into %u file(s). A predictive estimate is given below. However, if overlap "
-             "time is set, then the file split size and playtime may change.",
-             name.c_str(), splits),
-      Format("Source filename - %s", name.c_str()),
-      Format("Number of splits - %u", splits),
-      size ? Format("File splits' size - %lu bytes", static_cast<unsigned long>(size))
+      FormatText(
+          "%s will be split into %u file(s). A predictive estimate is given below. However, if overlap "
+          "time is set, then the file split size and playtime may change.",
+          name.c_str(), splits),
+      FormatText("Source filename - %s", name.c_str()),
+      FormatText("Number of splits - %u", splits),
+      size ? FormatText("File splits' size - %lu bytes", static_cast<unsigned long>(size))
            : std::string("File splits' size - Not estimated"),
-      Format("File splits' playtime - %.2lf Second(s)", playtime),
-      Format("Overlaping time - %u Second(s)", overlapTime),
+      FormatText("File splits' playtime - %.2lf Second(s)", playtime),
+      FormatText("Overlaping time - %u Second(s)", overlapTime),
   };
 }

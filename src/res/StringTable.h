@@ -2,6 +2,7 @@
 // The application's string table: message texts addressed by numeric id.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 enum class FileCause;
@@ -21,6 +22,15 @@ constexpr std::uint32_t kBatchCloseWithProblems = 10005;
 
 // The text of a string-table entry, or an empty text when there is none.
 std::string LoadMessage(std::uint32_t id);
+
+// A message filled in printf style, as the windows format their lines (at
+// most 999 characters, like their text buffers).
+template <typename... Args>
+std::string FormatText(const char* format, Args... args) {
+  char buffer[1000];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
 
 // The message shown when a file operation fails, "%1" replaced by the path.
 std::string FileFailureMessage(FileCause cause, const std::string& path);
