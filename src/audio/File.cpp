@@ -1,6 +1,7 @@
 #include "audio/File.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,24 @@ namespace {
 std::atomic<std::uint64_t> gWriteBudget{UINT64_MAX};
 
 constexpr std::size_t kDirectCopyBlock = 8u << 20;
+
+// Takes the output's exclusive lock without waiting, then empties it. Two
+// writers on one output would interleave their bytes under one header; the
+// second one fails here (EWOULDBLOCK) before it has changed a byte. flock
+// locks belong to the open file description, so the lock holds against other
+// opens in this process too, is not inherited across exec (O_CLOEXEC), and
+// goes away when the descriptor is closed.
+bool LockAndEmpty(int fd) {
+  int rc;
+  do {
+    rc = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) return false;
+  do {
+    rc = ::ftruncate(fd, 0);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
 
 }  // namespace
 
@@ -63,6 +82,8 @@ FileCause FileCauseFromErrno(int err) {
       return FileCause::BadSeek;
     case ETXTBSY:
       return FileCause::SharingViolation;
+    case EWOULDBLOCK:  // the output's lock is held by another writer
+      return FileCause::SharingViolation;
     case EDEADLK:
     case ENOLCK:
       return FileCause::LockViolation;
@@ -82,7 +103,10 @@ CFile::~CFile() {
 bool CFile::Open(const std::string& path, Mode mode) {
   Abort();
   path_ = AbsolutePath(path);
-  const int flags = mode == Mode::ReadShared ? O_RDONLY : (O_RDWR | O_CREAT | O_TRUNC);
+  const bool writing = mode == Mode::CreateReadWrite;
+  // No O_TRUNC: an output is emptied only once this process holds its lock,
+  // so a file that another writer is filling is left as it is.
+  const int flags = writing ? O_RDWR | O_CREAT : O_RDONLY;
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -95,6 +119,11 @@ bool CFile::Open(const std::string& path, Mode mode) {
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     lastOpenErrno_ = EISDIR;
+    return false;
+  }
+  if (writing && !LockAndEmpty(fd)) {
+    lastOpenErrno_ = errno;
+    ::close(fd);
     return false;
   }
   fd_ = fd;

@@ -56,8 +56,11 @@ struct CFileFaults {
 class CFile {
  public:
   enum class Mode {
-    ReadShared,      // existing file, read only; others may read and write it
-    CreateReadWrite  // created new or emptied, read and write
+    ReadShared,  // existing file, read only; others may read and write it
+    // created new or emptied, read and write; the file is locked
+    // exclusively first (flock), and one that another writer holds is left
+    // untouched and fails with EWOULDBLOCK. Closing releases the lock.
+    CreateReadWrite
   };
   enum class From { Begin, Current, End };
 

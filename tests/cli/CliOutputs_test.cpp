@@ -1,0 +1,134 @@
+// What kestrune-cli writes and where: an output that another writer holds is
+// left alone, two runs on one output never mix their bytes.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "audio/AudioError.h"
+#include "audio/File.h"
+#include "cli/CliJob.h"
+#include "res/StringTable.h"
+#include "support/CliRunner.h"
+#include "support/Mp3Builder.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+class CliOutputs : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("KESTRUNE_CONFIG_DIR", dir_.File("config").c_str(), 1); }
+
+  kt::CliResult Run(const std::vector<std::string>& args) { return kt::RunCli(dir_.Path().string(), args); }
+
+  std::string Wav(const std::string& name, std::uint32_t seconds, std::uint16_t bits = 16) {
+    kt::WavSpec layout;
+    layout.sampleRate = 22050;
+    layout.bitsPerSample = bits;
+    return kt::MakeWav(dir_, name, layout, kt::PatternData(seconds * layout.ByteRate()));
+  }
+
+  std::string Mp3(const std::string& name, double seconds) {
+    const std::string path = dir_.File(name);
+    kt::WriteAll(path, kt::EncodedSine(seconds, kt::LameSpec{}));
+    return path;
+  }
+
+  kt::TempDir dir_;
+};
+
+// Every verb that writes, with the file it writes first.
+struct WritingRun {
+  std::vector<std::string> args;
+  std::string output;
+};
+
+std::vector<WritingRun> WritingRuns(const std::string& wav, const std::string& wav8, const std::string& mp3,
+                                    const kt::TempDir& dir) {
+  const std::string out = dir.File("held.out");
+  return {
+      {{"-q", "cut", wav, "--from", "0", "--to", "2", "-o", out}, out},
+      {{"-q", "shred", wav, "-n", "2", "--base", dir.File("held"), "--overlap", "0", "--suffix", ""},
+       dir.File("HELD-1.wav")},
+      {{"-q", "to-8bit", wav, "-o", out}, out},
+      {{"-q", "to-16bit", wav8, "-o", out}, out},
+      {{"-q", "rip", wav, "--channels", "2", "-o", out}, out},
+      {{"-q", "to-mp3", wav, "-o", out}, out},
+      {{"-q", "to-wav", mp3, "-o", out}, out},
+      {{"-q", "cut", mp3, "--from", "0", "--to", "2", "-o", out}, out},
+      {{"-q", "shred", mp3, "-n", "2", "--base", dir.File("held"), "--overlap", "0", "--suffix", ""},
+       dir.File("HELD-1.mp3")},
+  };
+}
+
+// While this process writes an output, a kestrune-cli run on the same file
+// fails with 103 and leaves every byte of it alone; once the writer has
+// closed it, the same run succeeds.
+TEST_F(CliOutputs, OutputHeldByAnotherWriterFailsWith103AndIsNotTouched) {
+  const std::string wav = Wav("source.wav", 3), wav8 = Wav("eight.wav", 3, 8);
+  const std::string mp3 = Mp3("song.mp3", 3);
+  const Bytes mine = kt::PatternData(70000, 7);
+  for (const WritingRun& run : WritingRuns(wav, wav8, mp3, dir_)) {
+    SCOPED_TRACE(run.args[1] + " " + run.args[2]);
+    CFile writer;
+    ASSERT_TRUE(writer.Open(run.output, CFile::Mode::CreateReadWrite));
+    writer.Write(mine.data(), mine.size());
+    writer.Flush();
+    kt::CliResult r = Run(run.args);
+    EXPECT_EQ(r.exitCode, cliexit::kFailed);
+    EXPECT_EQ(r.err, "kestrune-cli: " + LoadMessage(err::kCannotCreateOutput) + "\n");
+    EXPECT_EQ(kt::ReadAll(run.output), mine);
+    writer.Close();
+    r = Run(run.args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(kt::ReadAll(run.output), mine);
+    fs::remove(run.output);
+  }
+}
+
+// Two different cuts started together on one output: whichever order the
+// system gives them, each either writes its whole output or fails with 103,
+// and the file left is exactly one of the two cuts, never a mix of them.
+TEST_F(CliOutputs, TwoRunsOnOneOutputNeverMixTheirBytes) {
+  kt::WavSpec layout;
+  const std::string wav = kt::MakeWav(dir_, "source.wav", layout, kt::PatternData(40 * layout.ByteRate()));
+  const std::string out = dir_.File("shared.wav");
+  auto cut = [&](const char* from, const char* to) {
+    return std::vector<std::string>{"-q", "cut", wav, "--from", from, "--to", to, "-o", out};
+  };
+  const std::vector<std::string> longCut = cut("0", "40"), shortCut = cut("30", "35");
+  std::vector<Bytes> expected;
+  for (const auto& args : {longCut, shortCut}) {
+    ASSERT_EQ(Run(args).exitCode, 0);
+    expected.push_back(kt::ReadAll(out));
+  }
+  fs::create_directory(dir_.File("a"));
+  fs::create_directory(dir_.File("b"));
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    fs::remove(out);
+    const pid_t other = ::fork();
+    if (other == 0) ::_exit(kt::RunCli(dir_.File("a"), longCut).exitCode);
+    const kt::CliResult mine = kt::RunCli(dir_.File("b"), shortCut);
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int codes[] = {WEXITSTATUS(status), mine.exitCode};
+    for (int code : codes) EXPECT_TRUE(code == 0 || code == cliexit::kFailed) << code;
+    ASSERT_TRUE(codes[0] == 0 || codes[1] == 0);
+    if (mine.exitCode != 0) {
+      EXPECT_EQ(mine.err, "kestrune-cli: " + LoadMessage(err::kCannotCreateOutput) + "\n");
+    }
+    const Bytes left = kt::ReadAll(out);
+    EXPECT_TRUE(left == expected[0] || left == expected[1]) << left.size() << " bytes";
+    // Only a run that succeeded can have written what is left.
+    EXPECT_EQ(left == expected[1] ? mine.exitCode : codes[0], 0);
+  }
+}
+
+}  // namespace
