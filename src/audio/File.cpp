@@ -22,6 +22,44 @@ std::atomic<std::uint64_t> gWriteBudget{UINT64_MAX};
 
 constexpr std::size_t kDirectCopyBlock = 8u << 20;
 
+// Why a path that exists but is not a regular file cannot be used: folders
+// have their own errno, everything else (FIFO, device, socket) is refused
+// as a file the program may not read or write.
+int NotRegularErrno(mode_t mode) {
+  return S_ISDIR(mode) ? EISDIR : EACCES;
+}
+
+// Opens path only when it is a regular file; -1 with errno otherwise. The
+// stat before the open keeps devices and FIFOs from being opened at all; the
+// fstat after it catches a path that changed in between. flags carry
+// O_NONBLOCK, so even then a FIFO without a writer cannot block the open;
+// the flag is taken off again (regular files ignore it anyway).
+int OpenRegularFile(const std::string& path, int flags) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    errno = NotRegularErrno(st.st_mode);
+    return -1;
+  }
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  int err = 0;
+  if (::fstat(fd, &st) != 0)
+    err = errno;
+  else if (!S_ISREG(st.st_mode))
+    err = NotRegularErrno(st.st_mode);
+  if (err != 0) {
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  // F_SETFL ignores the access mode and creation bits of flags.
+  ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
 // Takes the output's exclusive lock without waiting, then empties it. Two
 // writers on one output would interleave their bytes under one header; the
 // second one fails here (EWOULDBLOCK) before it has changed a byte. flock
@@ -106,19 +144,10 @@ bool CFile::Open(const std::string& path, Mode mode) {
   const bool writing = mode == Mode::CreateReadWrite;
   // No O_TRUNC: an output is emptied only once this process holds its lock,
   // so a file that another writer is filling is left as it is.
-  const int flags = writing ? O_RDWR | O_CREAT : O_RDONLY;
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
+  const int flags = (writing ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+  const int fd = OpenRegularFile(path, flags);
   if (fd < 0) {
     lastOpenErrno_ = errno;
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    lastOpenErrno_ = EISDIR;
     return false;
   }
   if (writing && !LockAndEmpty(fd)) {

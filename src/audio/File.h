@@ -56,8 +56,8 @@ struct CFileFaults {
 class CFile {
  public:
   enum class Mode {
-    ReadShared,  // existing file, read only; others may read and write it
-    // created new or emptied, read and write; the file is locked
+    ReadShared,  // existing regular file, read only; others may read and write it
+    // regular file created new or emptied, read and write; the file is locked
     // exclusively first (flock), and one that another writer holds is left
     // untouched and fails with EWOULDBLOCK. Closing releases the lock.
     CreateReadWrite
@@ -72,7 +72,9 @@ class CFile {
   CFile& operator=(const CFile&) = delete;
 
   // Opens the file; returns false (without throwing) when it cannot be
-  // opened, leaving the reason in LastOpenError().
+  // opened, leaving the reason in LastOpenError(). Only regular files are
+  // opened: a folder fails with EISDIR, a FIFO, device or socket with EACCES,
+  // without waiting for a FIFO's other end.
   bool Open(const std::string& path, Mode mode);
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);

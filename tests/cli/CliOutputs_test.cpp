@@ -1,7 +1,9 @@
-// What kestrune-cli writes and where: an output that another writer holds is
-// left alone, two runs on one output never mix their bytes.
+// What kestrune-cli reads and writes: only regular files (a FIFO never
+// blocks it); an output that another writer holds is left alone, two runs on
+// one output never mix their bytes.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,6 +131,42 @@ TEST_F(CliOutputs, TwoRunsOnOneOutputNeverMixTheirBytes) {
     // Only a run that succeeded can have written what is left.
     EXPECT_EQ(left == expected[1] ? mine.exitCode : codes[0], 0);
   }
+}
+
+// Special files as sources give 102 and as outputs 103, at once (a FIFO
+// without a writer used to block the tool forever; /dev/null swallowed the
+// output with exit 0).
+TEST_F(CliOutputs, SpecialFilesAreRefusedAsSourcesAndAsOutputs) {
+  const std::string wav = Wav("source.wav", 2);
+  const std::string fifo = dir_.File("pipe.wav");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = dir_.File("folder.wav");
+  fs::create_directory(folder);
+  const std::string zero = dir_.File("zero.wav"), null = dir_.File("null.wav");
+  fs::create_symlink("/dev/zero", zero);
+  fs::create_symlink("/dev/null", null);
+  const std::string cannotOpen = LoadMessage(err::kCannotOpen);
+  const std::string cannotCreate = LoadMessage(err::kCannotCreateOutput);
+  const struct {
+    std::vector<std::string> args;
+    std::string text;
+  } cases[] = {
+      {{"info", fifo}, cannotOpen},
+      {{"info", folder}, cannotOpen},
+      {{"info", zero}, cannotOpen},
+      {{"-q", "cut", wav, "--from", "0", "--to", "1", "-o", fifo}, cannotCreate},
+      {{"-q", "cut", wav, "--from", "0", "--to", "1", "-o", null}, cannotCreate},
+      {{"-q", "to-mp3", wav, "-o", null}, cannotCreate},
+      {{"-q", "to-8bit", wav, "-o", folder}, cannotCreate},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[c.args.size() - 1]);
+    const kt::CliResult r = Run(c.args);
+    EXPECT_EQ(r.exitCode, cliexit::kFailed);
+    EXPECT_EQ(r.err, "kestrune-cli: " + c.text + "\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_empty(folder));
 }
 
 }  // namespace
