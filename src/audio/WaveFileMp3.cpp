@@ -2,6 +2,7 @@
 
 #include <lame/lame.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <new>
@@ -40,8 +41,34 @@ void ApplySettings(lame_global_flags* lame, const Mp3EncodeSettings& s, std::uin
   lame_set_original(lame, s.originalFlag);
 }
 
-void WriteEncoded(CFile& out, const std::vector<unsigned char>& buffer, int count) {
+// LAME resamples a rate it cannot encode (below 8000 Hz) up to one it can,
+// so each sample handed over becomes up to out/in samples: a whole block at
+// 1000 Hz makes eight times the MP3 bytes the output buffer is sized for, and
+// the encoder refuses the call (and drops the block).
+struct EncoderCalls {
+  std::size_t samplesPerCall;  // per channel, so one call fits the buffer
+  std::size_t bufferBytes;     // room for one call and for the flush
+};
+
+EncoderCalls PlanEncoderCalls(lame_global_flags* lame) {
+  const auto in = static_cast<std::uint64_t>(lame_get_in_samplerate(lame));
+  const auto out = static_cast<std::uint64_t>(lame_get_out_samplerate(lame));
+  if (out <= in) return {kSamplesPerChannel, kMp3BufferSize};
+  // A little under the block, for the resampler's rounding.
+  const auto perCall = std::max<std::uint64_t>(1, (kSamplesPerChannel - 64) * in / out);
+  // The flush feeds zeros, at least one sample per step, until a few
+  // frames are complete: at 1 Hz every step makes 8000 samples. 64 samples
+  // per step ratio at 1.25 bytes a sample bounds what was measured (about
+  // 17 per ratio at 320 kbit/s); at most about 660 KB, for a 1 Hz source.
+  const std::uint64_t ratio = (out + in - 1) / in;
+  return {static_cast<std::size_t>(perCall), static_cast<std::size_t>(kMp3BufferSize + ratio * 64 * 5 / 4)};
+}
+
+// Writes what one encoder call produced; false when the encoder failed.
+bool WriteEncoded(CFile& out, const std::vector<unsigned char>& buffer, int count) {
+  if (count < 0) return false;
   if (count > 0) out.Write(buffer.data(), static_cast<std::size_t>(count));
+  return true;
 }
 
 }  // namespace
@@ -75,6 +102,7 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     return 0;
   }
 
+  const EncoderCalls calls = PlanEncoderCalls(lame.get());
   const std::uint16_t channels = format_.channels;
   const std::size_t blockBytes = channels * kSamplesPerChannel;
   std::vector<std::uint8_t> input, staging;
@@ -84,7 +112,7 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     input.resize(2 * blockBytes);
     left.resize(kSamplesPerChannel);
     right.resize(kSamplesPerChannel);
-    mp3.resize(kMp3BufferSize);
+    mp3.resize(calls.bufferBytes);
     if (bits == 8) staging.resize(blockBytes);
   } catch (const std::bad_alloc&) {
     error = err::kNoMemory;
@@ -117,15 +145,24 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
       left[i] = static_cast<short>(frame[0] | (frame[1] << 8));
       right[i] = channels == 2 ? static_cast<short>(frame[2] | (frame[3] << 8)) : left[i];
     }
-    WriteEncoded(out, mp3,
-                 lame_encode_buffer(lame.get(), left.data(), right.data(), static_cast<int>(perChannel),
-                                    mp3.data(), static_cast<int>(mp3.size())));
+    for (std::size_t done = 0; done < perChannel; done += calls.samplesPerCall) {
+      const int count = static_cast<int>(std::min(calls.samplesPerCall, perChannel - done));
+      if (!WriteEncoded(out, mp3,
+                        lame_encode_buffer(lame.get(), left.data() + done, right.data() + done, count,
+                                           mp3.data(), static_cast<int>(mp3.size())))) {
+        error = err::kEncoderInit;
+        return 0;  // out closes itself; what was encoded so far stays
+      }
+    }
     PumpOneMessage();
     if (p.IsCancelled()) break;
     p.StepFile();
     if (got < blockBytes) break;
   }
-  WriteEncoded(out, mp3, lame_encode_flush(lame.get(), mp3.data(), static_cast<int>(mp3.size())));
+  if (!WriteEncoded(out, mp3, lame_encode_flush(lame.get(), mp3.data(), static_cast<int>(mp3.size())))) {
+    error = err::kEncoderInit;
+    return 0;
+  }
   // LAME reserves the first frame for its tag frame (exact length and
   // seek table for VBR and ABR); write it there now that it is known.
   const std::size_t tagSize = lame_get_lametag_frame(lame.get(), mp3.data(), mp3.size());

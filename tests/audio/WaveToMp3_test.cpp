@@ -188,6 +188,52 @@ TEST_F(Mp3Fixture, CancelEndsWithAFlushedPlayableFile) {
   EXPECT_LE(d.samplesPerChannel, 4u * 4096 + 4 * 1152);
 }
 
+// Rates below the lowest MP3 rate are resampled up to 8000 Hz by the
+// encoder, which makes several times the MP3 bytes per call; the whole input
+// must still come out (it used to lose blocks and report success). Noise, so
+// the frames are as large as they get; a 1 Hz source gets the padding of
+// several input samples, as the lame command writes too.
+TEST_F(Mp3Fixture, LowRatesAreResampledAndKeepTheWholeInput) {
+  const struct {
+    std::uint32_t rate;
+    std::uint16_t bits;
+    Mp3EncodeSettings settings;
+  } cases[] = {
+      {1000, 8, BatchSettings()},
+      {1000, 16, {128, 0, 0, false, false, false, true}},
+      {500, 8, {320, 0, 0, false, false, false, true}},
+      {1200, 8, {128, 0, 0, false, false, false, true}},
+      {1500, 16, {64, 2, 2, false, false, false, true}},
+      {1000, 8, {128, 3, 0, true, false, false, true}},
+      {7999, 8, {160, 0, 0, false, false, false, true}},
+      {1, 16, BatchSettings()},
+      {3, 8, {320, 0, 0, false, false, false, true}},
+  };
+  const double seconds = 10;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.bits) + " bit, " +
+                 std::to_string(c.settings.bitrate) + " kbit/s mode " +
+                 std::to_string(c.settings.encodingMode));
+    WavSpec layout;
+    layout.sampleRate = c.rate;
+    layout.bitsPerSample = c.bits;
+    CWaveFile wav(kt::MakeWav(dir, "low.wav", layout, kt::PatternData(seconds * layout.ByteRate(), c.rate)),
+                  nullptr);
+    wav.ConvertToMp3(Out(), &progress, c.settings);
+    ASSERT_EQ(wav.GetError(), 0u);
+    const kt::DecodedMp3 d = kt::DecodeMp3(Out());
+    EXPECT_EQ(d.sampleRate, 8000u);
+    EXPECT_EQ(d.badFrames, 0u);
+    const double decoded = static_cast<double>(d.samplesPerChannel) / d.sampleRate;
+    EXPECT_GE(decoded, seconds);
+    EXPECT_LE(decoded, seconds + 0.6 + 8.0 / c.rate);
+    std::uint32_t tagFrames = 0;
+    if (!TagFrameKind(kt::ReadAll(Out()), &tagFrames).empty()) {
+      EXPECT_EQ(tagFrames + 1, d.frames) << "the tag frame counts every frame written";
+    }
+  }
+}
+
 TEST_F(Mp3Fixture, UnsupportedSourcesAreRefusedInOrderAndWriteNothing) {
   WavSpec six;
   six.channels = 6;
