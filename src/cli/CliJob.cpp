@@ -1,8 +1,11 @@
 #include "cli/CliJob.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "audio/AudioFileFactory.h"
@@ -14,6 +17,42 @@
 #include "ui/RegistrySettings.h"
 
 namespace {
+
+int UsageError(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
+  return cliexit::kUsage;
+}
+
+// True when path is "-" or names the file behind standard output or error:
+// the tool prints its notices and messages there, and the audio would mix
+// with them.
+bool NamesAStandardStream(const std::string& path) {
+  if (path == "-") return true;
+  const std::string full = AbsolutePath(path);
+  for (const char* name :
+       {"/dev/stdout", "/dev/stderr", "/dev/fd/1", "/dev/fd/2", "/proc/self/fd/1", "/proc/self/fd/2"})
+    if (full == name) return true;
+  struct stat target {};
+  if (::stat(path.c_str(), &target) != 0) return false;
+  for (int fd : {STDOUT_FILENO, STDERR_FILENO}) {
+    struct stat stream {};
+    if (::fstat(fd, &stream) == 0 && stream.st_dev == target.st_dev && stream.st_ino == target.st_ino)
+      return true;
+  }
+  return false;
+}
+
+// A notice or an information line that could not be printed is a failure
+// too (a full disk behind a redirection, a closed pipe): the run ends with 1.
+int FinishStandardOutput(int code, std::FILE* out, std::FILE* err) {
+  errno = 0;
+  const bool flushed = std::fflush(out) == 0;
+  if (flushed && !std::ferror(out)) return code;
+  const int cause = errno;
+  std::fprintf(err, "kestrune-cli: cannot write to standard output%s%s\n", cause != 0 ? ": " : "",
+               cause != 0 ? std::strerror(cause) : "");
+  return code == cliexit::kOk ? cliexit::kFailed : code;
+}
 
 std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
   std::uint8_t mask = 0;
@@ -189,5 +228,9 @@ int RunCli(int argc, char** argv) {
   options.mp3.vbrQuality = static_cast<std::uint16_t>(quality);
   options.mp3.originalFlag = !noOriginal;
 
-  return CCliJob(std::move(options), stdout, stderr).Run();
+  if (!options.output.empty() && NamesAStandardStream(options.output))
+    return UsageError(stderr, "-o " + options.output +
+                                  ": the output must be a file; standard output carries the tool's notices");
+
+  return FinishStandardOutput(CCliJob(std::move(options), stdout, stderr).Run(), stdout, stderr);
 }

@@ -1,6 +1,7 @@
 // What kestrune-cli reads and writes: only regular files (a FIFO never
 // blocks it); an output that another writer holds is left alone, two runs on
-// one output never mix their bytes.
+// one output never mix their bytes; standard output is never an output, and
+// a failure to print is a failure of the run.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -167,6 +168,38 @@ TEST_F(CliOutputs, SpecialFilesAreRefusedAsSourcesAndAsOutputs) {
   }
   EXPECT_TRUE(fs::is_fifo(fifo));
   EXPECT_TRUE(fs::is_empty(folder));
+}
+
+// Standard output that cannot be written (a full disk behind a redirection)
+// fails every verb that prints, after its work; the audio output cannot be
+// standard output at all.
+TEST_F(CliOutputs, StandardOutputFailuresExit1AndStandardOutputIsNoOutput) {
+  const std::string wav = Wav("source.wav", 3), mp3 = Mp3("song.mp3", 3);
+  const std::string out = dir_.File("out.wav");
+  const std::vector<std::string> printing[] = {
+      {"info", wav},
+      {"info", mp3},
+      {"-q", "cut", wav, "--from", "0", "--to", "1", "-o", out},
+      {"-q", "shred", wav, "-n", "2", "--estimate"},
+  };
+  for (const auto& args : printing) {
+    SCOPED_TRACE(args[args[0] == "-q" ? 1 : 0]);
+    const kt::CliResult r = kt::RunCli(dir_.Path().string(), args, RLIM_INFINITY, "/dev/full");
+    EXPECT_EQ(r.exitCode, cliexit::kFailed);
+    EXPECT_EQ(r.err.rfind("kestrune-cli: cannot write to standard output", 0), 0u) << r.err;
+  }
+
+  const std::string redirected = dir_.File("notices.txt");
+  for (const std::string& name : {std::string("-"), std::string("/dev/stdout"), std::string("/dev/fd/1"),
+                                  std::string("/dev/stderr"), redirected}) {
+    SCOPED_TRACE(name);
+    const kt::CliResult r =
+        kt::RunCli(dir_.Path().string(), {"-q", "cut", wav, "--from", "0", "--to", "1", "-o", name},
+                   RLIM_INFINITY, redirected);
+    EXPECT_EQ(r.exitCode, cliexit::kUsage);
+    EXPECT_NE(r.err.find("-o " + name + ": the output must be a file"), std::string::npos) << r.err;
+    EXPECT_EQ(fs::file_size(redirected), 0u) << "nothing written";
+  }
 }
 
 }  // namespace

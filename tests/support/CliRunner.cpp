@@ -19,8 +19,10 @@ std::string Slurp(const std::string& path) {
 }
 }  // namespace
 
-CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args, rlim_t fileLimit) {
-  const std::string outPath = workDir + "/stdout.txt", errPath = workDir + "/stderr.txt";
+CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args, rlim_t fileLimit,
+                 const std::string& stdoutPath) {
+  const std::string outPath = stdoutPath.empty() ? workDir + "/stdout.txt" : stdoutPath;
+  const std::string errPath = workDir + "/stderr.txt";
   const pid_t pid = ::fork();
   if (pid == 0) {
     std::freopen(outPath.c_str(), "w", stdout);
@@ -42,7 +44,7 @@ CliResult RunCli(const std::string& workDir, const std::vector<std::string>& arg
   ::waitpid(pid, &status, 0);
   CliResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = Slurp(outPath);
+  if (stdoutPath.empty()) r.out = Slurp(outPath);
   r.err = Slurp(errPath);
   return r;
 }

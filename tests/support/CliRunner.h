@@ -17,7 +17,9 @@ struct CliResult {
 // Runs the tool with args, capturing stdout and stderr in files under
 // workDir. Files it writes may not grow past fileLimit bytes (SIGXFSZ is
 // ignored, so such a write fails with EFBIG); a run over 60 s is killed.
+// stdoutPath, when given, is opened as the tool's standard output instead
+// (out stays empty).
 CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args,
-                 rlim_t fileLimit = RLIM_INFINITY);
+                 rlim_t fileLimit = RLIM_INFINITY, const std::string& stdoutPath = "");
 
 }  // namespace kt
