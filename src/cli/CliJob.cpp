@@ -54,6 +54,14 @@ int FinishStandardOutput(int code, std::FILE* out, std::FILE* err) {
   return code == cliexit::kOk ? cliexit::kFailed : code;
 }
 
+std::string StartPastEndMessage(std::uint32_t from, double duration) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "the cut starts at %u s, at or after the end of the audio, which lasts %.2f seconds", from,
+                duration);
+  return text;
+}
+
 std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
   std::uint8_t mask = 0;
   for (unsigned c : channels) mask = static_cast<std::uint8_t>(mask | (1u << (c - 1)));
@@ -101,11 +109,16 @@ int CCliJob::Run() {
         if (owner.LastShredOutcome() == CCliOwner::ShredOutcome::Refused) return cliexit::kFailed;
         break;
       }
-      case CliVerb::Cut:
+      case CliVerb::Cut: {
         // Like the slider's marks, the two seconds are taken in either order.
-        file->SaveSelection(options_.output, std::min(options_.from, options_.to),
-                            std::max(options_.from, options_.to), &progress);
+        const std::uint32_t from = std::min(options_.from, options_.to);
+        // Nothing to cut from there: an empty output would pass for a cut.
+        // An end past the end is clipped by the cut itself.
+        if (from >= file->GetDuration())
+          return UsageError(err_, StartPastEndMessage(from, file->GetDuration()));
+        file->SaveSelection(options_.output, from, std::max(options_.from, options_.to), &progress);
         break;
+      }
       case CliVerb::ToMp3:
         if (!wave) return Fail("to-mp3 converts WAV files; " + file->GetFileName() + " is an MP3 file");
         file->ConvertToMp3(options_.output, &progress, options_.mp3);

@@ -1,6 +1,7 @@
 // What kestrune-cli reads and writes: only regular files (a FIFO never
 // blocks it); an output that another writer holds is left alone, two runs on
-// one output never mix their bytes; standard output is never an output, and
+// one output never mix their bytes; a cut must start inside the audio;
+// standard output is never an output, and
 // a failure to print is a failure of the run.
 
 #include <gtest/gtest.h>
@@ -199,6 +200,46 @@ TEST_F(CliOutputs, StandardOutputFailuresExit1AndStandardOutputIsNoOutput) {
     EXPECT_EQ(r.exitCode, cliexit::kUsage);
     EXPECT_NE(r.err.find("-o " + name + ": the output must be a file"), std::string::npos) << r.err;
     EXPECT_EQ(fs::file_size(redirected), 0u) << "nothing written";
+  }
+}
+
+// A cut that starts at or after the end is refused as a usage error that
+// names the duration, and writes nothing; an end past the end is clipped.
+TEST_F(CliOutputs, CutStartingAtOrPastTheEndIsAUsageErrorAndAnEndPastItIsClipped) {
+  kt::WavSpec layout;
+  layout.sampleRate = 8000;
+  layout.channels = 1;
+  const std::string wav = kt::MakeWav(dir_, "25s.wav", layout, kt::PatternData(25 * 16000));
+  const std::string mp3 = Mp3("song.mp3", 4.5);
+  const std::string out = dir_.File("cut.out");
+  const struct {
+    std::string source, from, to;
+    int exitCode;
+    std::string lasts;  // the duration named in a refusal
+    std::uint64_t size;
+  } cases[] = {
+      {wav, "30", "40", cliexit::kUsage, "25.00", 0},
+      {wav, "25", "26", cliexit::kUsage, "25.00", 0},
+      {wav, "40", "30", cliexit::kUsage, "25.00", 0},
+      {mp3, "5", "9", cliexit::kUsage, "4.", 0},
+      {wav, "20", "40", cliexit::kOk, "", 44 + 5 * 16000},
+      {wav, "24", "25", cliexit::kOk, "", 44 + 16000},
+      {mp3, "4", "9", cliexit::kOk, "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source + " " + c.from + " " + c.to);
+    const kt::CliResult r = Run({"-q", "cut", c.source, "--from", c.from, "--to", c.to, "-o", out});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.exitCode == cliexit::kUsage) {
+      EXPECT_NE(r.err.find("at or after the end of the audio, which lasts " + c.lasts), std::string::npos)
+          << r.err;
+      EXPECT_FALSE(fs::exists(out));
+    } else if (c.size != 0) {
+      EXPECT_EQ(fs::file_size(out), c.size);
+    } else {
+      EXPECT_GT(fs::file_size(out), 1000u) << "the last half second of the MP3";
+    }
+    fs::remove(out);
   }
 }
 
