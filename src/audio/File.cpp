@@ -72,6 +72,13 @@ bool LockAndEmpty(int fd) {
     rc = ::flock(fd, LOCK_EX | LOCK_NB);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) return false;
+  // Only a file that holds something is truncated, as O_TRUNC does: ext4
+  // takes a truncation to zero as a file being replaced and writes its new
+  // data back at close (auto_da_alloc), which cost a 1 GiB cut 60 ms in
+  // close and the overlap of that write-back with the next work.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  if (st.st_size == 0) return true;
   do {
     rc = ::ftruncate(fd, 0);
   } while (rc != 0 && errno == EINTR);
