@@ -72,10 +72,7 @@ class CliFaults : public ::testing::Test {
   }
 
   std::string Wav(const std::string& name, std::uint32_t seconds, std::uint16_t bits = 16) {
-    kt::WavSpec layout;
-    layout.sampleRate = 22050;
-    layout.bitsPerSample = bits;
-    return kt::MakeWav(dir_, name, layout, kt::PatternData(seconds * layout.ByteRate()));
+    return kt::PatternWav(dir_, name, seconds, bits);
   }
 
   std::string Mp3(const std::string& name, double seconds) {

@@ -95,7 +95,7 @@ std::vector<std::uint8_t> BuildWav(const WavSpec& layout, const std::vector<std:
   for (const auto& c : layout.before) PutChunk(out, c);
   PutTag(out, "data");
   PutLe32(out, layout.dataSizeOverride != 0xFFFFFFFFu ? layout.dataSizeOverride
-                                                    : static_cast<std::uint32_t>(data.size()));
+                                                      : static_cast<std::uint32_t>(data.size()));
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() % 2) out.push_back(0);
   for (const auto& c : layout.after) PutChunk(out, c);
@@ -131,6 +131,14 @@ std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& 
   const std::string path = dir.File(name);
   WriteAll(path, BuildWav(layout, data));
   return path;
+}
+
+std::string PatternWav(const TempDir& dir, const std::string& name, std::uint32_t seconds,
+                       std::uint16_t bits) {
+  WavSpec layout;
+  layout.sampleRate = 22050;
+  layout.bitsPerSample = bits;
+  return MakeWav(dir, name, layout, PatternData(seconds * layout.ByteRate()));
 }
 
 void RecordingProgress::Start() {

@@ -69,6 +69,9 @@ std::vector<std::uint8_t> Sine16(std::uint32_t frames, std::uint16_t channels, s
 // Writes a WAV of the given layout and data; returns its path.
 std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& layout,
                     const std::vector<std::uint8_t>& data);
+// A stereo 22050 Hz WAV of the given length and bits, filled with PatternData.
+std::string PatternWav(const TempDir& dir, const std::string& name, std::uint32_t seconds,
+                       std::uint16_t bits = 16);
 
 // Records every progress call so tests can check the calling pattern.
 class RecordingProgress : public CProgressCounter {
