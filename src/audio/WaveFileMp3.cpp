@@ -57,9 +57,10 @@ EncoderCalls PlanEncoderCalls(lame_global_flags* lame) {
   // A little under the block, for the resampler's rounding.
   const auto perCall = std::max<std::uint64_t>(1, (kSamplesPerChannel - 64) * in / out);
   // The flush feeds zeros, at least one sample per step, until a few
-  // frames are complete: at 1 Hz every step makes 8000 samples. 64 samples
-  // per step ratio at 1.25 bytes a sample bounds what was measured (about
-  // 17 per ratio at 320 kbit/s); at most about 660 KB, for a 1 Hz source.
+  // frames are complete: at 1 Hz every step makes 8000 samples. Room for 64
+  // input samples per unit of the ratio, at 1.25 bytes a sample, covers what
+  // was measured (about 17 bytes per unit at 320 kbit/s); about 660 KB at
+  // most, for a 1 Hz source.
   const std::uint64_t ratio = (out + in - 1) / in;
   return {static_cast<std::size_t>(perCall), static_cast<std::size_t>(kMp3BufferSize + ratio * 64 * 5 / 4)};
 }
