@@ -94,6 +94,9 @@ class CXListCtrl : public QTableView {
   // Selected rows keep a (button-face) highlight while the list has no focus.
   void SetShowSelectionAlways(bool always);
   bool ShowsSelectionAlways() const { return showSelectionAlways_; }
+  // Hot-track selection: a row the pointer rests on is selected.
+  void SetHotTrackSelection(bool on);
+  bool HotTrackSelection() const { return hotTrack_; }
   // Suspends (false) and resumes (true) drawing, for inserting many rows.
   void SetRedraw(bool redraw);
   const XListSysColors& GetSysColors() const { return sysColors_; }
@@ -112,6 +115,8 @@ class CXListCtrl : public QTableView {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
@@ -124,6 +129,7 @@ class CXListCtrl : public QTableView {
   void OnComboKeyDown();
   void CloseComboList(std::optional<QString> finalText, bool accepted);
   bool IsDisabledRowAt(const QPoint& pos) const;
+  void OnHoverTimeout();
 
   CXListModel* model_;
   CXHeaderCtrl* header_;
@@ -134,4 +140,7 @@ class CXListCtrl : public QTableView {
   QList<QPixmap> smallImages_;
   XListSysColors sysColors_;
   bool showSelectionAlways_ = true;
+  bool hotTrack_ = false;
+  int hoverRow_ = -1;
+  QTimer hoverTimer_;
 };

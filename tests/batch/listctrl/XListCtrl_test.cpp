@@ -355,4 +355,13 @@ TEST_F(XListCtrlTest, DropDownCellPreviewsAcceptsAndCancels) {
   EXPECT_EQ(list.GetOpenComboList(), nullptr);
 }
 
+TEST_F(XListCtrlTest, HotTrackingSelectsTheRowThePointerRestsOn) {
+  AddRows(3);
+  list.SetHotTrackSelection(true);
+  QTest::mouseMove(list.viewport(), CellRect(2, 1).center());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return list.GetSelectedRows() == std::vector<int>{2}; }, 3000));
+  QTest::mouseMove(list.viewport(), CellRect(0, 4).center());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return list.GetSelectedRows() == std::vector<int>{0}; }, 3000));
+}
+
 }  // namespace
