@@ -88,6 +88,12 @@ bool CXListCtrl::DeleteAllRows() {
   return true;
 }
 
+bool CXListCtrl::EnsureVisible(int row) {
+  if (row < 0 || row >= model_->rowCount()) return false;
+  scrollTo(model_->index(row, 0));
+  return true;
+}
+
 int CXListCtrl::GetRowCount() const {
   return model_->rowCount();
 }
@@ -339,6 +345,7 @@ void CXListCtrl::OnHoverTimeout() {
 void CXListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
   if (IsDisabledRowAt(event->position().toPoint())) return;
   QTableView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit ListDoubleClicked();
 }
 
 // ---------------------------------------------------------------- drop-down

@@ -58,6 +58,8 @@ class CXListCtrl : public QTableView {
   bool GetRowEnabled(int row) const;
   // Selected rows, top to bottom.
   std::vector<int> GetSelectedRows() const;
+  // Scrolls the row into view.
+  bool EnsureVisible(int row);
 
   // --- Cells ---
   // Sets the text when one is given, and the two colours (0x00BBGGRR;
@@ -110,6 +112,9 @@ class CXListCtrl : public QTableView {
   void WM_XLISTCTRL_CHECKBOX_CLICKED(int row, int column);
   // A drop-down choice of (row, column) was accepted.
   void WM_XLISTCTRL_COMBO_SELECTION(int row, int column);
+  // A left double click anywhere in the list, rows or empty space, except
+  // on a disabled row (the list window's own double-click notice).
+  void ListDoubleClicked();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
