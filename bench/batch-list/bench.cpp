@@ -7,14 +7,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QPaintEvent>
-#include <QRegion>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 
 #include "batch/listctrl/XHeaderCtrl.h"
 #include "batch/listctrl/XListCtrl.h"
+#include "support/gui/PaintCounter.h"
 
 namespace {
 
@@ -27,19 +26,6 @@ double ThreadCpuMs() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
-
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  QRegion painted;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      painted += static_cast<QPaintEvent*>(event)->region();
-    }
-    return false;
-  }
-};
 
 void Drain() {
   QApplication::processEvents();
@@ -136,7 +122,7 @@ int main(int argc, char** argv) {
   const int row = 3;
   list->ShowCellProgress(row, kStatusColumn, true);
   Drain();
-  PaintCounter counter;
+  kt::PaintCounter counter;
   list->viewport()->installEventFilter(&counter);
   const QRect cell = list->visualRect(list->model()->index(row, kStatusColumn));
   long long paintedPixels = 0;

@@ -13,6 +13,7 @@
 
 #include "batch/listctrl/XComboList.h"
 #include "batch/listctrl/XHeaderCtrl.h"
+#include "support/gui/PaintCounter.h"
 
 namespace {
 
@@ -280,26 +281,12 @@ TEST_F(XListCtrlTest, ProgressBarIsFilledToItsPercentAndItsTextChangesColourAtTh
   }
 }
 
-// Counts the viewport's paint events and the area they cover.
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  QRegion painted;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      painted += static_cast<QPaintEvent*>(event)->region();
-    }
-    return false;
-  }
-};
-
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
   list.ShowCellProgress(4, kStatusColumn, true);
   QTest::qWait(0);
   QSignalSpy changed(list.model(), &QAbstractItemModel::dataChanged);
-  PaintCounter counter;
+  kt::PaintCounter counter;
   list.viewport()->installEventFilter(&counter);
   const QRect cell = CellRect(4, kStatusColumn);
   for (int percent = 1; percent <= 100; ++percent) {
