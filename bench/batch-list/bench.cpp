@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
   // One row's progress from 1 to 100 %, one repaint pass after each step.
   const int row = 3;
   list->ShowCellProgress(row, kStatusColumn, true);
-  Drain();
+  kt::PaintCounter::Settle(list->viewport());
   kt::PaintCounter counter;
   list->viewport()->installEventFilter(&counter);
   const QRect cell = list->visualRect(list->model()->index(row, kStatusColumn));

@@ -284,7 +284,7 @@ TEST_F(XListCtrlTest, ProgressBarIsFilledToItsPercentAndItsTextChangesColourAtTh
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
   list.ShowCellProgress(4, kStatusColumn, true);
-  QTest::qWait(0);
+  kt::PaintCounter::Settle(list.viewport());
   QSignalSpy changed(list.model(), &QAbstractItemModel::dataChanged);
   kt::PaintCounter counter;
   list.viewport()->installEventFilter(&counter);
