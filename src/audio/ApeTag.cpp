@@ -14,22 +14,18 @@ std::uint32_t LittleEndian32(const std::uint8_t* b) {
          (std::uint32_t{b[3]} << 24);
 }
 
-// Preamble, version 1.000 or 2.000, and the header bit as expected.
-bool IsBlock(const std::uint8_t* b, std::size_t available, bool header) {
+// Preamble, version 1.000 or 2.000, and the header bit clear.
+bool IsFooter(const std::uint8_t* b, std::size_t available) {
   if (available < kFooterSize || std::memcmp(b, kPreamble, sizeof kPreamble) != 0) return false;
   const std::uint32_t version = LittleEndian32(b + 8);
   if (version != 1000 && version != 2000) return false;
-  return ((LittleEndian32(b + 20) & kIsHeader) != 0) == header;
+  return (LittleEndian32(b + 20) & kIsHeader) == 0;
 }
 
 }  // namespace
 
-bool IsHeader(const std::uint8_t* bytes, std::size_t available) {
-  return IsBlock(bytes, available, true);
-}
-
 std::uint64_t TagLength(const std::uint8_t* footer, std::size_t available, std::uint64_t bytesBefore) {
-  if (!IsBlock(footer, available, false)) return 0;
+  if (!IsFooter(footer, available)) return 0;
   // The size counts the items and the footer, not the header.
   const std::uint64_t size = LittleEndian32(footer + 12);
   if (size < kFooterSize) return 0;

@@ -16,7 +16,4 @@ inline constexpr std::size_t kFooterSize = 32;
 // damaged one whose size cannot be trusted).
 std::uint64_t TagLength(const std::uint8_t* footer, std::size_t available, std::uint64_t bytesBefore);
 
-// True when bytes begin with the 32-byte header of a version 2 tag.
-bool IsHeader(const std::uint8_t* bytes, std::size_t available);
-
 }  // namespace ape

@@ -84,23 +84,26 @@ void CMp3File::Scan() {
   byteRate_ = header_.Bitrate() / 8;
   displayBitrate_ = header_.Bitrate();
   duration = static_cast<double>(audioBytes) / (header_.Bitrate() * 0.125);
-  const std::uint64_t frames = HasFrameIndex() ? index_.Frames() : vbrFrames_;
-  if (frames != 0) {
+  const std::uint64_t rate = header_.SampleRate();
+  auto averageByteRate = [&](std::uint64_t frames) {
     const std::uint64_t samples = frames * header_.SamplesPerFrame();
-    const std::uint64_t rate = header_.SampleRate();
-    const std::uint64_t average = (audioBytes * rate + samples / 2) / samples;
-    // Counted frames are believed; a stated count only within MPEG's bitrates.
-    if (HasFrameIndex() || (average >= kMinByteRate && average <= kMaxByteRate)) {
-      duration = static_cast<double>(samples) / rate;
-      // A constant stream keeps its one bitrate; a variable one is measured
-      // by its average over the audio.
-      if (!vbrConstant) {
-        byteRate_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(average, UINT32_MAX));
-        displayBitrate_ = static_cast<std::uint32_t>(
-            std::min<std::uint64_t>((audioBytes * 8 * rate + samples / 2) / samples, UINT32_MAX));
-      }
-    } else {
-      vbrFrames_ = 0;
+    return (audioBytes * rate + samples / 2) / samples;
+  };
+  // A stated count is believed only when its average lies within MPEG's bitrates.
+  if (vbrFrames_ != 0) {
+    const std::uint64_t average = averageByteRate(vbrFrames_);
+    if (average < kMinByteRate || average > kMaxByteRate) vbrFrames_ = 0;
+  }
+  // Counted frames come before stated ones.
+  if (const std::uint64_t frames = HasFrameIndex() ? index_.Frames() : vbrFrames_) {
+    const std::uint64_t samples = frames * header_.SamplesPerFrame();
+    duration = static_cast<double>(samples) / rate;
+    // A constant stream keeps its one bitrate; a variable one is measured
+    // by its average over the audio.
+    if (!vbrConstant) {
+      byteRate_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(averageByteRate(frames), UINT32_MAX));
+      displayBitrate_ = static_cast<std::uint32_t>(
+          std::min<std::uint64_t>((audioBytes * 8 * rate + samples / 2) / samples, UINT32_MAX));
     }
   }
   scanned_ = true;
