@@ -75,10 +75,9 @@ void CMp3File::Scan() {
   }
   firstAudio_ = header_;
 
-  // A stream whose frames differ in bitrate (a "Xing" frame says so, or the
-  // probe finds it) is indexed, so that seconds map to frames exactly.
-  // "Info" marks a constant bitrate: no pass over the file.
-  if (!vbrConstant && (vbrHeaderAt_ != UINT64_MAX || BitrateVaries())) IndexFrames();
+  // A stream whose frames differ in bitrate is indexed, so that seconds map
+  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
+  if (!vbrConstant && BitrateVaries()) IndexFrames();
 
   const std::uint64_t audioBytes = GetAudioBytes();
   byteRate_ = header_.Bitrate() / 8;
