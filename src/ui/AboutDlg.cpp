@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "ui/ControlId.h"
 #include "ui/Resources.h"
 #include "ui/StaticLink.h"
@@ -22,14 +23,14 @@ QLabel* Centred(const QString& text) {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   InitKestruneResources();
-  setWindowTitle(QStringLiteral("About Kestrune v1.1"));
+  setWindowTitle(QStringLiteral("About Kestrune v" KESTRUNE_VERSION));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
   auto* icon = new QLabel;
   icon->setPixmap(QIcon(QStringLiteral(":/kestrune/kestrune.svg")).pixmap(48, 48));
   icon->setAlignment(Qt::AlignCenter);
 
-  auto* name = Centred(QStringLiteral("Kestrune v1.1"));
+  auto* name = Centred(QStringLiteral("Kestrune v" KESTRUNE_VERSION));
   QFont bold = name->font();
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.3);
@@ -53,7 +54,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(4);
   layout->addWidget(icon);
   layout->addWidget(name);
-  layout->addWidget(Centred(QStringLiteral("Version 1.1, 2026")));
+  layout->addWidget(Centred(QStringLiteral("Version " KESTRUNE_VERSION ", 2026")));
   layout->addSpacing(10);
   layout->addWidget(
       Centred(QStringLiteral("Program concept and coding by %1").arg(QString::fromLatin1(kMakerName))));

@@ -32,6 +32,7 @@
 #include "ui/MediaPlayer2.h"
 #include "ui/PositionSlider.h"
 #include "ui/Prompt.h"
+#include "ui/RecentFiles.h"
 #include "ui/Resources.h"
 #include "ui/SettingsDlg.h"
 
@@ -61,11 +62,13 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
   InitKestruneResources();
   setWindowTitle(QString::fromLatin1(kAppCaption));
   // A fixed-size window: no maximise; the close box ends the program.
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
   BuildMenus();
   BuildControls();
+  SetDesktopTabOrder();
+  save_->installEventFilter(this);
   setAcceptDrops(true);
 
   playTimer_.setInterval(kPlayTimerMs);
@@ -137,6 +140,7 @@ void CMainDlg::BuildMenus() {
   help->addSeparator();
   AddAction(help, QStringLiteral("&About Kestrune"), ID_HELP_ABOUT, &CMainDlg::OnAbout);
 
+  AddDesktopEntries();
   bar->setNativeMenuBar(false);
   menuBar_ = bar;
   UpdateFileMenu();
@@ -266,6 +270,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     OnToggleTimeMode();
     return true;
   }
+  if (watched == save_ && event->type() == QEvent::EnabledChange) UpdateDesktopEntries();
   return QDialog::eventFilter(watched, event);
 }
 
@@ -278,6 +283,7 @@ void CMainDlg::UpdateFileMenu() {
   Action(ID_FILE_SETTINGS)->setEnabled(open);
   Action(ID_FILE_OPEN)->setEnabled(true);
   Action(ID_FILE_EXIT)->setEnabled(true);
+  if (save_) UpdateDesktopEntries();
 }
 
 bool CMainDlg::CloseOpenFile() {
@@ -287,8 +293,14 @@ bool CMainDlg::CloseOpenFile() {
   if (Prompt().Ask(this, msg::kCaptionComfirm, question, MessageIcon::Warning, PromptButtons::YesNo) !=
       PromptAnswer::Yes)
     return false;
+  DropOpenFile();
+  return true;
+}
+
+void CMainDlg::DropOpenFile() {
   StopPlayback();
   file_.reset();
+  SetDocumentFolder();
   if (player_) player_->SetFileName(QString());
   slider_->SetPosition(0.0);
   slider_->SetLength(0.0);
@@ -300,7 +312,6 @@ bool CMainDlg::CloseOpenFile() {
   Collapse();
   UpdateFileMenu();
   UpdateConvertMenu();
-  return true;
 }
 
 void CMainDlg::OnOpen() {
@@ -342,6 +353,8 @@ void CMainDlg::OpenPath(const QString& path) {
   }
   if (opened->ReportError(this) != err::kNone) return;
   file_ = std::move(opened);
+  recent::Add(path);
+  SetDocumentFolder();
   FileLoaded();
   setWindowTitle(QString::fromLatin1(kAppCaption) + QStringLiteral(" - ") + path);
   ApplyOverlapTime();
@@ -475,6 +488,12 @@ void CMainDlg::OnPlay() {
   stop_->setEnabled(true);
   FocusButton(stop_);
   CMediaPlayer2& player = PreparePlayer();
+  if (!noDeviceShown_ && !player.HasOutputDevice()) {
+    // Said once; the thumb still runs, so a selection can be marked.
+    noDeviceShown_ = true;
+    Prompt().Ask(this, QString::fromLatin1(kAppName), QStringLiteral("No sound output device was found."),
+                 MessageIcon::Information, PromptButtons::Ok);
+  }
   if (playingState_ == 0) player.SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
   playTimer_.start();
   player.SetCurrentPosition(slider_->GetPositionSeconds());
@@ -602,8 +621,8 @@ void CMainDlg::OnEndSelection() {
 void CMainDlg::OnSaveSelection() {
   if (!file_) return;
   OnStop();
-  // Unlike the original save dialog this one asks before replacing an
-  // existing file: a selection must not silently destroy another file.
+  // This save dialog asks before replacing an existing file: a selection
+  // must not silently destroy another file.
   const QString path = AskOutputPath(file_->GetDefaultExtension(), file_->GetFileFilter(), true);
   if (path.isEmpty()) return;
   double startSeconds = 0.0;
