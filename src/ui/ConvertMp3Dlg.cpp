@@ -89,8 +89,9 @@ CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
   connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
   connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
 
-  auto* credit = new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this);
-  credit->setEnabled(false);
+  // Secondary text in the normal text colour: a disabled grey is hard to read.
+  auto* credit = Tagged(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
+                        convertmp3id::kCredit);
   layout->addWidget(credit);
 
   auto* buttons = new QDialogButtonBox(this);

@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -156,24 +157,8 @@ void CMainDlg::BuildControls() {
   connect(slider_, &QSlider::actionTriggered, this, &CMainDlg::OnSliderAction);
   connect(slider_, &QSlider::sliderReleased, this, &CMainDlg::OnSliderReleased);
 
-  // The scale marks above the slider, under the thumb's 0, 25, ... 100 %.
-  auto* scale = new QGridLayout;
-  scale->setContentsMargins(0, 0, 0, 0);
-  const char* const marks[5] = {"0%", "25%", "50%", "75%", "100%"};
-  const Qt::Alignment aligns[5] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
-                                   Qt::AlignRight};
-  for (int i = 0; i < 5; ++i) {
-    auto* mark = new QLabel(QString::fromLatin1(marks[i]));
-    QFont small = mark->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    mark->setFont(small);
-    mark->setEnabled(false);
-    scale->addWidget(mark, 0, i, aligns[i]);
-    scale->setColumnStretch(i, 1);
-  }
-  auto* scaleBox = new QWidget;
-  scaleBox->setLayout(scale);
-  scaleBox->setFixedWidth(476);
+  // The scale marks above the slider, on the thumb's 0, 25, ... 100 %.
+  auto* scaleBox = new CSliderScale(slider_);
 
   elapsed_ = WithId(new QLabel, IDC_ELAPSED);
   elapsed_->setCursor(Qt::PointingHandCursor);
@@ -186,6 +171,13 @@ void CMainDlg::BuildControls() {
   slider_->SetSelectionLabel(selection_);
   slider_->SetLengthLabel(length_);
   slider_->UpdateLabels();
+  // Room for the longest texts the labels show, so that a larger font grows
+  // the window instead of clipping them.
+  const QFontMetrics metrics(elapsed_->font());
+  elapsed_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("Remaining : 99999.99 sec")));
+  selection_->setMinimumWidth(std::max(metrics.horizontalAdvance(QStringLiteral("Selected : 99999.99 sec")),
+                                       metrics.horizontalAdvance(QStringLiteral("Improper selection"))));
+  length_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("Length : 99999.99 sec")));
   auto* labels = new QHBoxLayout;
   labels->addWidget(elapsed_, 1);
   labels->addWidget(selection_, 1);
@@ -229,7 +221,7 @@ void CMainDlg::BuildControls() {
   auto* content = new QVBoxLayout;
   content->setContentsMargins(12, 12, 12, 14);
   content->setSpacing(5);
-  content->addWidget(scaleBox, 0, Qt::AlignHCenter);
+  content->addWidget(scaleBox);
   content->addWidget(slider_, 0, Qt::AlignHCenter);
   content->addSpacing(2);
   content->addLayout(labels);
@@ -248,8 +240,10 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::Collapse() {
-  // Keep position and width; the height is fixed at the collapsed size.
-  setFixedSize(520, kCollapsedHeight);
+  // Keep position; the window has the collapsed size, or what its contents
+  // need when a larger font makes them bigger.
+  const QSize needed = minimumSizeHint();
+  setFixedSize(std::max(520, needed.width()), std::max(kCollapsedHeight, needed.height()));
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* event) {
