@@ -87,7 +87,12 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   layout->addWidget(Frame(tr("Overall progress"), overall_));
   layout->addWidget(Frame(tr("File progress"), fileBar_));
   layout->addLayout(buttons);
+  // Sized with text in both lines (an empty label may claim less height).
+  action_->setText(QStringLiteral("X"));
+  count_->setText(QStringLiteral("X"));
   setFixedSize(sizeHint().expandedTo(QSize(440, 0)));
+  action_->clear();
+  count_->clear();
 
   sincePump_.start();
   SetPumpHandler([this] { Pump(); });

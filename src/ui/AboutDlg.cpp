@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 #include "Version.h"
@@ -70,5 +71,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(encoder_);
   layout->addSpacing(8);
   layout->addWidget(buttons, 0, Qt::AlignCenter);
-  setMinimumWidth(380);
+  // At least 380 pixels wide, wider when a large font needs it.
+  layout->addSpacerItem(new QSpacerItem(380 - 2 * 11, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }

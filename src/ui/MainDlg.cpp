@@ -70,6 +70,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
   BuildControls();
   SetDesktopTabOrder();
   save_->installEventFilter(this);
+  UpdateDesktopEntries();
   setAcceptDrops(true);
 
   playTimer_.setInterval(kPlayTimerMs);
