@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
 #include <functional>
 
 #include "ui/RecentFiles.h"
@@ -54,10 +56,18 @@ void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.selectFile(info.fileName());
   }
   // Qt's own dialog (used where no desktop integration provides one) opens
-  // too small to show the name, size, type and date columns.
+  // too small to show the name, size, type and date columns: give it room,
+  // fit size, type and date to their contents and let the name take the rest.
   const QFontMetrics metrics(dialog.font());
   dialog.resize(qMax(dialog.width(), metrics.averageCharWidth() * 110),
                 qMax(dialog.height(), metrics.lineSpacing() * 30));
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
   // Read-only files are listed like any other: the toolkit has no such box.
   dialog.setOption(QFileDialog::ReadOnly, false);
 }

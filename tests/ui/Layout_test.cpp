@@ -9,10 +9,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTextBrowser>
+#include <QTreeView>
 
 #include "ops/ProgressDlg.h"
 #include "support/TestSupport.h"
@@ -26,6 +29,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MainWindowFixture.h"
 #include "ui/PositionSlider.h"
+#include "ui/Prompt.h"
 #include "ui/RipChannelsDlg.h"
 #include "ui/SettingsDlg.h"
 
@@ -179,6 +183,53 @@ TEST(Layout, TheProgressWindowKeepsItsSizeAndShortensLongNamesInTheMiddle) {
       << action->text().toStdString();
   EXPECT_EQ(progress.size(), size);
   progress.Close();
+}
+
+// ---------------------------------------------------- Qt's own file dialog
+
+// Opens the toolkit's own open dialog on dir and checks, once the folder is
+// listed, that the name column has room and size, type and date are shown in
+// full, all inside the view.
+void ExpectFileDialogColumnsInSight(const kt::TempDir& dir) {
+  FileDialogRequest request;
+  request.filter = QStringLiteral("Wave Files (*.wav)| *.wav|All Files (*.*)|*.*||");
+  request.directory = QString::fromStdString(dir.Path().string());
+  int columns = 0;
+  kt::WhenModal([&columns](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    auto* view = dialog->findChild<QTreeView*>();
+    ASSERT_NE(view, nullptr);
+    // The folder is listed by a background thread.
+    for (int i = 0; i < 200 && view->model()->rowCount(view->rootIndex()) == 0; ++i) kt::Spin(10);
+    ASSERT_GT(view->model()->rowCount(view->rootIndex()), 0);
+    kt::Spin(20);
+    const QHeaderView* header = view->header();
+    for (int i = 0; i < header->count(); ++i) {
+      if (header->isSectionHidden(i)) continue;
+      ++columns;
+      EXPECT_LE(header->sectionViewportPosition(i) + header->sectionSize(i), view->viewport()->width()) << i;
+      if (i > 0)
+        EXPECT_GE(header->sectionSize(i), static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i)) << i;
+    }
+    EXPECT_GE(header->sectionSize(0), view->fontMetrics().averageCharWidth() * 30);
+    dialog->reject();
+  });
+  // No scripted prompt here: the toolkit's own dialog.
+  EXPECT_TRUE(Prompt().GetOpenFileName(nullptr, request).isEmpty());
+  EXPECT_EQ(columns, 4);
+}
+
+TEST(Layout, QtsOwnFileDialogShowsNameSizeTypeAndDate) {
+  kt::TempDir dir;
+  kt::MakeWavFile(dir, "A rather long recording name of a meeting.wav", 0.1);
+  ExpectFileDialogColumnsInSight(dir);
+  const QFont previous = QApplication::font();
+  QFont large = previous;
+  large.setPointSize(14);
+  QApplication::setFont(large);
+  ExpectFileDialogColumnsInSight(dir);
+  QApplication::setFont(previous);
 }
 
 // --------------------------------------------------------------- texts
