@@ -209,8 +209,10 @@ void ExpectFileDialogColumnsInSight(const kt::TempDir& dir) {
       if (header->isSectionHidden(i)) continue;
       ++columns;
       EXPECT_LE(header->sectionViewportPosition(i) + header->sectionSize(i), view->viewport()->width()) << i;
-      if (i > 0)
+      // Size, type and date in full; the name may lose its middle.
+      if (i > 0) {
         EXPECT_GE(header->sectionSize(i), static_cast<QAbstractItemView*>(view)->sizeHintForColumn(i)) << i;
+      }
     }
     EXPECT_GE(header->sectionSize(0), view->fontMetrics().averageCharWidth() * 30);
     dialog->reject();
