@@ -135,7 +135,8 @@ void CConvertMp3Dlg::OnOk() {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
     return;
   }
-  mp3Name_ = WithMp3Extension(mp3Name_);
+  mp3Name_ = QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithMp3Extension(mp3Name_).c_str())))
+                 .toStdString();
   bitrate_ = LeadingNumber(bitrateList_->currentText());
   const int index = encoding_->currentIndex();
   encodingMode_ = index == 1 ? 2 : index == 2 ? 3 : 0;

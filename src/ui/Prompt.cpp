@@ -189,11 +189,24 @@ CPrompt& Prompt() {
   return prompt;
 }
 
-QString DialogStartFolder(const QWidget* parent) {
+namespace {
+QString DocumentFolder(const QWidget* parent) {
   for (const QWidget* window = parent; window; window = window->parentWidget()) {
     const QString folder = window->property(kDocumentFolderProperty).toString();
     if (!folder.isEmpty()) return folder;
   }
+  return {};
+}
+}  // namespace
+
+QString InDocumentFolder(const QWidget* parent, const QString& name) {
+  if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
+  const QString folder = DocumentFolder(parent);
+  return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+QString DialogStartFolder(const QWidget* parent) {
+  if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
   const QString last = recent::LastFolder();
   return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
 }

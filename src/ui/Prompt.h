@@ -54,5 +54,11 @@ inline constexpr const char* kDocumentFolderProperty = "documentFolder";
 // empty (the toolkit's choice).
 QString DialogStartFolder(const QWidget* parent);
 
+// An output name typed without a folder goes beside the open file (the
+// nearest kDocumentFolderProperty up the parent chain), where the dialogs
+// start too; absolute names, empty names and windows without an open file
+// keep the name as typed.
+QString InDocumentFolder(const QWidget* parent, const QString& name);
+
 // Converts a "desc|pattern|desc|pattern||" filter into Qt's ";;" form.
 QString QtFilter(const QString& filter);

@@ -93,6 +93,8 @@ void CRipChannelsDlg::OnOk() {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None, PromptButtons::Ok);
     return;
   }
-  outputName_ = WithWavExtension(outputName_);
+  outputName_ =
+      QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithWavExtension(outputName_).c_str())))
+          .toStdString();
   accept();
 }

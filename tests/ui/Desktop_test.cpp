@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,6 +16,7 @@
 #include "ui/MainWindowFixture.h"
 #include "ui/Prompt.h"
 #include "ui/RecentFiles.h"
+#include "ui/RipChannelsDlg.h"
 
 namespace {
 
@@ -204,6 +206,27 @@ TEST_F(DesktopTest, FileDialogsStartInTheOpenFilesFolderElseTheLastFolderUsed) {
   window->OnOpen();
   EXPECT_EQ(prompt.questions.back().request.directory, QString::fromStdString(other.Path().string()));
   EXPECT_EQ(DialogStartFolder(window.get()), QString::fromStdString(other.Path().string()));
+}
+
+TEST_F(DesktopTest, NamesTypedWithoutAFolderLandBesideTheOpenFile) {
+  Open(MakeWavFile(dir, "Song.wav", 1.0));
+  kt::WhenModal([](QWidget* modal) {
+    kt::Control<QLineEdit>(modal, ripid::kName)->setText(QStringLiteral("Right Only"));
+    kt::Control<QAbstractButton>(modal, ripid::kRight)->click();
+    kt::Control<QAbstractButton>(modal, ripid::kOk)->click();
+  });
+  window->OnRipChannels();
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "Right Only.wav"));
+  kt::WhenModal([](QWidget* modal) {
+    kt::Control<QLineEdit>(modal, convertmp3id::kName)->setText(QStringLiteral("Encoded"));
+    kt::Control<QAbstractButton>(modal, convertmp3id::kOk)->click();
+  });
+  window->OnConvertToMp3();
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / "Encoded.mp3"));
+  EXPECT_TRUE(prompt.MessageTexts().isEmpty()) << prompt.MessageTexts().join("|").toStdString();
+  // Without a window holding an open file a name stays as typed.
+  EXPECT_EQ(InDocumentFolder(nullptr, QStringLiteral("x.wav")), QStringLiteral("x.wav"));
+  EXPECT_EQ(InDocumentFolder(window.get(), QStringLiteral("/abs/x.wav")), QStringLiteral("/abs/x.wav"));
 }
 
 // ------------------------------------------------------------------ slider
