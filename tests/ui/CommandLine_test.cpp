@@ -109,18 +109,6 @@ TEST_F(CommandLineTest, HelpAndVersionPrintAndExitWithoutAWindow) {
       << wrong.err.toStdString();
 }
 
-TEST(CommandLineParsing, TheFileBecomesAFullPathAndExtrasAreListed) {
-  const QString here = QDir::currentPath();
-  CommandLineRequest request = CMainApp::ParseCommandLine({"kestrune"});
-  EXPECT_TRUE(request.file.isEmpty());
-  EXPECT_TRUE(request.ignored.isEmpty());
-  request = CMainApp::ParseCommandLine({"kestrune", "sub/Song.mp3", "b.wav", "c.wav"});
-  EXPECT_EQ(request.file, here + "/sub/Song.mp3");
-  EXPECT_EQ(request.ignored, (QStringList{"b.wav", "c.wav"}));
-  request = CMainApp::ParseCommandLine({"kestrune", "/music/a b.WAV"});
-  EXPECT_EQ(request.file, QStringLiteral("/music/a b.WAV"));
-}
-
 TEST(MainWindowKind, AnOrdinaryTopLevelWindowWithTheProgramsIcon) {
   CMainDlg window(std::make_unique<kt::FakePlayer>());
   window.show();
