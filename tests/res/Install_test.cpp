@@ -54,8 +54,8 @@ const std::set<std::string> kInstalledFiles = {
     "share/applications/" + kAppId + ".desktop",
     "share/metainfo/" + kAppId + ".metainfo.xml",
     "share/icons/hicolor/scalable/apps/" + kAppId + ".svg",
-    "share/man/man1/kestrune.1",
-    "share/man/man1/kestrune-cli.1",
+    "share/man/man1/kestrune.1.gz",
+    "share/man/man1/kestrune-cli.1.gz",
 };
 
 std::set<std::string> FilesUnder(const fs::path& root) {
@@ -119,13 +119,15 @@ TEST_F(InstallTest, MetainfoValidatesAndNamesThisVersionAndTheDesktopEntry) {
   EXPECT_NE(text.find(std::string("<release version=\"") + KESTRUNE_VERSION + "\""), std::string::npos);
 }
 
-// The man page as plain text: roff's "\-" is a hyphen.
+// The source of a compressed man page, roff's "\-" read as a hyphen.
 std::string ManText(const fs::path& page) {
-  return std::regex_replace(ReadText(page), std::regex(R"(\\-)"), "-");
+  const Shell source = Sh("gzip -dc " + Quoted(page.string()));
+  EXPECT_EQ(source.code, 0) << source.output;
+  return std::regex_replace(source.output, std::regex(R"(\\-)"), "-");
 }
 
 TEST_F(InstallTest, CommandLineManPageListsEveryVerbOptionAndExitCode) {
-  const std::string page = ManText(Installed("share/man/man1/kestrune-cli.1"));
+  const std::string page = ManText(Installed("share/man/man1/kestrune-cli.1.gz"));
   const std::string cli = Quoted(Installed("bin/kestrune-cli").string());
   const Shell top = Sh(cli + " --help");
   ASSERT_EQ(top.code, 0);
@@ -155,7 +157,7 @@ TEST_F(InstallTest, CommandLineManPageListsEveryVerbOptionAndExitCode) {
 }
 
 TEST_F(InstallTest, ProgramManPageListsTheOptionsOfItsHelp) {
-  const std::string page = ManText(Installed("share/man/man1/kestrune.1"));
+  const std::string page = ManText(Installed("share/man/man1/kestrune.1.gz"));
   const Shell help =
       Sh("QT_QPA_PLATFORM=offscreen " + Quoted(Installed("bin/kestrune").string()) + " --help");
   ASSERT_EQ(help.code, 0) << help.output;
