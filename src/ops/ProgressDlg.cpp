@@ -59,7 +59,7 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   action_->setProperty("controlId", kActionLabelId);
   action_->setAlignment(Qt::AlignCenter);
   // A fixed width: long names are shortened instead of widening the window.
-  action_->setFixedWidth(QFontMetrics(action_->font()).averageCharWidth() * 64);
+  action_->setFixedWidth(std::max(QFontMetrics(action_->font()).averageCharWidth() * 64, 400));
   count_ = new QLabel;
   count_->setProperty("controlId", kCountLabelId);
   count_->setAlignment(Qt::AlignCenter);
@@ -87,13 +87,15 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   layout->addWidget(Frame(tr("Overall progress"), overall_));
   layout->addWidget(Frame(tr("File progress"), fileBar_));
   layout->addLayout(buttons);
-  // Sized with text in both lines (an empty label may claim less height).
-  action_->setText(QStringLiteral("X"));
-  count_->setText(QStringLiteral("X"));
-  setFixedSize(sizeHint().expandedTo(QSize(440, 0)));
-  action_->clear();
-  count_->clear();
-
+  // The window takes the size of its contents and keeps it: the action line
+  // has a fixed width, and both lines the height of a line of text even while
+  // empty. A window deriving from this one keeps the rule for what it adds.
+  for (QLabel* label : {action_, count_}) {
+    label->setText(QStringLiteral("X"));
+    label->setMinimumHeight(label->sizeHint().height());
+    label->clear();
+  }
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   sincePump_.start();
   SetPumpHandler([this] { Pump(); });
 }
