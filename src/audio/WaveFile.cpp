@@ -93,10 +93,12 @@ bool CWaveFile::WalkChunks(std::uint64_t length) {
     position = body + size + (size & 1u);
   }
   if (!haveFormat || !haveData) {
+    // Nothing the failed walk read may count for the tag search.
     format_ = WaveFormat{};
     extraFormatBytes_.clear();
     factData_.clear();
     hasFact_ = false;
+    formatTooShort_ = false;
     return false;
   }
   std::memcpy(riffTag_, head, 4);
