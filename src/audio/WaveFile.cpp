@@ -35,6 +35,9 @@ bool TagIs(const std::uint8_t* p, const char* tag) {
   return std::memcmp(p, tag, 4) == 0;
 }
 
+// A 32-bit size of a stream whose writer never learnt its length.
+constexpr std::uint32_t kSizeToEnd = 0xFFFFFFFFu;
+
 }  // namespace
 
 CWaveFile::CWaveFile(const std::string& path, CAudioOwner* ownerWindow) : CAudioFile(path, ownerWindow) {
@@ -52,10 +55,11 @@ void CWaveFile::Parse() {
     error = err::kFormatDamaged;
     return;
   }
-  // Streaming writers leave 0xFFFFFFFF here and truncated files claim more
-  // than they hold: what follows the data offset is the limit.
+  // Streaming writers leave 0xFFFFFFFF here, meaning "to the end of the
+  // file" (which may lie past 4 GiB), and truncated files claim more than
+  // they hold: what follows the data offset is the limit.
   const std::uint64_t held = length > dataOffset_ ? length - dataOffset_ : 0;
-  dataSize_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataChunkSize_, held));
+  dataSize_ = dataChunkSize_ == kSizeToEnd ? held : std::min(dataChunkSize_, held);
   duration = static_cast<double>(dataSize_) / format_.avgBytesPerSec;
 }
 
@@ -86,9 +90,9 @@ bool CWaveFile::WalkChunks(std::uint64_t length) {
       dataChunkSize_ = size;
       dataOffset_ = body;
       haveData = true;
-      // A data chunk that runs to the end of the file (or past it) is the
-      // last thing the walk can trust.
-      if (size >= length - body) break;
+      // A data chunk that runs to the end of the file (or past it, or is
+      // marked as doing so) is the last thing the walk can trust.
+      if (size == kSizeToEnd || size >= length - body) break;
     }
     position = body + size + (size & 1u);
   }

@@ -54,11 +54,12 @@ class CWaveFile : public CAudioFile {
   AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress);
 
   std::uint64_t GetDataOffset() const { return dataOffset_; }
-  // Audio bytes: the stored data size capped at what follows the data offset.
-  std::uint32_t GetDataSize() const { return dataSize_; }
+  // Audio bytes: the stored data size capped at what follows the data offset
+  // (all of it when the size is 0xFFFFFFFF, the mark of a streaming writer).
+  std::uint64_t GetDataSize() const { return dataSize_; }
   // The data size as the header stores it.
-  std::uint32_t GetHeaderDataSize() const { return dataChunkSize_; }
-  std::uint32_t GetRiffSize() const { return riffSize_; }
+  std::uint64_t GetHeaderDataSize() const { return dataChunkSize_; }
+  std::uint64_t GetRiffSize() const { return riffSize_; }
   std::uint16_t GetChannels() const { return format_.channels; }
   std::uint32_t GetSampleRate() const { return format_.samplesPerSec; }
   std::uint16_t GetBitsPerSample() const { return format_.bitsPerSample; }
@@ -94,7 +95,7 @@ class CWaveFile : public CAudioFile {
   void ReadFormat(std::uint64_t length, std::int64_t chunkSize);
   void ReadFact(std::uint64_t length, std::uint32_t storedSize);
   bool FormatIsDamaged() const;
-  void WritePiece(CFile& out, std::uint32_t start, std::uint32_t length, std::uint32_t overlap,
+  void WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                   CProgress& progress);
   // Checks shared by the conversions; false (with the code set) on refusal.
   bool MayWriteTo(const std::string& outputPath);
@@ -107,7 +108,7 @@ class CWaveFile : public CAudioFile {
                            Transform transform);
 
   char riffTag_[4] = {};
-  std::uint32_t riffSize_ = 0;
+  std::uint64_t riffSize_ = 0;
   char formType_[4] = {};
   char fmtTag_[4] = {};
   WaveFormat format_;
@@ -116,9 +117,9 @@ class CWaveFile : public CAudioFile {
   char factTag_[4] = {};
   std::vector<std::uint8_t> factData_;
   char dataTag_[4] = {};
-  std::uint32_t dataChunkSize_ = 0;
+  std::uint64_t dataChunkSize_ = 0;
   std::uint64_t dataOffset_ = 0;
-  std::uint32_t dataSize_ = 0;
+  std::uint64_t dataSize_ = 0;
   bool walked_ = false;
   bool formatTooShort_ = false;  // a "fmt " chunk smaller than its 16-byte record
 };

@@ -93,7 +93,7 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
     p.SetFileCount(1);
     p.SetFileNumber(1);
     p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-    p.SetFileRange(dataSize_, static_cast<std::uint32_t>(blockSize));
+    p.SetFileRange(ProgressTotal(dataSize_), static_cast<std::uint32_t>(blockSize));
     std::uint64_t remaining = dataSize_;
     bool finished = false;
     while (!finished) {
@@ -145,9 +145,8 @@ AudioError CWaveFile::ConvertTo16Bit(const std::string& outputPath, CProgress* p
   std::vector<std::uint8_t> extra = extraFormatBytes_;
   if (IsExtensible()) extra[wav::kValidBitsAt] = 16, extra[wav::kValidBitsAt + 1] = 0;
   const std::size_t block = format_.channels * 1000u;
-  return RunConversion(outputPath, progress, "Converting to 16 bit WAV file...", format, extra,
-                       std::uint64_t{dataSize_} * 2, block, block * 2,
-                       [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
+  return RunConversion(outputPath, progress, "Converting to 16 bit WAV file...", format, extra, dataSize_ * 2,
+                       block, block * 2, [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
                          WidenToLe16(in, out, length);
                          return length * 2;
                        });

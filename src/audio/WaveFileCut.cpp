@@ -46,16 +46,16 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
 
 // One piece: the derived header sized for the overlap and the piece's own
 // audio, the overlap bytes, then the piece's own audio with progress.
-void CWaveFile::WritePiece(CFile& out, std::uint32_t start, std::uint32_t length, std::uint32_t overlap,
+void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                            CProgress& progress) {
-  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, std::uint64_t{length} + overlap);
+  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, length + overlap);
   out.Write(header.data(), header.size());
   if (overlap) {
     file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
     CopyData(out, overlap, nullptr);
   }
   file.Seek(static_cast<std::int64_t>(dataOffset_ + start), CFile::From::Begin);
-  progress.SetFileRange(length, static_cast<std::uint32_t>(kCopyBlock));
+  progress.SetFileRange(ProgressTotal(length), static_cast<std::uint32_t>(kCopyBlock));
   CopyData(out, length, &progress);
 }
 
@@ -74,7 +74,7 @@ AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t
   out.Write(header.data(), header.size());
   file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
   p.SetFileCount(1);
-  p.SetFileRange(selection.length, static_cast<std::uint32_t>(kCopyBlock));
+  p.SetFileRange(ProgressTotal(selection.length), static_cast<std::uint32_t>(kCopyBlock));
   p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
   p.SetFileNumber(1);
   CopyData(out, selection.length, &p);
