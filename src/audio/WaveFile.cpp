@@ -254,6 +254,12 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
   return h;
 }
 
+std::function<std::vector<std::uint8_t>(std::uint64_t)> CWaveFile::DerivedHeaders(
+    const WaveFormat& format, const std::vector<std::uint8_t>& extra) const {
+  return
+      [this, format, extra](std::uint64_t dataSize) { return BuildDerivedHeader(format, extra, dataSize); };
+}
+
 std::vector<std::string> CWaveFile::GetInformationLines() const {
   const WaveFormat& f = format_;
   return {

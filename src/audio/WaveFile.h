@@ -3,6 +3,7 @@
 // derived from them, cutting, sample conversions and MP3 encoding.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,9 @@ class CWaveFile : public CAudioFile {
   std::vector<std::uint8_t> BuildDerivedHeader(const WaveFormat& format,
                                                const std::vector<std::uint8_t>& extra,
                                                std::uint64_t dataSize) const;
+  // BuildDerivedHeader for any data size, with this format record.
+  std::function<std::vector<std::uint8_t>(std::uint64_t)> DerivedHeaders(
+      const WaveFormat& format, const std::vector<std::uint8_t>& extra) const;
 
  private:
   void Parse();

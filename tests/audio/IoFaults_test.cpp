@@ -23,6 +23,7 @@
 #include "res/StringTable.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
+#include "support/WaveExpect.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -130,7 +131,8 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->Cause(), FileCause::DiskFull);
-    EXPECT_EQ(failure->Message(), DiskFullText(out));
+    // The seam fails every later write: the header cannot be corrected either.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kHeaderNotCorrected);
     EXPECT_EQ(wav.GetError(), 0u);  // a file failure leaves the code alone
   }
   EXPECT_TRUE(owner.messages.empty()) << "the saved-selection notice came after a failure";
@@ -147,7 +149,7 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")));
+    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kHeaderNotCorrected);
   }
   EXPECT_EQ(fs::file_size(dir_.File("PART-1.wav")), 176400u + 44u);
   EXPECT_EQ(fs::file_size(dir_.File("PART-2.wav")), 5000u);
@@ -189,6 +191,82 @@ TEST_F(IoFaults, DiskFullDuringBitDepthConversionAndRippingEndsWith118) {
     }
     EXPECT_EQ(fs::file_size(out), 70000u);
     EXPECT_EQ(kt::ReadAll(c.source), before);
+  }
+}
+
+// Every WAV-writing operation, stopped by a cancel, by a real file-size
+// limit (the kernel refuses to grow the file; rewriting the header still
+// works) and by the fault seam (every later write fails, the header's too).
+// The partial output is kept; its header describes exactly the whole frames
+// it holds, or the failure's message says that it does not.
+TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheTruth) {
+  kt::WavSpec mono8;
+  mono8.channels = 1;
+  mono8.bitsPerSample = 8;
+  const std::string eight = kt::MakeWav(dir_, "eight.wav", mono8, kt::PatternData(300001));
+  using Run = std::function<AudioError(CWaveFile&, const std::string&, CProgress*)>;
+  struct Operation {
+    const char* name;
+    std::string source;
+    Run run;
+    bool convert;  // a conversion (the others are cuts)
+  };
+  const Operation operations[] = {
+      {"selection", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }, false},
+      {"piece", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) {
+         static_cast<kt::ScriptedOwner*>(w.GetOwner())->shred.baseFilename = o;
+         return w.SplitEqually(p);
+       },
+       false},
+      {"to 8 bit", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }, true},
+      {"to 16 bit", eight,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }, true},
+      {"rip", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.RipChannels(2, o, p); }, true},
+  };
+  enum class Fault { Cancel, FileSizeLimit, Seam };
+  for (const Operation& op : operations) {
+    for (const Fault fault : {Fault::Cancel, Fault::FileSizeLimit, Fault::Seam}) {
+      SCOPED_TRACE(std::string(op.name) + " " + std::to_string(static_cast<int>(fault)));
+      const std::string base = dir_.File(std::string(op.name) + " out.wav");
+      // A split writes its first piece under a name of its own.
+      const std::string out = std::string(op.name) == "piece" ? dir_.File("PIECE OUT-1.wav") : base;
+      fs::remove(out);
+      // What the operation ends with: its code, or the file failure's message.
+      auto outcome = [&](CProgress* progress) -> std::string {
+        kt::ScriptedOwner owner;
+        owner.shred.numberOfSplits = 2;
+        CWaveFile wav(op.source, &owner);
+        try {
+          return "code " + std::to_string(op.run(wav, base, progress));
+        } catch (const CFileException& e) {
+          return e.Message();
+        }
+      };
+      const std::string full = DiskFullText(out);
+      const std::string noted = full + " " + msg::kHeaderNotCorrected;
+      if (fault == Fault::Cancel) {
+        kt::RecordingProgress progress;
+        progress.cancelAfterFileSteps = 2;
+        EXPECT_EQ(outcome(&progress), "code 0");
+      } else if (fault == Fault::FileSizeLimit) {
+        const std::string want = op.convert ? "code 118" : full;
+        const int code = RunWithFileSizeLimit(100001, [&] { return outcome(nullptr) == want ? 0 : 1; });
+        EXPECT_EQ(code, 0) << "expected: " << want;
+        EXPECT_LE(fs::file_size(out), 100001u);
+      } else {
+        DiskFullAfter seam(70001);
+        EXPECT_EQ(outcome(nullptr), op.convert ? "code 118" : noted);
+        EXPECT_LE(fs::file_size(out), 70001u);
+        EXPECT_NE(kt::HeaderMismatch(out), "") << "the header was corrected after all: the note is wrong";
+        continue;
+      }
+      EXPECT_EQ(kt::HeaderMismatch(out), "");
+      EXPECT_GT(kt::ReadWaveLayout(out).dataSize, 0u);
+    }
   }
 }
 

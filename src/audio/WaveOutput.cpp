@@ -1,0 +1,43 @@
+#include "audio/WaveOutput.h"
+
+#include "audio/WaveCut.h"
+#include "res/StringTable.h"
+
+CWaveOutput::CWaveOutput(CFile& out, HeaderBuilder header, std::uint64_t plannedBytes,
+                         std::uint16_t blockAlign)
+    : out_(out), header_(std::move(header)), planned_(plannedBytes), blockAlign_(blockAlign) {}
+
+void CWaveOutput::WriteHeader() {
+  const std::vector<std::uint8_t> header = header_(planned_);
+  headerSize_ = header.size();
+  out_.Write(header.data(), header.size());
+}
+
+void CWaveOutput::Complete(bool /*salvaging*/) {
+  out_.Flush();
+  const std::uint64_t length = out_.GetLength();
+  const std::uint64_t written = length > headerSize_ ? length - headerSize_ : 0;
+  std::uint64_t audio = AlignDown(written, blockAlign_);
+  if (audio != written) out_.SetLength(headerSize_ + audio);
+  if (audio != planned_ || length < headerSize_) {
+    const std::vector<std::uint8_t> header = header_(audio);
+    out_.SeekToBegin();
+    out_.Write(header.data(), header.size());
+  }
+  out_.Close();
+  audio_ = audio;
+}
+
+bool CWaveOutput::Salvage() noexcept {
+  try {
+    Complete(true);
+    return true;
+  } catch (...) {
+    out_.Abort();
+    return false;
+  }
+}
+
+std::string CWaveOutput::NotCorrectedNote() {
+  return msg::kHeaderNotCorrected;
+}
