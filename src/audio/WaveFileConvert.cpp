@@ -81,8 +81,9 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
   CWaveOutput output(out, DerivedHeaders(format, extra), newDataSize, format.blockAlign);
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
-  // A failure (no memory, a read or write that fails) ends the conversion
-  // with 118; the output keeps what was written, with a header that says so.
+  // A buffer that cannot be allocated ends the conversion with 118; a read
+  // or write failure goes on to the caller, whose message names it. Either
+  // way the output keeps what was written, with a header that says so.
   try {
     output.Write([&] {
       file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
@@ -119,9 +120,6 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
         if (p.IsCancelled()) break;
       }
     });
-  } catch (const CFileException&) {
-    error = err::kNoMemory;
-    return error;
   } catch (const std::bad_alloc&) {
     error = err::kNoMemory;
     return error;
