@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::fprintf(stderr, "derived header does not end with the data size\n");
       std::abort();
     }
-    const std::uint64_t total = header.size() + dataSize;
+    const std::uint64_t total = header.size() + dataSize + (dataSize & 1u);  // with the pad byte
     if (total - 8 <= 0xFFFFFFFFu && kt::GetLe32(header, 4) != total - 8) {
       std::fprintf(stderr, "derived header's RIFF size is not the file length - 8\n");
       std::abort();

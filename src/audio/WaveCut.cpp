@@ -38,7 +38,8 @@ WaveSelection PlanWaveSelection(std::uint64_t dataSize, std::uint16_t blockAlign
   }
   const std::uint64_t length = AlignDown(std::uint64_t{endSecond - startSecond} * avgBytesPerSec, blockAlign);
   selection.offset = offset;
-  selection.length = std::min(length, dataSize - offset);
+  // A truncated data chunk may end inside a frame: the selection does not.
+  selection.length = std::min(length, AlignDown(dataSize - offset, blockAlign));
   return selection;
 }
 

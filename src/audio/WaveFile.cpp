@@ -217,7 +217,10 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
                                                         std::uint64_t dataSize) const {
   const std::uint32_t count = format.extraCount;
   const bool withExtra = format.formatTag != wav::kFormatPcm && count != 0 && extra.size() == count;
-  const std::uint32_t formatBody = count == 0 ? 16 : 18 + count;
+  // Plain PCM has the 16-byte record; every other format has the
+  // extra-byte count after it, even when the count is 0.
+  const bool plainPcm = format.formatTag == wav::kFormatPcm;
+  const std::uint32_t formatBody = plainPcm ? 16 : 18 + count;
   std::vector<std::uint8_t> h;
   h.reserve(64 + count + factData_.size());
   PutTag(h, riffTag_);
@@ -231,7 +234,7 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
   Put32(h, format.avgBytesPerSec);
   Put16(h, format.blockAlign);
   Put16(h, format.bitsPerSample);
-  if (count != 0) {
+  if (!plainPcm) {
     Put16(h, count);
     if (withExtra)
       h.insert(h.end(), extra.begin(), extra.end());
@@ -246,7 +249,8 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
     if (factData_.size() & 1u) h.push_back(0);
   }
   PutTag(h, dataTag_);
-  const std::uint64_t riffSize = h.size() - 8 + 4 + dataSize;
+  // The data chunk's pad byte, when its size is odd, belongs to the RIFF body.
+  const std::uint64_t riffSize = h.size() - 8 + 4 + dataSize + (dataSize & 1u);
   const bool tooLarge = riffSize > 0xFFFFFFFFu;
   Put32(h, tooLarge ? 0xFFFFFFFFu : static_cast<std::uint32_t>(dataSize));
   const std::uint32_t riff = tooLarge ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riffSize);

@@ -99,6 +99,8 @@ class CWaveFile : public CAudioFile {
   void ReadFormat(std::uint64_t length, std::int64_t chunkSize);
   void ReadFact(std::uint64_t length, std::uint32_t storedSize);
   bool FormatIsDamaged() const;
+  // The audio bytes in whole sample frames: what is cut and converted.
+  std::uint64_t WholeFrameBytes() const { return dataSize_ - dataSize_ % format_.blockAlign; }
   void WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                   CProgress& progress);
   // Checks shared by the conversions; false (with the code set) on refusal.

@@ -95,8 +95,8 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
       p.SetFileCount(1);
       p.SetFileNumber(1);
       p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-      p.SetFileRange(ProgressTotal(dataSize_), static_cast<std::uint32_t>(blockSize));
-      std::uint64_t remaining = dataSize_;
+      p.SetFileRange(ProgressTotal(WholeFrameBytes()), static_cast<std::uint32_t>(blockSize));
+      std::uint64_t remaining = WholeFrameBytes();
       bool finished = false;
       while (!finished) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
@@ -142,8 +142,9 @@ AudioError CWaveFile::ConvertTo16Bit(const std::string& outputPath, CProgress* p
   std::vector<std::uint8_t> extra = extraFormatBytes_;
   if (IsExtensible()) extra[wav::kValidBitsAt] = 16, extra[wav::kValidBitsAt + 1] = 0;
   const std::size_t block = format_.channels * 1000u;
-  return RunConversion(outputPath, progress, "Converting to 16 bit WAV file...", format, extra, dataSize_ * 2,
-                       block, block * 2, [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
+  return RunConversion(outputPath, progress, "Converting to 16 bit WAV file...", format, extra,
+                       WholeFrameBytes() * 2, block, block * 2,
+                       [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
                          WidenToLe16(in, out, length);
                          return length * 2;
                        });
@@ -163,8 +164,9 @@ AudioError CWaveFile::ConvertTo8Bit(const std::string& outputPath, CProgress* pr
   std::vector<std::uint8_t> extra = extraFormatBytes_;
   if (IsExtensible()) extra[wav::kValidBitsAt] = 8, extra[wav::kValidBitsAt + 1] = 0;
   const std::size_t block = format_.channels * 2000u;
-  return RunConversion(outputPath, progress, "Converting to 8 bit WAV file...", format, extra, dataSize_ / 2u,
-                       block, block / 2, [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
+  return RunConversion(outputPath, progress, "Converting to 8 bit WAV file...", format, extra,
+                       WholeFrameBytes() / 2u, block, block / 2,
+                       [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
                          NarrowFromLe16(in, out, length / 2);
                          return length / 2;
                        });
@@ -211,7 +213,7 @@ AudioError CWaveFile::RipChannels(std::uint8_t channelMask, const std::string& o
       PutLe32(&extra[wav::kChannelMaskAt], speakers);
     }
   }
-  const std::uint64_t frames = dataSize_ / format_.blockAlign;
+  const std::uint64_t frames = WholeFrameBytes() / format_.blockAlign;
   const std::size_t frameSize = format_.blockAlign;
   return RunConversion(outputPath, progress, "Ripping Channels...", format, extra, frames * width * kept,
                        frameSize * 1000u, width * kept * 1000u,

@@ -13,12 +13,26 @@ void CWaveOutput::WriteHeader() {
   out_.Write(header.data(), header.size());
 }
 
-void CWaveOutput::Complete(bool /*salvaging*/) {
+void CWaveOutput::Complete(bool salvaging) {
   out_.Flush();
   const std::uint64_t length = out_.GetLength();
   const std::uint64_t written = length > headerSize_ ? length - headerSize_ : 0;
   std::uint64_t audio = AlignDown(written, blockAlign_);
   if (audio != written) out_.SetLength(headerSize_ + audio);
+  if (audio & 1u) {
+    // RIFF chunks have even lengths: an odd data chunk is followed by a pad byte.
+    static constexpr std::uint8_t kPad = 0;
+    try {
+      out_.Seek(0, CFile::From::End);
+      out_.Write(&kPad, 1);
+      out_.Flush();
+    } catch (const CFileException&) {
+      if (!salvaging) throw;
+      // No room for the pad byte: one frame less (block align is odd) needs none.
+      audio -= blockAlign_;
+      out_.SetLength(headerSize_ + audio);
+    }
+  }
   if (audio != planned_ || length < headerSize_) {
     const std::vector<std::uint8_t> header = header_(audio);
     out_.SeekToBegin();
