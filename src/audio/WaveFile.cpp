@@ -245,7 +245,14 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
   if (hasFact_) {
     PutTag(h, factTag_);
     Put32(h, static_cast<std::uint32_t>(factData_.size()));
+    const std::size_t at = h.size();
     h.insert(h.end(), factData_.begin(), factData_.end());
+    // The count is the new file's own: a piece's, not the source's.
+    if (factData_.size() >= 4) {
+      const std::uint64_t samples = SamplesIn(format, extra, dataSize);
+      const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(samples, 0xFFFFFFFFu));
+      for (int i = 0; i < 4; ++i) h[at + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    }
     if (factData_.size() & 1u) h.push_back(0);
   }
   PutTag(h, dataTag_);
@@ -256,6 +263,32 @@ std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format
   const std::uint32_t riff = tooLarge ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riffSize);
   for (int i = 0; i < 4; ++i) h[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
   return h;
+}
+
+std::uint64_t CWaveFile::SamplesIn(const WaveFormat& format, const std::vector<std::uint8_t>& extra,
+                                   std::uint64_t dataSize) const {
+  const std::uint64_t blocks = format.blockAlign ? dataSize / format.blockAlign : 0;
+  switch (format.formatTag) {
+    case wav::kFormatPcm:
+    case wav::kFormatFloat:
+    case wav::kFormatALaw:
+    case wav::kFormatMuLaw:
+    case wav::kFormatExtensible:
+      return blocks;  // a block is one sample frame
+    case wav::kFormatMsAdpcm:
+    case wav::kFormatImaAdpcm:
+    case wav::kFormatGsm610:
+      // The extra bytes begin with the samples per block.
+      if (extra.size() >= 2) return blocks * Le16(extra.data());
+      break;
+    default:
+      break;
+  }
+  // A format whose blocks are not known here: the source's count, in
+  // proportion to the audio taken from it.
+  const std::uint64_t sourceCount = factData_.size() >= 4 ? Le32(factData_.data()) : 0;
+  if (dataSize_ == 0) return sourceCount;
+  return static_cast<std::uint64_t>(static_cast<unsigned __int128>(sourceCount) * dataSize / dataSize_);
 }
 
 std::function<std::vector<std::uint8_t>(std::uint64_t)> CWaveFile::DerivedHeaders(

@@ -23,6 +23,12 @@ struct WaveFormat {
 
 namespace wav {
 constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatMsAdpcm = 2;
+constexpr std::uint16_t kFormatFloat = 3;
+constexpr std::uint16_t kFormatALaw = 6;
+constexpr std::uint16_t kFormatMuLaw = 7;
+constexpr std::uint16_t kFormatImaAdpcm = 0x11;
+constexpr std::uint16_t kFormatGsm610 = 0x31;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 // WAVE_FORMAT_EXTENSIBLE extension: valid bits (2), channel mask (4), sub-format (16).
 constexpr std::uint16_t kExtensibleSize = 22;
@@ -88,6 +94,10 @@ class CWaveFile : public CAudioFile {
   std::vector<std::uint8_t> BuildDerivedHeader(const WaveFormat& format,
                                                const std::vector<std::uint8_t>& extra,
                                                std::uint64_t dataSize) const;
+  // Samples per channel in dataSize bytes of a format: whole blocks times
+  // the samples of a block (the fact chunk's count).
+  std::uint64_t SamplesIn(const WaveFormat& format, const std::vector<std::uint8_t>& extra,
+                          std::uint64_t dataSize) const;
   // BuildDerivedHeader for any data size, with this format record.
   std::function<std::vector<std::uint8_t>(std::uint64_t)> DerivedHeaders(
       const WaveFormat& format, const std::vector<std::uint8_t>& extra) const;

@@ -57,9 +57,11 @@ struct Case {
   kt::WavSpec spec;
   std::size_t dataBytes;  // audio bytes the source holds
   Operation run;
-  std::uint32_t fmtSize;      // of the output
-  std::uint64_t outputBytes;  // audio bytes of the output
-  bool soxReads = true;       // sox decodes the format
+  std::uint32_t fmtSize;        // of the output
+  std::uint64_t outputBytes;    // audio bytes of the output
+  bool soxReads = true;         // sox decodes the format
+  std::uint32_t factCount = 0;  // of the output's fact chunk (0: none)
+  double seconds = -1;          // the output's duration (-1: from the byte rate)
 };
 
 kt::WavSpec Mono8() {
@@ -77,6 +79,24 @@ kt::WavSpec Float18() {
   s.fmtSize = 18;
   s.fmtExtra = {0, 0};
   return s;
+}
+kt::WavSpec WithFact(kt::WavSpec s, std::uint32_t count) {
+  s.before.push_back(kt::Chunk{"fact", {}});
+  kt::PutLe32(s.before.back().body, count);
+  return s;
+}
+// IMA ADPCM, 8000 Hz mono: 256-byte blocks of 505 samples.
+kt::WavSpec ImaAdpcm() {
+  kt::WavSpec s;
+  s.formatTag = 0x11;
+  s.channels = 1;
+  s.sampleRate = 8000;
+  s.bitsPerSample = 4;
+  s.blockAlignOverride = 256;
+  s.byteRateOverride = 4055;
+  s.fmtSize = 20;
+  s.fmtExtra = {2, 0, 0xF9, 0x01};
+  return WithFact(s, 80000);  // ten seconds in 159 blocks
 }
 kt::WavSpec Truncated() {
   kt::WavSpec s;
@@ -99,6 +119,17 @@ TEST(WaveDetails, OutputsArePaddedWholeFramesWithTheirFormatRecordAndReadCleanly
       {"float with the 18-byte record", Float18(), 176400, Selection(0, 1), 18, 176400},
       {"float piece", Float18(), 176400, Piece(2, 1), 18, 88200},
       {"PCM keeps the 16-byte record", Pcm18(), 176400, Selection(0, 1), 16, 176400},
+      {"IMA ADPCM piece counts its own samples", ImaAdpcm(), 159 * 256, Piece(3, 1), 20, 53 * 256, false,
+       53 * 505, 53 * 505 / 8000.0},
+      {"IMA ADPCM selection", ImaAdpcm(), 159 * 256, Selection(2, 5), 20, 47 * 256, false, 47 * 505,
+       47 * 505 / 8000.0},
+      {"float piece with a fact chunk", WithFact(Float18(), 44100), 176400, Piece(2, 2), 18, 88200, true,
+       22050},
+      {"PCM selection with a fact chunk", WithFact(kt::WavSpec{}, 88200), 176400 * 2, Selection(1, 2), 16,
+       176400, true, 44100},
+      {"8 to 16 bit with a wrong fact count", WithFact(Mono8(), 12345), 8000,
+       [](CWaveFile& w, const std::string& out) { return w.ConvertTo16Bit(out, nullptr); }, 16, 16000, true,
+       8000, 1.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -111,7 +142,10 @@ TEST(WaveDetails, OutputsArePaddedWholeFramesWithTheirFormatRecordAndReadCleanly
     const kt::WaveLayout layout = kt::ReadWaveLayout(out);
     EXPECT_EQ(layout.fmtSize, c.fmtSize);
     EXPECT_EQ(layout.dataSize, c.outputBytes);
-    const double seconds = static_cast<double>(c.outputBytes) / c.spec.ByteRate();
+    EXPECT_EQ(layout.hasFact, c.factCount != 0);
+    EXPECT_EQ(layout.factCount, c.factCount);
+    const double seconds =
+        c.seconds >= 0 ? c.seconds : static_cast<double>(c.outputBytes) / c.spec.ByteRate();
     const Probe ff = FfProbe(dir, out);
     EXPECT_NEAR(ff.seconds, seconds, 0.001);
     EXPECT_EQ(ff.warnings, "");
@@ -124,7 +158,7 @@ TEST(WaveDetails, OutputsArePaddedWholeFramesWithTheirFormatRecordAndReadCleanly
     CWaveFile back(out, nullptr);
     EXPECT_EQ(back.GetError(), 0u);
     EXPECT_EQ(back.GetDataSize(), c.outputBytes);
-    EXPECT_EQ(back.GetFormatTag(), c.spec.formatTag);
+    EXPECT_EQ(back.GetFormat().channels, c.spec.channels);
   }
 }
 

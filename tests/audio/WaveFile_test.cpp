@@ -90,7 +90,7 @@ TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   want.insert(want.end(), {0xF9, 0x01});
   kt::PutTag(want, "fact");
   kt::PutLe32(want, 4);
-  want.insert(want.end(), {0x10, 0x27, 0, 0});
+  kt::PutLe32(want, 2 * 505);  // two blocks of 505 samples, not the source's 10000
   kt::PutTag(want, "data");
   kt::PutLe32(want, 512);
   EXPECT_EQ(h.size(), 60u);

@@ -141,7 +141,7 @@ TEST_F(SplitFixture, OverlapLongerThanTheFirstPieceCopiesExactlyThatPiece) {
   EXPECT_EQ(kt::Slice(second, 44), data);
 }
 
-TEST_F(SplitFixture, EmptyBaseUsesTheSourcePathAndFactChunkIsCarriedOver) {
+TEST_F(SplitFixture, EmptyBaseUsesTheSourcePathAndFactChunkCountsThePiece) {
   WavSpec layout;
   layout.before = {kt::Chunk{"fact", {9, 0, 0, 0}}, kt::Chunk{"LIST", std::vector<std::uint8_t>(20, 1)}};
   CWaveFile wav(Make(layout, 800, "Take.wav"), &owner);
@@ -151,7 +151,7 @@ TEST_F(SplitFixture, EmptyBaseUsesTheSourcePathAndFactChunkIsCarriedOver) {
   ASSERT_EQ(bytes.size(), 36u + 12 + 8 + 400);
   EXPECT_EQ(kt::GetLe32(bytes, 4), 400u + 24 + 12 + 12);
   EXPECT_EQ(std::string(bytes.begin() + 36, bytes.begin() + 40), "fact");
-  EXPECT_EQ(kt::GetLe32(bytes, 44), 9u);
+  EXPECT_EQ(kt::GetLe32(bytes, 44), 100u);  // 400 bytes of 4-byte frames
   EXPECT_EQ(std::string(bytes.begin() + 48, bytes.begin() + 52), "data");
 }
 
