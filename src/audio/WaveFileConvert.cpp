@@ -78,7 +78,7 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
                                     std::size_t outputPerBlock, Transform transform) {
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
-  CWaveOutput output(out, DerivedHeaders(format, extra), newDataSize, format.blockAlign);
+  CWaveOutput output(out, DerivedHeaders(format, extra, newDataSize), newDataSize, format.blockAlign);
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
   // A buffer that cannot be allocated ends the conversion with 118; a read

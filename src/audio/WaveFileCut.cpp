@@ -48,7 +48,8 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
 // audio, the overlap bytes, then the piece's own audio with progress.
 void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                            CProgress& progress) {
-  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_), length + overlap, format_.blockAlign);
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, length + overlap), length + overlap,
+                     format_.blockAlign);
   output.Write([&] {
     if (overlap) {
       file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
@@ -71,7 +72,8 @@ AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t
   p.Start();
   const WaveSelection selection =
       PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
-  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_), selection.length, format_.blockAlign);
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,
+                     format_.blockAlign);
   output.Write([&] {
     file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
     p.SetFileCount(1);
