@@ -203,6 +203,26 @@ TEST(WaveRf64, WrittenRf64ReadsBackWithTheRightDuration) {
   }
 }
 
+// A conversion whose output will pass 4 GiB (8 to 16 bits of 2.5 GiB) is
+// RF64 from its first byte, cancelled or not.
+TEST(WaveRf64, WideningPast4GiBWritesRf64) {
+  kt::TempDir dir;
+  const std::uint64_t eightBit = 5ull << 29;  // 2.5 GiB of 8-bit stereo
+  const std::string source = MakeSparse(
+      dir, "eight.wav", kt::CanonicalHeader(2, 44100, 8, static_cast<std::uint32_t>(eightBit)), eightBit);
+  CWaveFile wav(source, nullptr);
+  ASSERT_EQ(wav.GetError(), 0u);
+  const std::string out = dir.File("wide.wav");
+  kt::RecordingProgress progress;
+  progress.cancelAfterFileSteps = 1;
+  ASSERT_EQ(wav.ConvertTo16Bit(out, &progress), 0u);
+  const kt::WaveLayout layout = kt::ReadWaveLayout(out);
+  EXPECT_TRUE(layout.rf64);
+  EXPECT_EQ(kt::HeaderMismatch(out), "");
+  ASSERT_GT(layout.dataSize, 0u);
+  ExpectReadersAgree(dir, out, static_cast<double>(layout.dataSize) / kByteRate);
+}
+
 // An MP3 long enough to decode past 4 GiB (its length from the file size
 // and the bitrate; the stretch after a few real seconds is a hole) is
 // decoded into RF64 from the start; cancelled early, it still is.
