@@ -85,19 +85,6 @@ kt::WavSpec WithFact(kt::WavSpec s, std::uint32_t count) {
   kt::PutLe32(s.before.back().body, count);
   return s;
 }
-// IMA ADPCM, 8000 Hz mono: 256-byte blocks of 505 samples.
-kt::WavSpec ImaAdpcm() {
-  kt::WavSpec s;
-  s.formatTag = 0x11;
-  s.channels = 1;
-  s.sampleRate = 8000;
-  s.bitsPerSample = 4;
-  s.blockAlignOverride = 256;
-  s.byteRateOverride = 4055;
-  s.fmtSize = 20;
-  s.fmtExtra = {2, 0, 0xF9, 0x01};
-  return WithFact(s, 80000);  // ten seconds in 159 blocks
-}
 kt::WavSpec Truncated() {
   kt::WavSpec s;
   s.dataSizeOverride = 176400 * 2;  // claims two seconds, holds less
@@ -119,10 +106,10 @@ TEST(WaveDetails, OutputsArePaddedWholeFramesWithTheirFormatRecordAndReadCleanly
       {"float with the 18-byte record", Float18(), 176400, Selection(0, 1), 18, 176400},
       {"float piece", Float18(), 176400, Piece(2, 1), 18, 88200},
       {"PCM keeps the 16-byte record", Pcm18(), 176400, Selection(0, 1), 16, 176400},
-      {"IMA ADPCM piece counts its own samples", ImaAdpcm(), 159 * 256, Piece(3, 1), 20, 53 * 256, false,
-       53 * 505, 53 * 505 / 8000.0},
-      {"IMA ADPCM selection", ImaAdpcm(), 159 * 256, Selection(2, 5), 20, 47 * 256, false, 47 * 505,
-       47 * 505 / 8000.0},
+      {"IMA ADPCM piece counts its own samples", kt::ImaAdpcmSpec(80000), 159 * 256, Piece(3, 1), 20,
+       53 * 256, false, 53 * 505, 53 * 505 / 8000.0},
+      {"IMA ADPCM selection", kt::ImaAdpcmSpec(80000), 159 * 256, Selection(2, 5), 20, 47 * 256, false,
+       47 * 505, 47 * 505 / 8000.0},
       {"float piece with a fact chunk", WithFact(Float18(), 44100), 176400, Piece(2, 2), 18, 88200, true,
        22050},
       {"PCM selection with a fact chunk", WithFact(kt::WavSpec{}, 88200), 176400 * 2, Selection(1, 2), 16,

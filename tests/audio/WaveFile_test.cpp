@@ -56,16 +56,7 @@ TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
 
 TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   kt::TempDir dir;
-  WavSpec layout;
-  layout.formatTag = 17;  // IMA ADPCM
-  layout.channels = 1;
-  layout.sampleRate = 8000;
-  layout.bitsPerSample = 4;
-  layout.blockAlignOverride = 256;
-  layout.byteRateOverride = 4055;
-  layout.fmtSize = 20;
-  layout.fmtExtra = {2, 0, 0xF9, 0x01};  // c = 2, samples per block 505
-  layout.before = {Chunk{"fact", {0x10, 0x27, 0, 0}}};
+  const WavSpec layout = kt::ImaAdpcmSpec(10000);  // IMA ADPCM, c = 2, samples per block 505
   CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", layout, Body(512, 0x33)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.IsPcm());
