@@ -49,16 +49,8 @@ std::vector<Seed> WavSeeds() {
   pcm24.bitsPerSample = 24;
   pcm24.sampleRate = 1000;
   add("pcm24-stereo", pcm24, 6000 * 2);
-  kt::WavSpec adpcm;  // compressed data with an extra-format count and a fact chunk
-  adpcm.formatTag = 17;
-  adpcm.channels = 1;
-  adpcm.bitsPerSample = 4;
-  adpcm.sampleRate = 8000;
-  adpcm.blockAlignOverride = 256;
-  adpcm.byteRateOverride = 4055;
-  adpcm.fmtSize = 20;
-  adpcm.fmtExtra = {2, 0, 0xF9, 0x01};
-  adpcm.before.push_back({"fact", {0x40, 0x1F, 0, 0}});
+  // compressed data with an extra-format count and a fact chunk
+  const kt::WavSpec adpcm = kt::ImaAdpcmSpec(8000);
   add("adpcm-fact", adpcm, 256 * 20);
   kt::WavSpec extensible = stereo16;  // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format
   extensible.formatTag = 0xFFFE;

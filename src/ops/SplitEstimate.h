@@ -11,7 +11,7 @@
 
 // Header facts of a WAV file that the estimate needs.
 struct WaveSplitFacts {
-  std::uint32_t dataSize = 0;  // audio bytes (capped at what the file holds)
+  std::uint64_t dataSize = 0;  // audio bytes (capped at what the file holds)
   std::uint32_t avgBytesPerSec = 0;
   std::uint16_t blockAlign = 0;
   std::uint16_t extraFormatBytes = 0;  // c, the extra-format-byte count

@@ -66,6 +66,21 @@ std::uint32_t WavSpec::ByteRate() const {
   return byteRateOverride ? byteRateOverride : sampleRate * BlockAlign();
 }
 
+WavSpec ImaAdpcmSpec(std::uint32_t factCount) {
+  WavSpec s;
+  s.formatTag = 0x11;
+  s.channels = 1;
+  s.sampleRate = 8000;
+  s.bitsPerSample = 4;
+  s.blockAlignOverride = 256;
+  s.byteRateOverride = 4055;
+  s.fmtSize = 20;
+  s.fmtExtra = {2, 0, 0xF9, 0x01};
+  s.before.push_back(Chunk{"fact", {}});
+  PutLe32(s.before.back().body, factCount);
+  return s;
+}
+
 namespace {
 void PutChunk(std::vector<std::uint8_t>& out, const Chunk& c) {
   PutTag(out, c.tag.c_str());
@@ -95,7 +110,7 @@ std::vector<std::uint8_t> BuildWav(const WavSpec& layout, const std::vector<std:
   for (const auto& c : layout.before) PutChunk(out, c);
   PutTag(out, "data");
   PutLe32(out, layout.dataSizeOverride != 0xFFFFFFFFu ? layout.dataSizeOverride
-                                                    : static_cast<std::uint32_t>(data.size()));
+                                                      : static_cast<std::uint32_t>(data.size()));
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() % 2) out.push_back(0);
   for (const auto& c : layout.after) PutChunk(out, c);
