@@ -49,16 +49,8 @@ std::vector<Seed> WavSeeds() {
   pcm24.bitsPerSample = 24;
   pcm24.sampleRate = 1000;
   add("pcm24-stereo", pcm24, 6000 * 2);
-  kt::WavSpec adpcm;  // compressed data with an extra-format count and a fact chunk
-  adpcm.formatTag = 17;
-  adpcm.channels = 1;
-  adpcm.bitsPerSample = 4;
-  adpcm.sampleRate = 8000;
-  adpcm.blockAlignOverride = 256;
-  adpcm.byteRateOverride = 4055;
-  adpcm.fmtSize = 20;
-  adpcm.fmtExtra = {2, 0, 0xF9, 0x01};
-  adpcm.before.push_back({"fact", {0x40, 0x1F, 0, 0}});
+  // compressed data with an extra-format count and a fact chunk
+  const kt::WavSpec adpcm = kt::ImaAdpcmSpec(8000);
   add("adpcm-fact", adpcm, 256 * 20);
   kt::WavSpec extensible = stereo16;  // WAVE_FORMAT_EXTENSIBLE with the PCM sub-format
   extensible.formatTag = 0xFFFE;
@@ -143,6 +135,24 @@ std::vector<Seed> Mp3Seeds() {
   mpeg2l3.bitrateIndex = 8;
   mpeg2l3.mono = true;
   seeds.push_back({"synthetic-mpeg2", kt::SyntheticFrames(mpeg2l3, 60)});
+  // Frames of differing bitrates without a Xing frame: indexed at open.
+  Bytes mix;
+  for (unsigned k = 0; k < 60; ++k) {
+    kt::FrameSpec frame;
+    frame.bitrateIndex = k % 2 ? 5 : 11;
+    mix = Join({mix, kt::SyntheticFrames(frame, 1, k + 1)});
+  }
+  seeds.push_back({"bitrate-mix", mix});
+  // An APEv2 tag with header and one item, before the ID3v1 tag and last.
+  Bytes ape = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 0x07, 0, 0,
+               60,  0,   0,   0,   1,   0,   0,   0,   0,    0,    0, 0xA0};
+  ape.resize(32, 0);
+  Bytes item = {14, 0, 0, 0, 0, 0, 0, 0, 'T', 'i', 't', 'l', 'e', 0};
+  item.resize(28, 'a');
+  Bytes footer(ape.begin(), ape.end());
+  footer[23] = 0x80;
+  seeds.push_back({"ape-id3v1", Join({mix, ape, item, footer, kt::Id3v1Tag(v1)})});
+  seeds.push_back({"ape-last", Join({mpeg2, ape, item, footer})});
   return seeds;
 }
 

@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)wav.GetChannelMask();
     // A derived header must describe itself: RIFF size = length - 8, and
     // the data size at the end.
-    const std::uint32_t dataSize = wav.GetDataSize();
+    const std::uint64_t dataSize = wav.GetDataSize();
     const auto header = wav.BuildDerivedHeader(wav.GetFormat(), wav.GetExtraFormatBytes(), dataSize);
     if (header.size() < 12 || kt::GetLe32(header, header.size() - 4) != dataSize) {
       std::fprintf(stderr, "derived header does not end with the data size\n");
       std::abort();
     }
-    const std::uint64_t total = header.size() + std::uint64_t{dataSize};
+    const std::uint64_t total = header.size() + dataSize + (dataSize & 1u);  // with the pad byte
     if (total - 8 <= 0xFFFFFFFFu && kt::GetLe32(header, 4) != total - 8) {
       std::fprintf(stderr, "derived header's RIFF size is not the file length - 8\n");
       std::abort();

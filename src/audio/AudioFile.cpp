@@ -56,7 +56,7 @@ bool CAudioFile::FindChunk(const char* tag) {
   return false;
 }
 
-std::uint64_t CAudioFile::CopyData(CFile& output, std::uint32_t count, CProgress* progress) {
+std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress* progress) {
   // The block loop below decides what is copied and when the file bar steps
   // and the cancel flag is read, exactly as a 10000-byte copy would; the
   // bytes themselves are moved in large batches, so the disk sees large

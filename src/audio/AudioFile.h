@@ -58,7 +58,7 @@ class CAudioFile {
   // Copies count bytes from the current position of file to output in
   // 10000-byte blocks, stepping the file bar once per full block; stops at
   // the end of the file or on cancel. Returns the bytes copied.
-  std::uint64_t CopyData(CFile& output, std::uint32_t count, CProgress* progress);
+  std::uint64_t CopyData(CFile& output, std::uint64_t count, CProgress* progress);
   // True (and error 119) when outputPath names the open source file.
   bool RefuseOwnSource(const std::string& outputPath);
   // Creates an output file; false (and error 103) when it cannot be created.

@@ -138,7 +138,8 @@ FileCause FileCauseFromErrno(int err) {
 }
 
 std::string CFileException::Message() const {
-  return FileFailureMessage(cause_, path_);
+  const std::string message = FileFailureMessage(cause_, path_);
+  return note_.empty() ? message : message + " " + note_;
 }
 
 CFile::~CFile() {
@@ -325,6 +326,21 @@ std::uint64_t CFile::GetLength() const {
 void CFile::Flush() {
   if (fd_ < 0) return;
   FlushWrite();
+}
+
+void CFile::SetLength(std::uint64_t length) {
+  if (fd_ < 0) Throw(EBADF);
+  FlushWrite();
+  DropReadBuffer();
+  int result;
+  do {
+    result = ::ftruncate(fd_, static_cast<off_t>(length));
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) Throw(errno);
+  if (filePos_ > length) {
+    if (::lseek(fd_, static_cast<off_t>(length), SEEK_SET) < 0) Throw(errno);
+    filePos_ = length;
+  }
 }
 
 void CFile::Close() {

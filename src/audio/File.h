@@ -37,13 +37,17 @@ class CFileException {
   FileCause Cause() const { return cause_; }
   const std::string& Path() const { return path_; }
   int OsError() const { return osError_; }
-  // The message for this failure, with the full file name filled in.
+  // The message for this failure, with the full file name filled in, and
+  // the note, if any.
   std::string Message() const;
+  // Adds a sentence on what the failure left behind to the message.
+  void AddNote(std::string note) { note_ = std::move(note); }
 
  private:
   FileCause cause_;
   std::string path_;
   int osError_;
+  std::string note_;
 };
 
 // Test seam: lets tests make writes fail as if the disk were full after a
@@ -90,6 +94,9 @@ class CFile {
   std::uint64_t GetPosition() const;
   std::uint64_t GetLength() const;
   void Flush();
+  // Cuts (or extends) the file to length bytes; a position beyond the new
+  // end moves to it.
+  void SetLength(std::uint64_t length);
   // Closes the file; buffered output that cannot be written throws.
   void Close();
   // Closes without throwing, for clean-up after a failure.

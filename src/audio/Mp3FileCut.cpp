@@ -99,7 +99,6 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   }
 
   const std::uint64_t pieceSize = GetAudioBytes() / pieces;
-  const std::uint64_t overlapBytes = std::uint64_t{byteRate_} * overlapTime;
   progress->Start();
   progress->SetFileCount(pieces);
   Rewind();
@@ -113,8 +112,8 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
     progress->SetFileRange(Clamp32(pieceSize), static_cast<std::uint32_t>(kCopyBlock));
 
     // The overlap repeats whole frames before the piece's own start.
-    if (i > 1 && overlapBytes > 0) {
-      const std::uint64_t from = start > audioStart_ + overlapBytes ? start - overlapBytes : audioStart_;
+    if (i > 1 && overlapTime > 0) {
+      const std::uint64_t from = OverlapStart(start);
       const std::uint64_t overlapStart = std::min(NextBoundary(from), start);
       file.Seek(static_cast<std::int64_t>(overlapStart), CFile::From::Begin);
       CopyRange(output, start - overlapStart, nullptr);
@@ -122,7 +121,7 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
 
     // The piece runs to the first frame boundary at or after its share of
     // the audio; the last piece takes everything up to the end of the audio.
-    const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, audioStart_ + pieceSize * i);
+    const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, PieceEnd(i, pieces));
     file.Seek(static_cast<std::int64_t>(start), CFile::From::Begin);
     std::uint64_t end = target;
     if (CopyRange(output, target - start, progress) && target < audioEnd_) {
@@ -148,13 +147,10 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   CProgressCounter silent;
   if (!progress) progress = &silent;
 
-  const std::uint64_t rate = byteRate_;
-  const std::uint64_t startByte = std::min(audioEnd_, audioStart_ + rate * startSecond);
   // An end before the start selects nothing.
-  const std::uint64_t selection = endSecond > startSecond ? rate * (endSecond - startSecond) : 0;
-  const std::uint64_t begin = NextBoundary(startByte);
-  const std::uint64_t endTarget = std::min(audioEnd_, startByte + selection);
-  const std::uint64_t end = std::max(begin, NextBoundary(endTarget));
+  const Span span = SelectionSpan(startSecond, endSecond);
+  const std::uint64_t begin = NextBoundary(span.begin);
+  const std::uint64_t end = std::max(begin, NextBoundary(span.end));
 
   CFile output;
   if (!CreateOutput(output, outputPath)) return error;
@@ -172,10 +168,8 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   if (progress->IsCancelled()) return error;
 
   // The length reported is the requested stretch clipped at the end of the audio.
-  const std::uint64_t reported = startByte + selection > audioEnd_ ? audioEnd_ - startByte : selection;
-  const double seconds = rate ? static_cast<double>(reported) / static_cast<double>(rate) : 0.0;
   if (owner) {
-    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, seconds), MessageIcon::Information);
+    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, span.seconds), MessageIcon::Information);
   }
   return error;
 }

@@ -20,7 +20,11 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   if (Rewind() != err::kNone) return -1;
   CFile output;
   if (!CreateOutput(output, outputPath)) return -1;
-  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_);
+  // A decode that may pass 4 GiB (16-bit samples at the first frame's rate
+  // and channels) is RF64 from the start.
+  const unsigned channels = firstAudio_.ChannelMode() == 3 ? 1 : 2;
+  const WaveForm form = DecodedWaveForm(duration * firstAudio_.SampleRate() * channels * 2);
+  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
 
   CProgressCounter silent;
   if (!progress) progress = &silent;
@@ -43,14 +47,14 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   if (const std::exception_ptr failure = decoder.Failure()) {
     // Keep what was decoded readable if the file layer still allows it.
     try {
-      WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_);
+      WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
     } catch (...) {
     }
     output.Abort();
     std::rethrow_exception(failure);
   }
   error = decoder.Error();
-  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_);
+  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
   output.Close();
   return result;
 }

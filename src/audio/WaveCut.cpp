@@ -13,33 +13,33 @@ std::uint64_t AlignUp(std::uint64_t value, std::uint16_t blockAlign) {
   return blockAlign && value % blockAlign ? value + (blockAlign - value % blockAlign) : value;
 }
 
-WavePiece PlanWavePiece(std::uint32_t dataSize, std::uint16_t blockAlign, std::uint32_t avgBytesPerSec,
+WavePiece PlanWavePiece(std::uint64_t dataSize, std::uint16_t blockAlign, std::uint32_t avgBytesPerSec,
                         std::uint32_t pieces, std::uint32_t number, std::uint32_t overlapSeconds) {
   WavePiece piece;
   if (pieces == 0 || number == 0 || number > pieces) return piece;
-  const auto each = static_cast<std::uint32_t>(AlignDown(dataSize / pieces, blockAlign));
+  const std::uint64_t each = AlignDown(dataSize / pieces, blockAlign);
   piece.start = each * (number - 1);
-  piece.length =
-      number < pieces ? each : static_cast<std::uint32_t>(AlignDown(dataSize - piece.start, blockAlign));
+  piece.length = number < pieces ? each : AlignDown(dataSize - piece.start, blockAlign);
   if (number > 1 && overlapSeconds > 0) {
     const std::uint64_t wanted = AlignDown(std::uint64_t{overlapSeconds} * avgBytesPerSec, blockAlign);
-    piece.overlap = static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, piece.start));
+    piece.overlap = std::min(wanted, piece.start);
   }
   return piece;
 }
 
-WaveSelection PlanWaveSelection(std::uint32_t dataSize, std::uint16_t blockAlign,
+WaveSelection PlanWaveSelection(std::uint64_t dataSize, std::uint16_t blockAlign,
                                 std::uint32_t avgBytesPerSec, std::uint32_t startSecond,
                                 std::uint32_t endSecond) {
   WaveSelection selection;
   const std::uint64_t offset = AlignUp(std::uint64_t{startSecond} * avgBytesPerSec, blockAlign);
   if (offset >= dataSize || endSecond <= startSecond) {
-    selection.offset = static_cast<std::uint32_t>(std::min<std::uint64_t>(offset, dataSize));
+    selection.offset = std::min(offset, dataSize);
     return selection;
   }
   const std::uint64_t length = AlignDown(std::uint64_t{endSecond - startSecond} * avgBytesPerSec, blockAlign);
-  selection.offset = static_cast<std::uint32_t>(offset);
-  selection.length = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, dataSize - offset));
+  selection.offset = offset;
+  // A truncated data chunk may end inside a frame: the selection does not.
+  selection.length = std::min(length, AlignDown(dataSize - offset, blockAlign));
   return selection;
 }
 

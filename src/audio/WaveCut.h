@@ -7,14 +7,14 @@
 #include <string>
 
 struct WavePiece {
-  std::uint32_t start = 0;    // first byte of the piece's own audio, from the data chunk start
-  std::uint32_t length = 0;   // bytes of the piece's own audio
-  std::uint32_t overlap = 0;  // bytes of the audio before start copied ahead of it
+  std::uint64_t start = 0;    // first byte of the piece's own audio, from the data chunk start
+  std::uint64_t length = 0;   // bytes of the piece's own audio
+  std::uint64_t overlap = 0;  // bytes of the audio before start copied ahead of it
 };
 
 struct WaveSelection {
-  std::uint32_t offset = 0;
-  std::uint32_t length = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
 };
 
 std::uint64_t AlignDown(std::uint64_t value, std::uint16_t blockAlign);
@@ -24,12 +24,12 @@ std::uint64_t AlignUp(std::uint64_t value, std::uint16_t blockAlign);
 // dataSize / pieces bytes rounded down to whole frames, except the last,
 // which takes every remaining whole frame. Pieces after the first begin with
 // overlapSeconds of the audio before them, as far as there is audio.
-WavePiece PlanWavePiece(std::uint32_t dataSize, std::uint16_t blockAlign, std::uint32_t avgBytesPerSec,
+WavePiece PlanWavePiece(std::uint64_t dataSize, std::uint16_t blockAlign, std::uint32_t avgBytesPerSec,
                         std::uint32_t pieces, std::uint32_t number, std::uint32_t overlapSeconds);
 
 // The stretch from whole second startSecond to endSecond: the start rounds
 // up and the length down to whole frames; it never reaches past the data.
-WaveSelection PlanWaveSelection(std::uint32_t dataSize, std::uint16_t blockAlign,
+WaveSelection PlanWaveSelection(std::uint64_t dataSize, std::uint16_t blockAlign,
                                 std::uint32_t avgBytesPerSec, std::uint32_t startSecond,
                                 std::uint32_t endSecond);
 

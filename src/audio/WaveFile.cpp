@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "res/StringTable.h"
 
@@ -18,22 +19,16 @@ std::uint16_t Le16(const std::uint8_t* p) {
 std::uint32_t Le32(const std::uint8_t* p) {
   return Le16(p) | (static_cast<std::uint32_t>(Le16(p + 2)) << 16);
 }
-
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v);
-  Put16(out, v >> 16);
-}
-void PutTag(std::vector<std::uint8_t>& out, const char* tag) {
-  out.insert(out.end(), tag, tag + 4);
+std::uint64_t Le64(const std::uint8_t* p) {
+  return Le32(p) | (std::uint64_t{Le32(p + 4)} << 32);
 }
 
 bool TagIs(const std::uint8_t* p, const char* tag) {
   return std::memcmp(p, tag, 4) == 0;
 }
+
+// A 32-bit size of a stream whose writer never learnt its length.
+constexpr std::uint32_t kSizeToEnd = 0xFFFFFFFFu;
 
 }  // namespace
 
@@ -52,68 +47,83 @@ void CWaveFile::Parse() {
     error = err::kFormatDamaged;
     return;
   }
-  // Streaming writers leave 0xFFFFFFFF here and truncated files claim more
-  // than they hold: what follows the data offset is the limit.
+  // Streaming writers leave 0xFFFFFFFF here, meaning "to the end of the
+  // file" (which may lie past 4 GiB), and truncated files claim more than
+  // they hold: what follows the data offset is the limit.
   const std::uint64_t held = length > dataOffset_ ? length - dataOffset_ : 0;
-  dataSize_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(dataChunkSize_, held));
+  dataSize_ = dataToEnd_ ? held : std::min(dataChunkSize_, held);
   duration = static_cast<double>(dataSize_) / format_.avgBytesPerSec;
 }
 
 // Follows the chunk list from byte 12: each chunk is a tag, a 32-bit size
 // and the body, padded to an even length. Finds the chunks wherever they
 // stand, and never mistakes a tag inside another chunk's body for a chunk.
+// In an RF64 file the ds64 chunk holds the 64-bit RIFF and data sizes that
+// the 32-bit fields (0xFFFFFFFF) stand for.
 bool CWaveFile::WalkChunks(std::uint64_t length) {
   std::uint8_t head[12];
   file.SeekToBegin();
-  if (file.Read(head, 12) != 12 || !TagIs(head, "RIFF")) return false;
+  if (file.Read(head, 12) != 12 || !(TagIs(head, "RIFF") || TagIs(head, "RF64"))) return false;
+  const bool rf64 = TagIs(head, "RF64");
+  std::uint64_t riffSize = Le32(head + 4);
+  std::optional<std::uint64_t> ds64DataSize;
   bool haveFormat = false, haveData = false;
   std::uint64_t position = 12;
   while (position + 8 <= length) {
     std::uint8_t chunk[8];
     file.Seek(static_cast<std::int64_t>(position), CFile::From::Begin);
     if (file.Read(chunk, 8) != 8) break;
-    const std::uint32_t size = Le32(chunk + 4);
+    std::uint64_t size = Le32(chunk + 4);
     const std::uint64_t body = position + 8;
-    if (!haveFormat && TagIs(chunk, "fmt ")) {
+    if (rf64 && !ds64DataSize && TagIs(chunk, "ds64") && size >= 16) {
+      std::uint8_t sizes[16];
+      if (file.Read(sizes, 16) != 16) break;
+      if (riffSize == kSizeToEnd) riffSize = Le64(sizes);
+      ds64DataSize = Le64(sizes + 8);
+    } else if (!haveFormat && TagIs(chunk, "fmt ")) {
       file.Seek(static_cast<std::int64_t>(position), CFile::From::Begin);
-      ReadFormat(length, size);
+      ReadFormat(length, static_cast<std::int64_t>(size));
       haveFormat = true;
     } else if (!hasFact_ && TagIs(chunk, "fact")) {
-      std::memcpy(factTag_, chunk, 4);
-      ReadFact(length, size);
+      ReadFact(length, static_cast<std::uint32_t>(size));
     } else if (!haveData && TagIs(chunk, "data")) {
-      std::memcpy(dataTag_, chunk, 4);
+      dataToEnd_ = size == kSizeToEnd && !ds64DataSize;
+      if (size == kSizeToEnd && ds64DataSize) size = *ds64DataSize;
       dataChunkSize_ = size;
       dataOffset_ = body;
       haveData = true;
-      // A data chunk that runs to the end of the file (or past it) is the
-      // last thing the walk can trust.
-      if (size >= length - body) break;
+      // A data chunk that runs to the end of the file (or past it, or is
+      // marked as doing so) is the last thing the walk can trust.
+      if (dataToEnd_ || size >= length - body) break;
     }
     position = body + size + (size & 1u);
   }
   if (!haveFormat || !haveData) {
+    // Nothing the failed walk read may count for the tag search.
     format_ = WaveFormat{};
     extraFormatBytes_.clear();
     factData_.clear();
     hasFact_ = false;
+    formatTooShort_ = false;
+    dataToEnd_ = false;
     return false;
   }
-  std::memcpy(riffTag_, head, 4);
-  riffSize_ = Le32(head + 4);
+  rf64_ = rf64;
+  riffSize_ = riffSize;
   std::memcpy(formType_, head + 8, 4);
   return true;
 }
 
 // The fallback for files whose chunk list is broken: each tag is searched
-// within the first 1000 bytes.
+// within the first 1000 bytes. The sizes are the 32-bit fields; an RF64
+// file's 0xFFFFFFFF data size then reads as "to the end of the file".
 void CWaveFile::SearchTags(std::uint64_t length) {
-  if (!FindChunk("RIFF")) {
+  if (!FindChunk("RIFF") && !FindChunk("RF64")) {
     error = err::kNoRiffHeader;
   } else {
     std::uint8_t head[12] = {};
     file.Read(head, 12);
-    std::memcpy(riffTag_, head, 4);
+    rf64_ = TagIs(head, "RF64");
     riffSize_ = Le32(head + 4);
     std::memcpy(formType_, head + 8, 4);
     if (!FindChunk("fmt ")) {
@@ -125,8 +135,8 @@ void CWaveFile::SearchTags(std::uint64_t length) {
       } else {
         std::uint8_t chunk[8] = {};
         file.Read(chunk, 8);
-        std::memcpy(dataTag_, chunk, 4);
         dataChunkSize_ = Le32(chunk + 4);
+        dataToEnd_ = dataChunkSize_ == kSizeToEnd;
         dataOffset_ = file.GetPosition();
       }
     }
@@ -134,7 +144,6 @@ void CWaveFile::SearchTags(std::uint64_t length) {
   if (FindChunk("fact")) {
     std::uint8_t chunk[8] = {};
     file.Read(chunk, 8);
-    std::memcpy(factTag_, chunk, 4);
     ReadFact(length, Le32(chunk + 4));
   }
 }
@@ -145,7 +154,6 @@ void CWaveFile::SearchTags(std::uint64_t length) {
 void CWaveFile::ReadFormat(std::uint64_t length, std::int64_t chunkSize) {
   std::uint8_t b[26] = {};
   file.Read(b, sizeof b);
-  std::memcpy(fmtTag_, b, 4);
   format_.formatTag = Le16(b + 8);
   format_.channels = Le16(b + 10);
   format_.samplesPerSec = Le32(b + 12);
@@ -206,59 +214,77 @@ WaveSplitFacts CWaveFile::GetSplitFacts() const {
   return facts;
 }
 
+WaveHeaderParts CWaveFile::HeaderParts(const WaveFormat& format,
+                                       const std::vector<std::uint8_t>& extra) const {
+  WaveHeaderParts parts;
+  std::memcpy(parts.formType, formType_, 4);
+  parts.format = format;
+  // Extra bytes that do not match the count are written as zeros.
+  if (format.formatTag != wav::kFormatPcm && extra.size() == format.extraCount) parts.extra = extra;
+  parts.hasFact = hasFact_;
+  parts.factBody = factData_;
+  return parts;
+}
+
+std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format,
+                                                        const std::vector<std::uint8_t>& extra,
+                                                        std::uint64_t dataSize, WaveForm form) const {
+  return BuildWaveHeader(HeaderParts(format, extra), dataSize, SamplesIn(format, extra, dataSize), form);
+}
+
 std::vector<std::uint8_t> CWaveFile::BuildDerivedHeader(const WaveFormat& format,
                                                         const std::vector<std::uint8_t>& extra,
                                                         std::uint64_t dataSize) const {
-  const std::uint32_t count = format.extraCount;
-  const bool withExtra = format.formatTag != wav::kFormatPcm && count != 0 && extra.size() == count;
-  const std::uint32_t formatBody = count == 0 ? 16 : 18 + count;
-  std::vector<std::uint8_t> h;
-  h.reserve(64 + count + factData_.size());
-  PutTag(h, riffTag_);
-  Put32(h, 0);  // RIFF size, filled in below
-  PutTag(h, formType_);
-  PutTag(h, fmtTag_);
-  Put32(h, formatBody);
-  Put16(h, format.formatTag);
-  Put16(h, format.channels);
-  Put32(h, format.samplesPerSec);
-  Put32(h, format.avgBytesPerSec);
-  Put16(h, format.blockAlign);
-  Put16(h, format.bitsPerSample);
-  if (count != 0) {
-    Put16(h, count);
-    if (withExtra)
-      h.insert(h.end(), extra.begin(), extra.end());
-    else
-      h.resize(h.size() + count, 0);
-    if (count & 1u) h.push_back(0);  // chunks are padded to an even length
+  return BuildDerivedHeader(format, extra, dataSize, WaveFormFor(HeaderParts(format, extra), dataSize));
+}
+
+std::uint64_t CWaveFile::SamplesIn(const WaveFormat& format, const std::vector<std::uint8_t>& extra,
+                                   std::uint64_t dataSize) const {
+  const std::uint64_t blocks = format.blockAlign ? dataSize / format.blockAlign : 0;
+  switch (format.formatTag) {
+    case wav::kFormatPcm:
+    case wav::kFormatFloat:
+    case wav::kFormatALaw:
+    case wav::kFormatMuLaw:
+    case wav::kFormatExtensible:
+      return blocks;  // a block is one sample frame
+    case wav::kFormatMsAdpcm:
+    case wav::kFormatImaAdpcm:
+    case wav::kFormatGsm610:
+      // The extra bytes begin with the samples per block.
+      if (extra.size() >= 2) return blocks * Le16(extra.data());
+      break;
+    default:
+      break;
   }
-  if (hasFact_) {
-    PutTag(h, factTag_);
-    Put32(h, static_cast<std::uint32_t>(factData_.size()));
-    h.insert(h.end(), factData_.begin(), factData_.end());
-    if (factData_.size() & 1u) h.push_back(0);
-  }
-  PutTag(h, dataTag_);
-  const std::uint64_t riffSize = h.size() - 8 + 4 + dataSize;
-  const bool tooLarge = riffSize > 0xFFFFFFFFu;
-  Put32(h, tooLarge ? 0xFFFFFFFFu : static_cast<std::uint32_t>(dataSize));
-  const std::uint32_t riff = tooLarge ? 0xFFFFFFFFu : static_cast<std::uint32_t>(riffSize);
-  for (int i = 0; i < 4; ++i) h[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
-  return h;
+  // A format whose blocks are not known here: the source's count, in
+  // proportion to the audio taken from it.
+  const std::uint64_t sourceCount = factData_.size() >= 4 ? Le32(factData_.data()) : 0;
+  if (dataSize_ == 0) return sourceCount;
+  return static_cast<std::uint64_t>(static_cast<unsigned __int128>(sourceCount) * dataSize / dataSize_);
+}
+
+std::function<std::vector<std::uint8_t>(std::uint64_t)> CWaveFile::DerivedHeaders(
+    const WaveFormat& format, const std::vector<std::uint8_t>& extra, std::uint64_t plannedSize) const {
+  const WaveForm form = WaveFormFor(HeaderParts(format, extra), plannedSize);
+  return [this, format, extra, form](std::uint64_t dataSize) {
+    return BuildDerivedHeader(format, extra, dataSize, form);
+  };
 }
 
 std::vector<std::string> CWaveFile::GetInformationLines() const {
   const WaveFormat& f = format_;
   return {
       FormatText("Filename - %s", GetFileName().c_str()),
-      FormatText("File size (As in Header) - %lu bytes", static_cast<unsigned long>(riffSize_) + 8ul),
+      FormatText(
+          rf64_ ? "File size (As in Header) - %llu bytes (RF64)" : "File size (As in Header) - %llu bytes",
+          static_cast<unsigned long long>(riffSize_) + 8ull),
       FormatText("Number of Channels - %u", unsigned{f.channels}),
       FormatText("Samples per second - %lu", static_cast<unsigned long>(f.samplesPerSec)),
       FormatText("Average bytes per second - %lu bytes", static_cast<unsigned long>(f.avgBytesPerSec)),
       FormatText("Bits per sample - %u bits", unsigned{f.bitsPerSample}),
       FormatText("Sample frame size - %u bytes", unsigned{f.blockAlign}),
-      FormatText("Data bytes size - %lu bytes", static_cast<unsigned long>(dataChunkSize_)),
+      FormatText("Data bytes size - %llu bytes", static_cast<unsigned long long>(dataChunkSize_)),
       FormatText("Playing duration - %.2lf seconds", duration),
   };
 }

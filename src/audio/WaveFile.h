@@ -3,25 +3,22 @@
 // derived from them, cutting, sample conversions and MP3 encoding.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "audio/AudioFile.h"
+#include "audio/WaveHeader.h"
 #include "ops/SplitEstimate.h"
-
-// The wave format record of a "fmt " chunk, with its extra-byte count.
-struct WaveFormat {
-  std::uint16_t formatTag = 0;
-  std::uint16_t channels = 0;
-  std::uint32_t samplesPerSec = 0;
-  std::uint32_t avgBytesPerSec = 0;
-  std::uint16_t blockAlign = 0;
-  std::uint16_t bitsPerSample = 0;
-  std::uint16_t extraCount = 0;  // bytes of format-specific data after the record
-};
 
 namespace wav {
 constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatMsAdpcm = 2;
+constexpr std::uint16_t kFormatFloat = 3;
+constexpr std::uint16_t kFormatALaw = 6;
+constexpr std::uint16_t kFormatMuLaw = 7;
+constexpr std::uint16_t kFormatImaAdpcm = 0x11;
+constexpr std::uint16_t kFormatGsm610 = 0x31;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 // WAVE_FORMAT_EXTENSIBLE extension: valid bits (2), channel mask (4), sub-format (16).
 constexpr std::uint16_t kExtensibleSize = 22;
@@ -54,11 +51,12 @@ class CWaveFile : public CAudioFile {
   AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress);
 
   std::uint64_t GetDataOffset() const { return dataOffset_; }
-  // Audio bytes: the stored data size capped at what follows the data offset.
-  std::uint32_t GetDataSize() const { return dataSize_; }
+  // Audio bytes: the stored data size capped at what follows the data offset
+  // (all of it when the size is 0xFFFFFFFF, the mark of a streaming writer).
+  std::uint64_t GetDataSize() const { return dataSize_; }
   // The data size as the header stores it.
-  std::uint32_t GetHeaderDataSize() const { return dataChunkSize_; }
-  std::uint32_t GetRiffSize() const { return riffSize_; }
+  std::uint64_t GetHeaderDataSize() const { return dataChunkSize_; }
+  std::uint64_t GetRiffSize() const { return riffSize_; }
   std::uint16_t GetChannels() const { return format_.channels; }
   std::uint32_t GetSampleRate() const { return format_.samplesPerSec; }
   std::uint16_t GetBitsPerSample() const { return format_.bitsPerSample; }
@@ -81,11 +79,25 @@ class CWaveFile : public CAudioFile {
   WaveSplitFacts GetSplitFacts() const;
 
   // The header of a new WAV file: this file's chunks with the given format
-  // record and extra bytes, its fact chunk, and dataSize audio bytes. Sizes
-  // beyond 32 bits are written as 0xFFFFFFFF, as streaming writers do.
+  // record and extra bytes, its fact chunk (counting the new file's
+  // samples), and dataSize audio bytes; RF64 when the sizes need 64 bits.
   std::vector<std::uint8_t> BuildDerivedHeader(const WaveFormat& format,
                                                const std::vector<std::uint8_t>& extra,
                                                std::uint64_t dataSize) const;
+  std::vector<std::uint8_t> BuildDerivedHeader(const WaveFormat& format,
+                                               const std::vector<std::uint8_t>& extra, std::uint64_t dataSize,
+                                               WaveForm form) const;
+  // True for an RF64 file (64-bit sizes in its ds64 chunk).
+  bool IsRf64() const { return rf64_; }
+  // Samples per channel in dataSize bytes of a format: whole blocks times
+  // the samples of a block (the fact chunk's count).
+  std::uint64_t SamplesIn(const WaveFormat& format, const std::vector<std::uint8_t>& extra,
+                          std::uint64_t dataSize) const;
+  // BuildDerivedHeader for any data size, with this format record, in the
+  // form an output of plannedSize audio bytes needs (a header written
+  // before the audio keeps its length when it is written again).
+  std::function<std::vector<std::uint8_t>(std::uint64_t)> DerivedHeaders(
+      const WaveFormat& format, const std::vector<std::uint8_t>& extra, std::uint64_t plannedSize) const;
 
  private:
   void Parse();
@@ -94,7 +106,11 @@ class CWaveFile : public CAudioFile {
   void ReadFormat(std::uint64_t length, std::int64_t chunkSize);
   void ReadFact(std::uint64_t length, std::uint32_t storedSize);
   bool FormatIsDamaged() const;
-  void WritePiece(CFile& out, std::uint32_t start, std::uint32_t length, std::uint32_t overlap,
+  // This file's chunks around a format record, for a derived header.
+  WaveHeaderParts HeaderParts(const WaveFormat& format, const std::vector<std::uint8_t>& extra) const;
+  // The audio bytes in whole sample frames: what is cut and converted.
+  std::uint64_t WholeFrameBytes() const { return dataSize_ - dataSize_ % format_.blockAlign; }
+  void WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                   CProgress& progress);
   // Checks shared by the conversions; false (with the code set) on refusal.
   bool MayWriteTo(const std::string& outputPath);
@@ -106,19 +122,17 @@ class CWaveFile : public CAudioFile {
                            std::uint64_t newDataSize, std::size_t blockSize, std::size_t outputPerBlock,
                            Transform transform);
 
-  char riffTag_[4] = {};
-  std::uint32_t riffSize_ = 0;
+  std::uint64_t riffSize_ = 0;
   char formType_[4] = {};
-  char fmtTag_[4] = {};
   WaveFormat format_;
   std::vector<std::uint8_t> extraFormatBytes_;
   bool hasFact_ = false;
-  char factTag_[4] = {};
   std::vector<std::uint8_t> factData_;
-  char dataTag_[4] = {};
-  std::uint32_t dataChunkSize_ = 0;
+  std::uint64_t dataChunkSize_ = 0;
   std::uint64_t dataOffset_ = 0;
-  std::uint32_t dataSize_ = 0;
+  std::uint64_t dataSize_ = 0;
   bool walked_ = false;
   bool formatTooShort_ = false;  // a "fmt " chunk smaller than its 16-byte record
+  bool rf64_ = false;
+  bool dataToEnd_ = false;  // the data size is the streaming mark: the audio runs to the end
 };

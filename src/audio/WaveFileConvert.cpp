@@ -7,6 +7,7 @@
 
 #include "audio/SampleConvert.h"
 #include "audio/WaveFile.h"
+#include "audio/WaveOutput.h"
 #include "ops/Progress.h"
 
 namespace {
@@ -77,53 +78,49 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
                                     std::size_t outputPerBlock, Transform transform) {
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
-  const auto header = BuildDerivedHeader(format, extra, newDataSize);
-  out.Write(header.data(), header.size());
-  file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
+  CWaveOutput output(out, DerivedHeaders(format, extra, newDataSize), newDataSize, format.blockAlign);
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
-  // From here on a failure (no memory, a read or write that fails) ends the
-  // conversion with 118; the output keeps what was written and is closed.
+  // A buffer that cannot be allocated ends the conversion with 118; a read
+  // or write failure goes on to the caller, whose message names it. Either
+  // way the output keeps what was written, with a header that says so.
   try {
-    const std::size_t batchBlocks = std::max<std::size_t>(1, kBatchBytes / blockSize);
-    std::vector<std::uint8_t> input(batchBlocks * blockSize);
-    std::vector<std::uint8_t> output(batchBlocks * outputPerBlock);
-    p.Start();
-    p.SetTitle(title);
-    p.SetFileCount(1);
-    p.SetFileNumber(1);
-    p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-    p.SetFileRange(dataSize_, static_cast<std::uint32_t>(blockSize));
-    std::uint64_t remaining = dataSize_;
-    bool finished = false;
-    while (!finished) {
-      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
-      const std::size_t got = file.Read(input.data(), want);
-      // The data size was capped at the file when it opened: a short read
-      // means the source shrank since, and the header would overstate it.
-      if (got < want) throw CFileException(FileCause::EndOfFile, file.GetFilePath());
-      remaining -= got;
-      // A batch shorter than the buffer holds the last block (possibly empty).
-      const std::size_t blocks = got / blockSize + (got < input.size() ? 1 : 0);
-      std::size_t produced = 0;
-      for (std::size_t b = 0; b < blocks && !finished; ++b) {
-        const std::size_t length = std::min(blockSize, got - b * blockSize);
-        produced += transform(input.data() + b * blockSize, length, output.data() + produced);
-        PumpOneMessage();
+    output.Write([&] {
+      file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
+      const std::size_t batchBlocks = std::max<std::size_t>(1, kBatchBytes / blockSize);
+      std::vector<std::uint8_t> input(batchBlocks * blockSize);
+      std::vector<std::uint8_t> converted(batchBlocks * outputPerBlock);
+      p.Start();
+      p.SetTitle(title);
+      p.SetFileCount(1);
+      p.SetFileNumber(1);
+      p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
+      p.SetFileRange(ProgressTotal(WholeFrameBytes()), static_cast<std::uint32_t>(blockSize));
+      std::uint64_t remaining = WholeFrameBytes();
+      bool finished = false;
+      while (!finished) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input.size()));
+        const std::size_t got = file.Read(input.data(), want);
+        // The data size was capped at the file when it opened: a short read
+        // means the source shrank since, and the header would overstate it.
+        if (got < want) throw CFileException(FileCause::EndOfFile, file.GetFilePath());
+        remaining -= got;
+        // A batch shorter than the buffer holds the last block (possibly empty).
+        const std::size_t blocks = got / blockSize + (got < input.size() ? 1 : 0);
+        std::size_t produced = 0;
+        for (std::size_t b = 0; b < blocks && !finished; ++b) {
+          const std::size_t length = std::min(blockSize, got - b * blockSize);
+          produced += transform(input.data() + b * blockSize, length, converted.data() + produced);
+          PumpOneMessage();
+          if (p.IsCancelled()) break;
+          p.StepFile();
+          finished = length < blockSize;
+        }
+        if (produced) out.Write(converted.data(), produced);
         if (p.IsCancelled()) break;
-        p.StepFile();
-        finished = length < blockSize;
       }
-      if (produced) out.Write(output.data(), produced);
-      if (p.IsCancelled()) break;
-    }
-    out.Close();
-  } catch (const CFileException&) {
-    out.Abort();
-    error = err::kNoMemory;
-    return error;
+    });
   } catch (const std::bad_alloc&) {
-    out.Abort();
     error = err::kNoMemory;
     return error;
   }
@@ -146,7 +143,7 @@ AudioError CWaveFile::ConvertTo16Bit(const std::string& outputPath, CProgress* p
   if (IsExtensible()) extra[wav::kValidBitsAt] = 16, extra[wav::kValidBitsAt + 1] = 0;
   const std::size_t block = format_.channels * 1000u;
   return RunConversion(outputPath, progress, "Converting to 16 bit WAV file...", format, extra,
-                       std::uint64_t{dataSize_} * 2, block, block * 2,
+                       WholeFrameBytes() * 2, block, block * 2,
                        [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
                          WidenToLe16(in, out, length);
                          return length * 2;
@@ -167,8 +164,9 @@ AudioError CWaveFile::ConvertTo8Bit(const std::string& outputPath, CProgress* pr
   std::vector<std::uint8_t> extra = extraFormatBytes_;
   if (IsExtensible()) extra[wav::kValidBitsAt] = 8, extra[wav::kValidBitsAt + 1] = 0;
   const std::size_t block = format_.channels * 2000u;
-  return RunConversion(outputPath, progress, "Converting to 8 bit WAV file...", format, extra, dataSize_ / 2u,
-                       block, block / 2, [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
+  return RunConversion(outputPath, progress, "Converting to 8 bit WAV file...", format, extra,
+                       WholeFrameBytes() / 2u, block, block / 2,
+                       [](const std::uint8_t* in, std::size_t length, std::uint8_t* out) {
                          NarrowFromLe16(in, out, length / 2);
                          return length / 2;
                        });
@@ -215,7 +213,7 @@ AudioError CWaveFile::RipChannels(std::uint8_t channelMask, const std::string& o
       PutLe32(&extra[wav::kChannelMaskAt], speakers);
     }
   }
-  const std::uint64_t frames = dataSize_ / format_.blockAlign;
+  const std::uint64_t frames = WholeFrameBytes() / format_.blockAlign;
   const std::size_t frameSize = format_.blockAlign;
   return RunConversion(outputPath, progress, "Ripping Channels...", format, extra, frames * width * kept,
                        frameSize * 1000u, width * kept * 1000u,

@@ -4,6 +4,7 @@
 
 #include "audio/WaveCut.h"
 #include "audio/WaveFile.h"
+#include "audio/WaveOutput.h"
 #include "ops/Owner.h"
 #include "ops/Progress.h"
 #include "res/StringTable.h"
@@ -37,7 +38,6 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     const WavePiece piece =
         PlanWavePiece(dataSize_, format_.blockAlign, format_.avgBytesPerSec, pieces, i, overlapTime);
     WritePiece(out, piece.start, piece.length, piece.overlap, p);
-    out.Close();
     p.StepOverall();
     if (p.IsCancelled()) break;
   }
@@ -46,17 +46,19 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
 
 // One piece: the derived header sized for the overlap and the piece's own
 // audio, the overlap bytes, then the piece's own audio with progress.
-void CWaveFile::WritePiece(CFile& out, std::uint32_t start, std::uint32_t length, std::uint32_t overlap,
+void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
                            CProgress& progress) {
-  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, std::uint64_t{length} + overlap);
-  out.Write(header.data(), header.size());
-  if (overlap) {
-    file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
-    CopyData(out, overlap, nullptr);
-  }
-  file.Seek(static_cast<std::int64_t>(dataOffset_ + start), CFile::From::Begin);
-  progress.SetFileRange(length, static_cast<std::uint32_t>(kCopyBlock));
-  CopyData(out, length, &progress);
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, length + overlap), length + overlap,
+                     format_.blockAlign);
+  output.Write([&] {
+    if (overlap) {
+      file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
+      CopyData(out, overlap, nullptr);
+    }
+    file.Seek(static_cast<std::int64_t>(dataOffset_ + start), CFile::From::Begin);
+    progress.SetFileRange(ProgressTotal(length), static_cast<std::uint32_t>(kCopyBlock));
+    CopyData(out, length, &progress);
+  });
 }
 
 AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
@@ -70,21 +72,22 @@ AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t
   p.Start();
   const WaveSelection selection =
       PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
-  const auto header = BuildDerivedHeader(format_, extraFormatBytes_, selection.length);
-  out.Write(header.data(), header.size());
-  file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
-  p.SetFileCount(1);
-  p.SetFileRange(selection.length, static_cast<std::uint32_t>(kCopyBlock));
-  p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
-  p.SetFileNumber(1);
-  CopyData(out, selection.length, &p);
-  out.Close();
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,
+                     format_.blockAlign);
+  output.Write([&] {
+    file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
+    p.SetFileCount(1);
+    p.SetFileRange(ProgressTotal(selection.length), static_cast<std::uint32_t>(kCopyBlock));
+    p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
+    p.SetFileNumber(1);
+    CopyData(out, selection.length, &p);
+  });
   p.StepOverall();
   p.Close();
   if (!p.IsCancelled() && owner) {
     owner->ShowMessage(wav::kSelectionSavedCaption,
                        FormatText("This selection will last for %.2lf seconds",
-                                  static_cast<double>(selection.length) / format_.avgBytesPerSec),
+                                  static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
                        MessageIcon::Information);
   }
   error = err::kNone;

@@ -129,7 +129,7 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
   p.SetFileCount(1);
   p.SetFileNumber(1);
   p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-  p.SetFileRange(static_cast<std::uint32_t>((std::uint64_t{dataSize_} + blockBytes - 1) / blockBytes), 1);
+  p.SetFileRange(ProgressTotal((dataSize_ + blockBytes - 1) / blockBytes), 1);
   file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
 
   // Only the data chunk is audio: chunks stored after it are not encoded.

@@ -26,6 +26,11 @@ class CProgress {
   virtual void Close() {}
 };
 
+// A byte count as a file bar's range: counts past 32 bits fill the range.
+inline std::uint32_t ProgressTotal(std::uint64_t bytes) {
+  return bytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(bytes);
+}
+
 // A progress bar as the operations see it: 0..maximum, stepping past the
 // maximum starts again from 0.
 struct CProgressBarState {

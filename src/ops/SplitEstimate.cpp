@@ -1,5 +1,6 @@
 #include "ops/SplitEstimate.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "ops/Progress.h"
@@ -19,15 +20,16 @@ bool RefuseSplits(std::uint32_t splits, SplitEstimate& result) {
 SplitEstimate EstimateWaveSplit(const WaveSplitFacts& facts, std::uint32_t splits) {
   SplitEstimate result;
   if (RefuseSplits(splits, result)) return result;
-  std::uint32_t per = facts.dataSize / splits;
+  std::uint64_t per = facts.dataSize / splits;
   if (per < facts.avgBytesPerSec || facts.avgBytesPerSec == 0 || facts.blockAlign == 0) {
     result.error = err::kTooManySplits;
     return result;
   }
   if (per % facts.blockAlign) per += facts.blockAlign - per % facts.blockAlign;
-  result.size = per + 44;
-  if (facts.extraFormatBytes) result.size += 2u + facts.extraFormatBytes;
-  if (facts.factSize) result.size += 8u + facts.factSize;
+  std::uint64_t size = per + 44;
+  if (facts.extraFormatBytes) size += 2u + facts.extraFormatBytes;
+  if (facts.factSize) size += 8u + facts.factSize;
+  result.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, UINT32_MAX));
   result.playtime = static_cast<double>(per) / facts.avgBytesPerSec;
   return result;
 }
@@ -36,11 +38,13 @@ SplitEstimate EstimateMp3Split(const Mp3SplitFacts& facts, std::uint32_t splits)
   SplitEstimate result;
   if (RefuseSplits(splits, result)) return result;
   const std::uint32_t per = facts.audioBytes / splits;
-  if (per < facts.byteRate || facts.byteRate == 0) {
+  // Counted frames split by time; otherwise bytes stand for time.
+  const bool timed = facts.seconds > 0.0;
+  if (timed ? facts.seconds / splits < 1.0 : per < facts.byteRate || facts.byteRate == 0) {
     result.error = err::kTooManySplits;
     return result;
   }
-  result.playtime = static_cast<double>(per) / facts.byteRate;
+  result.playtime = timed ? facts.seconds / splits : static_cast<double>(per) / facts.byteRate;
   result.size = per + (facts.hasTag ? 128u : 0u);
   return result;
 }

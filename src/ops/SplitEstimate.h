@@ -11,7 +11,7 @@
 
 // Header facts of a WAV file that the estimate needs.
 struct WaveSplitFacts {
-  std::uint32_t dataSize = 0;  // audio bytes (capped at what the file holds)
+  std::uint64_t dataSize = 0;  // audio bytes (capped at what the file holds)
   std::uint32_t avgBytesPerSec = 0;
   std::uint16_t blockAlign = 0;
   std::uint16_t extraFormatBytes = 0;  // c, the extra-format-byte count
@@ -23,6 +23,7 @@ struct Mp3SplitFacts {
   std::uint32_t audioBytes = 0;  // without ID3v2 and ID3v1 tags
   std::uint32_t byteRate = 0;    // bytes per second (average for VBR)
   bool hasTag = false;           // an ID3v1 tag is appended to every piece
+  double seconds = 0.0;          // exact play time of counted frames (VBR); 0: audioBytes / byteRate
 };
 
 struct SplitEstimate {

@@ -50,6 +50,10 @@ inline constexpr const char* kEnterMp3Filename = "Please enter the MP3 filename.
 inline constexpr const char* kSelectChannel = "Select a channel to rip.";
 inline constexpr const char* kEnterFilename = "Enter filename to save";
 inline constexpr const char* kCaptionError = "Error";
+// Added to a file failure's message when a WAV output's header still
+// describes the audio planned instead of the audio written.
+inline constexpr const char* kHeaderNotCorrected =
+    "Its header could not be corrected: it claims more audio than the file holds.";
 inline constexpr const char* kCaptionConfirm = "Confirm";
 inline constexpr const char* kCaptionComfirm = "Comfirm";
 inline constexpr const char* kCaptionInformation = "Information";

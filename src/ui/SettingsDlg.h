@@ -8,6 +8,7 @@
 #include <string>
 
 class QCheckBox;
+class QGridLayout;
 class QLineEdit;
 class QSpinBox;
 class CFilterEdit;
@@ -21,6 +22,14 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSuffixEditId = 1061;
   static constexpr int kSaveOverlapId = 1042;
   static constexpr int kSaveSuffixId = 1043;
+  // The dialog is one grid: labels in column 0, fields in column 1, the
+  // "Save..." boxes in column 2. This row, below the suffix, is kept for a
+  // further setting laid out the same way (its box in columns 0-1, its Save
+  // box in column 2).
+  static constexpr int kLabelColumn = 0;
+  static constexpr int kFieldColumn = 1;
+  static constexpr int kSaveColumn = 2;
+  static constexpr int kSpareRow = 6;
 
   // Both values from the settings store.
   explicit CSettingsDlg(QWidget* parent = nullptr);
@@ -40,6 +49,7 @@ class CSettingsDlg : public QDialog {
 
  private:
   void Build();
+  QGridLayout* Grid() const { return grid_; }
 
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
@@ -47,4 +57,5 @@ class CSettingsDlg : public QDialog {
   CFilterEdit* suffixEdit_ = nullptr;
   QCheckBox* saveOverlap_ = nullptr;
   QCheckBox* saveSuffix_ = nullptr;
+  QGridLayout* grid_ = nullptr;
 };

@@ -23,6 +23,7 @@
 #include "res/StringTable.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
+#include "support/WaveExpect.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -130,7 +131,8 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->Cause(), FileCause::DiskFull);
-    EXPECT_EQ(failure->Message(), DiskFullText(out));
+    // The seam fails every later write: the header cannot be corrected either.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kHeaderNotCorrected);
     EXPECT_EQ(wav.GetError(), 0u);  // a file failure leaves the code alone
   }
   EXPECT_TRUE(owner.messages.empty()) << "the saved-selection notice came after a failure";
@@ -147,48 +149,83 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")));
+    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kHeaderNotCorrected);
   }
   EXPECT_EQ(fs::file_size(dir_.File("PART-1.wav")), 176400u + 44u);
   EXPECT_EQ(fs::file_size(dir_.File("PART-2.wav")), 5000u);
   EXPECT_FALSE(fs::exists(dir_.File("PART-3.wav")));
 }
 
-TEST_F(IoFaults, DiskFullDuringBitDepthConversionAndRippingEndsWith118) {
+// Every WAV-writing operation, stopped by a cancel, by a real file-size
+// limit (the kernel refuses to grow the file; rewriting the header still
+// works) and by the fault seam (every later write fails, the header's too).
+// The partial output is kept; its header describes exactly the whole frames
+// it holds, or the failure's message says that it does not. A full disk is
+// named as such by every operation.
+TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheTruth) {
   kt::WavSpec mono8;
   mono8.channels = 1;
   mono8.bitsPerSample = 8;
-  const std::string eight = kt::MakeWav(dir_, "eight.wav", mono8, kt::PatternData(300000));
-  struct Case {
+  const std::string eight = kt::MakeWav(dir_, "eight.wav", mono8, kt::PatternData(300001));
+  using Run = std::function<AudioError(CWaveFile&, const std::string&, CProgress*)>;
+  struct Operation {
     const char* name;
     std::string source;
-    std::function<AudioError(CWaveFile&, const std::string&, CProgress*)> run;
+    Run run;
   };
-  const Case cases[] = {
-      {"to 16 bit", eight,
-       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
+  const Operation operations[] = {
+      {"selection", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }},
+      {"piece", source_,
+       [](CWaveFile& w, const std::string& o, CProgress* p) {
+         static_cast<kt::ScriptedOwner*>(w.GetOwner())->shred.baseFilename = o;
+         return w.SplitEqually(p);
+       }},
       {"to 8 bit", source_,
        [](CWaveFile& w, const std::string& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }},
+      {"to 16 bit", eight,
+       [](CWaveFile& w, const std::string& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
       {"rip", source_,
        [](CWaveFile& w, const std::string& o, CProgress* p) { return w.RipChannels(2, o, p); }},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string out = dir_.File(std::string("converted ") + c.name + ".wav");
-    const Bytes before = kt::ReadAll(c.source);
-    {
-      CWaveFile wav(c.source, nullptr);
-      ASSERT_EQ(wav.GetError(), 0u);
-      DiskFullAfter fault(70000);
-      kt::RecordingProgress progress;
-      AudioError code = 0;
-      const auto failure = FailureOf([&] { code = c.run(wav, out, &progress); });
-      EXPECT_FALSE(failure.has_value()) << "the conversion let a file failure escape";
-      EXPECT_EQ(code, err::kNoMemory);
-      EXPECT_EQ(wav.GetError(), err::kNoMemory);
+  enum class Fault { Cancel, FileSizeLimit, Seam };
+  for (const Operation& op : operations) {
+    for (const Fault fault : {Fault::Cancel, Fault::FileSizeLimit, Fault::Seam}) {
+      SCOPED_TRACE(std::string(op.name) + " " + std::to_string(static_cast<int>(fault)));
+      const std::string base = dir_.File(std::string(op.name) + " out.wav");
+      // A split writes its first piece under a name of its own.
+      const std::string out = std::string(op.name) == "piece" ? dir_.File("PIECE OUT-1.wav") : base;
+      fs::remove(out);
+      // What the operation ends with: its code, or the file failure's message.
+      auto outcome = [&](CProgress* progress) -> std::string {
+        kt::ScriptedOwner owner;
+        owner.shred.numberOfSplits = 2;
+        CWaveFile wav(op.source, &owner);
+        try {
+          return "code " + std::to_string(op.run(wav, base, progress));
+        } catch (const CFileException& e) {
+          return e.Message();
+        }
+      };
+      const std::string full = DiskFullText(out);
+      if (fault == Fault::Cancel) {
+        kt::RecordingProgress progress;
+        progress.cancelAfterFileSteps = 2;
+        EXPECT_EQ(outcome(&progress), "code 0");
+      } else if (fault == Fault::FileSizeLimit) {
+        const int code = RunWithFileSizeLimit(100001, [&] { return outcome(nullptr) == full ? 0 : 1; });
+        EXPECT_EQ(code, 0) << "expected: " << full;
+        EXPECT_LE(fs::file_size(out), 100001u);
+      } else {
+        DiskFullAfter seam(70001);
+        EXPECT_EQ(outcome(nullptr), full + " " + msg::kHeaderNotCorrected);
+        EXPECT_LE(fs::file_size(out), 70001u);
+        EXPECT_NE(kt::HeaderMismatch(out), "") << "the header was corrected after all: the note is wrong";
+        continue;
+      }
+      EXPECT_EQ(kt::HeaderMismatch(out), "");
+      EXPECT_GT(kt::ReadWaveLayout(out).dataSize, 0u);
     }
-    EXPECT_EQ(fs::file_size(out), 70000u);
-    EXPECT_EQ(kt::ReadAll(c.source), before);
   }
 }
 
@@ -224,20 +261,6 @@ TEST_F(IoFaults, RealFileSizeLimitDuringALargeCutIsReportedAsDiskFull) {
   EXPECT_EQ(fs::file_size(out), 5u << 20);
 }
 
-TEST_F(IoFaults, RealFileSizeLimitDuringAConversionGives118) {
-  const std::string out = dir_.File("narrow.wav");
-  const int code = RunWithFileSizeLimit(100000, [&] {
-    CWaveFile wav(source_, nullptr);
-    try {
-      return wav.ConvertTo8Bit(out, nullptr) == err::kNoMemory ? 0 : 11;
-    } catch (const CFileException&) {
-      return 12;
-    }
-  });
-  EXPECT_EQ(code, 0) << "11: another outcome, 12: a file failure escaped";
-  EXPECT_EQ(fs::file_size(out), 100000u);
-}
-
 TEST_F(IoFaults, SourceRemovedDuringACutIsStillCopiedWhole) {
   const std::string out = dir_.File("selection.wav");
   {
@@ -265,15 +288,17 @@ TEST_F(IoFaults, SourceTruncatedDuringACutIsAFailureNotAShortFileWithALongHeader
   EXPECT_TRUE(owner.messages.empty());
 }
 
-TEST_F(IoFaults, SourceTruncatedDuringAConversionEndsWith118) {
+TEST_F(IoFaults, SourceTruncatedDuringAConversionIsAFailureNamingTheSource) {
   const std::string source = kt::MakeWav(dir_, "long.wav", spec_, kt::PatternData(176400 * 30));
   const std::string out = dir_.File("narrow.wav");
   {
     CWaveFile wav(source, nullptr);
     ActingProgress progress([&] { fs::resize_file(source, 44 + 1000); });
-    EXPECT_EQ(wav.ConvertTo8Bit(out, &progress), err::kNoMemory)
-        << "a conversion of a source that shrank was reported as done";
+    const auto failure = FailureOf([&] { wav.ConvertTo8Bit(out, &progress); });
+    ASSERT_TRUE(failure.has_value()) << "a conversion of a source that shrank was reported as done";
+    EXPECT_EQ(failure->Message(), "An attempt was made to access " + source + " past its end.");
   }
+  EXPECT_EQ(kt::HeaderMismatch(out), "");
 }
 
 // A real MP3 stream: four seconds encoded by LAME, repeated `copies` times.

@@ -56,16 +56,7 @@ TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
 
 TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   kt::TempDir dir;
-  WavSpec layout;
-  layout.formatTag = 17;  // IMA ADPCM
-  layout.channels = 1;
-  layout.sampleRate = 8000;
-  layout.bitsPerSample = 4;
-  layout.blockAlignOverride = 256;
-  layout.byteRateOverride = 4055;
-  layout.fmtSize = 20;
-  layout.fmtExtra = {2, 0, 0xF9, 0x01};  // c = 2, samples per block 505
-  layout.before = {Chunk{"fact", {0x10, 0x27, 0, 0}}};
+  const WavSpec layout = kt::ImaAdpcmSpec(10000);  // IMA ADPCM, c = 2, samples per block 505
   CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", layout, Body(512, 0x33)), nullptr);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.IsPcm());
@@ -90,7 +81,7 @@ TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   want.insert(want.end(), {0xF9, 0x01});
   kt::PutTag(want, "fact");
   kt::PutLe32(want, 4);
-  want.insert(want.end(), {0x10, 0x27, 0, 0});
+  kt::PutLe32(want, 2 * 505);  // two blocks of 505 samples, not the source's 10000
   kt::PutTag(want, "data");
   kt::PutLe32(want, 512);
   EXPECT_EQ(h.size(), 60u);
@@ -174,6 +165,36 @@ TEST(WaveChunkWalk, BrokenChunkListFallsBackToTheTagSearch) {
   EXPECT_EQ(wav.GetDataSize(), 100u);
 }
 
+// A "fmt " size below the 16-byte record: when the chunk list still leads to
+// the data chunk the record really is short (107); when it does not, the
+// walk's verdict must not outlive it and the tag search opens the file.
+TEST(WaveChunkWalk, ShortFormatSizeIsRefusedOnlyWhenTheWalkTrustsIt) {
+  kt::TempDir dir;
+  WavSpec layout;
+  layout.fmtSize = 14;  // the builder still writes the whole 16-byte record
+  const auto data = kt::PatternData(100);
+  const auto fullRecord = kt::BuildWav(layout, data);
+  auto shortRecord = fullRecord;
+  shortRecord.erase(shortRecord.begin() + 34, shortRecord.begin() + 36);  // bits per sample gone
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    AudioError error;
+  };
+  for (const Case& c : {Case{"16-byte record under a size of 14", fullRecord, 0u},
+                        Case{"14-byte record", shortRecord, err::kFormatDamaged}}) {
+    SCOPED_TRACE(c.name);
+    kt::WriteAll(dir.File("short.wav"), c.bytes);
+    CWaveFile wav(dir.File("short.wav"), nullptr);
+    EXPECT_EQ(wav.GetError(), c.error);
+    if (c.error != 0) continue;
+    EXPECT_FALSE(wav.FoundByChunkWalk());
+    EXPECT_EQ(wav.GetDataOffset(), 44u);
+    EXPECT_EQ(wav.GetDataSize(), 100u);
+    EXPECT_EQ(wav.GetBitsPerSample(), 16);
+  }
+}
+
 TEST(WaveChunkWalk, TagSearchFallbackStillGives106BeyondTheFirst1000Bytes) {
   kt::TempDir dir;
   WavSpec layout;
@@ -226,7 +247,6 @@ TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
   check([](WavSpec& s) { s.bitsPerSample = 0, s.blockAlignOverride = 4; }, "PCM without bits");
   check([](WavSpec& s) { s.channels = 4, s.bitsPerSample = 8, s.blockAlignOverride = 2; },
         "frame below one byte a channel");
-  check([](WavSpec& s) { s.fmtSize = 14; }, "record cut short");
   // Block align 0: the builder computes it from bits, so write it by hand.
   auto bytes = kt::BuildWav(WavSpec{}, kt::PatternData(400));
   bytes[32] = bytes[33] = 0;

@@ -93,7 +93,6 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
   const std::string mp3 = Mp3("song.mp3", 6);
   const std::string out = dir_.File("out put");
   const std::string diskFull = "kestrune-cli: Disk full while accessing " + out + ".\n";
-  const std::string noMemory = "kestrune-cli: " + LoadMessage(err::kNoMemory) + "\n";
   struct Case {
     std::vector<std::string> args;
     rlim_t limit;
@@ -106,9 +105,9 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
        100000,
        "kestrune-cli: Disk full while accessing " + dir_.File("OUT PUT-1.wav") + ".\n",
        wav},
-      {{"to-8bit", wav, "-o", out}, 50000, noMemory, wav},
-      {{"to-16bit", wav8, "-o", out}, 50000, noMemory, wav8},
-      {{"rip", wav, "--channels", "2", "-o", out}, 50000, noMemory, wav},
+      {{"to-8bit", wav, "-o", out}, 50000, diskFull, wav},
+      {{"to-16bit", wav8, "-o", out}, 50000, diskFull, wav8},
+      {{"rip", wav, "--channels", "2", "-o", out}, 50000, diskFull, wav},
       {{"to-mp3", wav, "-o", out, "--bitrate", "128"}, 20000, diskFull, wav},
       {{"to-wav", mp3, "-o", out}, 100000, diskFull, mp3},
       {{"cut", mp3, "--from", "0", "--to", "5", "-o", out}, 20000, diskFull, mp3},

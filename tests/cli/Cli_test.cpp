@@ -186,11 +186,12 @@ TEST_F(CliTest, InterruptCancelsLikeTheCancelButtonAndExits130) {
   const int code = CCliJob(options, out, err).Run();
   CCliProgress::SetInterrupted(false);
   EXPECT_EQ(code, 130);
-  // The header and the first block made it; the output is closed and kept.
+  // The header and the first block made it; the output is closed and kept,
+  // its header sized for what it holds.
   const auto partial = kt::ReadAll(dir.File("partial.wav"));
   EXPECT_LT(partial.size(), 44u + 320000u);
   EXPECT_GE(partial.size(), 44u);
-  EXPECT_EQ(kt::GetLe32(partial, 40), 320000u);
+  EXPECT_EQ(kt::GetLe32(partial, 40), partial.size() - 44);
   std::fclose(out);
   std::fclose(err);
 }

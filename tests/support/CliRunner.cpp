@@ -21,6 +21,11 @@ std::string Slurp(const std::string& path) {
 
 CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args, rlim_t fileLimit,
                  const std::string& stdoutPath) {
+  return RunProgram(workDir, KESTRUNE_CLI_PATH, args, fileLimit, stdoutPath);
+}
+
+CliResult RunProgram(const std::string& workDir, const std::string& program,
+                     const std::vector<std::string>& args, rlim_t fileLimit, const std::string& stdoutPath) {
   const std::string outPath = stdoutPath.empty() ? workDir + "/stdout.txt" : stdoutPath;
   const std::string errPath = workDir + "/stderr.txt";
   const pid_t pid = ::fork();
@@ -33,11 +38,11 @@ CliResult RunCli(const std::string& workDir, const std::vector<std::string>& arg
     ::setrlimit(RLIMIT_FSIZE, &lim);
     ::alarm(60);  // a hang is a failure too
     std::vector<std::string> copy = args;
-    std::string exe = KESTRUNE_CLI_PATH;
+    std::string exe = program;
     std::vector<char*> argv{exe.data()};
     for (auto& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
+    ::execvp(exe.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;

@@ -21,5 +21,9 @@ struct CliResult {
 // (out stays empty).
 CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args,
                  rlim_t fileLimit = RLIM_INFINITY, const std::string& stdoutPath = "");
+// The same for any program (found on PATH), such as the reference tools.
+CliResult RunProgram(const std::string& workDir, const std::string& program,
+                     const std::vector<std::string>& args, rlim_t fileLimit = RLIM_INFINITY,
+                     const std::string& stdoutPath = "");
 
 }  // namespace kt

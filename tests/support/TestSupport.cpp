@@ -66,6 +66,21 @@ std::uint32_t WavSpec::ByteRate() const {
   return byteRateOverride ? byteRateOverride : sampleRate * BlockAlign();
 }
 
+WavSpec ImaAdpcmSpec(std::uint32_t factCount) {
+  WavSpec s;
+  s.formatTag = 0x11;
+  s.channels = 1;
+  s.sampleRate = 8000;
+  s.bitsPerSample = 4;
+  s.blockAlignOverride = 256;
+  s.byteRateOverride = 4055;
+  s.fmtSize = 20;
+  s.fmtExtra = {2, 0, 0xF9, 0x01};
+  s.before.push_back(Chunk{"fact", {}});
+  PutLe32(s.before.back().body, factCount);
+  return s;
+}
+
 namespace {
 void PutChunk(std::vector<std::uint8_t>& out, const Chunk& c) {
   PutTag(out, c.tag.c_str());

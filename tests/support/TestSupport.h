@@ -60,6 +60,10 @@ struct WavSpec {
   std::uint32_t ByteRate() const;
 };
 
+// IMA ADPCM, 8000 Hz mono: 256-byte blocks of 505 samples (extra bytes:
+// count 2, samples per block), with a fact chunk holding factCount.
+WavSpec ImaAdpcmSpec(std::uint32_t factCount);
+
 std::vector<std::uint8_t> BuildWav(const WavSpec& layout, const std::vector<std::uint8_t>& data);
 // Interleaved PCM with a distinct, deterministic value in every byte position.
 std::vector<std::uint8_t> PatternData(std::size_t bytes, std::uint32_t seed = 1);

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "support/TestSupport.h"
 
@@ -31,6 +34,56 @@ std::vector<std::uint8_t> ExtensibleExtra(std::uint16_t validBits, std::uint32_t
                                  0x9B,
                                  0x71};
   out.insert(out.end(), guid, guid + 16);
+  return out;
+}
+
+WaveLayout ReadWaveLayout(const std::string& path) {
+  WaveLayout w;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> h(4096, 0);
+  in.read(reinterpret_cast<char*>(h.data()), static_cast<std::streamsize>(h.size()));
+  h.resize(static_cast<std::size_t>(in.gcount()));
+  w.fileSize = std::filesystem::file_size(path);
+  if (h.size() < 12) return w;
+  auto le64 = [&](std::size_t at) { return GetLe32(h, at) | (std::uint64_t{GetLe32(h, at + 4)} << 32); };
+  w.rf64 = std::equal(h.begin(), h.begin() + 4, "RF64");
+  w.riffSize = GetLe32(h, 4);
+  std::uint64_t ds64Data = 0;
+  for (std::size_t at = 12; at + 8 <= h.size();) {
+    const std::string tag(h.begin() + static_cast<std::ptrdiff_t>(at),
+                          h.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    const std::uint32_t size = GetLe32(h, at + 4);
+    if (tag == "ds64") {
+      w.riffSize = le64(at + 8);
+      ds64Data = le64(at + 16);
+      w.ds64Samples = le64(at + 24);
+    } else if (tag == "fmt ") {
+      w.fmtSize = size;
+      w.formatTag = GetLe16(h, at + 8);
+      w.blockAlign = GetLe16(h, at + 20);
+    } else if (tag == "fact") {
+      w.hasFact = true;
+      w.factCount = GetLe32(h, at + 8);
+    } else if (tag == "data") {
+      w.dataOffset = at + 8;
+      w.dataSize = w.rf64 && size == 0xFFFFFFFFu ? ds64Data : size;
+      break;
+    }
+    at += 8 + size + (size & 1u);
+  }
+  return w;
+}
+
+std::string HeaderMismatch(const std::string& path) {
+  const WaveLayout w = ReadWaveLayout(path);
+  std::string out;
+  if (w.dataOffset == 0) return "no data chunk";
+  if (w.riffSize + 8 != w.fileSize)
+    out += "RIFF size " + std::to_string(w.riffSize) + " for a file of " + std::to_string(w.fileSize) + "; ";
+  if (w.dataOffset + w.dataSize + (w.dataSize & 1u) != w.fileSize)
+    out += "data size " + std::to_string(w.dataSize) + " at " + std::to_string(w.dataOffset) +
+           " for a file of " + std::to_string(w.fileSize) + "; ";
+  if (w.blockAlign == 0 || w.dataSize % w.blockAlign != 0) out += "a partial sample frame; ";
   return out;
 }
 

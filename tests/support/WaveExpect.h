@@ -16,6 +16,26 @@ std::vector<std::uint8_t> ExtensibleExtra(std::uint16_t validBits, std::uint32_t
 std::vector<std::uint8_t> CanonicalHeader(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
                                           std::uint32_t dataSize);
 
+// The header of a WAV or RF64 file as an independent reader sees it: the
+// chunks up to "data", with the 64-bit sizes of a ds64 chunk applied.
+struct WaveLayout {
+  bool rf64 = false;
+  std::uint64_t fileSize = 0;
+  std::uint64_t riffSize = 0;
+  std::uint32_t fmtSize = 0;
+  std::uint16_t formatTag = 0;
+  std::uint16_t blockAlign = 0;
+  bool hasFact = false;
+  std::uint32_t factCount = 0;
+  std::uint64_t ds64Samples = 0;
+  std::uint64_t dataOffset = 0;
+  std::uint64_t dataSize = 0;
+};
+WaveLayout ReadWaveLayout(const std::string& path);
+// Empty when the header tells the truth about the file: RIFF size = file
+// size - 8, the data chunk (whole frames, padded when odd) ends the file.
+std::string HeaderMismatch(const std::string& path);
+
 // Bytes [from, from + count) of bytes (to the end when count is omitted).
 std::vector<std::uint8_t> Slice(const std::vector<std::uint8_t>& bytes, std::size_t from,
                                 std::size_t count = static_cast<std::size_t>(-1));
