@@ -80,6 +80,11 @@ class CMp3File : public CAudioFile {
   std::uint32_t GetByteRate() const;
   // Bits per second as the information window shows it (average for VBR).
   std::uint32_t GetDisplayBitrate() const;
+  // Gapless pieces (the default) carry the source's ID3v2 tag, a header
+  // frame and lead-in frames so that each plays exactly its span; without,
+  // pieces are plain copies of the source's frames.
+  void SetGaplessPieces(bool gapless) { gapless_ = gapless; }
+  bool GetGaplessPieces() const { return gapless_; }
   // True when a VBR header frame gave the stream's frame count.
   bool HasFrameCount() const { return vbrFrames_ != 0; }
 
@@ -112,6 +117,7 @@ class CMp3File : public CAudioFile {
   std::uint32_t byteRate_ = 0;
   std::uint32_t displayBitrate_ = 0;
   bool scanned_ = false;  // a frame was found at open: operations may run
+  bool gapless_ = true;
   // Format of the last decoded frame, kept between conversions.
   std::uint32_t outputSampleRate_ = 0;
   std::uint16_t outputChannels_ = 0;

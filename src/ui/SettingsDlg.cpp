@@ -85,6 +85,14 @@ bool CSettingsDlg::SaveOverlapTime() const {
 bool CSettingsDlg::SaveFilenameSuffix() const {
   return ::WriteSuffix(suffix_);
 }
+bool CSettingsDlg::SaveGaplessMp3() const {
+  return ::WriteGaplessMp3(gapless_);
+}
+
+void CSettingsDlg::SetGaplessMp3(bool gapless) {
+  gapless_ = gapless;
+  gaplessBox_->setChecked(gapless);
+}
 
 void CSettingsDlg::Build() {
   setWindowTitle(QStringLiteral("Customize settings"));
@@ -104,6 +112,10 @@ void CSettingsDlg::Build() {
 
   saveOverlap_ = WithId(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapId);
   saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
+  gapless_ = ::ReadGaplessMp3();
+  gaplessBox_ = WithId(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessId);
+  gaplessBox_->setChecked(gapless_);
+  saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
 
   auto* overlapBox = new QGridLayout;
   overlapBox->addWidget(WrappedLabel(QStringLiteral("If you want to have the file splits to overlap each "
@@ -125,6 +137,8 @@ void CSettingsDlg::Build() {
   suffixBox->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 1, 0);
   suffixBox->addWidget(suffixEdit_, 1, 1);
   suffixBox->addWidget(saveSuffix_, 1, 2);
+  suffixBox->addWidget(gaplessBox_, 2, 0, 1, 2);
+  suffixBox->addWidget(saveGapless_, 2, 2);
   suffixBox->setColumnStretch(2, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -148,9 +162,12 @@ void CSettingsDlg::accept() {
   auto* overlapEdit = spin_->findChild<QLineEdit*>();
   overlapTime_ = ParseUnsigned(overlapEdit ? overlapEdit->text() : QString());
   suffix_ = suffixEdit_->text().toStdString();
+  gapless_ = gaplessBox_->isChecked();
   if (saveOverlap_->isChecked() && !SaveOverlapTime())
     Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning, PromptButtons::Ok);
   if (saveSuffix_->isChecked() && !SaveFilenameSuffix())
     Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning, PromptButtons::Ok);
+  if (saveGapless_->isChecked() && !SaveGaplessMp3())
+    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning, PromptButtons::Ok);
   QDialog::accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // "Customize settings": the overlap time between the pieces of an equal
-// split and the filename suffix of the pieces, each optionally saved in the
-// settings store.
+// split, the filename suffix of the pieces and whether MP3 pieces are written
+// gapless, each optionally saved in the settings store.
 
 #include <QDialog>
 #include <cstdint>
@@ -21,6 +21,8 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSuffixEditId = 1061;
   static constexpr int kSaveOverlapId = 1042;
   static constexpr int kSaveSuffixId = 1043;
+  static constexpr int kGaplessId = 1045;
+  static constexpr int kSaveGaplessId = 1046;
 
   // Both values from the settings store.
   explicit CSettingsDlg(QWidget* parent = nullptr);
@@ -30,11 +32,15 @@ class CSettingsDlg : public QDialog {
 
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
   const std::string& GetFilenameSuffix() const { return suffix_; }
+  bool GetGaplessMp3() const { return gapless_; }
+  // Shows this value instead of the stored one; call before the dialog runs.
+  void SetGaplessMp3(bool gapless);
 
   static std::uint32_t ReadOverlapTime();
   static std::string ReadFilenameSuffix();
   bool SaveOverlapTime() const;
   bool SaveFilenameSuffix() const;
+  bool SaveGaplessMp3() const;
 
   void accept() override;
 
@@ -43,8 +49,11 @@ class CSettingsDlg : public QDialog {
 
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
+  bool gapless_ = true;
   QSpinBox* spin_ = nullptr;
   CFilterEdit* suffixEdit_ = nullptr;
   QCheckBox* saveOverlap_ = nullptr;
   QCheckBox* saveSuffix_ = nullptr;
+  QCheckBox* gaplessBox_ = nullptr;
+  QCheckBox* saveGapless_ = nullptr;
 };
