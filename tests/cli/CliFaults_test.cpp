@@ -199,7 +199,7 @@ TEST_F(CliFaults, SuccessesExitZeroWithTheirOutputsOnDiskUnderAwkwardNames) {
   const std::string back = (folder / "zurück.wav").string();
   r = Run({"-q", "to-wav", mp3, "-o", back});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_GT(fs::file_size(back), 44u + 4 * 88200);
+  EXPECT_EQ(fs::file_size(back), 44u + 4 * 88200);  // the round trip keeps the length
 }
 
 // Damaged copies of good files (cut short at many places, single bytes

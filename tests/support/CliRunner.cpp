@@ -20,6 +20,11 @@ std::string Slurp(const std::string& path) {
 }  // namespace
 
 CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args, rlim_t fileLimit) {
+  return RunProgram(workDir, KESTRUNE_CLI_PATH, args, fileLimit);
+}
+
+CliResult RunProgram(const std::string& workDir, const std::string& program,
+                     const std::vector<std::string>& args, rlim_t fileLimit) {
   const std::string outPath = workDir + "/stdout.txt", errPath = workDir + "/stderr.txt";
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -31,11 +36,11 @@ CliResult RunCli(const std::string& workDir, const std::vector<std::string>& arg
     ::setrlimit(RLIMIT_FSIZE, &lim);
     ::alarm(60);  // a hang is a failure too
     std::vector<std::string> copy = args;
-    std::string exe = KESTRUNE_CLI_PATH;
+    std::string exe = program;
     std::vector<char*> argv{exe.data()};
     for (auto& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
+    ::execvp(exe.c_str(), argv.data());
     ::_exit(127);
   }
   int status = 0;

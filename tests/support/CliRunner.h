@@ -19,5 +19,8 @@ struct CliResult {
 // ignored, so such a write fails with EFBIG); a run over 60 s is killed.
 CliResult RunCli(const std::string& workDir, const std::vector<std::string>& args,
                  rlim_t fileLimit = RLIM_INFINITY);
+// The same for any program, found on the PATH when exe holds no slash.
+CliResult RunProgram(const std::string& workDir, const std::string& exe, const std::vector<std::string>& args,
+                     rlim_t fileLimit = RLIM_INFINITY);
 
 }  // namespace kt
