@@ -82,7 +82,9 @@ const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
     std::uint8_t frame[512] = {};
     const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
     std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
-    if (tag && tag->hasExtension && tag->frames != 0 &&
+    // The byte count is checked first: a header frame copied from another
+    // file rarely has this file's, and the frame count costs a pass over the file.
+    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength == audioEnd_ - vbrHeaderAt_ &&
         ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames == tag->frames)
       trusted = tag;
   }

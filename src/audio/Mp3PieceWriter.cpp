@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
 
 #include "audio/File.h"
@@ -275,11 +276,23 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
   output.Write(lead.bytes.data(), lead.bytes.size());
   const std::uint64_t audioAt = output.GetPosition();
 
-  // Describes [lead.sourceFrom, wholeEnd) after the lead-in frames; returns
-  // the source frames there.
-  auto finish = [&](std::uint64_t wholeEnd) {
-    const std::uint16_t seed = mp3::Crc16(lead.bytes.data(), lead.bytes.size());
-    const Mp3FrameScan scan = ScanMp3Frames(source_, lead.sourceFrom, wholeEnd, facts_.stream, true, seed);
+  // The walk over the source frames and their CRC, run beside the copy of
+  // the same bytes.
+  const std::uint16_t seed = mp3::Crc16(lead.bytes.data(), lead.bytes.size());
+  auto scanOf = [this, &lead, seed](std::uint64_t wholeEnd) {
+    return ScanMp3Frames(source_, lead.sourceFrom, wholeEnd, facts_.stream, true, seed);
+  };
+  std::future<Mp3FrameScan> ahead = std::async(std::launch::async, scanOf, to);
+  auto settle = [&ahead] {
+    try {
+      if (ahead.valid()) ahead.get();
+    } catch (...) {  // the copy reports the same failure
+    }
+  };
+
+  // Describes the scanned [lead.sourceFrom, wholeEnd) after the lead-in
+  // frames; returns the source frames there.
+  auto finish = [&](const Mp3FrameScan& scan, std::uint64_t wholeEnd) {
     const std::uint64_t leadFrames = lead.frames;
     const std::uint64_t frames = leadFrames + scan.frames;
     const std::uint64_t total = headerFrame.size() + lead.bytes.size() + (wholeEnd - lead.sourceFrom);
@@ -312,10 +325,12 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
         CopyFrames(output, lead.sourceFrom, span.progressFrom, span.progressTo, to, progress, cancelled);
     if (reached < to) {
       // Cut short: every written frame plays, up to the end of the last one.
+      settle();
       tag.padding = kDecoderDelay;
-      finish(CutToWholeFrames(output, audioAt, lead.sourceFrom, reached));
+      const std::uint64_t wholeEnd = CutToWholeFrames(output, audioAt, lead.sourceFrom, reached);
+      finish(scanOf(wholeEnd), wholeEnd);
     } else {
-      const std::uint64_t frames = finish(to);
+      const std::uint64_t frames = finish(ahead.get(), to);
       // The next piece's count of frames starts here.
       if (facts_.frameNumbers) {
         const auto known = facts_.frameNumbers->find(lead.sourceFrom);
@@ -327,9 +342,11 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
     output.Flush();  // a failure to write shows here, while the piece can still be mended
   } catch (...) {
     // What was written ends on its last whole frame and is described as such.
+    settle();
     try {
       tag.padding = kDecoderDelay;
-      finish(CutToWholeFrames(output, audioAt, lead.sourceFrom, to));
+      const std::uint64_t wholeEnd = CutToWholeFrames(output, audioAt, lead.sourceFrom, to);
+      finish(scanOf(wholeEnd), wholeEnd);
     } catch (...) {
     }
     throw;
