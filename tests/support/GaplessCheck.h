@@ -39,9 +39,11 @@ struct PcmCompare {
 PcmCompare ComparePcm(const std::vector<std::int16_t>& expected, std::size_t from,
                       const std::vector<std::int16_t>& actual, bool wholeLength);
 
-// Decodes each piece with decoder and compares their join with the source's decode.
+// Decodes each piece with decoder and compares their join with the source's
+// decode; pieceSamples, when given, receives each piece's decoded length.
 PcmCompare CompareJoinedPieces(const TempDir& dir, RefDecoder decoder, const std::string& source,
-                               const std::vector<std::string>& pieces);
+                               const std::vector<std::string>& pieces,
+                               std::vector<std::size_t>* pieceSamples = nullptr);
 
 // A musical test signal (two tones, a beat, noise) that makes encoders use the
 // bit reservoir; seconds long at rate, channels interleaved.
@@ -52,7 +54,9 @@ std::string LameEncode(const TempDir& dir, const std::string& name, const std::s
 
 // ffprobe's format duration in seconds (negative when it fails).
 double ProbeDuration(const TempDir& dir, const std::string& mp3);
-// What mp3val reports beyond the file's name ("" when nothing).
+// The warnings and errors mp3val reports ("" when none). Its warning about
+// a file without any tag is left out: it speaks of the source's choice, not
+// of the frames.
 std::string Mp3valWarnings(const TempDir& dir, const std::string& mp3);
 
 }  // namespace kt
