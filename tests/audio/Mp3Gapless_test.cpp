@@ -273,4 +273,67 @@ TEST_F(GaplessLayout, OverlappingPiecesAndASelectionAreTheWholeDecodeOverTheirSp
   EXPECT_NEAR(part.samples.size() / 2 / 44100.0, 2.0, 0.1);
 }
 
+// Kestrune's own decode honours the header frames: the source decodes to
+// exactly the samples lame encoded, each piece to exactly its span of it.
+TEST_F(GaplessLayout, OwnDecodeOfTheSourceIsTheEncodedLengthAndOfEachPieceItsSpan) {
+  const std::string source = Tagged("own.mp3", {"-V", "3"});
+  ASSERT_EQ(CMp3File(source, &owner).ConvertToWav(dir.File("whole.wav"), nullptr), 0);
+  const kt::DecodedWav whole = kt::ReadDecodedWav(kt::ReadAll(dir.File("whole.wav")));
+  EXPECT_EQ(whole.samples.size(), 4u * 44100 * 2);
+  std::vector<std::int16_t> joined;
+  for (const std::string& piece : Split(source, 3)) {
+    ASSERT_EQ(CMp3File(piece, &owner).ConvertToWav(dir.File("part.wav"), nullptr), 0);
+    const kt::DecodedWav part = kt::ReadDecodedWav(kt::ReadAll(dir.File("part.wav")));
+    joined.insert(joined.end(), part.samples.begin(), part.samples.end());
+  }
+  const kt::PcmCompare c = kt::ComparePcm(whole.samples, 0, joined, true);
+  EXPECT_TRUE(c.Equal()) << c.Describe();
+}
+
+// A header frame whose frame count is not the file's (copied from a longer
+// file) trims nothing: every frame is decoded, and the first and last pieces
+// do not take its delay and padding.
+TEST_F(GaplessLayout, AStaleHeaderFrameIsNotTrusted) {
+  const Bytes good = kt::ReadAll(Tagged("good.mp3", {"-b", "128"}));
+  const auto frames = kt::WalkFrames(good, id3v2.size(), good.size() - 128);
+  Bytes stale(good.begin(), good.begin() + static_cast<long>(frames[frames.size() - 10]));
+  stale.insert(stale.end(), id3v1.begin(), id3v1.end());
+  kt::WriteAll(dir.File("stale.mp3"), stale);
+  CMp3File file(dir.File("stale.mp3"), &owner);
+  EXPECT_FALSE(file.GetTrustedLameTag().has_value());
+  EXPECT_TRUE(CMp3File(dir.File("good.mp3"), &owner).GetTrustedLameTag().has_value());
+  ASSERT_EQ(file.ConvertToWav(dir.File("stale.wav"), nullptr), 0);
+  const std::size_t audioFrames = frames.size() - 10 - 1;  // without the header frame
+  EXPECT_EQ(kt::ReadDecodedWav(kt::ReadAll(dir.File("stale.wav"))).samples.size(), audioFrames * 1152 * 2);
+
+  const std::vector<std::string> pieces = Split(dir.File("stale.mp3"), 2);
+  const PieceHeader first = ReadPieceHeader(kt::ReadAll(pieces[0]), id3v2.size());
+  const PieceHeader last = ReadPieceHeader(kt::ReadAll(pieces[1]), id3v2.size());
+  EXPECT_EQ(first.delay, 1152u - 529);  // one silent frame, played from the first real sample
+  EXPECT_EQ(last.padding, 529u);        // played to the end of the last frame
+  const kt::Pcm a = kt::Decode(dir, kt::RefDecoder::Ffmpeg, pieces[0]);
+  const kt::Pcm b = kt::Decode(dir, kt::RefDecoder::Ffmpeg, pieces[1]);
+  EXPECT_EQ(a.samples.size() + b.samples.size(), audioFrames * 1152 * 2);
+}
+
+// A piece cut short by a cancel ends on its last whole frame, and its header
+// frame counts what is there.
+TEST_F(GaplessLayout, ACancelledPieceIsDescribedByItsHeaderFrame) {
+  const std::string source = Tagged("c.mp3", {"-b", "128"}, 8.0);
+  kt::RecordingProgress progress;
+  progress.cancelAfterFileSteps = 8;  // two steps into piece 2 of 2 (six steps of 10000 bytes each)
+  const std::vector<std::string> pieces = Split(source, 2, 0, &progress);
+  const Bytes piece = kt::ReadAll(pieces[1]);
+  const PieceHeader h = ReadPieceHeader(piece, id3v2.size());
+  const std::size_t end = piece.size() - 128;
+  EXPECT_EQ(Bytes(piece.begin() + static_cast<long>(end), piece.end()), id3v1);
+  EXPECT_EQ(kt::WalkEnd(piece, h.at, end), end);
+  EXPECT_EQ(h.frames, kt::WalkFrames(piece, h.at + h.length, end).size());
+  EXPECT_LT(h.frames, 100u);
+  EXPECT_EQ(h.bytes, end - h.at);
+  EXPECT_EQ(h.padding, 529u);
+  const kt::Pcm part = kt::Decode(dir, kt::RefDecoder::Ffmpeg, pieces[1]);
+  EXPECT_EQ(part.samples.size(), 2 * (std::size_t{h.frames} * 1152 - h.delay - 529));
+}
+
 }  // namespace
