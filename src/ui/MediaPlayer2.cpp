@@ -5,6 +5,7 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include "ui/GStreamerLog.h"
 #include "ui/Trace.h"
 
 namespace {
@@ -89,5 +90,6 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
 }  // namespace
 
 std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() {
+  RouteGStreamerAudioLog();
   return std::make_unique<CQtMediaPlayer>();
 }
