@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "audio/Mp3Reservoir.h"
 
@@ -68,53 +71,75 @@ std::uint16_t Crc16Serial(const std::uint8_t* p, std::size_t count, std::uint16_
   return crc;
 }
 
-// A linear map on the 16-bit CRC register, as its 16 columns.
-using Crc16Map = std::array<std::uint16_t, 16>;
-
-std::uint16_t Apply(const Crc16Map& map, std::uint16_t v) {
-  std::uint16_t out = 0;
-  for (int bit = 0; v; ++bit, v >>= 1)
-    if (v & 1u) out ^= map[static_cast<std::size_t>(bit)];
-  return out;
-}
-
-Crc16Map Compose(const Crc16Map& outer, const Crc16Map& inner) {
-  Crc16Map out{};
-  for (std::size_t j = 0; j < 16; ++j) out[j] = Apply(outer, inner[j]);
-  return out;
-}
-
-// What feeding count zero bytes does to the register: the CRC of a run of
-// bytes followed by count more is this map of its CRC, xor the CRC of those
-// count bytes alone.
-Crc16Map ZeroBytes(std::size_t count) {
-  Crc16Map power{}, result{};
-  for (std::size_t j = 0; j < 16; ++j) {
-    const auto bit = static_cast<std::uint16_t>(1u << j);
-    power[j] = static_cast<std::uint16_t>((bit >> 8) ^ kCrc.t[0][bit & 0xFFu]);
-    result[j] = bit;
+#if defined(__x86_64__)
+// Carry-less multiplication folds the stream into 128-bit remainders that are
+// congruent to it modulo the polynomial; the table finishes the last 16
+// bytes and the tail. In the reflected order a register's bit k stands for
+// x^(127 - k), its low half for the higher powers, and a product comes out
+// multiplied by x, so the constants that move a register d bits on are
+// x^(d + 63) and x^(d - 1) modulo the polynomial.
+std::uint64_t ReflectedPowerOfX(unsigned n) {
+  std::uint32_t r = 1;  // x^0, in the normal order with x^16 + x^15 + x^2 + 1
+  for (unsigned i = 0; i < n; ++i) {
+    r <<= 1;
+    if (r & 0x10000u) r ^= 0x18005u;
   }
-  for (; count; count >>= 1, power = Compose(power, power))
-    if (count & 1u) result = Compose(power, result);
-  return result;
+  std::uint64_t lane = 0;
+  for (unsigned d = 0; d < 16; ++d)
+    if (r & (1u << d)) lane |= std::uint64_t{1} << (63 - d);
+  return lane;
 }
+
+struct FoldConstants {
+  __m128i by128, by256, by384, by512;
+  FoldConstants() : by128(Make(128)), by256(Make(256)), by384(Make(384)), by512(Make(512)) {}
+  static __m128i Make(unsigned bits) {
+    return _mm_set_epi64x(static_cast<long long>(ReflectedPowerOfX(bits - 1)),
+                          static_cast<long long>(ReflectedPowerOfX(bits + 63)));
+  }
+};
+
+__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i s, __m128i k) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x00), _mm_clmulepi64_si128(s, k, 0x11));
+}
+
+__attribute__((target("pclmul,sse2"))) std::uint16_t Crc16Folded(const std::uint8_t* p, std::size_t count,
+                                                                 std::uint16_t crc) {
+  static const FoldConstants k;
+  auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+  // Four remainders side by side, each moved 64 bytes on per step, keep the
+  // multiplier busy; then they are moved onto the last one and joined.
+  __m128i a = _mm_xor_si128(load(p), _mm_cvtsi32_si128(crc)), b = load(p + 16), c = load(p + 32),
+          d = load(p + 48);
+  p += 64;
+  count -= 64;
+  for (; count >= 64; p += 64, count -= 64) {
+    a = _mm_xor_si128(Fold(a, k.by512), load(p));
+    b = _mm_xor_si128(Fold(b, k.by512), load(p + 16));
+    c = _mm_xor_si128(Fold(c, k.by512), load(p + 32));
+    d = _mm_xor_si128(Fold(d, k.by512), load(p + 48));
+  }
+  __m128i s =
+      _mm_xor_si128(_mm_xor_si128(Fold(a, k.by384), Fold(b, k.by256)), _mm_xor_si128(Fold(c, k.by128), d));
+  for (; count >= 16; p += 16, count -= 16) s = _mm_xor_si128(Fold(s, k.by128), load(p));
+  std::uint8_t remainder[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(remainder), s);
+  return Crc16Serial(p, count, Crc16Serial(remainder, sizeof remainder, 0));
+}
+
+bool HasCarrylessMultiply() {
+  static const bool has = __builtin_cpu_supports("pclmul");
+  return has;
+}
+#endif
 
 }  // namespace
 
 std::uint16_t Crc16(const std::uint8_t* p, std::size_t count, std::uint16_t crc) {
-  // Four independent runs over four quarters keep the processor's lookups
-  // in flight side by side; their CRCs are joined with the zero-byte map.
-  constexpr std::size_t kLanes = 4;
-  const std::size_t quarter = count / kLanes / 8 * 8;
-  if (quarter < 4096) return Crc16Serial(p, count, crc);
-  std::uint16_t lane[kLanes] = {crc, 0, 0, 0};
-  for (std::size_t at = 0; at < quarter; at += 8)
-    for (std::size_t k = 0; k < kLanes; ++k) lane[k] = Fold8(lane[k], p + k * quarter + at);
-  const Crc16Map shift = ZeroBytes(quarter);
-  std::uint16_t joined = lane[0];
-  for (std::size_t k = 1; k < kLanes; ++k)
-    joined = static_cast<std::uint16_t>(Apply(shift, joined) ^ lane[k]);
-  return Crc16Serial(p + kLanes * quarter, count - kLanes * quarter, joined);
+#if defined(__x86_64__)
+  if (count >= 64 && HasCarrylessMultiply()) return Crc16Folded(p, count, crc);
+#endif
+  return Crc16Serial(p, count, crc);
 }
 
 std::size_t XingOffset(FrameHeader header) {

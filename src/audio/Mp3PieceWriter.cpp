@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr std::size_t kScanBlock = 1 << 20;
+constexpr std::size_t kScanBlock = 128 << 10;
 // Seek-table samples kept per scan; beyond, every other one is dropped.
 constexpr std::size_t kMaxSamples = 2048;
 // How far around a cut the lead-in search looks: far more than the frames
