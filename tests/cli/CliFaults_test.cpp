@@ -124,7 +124,15 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
     EXPECT_EQ(r.err, c.expected);
     EXPECT_EQ(kt::ReadAll(c.source), before);
     const std::string written = c.args[0] == "shred" ? dir_.File("OUT PUT-1.wav") : out;
-    EXPECT_EQ(fs::file_size(written), c.limit);
+    if (c.source == mp3 && c.args[0] == "cut") {
+      // An MP3 piece is cut back to its last whole frame.
+      const Bytes piece = kt::ReadAll(written);
+      EXPECT_LE(piece.size(), c.limit);
+      EXPECT_GT(piece.size(), c.limit - 2000);
+      EXPECT_EQ(kt::WalkEnd(piece, 0, piece.size()), piece.size());
+    } else {
+      EXPECT_EQ(fs::file_size(written), c.limit);
+    }
     fs::remove(written);
   }
 }
