@@ -136,7 +136,8 @@ CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
     if (at == first && !chain.empty()) break;
     chain.clear();
   }
-  if (chain.empty())  // damaged data before the cut: start as a first piece would
+  if (window.size() < first - lo) chain.clear();  // the source ended early
+  if (chain.empty())                              // damaged data before the cut: start as a first piece would
     return {mp3::BuildSilentFrame(like), 1, first, spf - kDecoderDelay};
 
   const std::uint64_t before = chain.back();
@@ -171,7 +172,7 @@ CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
   const std::uint64_t period = like.Version() == 3 ? 4 : 8;
   if (phased) {
     const std::uint64_t number = FrameNumberAt(first);
-    if (facts_.frameNumbers) (*facts_.frameNumbers)[before] = number - 1;
+    if (facts_.frameNumbers && number > 0) (*facts_.frameNumbers)[before] = number - 1;
     if (number % period == 3) {
       lead.bytes = mp3::BuildSilentFrame(like);
       ++lead.frames;

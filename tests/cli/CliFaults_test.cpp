@@ -17,6 +17,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/File.h"
+#include "audio/Mp3LameTag.h"
 #include "cli/CliJob.h"
 #include "res/StringTable.h"
 #include "support/CliRunner.h"
@@ -130,6 +131,11 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
       EXPECT_LE(piece.size(), c.limit);
       EXPECT_GT(piece.size(), c.limit - 2000);
       EXPECT_EQ(kt::WalkEnd(piece, 0, piece.size()), piece.size());
+      // Its header frame counts the frames that are there.
+      const auto tag = mp3::ReadLameTag(piece.data(), piece.size());
+      ASSERT_TRUE(tag.has_value());
+      EXPECT_EQ(tag->frames, kt::WalkFrames(piece, 0, piece.size()).size() - 1);
+      EXPECT_EQ(tag->bytes, piece.size());
     } else {
       EXPECT_EQ(fs::file_size(written), c.limit);
     }
