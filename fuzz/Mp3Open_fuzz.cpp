@@ -1,8 +1,10 @@
 // Opening an MP3 file: the frame search, the ID3v1 tag area, what precedes
-// the first frame (ID3v2 tags) and the Xing/Info/VBRI header frames.
+// the first frame (ID3v2 tags), the Xing/Info/VBRI header frames, the APE
+// tag at the end and the frame index of a variable-bitrate stream.
 #include <cstdlib>
 
 #include "FuzzSupport.h"
+#include "audio/ApeTag.h"
 #include "audio/Mp3File.h"
 #include "audio/Mp3Frame.h"
 #include "ops/SplitEstimate.h"
@@ -18,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)mp3::ParseVbrHeader(header, data, size);
   }
   (void)mp3::Id3v2TagLength(data, size);
+  (void)ape::TagLength(data, size, size);
 
   const std::string path = fz::WriteInput("input.mp3", data, size);
   fz::Guarded([&] {

@@ -143,6 +143,24 @@ std::vector<Seed> Mp3Seeds() {
   mpeg2l3.bitrateIndex = 8;
   mpeg2l3.mono = true;
   seeds.push_back({"synthetic-mpeg2", kt::SyntheticFrames(mpeg2l3, 60)});
+  // Frames of differing bitrates without a Xing frame: indexed at open.
+  Bytes mix;
+  for (unsigned k = 0; k < 60; ++k) {
+    kt::FrameSpec frame;
+    frame.bitrateIndex = k % 2 ? 5 : 11;
+    mix = Join({mix, kt::SyntheticFrames(frame, 1, k + 1)});
+  }
+  seeds.push_back({"bitrate-mix", mix});
+  // An APEv2 tag with header and one item, before the ID3v1 tag and last.
+  Bytes ape = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X', 0xD0, 0x07, 0, 0,
+               60,  0,   0,   0,   1,   0,   0,   0,   0,    0,    0, 0xA0};
+  ape.resize(32, 0);
+  Bytes item = {14, 0, 0, 0, 0, 0, 0, 0, 'T', 'i', 't', 'l', 'e', 0};
+  item.resize(28, 'a');
+  Bytes footer(ape.begin(), ape.end());
+  footer[23] = 0x80;
+  seeds.push_back({"ape-id3v1", Join({mix, ape, item, footer, kt::Id3v1Tag(v1)})});
+  seeds.push_back({"ape-last", Join({mpeg2, ape, item, footer})});
   return seeds;
 }
 

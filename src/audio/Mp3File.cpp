@@ -40,6 +40,7 @@ void CMp3File::Scan() {
     searchStart_ += tagLength;
   }
 
+  const std::uint64_t dataEnd = EndOfData();
   file.Seek(static_cast<std::int64_t>(std::min(searchStart_, length)), CFile::From::Begin);
   if (searchStart_ >= length || !FindFrame()) {
     error = err::kInvalidMp3;
@@ -47,7 +48,9 @@ void CMp3File::Scan() {
   }
   const std::uint64_t first = file.GetPosition();
   audioStart_ = first;
-  audioEnd_ = std::max(GetDataSize(), first);
+  // Tags at the end are not audio; one that would reach into the first
+  // frame is not believed.
+  audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
 
   // A Xing/Info or VBRI frame describes the stream and holds no audio: the
   // audio starts with the next frame.
@@ -72,24 +75,34 @@ void CMp3File::Scan() {
   }
   firstAudio_ = header_;
 
+  // A stream whose frames differ in bitrate is indexed, so that seconds map
+  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
+  if (!vbrConstant && BitrateVaries()) IndexFrames();
+
   const std::uint64_t audioBytes = GetAudioBytes();
   byteRate_ = header_.Bitrate() / 8;
   displayBitrate_ = header_.Bitrate();
   duration = static_cast<double>(audioBytes) / (header_.Bitrate() * 0.125);
+  const std::uint64_t rate = header_.SampleRate();
+  auto averageByteRate = [&](std::uint64_t frames) {
+    const std::uint64_t samples = frames * header_.SamplesPerFrame();
+    return (audioBytes * rate + samples / 2) / samples;
+  };
+  // A stated count is believed only when its average lies within MPEG's bitrates.
   if (vbrFrames_ != 0) {
-    const std::uint64_t samples = std::uint64_t{vbrFrames_} * header_.SamplesPerFrame();
-    const std::uint64_t rate = header_.SampleRate();
-    const std::uint64_t average = (audioBytes * rate + samples / 2) / samples;
-    if (average >= kMinByteRate && average <= kMaxByteRate) {
-      duration = static_cast<double>(samples) / rate;
-      // A constant stream keeps its one bitrate; a variable one is measured
-      // by its average over the audio.
-      if (!vbrConstant) {
-        byteRate_ = static_cast<std::uint32_t>(average);
-        displayBitrate_ = static_cast<std::uint32_t>((audioBytes * 8 * rate + samples / 2) / samples);
-      }
-    } else {
-      vbrFrames_ = 0;
+    const std::uint64_t average = averageByteRate(vbrFrames_);
+    if (average < kMinByteRate || average > kMaxByteRate) vbrFrames_ = 0;
+  }
+  // Counted frames come before stated ones.
+  if (const std::uint64_t frames = HasFrameIndex() ? index_.Frames() : vbrFrames_) {
+    const std::uint64_t samples = frames * header_.SamplesPerFrame();
+    duration = static_cast<double>(samples) / rate;
+    // A constant stream keeps its one bitrate; a variable one is measured
+    // by its average over the audio.
+    if (!vbrConstant) {
+      byteRate_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(averageByteRate(frames), UINT32_MAX));
+      displayBitrate_ = static_cast<std::uint32_t>(
+          std::min<std::uint64_t>((audioBytes * 8 * rate + samples / 2) / samples, UINT32_MAX));
     }
   }
   scanned_ = true;
@@ -171,6 +184,7 @@ Mp3SplitFacts CMp3File::GetSplitFacts() const {
   facts.audioBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(GetAudioBytes(), UINT32_MAX));
   facts.byteRate = byteRate_;
   facts.hasTag = hasTag_;
+  if (HasFrameIndex()) facts.seconds = duration;
   return facts;
 }
 

@@ -13,6 +13,7 @@
 
 #include "audio/AudioFile.h"
 #include "audio/Mp3Frame.h"
+#include "audio/Mp3FrameIndex.h"
 #include "audio/Mp3LameTag.h"
 #include "audio/Mp3PieceWriter.h"
 #include "ops/SplitEstimate.h"
@@ -95,8 +96,35 @@ class CMp3File : public CAudioFile {
   // another file must not trim audio). Counted once, on first use.
   const std::optional<mp3::LameTag>& GetTrustedLameTag();
 
+  // Seconds to bytes. When the frames differ in bitrate they are indexed at
+  // open and a second maps to the frame that holds it; otherwise through
+  // GetByteRate, as for a constant bitrate. The cuts then align on frames.
+  bool HasFrameIndex() const { return !index_.Empty(); }
+  const mp3::FrameIndex& GetFrameIndex() const { return index_; }
+  struct Span {
+    std::uint64_t begin = 0;  // where the selection starts
+    std::uint64_t end = 0;    // where it ends (clipped to the audio)
+    double seconds = 0.0;     // its length as reported: the request clipped to the audio
+  };
+  Span SelectionSpan(std::uint32_t startSecond, std::uint32_t endSecond) const;
+  // Where piece number piece (1..pieces) of an equal split ends.
+  std::uint64_t PieceEnd(std::uint64_t piece, std::uint64_t pieces) const;
+  // Where the overlap before a piece starting at start begins.
+  std::uint64_t OverlapStart(std::uint64_t start) const;
+
  private:
   void Scan();
+  // The start of an APE tag at the end of the file (last, or before the
+  // ID3v1 tag), or the file length without the ID3v1 tag.
+  std::uint64_t EndOfData();
+  // True when frames sampled across the audio differ in bitrate.
+  bool BitrateVaries();
+  // One pass over the frame headers; leaves the index empty when the stream
+  // has too many frames to index.
+  void IndexFrames();
+  // The header at offset when a frame of this stream starts there and fits
+  // in the audio; a header without sync bits otherwise.
+  mp3::FrameHeader StreamFrameAt(std::uint64_t offset);
   // The first offset in [from, to) holding a frame sync whose header accept
   // takes; reads in blocks, so the position afterwards is unspecified.
   std::optional<std::uint64_t> SearchFrame(
@@ -123,6 +151,7 @@ class CMp3File : public CAudioFile {
   std::uint64_t audioEnd_ = 0;
   std::uint32_t vbrFrames_ = 0;  // audio frames as the VBR header states, 0 if unknown
   mp3::FrameHeader firstAudio_;  // reference for the frame-boundary search
+  mp3::FrameIndex index_;        // frame starts of a variable-bitrate stream
   std::uint32_t byteRate_ = 0;
   std::uint32_t displayBitrate_ = 0;
   bool scanned_ = false;  // a frame was found at open: operations may run

@@ -82,10 +82,16 @@ const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
     std::uint8_t frame[512] = {};
     const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
     std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
-    // The byte count is checked first: a header frame copied from another
-    // file rarely has this file's, and the frame count costs a pass over the file.
-    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength == audioEnd_ - vbrHeaderAt_ &&
-        ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames == tag->frames)
+    // The byte count is checked first: a header frame copied from a longer
+    // file counts more bytes than this one holds, and the frame count costs
+    // a pass over the file, unless the frame index of a variable-bitrate
+    // stream has counted them already.
+    auto frames = [this] {
+      return HasFrameIndex() ? index_.Frames()
+                             : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    };
+    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength <= audioEnd_ - vbrHeaderAt_ &&
+        frames() == tag->frames)
       trusted = tag;
   }
   trustedTag_ = trusted;
@@ -135,7 +141,6 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   }
 
   const std::uint64_t pieceSize = GetAudioBytes() / pieces;
-  const std::uint64_t overlapBytes = std::uint64_t{byteRate_} * overlapTime;
   progress->Start();
   progress->SetFileCount(pieces);
   Rewind();
@@ -150,14 +155,11 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
 
     // The overlap repeats whole frames before the piece's own start.
     std::uint64_t first = start;
-    if (i > 1 && overlapBytes > 0) {
-      const std::uint64_t from = start > audioStart_ + overlapBytes ? start - overlapBytes : audioStart_;
-      first = std::min(NextBoundary(from), start);
-    }
+    if (i > 1 && overlapTime > 0) first = std::min(NextBoundary(OverlapStart(start)), start);
 
     // The piece runs to the first frame boundary at or after its share of
     // the audio; the last piece takes everything up to the end of the audio.
-    const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, audioStart_ + pieceSize * i);
+    const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, PieceEnd(i, pieces));
     const std::uint64_t end = target < audioEnd_ ? std::max(NextBoundary(target), target) : target;
     const bool whole = WritePiece(output, {first, start, target, end}, progress);
     output.Close();
@@ -177,13 +179,10 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   CProgressCounter silent;
   if (!progress) progress = &silent;
 
-  const std::uint64_t rate = byteRate_;
-  const std::uint64_t startByte = std::min(audioEnd_, audioStart_ + rate * startSecond);
   // An end before the start selects nothing.
-  const std::uint64_t selection = endSecond > startSecond ? rate * (endSecond - startSecond) : 0;
-  const std::uint64_t begin = NextBoundary(startByte);
-  const std::uint64_t endTarget = std::min(audioEnd_, startByte + selection);
-  const std::uint64_t end = std::max(begin, NextBoundary(endTarget));
+  const Span span = SelectionSpan(startSecond, endSecond);
+  const std::uint64_t begin = NextBoundary(span.begin);
+  const std::uint64_t end = std::max(begin, NextBoundary(span.end));
 
   CFile output;
   if (!CreateOutput(output, outputPath)) return error;
@@ -199,10 +198,8 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   if (progress->IsCancelled()) return error;
 
   // The length reported is the requested stretch clipped at the end of the audio.
-  const std::uint64_t reported = startByte + selection > audioEnd_ ? audioEnd_ - startByte : selection;
-  const double seconds = rate ? static_cast<double>(reported) / static_cast<double>(rate) : 0.0;
   if (owner) {
-    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, seconds), MessageIcon::Information);
+    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, span.seconds), MessageIcon::Information);
   }
   return error;
 }

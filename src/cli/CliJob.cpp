@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
+#include "Version.h"
 #include "audio/AudioFileFactory.h"
 #include "audio/Mp3File.h"
 #include "audio/WaveFile.h"
@@ -107,7 +108,7 @@ int CCliJob::Run() {
 
 int RunCli(int argc, char** argv) {
   CLI::App app{"Cuts and converts WAV and MP3 files.", "kestrune-cli"};
-  app.set_version_flag("--version", "kestrune-cli 1.1");
+  app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION);
   app.require_subcommand(1, 1);
   CliOptions options;
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -29,6 +31,22 @@ QProgressBar* Bar(int id) {
   return bar;
 }
 
+// "verb source to target" in at most width pixels: each name keeps its own
+// width when it fits in its share; longer names lose their middle.
+QString ElidedAction(const QFontMetrics& metrics, int width, const QString& verb, const QString& source,
+                     const QString& target) {
+  const QString to = QStringLiteral(" to ");
+  const QString full = verb + source + to + target;
+  if (metrics.horizontalAdvance(full) <= width) return full;
+  const int room = std::max(width - metrics.horizontalAdvance(verb + to), 0);
+  const int sourceWidth = metrics.horizontalAdvance(source);
+  const int targetWidth = metrics.horizontalAdvance(target);
+  const int half = room / 2;
+  const int sourceRoom = sourceWidth <= half ? sourceWidth : targetWidth <= half ? room - targetWidth : half;
+  return verb + metrics.elidedText(source, Qt::ElideMiddle, sourceRoom) + to +
+         metrics.elidedText(target, Qt::ElideMiddle, room - sourceRoom);
+}
+
 }  // namespace
 
 CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
@@ -40,6 +58,8 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   action_ = new QLabel;
   action_->setProperty("controlId", kActionLabelId);
   action_->setAlignment(Qt::AlignCenter);
+  // A fixed width: long names are shortened instead of widening the window.
+  action_->setFixedWidth(std::max(QFontMetrics(action_->font()).averageCharWidth() * 64, 400));
   count_ = new QLabel;
   count_->setProperty("controlId", kCountLabelId);
   count_->setAlignment(Qt::AlignCenter);
@@ -67,8 +87,15 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   layout->addWidget(Frame(tr("Overall progress"), overall_));
   layout->addWidget(Frame(tr("File progress"), fileBar_));
   layout->addLayout(buttons);
-  setMinimumWidth(440);
-
+  // The window takes the size of its contents and keeps it: the action line
+  // has a fixed width, and both lines the height of a line of text even while
+  // empty. A window deriving from this one keeps the rule for what it adds.
+  for (QLabel* label : {action_, count_}) {
+    label->setText(QStringLiteral("X"));
+    label->setMinimumHeight(label->sizeHint().height());
+    label->clear();
+  }
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   sincePump_.start();
   SetPumpHandler([this] { Pump(); });
 }
@@ -90,6 +117,25 @@ void CProgressDlg::Start() {
 void CProgressDlg::Close() {
   closing_ = true;
   hide();
+}
+
+void CProgressDlg::SetShreddingText(const std::string& source, const std::string& target) {
+  CProgressCounter::SetShreddingText(source, target);
+  ShowAction("Shredding ", source, target);
+}
+
+void CProgressDlg::SetConvertingText(const std::string& source, const std::string& target) {
+  CProgressCounter::SetConvertingText(source, target);
+  ShowAction("Converting ", source, target);
+}
+
+void CProgressDlg::ShowAction(const char* verb, const std::string& source, const std::string& target) {
+  const QString full = QString::fromStdString(ActionText());
+  const QString elided = ElidedAction(action_->fontMetrics(), action_->contentsRect().width(),
+                                      QString::fromLatin1(verb), QString::fromStdString(ToUpperAscii(source)),
+                                      QString::fromStdString(ToUpperAscii(target)));
+  action_->setText(elided);
+  action_->setToolTip(elided == full ? QString() : full);
 }
 
 void CProgressDlg::OnCancelButton() {
@@ -136,7 +182,7 @@ void CProgressDlg::OnChanged(Change change) {
       ShowBar(fileBar_, FileBar());
       break;
     case Change::Action:
-      action_->setText(QString::fromStdString(ActionText()));
+      // Shown by SetShreddingText and SetConvertingText, shortened to fit.
       break;
     case Change::Count:
       count_->setText(QString::fromStdString(CountText()));

@@ -33,6 +33,10 @@ class CProgressDlg : public QDialog, public CProgressCounter {
 
   void Start() override;
   void Close() override;
+  // The action line names both files; long names are shortened in the middle
+  // to fit the window, whose size never changes.
+  void SetShreddingText(const std::string& source, const std::string& target) override;
+  void SetConvertingText(const std::string& source, const std::string& target) override;
 
   // Bound to the Cancel button: sets the flag; stops and closes nothing.
   void OnCancelButton();
@@ -48,6 +52,7 @@ class CProgressDlg : public QDialog, public CProgressCounter {
 
  private:
   void ShowBar(QProgressBar* bar, const CProgressBarState& state);
+  void ShowAction(const char* verb, const std::string& source, const std::string& target);
 
   QLabel* action_;
   QLabel* count_;

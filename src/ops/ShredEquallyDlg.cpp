@@ -193,7 +193,7 @@ void CShredEquallyDlg::OnBrowse() {
 }
 
 void CShredEquallyDlg::OnShred() {
-  baseFilename_ = Native(baseEdit_->text());
+  baseFilename_ = Native(InDocumentFolder(this, baseEdit_->text()));
   if (baseFilename_.empty()) {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None, PromptButtons::Ok);
     return;

@@ -36,11 +36,13 @@ SplitEstimate EstimateMp3Split(const Mp3SplitFacts& facts, std::uint32_t splits)
   SplitEstimate result;
   if (RefuseSplits(splits, result)) return result;
   const std::uint32_t per = facts.audioBytes / splits;
-  if (per < facts.byteRate || facts.byteRate == 0) {
+  // Counted frames split by time; otherwise bytes stand for time.
+  const bool timed = facts.seconds > 0.0;
+  if (timed ? facts.seconds / splits < 1.0 : per < facts.byteRate || facts.byteRate == 0) {
     result.error = err::kTooManySplits;
     return result;
   }
-  result.playtime = static_cast<double>(per) / facts.byteRate;
+  result.playtime = timed ? facts.seconds / splits : static_cast<double>(per) / facts.byteRate;
   result.size = per + (facts.hasTag ? 128u : 0u);
   return result;
 }

@@ -23,6 +23,7 @@ struct Mp3SplitFacts {
   std::uint32_t audioBytes = 0;  // without ID3v2 and ID3v1 tags
   std::uint32_t byteRate = 0;    // bytes per second (average for VBR)
   bool hasTag = false;           // an ID3v1 tag is appended to every piece
+  double seconds = 0.0;          // exact play time of counted frames (VBR); 0: audioBytes / byteRate
 };
 
 struct SplitEstimate {

@@ -6,8 +6,10 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
+#include "Version.h"
 #include "ui/ControlId.h"
 #include "ui/Resources.h"
 #include "ui/StaticLink.h"
@@ -22,14 +24,14 @@ QLabel* Centred(const QString& text) {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   InitKestruneResources();
-  setWindowTitle(QStringLiteral("About Kestrune v1.1"));
+  setWindowTitle(QStringLiteral("About Kestrune v" KESTRUNE_VERSION));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
   auto* icon = new QLabel;
   icon->setPixmap(QIcon(QStringLiteral(":/kestrune/kestrune.svg")).pixmap(48, 48));
   icon->setAlignment(Qt::AlignCenter);
 
-  auto* name = Centred(QStringLiteral("Kestrune v1.1"));
+  auto* name = Centred(QStringLiteral("Kestrune v" KESTRUNE_VERSION));
   QFont bold = name->font();
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.3);
@@ -53,7 +55,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(4);
   layout->addWidget(icon);
   layout->addWidget(name);
-  layout->addWidget(Centred(QStringLiteral("Version 1.1, 2026")));
+  layout->addWidget(Centred(QStringLiteral("Version " KESTRUNE_VERSION ", 2026")));
   layout->addSpacing(10);
   layout->addWidget(
       Centred(QStringLiteral("Program concept and coding by %1").arg(QString::fromLatin1(kMakerName))));
@@ -69,5 +71,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(encoder_);
   layout->addSpacing(8);
   layout->addWidget(buttons, 0, Qt::AlignCenter);
-  setMinimumWidth(380);
+  // At least 380 pixels wide, wider when a large font needs it.
+  layout->addSpacerItem(new QSpacerItem(380 - 2 * 11, 0, QSizePolicy::Minimum, QSizePolicy::Fixed));
+  layout->setSizeConstraint(QLayout::SetFixedSize);
 }

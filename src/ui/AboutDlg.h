@@ -1,5 +1,5 @@
 #pragma once
-// "About Kestrune v1.1": the program's name and version, its makers with
+// "About Kestrune v<version>": the program's name and version, its makers with
 // their web page and e-mail address, and the MP3 encoder's credit, each
 // address a live link.
 

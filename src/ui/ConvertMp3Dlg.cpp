@@ -89,8 +89,9 @@ CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
   connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
   connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
 
-  auto* credit = new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this);
-  credit->setEnabled(false);
+  // Secondary text in the normal text colour: a disabled grey is hard to read.
+  auto* credit = Tagged(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
+                        convertmp3id::kCredit);
   layout->addWidget(credit);
 
   auto* buttons = new QDialogButtonBox(this);
@@ -134,7 +135,8 @@ void CConvertMp3Dlg::OnOk() {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
     return;
   }
-  mp3Name_ = WithMp3Extension(mp3Name_);
+  mp3Name_ = QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithMp3Extension(mp3Name_).c_str())))
+                 .toStdString();
   bitrate_ = LeadingNumber(bitrateList_->currentText());
   const int index = encoding_->currentIndex();
   encodingMode_ = index == 1 ? 2 : index == 2 ? 3 : 0;

@@ -33,6 +33,7 @@ constexpr int kCopyright = 1057;
 constexpr int kCrc = 1058;
 constexpr int kOk = 1;
 constexpr int kCancel = 2;
+constexpr int kCredit = 0xFFFF;  // the encoder's credit line (a static text)
 }  // namespace convertmp3id
 
 class CConvertMp3Dlg : public QDialog {

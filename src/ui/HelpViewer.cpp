@@ -15,6 +15,13 @@ QPointer<CHelpViewer>& Current() {
   static QPointer<CHelpViewer> viewer;
   return viewer;
 }
+// "<page> - Kestrune Help", or "Kestrune Help" alone for the contents page,
+// whose own title already says so.
+QString TitleFor(const QString& pageTitle) {
+  const QString help = QStringLiteral("Kestrune Help");
+  const QString page = pageTitle.trimmed();
+  return page.isEmpty() || page == help ? help : page + QStringLiteral(" - ") + help;
+}
 QUrl TopicUrl(const QString& topic) {
   const QString name = topic.isEmpty() ? QStringLiteral("index") : topic;
   return QUrl(QStringLiteral("qrc:/kestrune/help/%1.html").arg(name));
@@ -43,7 +50,7 @@ CHelpViewer::CHelpViewer(QWidget* owner) : QDialog(owner) {
   connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
   connect(browser_, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
   connect(browser_, &QTextBrowser::sourceChanged, this,
-          [this] { setWindowTitle(browser_->documentTitle() + QStringLiteral(" - Kestrune Help")); });
+          [this] { setWindowTitle(TitleFor(browser_->documentTitle())); });
   connect(close, &QPushButton::clicked, this, &QDialog::close);
 
   auto* bar = new QHBoxLayout;

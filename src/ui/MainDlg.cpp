@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -32,6 +33,7 @@
 #include "ui/MediaPlayer2.h"
 #include "ui/PositionSlider.h"
 #include "ui/Prompt.h"
+#include "ui/RecentFiles.h"
 #include "ui/RegistrySettings.h"
 #include "ui/Resources.h"
 #include "ui/SettingsDlg.h"
@@ -62,11 +64,14 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
   InitKestruneResources();
   setWindowTitle(QString::fromLatin1(kAppCaption));
   // A fixed-size window: no maximise; the close box ends the program.
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
   BuildMenus();
   BuildControls();
+  SetDesktopTabOrder();
+  save_->installEventFilter(this);
+  UpdateDesktopEntries();
   setAcceptDrops(true);
 
   playTimer_.setInterval(kPlayTimerMs);
@@ -138,6 +143,7 @@ void CMainDlg::BuildMenus() {
   help->addSeparator();
   AddAction(help, QStringLiteral("&About Kestrune"), ID_HELP_ABOUT, &CMainDlg::OnAbout);
 
+  AddDesktopEntries();
   bar->setNativeMenuBar(false);
   menuBar_ = bar;
   UpdateFileMenu();
@@ -153,24 +159,8 @@ void CMainDlg::BuildControls() {
   connect(slider_, &QSlider::actionTriggered, this, &CMainDlg::OnSliderAction);
   connect(slider_, &QSlider::sliderReleased, this, &CMainDlg::OnSliderReleased);
 
-  // The scale marks above the slider, under the thumb's 0, 25, ... 100 %.
-  auto* scale = new QGridLayout;
-  scale->setContentsMargins(0, 0, 0, 0);
-  const char* const marks[5] = {"0%", "25%", "50%", "75%", "100%"};
-  const Qt::Alignment aligns[5] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
-                                   Qt::AlignRight};
-  for (int i = 0; i < 5; ++i) {
-    auto* mark = new QLabel(QString::fromLatin1(marks[i]));
-    QFont small = mark->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    mark->setFont(small);
-    mark->setEnabled(false);
-    scale->addWidget(mark, 0, i, aligns[i]);
-    scale->setColumnStretch(i, 1);
-  }
-  auto* scaleBox = new QWidget;
-  scaleBox->setLayout(scale);
-  scaleBox->setFixedWidth(476);
+  // The scale marks above the slider, on the thumb's 0, 25, ... 100 %.
+  auto* scaleBox = new CSliderScale(slider_);
 
   elapsed_ = WithId(new QLabel, IDC_ELAPSED);
   elapsed_->setCursor(Qt::PointingHandCursor);
@@ -183,6 +173,13 @@ void CMainDlg::BuildControls() {
   slider_->SetSelectionLabel(selection_);
   slider_->SetLengthLabel(length_);
   slider_->UpdateLabels();
+  // Room for the longest texts the labels show, so that a larger font grows
+  // the window instead of clipping them.
+  const QFontMetrics metrics(elapsed_->font());
+  elapsed_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("Remaining : 99999.99 sec")));
+  selection_->setMinimumWidth(std::max(metrics.horizontalAdvance(QStringLiteral("Selected : 99999.99 sec")),
+                                       metrics.horizontalAdvance(QStringLiteral("Improper selection"))));
+  length_->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("Length : 99999.99 sec")));
   auto* labels = new QHBoxLayout;
   labels->addWidget(elapsed_, 1);
   labels->addWidget(selection_, 1);
@@ -226,7 +223,7 @@ void CMainDlg::BuildControls() {
   auto* content = new QVBoxLayout;
   content->setContentsMargins(12, 12, 12, 14);
   content->setSpacing(5);
-  content->addWidget(scaleBox, 0, Qt::AlignHCenter);
+  content->addWidget(scaleBox);
   content->addWidget(slider_, 0, Qt::AlignHCenter);
   content->addSpacing(2);
   content->addLayout(labels);
@@ -245,8 +242,10 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::Collapse() {
-  // Keep position and width; the height is fixed at the collapsed size.
-  setFixedSize(520, kCollapsedHeight);
+  // Keep position; the window has the collapsed size, or what its contents
+  // need when a larger font makes them bigger.
+  const QSize needed = minimumSizeHint();
+  setFixedSize(std::max(520, needed.width()), std::max(kCollapsedHeight, needed.height()));
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* event) {
@@ -267,6 +266,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     OnToggleTimeMode();
     return true;
   }
+  if (watched == save_ && event->type() == QEvent::EnabledChange) UpdateDesktopEntries();
   return QDialog::eventFilter(watched, event);
 }
 
@@ -279,6 +279,7 @@ void CMainDlg::UpdateFileMenu() {
   Action(ID_FILE_SETTINGS)->setEnabled(open);
   Action(ID_FILE_OPEN)->setEnabled(true);
   Action(ID_FILE_EXIT)->setEnabled(true);
+  if (save_) UpdateDesktopEntries();
 }
 
 bool CMainDlg::CloseOpenFile() {
@@ -288,8 +289,14 @@ bool CMainDlg::CloseOpenFile() {
   if (Prompt().Ask(this, msg::kCaptionComfirm, question, MessageIcon::Warning, PromptButtons::YesNo) !=
       PromptAnswer::Yes)
     return false;
+  DropOpenFile();
+  return true;
+}
+
+void CMainDlg::DropOpenFile() {
   StopPlayback();
   file_.reset();
+  SetDocumentFolder();
   if (player_) player_->SetFileName(QString());
   slider_->SetPosition(0.0);
   slider_->SetLength(0.0);
@@ -301,7 +308,6 @@ bool CMainDlg::CloseOpenFile() {
   Collapse();
   UpdateFileMenu();
   UpdateConvertMenu();
-  return true;
 }
 
 void CMainDlg::OnOpen() {
@@ -343,6 +349,8 @@ void CMainDlg::OpenPath(const QString& path) {
   }
   if (opened->ReportError(this) != err::kNone) return;
   file_ = std::move(opened);
+  recent::Add(path);
+  SetDocumentFolder();
   FileLoaded();
   setWindowTitle(QString::fromLatin1(kAppCaption) + QStringLiteral(" - ") + path);
   ApplyOverlapTime();
@@ -485,6 +493,12 @@ void CMainDlg::OnPlay() {
   stop_->setEnabled(true);
   FocusButton(stop_);
   CMediaPlayer2& player = PreparePlayer();
+  if (!noDeviceShown_ && !player.HasOutputDevice()) {
+    // Said once; the thumb still runs, so a selection can be marked.
+    noDeviceShown_ = true;
+    Prompt().Ask(this, QString::fromLatin1(kAppName), QStringLiteral("No sound output device was found."),
+                 MessageIcon::Information, PromptButtons::Ok);
+  }
   if (playingState_ == 0) player.SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
   playTimer_.start();
   player.SetCurrentPosition(slider_->GetPositionSeconds());
@@ -612,8 +626,8 @@ void CMainDlg::OnEndSelection() {
 void CMainDlg::OnSaveSelection() {
   if (!file_) return;
   OnStop();
-  // Unlike the original save dialog this one asks before replacing an
-  // existing file: a selection must not silently destroy another file.
+  // This save dialog asks before replacing an existing file: a selection
+  // must not silently destroy another file.
   const QString path = AskOutputPath(file_->GetDefaultExtension(), file_->GetFileFilter(), true);
   if (path.isEmpty()) return;
   double startSeconds = 0.0;

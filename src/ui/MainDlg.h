@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "Version.h"
 #include "audio/AudioFile.h"
 #include "ops/Owner.h"
 #include "ui/MediaPlayer2.h"
@@ -27,7 +28,7 @@ class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
 
-inline constexpr const char* kAppCaption = "Kestrune v1.1";
+inline constexpr const char* kAppCaption = "Kestrune v" KESTRUNE_VERSION;
 
 class CMainDlg : public QDialog, public CAudioOwner {
   Q_OBJECT
@@ -48,6 +49,10 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_CONVERT_TO_WAV = 32784,
     ID_CONVERT_BATCH = 32785,
     ID_HELP_TOPICS = 57670,
+    // Entries a desktop program adds around the menus above.
+    ID_FILE_CLOSE = 32801,
+    ID_FILE_SAVE_SELECTION = 32802,
+    ID_FILE_RECENT = 32803,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -79,6 +84,14 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void OnFileInformation();
   void OnExit();
   void UpdateFileMenu();
+
+  // --- Desktop habits (MainDlgDesktop.cpp): Close, Recent files, shortcuts
+  // Closes the open file without asking (nothing unsaved is lost).
+  void OnCloseFile();
+  // Opens an entry of File > Recent files; a file gone from the disk is
+  // dropped from the list after the open's own message.
+  void OpenRecent(const QString& path);
+  QMenu* RecentMenu() const { return recentMenu_; }
 
   // --- Shredding and converting (MainDlgCommands.cpp)
   void OnShredEqually();
@@ -151,6 +164,13 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void BuildMenus();
   void BuildControls();
   void Collapse();
+  void AddDesktopEntries();
+  void SetDesktopTabOrder();
+  void UpdateDesktopEntries();
+  void UpdateRecentMenu();
+  void DropOpenFile();
+  // Tells the file dialogs to start in the open file's folder.
+  void SetDocumentFolder();
   void FileLoaded();
   void ReportFileFailure(const std::string& message);
   // A save dialog for an output of the open file.
@@ -181,6 +201,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
   QMenuBar* menuBar_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   QMenu* convertMenu_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  bool noDeviceShown_ = false;
   std::map<int, QAction*> actions_;
 
   std::unique_ptr<CFileCommands> commands_;

@@ -1,7 +1,10 @@
 #include "ui/MediaPlayer2.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QUrl>
 
@@ -74,6 +77,8 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
     player_.stop();
   }
 
+  bool HasOutputDevice() const override { return !QMediaDevices::audioOutputs().isEmpty(); }
+
  private:
   bool Playable() const {
     return !player_.source().isEmpty() && player_.error() == QMediaPlayer::NoError &&
@@ -92,4 +97,26 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
 std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() {
   RouteGStreamerAudioLog();
   return std::make_unique<CQtMediaPlayer>();
+}
+
+namespace {
+QtMessageHandler& PreviousHandler() {
+  static QtMessageHandler handler = nullptr;
+  return handler;
+}
+
+void FilterSoundServerWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  // Qt's PulseAudio code warns without a category; it belongs with the
+  // multimedia ones.
+  static const QLoggingCategory multimedia("qt.multimedia.audio");
+  if (type == QtWarningMsg && text.startsWith(QLatin1String("PulseAudioService:")) &&
+      !multimedia.isWarningEnabled())
+    return;
+  if (QtMessageHandler previous = PreviousHandler()) previous(type, context, text);
+}
+}  // namespace
+
+void QuietMediaBackendWarnings() {
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.multimedia*.warning=false"));
+  if (!PreviousHandler()) PreviousHandler() = qInstallMessageHandler(FilterSoundServerWarnings);
 }

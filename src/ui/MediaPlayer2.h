@@ -25,6 +25,8 @@ class CMediaPlayer2 : public QObject {
   virtual bool Play() = 0;
   virtual void Pause() = 0;
   virtual void Stop() = 0;
+  // False when the system has no sound output device to play into.
+  virtual bool HasOutputDevice() const { return true; }
 
  signals:
   void EndOfStream();
@@ -34,3 +36,9 @@ class CMediaPlayer2 : public QObject {
 
 // The Qt Multimedia player (GStreamer unless QT_MEDIA_BACKEND says otherwise).
 std::unique_ptr<CMediaPlayer2> CreateMediaPlayer();
+
+// Keeps the multimedia back end's own warnings (no sound server, no device,
+// a failed connection) off the terminal: a logging rule for the qt.multimedia
+// categories, which QT_LOGGING_RULES still overrides, and the sound server's
+// uncategorised warnings follow that rule too. Call before the application.
+void QuietMediaBackendWarnings();

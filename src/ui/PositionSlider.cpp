@@ -1,7 +1,9 @@
 #include "ui/PositionSlider.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
@@ -13,12 +15,36 @@ QString Format(const char* format, double value) {
   std::snprintf(text, sizeof text, format, value);
   return QString::fromLatin1(text);
 }
+
+// A click on the track moves the thumb there, as in every media player: the
+// style's absolute-set behaviour, given to the left button.
+class CJumpClickStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
 }  // namespace
 
 CPositionSlider::CPositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   // Ticks are painted here at arbitrary positions, not by the style.
   setTickPosition(QSlider::NoTicks);
   setTracking(true);
+  auto* jumpStyle = new CJumpClickStyle;
+  jumpStyle->setParent(this);
+  setStyle(jumpStyle);
+}
+
+int CPositionSlider::XOfValue(int value) const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+  const int span = std::max(groove.width() - handle.width(), 1);
+  return groove.left() + handle.width() / 2 +
+         QStyle::sliderPositionFromValue(minimum(), maximum(), value, span);
 }
 
 void CPositionSlider::SetRange(int minimum, int maximum, bool redraw) {
@@ -145,12 +171,7 @@ void CPositionSlider::paintEvent(QPaintEvent* event) {
   QStyleOptionSlider option;
   initStyleOption(&option);
   const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
-  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
-  const int span = groove.width() - handle.width();
-  const int offset = groove.left() + handle.width() / 2;
-  auto xOf = [&](int value) {
-    return offset + QStyle::sliderPositionFromValue(minimum(), maximum(), value, std::max(span, 1));
-  };
+  auto xOf = [this](int value) { return XOfValue(value); };
 
   (void)event;
   QPainter painter(this);
@@ -184,4 +205,57 @@ void CPositionSlider::paintEvent(QPaintEvent* event) {
     ticks.drawLine(x, bottom - (mark ? 6 : 3), x, bottom);
   }
   UpdateLabels();
+}
+
+CSliderScale::CSliderScale(CPositionSlider* slider, QWidget* parent) : QWidget(parent), slider_(slider) {
+  const char* const texts[kMarks] = {"0%", "25%", "50%", "75%", "100%"};
+  for (int i = 0; i < kMarks; ++i) {
+    auto* mark = new QLabel(QString::fromLatin1(texts[i]), this);
+    QFont small = mark->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    mark->setFont(small);
+    mark->adjustSize();
+    marks_[static_cast<std::size_t>(i)] = mark;
+  }
+  // The marks follow the slider wherever the layout puts it.
+  slider_->installEventFilter(this);
+}
+
+int CSliderScale::MarkValue(int index) const {
+  return slider_->minimum() + (slider_->maximum() - slider_->minimum()) * index / (kMarks - 1);
+}
+
+QSize CSliderScale::sizeHint() const {
+  int height = 0;
+  for (QLabel* mark : marks_) height = std::max(height, mark->sizeHint().height());
+  return {slider_->width(), height};
+}
+
+bool CSliderScale::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == slider_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                             event->type() == QEvent::StyleChange))
+    Place();
+  return QWidget::eventFilter(watched, event);
+}
+
+void CSliderScale::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Place();
+}
+
+void CSliderScale::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  Place();
+}
+
+void CSliderScale::Place() {
+  QWidget* top = window();
+  for (int i = 0; i < kMarks; ++i) {
+    QLabel* mark = Mark(i);
+    mark->adjustSize();
+    const QPoint tick = slider_->mapTo(top, QPoint(slider_->XOfValue(MarkValue(i)), 0));
+    const int centre = mapFrom(top, tick).x();
+    const int left = std::clamp(centre - mark->width() / 2, 0, std::max(width() - mark->width(), 0));
+    mark->move(left, 0);
+  }
 }

@@ -5,6 +5,7 @@
 // band on the groove, and the three time labels it keeps up to date.
 
 #include <QSlider>
+#include <array>
 #include <cstdint>
 #include <set>
 
@@ -46,6 +47,10 @@ class CPositionSlider : public QSlider {
   void SetSelectionLabel(QLabel* label) { selectionLabel_ = label; }
   void SetLengthLabel(QLabel* label) { lengthLabel_ = label; }
 
+  // The x of a value's tick mark (the centre of the thumb there), in the
+  // slider's own coordinates, as the style lays the groove out.
+  int XOfValue(int value) const;
+
   std::uint32_t RangeMax() const { return rangeMax_; }
   const std::set<int>& Ticks() const { return ticks_; }
   bool ShowsElapsed() const { return showElapsed_ != 0; }
@@ -75,4 +80,30 @@ class CPositionSlider : public QSlider {
   int rangeSelStart_ = 0;
   int rangeSelEnd_ = 0;
   std::set<int> ticks_;
+};
+
+// The scale marks "0%", "25%", "50%", "75%" and "100%" above a position
+// slider, each centred on the place the slider's style gives that value.
+class CSliderScale : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMarks = 5;
+  explicit CSliderScale(CPositionSlider* slider, QWidget* parent = nullptr);
+  QLabel* Mark(int index) const { return marks_[static_cast<std::size_t>(index)]; }
+  // The slider value a mark stands for.
+  int MarkValue(int index) const;
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Place();
+
+  CPositionSlider* slider_;
+  std::array<QLabel*, kMarks> marks_{};
 };

@@ -1,8 +1,15 @@
 #include "ui/Prompt.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
+#include <functional>
+
+#include "ui/RecentFiles.h"
 
 namespace {
 
@@ -42,10 +49,24 @@ void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
   const QString filter = QtFilter(request.filter);
   if (!filter.isEmpty()) dialog.setNameFilters(filter.split(QStringLiteral(";;")));
   if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
+  if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
   if (!request.initialName.isEmpty()) {
     const QFileInfo info(request.initialName);
     if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
     dialog.selectFile(info.fileName());
+  }
+  // Qt's own dialog (used where no desktop integration provides one) opens
+  // too small to show the name, size, type and date columns: give it room,
+  // fit size, type and date to their contents and let the name take the rest.
+  const QFontMetrics metrics(dialog.font());
+  dialog.resize(qMax(dialog.width(), metrics.averageCharWidth() * 110),
+                qMax(dialog.height(), metrics.lineSpacing() * 30));
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
   }
   // Read-only files are listed like any other: the toolkit has no such box.
   dialog.setOption(QFileDialog::ReadOnly, false);
@@ -107,6 +128,51 @@ class QtPrompt final : public CPrompt {
   }
 };
 
+// Gives each file dialog its starting folder and remembers where the user
+// went, then asks the prompt in force.
+class StartFolderPrompt final : public CPrompt {
+ public:
+  explicit StartFolderPrompt(std::function<CPrompt&()> inner) : inner_(std::move(inner)) {}
+
+  PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                   PromptButtons buttons) override {
+    return inner_().Ask(parent, caption, text, icon, buttons);
+  }
+  QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
+    return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
+  }
+  QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
+    const QStringList paths = inner_().GetOpenFileNames(parent, WithStart(parent, request));
+    if (!paths.isEmpty()) Remember(paths.front());
+    return paths;
+  }
+  QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
+    return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+  }
+  QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
+    const QString folder =
+        inner_().GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
+    if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+    return folder;
+  }
+
+ private:
+  static FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) {
+    if (request.directory.isEmpty()) {
+      const QFileInfo initial(request.initialName);
+      request.directory = !request.initialName.isEmpty() && initial.isAbsolute() ? initial.absolutePath()
+                                                                                 : DialogStartFolder(parent);
+    }
+    return request;
+  }
+  static QString Remember(const QString& path) {
+    if (!path.isEmpty()) recent::SetLastFolder(QFileInfo(path).absolutePath());
+    return path;
+  }
+
+  std::function<CPrompt&()> inner_;
+};
+
 CPrompt*& Installed() {
   static CPrompt* prompt = nullptr;
   return prompt;
@@ -115,9 +181,34 @@ CPrompt*& Installed() {
 }  // namespace
 
 CPrompt& Prompt() {
-  static QtPrompt qtPrompt;
-  CPrompt* installed = Installed();
-  return installed ? *installed : qtPrompt;
+  static StartFolderPrompt prompt([]() -> CPrompt& {
+    static QtPrompt qtPrompt;
+    CPrompt* installed = Installed();
+    return installed ? *installed : qtPrompt;
+  });
+  return prompt;
+}
+
+namespace {
+QString DocumentFolder(const QWidget* parent) {
+  for (const QWidget* window = parent; window; window = window->parentWidget()) {
+    const QString folder = window->property(kDocumentFolderProperty).toString();
+    if (!folder.isEmpty()) return folder;
+  }
+  return {};
+}
+}  // namespace
+
+QString InDocumentFolder(const QWidget* parent, const QString& name) {
+  if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
+  const QString folder = DocumentFolder(parent);
+  return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+QString DialogStartFolder(const QWidget* parent) {
+  if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
+  const QString last = recent::LastFolder();
+  return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
 }
 
 void SetPrompt(CPrompt* prompt) {

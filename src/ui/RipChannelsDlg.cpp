@@ -73,6 +73,16 @@ void CRipChannelsDlg::OnBrowse() {
   if (!chosen.isEmpty()) nameEdit_->setText(chosen);
 }
 
+std::string CRipChannelsDlg::WithWavExtension(const std::string& name) {
+  // An extension is a dot after the first character of the last path part.
+  const std::size_t slash = name.rfind('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot <= start) return name + ".wav";
+  // "name." has an empty extension: it becomes "name.wav".
+  return dot + 1 == name.size() ? name + "wav" : name;
+}
+
 void CRipChannelsDlg::OnOk() {
   if (channelMask_ == 0) {
     Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None, PromptButtons::Ok);
@@ -83,5 +93,8 @@ void CRipChannelsDlg::OnOk() {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None, PromptButtons::Ok);
     return;
   }
+  outputName_ =
+      QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithWavExtension(outputName_).c_str())))
+          .toStdString();
   accept();
 }

@@ -33,6 +33,10 @@ class CRipChannelsDlg : public QDialog {
   const std::string& GetOutputName() const { return outputName_; }
   std::uint8_t GetChannelMask() const { return channelMask_; }
 
+  // The output name as OK takes it: ".wav" is added when the name has no
+  // extension, as Convert to MP3 adds ".mp3".
+  static std::string WithWavExtension(const std::string& name);
+
  private:
   void OnBrowse();
   void OnOk();

@@ -52,12 +52,6 @@ std::uint32_t ParseUnsigned(const QString& text) {
   return static_cast<std::uint32_t>(value);
 }
 
-QLabel* WrappedLabel(const QString& text) {
-  auto* label = new QLabel(text);
-  label->setWordWrap(true);
-  return label;
-}
-
 }  // namespace
 
 CSettingsDlg::CSettingsDlg(QWidget* parent)
@@ -117,29 +111,32 @@ void CSettingsDlg::Build() {
   gaplessBox_->setChecked(gapless_);
   saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
 
-  auto* overlapBox = new QGridLayout;
-  overlapBox->addWidget(WrappedLabel(QStringLiteral("If you want to have the file splits to overlap each "
-                                                    "other, then set the desired overlaping time ")),
-                        0, 0, 1, 3);
-  overlapBox->addWidget(new QLabel(QStringLiteral("Set overlaping time in seconds :")), 1, 0);
-  overlapBox->addWidget(spin_, 1, 1);
-  overlapBox->addWidget(saveOverlap_, 1, 2);
-  overlapBox->setColumnStretch(2, 1);
-
   auto* line = new QFrame;
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
 
-  auto* suffixBox = new QGridLayout;
-  suffixBox->addWidget(WrappedLabel(QStringLiteral(
-                           "Enter the filename suffix that will be appened to each of the file splits.")),
-                       0, 0, 1, 3);
-  suffixBox->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 1, 0);
-  suffixBox->addWidget(suffixEdit_, 1, 1);
-  suffixBox->addWidget(saveSuffix_, 1, 2);
-  suffixBox->addWidget(gaplessBox_, 2, 0, 1, 2);
-  suffixBox->addWidget(saveGapless_, 2, 2);
-  suffixBox->setColumnStretch(2, 1);
+  // One grid, so both fields start at the same x and both Save boxes line
+  // up; the explanations run on one line each, as wide as the dialog.
+  grid_ = new QGridLayout;
+  grid_->setHorizontalSpacing(10);
+  grid_->addWidget(
+      new QLabel(QStringLiteral("If you want to have the file splits to overlap each other, then set "
+                                "the desired overlaping time ")),
+      0, kLabelColumn, 1, 3);
+  grid_->addWidget(new QLabel(QStringLiteral("Set overlaping time in seconds :")), 1, kLabelColumn);
+  grid_->addWidget(spin_, 1, kFieldColumn, Qt::AlignLeft);
+  grid_->addWidget(saveOverlap_, 1, kSaveColumn);
+  grid_->setRowMinimumHeight(2, 6);
+  grid_->addWidget(line, 3, kLabelColumn, 1, 3);
+  grid_->addWidget(new QLabel(QStringLiteral(
+                       "Enter the filename suffix that will be appened to each of the file splits.")),
+                   4, kLabelColumn, 1, 3);
+  grid_->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 5, kLabelColumn);
+  grid_->addWidget(suffixEdit_, 5, kFieldColumn);
+  grid_->addWidget(saveSuffix_, 5, kSaveColumn);
+  grid_->addWidget(gaplessBox_, kSpareRow, kLabelColumn, 1, 2);
+  grid_->addWidget(saveGapless_, kSpareRow, kSaveColumn);
+  grid_->setColumnStretch(kSaveColumn, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   WithId(buttons->button(QDialogButtonBox::Ok), 1);
@@ -148,14 +145,11 @@ void CSettingsDlg::Build() {
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(overlapBox);
-  layout->addSpacing(6);
-  layout->addWidget(line);
-  layout->addSpacing(6);
-  layout->addLayout(suffixBox);
-  layout->addStretch();
+  // The dialog takes the size its contents need, whatever the font.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addLayout(grid_);
+  layout->addSpacing(8);
   layout->addWidget(buttons);
-  setMinimumWidth(470);
 }
 
 void CSettingsDlg::accept() {

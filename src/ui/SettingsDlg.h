@@ -8,6 +8,7 @@
 #include <string>
 
 class QCheckBox;
+class QGridLayout;
 class QLineEdit;
 class QSpinBox;
 class CFilterEdit;
@@ -23,6 +24,14 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSaveSuffixId = 1043;
   static constexpr int kGaplessId = 1045;
   static constexpr int kSaveGaplessId = 1046;
+  // The dialog is one grid: labels in column 0, fields in column 1, the
+  // "Save..." boxes in column 2. This row, below the suffix, is kept for a
+  // further setting laid out the same way (its box in columns 0-1, its Save
+  // box in column 2).
+  static constexpr int kLabelColumn = 0;
+  static constexpr int kFieldColumn = 1;
+  static constexpr int kSaveColumn = 2;
+  static constexpr int kSpareRow = 6;
 
   // Both values from the settings store.
   explicit CSettingsDlg(QWidget* parent = nullptr);
@@ -46,6 +55,7 @@ class CSettingsDlg : public QDialog {
 
  private:
   void Build();
+  QGridLayout* Grid() const { return grid_; }
 
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
@@ -56,4 +66,5 @@ class CSettingsDlg : public QDialog {
   QCheckBox* saveSuffix_ = nullptr;
   QCheckBox* gaplessBox_ = nullptr;
   QCheckBox* saveGapless_ = nullptr;
+  QGridLayout* grid_ = nullptr;
 };

@@ -174,6 +174,7 @@ TEST(Mp3Vbr, ImplausibleFrameCountFallsBackToTheFirstFrameBitrate) {
   CMp3File f(dir.File("x.mp3"), nullptr);
   ASSERT_EQ(f.GetError(), 0u);
   EXPECT_FALSE(f.HasFrameCount());
+  EXPECT_FALSE(f.HasFrameIndex());     // one bitrate: "Xing" or not, no pass over the frames
   EXPECT_EQ(f.GetAudioStart(), 417u);  // still metadata, not audio
   EXPECT_EQ(f.GetByteRate(), 16000u);
   EXPECT_DOUBLE_EQ(f.GetDuration(), 49 * 417 / 16000.0);

@@ -36,7 +36,11 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   window.OpenPath(QString::fromStdString(path));
   ASSERT_NE(window.File(), nullptr);
   window.OnPlay();
-  ASSERT_TRUE(prompt.questions.empty()) << prompt.questions.front().text.toStdString();
+  // Without a sound device PLAY says so once and plays on in silence.
+  const QStringList expected = window.PreparePlayer().HasOutputDevice()
+                                   ? QStringList()
+                                   : QStringList{QStringLiteral("No sound output device was found.")};
+  ASSERT_EQ(prompt.MessageTexts(), expected);
   EXPECT_EQ(window.PlayingState(), 1);
   // The thumb leaves the start while playing ...
   EXPECT_TRUE(WaitFor([&] { return window.Slider()->ThumbPosition() > 0; }, 10000));
@@ -44,7 +48,7 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   EXPECT_TRUE(WaitFor([&] { return window.PlayingState() == 0; }, 15000));
   EXPECT_EQ(window.Slider()->ThumbPosition(), 0);
   EXPECT_FALSE(window.PlayTimerActive());
-  EXPECT_TRUE(prompt.questions.empty());
+  EXPECT_EQ(prompt.MessageTexts(), expected);
 }
 
 TEST(GstPlayback, ASourceThePlayerCannotReadIsRefusedByPlay) {

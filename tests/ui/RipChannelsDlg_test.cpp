@@ -79,8 +79,29 @@ TEST(RipChannelsDlg, OkWithChannelFiveOfSixAndANameProceeds) {
   Click(&dlg, ripid::kOk);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.GetChannelMask(), 0x10u);
-  EXPECT_EQ(dlg.GetOutputName(), "/out/five") << "no extension is added";
+  EXPECT_EQ(dlg.GetOutputName(), "/out/five.wav") << "a name without extension gets .wav";
   EXPECT_TRUE(prompt.questions.empty());
+}
+
+TEST(RipChannelsDlg, OkAddsWavOnlyToANameWithoutExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Right Only", "Right Only.wav"},
+      {"/music/Right Only", "/music/Right Only.wav"},
+      {"right.wav", "right.wav"},
+      {"RIGHT.WAV", "RIGHT.WAV"},
+      {"right.raw", "right.raw"},
+      {".hidden", ".hidden.wav"},
+      {"/music.d/right", "/music.d/right.wav"},
+      {"right.", "right.wav"},
+  };
+  for (const auto& [typed, taken] : cases) {
+    kt::ScriptedPrompt prompt;
+    CRipChannelsDlg dlg(2, kWavFilter);
+    Click(&dlg, ripid::kRight);
+    Control<QLineEdit>(&dlg, ripid::kName)->setText(QString::fromUtf8(typed));
+    Click(&dlg, ripid::kOk);
+    EXPECT_EQ(dlg.GetOutputName(), taken) << typed;
+  }
 }
 
 TEST(RipChannelsDlg, BrowseUsesTheFileFilterAndFillsTheName) {
