@@ -287,6 +287,31 @@ void CFile::Write(const void* buffer, std::size_t count) {
   }
 }
 
+std::size_t CFile::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const {
+  if (fd_ < 0) Throw(EBADF);
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd_, out + done, std::min<std::size_t>(count - done, SSIZE_MAX),
+                              static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      Throw(errno);
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+void CFile::Truncate(std::uint64_t length) {
+  if (fd_ < 0) Throw(EBADF);
+  FlushWrite();
+  readLen_ = readPos_ = 0;
+  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Throw(errno);
+  Seek(static_cast<std::int64_t>(length), From::Begin);
+}
+
 std::uint64_t CFile::GetPosition() const {
   if (writeLen_ > 0) return filePos_ + writeLen_;
   return filePos_ - (readLen_ - readPos_);

@@ -67,8 +67,14 @@ struct CMadDecoder::Callbacks {
     }
     const unsigned channels = pcm->channels;
     const unsigned length = std::min<unsigned>(pcm->length, 1152);
+    // The part of this frame's samples inside [skip, skip + keep).
+    const std::uint64_t at = d.samplesDecoded_;
+    d.samplesDecoded_ += length;
+    const std::uint64_t keepEnd = d.keep_ > UINT64_MAX - d.skip_ ? UINT64_MAX : d.skip_ + d.keep_;
+    const unsigned begin = static_cast<unsigned>(std::clamp<std::uint64_t>(d.skip_, at, at + length) - at);
+    const unsigned end = static_cast<unsigned>(std::clamp<std::uint64_t>(keepEnd, at, at + length) - at);
     std::uint8_t* out = d.outputBuffer_;
-    for (unsigned i = 0; i < length; ++i) {
+    for (unsigned i = begin; i < end; ++i) {
       for (unsigned c = 0; c < channels; ++c) {
         const auto v = static_cast<std::uint16_t>(ToPcm16(pcm->samples[c][i]));
         *out++ = static_cast<std::uint8_t>(v);
@@ -104,6 +110,7 @@ int CMadDecoder::Run() {
   outputBuffer_ = outputBuffer.get();
   endOfInput_ = false;
   brokenOff_ = false;
+  samplesDecoded_ = 0;
 
   mad_decoder decoder;
   mad_decoder_init(&decoder, this, Callbacks::Input, nullptr, nullptr, Callbacks::Output, Callbacks::Error,

@@ -21,6 +21,13 @@ class CMadDecoder {
   CMadDecoder(const CMadDecoder&) = delete;
   CMadDecoder& operator=(const CMadDecoder&) = delete;
 
+  // Writes only keep samples per channel, after skipping the first skip
+  // (the encoder delay and the decoder's own delay of a gapless stream).
+  void SetTrim(std::uint64_t skip, std::uint64_t keep) {
+    skip_ = skip;
+    keep_ = keep;
+  }
+
   // Runs the decoder; 0 when it ran to the end of the input, -1 when a
   // callback stopped it (failure, cancel or a file failure).
   int Run();
@@ -52,6 +59,9 @@ class CMadDecoder {
   std::uint32_t sampleRate_ = 0;
   std::uint16_t channels_ = 0;
   std::uint64_t framesDecoded_ = 0;
+  std::uint64_t skip_ = 0;
+  std::uint64_t keep_ = UINT64_MAX;
+  std::uint64_t samplesDecoded_ = 0;  // per channel, written or not
   std::uint8_t* inputBuffer_ = nullptr;
   std::uint8_t* outputBuffer_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "audio/AudioFile.h"
 #include "audio/Mp3Frame.h"
 #include "audio/Mp3FrameIndex.h"
+#include "audio/Mp3LameTag.h"
+#include "audio/Mp3PieceWriter.h"
 #include "ops/SplitEstimate.h"
 
 struct ShredRequest;
@@ -81,8 +84,17 @@ class CMp3File : public CAudioFile {
   std::uint32_t GetByteRate() const;
   // Bits per second as the information window shows it (average for VBR).
   std::uint32_t GetDisplayBitrate() const;
+  // Gapless pieces (the default) carry the source's ID3v2 tag, a header
+  // frame and lead-in frames so that each plays exactly its span; without,
+  // pieces are plain copies of the source's frames.
+  void SetGaplessPieces(bool gapless) { gapless_ = gapless; }
+  bool GetGaplessPieces() const { return gapless_; }
   // True when a VBR header frame gave the stream's frame count.
   bool HasFrameCount() const { return vbrFrames_ != 0; }
+  // The source's header frame in the LAME format, only when its frame count
+  // matches the frames really in the file (a header frame copied from
+  // another file must not trim audio). Counted once, on first use.
+  const std::optional<mp3::LameTag>& GetTrustedLameTag();
 
   // Seconds to bytes. When the frames differ in bitrate they are indexed at
   // open and a second maps to the frame that holds it; otherwise through
@@ -125,7 +137,9 @@ class CMp3File : public CAudioFile {
   // Copies count bytes from the current position, in CopyData calls of at
   // most 32-bit size; false when cancelled or the source ended early.
   bool CopyRange(CFile& output, std::uint64_t count, CProgress* progress);
-  void AppendTag(CFile& output);
+  Mp3StreamFacts StreamFacts();
+  // Writes one piece, gapless or plain as set.
+  bool WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress);
   std::string PieceBase(const ShredRequest& request) const;
 
   mp3::FrameHeader header_;
@@ -141,6 +155,9 @@ class CMp3File : public CAudioFile {
   std::uint32_t byteRate_ = 0;
   std::uint32_t displayBitrate_ = 0;
   bool scanned_ = false;  // a frame was found at open: operations may run
+  bool gapless_ = true;
+  std::optional<std::optional<mp3::LameTag>> trustedTag_;  // set once counted
+  std::map<std::uint64_t, std::uint64_t> frameNumbers_;    // frame numbers at offsets, as counted
   // Format of the last decoded frame, kept between conversions.
   std::uint32_t outputSampleRate_ = 0;
   std::uint16_t outputChannels_ = 0;

@@ -1,5 +1,6 @@
 // Cutting an MP3 file without decoding: equal pieces and a selection, each a
-// run of whole frames of the source with the source's ID3v1 tag appended.
+// run of whole frames of the source, written gapless or plain by
+// CMp3PieceWriter, with the source's ID3v1 tag appended.
 
 #include <algorithm>
 #include <cstdio>
@@ -74,8 +75,49 @@ bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress
   return true;
 }
 
-void CMp3File::AppendTag(CFile& output) {
-  if (hasTag_) output.Write(tag_.data(), tag_.size());
+const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
+  if (trustedTag_) return *trustedTag_;
+  std::optional<mp3::LameTag> trusted;
+  if (vbrHeaderAt_ != UINT64_MAX) {
+    std::uint8_t frame[512] = {};
+    const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
+    std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
+    // The byte count is checked first: a header frame copied from a longer
+    // file counts more bytes than this one holds, and the frame count costs
+    // a pass over the file, unless the frame index of a variable-bitrate
+    // stream has counted them already.
+    auto frames = [this] {
+      return HasFrameIndex() ? index_.Frames()
+                             : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    };
+    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength <= audioEnd_ - vbrHeaderAt_ &&
+        frames() == tag->frames)
+      trusted = tag;
+  }
+  trustedTag_ = trusted;
+  return *trustedTag_;
+}
+
+Mp3StreamFacts CMp3File::StreamFacts() {
+  Mp3StreamFacts facts;
+  facts.id3v2End = searchStart_;
+  facts.audioStart = audioStart_;
+  facts.audioEnd = audioEnd_;
+  facts.stream = firstAudio_;
+  facts.sourceTag = GetTrustedLameTag();
+  facts.id3v1 = hasTag_ ? tag_.data() : nullptr;
+  facts.frameNumbers = &frameNumbers_;
+  return facts;
+}
+
+bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress) {
+  const Mp3StreamFacts facts = StreamFacts();
+  CMp3PieceWriter writer(file, facts, [this](CFile& out, std::uint64_t count, CProgress* p) {
+    return CopyRange(out, count, p);
+  });
+  // The header frame and the lead-in are Layer III's: other layers are copied plain.
+  if (gapless_ && firstAudio_.Layer() == 1) return writer.WriteGapless(output, span, progress);
+  return writer.WritePlain(output, span, progress);
 }
 
 AudioError CMp3File::SplitEqually(CProgress* progress) {
@@ -112,28 +154,18 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
     progress->SetFileRange(Clamp32(pieceSize), static_cast<std::uint32_t>(kCopyBlock));
 
     // The overlap repeats whole frames before the piece's own start.
-    if (i > 1 && overlapTime > 0) {
-      const std::uint64_t from = OverlapStart(start);
-      const std::uint64_t overlapStart = std::min(NextBoundary(from), start);
-      file.Seek(static_cast<std::int64_t>(overlapStart), CFile::From::Begin);
-      CopyRange(output, start - overlapStart, nullptr);
-    }
+    std::uint64_t first = start;
+    if (i > 1 && overlapTime > 0) first = std::min(NextBoundary(OverlapStart(start)), start);
 
     // The piece runs to the first frame boundary at or after its share of
     // the audio; the last piece takes everything up to the end of the audio.
     const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, PieceEnd(i, pieces));
-    file.Seek(static_cast<std::int64_t>(start), CFile::From::Begin);
-    std::uint64_t end = target;
-    if (CopyRange(output, target - start, progress) && target < audioEnd_) {
-      end = std::max(NextBoundary(target), target);
-      file.Seek(static_cast<std::int64_t>(target), CFile::From::Begin);
-      CopyRange(output, end - target, nullptr);
-    }
-    AppendTag(output);
+    const std::uint64_t end = target < audioEnd_ ? std::max(NextBoundary(target), target) : target;
+    const bool whole = WritePiece(output, {first, start, target, end}, progress);
     output.Close();
     progress->StepOverall();
     start = end;
-    if (progress->IsCancelled()) break;
+    if (!whole || progress->IsCancelled()) break;
   }
   return error;
 }
@@ -159,9 +191,7 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   progress->SetFileRange(Clamp32(end - begin), static_cast<std::uint32_t>(kCopyBlock));
   progress->SetShreddingText(GetFileName(), FileNamePart(outputPath));
   progress->SetFileNumber(1);
-  file.Seek(static_cast<std::int64_t>(begin), CFile::From::Begin);
-  CopyRange(output, end - begin, progress);
-  AppendTag(output);
+  WritePiece(output, {begin, begin, end, end}, progress);
   output.Close();
   progress->StepOverall();
   progress->Close();

@@ -39,6 +39,13 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
 
   // The decoder sees the audio only: no VBR header frame, no ID3v1 tag.
   CMadDecoder decoder(file, audioEnd_, output, progress);
+  // A gapless stream's own header frame tells which samples were encoded:
+  // those after the encoder's delay and the decoder's, up to the padding.
+  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
+    const std::uint64_t total = std::uint64_t{tag->frames} * firstAudio_.SamplesPerFrame();
+    if (total >= std::uint64_t{tag->delay} + tag->padding)
+      decoder.SetTrim(tag->delay + mp3::kDecoderDelay, total - tag->delay - tag->padding);
+  }
   const int result = decoder.Run();
   if (decoder.Channels() != 0) {
     outputSampleRate_ = decoder.SampleRate();

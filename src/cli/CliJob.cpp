@@ -87,6 +87,7 @@ int CCliJob::Run() {
 
   auto* wave = dynamic_cast<CWaveFile*>(file.get());
   auto* mp3 = dynamic_cast<CMp3File*>(file.get());
+  if (mp3) mp3->SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : ReadGaplessMp3());
   const bool showBar = !options_.quiet && ::isatty(STDERR_FILENO);
   CCliProgress progress(showBar, err_);
   CCliProgress::InstallInterruptHandler();
@@ -185,12 +186,18 @@ int RunCli(int argc, char** argv) {
   shred->add_option("--suffix", options.suffix,
                     "Text between base name and piece number (default: stored setting)");
   shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+  const char* framesOnlyHelp =
+      "MP3: write plain copies of the source's frames (no ID3v2 tag, header frame or lead-in; default: "
+      "the stored setting)";
+  bool framesOnly = false;
+  shred->add_flag("--frames-only", framesOnly, framesOnlyHelp);
 
   auto* cut = app.add_subcommand("cut", "Save the stretch between two whole seconds");
   addInput(cut);
   cut->add_option("--from", options.from, "Start second")->required();
   cut->add_option("--to", options.to, "End second")->required();
   addOutput(cut);
+  cut->add_flag("--frames-only", framesOnly, framesOnlyHelp);
 
   std::string bitrate = "auto", mode = "cbr";
   unsigned quality = 5;
@@ -241,6 +248,7 @@ int RunCli(int argc, char** argv) {
   options.mp3.encodingMode = mode == "vbr" ? 2 : mode == "abr" ? 3 : 0;
   options.mp3.vbrQuality = static_cast<std::uint16_t>(quality);
   options.mp3.originalFlag = !noOriginal;
+  if (framesOnly) options.framesOnly = true;
 
   if (!options.output.empty() && NamesAStandardStream(options.output))
     return UsageError(stderr, "-o " + options.output +

@@ -23,6 +23,8 @@ struct CliOptions {
   std::optional<std::uint32_t> overlap;  // default: the stored setting
   std::optional<std::string> suffix;     // default: the stored setting
   bool estimateOnly = false;
+  // shred and cut of MP3 files: plain frame copies instead of gapless pieces
+  std::optional<bool> framesOnly;  // default: the stored setting
   // cut
   std::uint32_t from = 0, to = 0;
   // to-mp3

@@ -45,6 +45,7 @@ inline constexpr const char* kSingleChannelFile = "This is a single channel file
 inline constexpr const char* kMakeSelection = "Please make a selection by dragging the slider thumb.";
 inline constexpr const char* kUnableSaveOverlap = "Unable save overlap time";
 inline constexpr const char* kUnableSaveSuffix = "Unable save filename suffix";
+inline constexpr const char* kUnableSaveGapless = "Unable save gapless setting";
 inline constexpr const char* kEnterBaseFilename = "Please enter the base filename.";
 inline constexpr const char* kEnterMp3Filename = "Please enter the MP3 filename.";
 inline constexpr const char* kSelectChannel = "Select a channel to rip.";

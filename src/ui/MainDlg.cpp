@@ -34,6 +34,7 @@
 #include "ui/PositionSlider.h"
 #include "ui/Prompt.h"
 #include "ui/RecentFiles.h"
+#include "ui/RegistrySettings.h"
 #include "ui/Resources.h"
 #include "ui/SettingsDlg.h"
 
@@ -354,6 +355,7 @@ void CMainDlg::OpenPath(const QString& path) {
   setWindowTitle(QString::fromLatin1(kAppCaption) + QStringLiteral(" - ") + path);
   ApplyOverlapTime();
   ApplyFilenameSuffix();
+  ApplyGaplessMp3();
   UpdateFileMenu();
   UpdateConvertMenu();
 }
@@ -382,14 +384,22 @@ void CMainDlg::ApplyFilenameSuffix() {
   file_->SetSuffix(suffix_);
 }
 
+void CMainDlg::ApplyGaplessMp3() {
+  if (!overlapSet_) gapless_ = ReadGaplessMp3();
+  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get())) mp3->SetGaplessPieces(gapless_);
+}
+
 void CMainDlg::OnSettings() {
   CSettingsDlg dialog(overlapTime_, suffix_, overlapSet_ != 0, suffixSet_ != 0, this);
+  if (overlapSet_) dialog.SetGaplessMp3(gapless_);
   dialog.exec();
   overlapTime_ = dialog.GetOverlapTime();
   suffix_ = dialog.GetFilenameSuffix();
-  // The overlap applies to the open file at once; the suffix from the next
-  // file opened on.
+  gapless_ = dialog.GetGaplessMp3();
+  // The overlap and the kind of MP3 pieces apply to the open file at once;
+  // the suffix from the next file opened on.
   if (file_) file_->SetOverlapTime(overlapTime_);
+  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get())) mp3->SetGaplessPieces(gapless_);
   overlapSet_ = 1;
   suffixSet_ = 1;
 }

@@ -128,6 +128,10 @@ class CMainDlg : public QDialog, public CAudioOwner {
   bool SuffixSet() const { return suffixSet_ != 0; }
   void ApplyOverlapTime();
   void ApplyFilenameSuffix();
+  // Gapless MP3 pieces (or plain frame copies), from the store until the
+  // Settings dialog has run, then as chosen there.
+  bool GetGaplessMp3() const { return gapless_; }
+  void ApplyGaplessMp3();
 
   // --- CAudioOwner
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
@@ -181,6 +185,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   std::string suffix_;
   std::uint8_t overlapSet_ = 0;
   std::uint8_t suffixSet_ = 0;
+  bool gapless_ = true;
   std::uint8_t playingState_ = 0;  // 0 stopped, 1 playing, 2 paused
 
   QLabel* elapsed_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include "ui/GStreamerLog.h"
 #include "ui/Trace.h"
 
 namespace {
@@ -94,6 +95,7 @@ class CQtMediaPlayer final : public CMediaPlayer2 {
 }  // namespace
 
 std::unique_ptr<CMediaPlayer2> CreateMediaPlayer() {
+  RouteGStreamerAudioLog();
   return std::make_unique<CQtMediaPlayer>();
 }
 

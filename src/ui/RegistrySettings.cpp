@@ -25,6 +25,16 @@ std::string ReadSuffix() {
   }
 }
 
+bool ReadGaplessMp3() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::uint32_t value = 1;
+    return registry.ReadDword(kGaplessMp3Value, value) ? value != 0 : true;
+  } catch (...) {
+    return true;
+  }
+}
+
 bool WriteOverlapTime(std::uint32_t seconds) {
   try {
     CRegistry registry(kSettingsKeyPath);
@@ -38,6 +48,15 @@ bool WriteSuffix(const std::string& suffix) {
   try {
     CRegistry registry(kSettingsKeyPath);
     return registry.WriteString(kFilenameSuffixValue, suffix);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteGaplessMp3(bool gapless) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteDword(kGaplessMp3Value, gapless ? 1 : 0);
   } catch (...) {
     return false;
   }

@@ -79,6 +79,14 @@ bool CSettingsDlg::SaveOverlapTime() const {
 bool CSettingsDlg::SaveFilenameSuffix() const {
   return ::WriteSuffix(suffix_);
 }
+bool CSettingsDlg::SaveGaplessMp3() const {
+  return ::WriteGaplessMp3(gapless_);
+}
+
+void CSettingsDlg::SetGaplessMp3(bool gapless) {
+  gapless_ = gapless;
+  gaplessBox_->setChecked(gapless);
+}
 
 void CSettingsDlg::Build() {
   setWindowTitle(QStringLiteral("Customize settings"));
@@ -98,6 +106,10 @@ void CSettingsDlg::Build() {
 
   saveOverlap_ = WithId(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapId);
   saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
+  gapless_ = ::ReadGaplessMp3();
+  gaplessBox_ = WithId(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessId);
+  gaplessBox_->setChecked(gapless_);
+  saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
 
   auto* line = new QFrame;
   line->setFrameShape(QFrame::HLine);
@@ -122,7 +134,8 @@ void CSettingsDlg::Build() {
   grid_->addWidget(new QLabel(QStringLiteral("Filename suffix :")), 5, kLabelColumn);
   grid_->addWidget(suffixEdit_, 5, kFieldColumn);
   grid_->addWidget(saveSuffix_, 5, kSaveColumn);
-  // Row kSpareRow stays free for one more setting with its own Save box.
+  grid_->addWidget(gaplessBox_, kSpareRow, kLabelColumn, 1, 2);
+  grid_->addWidget(saveGapless_, kSpareRow, kSaveColumn);
   grid_->setColumnStretch(kSaveColumn, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -143,9 +156,12 @@ void CSettingsDlg::accept() {
   auto* overlapEdit = spin_->findChild<QLineEdit*>();
   overlapTime_ = ParseUnsigned(overlapEdit ? overlapEdit->text() : QString());
   suffix_ = suffixEdit_->text().toStdString();
+  gapless_ = gaplessBox_->isChecked();
   if (saveOverlap_->isChecked() && !SaveOverlapTime())
     Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning, PromptButtons::Ok);
   if (saveSuffix_->isChecked() && !SaveFilenameSuffix())
     Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning, PromptButtons::Ok);
+  if (saveGapless_->isChecked() && !SaveGaplessMp3())
+    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning, PromptButtons::Ok);
   QDialog::accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // "Customize settings": the overlap time between the pieces of an equal
-// split and the filename suffix of the pieces, each optionally saved in the
-// settings store.
+// split, the filename suffix of the pieces and whether MP3 pieces are written
+// gapless, each optionally saved in the settings store.
 
 #include <QDialog>
 #include <cstdint>
@@ -22,6 +22,8 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSuffixEditId = 1061;
   static constexpr int kSaveOverlapId = 1042;
   static constexpr int kSaveSuffixId = 1043;
+  static constexpr int kGaplessId = 1045;
+  static constexpr int kSaveGaplessId = 1046;
   // The dialog is one grid: labels in column 0, fields in column 1, the
   // "Save..." boxes in column 2. This row, below the suffix, is kept for a
   // further setting laid out the same way (its box in columns 0-1, its Save
@@ -39,11 +41,15 @@ class CSettingsDlg : public QDialog {
 
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
   const std::string& GetFilenameSuffix() const { return suffix_; }
+  bool GetGaplessMp3() const { return gapless_; }
+  // Shows this value instead of the stored one; call before the dialog runs.
+  void SetGaplessMp3(bool gapless);
 
   static std::uint32_t ReadOverlapTime();
   static std::string ReadFilenameSuffix();
   bool SaveOverlapTime() const;
   bool SaveFilenameSuffix() const;
+  bool SaveGaplessMp3() const;
 
   void accept() override;
 
@@ -53,9 +59,12 @@ class CSettingsDlg : public QDialog {
 
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
+  bool gapless_ = true;
   QSpinBox* spin_ = nullptr;
   CFilterEdit* suffixEdit_ = nullptr;
   QCheckBox* saveOverlap_ = nullptr;
   QCheckBox* saveSuffix_ = nullptr;
+  QCheckBox* gaplessBox_ = nullptr;
+  QCheckBox* saveGapless_ = nullptr;
   QGridLayout* grid_ = nullptr;
 };

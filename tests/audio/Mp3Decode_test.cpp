@@ -135,7 +135,8 @@ TEST(Mp3Decode, VbrHeaderFrameIsNotDecodedAsSilence) {
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   ASSERT_GT(frames.size(), 2u);
   const Decoded d = Decode(dir, mp3);
-  EXPECT_EQ(d.wav.samples.size(), (frames.size() - 1) * 1152 * 2);
+  // The header frame's delay and padding trim the decode to what was encoded.
+  EXPECT_EQ(d.wav.samples.size(), 88200u * 2);
 }
 
 TEST(Mp3Decode, TagAndId3v2AreNeverHandedToTheDecoder) {

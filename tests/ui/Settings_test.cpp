@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <optional>
 
+#include "audio/Mp3File.h"
 #include "ui/MainWindowFixture.h"
 #include "ui/Registry.h"
 #include "ui/RegistrySettings.h"
@@ -18,14 +20,17 @@
 namespace {
 
 struct SettingsAnswer {
-  QString overlap;  // typed over the overlap edit; null: leave as shown
-  QString suffix;   // typed over the suffix edit; null: leave as shown
+  QString overlap{};  // typed over the overlap edit; null: leave as shown
+  QString suffix{};   // typed over the suffix edit; null: leave as shown
   bool saveOverlap = false;
   bool saveSuffix = false;
+  std::optional<bool> gapless{};  // set the "Gapless MP3 pieces" box; none: leave as shown
+  bool saveGapless = false;
   bool ok = true;
   // What the dialog showed when it opened.
   QString shownOverlap{};
   QString shownSuffix{};
+  bool shownGapless = false;
 };
 
 // Answers the Settings dialog the next command opens.
@@ -46,6 +51,12 @@ void AnswerSettings(SettingsAnswer& answer) {
     }
     kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveOverlapId)->setChecked(answer.saveOverlap);
     kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveSuffixId)->setChecked(answer.saveSuffix);
+    auto* gapless = kt::Control<QCheckBox>(modal, CSettingsDlg::kGaplessId);
+    ASSERT_TRUE(gapless);
+    EXPECT_EQ(gapless->text(), QStringLiteral("Gapless MP3 pieces"));
+    answer.shownGapless = gapless->isChecked();
+    if (answer.gapless) gapless->setChecked(*answer.gapless);
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveGaplessId)->setChecked(answer.saveGapless);
     kt::Control<QPushButton>(modal, answer.ok ? 1 : 2)->click();
   });
 }
@@ -81,7 +92,10 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
 }
 
 TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
-  SettingsAnswer answer{.overlap = QStringLiteral("15"), .suffix = QStringLiteral("_part"), .saveOverlap = true, .saveSuffix = true};
+  SettingsAnswer answer{.overlap = QStringLiteral("15"),
+                        .suffix = QStringLiteral("_part"),
+                        .saveOverlap = true,
+                        .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(ReadOverlapTime(), 15u);
@@ -96,7 +110,10 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
 TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
   kt::WriteAll(dir.File("blocker"), {1});
   qputenv("KESTRUNE_CONFIG_DIR", QByteArray::fromStdString(dir.File("blocker") + "/sub"));
-  SettingsAnswer answer{.overlap = QStringLiteral("7"), .suffix = QStringLiteral("_s"), .saveOverlap = true, .saveSuffix = true};
+  SettingsAnswer answer{.overlap = QStringLiteral("7"),
+                        .suffix = QStringLiteral("_s"),
+                        .saveOverlap = true,
+                        .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
   EXPECT_EQ(prompt.MessageTexts(), (QStringList{QStringLiteral("Unable save overlap time"),
@@ -150,6 +167,34 @@ TEST_F(SettingsTest, OverlapAppliesToTheOpenFileAtOnceAndTheSuffixAtTheNextOpen)
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetSuffix(), "_x");
   EXPECT_EQ(window->File()->GetOverlapTime(), 12u);
+}
+
+TEST_F(SettingsTest, GaplessMp3PiecesIsCheckedByDefaultSavedOnlyWithItsSaveBoxAndReachesTheOpenMp3File) {
+  prompt.Answer(PromptAnswer::Yes)
+      .AnswerFile(QString::fromStdString(kt::MakeMp3File(dir, "one.mp3", 40, false)));
+  window->OnOpen();
+  auto* mp3 = dynamic_cast<CMp3File*>(window->File());
+  ASSERT_NE(mp3, nullptr);
+  EXPECT_TRUE(mp3->GetGaplessPieces());
+
+  // Unchecked without its save box: the open file takes it, the store does not.
+  SettingsAnswer off{.gapless = false};
+  AnswerSettings(off);
+  window->OnSettings();
+  EXPECT_TRUE(off.shownGapless);
+  EXPECT_FALSE(mp3->GetGaplessPieces());
+  EXPECT_TRUE(ReadGaplessMp3());
+  CRegistry registry(kSettingsKeyPath);
+  std::uint32_t stored = 7;
+  EXPECT_FALSE(registry.ReadDword(kGaplessMp3Value, stored));
+
+  // The dialog shows the run's value; with its save box it is stored.
+  SettingsAnswer save{.saveGapless = true};
+  AnswerSettings(save);
+  window->OnSettings();
+  EXPECT_FALSE(save.shownGapless);
+  EXPECT_FALSE(ReadGaplessMp3());
+  EXPECT_FALSE(CSettingsDlg().GetGaplessMp3());
 }
 
 TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove200) {

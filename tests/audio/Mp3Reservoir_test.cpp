@@ -1,0 +1,104 @@
+// The bit reservoir arithmetic: where main_data_begin sits, how far a run of
+// frames reaches back before its first header, and the frames that supply
+// those bytes.
+
+#include "audio/Mp3Reservoir.h"
+
+#include <gtest/gtest.h>
+
+#include "support/Mp3Builder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+mp3::FrameHeader Header(const kt::FrameSpec& spec) {
+  const auto bytes = kt::HeaderBytes(spec);
+  return mp3::FrameHeader::FromBytes(bytes.data());
+}
+
+TEST(Reservoir, SideInformationAndMainDataBeginByVersionChannelsAndCrc) {
+  struct Row {
+    kt::FrameSpec spec;
+    bool crc;
+    std::size_t side, offset;
+    std::uint32_t largest;
+    Bytes after;  // the bytes after the header (and CRC)
+    std::uint32_t begin;
+  };
+  const Row rows[] = {
+      {{3, 1, 9, 0, false, false}, false, 32, 36, 511, {0xFF, 0x80}, 511},
+      {{3, 1, 9, 0, false, true}, false, 17, 21, 511, {0x01, 0x7F}, 2},
+      {{3, 1, 9, 0, false, false}, true, 32, 38, 511, {0x80, 0x00}, 256},
+      {{2, 1, 8, 0, false, false}, false, 17, 21, 255, {0xFF, 0x00}, 255},
+      {{0, 1, 8, 0, false, true}, true, 9, 15, 255, {0x2A, 0xFF}, 42},
+  };
+  for (const Row& row : rows) {
+    Bytes frame(8, 0);
+    const auto head = kt::HeaderBytes(row.spec);
+    std::copy(head.begin(), head.end(), frame.begin());
+    if (row.crc) frame[1] &= 0xFE;  // protection bit clear: a CRC follows
+    const std::size_t at = row.crc ? 6 : 4;
+    frame[at] = row.after[0];
+    frame[at + 1] = row.after[1];
+    const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame.data());
+    EXPECT_EQ(mp3::SideInfoLength(h), row.side);
+    EXPECT_EQ(mp3::MainDataOffset(h), row.offset);
+    EXPECT_EQ(mp3::MaxMainDataBegin(h), row.largest);
+    EXPECT_EQ(mp3::MainDataBegin(frame.data(), frame.size()), row.begin);
+    EXPECT_EQ(mp3::MainDataBegin(frame.data(), at + 1), 0u);  // too few bytes
+  }
+}
+
+TEST(Reservoir, NeededBytesBeforeTheFirstFrame) {
+  struct Case {
+    std::vector<mp3::FrameReach> frames;
+    std::uint32_t needed;
+  };
+  const Case cases[] = {
+      {{}, 0},
+      {{{0, 300}, {0, 300}}, 0},
+      {{{200, 300}, {100, 300}}, 200},          // the first reaches furthest
+      {{{10, 50}, {300, 50}, {500, 50}}, 400},  // a later one reaches past the first's area
+      {{{511, 400}, {511, 400}}, 511},
+      {{{0, 20}, {0, 20}, {100, 20}, {0, 20}}, 60},
+  };
+  for (const Case& c : cases) EXPECT_EQ(mp3::ReservoirNeeded(c.frames), c.needed);
+}
+
+TEST(Reservoir, ReservoirAndSilentFramesAreEmptyFramesOfTheStreamsKind) {
+  const Bytes tail = {1, 2, 3, 4, 5};
+  for (const kt::FrameSpec& spec :
+       {kt::FrameSpec{3, 1, 9, 0, true, false}, kt::FrameSpec{2, 1, 3, 1, false, true},
+        kt::FrameSpec{0, 1, 2, 2, false, false}}) {
+    const mp3::FrameHeader like = Header(spec);
+    const Bytes frame = mp3::BuildReservoirFrame(like, tail.data(), tail.size());
+    const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame.data());
+    EXPECT_TRUE(h.SameStreamAs(like));
+    EXPECT_EQ(h.ChannelMode(), like.ChannelMode());
+    EXPECT_EQ(h.BitrateIndex(), 14u);  // the highest bitrate
+    EXPECT_FALSE(h.Protected());
+    EXPECT_EQ(frame.size(), h.FrameLength());
+    EXPECT_EQ(mp3::ReservoirCapacity(like), frame.size() - mp3::MainDataOffset(h));
+    EXPECT_GE(mp3::ReservoirCapacity(like), mp3::MaxMainDataBegin(like));
+    // Zero side information (silence, main_data_begin 0), then zeros and the tail.
+    for (std::size_t i = 4; i < frame.size() - tail.size(); ++i) ASSERT_EQ(frame[i], 0) << i;
+    EXPECT_EQ(Bytes(frame.end() - 5, frame.end()), tail);
+
+    const Bytes silent = mp3::BuildSilentFrame(like);
+    const mp3::FrameHeader s = mp3::FrameHeader::FromBytes(silent.data());
+    EXPECT_TRUE(s.SameStreamAs(like));
+    EXPECT_EQ(s.BitrateIndex(), 1u);
+    EXPECT_EQ(silent.size(), s.FrameLength());
+  }
+  // More reservoir than the frame holds keeps the bytes nearest the end.
+  const mp3::FrameHeader like = Header({});
+  Bytes many(2000);
+  for (std::size_t i = 0; i < many.size(); ++i) many[i] = static_cast<std::uint8_t>(i);
+  const Bytes frame = mp3::BuildReservoirFrame(like, many.data(), many.size());
+  EXPECT_EQ(frame.back(), many.back());
+  EXPECT_EQ(frame[mp3::MainDataOffset(mp3::FrameHeader::FromBytes(frame.data()))],
+            many[many.size() - mp3::ReservoirCapacity(like)]);
+}
+
+}  // namespace
