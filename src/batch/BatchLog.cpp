@@ -62,8 +62,16 @@ void CBatchLog::Close() {
 }
 
 std::string ReadBatchLogForViewer(const std::string& path) {
-  std::ifstream in(path);
-  std::string text, line;
-  while (std::getline(in, line)) text += line + "\n";
+  // A log is a few lines per file; anything past this is not a log.
+  constexpr std::size_t kMaxViewed = 16u << 20;
+  std::ifstream in(path, std::ios::binary);
+  std::string text;
+  char block[65536];
+  while (in && text.size() < kMaxViewed) {
+    in.read(block, sizeof block);
+    text.append(block, static_cast<std::size_t>(in.gcount()));
+  }
+  // Every line, the last one too, ends with a line end.
+  if (!text.empty() && text.back() != '\n') text += '\n';
   return text;
 }
