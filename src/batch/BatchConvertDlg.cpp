@@ -121,7 +121,8 @@ void CBatchConvertDlg::BuildList() {
   list_->setMouseTracking(true);
   list_->SetShowSelectionAlways(true);
   list_->SetRowRecordFactory([] { return std::make_unique<CBatchListRow>(); });
-  const int unit = list_->viewport()->width() / 21;
+  // The client width W of the list, known before the window is shown.
+  const int unit = (list_->width() - 2 * list_->frameWidth()) / 21;
   for (int column = 0; column < batchcol::kCount; ++column)
     list_->InsertColumn(column, Q(LoadMessage(ids::kBatchColumnFirst + static_cast<std::uint32_t>(column))),
                         Qt::AlignCenter, unit * kColumnWeights[column]);

@@ -56,7 +56,7 @@ CBatchConvertDlg* CBatchConvertCommand::Window() const {
 
 void CBatchConvertCommand::UpdateMenu() {
   action_->setEnabled(true);
-  action_->setChecked(!thread_.isNull());
+  action_->setChecked(thread_ != nullptr);
 }
 
 void CBatchConvertCommand::OnBatchConvert() {

@@ -72,7 +72,8 @@ class CBatchConvertCommand : public QObject {
 
   QWidget* mainWindow_;
   QAction* action_;
-  QPointer<BatchConvertThread> thread_;
+  // From the command that starts it until WM_BATCH_THREAD_ENDED.
+  BatchConvertThread* thread_ = nullptr;
   QPointer<CBatchConvertDlg> window_;
   std::function<void()> exitAfterEnd_;
 };
