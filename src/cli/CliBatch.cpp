@@ -136,7 +136,8 @@ void CBatchCliRun::CheckBeforeStart() {
     CliBatchItem& item = slot.item;
     const std::string output = BatchJoinPath(item.outputFolder, item.outputName);
     std::error_code ec;
-    const fs::path resolved = fs::weakly_canonical(output, ec);
+    fs::path resolved = fs::weakly_canonical(output, ec);
+    if (ec) resolved = fs::path(output).lexically_normal();
     if (item.sourceType == sourcetype::kUnknown) {
       Block(slot, batchtext::kFailed, err::kBatchUnknownType);
     } else if (BatchOutputIsSource(output, sources)) {
