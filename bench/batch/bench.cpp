@@ -1,15 +1,17 @@
 // Times the batch window: adding 2,000 files, and a run over the files named
 // on the command line, measuring the GUI thread's CPU time during the run and
 // what the list repaints per progress step. Prints one "name value" line per
-// figure; ./run starts it and formats the results.
+// figure; ./run starts it and formats the results. With --screenshots DIR
+// first, it also saves the window empty, in the middle of the run and after
+// it (empty.png, running.png, done.png).
 
 #include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QPaintEvent>
 #include <QEventLoop>
+#include <QPaintEvent>
 #include <cstdio>
 
 #include "batch/BatchConvertDlg.h"
@@ -45,7 +47,8 @@ class PaintCounter : public QObject {
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::Paint) {
       ++paints;
-      for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) pixels += 1LL * r.width() * r.height();
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+        pixels += 1LL * r.width() * r.height();
     }
     return false;
   }
@@ -59,7 +62,13 @@ int main(int argc, char** argv) {
   SilentPrompt prompt;
   SetPrompt(&prompt);
   QStringList files;
-  for (int i = 1; i < argc; ++i) files << QString::fromLocal8Bit(argv[i]);
+  QString shots;
+  for (int i = 1; i < argc; ++i) {
+    if (QString::fromLocal8Bit(argv[i]) == QStringLiteral("--screenshots") && i + 1 < argc)
+      shots = QString::fromLocal8Bit(argv[++i]);
+    else
+      files << QString::fromLocal8Bit(argv[i]);
+  }
   if (files.isEmpty()) {
     std::fprintf(stderr, "usage: batch-window-bench FILE.wav...\n");
     return 2;
@@ -80,12 +89,21 @@ int main(int argc, char** argv) {
 
   CBatchConvertDlg window(QStringLiteral("/dev/null"));
   window.Start();
+  QApplication::processEvents();
+  if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/empty.png"));
   window.AddFiles(files);
   QApplication::processEvents();
   PaintCounter counter;
   window.List()->viewport()->installEventFilter(&counter);
   long percents = 0;
-  QObject::connect(&window, &CBatchConvertDlg::PercentShown, [&percents] { ++percents; });
+  bool midShot = shots.isEmpty();
+  QObject::connect(&window, &CBatchConvertDlg::PercentShown, [&](int percent) {
+    ++percents;
+    if (!midShot && percent >= 40 && window.List()->GetCellText(1, 5) == QStringLiteral("Done")) {
+      midShot = true;
+      window.grab().save(shots + QStringLiteral("/running.png"));
+    }
+  });
   QEventLoop loop;
   QObject::connect(&window, &CBatchConvertDlg::RunFinished, &loop, &QEventLoop::quit);
   const double cpuBefore = ThreadCpuSeconds();
@@ -94,15 +112,18 @@ int main(int argc, char** argv) {
   window.OnConvertAll();
   if (window.Running()) loop.exec();
   const double wall = static_cast<double>(clock.elapsed()) / 1000.0;
+  if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/done.png"));
   const double cpu = ThreadCpuSeconds() - cpuBefore;
   const QRect cell = window.List()->visualRect(window.List()->model()->index(0, 5));
   std::printf("run-wall-s %.3f\n", wall);
   std::printf("gui-thread-cpu-s %.3f\n", cpu);
   std::printf("progress-steps %ld\n", percents);
   std::printf("list-paints %ld\n", counter.paints);
-  std::printf("painted-pixels-per-paint %.0f\n", counter.paints ? double(counter.pixels) / counter.paints : 0.0);
+  std::printf("painted-pixels-per-paint %.0f\n",
+              counter.paints ? double(counter.pixels) / counter.paints : 0.0);
   std::printf("cell-pixels %d\n", cell.width() * cell.height());
-  std::printf("viewport-pixels %d\n", window.List()->viewport()->width() * window.List()->viewport()->height());
+  std::printf("viewport-pixels %d\n",
+              window.List()->viewport()->width() * window.List()->viewport()->height());
   SetPrompt(nullptr);
   return 0;
 }

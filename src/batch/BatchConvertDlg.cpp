@@ -7,7 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScrollBar>
+#include <algorithm>
 
 #include "batch/BatchConvertThread.h"
 #include "batch/BatchLogDlg.h"
@@ -383,7 +383,8 @@ void CBatchConvertDlg::EnableStop(bool enable) {
 }
 
 void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
-  overall_->setRange(0, maximum);
+  // A range of 0..0 would turn the bar into a busy indicator.
+  overall_->setRange(0, std::max(maximum, 1));
   overall_->setValue(position);
 }
 
