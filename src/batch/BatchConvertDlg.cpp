@@ -70,14 +70,22 @@ void CBatchConvertDlg::Start() {
 void CBatchConvertDlg::BuildControls() {
   setFixedSize(Dlu(0, 0, 423, 185).size());
 
+  // Placed by the template's dialog units; texts get the width they need,
+  // since the desktop's font is wider than the template's.
   overwrite_ = WithId(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), IDC_OVERWRITE);
-  overwrite_->setGeometry(Dlu(13, 136, 89, 10).adjusted(0, -2, 30, 2));
+  const QRect box = Dlu(13, 136, 89, 10);
+  overwrite_->setGeometry(box.x(), box.center().y() - overwrite_->sizeHint().height() / 2,
+                          overwrite_->sizeHint().width(), overwrite_->sizeHint().height());
   auto* frame = new QGroupBox(this);
   frame->setGeometry(Dlu(177, 129, 237, 21));
   auto* label = new QLabel(QStringLiteral("Overall Progress"), this);
-  label->setGeometry(Dlu(182, 137, 52, 8).adjusted(0, -3, 10, 3));
+  const QRect labelBox = Dlu(182, 137, 52, 8);
+  label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2, label->sizeHint().width(),
+                     label->sizeHint().height());
   overall_ = WithId(new QProgressBar(this), IDC_OVERALL);
-  overall_->setGeometry(Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2));
+  const QRect barBox = Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2);
+  const int barLeft = std::max(barBox.left(), label->geometry().right() + 8);
+  overall_->setGeometry(barLeft, barBox.top(), barBox.right() - barLeft, barBox.height());
   overall_->setTextVisible(false);
   overall_->setRange(0, 100);
   overall_->setValue(0);
