@@ -12,6 +12,9 @@
 
 namespace {
 constexpr int kEmptyTextTop = 10;
+// How long the pointer rests on a row before hot tracking selects it (the
+// usual desktop hover time).
+constexpr int kHoverSelectMs = 400;
 }  // namespace
 
 CXListCtrl::CXListCtrl(QWidget* parent)
@@ -35,6 +38,9 @@ CXListCtrl::CXListCtrl(QWidget* parent)
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(CXListDelegate::RowHeight(fontMetrics()));
   connect(header_, &QHeaderView::sectionClicked, this, &CXListCtrl::OnColumnClick);
+  hoverTimer_.setSingleShot(true);
+  hoverTimer_.setInterval(kHoverSelectMs);
+  connect(&hoverTimer_, &QTimer::timeout, this, &CXListCtrl::OnHoverTimeout);
   ReadSysColors();
 }
 
@@ -79,6 +85,12 @@ bool CXListCtrl::DeleteRow(int row) {
 bool CXListCtrl::DeleteAllRows() {
   model_->RemoveAllRows();
   viewport()->update();
+  return true;
+}
+
+bool CXListCtrl::EnsureVisible(int row) {
+  if (row < 0 || row >= model_->rowCount()) return false;
+  scrollTo(model_->index(row, 0));
   return true;
 }
 
@@ -297,9 +309,43 @@ void CXListCtrl::mousePressEvent(QMouseEvent* event) {
   QTableView::mousePressEvent(event);
 }
 
+void CXListCtrl::SetHotTrackSelection(bool on) {
+  hotTrack_ = on;
+  if (on) viewport()->setMouseTracking(true);
+  hoverRow_ = -1;
+  hoverTimer_.stop();
+}
+
+void CXListCtrl::mouseMoveEvent(QMouseEvent* event) {
+  QTableView::mouseMoveEvent(event);
+  if (!hotTrack_ || event->buttons() != Qt::NoButton) return;
+  const int row = indexAt(event->position().toPoint()).row();
+  if (row == hoverRow_) return;
+  hoverRow_ = row;
+  if (model_->RowEnabled(row))
+    hoverTimer_.start();
+  else
+    hoverTimer_.stop();
+}
+
+bool CXListCtrl::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Leave) {
+    hoverRow_ = -1;
+    hoverTimer_.stop();
+  }
+  return QTableView::viewportEvent(event);
+}
+
+void CXListCtrl::OnHoverTimeout() {
+  if (!model_->RowEnabled(hoverRow_)) return;
+  selectionModel()->setCurrentIndex(model_->index(hoverRow_, 0),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 void CXListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
   if (IsDisabledRowAt(event->position().toPoint())) return;
   QTableView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton) emit ListDoubleClicked();
 }
 
 // ---------------------------------------------------------------- drop-down
@@ -342,7 +388,9 @@ void CXListCtrl::OnComboKeyDown() {
 }
 
 void CXListCtrl::CloseComboList(std::optional<QString> finalText, bool accepted) {
-  if (!comboCell_.isValid()) return;
+  // Hidden after the event that answered it has been handled.
+  if (comboList_) QTimer::singleShot(0, comboList_, [list = comboList_] { list->hide(); });
+  if (!comboCell_.isValid()) return;  // its row was deleted meanwhile
   const int row = comboCell_.row();
   const int column = comboCell_.column();
   comboCell_ = QPersistentModelIndex();
@@ -350,8 +398,6 @@ void CXListCtrl::CloseComboList(std::optional<QString> finalText, bool accepted)
     if (finalText) cell.text = *finalText;
     cell.comboPressed = false;
   });
-  // Hidden after the event that answered it has been handled.
-  QTimer::singleShot(0, comboList_, [list = comboList_] { list->hide(); });
   if (accepted) emit WM_XLISTCTRL_COMBO_SELECTION(row, column);
   setFocus();
 }

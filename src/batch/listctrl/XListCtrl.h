@@ -58,6 +58,8 @@ class CXListCtrl : public QTableView {
   bool GetRowEnabled(int row) const;
   // Selected rows, top to bottom.
   std::vector<int> GetSelectedRows() const;
+  // Scrolls the row into view.
+  bool EnsureVisible(int row);
 
   // --- Cells ---
   // Sets the text when one is given, and the two colours (0x00BBGGRR;
@@ -94,6 +96,9 @@ class CXListCtrl : public QTableView {
   // Selected rows keep a (button-face) highlight while the list has no focus.
   void SetShowSelectionAlways(bool always);
   bool ShowsSelectionAlways() const { return showSelectionAlways_; }
+  // Hot-track selection: a row the pointer rests on is selected.
+  void SetHotTrackSelection(bool on);
+  bool HotTrackSelection() const { return hotTrack_; }
   // Suspends (false) and resumes (true) drawing, for inserting many rows.
   void SetRedraw(bool redraw);
   const XListSysColors& GetSysColors() const { return sysColors_; }
@@ -107,11 +112,16 @@ class CXListCtrl : public QTableView {
   void WM_XLISTCTRL_CHECKBOX_CLICKED(int row, int column);
   // A drop-down choice of (row, column) was accepted.
   void WM_XLISTCTRL_COMBO_SELECTION(int row, int column);
+  // A left double click anywhere in the list, rows or empty space, except
+  // on a disabled row (the list window's own double-click notice).
+  void ListDoubleClicked();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
@@ -124,6 +134,7 @@ class CXListCtrl : public QTableView {
   void OnComboKeyDown();
   void CloseComboList(std::optional<QString> finalText, bool accepted);
   bool IsDisabledRowAt(const QPoint& pos) const;
+  void OnHoverTimeout();
 
   CXListModel* model_;
   CXHeaderCtrl* header_;
@@ -134,4 +145,7 @@ class CXListCtrl : public QTableView {
   QList<QPixmap> smallImages_;
   XListSysColors sysColors_;
   bool showSelectionAlways_ = true;
+  bool hotTrack_ = false;
+  int hoverRow_ = -1;
+  QTimer hoverTimer_;
 };

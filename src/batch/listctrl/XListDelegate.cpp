@@ -104,7 +104,8 @@ void CXListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
 
 void CXListDelegate::DrawText(QPainter* p, const QRect& rect, const QString& text, Qt::Alignment alignment,
                               const QColor& color, bool bold) const {
-  if (text.isEmpty() || rect.width() <= 0) return;
+  // Blanks draw nothing (and are never shortened to an ellipsis).
+  if (text.trimmed().isEmpty() || rect.width() <= 0) return;
   QFont font = list_->font();
   font.setBold(bold);
   p->setFont(font);

@@ -13,6 +13,7 @@
 
 #include "batch/listctrl/XComboList.h"
 #include "batch/listctrl/XHeaderCtrl.h"
+#include "support/gui/PaintCounter.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ TEST_F(XListCtrlTest, DisabledRowIsNeitherToggledNorSelectedNorDoubleClicked) {
   AddRows(3);
   list.SetRowEnabled(1, false);
   QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
-  QSignalSpy doubleClicked(&list, &QAbstractItemView::doubleClicked);
+  QSignalSpy doubleClicked(&list, &CXListCtrl::ListDoubleClicked);
 
   for (const int column : {kCheckColumn, 2}) ClickCell(1, column);
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, CellRect(1, 2).center());
@@ -131,6 +132,43 @@ TEST_F(XListCtrlTest, DisabledRowIsNeitherToggledNorSelectedNorDoubleClicked) {
   // A range selection over the disabled row leaves it out.
   QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, CellRect(0, 2).center());
   EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 2}));
+  // Double clicks on an enabled row and on the empty space below the rows count.
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, CellRect(2, 2).center());
+  QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
+                     CellRect(2, 2).center() + QPoint(0, 100));
+  EXPECT_EQ(doubleClicked.count(), 2);
+}
+
+TEST_F(XListCtrlTest, SelectedRowIsHighlightedWithFocusAndGreyedFaceWithout) {
+  AddRows(2);
+  list.SetCellText(1, 4, "", 0x0000FF, 0x00FFFF);  // red on yellow
+  const XListSysColors& sys = list.GetSysColors();
+  const QPoint probe = CellRect(1, 4).topLeft() + QPoint(1, 1);
+  EXPECT_EQ(Render().pixelColor(probe), QColor(255, 255, 0));
+  list.activateWindow();
+  list.setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return list.hasFocus(); }));
+  list.selectRow(1);
+  EXPECT_EQ(Render().pixelColor(probe), sys.selection);
+  list.clearFocus();
+  EXPECT_EQ(Render().pixelColor(probe), sys.buttonFace);
+  list.SetShowSelectionAlways(false);
+  EXPECT_EQ(Render().pixelColor(probe), QColor(255, 255, 0));
+}
+
+TEST_F(XListCtrlTest, HeaderTitlesAreBlueAndToolTipsAreCut) {
+  const QImage image = header()->grab().toImage();
+  int blue = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      blue += c.blue() > 200 && c.red() < 80 && c.green() < 80;
+    }
+  EXPECT_GT(blue, 20);
+  AddRows(1);
+  list.SetCellToolTip(0, 1, QString(100, 'x'));
+  EXPECT_EQ(list.model()->index(0, 1).data(Qt::ToolTipRole).toString(), QString(80, 'x'));
+  EXPECT_FALSE(list.model()->index(0, 2).data(Qt::ToolTipRole).isValid());
 }
 
 TEST_F(XListCtrlTest, OutOfRangeOperationsChangeNothing) {
@@ -243,26 +281,12 @@ TEST_F(XListCtrlTest, ProgressBarIsFilledToItsPercentAndItsTextChangesColourAtTh
   }
 }
 
-// Counts the viewport's paint events and the area they cover.
-class PaintCounter : public QObject {
- public:
-  int paints = 0;
-  QRegion painted;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      painted += static_cast<QPaintEvent*>(event)->region();
-    }
-    return false;
-  }
-};
-
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
   list.ShowCellProgress(4, kStatusColumn, true);
-  QTest::qWait(0);
+  kt::PaintCounter::Settle(list.viewport());
   QSignalSpy changed(list.model(), &QAbstractItemModel::dataChanged);
-  PaintCounter counter;
+  kt::PaintCounter counter;
   list.viewport()->installEventFilter(&counter);
   const QRect cell = CellRect(4, kStatusColumn);
   for (int percent = 1; percent <= 100; ++percent) {
@@ -323,6 +347,8 @@ TEST_F(XListCtrlTest, DropDownCellPreviewsAcceptsAndCancels) {
   ASSERT_NE(popup, nullptr);
   EXPECT_EQ(list.GetSelectedRows(), std::vector<int>{1});
   EXPECT_EQ(popup->SelectedText(), "MP3");
+  EXPECT_LT(popup->height(), 3 * popup->sizeHintForRow(0));  // two of the three entries
+  EXPECT_GE(popup->height(), 2 * popup->sizeHintForRow(0));
   QTest::keyClick(popup, Qt::Key_Down);
   EXPECT_EQ(list.GetCellText(1, kTargetColumn), "WAV");  // previewed at once
   EXPECT_TRUE(popup->isVisible());
@@ -353,6 +379,15 @@ TEST_F(XListCtrlTest, DropDownCellPreviewsAcceptsAndCancels) {
   ClickCell(1, kTargetColumn, CellRect(1, kTargetColumn).topLeft() + QPoint(3, 3));
   QApplication::processEvents();
   EXPECT_EQ(list.GetOpenComboList(), nullptr);
+}
+
+TEST_F(XListCtrlTest, HotTrackingSelectsTheRowThePointerRestsOn) {
+  AddRows(3);
+  list.SetHotTrackSelection(true);
+  QTest::mouseMove(list.viewport(), CellRect(2, 1).center());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return list.GetSelectedRows() == std::vector<int>{2}; }, 3000));
+  QTest::mouseMove(list.viewport(), CellRect(0, 4).center());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return list.GetSelectedRows() == std::vector<int>{0}; }, 3000));
 }
 
 }  // namespace
