@@ -80,8 +80,8 @@ void CBatchConvertDlg::BuildControls() {
   frame->setGeometry(Dlu(177, 129, 237, 21));
   auto* label = new QLabel(QStringLiteral("Overall Progress"), this);
   const QRect labelBox = Dlu(182, 137, 52, 8);
-  label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2, label->sizeHint().width(),
-                     label->sizeHint().height());
+  label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2,
+                     label->sizeHint().width(), label->sizeHint().height());
   overall_ = WithId(new QProgressBar(this), IDC_OVERALL);
   const QRect barBox = Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2);
   const int barLeft = std::max(barBox.left(), label->geometry().right() + 8);
@@ -126,7 +126,8 @@ void CBatchConvertDlg::BuildList() {
   list_ = WithId(new CXListCtrl(this), IDC_LIST);
   list_->setGeometry(Dlu(3, 9, 413, 116));
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list_->setMouseTracking(true);
+  // Full-row and hot-track selection (the template's extended style 0x28).
+  list_->SetHotTrackSelection(true);
   list_->SetShowSelectionAlways(true);
   list_->SetRowRecordFactory([] { return std::make_unique<CBatchListRow>(); });
   // The client width W of the list, known before the window is shown.
@@ -138,7 +139,7 @@ void CBatchConvertDlg::BuildList() {
   header->SetImageList(CXHeaderCtrl::CheckBoxImages());
   for (int column = 0; column < batchcol::kCount; ++column)
     header->SetItemImage(column, column == 0 ? CXHeaderCtrl::kEmptyBoxImage : CXHeaderCtrl::kBlankImage);
-  connect(list_, &QAbstractItemView::doubleClicked, this, [this] { OnChangeOutput(); });
+  connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
 }
 
 // ------------------------------------------------------------- commands
@@ -366,7 +367,7 @@ void CBatchConvertDlg::SetProgress(int row, int percent) {
 }
 
 void CBatchConvertDlg::ScrollTo(int row) {
-  list_->scrollTo(list_->model()->index(row, 0));
+  list_->EnsureVisible(row);
 }
 
 // ------------------------------------------------------------- the host

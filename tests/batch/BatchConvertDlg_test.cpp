@@ -208,6 +208,15 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileThenRunAgain) {
   EXPECT_FALSE(Button(W::IDC_CONVERT_ALL)->isEnabled());
   Button(W::IDC_CONVERT_ALL)->click();  // disabled: nothing happens
 
+  // Delete removes the selected rows, but never the converting one.
+  window->List()->selectRow(1);
+  window->List()->selectionModel()->select(window->List()->model()->index(2, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  kt::KeyClick(window->List(), Qt::Key_Delete);
+  ASSERT_EQ(window->List()->GetRowCount(), 2);
+  EXPECT_EQ(Cell(0, 1), "late.wav");
+  EXPECT_EQ(Cell(1, 1), "a.wav");
+
   QSignalSpy finished(window.get(), &W::RunFinished);
   Button(W::IDC_BATCH_STOP)->click();
   gate.Open();
@@ -228,7 +237,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileThenRunAgain) {
   // The next run converts everything; a.wav's partial output is replaced.
   kt::Control<QCheckBox>(window.get(), W::IDC_OVERWRITE)->setChecked(true);
   ConvertAll(*window);
-  for (int row = 0; row < 3; ++row) EXPECT_EQ(Cell(row, 5), "Done") << row;
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(Cell(row, 5), "Done") << row;
   EXPECT_EQ(Messages(), std::vector<QString>{"All files converted sucessfully"});
   EXPECT_EQ(prompt.questions.back().icon, MessageIcon::Information);
   EXPECT_EQ(Log(), "All files converted sucessfully");
