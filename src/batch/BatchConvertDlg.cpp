@@ -233,7 +233,9 @@ void CBatchConvertDlg::OnChangeOutput() {
 }
 
 void CBatchConvertDlg::OnHelp() {
-  CHelpViewer::ShowTopic(this, QStringLiteral("batch_convert"));
+  // Owned by the main window, so the help outlives the batch window.
+  QWidget* owner = thread_ && thread_->MainWindow() ? thread_->MainWindow() : this;
+  CHelpViewer::ShowTopic(owner, QStringLiteral("batch_convert"));
 }
 
 bool CBatchConvertDlg::RequestClose() {

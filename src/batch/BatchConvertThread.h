@@ -33,6 +33,7 @@ class BatchConvertThread : public QObject {
   explicit BatchConvertThread(QObject* parent = nullptr) : QObject(parent) {}
   ~BatchConvertThread() override;
   CBatchConvertDlg* Window() const { return window_; }
+  QWidget* MainWindow() const { return mainWindow_; }
 
  protected:
   void customEvent(QEvent* event) override;
