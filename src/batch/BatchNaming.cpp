@@ -58,20 +58,18 @@ std::int32_t BatchTargetType(const std::string& cell, std::int32_t current) {
   return current;
 }
 
-namespace {
-
-std::filesystem::path Resolved(const std::string& path) {
+std::filesystem::path BatchResolvedPath(const std::string& path) {
   std::error_code ec;
   std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
   if (ec) resolved = std::filesystem::absolute(path, ec).lexically_normal();
   return resolved;
 }
 
-}  // namespace
-
-bool BatchOutputIsSource(const std::string& outputPath, const std::vector<std::string>& sources) {
-  const std::filesystem::path output = Resolved(outputPath);
+CBatchSources::CBatchSources(const std::vector<std::string>& sources) {
   for (const std::string& source : sources)
-    if (!source.empty() && Resolved(source) == output) return true;
-  return false;
+    if (!source.empty()) resolved_.insert(BatchResolvedPath(source));
+}
+
+bool CBatchSources::Contains(const std::string& outputPath) const {
+  return resolved_.count(BatchResolvedPath(outputPath)) != 0;
 }

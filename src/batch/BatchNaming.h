@@ -3,6 +3,8 @@
 // source type, target, output name and output path.
 
 #include <cstdint>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,16 @@ std::string BatchJoinPath(const std::string& folder, const std::string& name);
 // it holds "WAV", else current unchanged.
 std::int32_t BatchTargetType(const std::string& cell, std::int32_t current);
 
-// True when outputPath, with symbolic links and ".." resolved, names one of
-// sources: converting into it would destroy a file still to be read.
-bool BatchOutputIsSource(const std::string& outputPath, const std::vector<std::string>& sources);
+// A path with symbolic links and ".." resolved, as far as it exists.
+std::filesystem::path BatchResolvedPath(const std::string& path);
+
+// The source files of a batch, resolved once: an output that names one of
+// them would destroy a file still to be read.
+class CBatchSources {
+ public:
+  explicit CBatchSources(const std::vector<std::string>& sources);
+  bool Contains(const std::string& outputPath) const;
+
+ private:
+  std::set<std::filesystem::path> resolved_;
+};

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <vector>
 
-#include "batch/BatchNaming.h"
 #include "res/StringTable.h"
 
 std::string BatchSummaryText(std::uint32_t failures, std::uint32_t notConverted) {
@@ -110,10 +109,7 @@ bool CBatchRun::StartJob(int row) {
 
   // The output must never replace a file of the list, its own source or
   // another row's, whatever Overwrite says.
-  std::vector<std::string> sources;
-  for (int other = 0, count = rows_.RowCount(); other < count; ++other)
-    if (const BatchRow* r = rows_.Record(other)) sources.push_back(r->sourcePath);
-  if (job_.sourceType != sourcetype::kUnknown && BatchOutputIsSource(job_.outputPath, sources)) {
+  if (job_.sourceType != sourcetype::kUnknown && Sources().Contains(job_.outputPath)) {
     FailBeforeStart(row, err::kOutputIsSource);
     return false;
   }
@@ -141,8 +137,19 @@ bool CBatchRun::StartJob(int row) {
   return true;
 }
 
+const CBatchSources& CBatchRun::Sources() {
+  if (!sources_) {
+    std::vector<std::string> paths;
+    for (int row = 0, count = rows_.RowCount(); row < count; ++row)
+      if (const BatchRow* record = rows_.Record(row)) paths.push_back(record->sourcePath);
+    sources_ = std::make_unique<CBatchSources>(paths);
+  }
+  return *sources_;
+}
+
 void CBatchRun::OnJobFinished() {
   const int count = rows_.RowCount();
+  sources_.reset();
   if (!FinishConvertingRows()) return;
   progressCounter_ = 0;
   bool started = false;

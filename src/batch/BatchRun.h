@@ -7,9 +7,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "batch/BatchLog.h"
+#include "batch/BatchNaming.h"
 #include "batch/BatchTypes.h"
 
 // The job list as the engine sees it: rows with cells and a record each.
@@ -107,6 +109,8 @@ class CBatchRun {
   bool StartJob(int row);
   void FailBeforeStart(int row, AudioError result);
   std::string Reason() const;
+  // The rows' sources, resolved once per next-job step.
+  const CBatchSources& Sources();
 
   CBatchRows& rows_;
   CBatchHost& host_;
@@ -114,6 +118,7 @@ class CBatchRun {
   std::string logPath_;
   CBatchLog log_;
   BatchJob job_;
+  std::unique_ptr<CBatchSources> sources_;
   BatchState state_ = BatchState::Idle;
   std::atomic<bool> stopRequested_{false};
   bool closeRequested_ = false;

@@ -128,19 +128,19 @@ void CBatchCliRun::Block(Slot& slot, const char* status, AudioError result) {
 }
 
 void CBatchCliRun::CheckBeforeStart() {
-  std::vector<std::string> sources;
-  for (std::size_t i = 0; i < count_; ++i) sources.push_back(slots_[i].item.sourcePath);
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < count_; ++i) paths.push_back(slots_[i].item.sourcePath);
+  const CBatchSources sources(paths);
   std::set<fs::path> claimed;
   for (std::size_t i = 0; i < count_; ++i) {
     Slot& slot = slots_[i];
     CliBatchItem& item = slot.item;
     const std::string output = BatchJoinPath(item.outputFolder, item.outputName);
     std::error_code ec;
-    fs::path resolved = fs::weakly_canonical(output, ec);
-    if (ec) resolved = fs::path(output).lexically_normal();
+    const fs::path resolved = BatchResolvedPath(output);
     if (item.sourceType == sourcetype::kUnknown) {
       Block(slot, batchtext::kFailed, err::kBatchUnknownType);
-    } else if (BatchOutputIsSource(output, sources)) {
+    } else if (sources.Contains(output)) {
       Block(slot, batchtext::kFailed, err::kOutputIsSource);
     } else if (!claimed.insert(resolved).second || (!options_.overwrite && fs::exists(output, ec))) {
       // An output another file of this run writes counts as existing too.
