@@ -4,8 +4,11 @@
 #include "cli/CliBatch.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -153,6 +156,41 @@ TEST_F(CliBatchTest, CtrlCStopsTheRunWritesTheAbortLineAndExits130) {
   EXPECT_FALSE(fs::exists(in + "/a.mp3"));
   std::fclose(out);
   std::fclose(err);
+}
+
+// Ctrl-C in a real run: the tool is interrupted once the first of two files
+// has ended (read from its output as it prints), while the second converts.
+TEST_F(CliBatchTest, CtrlCDuringARunStopsTheRunningFileAtItsNextBlock) {
+  const std::string small = Wav("a.wav", 0.5), big = Wav("b.wav", 30.0);
+  const std::string log = dir.File("int.log");
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    ::alarm(60);
+    ::execl(KESTRUNE_CLI_PATH, KESTRUNE_CLI_PATH, "batch", small.c_str(), big.c_str(), "--jobs", "1", "--log",
+            log.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string printed;
+  char c;
+  while (printed.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1) printed += c;
+  EXPECT_EQ(printed, small + ": Done\n");
+  ::kill(pid, SIGINT);
+  while (::read(out[0], &c, 1) == 1) printed += c;
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  // The second file stopped (Queued), or never started if the signal came
+  // first; no summary follows.
+  const std::string first = small + ": Done\n";
+  EXPECT_TRUE(printed == first || printed == first + big + ": Queued\n") << printed;
+  EXPECT_EQ(Log(log), batchlog::kAbortLine);
 }
 
 }  // namespace
