@@ -64,13 +64,15 @@ class CJobSink : public CProgress {
   std::atomic<bool> stopped_{false};
 };
 
-enum class SlotState { Blocked, Waiting, Running, Ended, Reported };
+// Where a file stands; changed by the workers under the run's mutex.
+enum class SlotState { Blocked, Waiting, Running, Ended };
 
 struct Slot {
   CliBatchItem item;
   BatchJob job;
   CJobSink sink;
   SlotState state = SlotState::Waiting;
+  bool reported = false;  // its status line is out (main thread only)
 };
 
 bool IsBatchSource(const fs::path& path) {
@@ -195,7 +197,7 @@ void CBatchCliRun::Report(Slot& slot) {
       item.reason = slot.job.failureText.empty() ? LoadMessage(slot.job.result) : slot.job.failureText;
     }
   }
-  slot.state = SlotState::Reported;
+  slot.reported = true;
   ++finished_;
   EraseBar();
   if (item.status == batchtext::kFailed)
@@ -206,7 +208,7 @@ void CBatchCliRun::Report(Slot& slot) {
 }
 
 void CBatchCliRun::WriteLogInOrder() {
-  for (; logged_ < count_ && slots_[logged_].state == SlotState::Reported; ++logged_) {
+  for (; logged_ < count_ && slots_[logged_].reported; ++logged_) {
     const CliBatchItem& item = slots_[logged_].item;
     if (item.status != batchtext::kFailed && item.status != batchtext::kFileExists) continue;
     log_.WriteEntry({BatchFileName(item.sourcePath), BatchFolder(item.sourcePath), item.outputName,
@@ -290,7 +292,7 @@ int CBatchCliRun::Run() {
   for (std::size_t i = 0; i < count_; ++i) {
     if (slots_[i].state != SlotState::Waiting) continue;
     slots_[i].item.status = batchtext::kQueued;
-    slots_[i].state = SlotState::Reported;
+    slots_[i].reported = true;
   }
   WriteLogInOrder();
 
