@@ -231,8 +231,11 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileThenRunAgain) {
   EXPECT_EQ(window->State(), BatchState::Unfinished);
   EXPECT_TRUE(Button(W::IDC_CONVERT_ALL)->isEnabled());
   EXPECT_FALSE(Button(W::IDC_BATCH_STOP)->isEnabled());
-  // The partial output stays, with a header that tells the truth.
-  EXPECT_TRUE(fs::exists(folder + "/a.mp3"));
+  // The partial output stays and decodes cleanly up to where it stopped.
+  const kt::DecodedMp3 partial = kt::DecodeMp3(folder + "/a.mp3");
+  EXPECT_EQ(partial.badFrames, 0u);
+  EXPECT_GT(partial.samplesPerChannel, 0u);
+  EXPECT_LT(partial.samplesPerChannel, 2u * 44100u);
 
   // The next run converts everything; a.wav's partial output is replaced.
   kt::Control<QCheckBox>(window.get(), W::IDC_OVERWRITE)->setChecked(true);
