@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -48,6 +49,7 @@ CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setAttribute(Qt::WA_DeleteOnClose, false);
+  setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
 }
 
 CBatchConvertDlg::~CBatchConvertDlg() {
