@@ -12,6 +12,7 @@
 #include "audio/AudioFileFactory.h"
 #include "audio/Mp3File.h"
 #include "audio/WaveFile.h"
+#include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
 #include "res/StringTable.h"
@@ -232,11 +233,26 @@ int RunCli(int argc, char** argv) {
       ->check(CLI::Range(1, 8));
   addOutput(rip);
 
+  CliBatchOptions batchOptions;
+  auto* batch = app.add_subcommand("batch", "Convert WAV files to MP3 and MP3 files to WAV, several at once");
+  batch->add_option("FILE", batchOptions.inputs, "Files, or folders whose WAV and MP3 files are converted")
+      ->required();
+  batch->add_option("--out-dir", batchOptions.outDir, "Folder of the outputs (default: beside each source)");
+  batch->add_flag("--overwrite", batchOptions.overwrite, "Replace outputs that exist");
+  batch->add_option("--jobs", batchOptions.jobs, "Files converted at once (default: one per CPU core)")
+      ->check(CLI::Range(1, 256));
+  batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? cliexit::kOk : cliexit::kUsage;
+  }
+
+  if (batch->parsed()) {
+    batchOptions.quiet = options.quiet;
+    return RunCliBatch(batchOptions, stdout, stderr);
   }
 
   const std::pair<CLI::App*, CliVerb> verbs[] = {

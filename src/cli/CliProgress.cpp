@@ -1,10 +1,14 @@
 #include "cli/CliProgress.h"
 
+#include <atomic>
 #include <csignal>
 #include <string>
 
 namespace {
-volatile std::sig_atomic_t gInterrupted = 0;
+// Set by the signal handler, read by every thread that converts (batch jobs
+// run several at once): a lock-free atomic is safe for both.
+std::atomic<int> gInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
   gInterrupted = 1;

@@ -3,8 +3,10 @@
 #include <cstdio>
 
 namespace {
+// One handler per thread: the GUI installs it on its own thread, and a batch
+// worker converting on another thread must never run the GUI's events.
 std::function<void()>& PumpHandler() {
-  static std::function<void()> handler;
+  thread_local std::function<void()> handler;
   return handler;
 }
 }  // namespace

@@ -87,7 +87,8 @@ class CProgressCounter : public CProgress {
 
 // Lets one pending user-interface event run, so the progress window repaints
 // and its Cancel button works while an operation holds the thread. Does
-// nothing until the GUI installs a handler.
+// nothing until the GUI installs a handler, and nothing on other threads than
+// the one that installed it.
 void PumpOneMessage();
 void SetPumpHandler(std::function<void()> handler);
 

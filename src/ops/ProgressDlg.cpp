@@ -100,8 +100,10 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   SetPumpHandler([this] { Pump(); });
 }
 
+CProgressDlg::CProgressDlg(QWidget* parentWindow, OwnControls) : QDialog(parentWindow), servesPump_(false) {}
+
 CProgressDlg::~CProgressDlg() {
-  SetPumpHandler(nullptr);
+  if (servesPump_) SetPumpHandler(nullptr);
 }
 
 void CProgressDlg::Start() {
@@ -169,6 +171,7 @@ void CProgressDlg::ShowBar(QProgressBar* bar, const CProgressBarState& state) {
 }
 
 void CProgressDlg::OnChanged(Change change) {
+  if (!action_) return;
   switch (change) {
     case Change::Started:
       break;

@@ -45,6 +45,12 @@ class CProgressDlg : public QDialog, public CProgressCounter {
   void Pump();
 
  protected:
+  // For a window that derives from the progress window but shows controls
+  // of its own (the batch window): no progress controls, no modality, and
+  // PumpOneMessage is not served.
+  struct OwnControls {};
+  CProgressDlg(QWidget* parentWindow, OwnControls);
+
   void OnChanged(Change change) override;
   // Escape and the title bar's close do not cancel: only the button does.
   void reject() override {}
@@ -54,11 +60,12 @@ class CProgressDlg : public QDialog, public CProgressCounter {
   void ShowBar(QProgressBar* bar, const CProgressBarState& state);
   void ShowAction(const char* verb, const std::string& source, const std::string& target);
 
-  QLabel* action_;
-  QLabel* count_;
-  QProgressBar* overall_;
-  QProgressBar* fileBar_;
-  QPushButton* cancel_;
+  QLabel* action_ = nullptr;
+  QLabel* count_ = nullptr;
+  QProgressBar* overall_ = nullptr;
+  QProgressBar* fileBar_ = nullptr;
+  QPushButton* cancel_ = nullptr;
   QElapsedTimer sincePump_;
   bool closing_ = false;
+  bool servesPump_ = true;
 };

@@ -1,5 +1,6 @@
 #include "ui/BitmapButton.h"
 
+#include <QFile>
 #include <QPainter>
 
 #include "ui/Resources.h"
@@ -22,6 +23,11 @@ bool CBitmapButton::LoadBitmaps(const QString& caption) {
   for (int i = 0; i < 4; ++i) {
     const QString name =
         QStringLiteral(":/kestrune/buttons/%1%2.svg").arg(caption).arg(QLatin1Char(kSuffixes[i]));
+    // Buttons that are never disabled come without the X image.
+    if (!QFile::exists(name)) {
+      all = false;
+      continue;
+    }
     all = images_[static_cast<std::size_t>(i)].load(name) && all;
   }
   update();

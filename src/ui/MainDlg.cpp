@@ -22,6 +22,7 @@
 #include "audio/AudioFileFactory.h"
 #include "audio/File.h"
 #include "audio/Mp3File.h"
+#include "batch/BatchConvertThread.h"
 #include "ops/ProgressDlg.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
@@ -68,6 +69,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
   BuildMenus();
+  batch_ = new CBatchConvertCommand(this, Action(ID_CONVERT_BATCH));
   BuildControls();
   SetDesktopTabOrder();
   save_->installEventFilter(this);

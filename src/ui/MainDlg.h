@@ -22,6 +22,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+class CBatchConvertCommand;
 class CBitmapButton;
 class CFileCommands;
 class CMediaPlayer2;
@@ -153,8 +154,13 @@ class CMainDlg : public QDialog, public CAudioOwner {
   QAction* Action(int id) const;
   QMenu* FileMenu() const { return fileMenu_; }
   QMenu* ConvertMenu() const { return convertMenu_; }
+  CBatchConvertCommand* Batch() const { return batch_; }
 
  protected:
+  // The batch window's notifications, and closing while a batch runs
+  // (MainDlgCommands.cpp).
+  void customEvent(QEvent* event) override;
+  void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -206,6 +212,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   std::map<int, QAction*> actions_;
 
   std::unique_ptr<CFileCommands> commands_;
+  CBatchConvertCommand* batch_ = nullptr;
   std::unique_ptr<CMediaPlayer2> player_;
   QTimer playTimer_;  // timer 10: moves the thumb while playing
 };

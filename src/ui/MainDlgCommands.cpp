@@ -3,6 +3,7 @@
 // Equally dialog are CFileCommands'; the window supplies playback, progress
 // windows and the Settings command.
 
+#include "batch/BatchConvertThread.h"
 #include "ops/ProgressDlg.h"
 #include "ui/ConvertCommands.h"
 #include "ui/MainDlg.h"
@@ -38,8 +39,17 @@ void CMainDlg::UpdateConvertMenu() {
   Action(ID_CONVERT_TO_8BIT)->setEnabled(state.to8Bit);
   Action(ID_CONVERT_TO_16BIT)->setEnabled(state.to16Bit);
   Action(ID_CONVERT_TO_WAV)->setEnabled(state.toWav);
-  // The batch window is not part of this program yet.
-  Action(ID_CONVERT_BATCH)->setEnabled(false);
+  // "Batch Convert..." is always enabled; CBatchConvertCommand keeps its check mark.
+}
+
+void CMainDlg::customEvent(QEvent* event) {
+  if (!batch_ || !batch_->HandleEvent(event)) QDialog::customEvent(event);
+}
+
+void CMainDlg::done(int result) {
+  // A running batch stops first; the program ends when its window has closed.
+  if (batch_ && !batch_->AllowExit([this, result] { done(result); })) return;
+  QDialog::done(result);
 }
 
 void CMainDlg::OnConvertToMp3() {

@@ -1,0 +1,129 @@
+// Times the batch window: adding 2,000 files, and a run over the files named
+// on the command line, measuring the GUI thread's CPU time during the run and
+// what the list repaints per progress step. Prints one "name value" line per
+// figure; ./run starts it and formats the results. With --screenshots DIR
+// first, it also saves the window empty, in the middle of the run and after
+// it (empty.png, running.png, done.png).
+
+#include <time.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QPaintEvent>
+#include <cstdio>
+
+#include "batch/BatchConvertDlg.h"
+#include "batch/listctrl/XListCtrl.h"
+#include "ui/Prompt.h"
+#include "ui/Resources.h"
+
+namespace {
+
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Answers the end-of-run box without a window.
+class SilentPrompt : public CPrompt {
+ public:
+  PromptAnswer Ask(QWidget*, const QString&, const QString&, MessageIcon, PromptButtons) override {
+    return PromptAnswer::Ok;
+  }
+  QString GetOpenFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+  QStringList GetOpenFileNames(QWidget*, const FileDialogRequest&) override { return {}; }
+  QString GetSaveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+  QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+// Counts the list's paints and the pixels they cover.
+class PaintCounter : public QObject {
+ public:
+  long paints = 0;
+  long long pixels = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+        pixels += 1LL * r.width() * r.height();
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  InitKestruneResources();
+  SilentPrompt prompt;
+  SetPrompt(&prompt);
+  QStringList files;
+  QString shots;
+  for (int i = 1; i < argc; ++i) {
+    if (QString::fromLocal8Bit(argv[i]) == QStringLiteral("--screenshots") && i + 1 < argc)
+      shots = QString::fromLocal8Bit(argv[++i]);
+    else
+      files << QString::fromLocal8Bit(argv[i]);
+  }
+  if (files.isEmpty()) {
+    std::fprintf(stderr, "usage: batch-window-bench FILE.wav...\n");
+    return 2;
+  }
+
+  {
+    CBatchConvertDlg window(QStringLiteral("/dev/null"));
+    window.Start();
+    QStringList many;
+    while (many.size() < 2000) many << files;
+    many = many.mid(0, 2000);
+    QElapsedTimer clock;
+    clock.start();
+    window.AddFiles(many);
+    QApplication::processEvents();
+    std::printf("add-2000-files-ms %lld\n", static_cast<long long>(clock.elapsed()));
+  }
+
+  CBatchConvertDlg window(QStringLiteral("/dev/null"));
+  window.Start();
+  QApplication::processEvents();
+  if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/empty.png"));
+  window.AddFiles(files);
+  QApplication::processEvents();
+  PaintCounter counter;
+  window.List()->viewport()->installEventFilter(&counter);
+  long percents = 0;
+  bool midShot = shots.isEmpty();
+  QObject::connect(&window, &CBatchConvertDlg::PercentShown, [&](int percent) {
+    ++percents;
+    if (!midShot && percent >= 40 && window.List()->GetCellText(1, 5) == QStringLiteral("Done")) {
+      midShot = true;
+      window.grab().save(shots + QStringLiteral("/running.png"));
+    }
+  });
+  QEventLoop loop;
+  QObject::connect(&window, &CBatchConvertDlg::RunFinished, &loop, &QEventLoop::quit);
+  const double cpuBefore = ThreadCpuSeconds();
+  QElapsedTimer clock;
+  clock.start();
+  window.OnConvertAll();
+  if (window.Running()) loop.exec();
+  const double wall = static_cast<double>(clock.elapsed()) / 1000.0;
+  if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/done.png"));
+  const double cpu = ThreadCpuSeconds() - cpuBefore;
+  const QRect cell = window.List()->visualRect(window.List()->model()->index(0, 5));
+  std::printf("run-wall-s %.3f\n", wall);
+  std::printf("gui-thread-cpu-s %.3f\n", cpu);
+  std::printf("progress-steps %ld\n", percents);
+  std::printf("list-paints %ld\n", counter.paints);
+  std::printf("painted-pixels-per-paint %.0f\n",
+              counter.paints ? double(counter.pixels) / counter.paints : 0.0);
+  std::printf("cell-pixels %d\n", cell.width() * cell.height());
+  std::printf("viewport-pixels %d\n",
+              window.List()->viewport()->width() * window.List()->viewport()->height());
+  SetPrompt(nullptr);
+  return 0;
+}

@@ -1,0 +1,19 @@
+#pragma once
+// The read-only viewer of the batch log: the log as it was when the viewer
+// opened, unwrapped, scrolling sideways for long lines.
+
+#include <QDialog>
+
+class QPlainTextEdit;
+
+class CBatchLogDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum : int { IDC_LOG_TEXT = 1078, IDOK = 1 };
+  CBatchLogDlg(const QString& logPath, QWidget* parent = nullptr);
+  QPlainTextEdit* Text() const { return text_; }
+
+ private:
+  QPlainTextEdit* text_;
+};

@@ -1,0 +1,349 @@
+#include "cli/CliBatch.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "batch/BatchLog.h"
+#include "batch/BatchNaming.h"
+#include "batch/BatchRun.h"
+#include "batch/BatchWorker.h"
+#include "cli/CliProgress.h"
+#include "ops/Progress.h"
+#include "res/StringTable.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The progress sink of one running file: counts its steps for the bar and
+// turns Ctrl-C into the Stop button.
+class CJobSink : public CProgress {
+ public:
+  void Start() override {}
+  void SetTitle(const std::string&) override {}
+  void SetFileCount(std::uint32_t) override {}
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override {
+    total_ = total;
+    step_ = step;
+  }
+  void StepBoth() override {}
+  void StepOverall() override {}
+  void StepFile() override { steps_ += step_; }
+  void SetShreddingText(const std::string&, const std::string&) override {}
+  void SetConvertingText(const std::string&, const std::string&) override {}
+  void SetFileNumber(std::uint32_t) override {}
+  bool IsCancelled() override {
+    if (!CCliProgress::Interrupted()) return false;
+    stopped_ = true;
+    return true;
+  }
+
+  // The share of the file done so far, 0 to 1.
+  double Fraction() const {
+    const std::uint32_t total = total_;
+    return total ? std::min(1.0, static_cast<double>(steps_) / total) : 0.0;
+  }
+  // True when the conversion saw the stop and ended early.
+  bool Stopped() const { return stopped_; }
+
+ private:
+  std::atomic<std::uint32_t> total_{0};
+  std::atomic<std::uint32_t> step_{0};
+  std::atomic<std::uint32_t> steps_{0};
+  std::atomic<bool> stopped_{false};
+};
+
+// Where a file stands; changed by the workers under the run's mutex.
+enum class SlotState { Blocked, Waiting, Running, Ended };
+
+struct Slot {
+  CliBatchItem item;
+  BatchJob job;
+  CJobSink sink;
+  SlotState state = SlotState::Waiting;
+  bool reported = false;  // its status line is out (main thread only)
+};
+
+bool IsBatchSource(const fs::path& path) {
+  return BatchSourceType(BatchExtension(path.filename().string())) != sourcetype::kUnknown;
+}
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty()) return "./";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string MiB(double bytes) {
+  return FormatText("%.1f", bytes / (1024.0 * 1024.0));
+}
+
+class CBatchCliRun {
+ public:
+  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
+      : options_(options), out_(out), err_(err), showBar_(!options.quiet && ::isatty(::fileno(err))) {}
+  int Run();
+
+ private:
+  void Block(Slot& slot, const char* status, AudioError result);
+  void CheckBeforeStart();
+  void Work();
+  void Report(Slot& slot);
+  void WriteLogInOrder();
+  void DrawBar();
+  void EraseBar();
+
+  const CliBatchOptions& options_;
+  std::FILE* out_;
+  std::FILE* err_;
+  bool showBar_;
+  bool barDrawn_ = false;
+  std::size_t count_ = 0;
+  std::unique_ptr<Slot[]> slots_;
+  CBatchLog log_;
+  std::size_t logged_ = 0;
+  std::size_t finished_ = 0;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::size_t> ended_;  // slots whose worker ended, in end order
+  std::atomic<std::size_t> next_{0};
+  int activeWorkers_ = 0;
+};
+
+void CBatchCliRun::Block(Slot& slot, const char* status, AudioError result) {
+  slot.state = SlotState::Blocked;
+  slot.item.status = status;
+  slot.item.result = result;
+  slot.item.reason = LoadMessage(result);
+}
+
+void CBatchCliRun::CheckBeforeStart() {
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < count_; ++i) paths.push_back(slots_[i].item.sourcePath);
+  const CBatchSources sources(paths);
+  std::set<fs::path> claimed;
+  for (std::size_t i = 0; i < count_; ++i) {
+    Slot& slot = slots_[i];
+    CliBatchItem& item = slot.item;
+    const std::string output = BatchJoinPath(item.outputFolder, item.outputName);
+    std::error_code ec;
+    const fs::path resolved = BatchResolvedPath(output);
+    if (item.sourceType == sourcetype::kUnknown) {
+      Block(slot, batchtext::kFailed, err::kBatchUnknownType);
+    } else if (sources.Contains(output)) {
+      Block(slot, batchtext::kFailed, err::kOutputIsSource);
+    } else if (!claimed.insert(resolved).second || (!options_.overwrite && fs::exists(output, ec))) {
+      // An output another file of this run writes counts as existing too.
+      Block(slot, batchtext::kFileExists, err::kBatchOutputExists);
+    } else {
+      slot.job.sourcePath = item.sourcePath;
+      slot.job.outputPath = output;
+      slot.job.sourceType = item.sourceType;
+      slot.job.targetType = item.sourceType == sourcetype::kWav ? targettype::kMp3 : targettype::kWav;
+      slot.job.window = &slot.sink;
+      slot.job.overwrite = options_.overwrite ? 1 : 0;
+    }
+  }
+}
+
+void CBatchCliRun::Work() {
+  for (;;) {
+    if (CCliProgress::Interrupted()) break;
+    const std::size_t i = next_++;
+    if (i >= count_) break;
+    Slot& slot = slots_[i];
+    if (slot.state != SlotState::Waiting) continue;
+    {
+      std::lock_guard lock(mutex_);
+      slot.state = SlotState::Running;
+    }
+    BatchConvertWorker(slot.job);
+    {
+      std::lock_guard lock(mutex_);
+      slot.state = SlotState::Ended;
+      ended_.push_back(i);
+    }
+    changed_.notify_one();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    --activeWorkers_;
+  }
+  changed_.notify_one();
+}
+
+void CBatchCliRun::Report(Slot& slot) {
+  CliBatchItem& item = slot.item;
+  if (slot.state == SlotState::Ended) {
+    if (slot.sink.Stopped()) {
+      item.status = batchtext::kQueued;
+    } else if (slot.job.result == err::kNone) {
+      item.status = batchtext::kDone;
+    } else {
+      item.status = batchtext::kFailed;
+      item.result = slot.job.result;
+      item.reason = slot.job.failureText.empty() ? LoadMessage(slot.job.result) : slot.job.failureText;
+    }
+  }
+  slot.reported = true;
+  ++finished_;
+  EraseBar();
+  if (item.status == batchtext::kFailed)
+    std::fprintf(out_, "%s: %s: %s\n", item.sourcePath.c_str(), item.status.c_str(), item.reason.c_str());
+  else
+    std::fprintf(out_, "%s: %s\n", item.sourcePath.c_str(), item.status.c_str());
+  std::fflush(out_);
+}
+
+void CBatchCliRun::WriteLogInOrder() {
+  for (; logged_ < count_ && slots_[logged_].reported; ++logged_) {
+    const CliBatchItem& item = slots_[logged_].item;
+    if (item.status != batchtext::kFailed && item.status != batchtext::kFileExists) continue;
+    log_.WriteEntry({BatchFileName(item.sourcePath), BatchFolder(item.sourcePath), item.outputName,
+                     item.outputFolder, BatchTargetText(item.sourceType), item.status, item.reason});
+  }
+}
+
+void CBatchCliRun::DrawBar() {
+  if (!showBar_) return;
+  double running = 0.0, runningTotal = 0.0;
+  {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (slots_[i].state != SlotState::Running) continue;
+      running += slots_[i].sink.Fraction() * static_cast<double>(slots_[i].item.sourceBytes);
+      runningTotal += static_cast<double>(slots_[i].item.sourceBytes);
+    }
+  }
+  constexpr int kWidth = 30;
+  const int filled = count_ ? static_cast<int>(finished_ * kWidth / count_) : kWidth;
+  std::fprintf(err_, "\r[%s%s] %zu/%zu files  %s of %s MiB\x1b[K", std::string(filled, '#').c_str(),
+               std::string(kWidth - filled, '.').c_str(), finished_, count_, MiB(running).c_str(),
+               MiB(runningTotal).c_str());
+  std::fflush(err_);
+  barDrawn_ = true;
+}
+
+void CBatchCliRun::EraseBar() {
+  if (!barDrawn_) return;
+  std::fprintf(err_, "\r\x1b[K");
+  std::fflush(err_);
+  barDrawn_ = false;
+}
+
+int CBatchCliRun::Run() {
+  std::vector<CliBatchItem> items = PlanCliBatch(options_);
+  if (items.empty()) {
+    std::fprintf(err_, "kestrune-cli: no WAV or MP3 files to convert\n");
+    return 1;
+  }
+  count_ = items.size();
+  slots_ = std::make_unique<Slot[]>(count_);
+  for (std::size_t i = 0; i < count_; ++i) slots_[i].item = std::move(items[i]);
+  if (!options_.outDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(options_.outDir, ec);
+  }
+  CheckBeforeStart();
+  log_.Open(options_.logPath.empty() ? DefaultBatchLogPath() : options_.logPath);
+  CCliProgress::InstallInterruptHandler();
+
+  for (std::size_t i = 0; i < count_; ++i)
+    if (slots_[i].state == SlotState::Blocked) Report(slots_[i]);
+  WriteLogInOrder();
+
+  unsigned jobs = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, count_));
+  std::vector<std::thread> workers;
+  activeWorkers_ = static_cast<int>(jobs);
+  for (unsigned w = 0; w < jobs; ++w) workers.emplace_back([this] { Work(); });
+
+  for (;;) {
+    std::deque<std::size_t> ended;
+    bool done = false;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait_for(lock, std::chrono::milliseconds(100),
+                        [this] { return !ended_.empty() || activeWorkers_ == 0; });
+      ended.swap(ended_);
+      done = activeWorkers_ == 0;
+    }
+    for (std::size_t i : ended) Report(slots_[i]);
+    WriteLogInOrder();
+    if (done) break;
+    DrawBar();
+  }
+  for (auto& worker : workers) worker.join();
+  EraseBar();
+
+  // Files a stop kept from starting stay queued, without an entry.
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (slots_[i].state != SlotState::Waiting) continue;
+    slots_[i].item.status = batchtext::kQueued;
+    slots_[i].reported = true;
+  }
+  WriteLogInOrder();
+
+  std::uint32_t failures = 0, notConverted = 0;
+  for (std::size_t i = 0; i < count_; ++i) {
+    const std::string& status = slots_[i].item.status;
+    if (status == batchtext::kFailed) ++failures;
+    if (status == batchtext::kQueued || status == batchtext::kFileExists) ++notConverted;
+  }
+  if (CCliProgress::Interrupted()) {
+    log_.WriteClosingLine(batchlog::kAbortLine);
+    std::fprintf(err_, "kestrune-cli: cancelled\n");
+    return 130;
+  }
+  if (failures == 0 && notConverted == 0) log_.WriteClosingLine(batchlog::kSuccessLine);
+  std::fprintf(out_, "%s\n", BatchSummaryText(failures, notConverted).c_str());
+  return failures == 0 && notConverted == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options) {
+  std::vector<std::string> paths;
+  for (const std::string& input : options.inputs) {
+    std::error_code ec;
+    if (!fs::is_directory(input, ec)) {
+      paths.push_back(input);
+      continue;
+    }
+    std::vector<std::string> found;
+    for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
+      if (it->is_regular_file(ec) && IsBatchSource(it->path())) found.push_back(it->path().string());
+    std::sort(found.begin(), found.end());
+    paths.insert(paths.end(), found.begin(), found.end());
+  }
+  std::vector<CliBatchItem> items;
+  for (const std::string& path : paths) {
+    CliBatchItem item;
+    item.sourcePath = path;
+    item.sourceType = BatchSourceType(BatchExtension(path));
+    item.outputFolder = WithSlash(options.outDir.empty() ? BatchFolder(path) : options.outDir);
+    item.outputName = BatchOutputName(BatchFileName(path), BatchTargetExtension(item.sourceType));
+    item.status = batchtext::kQueued;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    item.sourceBytes = ec ? 0 : size;
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
+  return CBatchCliRun(options, out, err).Run();
+}

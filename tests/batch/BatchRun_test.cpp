@@ -1,0 +1,438 @@
+// The batch engine without its window: the next-job step over every row of
+// the failure table, the log's exact bytes, the summary texts, per-file
+// progress and the guards against a second run and against overwriting a
+// source. Jobs run the real worker on generated files, one event at a time.
+#include "batch/BatchRun.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "batch/BatchNaming.h"
+#include "batch/BatchWorker.h"
+#include "res/StringTable.h"
+#include "support/Mp3Builder.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The job list as a plain table, filled the way Add Files fills the list.
+class TableRows : public CBatchRows {
+ public:
+  struct Row {
+    BatchRow record;
+    bool checked = true;
+    std::array<std::string, batchcol::kCount> text;
+    std::uint32_t statusColour = batchcolour::kBlack;
+    bool bold = false, progress = false;
+    int percent = 0;
+  };
+  std::vector<Row> rows;
+
+  // Rows of unknown type start unchecked unless checked says otherwise.
+  void Add(const std::string& path, std::optional<bool> checked = std::nullopt) {
+    Row row;
+    row.record.sourcePath = path;
+    row.record.sourceType = BatchSourceType(BatchExtension(path));
+    row.checked = checked.value_or(row.record.sourceType != sourcetype::kUnknown);
+    const std::string name = BatchFileName(path);
+    row.text[batchcol::kSource] = name;
+    row.text[batchcol::kConvertTo] = BatchTargetText(row.record.sourceType);
+    row.text[batchcol::kOutput] = BatchOutputName(name, BatchTargetExtension(row.record.sourceType));
+    row.text[batchcol::kStatus] = batchtext::kQueued;
+    row.text[batchcol::kSourcePath] = row.text[batchcol::kOutputPath] = BatchFolder(path);
+    rows.push_back(row);
+  }
+  JobStatus Status(int row) const { return static_cast<JobStatus>(rows[row].record.status); }
+  const std::string& StatusText(int row) const { return rows[row].text[batchcol::kStatus]; }
+
+  int RowCount() const override { return static_cast<int>(rows.size()); }
+  BatchRow* Record(int row) const override {
+    return row >= 0 && row < RowCount() ? const_cast<BatchRow*>(&rows[row].record) : nullptr;
+  }
+  bool IsChecked(int row) const override { return rows[row].checked; }
+  std::string Text(int row, int column) const override { return rows[row].text[column]; }
+  void SetStatusText(int row, const std::string& text, std::uint32_t colour) override {
+    rows[row].text[batchcol::kStatus] = text;
+    rows[row].statusColour = colour;
+  }
+  void SetSourceBold(int row, bool bold) override { rows[row].bold = bold; }
+  void ShowProgress(int row) override { rows[row].progress = true, rows[row].percent = 0; }
+  void HideProgress(int row) override { rows[row].progress = false; }
+  void SetProgress(int row, int percent) override { rows[row].percent = percent; }
+  void ScrollTo(int) override {}
+};
+
+// The window around the list: records what the engine asks for and runs a
+// started worker when the test pumps.
+class RecordingHost : public CBatchHost {
+ public:
+  BatchJob* pending = nullptr;
+  bool overwrite = false, convertAll = false, stop = false, closed = false;
+  std::vector<std::string> summaries;
+  std::vector<int> posted;
+  std::pair<int, int> overall{-1, -1};
+  int workersStarted = 0;
+
+  void StartWorker(BatchJob& job) override {
+    pending = &job;
+    ++workersStarted;
+  }
+  bool OverwriteChecked() const override { return overwrite; }
+  void EnableConvertAll(bool enable) override { convertAll = enable; }
+  void EnableStop(bool enable) override { stop = enable; }
+  void SetOverallProgress(int maximum, int position) override { overall = {maximum, position}; }
+  void ShowSummary(const std::string& text, bool) override { summaries.push_back(text); }
+  void CloseWindow() override { closed = true; }
+  void PostPercent(int percent) override { posted.push_back(percent); }
+};
+
+// The batch window as progress sink: forwards what the engine handles.
+class RunSink : public CProgressCounter {
+ public:
+  CBatchRun* run = nullptr;
+  std::function<void()> onStep;  // lets a test act in the middle of a file
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run->SetFileRange(total, step); }
+  void StepFile() override {
+    run->StepFile();
+    if (onStep) onStep();
+  }
+  bool IsCancelled() override { return run->IsCancelled(); }
+};
+
+class BatchRunTest : public ::testing::Test {
+ protected:
+  BatchRunTest() : run(rows, host, sink, dir.File("state/batchconvert.log")) { sink.run = &run; }
+
+  // Runs the started workers one after the other, as the window's event
+  // loop would deliver their reports.
+  void Pump() {
+    while (BatchJob* job = std::exchange(host.pending, nullptr)) {
+      BatchConvertWorker(*job);
+      run.OnJobFinished();
+    }
+  }
+  void Convert() {
+    run.StartRun();
+    Pump();
+  }
+  std::string Log() const {
+    std::ifstream in(run.LogPath(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string Wav(const std::string& name, std::uint16_t channels = 1, std::uint16_t bits = 16) {
+    kt::WavSpec layout;
+    layout.channels = channels;
+    layout.bitsPerSample = bits;
+    layout.sampleRate = 8000;
+    return kt::MakeWav(dir, name, layout, kt::PatternData(8000u * channels * bits / 8));
+  }
+  std::string Mp3(const std::string& name) {
+    kt::WriteAll(dir.File(name), kt::EncodedSine(0.5, kt::LameSpec{}));
+    return dir.File(name);
+  }
+  std::string Entry(int row, const std::string& status, const std::string& reason) const {
+    const auto& t = rows.rows[row].text;
+    return FormatLogEntry({t[1], t[6], t[4], t[7], t[3], status, reason});
+  }
+
+  kt::TempDir dir;
+  TableRows rows;
+  RecordingHost host;
+  RunSink sink;
+  CBatchRun run;
+};
+
+// Every row of the failure table, and the successes around it: the row's
+// status, its cell and colour, and the log entry it leaves.
+TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
+  struct Case {
+    const char* what;
+    std::function<std::string()> make;
+    bool checked;
+    bool outputExists;
+    JobStatus status;
+    const char* cell;
+    std::uint32_t colour;
+    AudioError logged;  // 0: no entry
+  };
+  const Case cases[] = {
+      {"converts", [&] { return Wav("good.wav"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
+      {"decodes", [&] { return Mp3("tune.mp3"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
+      {"unknown type",
+       [&] {
+         kt::WriteAll(dir.File("notes.txt"), {'h', 'i'});
+         return dir.File("notes.txt");
+       },
+       true, false, JobStatus::Failed, "Failed", 0x0000FF, err::kBatchUnknownType},
+      {"bad header",
+       [&] {
+         kt::WriteAll(dir.File("junk.wav"), kt::PatternData(3000));
+         return dir.File("junk.wav");
+       },
+       true, false, JobStatus::Failed, "Failed", 0x0000FF, err::kNoRiffHeader},
+      {"missing source", [&] { return dir.File("gone.wav"); }, true, false, JobStatus::Failed, "Failed",
+       0x0000FF, err::kCannotOpen},
+      {"conversion fails", [&] { return Wav("three.wav", 3); }, true, false, JobStatus::Failed, "Failed",
+       0x0000FF, err::kTooManyChannels},
+      {"output exists", [&] { return Wav("there.wav"); }, true, true, JobStatus::Pending, "File Exists",
+       0x0000FF, err::kBatchOutputExists},
+      {"left unchecked", [&] { return Wav("skip.wav"); }, false, false, JobStatus::Pending, "Queued",
+       0x000000, err::kBatchNotSelected},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rows.rows.clear();
+    rows.Add(c.make(), c.checked);
+    if (c.outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
+    Convert();
+    EXPECT_EQ(rows.Status(0), c.status);
+    EXPECT_EQ(rows.StatusText(0), c.cell);
+    EXPECT_EQ(rows.rows[0].statusColour, c.colour);
+    EXPECT_FALSE(rows.rows[0].bold);
+    EXPECT_FALSE(rows.rows[0].progress);
+    EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, LoadMessage(c.logged)) : batchlog::kSuccessLine);
+    EXPECT_EQ(run.State(), c.status == JobStatus::Pending ? BatchState::Unfinished : BatchState::Idle);
+    EXPECT_EQ(host.convertAll, c.status == JobStatus::Pending);
+    EXPECT_FALSE(host.stop);
+    EXPECT_EQ(host.overall, std::make_pair(0, 0));
+  }
+}
+
+TEST_F(BatchRunTest, ALogThatCannotBeCreatedLeavesTheRunGoingWithoutOne) {
+  kt::WriteAll(dir.File("state"), {'x'});  // a file where the log's folder should be
+  rows.Add(dir.File("gone.wav"));
+  rows.Add(Wav("a.wav"));
+  Convert();
+  EXPECT_EQ(rows.Status(0), JobStatus::Failed);
+  EXPECT_EQ(rows.Status(1), JobStatus::Done);
+  EXPECT_FALSE(run.WriteLogEntry(0));
+  EXPECT_EQ(host.summaries, std::vector<std::string>{BatchSummaryText(1, 0)});
+}
+
+TEST_F(BatchRunTest, ThreeFilesWithAnExistingOutputInTheMiddle) {
+  rows.Add(Wav("a.wav"));
+  rows.Add(Wav("b.wav"));
+  rows.Add(Wav("c.wav"));
+  kt::WriteAll(dir.File("b.mp3"), {1});
+  Convert();
+  EXPECT_EQ(rows.Status(0), JobStatus::Done);
+  EXPECT_EQ(rows.StatusText(1), "File Exists");
+  EXPECT_EQ(rows.Status(2), JobStatus::Done);
+  EXPECT_EQ(Log(), Entry(1, "File Exists", "Output file already exists"));
+  EXPECT_EQ(host.summaries,
+            std::vector<std::string>{"1 files not converted. Please view log file for more information"});
+  EXPECT_EQ(run.State(), BatchState::Unfinished);
+  EXPECT_TRUE(host.convertAll);
+
+  // Still blocked in the next run: the cell already says so, no new entry.
+  Convert();
+  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(host.workersStarted, 2);
+  // Overwrite lets it through; Done rows are never run again.
+  host.overwrite = true;
+  Convert();
+  EXPECT_EQ(rows.Status(1), JobStatus::Done);
+  EXPECT_EQ(host.workersStarted, 3);
+  EXPECT_EQ(Log(), batchlog::kSuccessLine);
+  EXPECT_EQ(run.State(), BatchState::Idle);
+  EXPECT_FALSE(host.convertAll);
+}
+
+TEST_F(BatchRunTest, StopDuringTheFirstFileLogsOnlyTheAbortLineAndTheNextRunStartsThere) {
+  rows.Add(Wav("a.wav"));
+  rows.Add(Wav("b.wav"));
+  rows.Add(dir.File("c.txt"), false);
+  sink.onStep = [&] { run.RequestStop(); };
+  Convert();
+  EXPECT_EQ(rows.Status(0), JobStatus::Pending);
+  EXPECT_EQ(rows.StatusText(0), "Queued");
+  EXPECT_EQ(rows.rows[0].statusColour, batchcolour::kBlack);
+  EXPECT_EQ(host.workersStarted, 1);
+  EXPECT_EQ(Log(), "\n ++++ Batch conversion aborted by user ++++");
+  EXPECT_TRUE(host.summaries.empty());
+  EXPECT_TRUE(host.convertAll);
+  EXPECT_FALSE(run.StopRequested());
+  EXPECT_FALSE(host.closed);
+
+  // The stopped row runs again from 0 % when Overwrite allows its partial output.
+  sink.onStep = nullptr;
+  host.posted.clear();
+  host.overwrite = true;
+  Convert();
+  EXPECT_EQ(rows.Status(0), JobStatus::Done);
+  EXPECT_EQ(rows.Status(1), JobStatus::Done);
+  EXPECT_EQ(host.posted, (std::vector<int>{50, 100, 50, 100}));  // two blocks of audio each
+  EXPECT_EQ(Log(), Entry(2, "Queued", "File not selected for conversion"));
+}
+
+TEST_F(BatchRunTest, AConfirmedCloseStopsTheRunAndThenClosesTheWindow) {
+  rows.Add(Wav("a.wav"));
+  sink.onStep = [&] { run.RequestClose(); };
+  Convert();
+  EXPECT_TRUE(host.closed);
+  EXPECT_EQ(Log(), batchlog::kAbortLine);
+  EXPECT_TRUE(host.summaries.empty());
+}
+
+TEST_F(BatchRunTest, TwoConsecutiveRunsLogOnlyTheLastOne) {
+  rows.Add(dir.File("gone.wav"));
+  Convert();
+  EXPECT_NE(Log().find("gone.wav"), std::string::npos);
+  rows.Add(Wav("a.wav"));
+  Convert();
+  // The failed row is not run or logged again, but still counts.
+  EXPECT_EQ(Log(), "");
+  EXPECT_EQ(host.summaries.back(), "1 failures encountered. Please view log file for more information");
+  EXPECT_EQ(run.State(), BatchState::Idle);
+}
+
+TEST_F(BatchRunTest, SummaryTextsCoverTheFourCases) {
+  EXPECT_EQ(BatchSummaryText(2, 3),
+            "2 failures encountered. 3 files not converted\nPlease view log file for more information");
+  EXPECT_EQ(BatchSummaryText(1, 0), "1 failures encountered. Please view log file for more information");
+  EXPECT_EQ(BatchSummaryText(0, 4), "4 files not converted. Please view log file for more information");
+  EXPECT_EQ(BatchSummaryText(0, 0), "All files converted sucessfully");
+}
+
+TEST_F(BatchRunTest, AnEntryIsEightLinesAndAnEmptyLine) {
+  EXPECT_EQ(FormatLogEntry({"a.wav", "/m/", "a.mp3", "/o/", "MP3", "Failed", "why"}),
+            "Source File : a.wav\nSource Path : /m/\nOutput File : a.mp3\nOutput Path : /o/\n"
+            "Convert To : MP3\nStatus : Failed\nReason : why\n" +
+                std::string(75, '=') + "\n\n");
+}
+
+// Per-file percentages: whole numbers that only grow, at most 100, and a file
+// whose range is 0 leaves the cell alone.
+TEST_F(BatchRunTest, StepFilePostsOnlyGrowingWholePercentages) {
+  struct Case {
+    std::uint32_t total, step, steps;
+    std::vector<int> posted;
+  };
+  const Case cases[] = {
+      {0, 1, 5, {}},         {3, 1, 4, {33, 66, 100}},
+      {400, 1, 5, {1}},      {200, 3, 2, {1, 3}},
+      {10, 7, 3, {70, 100}}, {0xFFFFFFFFu, 0x80000000u, 3, {50}},  // the counter wraps at 32 bits
+  };
+  for (const Case& c : cases) {
+    host.posted.clear();
+    rows.rows.clear();
+    rows.Add(Wav("p.wav"));
+    // Each job starts from 0 %.
+    run.StartRun();
+    host.pending = nullptr;
+    run.SetFileRange(c.total, c.step);
+    for (std::uint32_t i = 0; i < c.steps; ++i) run.StepFile();
+    EXPECT_EQ(host.posted, c.posted) << c.total << "/" << c.step;
+    run.RequestStop();
+    run.OnJobFinished();
+  }
+}
+
+TEST_F(BatchRunTest, ShowPercentDrawsOnlyTheConvertingRowAndOnlyUpwards) {
+  rows.Add(Wav("a.wav"));
+  rows.Add(Wav("b.wav"));
+  run.ShowPercent(40);  // nothing converts yet
+  EXPECT_EQ(rows.rows[0].percent, 0);
+  run.StartRun();
+  ASSERT_EQ(run.FindConvertingRow(), 0);
+  for (int percent : {10, 5, 60, 60}) run.ShowPercent(percent);
+  EXPECT_EQ(rows.rows[0].percent, 60);
+  EXPECT_EQ(rows.rows[0].record.shownPercent, 60);
+  EXPECT_EQ(rows.rows[1].percent, 0);
+  Pump();
+}
+
+// Adding files during a run neither starts a second run nor leaves the
+// added rows behind: they run in this one, or the next when added late.
+TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
+  rows.Add(Wav("a.wav"));
+  run.StartRun();
+  ASSERT_EQ(run.State(), BatchState::Converting);
+  rows.Add(dir.File("late.wav"));
+  std::rotate(rows.rows.begin(), rows.rows.end() - 1, rows.rows.end());  // added rows come first
+  run.OnFilesAdded();
+  EXPECT_EQ(run.State(), BatchState::Converting);
+  EXPECT_FALSE(host.convertAll);
+  run.StartRun();  // refused: the same worker is still the only one
+  EXPECT_EQ(host.workersStarted, 1);
+  BatchJob* first = std::exchange(host.pending, nullptr);
+  BatchConvertWorker(*first);
+  // The late row's file does not exist: its job fails, the run ends.
+  run.OnJobFinished();
+  Pump();
+  EXPECT_EQ(rows.Status(1), JobStatus::Done);
+  EXPECT_EQ(rows.Status(0), JobStatus::Failed);
+  EXPECT_EQ(host.workersStarted, 2);
+}
+
+// Outputs never replace a file of the list: a.wav's output a.mp3 is the
+// source of another row, and an output renamed onto its own source.
+TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
+  host.overwrite = true;
+  rows.Add(Wav("a.wav"));
+  rows.Add(Mp3("a.mp3"));
+  rows.Add(Wav("self.wav"));
+  rows.rows[2].text[batchcol::kOutput] = "self.wav";
+  rows.rows[2].text[batchcol::kOutputPath] = dir.File("sub/..");
+  const auto before = kt::ReadAll(dir.File("a.mp3"));
+  Convert();
+  for (int row : {0, 1, 2}) {
+    EXPECT_EQ(rows.Status(row), JobStatus::Failed) << row;
+    EXPECT_NE(Log().find(Entry(row, "Failed", "Output file cannot be the same as the source file.")),
+              std::string::npos);
+  }
+  EXPECT_EQ(kt::ReadAll(dir.File("a.mp3")), before);
+  EXPECT_EQ(host.workersStarted, 0);
+}
+
+TEST_F(BatchRunTest, AFileObjectThatCannotBeCreatedFailsThatJobWith118) {
+  BatchJob job;
+  job.sourcePath = Wav("a.wav");
+  job.sourceType = sourcetype::kWav;
+  job.outputPath = dir.File("a.mp3");
+  const BatchFileMaker failing = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
+    throw std::bad_alloc();
+  };
+  EXPECT_EQ(BatchConvertWorker(job, failing), 1);
+  EXPECT_EQ(job.result, err::kNoMemory);
+  EXPECT_FALSE(fs::exists(job.outputPath));
+  EXPECT_EQ(BatchConvertWorker(job), 0);
+  EXPECT_EQ(job.result, err::kNone);
+}
+
+TEST(BatchNaming, TypesNamesAndPathsFollowTheExtension) {
+  struct Case {
+    const char* path;
+    std::int32_t type;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"/m/a.wav", sourcetype::kWav, "a.mp3"},
+      {"/m/Song.Live.WAV", sourcetype::kWav, "Song.Live.mp3"},
+      {"/m/b.mp3", sourcetype::kMp3, "b.wav"},
+      {"/m/x.mp3wav", sourcetype::kWav, "x.mp3"},
+      {"/m/notes.txt", sourcetype::kUnknown, "notes.$$$"},
+      {"/m/README", sourcetype::kUnknown, "README$$$"},
+      {".wav", sourcetype::kUnknown, ".$$$"},
+  };
+  for (const Case& c : cases) {
+    const std::int32_t type = BatchSourceType(BatchExtension(c.path));
+    EXPECT_EQ(type, c.type) << c.path;
+    EXPECT_EQ(BatchOutputName(BatchFileName(c.path), BatchTargetExtension(type)), c.output) << c.path;
+  }
+  EXPECT_EQ(BatchJoinPath("/out/", "n.mp3"), "/out/n.mp3");
+  EXPECT_EQ(BatchJoinPath("/out", "n.mp3"), "/out/n.mp3");
+  EXPECT_EQ(BatchTargetType("mp3", targettype::kWav), targettype::kMp3);
+  EXPECT_EQ(BatchTargetType("", targettype::kWav), targettype::kWav);
+}
+
+}  // namespace
