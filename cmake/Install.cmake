@@ -2,8 +2,8 @@
 # entry, the icon, the AppStream metainfo and the two man pages.
 include(GNUInstallDirs)
 
-set(KESTRUNE_RES ${CMAKE_SOURCE_DIR}/src/res)
-set(KESTRUNE_DATA_OUT ${CMAKE_BINARY_DIR}/data)
+set(KESTRUNE_RES ${PROJECT_SOURCE_DIR}/src/res)
+set(KESTRUNE_DATA_OUT ${PROJECT_BINARY_DIR}/data)
 configure_file(${KESTRUNE_RES}/desktop/kestrune.desktop.in
   ${KESTRUNE_DATA_OUT}/${KESTRUNE_APP_ID}.desktop @ONLY)
 configure_file(${KESTRUNE_RES}/desktop/kestrune.metainfo.xml.in

@@ -1,7 +1,9 @@
 #include "audio/Mp3Frame.h"
 
 #include <cstring>
-#include <initializer_list>
+#include <optional>
+
+#include "audio/Mp3LameTag.h"
 
 namespace mp3 {
 namespace {
@@ -96,17 +98,10 @@ bool IsFollowingHeader(const std::uint8_t* bytes, std::size_t available) {
 VbrHeader ParseVbrHeader(FrameHeader header, const std::uint8_t* frame, std::size_t length) {
   VbrHeader result;
   if (header.Layer() != 1) return result;  // only Layer III streams carry these frames
-  const bool mono = header.ChannelMode() == 3;
-  const std::size_t sideInfo = header.Version() == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-  // Encoders put the Xing/Info block right after the side information; some
-  // count the CRC in, some do not.
-  for (std::size_t at : {4 + sideInfo, 6 + sideInfo}) {
-    if (at + 8 > length) continue;
-    if (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0) continue;
+  if (const std::optional<LameTag> tag = ReadLameTag(frame, length)) {
     result.present = true;
-    result.constant = std::memcmp(frame + at, "Info", 4) == 0;
-    const std::uint32_t flags = BigEndian32(frame + at + 4);
-    if ((flags & 1u) && at + 12 <= length) result.frames = BigEndian32(frame + at + 8);
+    result.constant = tag->constant;
+    result.frames = tag->frames;
     return result;
   }
   // The VBRI block stands 32 bytes after the header whatever the channel mode.

@@ -19,6 +19,7 @@
 #include "res/StringTable.h"
 #include "ui/BitmapButton.h"
 #include "ui/ControlId.h"
+#include "ui/DialogKeys.h"
 #include "ui/HelpViewer.h"
 #include "ui/Prompt.h"
 
@@ -92,14 +93,14 @@ void CBatchConvertDlg::BuildControls() {
   overall_->setRange(0, 100);
   overall_->setValue(0);
 
-  struct ButtonSpec {
+  struct ButtonEntry {
     const char* caption;
     int id;
     int x;
     const char* tip;
     void (CBatchConvertDlg::*handler)();
   };
-  const ButtonSpec specs[] = {
+  const ButtonEntry entries[] = {
       {"ADD_FILES", IDC_ADD_FILES, 5, "Adds files for batch conversion", &CBatchConvertDlg::OnAddFiles},
       {"REMOVE_FILES", IDC_REMOVE_FILES, 74, "Removes files from batch conversion list",
        &CBatchConvertDlg::OnRemoveFiles},
@@ -108,17 +109,17 @@ void CBatchConvertDlg::BuildControls() {
       {"VIEW_LOG", IDC_VIEW_LOG, 281, "Shows log for last batch conversion", &CBatchConvertDlg::OnViewLog},
       {"EXIT", IDC_EXIT, 350, "Stops batch conversion and exits", nullptr},
   };
-  for (const ButtonSpec& spec : specs) {
-    auto* button = WithId(new CBitmapButton(QString::fromLatin1(spec.caption), this), spec.id);
+  for (const ButtonEntry& entry : entries) {
+    auto* button = WithId(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.id);
     button->setFixedSize(Dlu(0, 0, 63, 20).size());
-    button->move(Dlu(spec.x, 157, 0, 0).topLeft());
-    button->setToolTip(QString::fromLatin1(spec.tip));
-    if (spec.handler)
-      connect(button, &QAbstractButton::clicked, this, spec.handler);
+    button->move(Dlu(entry.x, 157, 0, 0).topLeft());
+    button->setToolTip(QString::fromLatin1(entry.tip));
+    if (entry.handler)
+      connect(button, &QAbstractButton::clicked, this, entry.handler);
     else
       connect(button, &QAbstractButton::clicked, this, [this] { RequestClose(); });
-    if (spec.id == IDC_CONVERT_ALL) convertAll_ = button;
-    if (spec.id == IDC_BATCH_STOP) stop_ = button;
+    if (entry.id == IDC_CONVERT_ALL) convertAll_ = button;
+    if (entry.id == IDC_BATCH_STOP) stop_ = button;
   }
   convertAll_->setEnabled(false);
   stop_->setEnabled(false);
@@ -286,12 +287,8 @@ void CBatchConvertDlg::customEvent(QEvent* event) {
 }
 
 void CBatchConvertDlg::keyPressEvent(QKeyEvent* event) {
+  if (SwallowDialogEndKey(event)) return;
   switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
     case Qt::Key_Delete:
       OnRemoveFiles();
       break;

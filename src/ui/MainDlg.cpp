@@ -29,6 +29,7 @@
 #include "ui/BitmapButton.h"
 #include "ui/ControlId.h"
 #include "ui/ConvertCommands.h"
+#include "ui/DialogKeys.h"
 #include "ui/HelpViewer.h"
 #include "ui/InfoDlgs.h"
 #include "ui/MediaPlayer2.h"
@@ -251,16 +252,7 @@ void CMainDlg::Collapse() {
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* event) {
-  // Enter and Escape must not end the main window.
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QDialog::keyPressEvent(event);
-  }
+  if (!SwallowDialogEndKey(event)) QDialog::keyPressEvent(event);
 }
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
