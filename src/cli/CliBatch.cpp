@@ -19,6 +19,7 @@
 #include "batch/BatchRun.h"
 #include "batch/BatchWorker.h"
 #include "cli/CliProgress.h"
+#include "cli/TerminalLine.h"
 #include "ops/Progress.h"
 #include "res/StringTable.h"
 
@@ -92,7 +93,11 @@ std::string MiB(double bytes) {
 class CBatchCliRun {
  public:
   CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
-      : options_(options), out_(out), err_(err), showBar_(!options.quiet && ::isatty(::fileno(err))) {}
+      : options_(options),
+        out_(out),
+        err_(err),
+        showBar_(!options.quiet && ::isatty(::fileno(err))),
+        bar_(err) {}
   int Run();
 
  private:
@@ -102,13 +107,12 @@ class CBatchCliRun {
   void Report(Slot& slot);
   void WriteLogInOrder();
   void DrawBar();
-  void EraseBar();
 
   const CliBatchOptions& options_;
   std::FILE* out_;
   std::FILE* err_;
   bool showBar_;
-  bool barDrawn_ = false;
+  CTerminalLine bar_;
   std::size_t count_ = 0;
   std::unique_ptr<Slot[]> slots_;
   CBatchLog log_;
@@ -199,7 +203,7 @@ void CBatchCliRun::Report(Slot& slot) {
   }
   slot.reported = true;
   ++finished_;
-  EraseBar();
+  bar_.Erase();
   if (item.status == batchtext::kFailed)
     std::fprintf(out_, "%s: %s: %s\n", item.sourcePath.c_str(), item.status.c_str(), item.reason.c_str());
   else
@@ -229,18 +233,10 @@ void CBatchCliRun::DrawBar() {
   }
   constexpr int kWidth = 30;
   const int filled = count_ ? static_cast<int>(finished_ * kWidth / count_) : kWidth;
-  std::fprintf(err_, "\r[%s%s] %zu/%zu files  %s of %s MiB\x1b[K", std::string(filled, '#').c_str(),
-               std::string(kWidth - filled, '.').c_str(), finished_, count_, MiB(running).c_str(),
-               MiB(runningTotal).c_str());
-  std::fflush(err_);
-  barDrawn_ = true;
-}
-
-void CBatchCliRun::EraseBar() {
-  if (!barDrawn_) return;
-  std::fprintf(err_, "\r\x1b[K");
-  std::fflush(err_);
-  barDrawn_ = false;
+  char counts[128];
+  std::snprintf(counts, sizeof counts, " %zu/%zu files  %s of %s MiB", finished_, count_,
+                MiB(running).c_str(), MiB(runningTotal).c_str());
+  bar_.Draw(CTerminalLine::Bar(filled, kWidth) + counts);
 }
 
 int CBatchCliRun::Run() {
@@ -286,7 +282,7 @@ int CBatchCliRun::Run() {
     DrawBar();
   }
   for (auto& worker : workers) worker.join();
-  EraseBar();
+  bar_.Erase();
 
   // Files a stop kept from starting stay queued, without an entry.
   for (std::size_t i = 0; i < count_; ++i) {

@@ -32,7 +32,7 @@ void CCliProgress::SetInterrupted(bool value) {
 }
 
 CCliProgress::~CCliProgress() {
-  Erase();
+  line_.Erase();
 }
 
 bool CCliProgress::IsCancelled() {
@@ -41,7 +41,7 @@ bool CCliProgress::IsCancelled() {
 }
 
 void CCliProgress::Close() {
-  Erase();
+  line_.Erase();
 }
 
 void CCliProgress::OnChanged(Change change) {
@@ -51,27 +51,18 @@ void CCliProgress::OnChanged(Change change) {
 void CCliProgress::Draw(bool force) {
   if (!show_ || !Started()) return;
   const auto now = std::chrono::steady_clock::now();
-  if (!force && drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+  if (!force && line_.Drawn() && now - lastDraw_ < std::chrono::milliseconds(100)) return;
   lastDraw_ = now;
   const auto& bar = FileBar();
   const double fraction = bar.maximum ? static_cast<double>(bar.position) / bar.maximum : 0.0;
   const int filled = static_cast<int>(fraction * kBarWidth + 0.5);
-  std::string line = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
+  std::string line = CTerminalLine::Bar(filled, kBarWidth) + " ";
   char percent[16];
   std::snprintf(percent, sizeof percent, "%3d%% ", static_cast<int>(fraction * 100 + 0.5));
   line += percent;
   line += CountText();
   line += "  ";
   line += ActionText();
-  if (line.size() > 150) line.resize(150);
-  std::fprintf(out_, "%s\x1b[K", line.c_str());
-  std::fflush(out_);
-  drawn_ = true;
-}
-
-void CCliProgress::Erase() {
-  if (!drawn_) return;
-  std::fprintf(out_, "\r\x1b[K");
-  std::fflush(out_);
-  drawn_ = false;
+  if (line.size() > 149) line.resize(149);
+  line_.Draw(line);
 }

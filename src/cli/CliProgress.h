@@ -5,12 +5,13 @@
 #include <chrono>
 #include <cstdio>
 
+#include "cli/TerminalLine.h"
 #include "ops/Progress.h"
 
 class CCliProgress : public CProgressCounter {
  public:
   // show: draw the bar (stderr is a terminal and --quiet was not given).
-  explicit CCliProgress(bool show, std::FILE* out = stderr) : show_(show), out_(out) {}
+  explicit CCliProgress(bool show, std::FILE* out = stderr) : show_(show), line_(out) {}
   ~CCliProgress() override;
   bool IsCancelled() override;
   void Close() override;
@@ -27,10 +28,8 @@ class CCliProgress : public CProgressCounter {
 
  private:
   void Draw(bool force);
-  void Erase();
 
   bool show_;
-  std::FILE* out_;
-  bool drawn_ = false;
+  CTerminalLine line_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
