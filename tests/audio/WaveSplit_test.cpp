@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "audio/WaveCut.h"
 #include "audio/WaveFile.h"
+#include "support/GaplessCheck.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
 
@@ -276,6 +278,89 @@ TEST_F(SplitFixture, SelectionOntoTheSourceIsRefusedWith119EvenThroughALink) {
   EXPECT_TRUE(progress.calls.empty());
   EXPECT_EQ(kt::ReadAll(source), before);
   EXPECT_EQ(wav.SaveSelection(dir.File("nope/x.wav"), 0, 1, &progress), 103u);
+}
+
+// The details of the WAV files the engine writes, read back by ffprobe, the
+// test's own chunk parser and the engine: pad bytes of odd data chunks,
+// whole sample frames, the format record's length, the fact chunk's count.
+// An operation on the source that writes the output to check.
+using Operation = std::function<AudioError(CWaveFile&, const std::string& out)>;
+
+Operation Selection(std::uint32_t from, std::uint32_t to) {
+  return [=](CWaveFile& w, const std::string& out) { return w.SaveSelection(out, from, to, nullptr); };
+}
+// Splits into `pieces` pieces; the output to check is piece number `check`.
+Operation Piece(std::uint32_t pieces, std::uint32_t check) {
+  return [=](CWaveFile& w, const std::string& out) {
+    kt::ScriptedOwner owner;
+    owner.shred.numberOfSplits = pieces;
+    owner.shred.baseFilename = out + ".piece";
+    const AudioError e = CWaveFile(w.GetFilePath(), &owner).SplitEqually(nullptr);
+    std::filesystem::rename(WavePieceName(out + ".piece", "", check), out);
+    return e;
+  };
+}
+
+// A source layout; float gets the 18-byte record, PCM only when asked.
+kt::WavSpec Layout(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
+                   bool fmt18 = false, std::uint32_t factCount = 0) {
+  kt::WavSpec s;
+  s.formatTag = tag;
+  s.channels = channels;
+  s.sampleRate = rate;
+  s.bitsPerSample = bits;
+  if (tag == 3 || fmt18) s.fmtSize = 18, s.fmtExtra = {0, 0};
+  if (factCount != 0) {
+    s.before.push_back(kt::Chunk{"fact", {}});
+    kt::PutLe32(s.before.back().body, factCount);
+  }
+  return s;
+}
+
+TEST(WaveOutputDetails, OutputsArePaddedWholeFramesWithTheirFormatRecordAndReadCleanly) {
+  kt::TempDir dir;
+  kt::WavSpec truncated;
+  truncated.dataSizeOverride = 176400 * 2;  // claims two seconds, holds less
+  const struct {
+    const char* name;
+    kt::WavSpec layout;
+    std::size_t dataBytes;  // audio bytes the source holds
+    Operation run;
+    std::uint32_t fmtSize;        // of the output
+    std::uint64_t outputBytes;    // audio bytes of the output
+    std::uint32_t factCount = 0;  // of the output's fact chunk (0: none)
+    double seconds = -1;          // the output's duration (-1: from the byte rate)
+  } cases[] = {
+      {"odd data chunk, its last piece", Layout(1, 1, 8000, 8), 16001, Piece(2, 2), 16, 8001},
+      {"truncated data chunk ending inside a frame", truncated, 100002, Selection(0, 2), 16, 100000},
+      {"float with the 18-byte record", Layout(3, 1, 44100, 32), 176400, Selection(0, 1), 18, 176400},
+      {"PCM keeps the 16-byte record", Layout(1, 2, 44100, 16, true), 176400, Selection(0, 1), 16, 176400},
+      {"IMA ADPCM piece counts its own samples", kt::ImaAdpcmSpec(80000), 159 * 256, Piece(3, 1), 20,
+       53 * 256, 53 * 505, 53 * 505 / 8000.0},
+      {"float piece with a fact chunk", Layout(3, 1, 44100, 32, true, 44100), 176400, Piece(2, 2), 18, 88200,
+       22050},
+      {"8 to 16 bit with a wrong fact count", Layout(1, 1, 8000, 8, false, 12345), 8000,
+       [](CWaveFile& w, const std::string& out) { return w.ConvertTo16Bit(out, nullptr); }, 16, 16000, 8000,
+       1.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = dir.File("out.wav");
+    CWaveFile wav(kt::MakeWav(dir, "source.wav", c.layout, kt::PatternData(c.dataBytes)), nullptr);
+    ASSERT_EQ(wav.GetError(), 0u);
+    ASSERT_EQ(c.run(wav, out), 0u);
+    EXPECT_EQ(kt::HeaderMismatch(out), "");
+    const kt::WaveLayout layout = kt::ReadWaveLayout(out);
+    EXPECT_EQ(layout.fmtSize, c.fmtSize);
+    EXPECT_EQ(layout.dataSize, c.outputBytes);
+    EXPECT_EQ(layout.hasFact, c.factCount != 0);
+    EXPECT_EQ(layout.factCount, c.factCount);
+    EXPECT_NEAR(kt::ProbeDuration(dir, out),
+                c.seconds >= 0 ? c.seconds : static_cast<double>(c.outputBytes) / c.layout.ByteRate(), 0.001);
+    CWaveFile back(out, nullptr);
+    EXPECT_EQ(back.GetError(), 0u);
+    EXPECT_EQ(back.GetDataSize(), c.outputBytes);
+  }
 }
 
 }  // namespace

@@ -188,11 +188,10 @@ TEST_F(Mp3Fixture, CancelEndsWithAFlushedPlayableFile) {
   EXPECT_LE(d.samplesPerChannel, 4u * 4096 + 4 * 1152);
 }
 
-// Rates below the lowest MP3 rate are resampled up to 8000 Hz by the
-// encoder, which makes several times the MP3 bytes per call; the whole input
-// must still come out (it used to lose blocks and report success). Noise, so
-// the frames are as large as they get; a 1 Hz source gets the padding of
-// several input samples, as the lame command writes too.
+// Rates below the lowest MP3 rate are resampled up to 8000 Hz, several times
+// the MP3 bytes per call; the whole input must still come out (it used to
+// lose blocks and report success). Noise makes the frames as large as they
+// get; a 1 Hz source gets the padding of several input samples, as lame's.
 TEST_F(Mp3Fixture, LowRatesAreResampledAndKeepTheWholeInput) {
   const struct {
     std::uint32_t rate;
@@ -200,20 +199,15 @@ TEST_F(Mp3Fixture, LowRatesAreResampledAndKeepTheWholeInput) {
     Mp3EncodeSettings settings;
   } cases[] = {
       {1000, 8, BatchSettings()},
-      {1000, 16, {128, 0, 0, false, false, false, true}},
       {500, 8, {320, 0, 0, false, false, false, true}},
-      {1200, 8, {128, 0, 0, false, false, false, true}},
       {1500, 16, {64, 2, 2, false, false, false, true}},
       {1000, 8, {128, 3, 0, true, false, false, true}},
       {7999, 8, {160, 0, 0, false, false, false, true}},
       {1, 16, BatchSettings()},
-      {3, 8, {320, 0, 0, false, false, false, true}},
   };
   const double seconds = 10;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.bits) + " bit, " +
-                 std::to_string(c.settings.bitrate) + " kbit/s mode " +
-                 std::to_string(c.settings.encodingMode));
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.settings.bitrate) + " kbit/s");
     WavSpec layout;
     layout.sampleRate = c.rate;
     layout.bitsPerSample = c.bits;

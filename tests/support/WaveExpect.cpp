@@ -59,7 +59,6 @@ WaveLayout ReadWaveLayout(const std::string& path) {
       w.ds64Samples = le64(at + 24);
     } else if (tag == "fmt ") {
       w.fmtSize = size;
-      w.formatTag = GetLe16(h, at + 8);
       w.blockAlign = GetLe16(h, at + 20);
     } else if (tag == "fact") {
       w.hasFact = true;
@@ -76,15 +75,13 @@ WaveLayout ReadWaveLayout(const std::string& path) {
 
 std::string HeaderMismatch(const std::string& path) {
   const WaveLayout w = ReadWaveLayout(path);
-  std::string out;
   if (w.dataOffset == 0) return "no data chunk";
-  if (w.riffSize + 8 != w.fileSize)
-    out += "RIFF size " + std::to_string(w.riffSize) + " for a file of " + std::to_string(w.fileSize) + "; ";
+  std::string out;
+  if (w.riffSize + 8 != w.fileSize) out += "RIFF size " + std::to_string(w.riffSize) + "; ";
   if (w.dataOffset + w.dataSize + (w.dataSize & 1u) != w.fileSize)
-    out += "data size " + std::to_string(w.dataSize) + " at " + std::to_string(w.dataOffset) +
-           " for a file of " + std::to_string(w.fileSize) + "; ";
+    out += "data size " + std::to_string(w.dataSize) + " at " + std::to_string(w.dataOffset) + "; ";
   if (w.blockAlign == 0 || w.dataSize % w.blockAlign != 0) out += "a partial sample frame; ";
-  return out;
+  return out.empty() ? out : out + "for a file of " + std::to_string(w.fileSize);
 }
 
 std::vector<std::uint8_t> CanonicalHeader(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,

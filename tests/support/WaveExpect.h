@@ -23,7 +23,6 @@ struct WaveLayout {
   std::uint64_t fileSize = 0;
   std::uint64_t riffSize = 0;
   std::uint32_t fmtSize = 0;
-  std::uint16_t formatTag = 0;
   std::uint16_t blockAlign = 0;
   bool hasFact = false;
   std::uint32_t factCount = 0;
