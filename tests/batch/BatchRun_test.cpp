@@ -103,9 +103,17 @@ class BatchRunTest : public ::testing::Test, public CProgressCounter {
   // loop would deliver their reports.
   void Pump() {
     while (BatchJob* job = std::exchange(host.pending, nullptr)) {
-      BatchConvertWorker(*job);
+      BatchConvertWorker(*job, maker);
       run.OnJobFinished();
     }
+  }
+  // Starts a case over in a folder of its own.
+  void Fresh(const std::string& name) {
+    folder = dir.Path() / name;
+    fs::create_directories(folder);
+    rows.rows.clear();
+    host = RecordingHost{};
+    onStep = nullptr;
   }
   void Convert() {
     run.StartRun();
@@ -138,6 +146,7 @@ class BatchRunTest : public ::testing::Test, public CProgressCounter {
   TableRows rows;
   RecordingHost host;
   std::function<void()> onStep;  // lets a test act in the middle of a file
+  BatchFileMaker maker = MakeBatchFile;
   CBatchRun run;
 };
 
@@ -152,6 +161,10 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     const char* cell;
     std::uint32_t colour;
     AudioError logged;  // 0: no entry
+    BatchFileMaker fileMaker = MakeBatchFile;
+  };
+  const BatchFileMaker noMemory = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
+    throw std::bad_alloc();
   };
   const auto file = [&](const char* name, std::size_t size) {
     kt::WriteAll(In(name), kt::PatternData(size));
@@ -168,6 +181,8 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
        err::kCannotOpen},
       {"conversion fails", [&] { return Wav("three.wav", 3); }, true, false, JobStatus::Failed, "Failed",
        0x0000FF, err::kTooManyChannels},
+      {"the file object cannot be created", [&] { return Wav("a.wav"); }, true, false, JobStatus::Failed,
+       "Failed", 0x0000FF, err::kNoMemory, noMemory},
       {"output exists", [&] { return Wav("there.wav"); }, true, true, JobStatus::Pending, "File Exists",
        0x0000FF, err::kBatchOutputExists},
       {"left unchecked", [&] { return Wav("skip.wav"); }, false, false, JobStatus::Pending, "Queued",
@@ -175,10 +190,12 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    rows.rows.clear();
+    Fresh(c.what);
     rows.Add(c.make(), c.checked);
     if (c.outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
+    maker = c.fileMaker;
     Convert();
+    EXPECT_EQ(fs::exists(run.GetOutputFullPath(0)), c.outputExists || c.status == JobStatus::Done);
     EXPECT_EQ(rows.Status(0), c.status);
     EXPECT_EQ(rows.StatusText(0), c.cell);
     EXPECT_EQ(rows.rows[0].statusColour, c.colour);
@@ -237,14 +254,9 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
        "1 failures encountered. Please view log file for more information", "Failed", {50, 100}, 2},
   };
   // clang-format on
-  int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    folder = dir.Path() / std::to_string(++n);
-    fs::create_directories(folder);
-    rows.rows.clear();
-    host = RecordingHost{};
-    onStep = nullptr;
+    Fresh(c.what);
     c.prepare();
     Convert();
     if (c.again) {
@@ -372,21 +384,6 @@ TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
   }
   EXPECT_EQ(kt::ReadAll(In("a.mp3")), before);
   EXPECT_EQ(host.workersStarted, 0);
-}
-
-TEST_F(BatchRunTest, AFileObjectThatCannotBeCreatedFailsThatJobWith118) {
-  BatchJob job;
-  job.sourcePath = Wav("a.wav");
-  job.sourceType = sourcetype::kWav;
-  job.outputPath = In("a.mp3");
-  const BatchFileMaker failing = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
-    throw std::bad_alloc();
-  };
-  EXPECT_EQ(BatchConvertWorker(job, failing), 1);
-  EXPECT_EQ(job.result, err::kNoMemory);
-  EXPECT_FALSE(fs::exists(job.outputPath));
-  EXPECT_EQ(BatchConvertWorker(job), 0);
-  EXPECT_EQ(job.result, err::kNone);
 }
 
 TEST(BatchNaming, TypesNamesAndPathsFollowTheExtension) {
