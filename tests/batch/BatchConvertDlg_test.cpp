@@ -157,6 +157,8 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutputThenRunAgain)
   ConvertAllAndHold(*window);
   EXPECT_GT(window->List()->GetCell(0, 5)->progressPercent, 0);
   EXPECT_TRUE(window->List()->GetCell(0, 1)->bold);
+  for (int key : {Qt::Key_Escape, Qt::Key_Return}) kt::KeyClick(window.get(), key);  // ignored
+  EXPECT_TRUE(window->isVisible() && window->Running());
   EXPECT_FALSE(Button(W::IDC_CONVERT_ALL)->isEnabled());
   // Delete removes the selected rows, but never the converting one.
   window->List()->selectAll();

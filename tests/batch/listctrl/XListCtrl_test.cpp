@@ -136,6 +136,7 @@ TEST_F(XListCtrlTest, ProgressValueAndTextPerCell) {
   }
   ASSERT_TRUE(list.HideCellProgress(1, kStatusColumn));
   EXPECT_FALSE(list.GetCell(1, kStatusColumn)->progressShown);
+  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
 }
 
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
