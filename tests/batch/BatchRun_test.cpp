@@ -8,9 +8,7 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "batch/BatchNaming.h"
 #include "batch/BatchWorker.h"
@@ -27,10 +25,9 @@ class TableRows : public CBatchRows {
  public:
   struct Row {
     BatchRow record;
-    bool checked = true;
+    bool checked = true, bold = false, progress = false;
     std::array<std::string, batchcol::kCount> text;
     std::uint32_t statusColour = batchcolour::kBlack;
-    bool bold = false, progress = false;
     int percent = 0;
   };
   std::vector<Row> rows;
@@ -69,8 +66,8 @@ class TableRows : public CBatchRows {
   void ScrollTo(int) override {}
 };
 
-// The window around the list: records what the engine asks for and runs a
-// started worker when the test pumps.
+// The window around the list: records what the engine asks for and keeps a
+// started worker until the test pumps.
 class RecordingHost : public CBatchHost {
  public:
   BatchJob* pending = nullptr;
@@ -80,10 +77,7 @@ class RecordingHost : public CBatchHost {
   std::pair<int, int> overall{-1, -1};
   int workersStarted = 0;
 
-  void StartWorker(BatchJob& job) override {
-    pending = &job;
-    ++workersStarted;
-  }
+  void StartWorker(BatchJob& job) override { pending = &job, ++workersStarted; }
   bool OverwriteChecked() const override { return overwrite; }
   void EnableConvertAll(bool enable) override { convertAll = enable; }
   void EnableStop(bool enable) override { stop = enable; }
@@ -93,51 +87,54 @@ class RecordingHost : public CBatchHost {
   void PostPercent(int percent) override { posted.push_back(percent); }
 };
 
-// The batch window as progress sink: forwards what the engine handles.
-class RunSink : public CProgressCounter {
- public:
-  CBatchRun* run = nullptr;
-  std::function<void()> onStep;  // lets a test act in the middle of a file
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run->SetFileRange(total, step); }
+// Also the batch window as progress sink: forwards what the engine handles.
+class BatchRunTest : public ::testing::Test, public CProgressCounter {
+ protected:
+  BatchRunTest() : run(rows, host, *this, dir.File("state/batchconvert.log")) {}
+
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run.SetFileRange(total, step); }
   void StepFile() override {
-    run->StepFile();
+    run.StepFile();
     if (onStep) onStep();
   }
-  bool IsCancelled() override { return run->IsCancelled(); }
-};
-
-class BatchRunTest : public ::testing::Test {
- protected:
-  BatchRunTest() : run(rows, host, sink, dir.File("state/batchconvert.log")) { sink.run = &run; }
+  bool IsCancelled() override { return run.IsCancelled(); }
 
   // Runs the started workers one after the other, as the window's event
   // loop would deliver their reports.
   void Pump() {
     while (BatchJob* job = std::exchange(host.pending, nullptr)) {
-      BatchConvertWorker(*job);
+      BatchConvertWorker(*job, maker);
       run.OnJobFinished();
     }
+  }
+  // Starts a case over in a folder of its own.
+  void Fresh(const std::string& name) {
+    folder = dir.Path() / name;
+    fs::create_directories(folder);
+    rows.rows.clear();
+    host = RecordingHost{};
+    onStep = nullptr;
   }
   void Convert() {
     run.StartRun();
     Pump();
   }
   std::string Log() const {
-    std::ifstream in(run.LogPath(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    const auto bytes = kt::ReadAll(run.LogPath());
+    return {bytes.begin(), bytes.end()};
   }
-  std::string Wav(const std::string& name, std::uint16_t channels = 1, std::uint16_t bits = 16) {
+  std::string In(const std::string& name) const { return (folder / name).string(); }
+  // One second of 8000 Hz audio: two blocks for the worker.
+  std::string Wav(const std::string& name, std::uint16_t channels = 1) {
     kt::WavSpec layout;
     layout.channels = channels;
-    layout.bitsPerSample = bits;
     layout.sampleRate = 8000;
-    return kt::MakeWav(dir, name, layout, kt::PatternData(8000u * channels * bits / 8));
+    kt::WriteAll(In(name), kt::BuildWav(layout, kt::PatternData(16000u * channels)));
+    return In(name);
   }
   std::string Mp3(const std::string& name) {
-    kt::WriteAll(dir.File(name), kt::EncodedSine(0.5, kt::LameSpec{}));
-    return dir.File(name);
+    kt::WriteAll(In(name), kt::EncodedSine(0.5, kt::LameSpec{}));
+    return In(name);
   }
   std::string Entry(int row, const std::string& status, const std::string& reason) const {
     const auto& t = rows.rows[row].text;
@@ -145,9 +142,11 @@ class BatchRunTest : public ::testing::Test {
   }
 
   kt::TempDir dir;
+  fs::path folder = dir.Path();
   TableRows rows;
   RecordingHost host;
-  RunSink sink;
+  std::function<void()> onStep;  // lets a test act in the middle of a file
+  BatchFileMaker maker = MakeBatchFile;
   CBatchRun run;
 };
 
@@ -157,32 +156,33 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
   struct Case {
     const char* what;
     std::function<std::string()> make;
-    bool checked;
-    bool outputExists;
+    bool checked, outputExists;
     JobStatus status;
     const char* cell;
     std::uint32_t colour;
     AudioError logged;  // 0: no entry
+    BatchFileMaker fileMaker = MakeBatchFile;
+  };
+  const BatchFileMaker noMemory = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
+    throw std::bad_alloc();
+  };
+  const auto file = [&](const char* name, std::size_t size) {
+    kt::WriteAll(In(name), kt::PatternData(size));
+    return In(name);
   };
   const Case cases[] = {
       {"converts", [&] { return Wav("good.wav"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
       {"decodes", [&] { return Mp3("tune.mp3"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
-      {"unknown type",
-       [&] {
-         kt::WriteAll(dir.File("notes.txt"), {'h', 'i'});
-         return dir.File("notes.txt");
-       },
-       true, false, JobStatus::Failed, "Failed", 0x0000FF, err::kBatchUnknownType},
-      {"bad header",
-       [&] {
-         kt::WriteAll(dir.File("junk.wav"), kt::PatternData(3000));
-         return dir.File("junk.wav");
-       },
-       true, false, JobStatus::Failed, "Failed", 0x0000FF, err::kNoRiffHeader},
-      {"missing source", [&] { return dir.File("gone.wav"); }, true, false, JobStatus::Failed, "Failed",
-       0x0000FF, err::kCannotOpen},
+      {"unknown type", [&] { return file("notes.txt", 2); }, true, false, JobStatus::Failed, "Failed",
+       0x0000FF, err::kBatchUnknownType},
+      {"bad header", [&] { return file("junk.wav", 3000); }, true, false, JobStatus::Failed, "Failed",
+       0x0000FF, err::kNoRiffHeader},
+      {"missing source", [&] { return In("gone.wav"); }, true, false, JobStatus::Failed, "Failed", 0x0000FF,
+       err::kCannotOpen},
       {"conversion fails", [&] { return Wav("three.wav", 3); }, true, false, JobStatus::Failed, "Failed",
        0x0000FF, err::kTooManyChannels},
+      {"the file object cannot be created", [&] { return Wav("a.wav"); }, true, false, JobStatus::Failed,
+       "Failed", 0x0000FF, err::kNoMemory, noMemory},
       {"output exists", [&] { return Wav("there.wav"); }, true, true, JobStatus::Pending, "File Exists",
        0x0000FF, err::kBatchOutputExists},
       {"left unchecked", [&] { return Wav("skip.wav"); }, false, false, JobStatus::Pending, "Queued",
@@ -190,15 +190,16 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    rows.rows.clear();
+    Fresh(c.what);
     rows.Add(c.make(), c.checked);
     if (c.outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
+    maker = c.fileMaker;
     Convert();
+    EXPECT_EQ(fs::exists(run.GetOutputFullPath(0)), c.outputExists || c.status == JobStatus::Done);
     EXPECT_EQ(rows.Status(0), c.status);
     EXPECT_EQ(rows.StatusText(0), c.cell);
     EXPECT_EQ(rows.rows[0].statusColour, c.colour);
-    EXPECT_FALSE(rows.rows[0].bold);
-    EXPECT_FALSE(rows.rows[0].progress);
+    EXPECT_FALSE(rows.rows[0].bold || rows.rows[0].progress);
     EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, LoadMessage(c.logged)) : batchlog::kSuccessLine);
     EXPECT_EQ(run.State(), c.status == JobStatus::Pending ? BatchState::Unfinished : BatchState::Idle);
     EXPECT_EQ(host.convertAll, c.status == JobStatus::Pending);
@@ -207,9 +208,85 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
   }
 }
 
+// The log holds exactly what the last run left, whatever ended it.
+TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
+  const auto middleBlocked = [&] {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) rows.Add(Wav(name));
+    kt::WriteAll(In("b.mp3"), {1});
+  };
+  const auto stopInFirst = [&] {
+    rows.Add(Wav("a.wav"));
+    rows.Add(Wav("b.wav"));
+    rows.Add(In("c.txt"), false);
+    onStep = [&] { run.RequestStop(); };
+  };
+  const auto text = [](const std::string& bytes) { return [bytes] { return bytes; }; };
+  const std::string allDone = batchlog::kSuccessLine, aborted = batchlog::kAbortLine,
+                    notConverted = "1 files not converted. Please view log file for more information";
+  struct Case {
+    const char* what;
+    std::function<void()> prepare, again;  // again: before a second run (none when empty)
+    std::function<std::string()> log;
+    std::string summary;  // the last one shown, "" for none
+    const char* firstCell;
+    std::vector<int> posted;  // by the last run
+    int workers;
+    bool closed = false;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"all converted", [&] { rows.Add(Wav("a.wav")), rows.Add(Wav("b.wav")); }, nullptr, text(allDone),
+       allDone, "Done", {50, 100, 50, 100}, 2},
+      {"three files, the middle output exists", middleBlocked, nullptr,
+       [&] { return Entry(1, "File Exists", "Output file already exists"); }, notConverted, "Done",
+       {50, 100, 50, 100}, 2},
+      {"a row blocked twice: no new entry", middleBlocked, [] {}, text(""), notConverted, "Done", {}, 2},
+      {"blocked, then Overwrite; Done rows never run again", middleBlocked, [&] { host.overwrite = true; },
+       text(allDone), allDone, "Done", {50, 100}, 3},
+      {"stop during the first file", stopInFirst, nullptr, text(aborted), "", "Queued", {50}, 1},
+      {"stopped, then again from 0 %", stopInFirst, [&] { onStep = nullptr, host.overwrite = true; },
+       [&] { return Entry(2, "Queued", "File not selected for conversion"); }, notConverted, "Done",
+       {50, 100, 50, 100}, 3},
+      {"close during a run", [&] { rows.Add(Wav("a.wav")), onStep = [&] { run.RequestClose(); }; },
+       nullptr, text(aborted), "", "Queued", {50}, 1, true},
+      {"two consecutive runs: the failed row still counts", [&] { rows.Add(In("gone.wav")); },
+       [&] { rows.Add(Wav("a.wav")); }, text(""),
+       "1 failures encountered. Please view log file for more information", "Failed", {50, 100}, 2},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh(c.what);
+    c.prepare();
+    Convert();
+    if (c.again) {
+      c.again();
+      host.posted.clear();
+      Convert();
+    }
+    EXPECT_EQ(Log(), c.log());
+    EXPECT_EQ(host.summaries.empty() ? "" : host.summaries.back(), c.summary);
+    EXPECT_EQ(rows.StatusText(0), c.firstCell);
+    for (const auto& row : rows.rows) {
+      EXPECT_FALSE(row.bold || row.progress);
+      if (row.text[batchcol::kStatus] == "Queued") {
+        EXPECT_EQ(row.statusColour, batchcolour::kBlack);
+      }
+    }
+    EXPECT_EQ(host.posted, c.posted);
+    EXPECT_EQ(host.workersStarted, c.workers);
+    EXPECT_EQ(host.closed, c.closed);
+    EXPECT_EQ(run.State(), c.firstCell == std::string("Queued") || c.summary == notConverted
+                               ? BatchState::Unfinished
+                               : BatchState::Idle);
+    EXPECT_EQ(host.convertAll, run.State() == BatchState::Unfinished);
+    EXPECT_FALSE(run.StopRequested());
+  }
+}
+
 TEST_F(BatchRunTest, ALogThatCannotBeCreatedLeavesTheRunGoingWithoutOne) {
   kt::WriteAll(dir.File("state"), {'x'});  // a file where the log's folder should be
-  rows.Add(dir.File("gone.wav"));
+  rows.Add(In("gone.wav"));
   rows.Add(Wav("a.wav"));
   Convert();
   EXPECT_EQ(rows.Status(0), JobStatus::Failed);
@@ -218,92 +295,15 @@ TEST_F(BatchRunTest, ALogThatCannotBeCreatedLeavesTheRunGoingWithoutOne) {
   EXPECT_EQ(host.summaries, std::vector<std::string>{BatchSummaryText(1, 0)});
 }
 
-TEST_F(BatchRunTest, ThreeFilesWithAnExistingOutputInTheMiddle) {
-  rows.Add(Wav("a.wav"));
-  rows.Add(Wav("b.wav"));
-  rows.Add(Wav("c.wav"));
-  kt::WriteAll(dir.File("b.mp3"), {1});
-  Convert();
-  EXPECT_EQ(rows.Status(0), JobStatus::Done);
-  EXPECT_EQ(rows.StatusText(1), "File Exists");
-  EXPECT_EQ(rows.Status(2), JobStatus::Done);
-  EXPECT_EQ(Log(), Entry(1, "File Exists", "Output file already exists"));
-  EXPECT_EQ(host.summaries,
-            std::vector<std::string>{"1 files not converted. Please view log file for more information"});
-  EXPECT_EQ(run.State(), BatchState::Unfinished);
-  EXPECT_TRUE(host.convertAll);
-
-  // Still blocked in the next run: the cell already says so, no new entry.
-  Convert();
-  EXPECT_EQ(Log(), "");
-  EXPECT_EQ(host.workersStarted, 2);
-  // Overwrite lets it through; Done rows are never run again.
-  host.overwrite = true;
-  Convert();
-  EXPECT_EQ(rows.Status(1), JobStatus::Done);
-  EXPECT_EQ(host.workersStarted, 3);
-  EXPECT_EQ(Log(), batchlog::kSuccessLine);
-  EXPECT_EQ(run.State(), BatchState::Idle);
-  EXPECT_FALSE(host.convertAll);
-}
-
-TEST_F(BatchRunTest, StopDuringTheFirstFileLogsOnlyTheAbortLineAndTheNextRunStartsThere) {
-  rows.Add(Wav("a.wav"));
-  rows.Add(Wav("b.wav"));
-  rows.Add(dir.File("c.txt"), false);
-  sink.onStep = [&] { run.RequestStop(); };
-  Convert();
-  EXPECT_EQ(rows.Status(0), JobStatus::Pending);
-  EXPECT_EQ(rows.StatusText(0), "Queued");
-  EXPECT_EQ(rows.rows[0].statusColour, batchcolour::kBlack);
-  EXPECT_EQ(host.workersStarted, 1);
-  EXPECT_EQ(Log(), "\n ++++ Batch conversion aborted by user ++++");
-  EXPECT_TRUE(host.summaries.empty());
-  EXPECT_TRUE(host.convertAll);
-  EXPECT_FALSE(run.StopRequested());
-  EXPECT_FALSE(host.closed);
-
-  // The stopped row runs again from 0 % when Overwrite allows its partial output.
-  sink.onStep = nullptr;
-  host.posted.clear();
-  host.overwrite = true;
-  Convert();
-  EXPECT_EQ(rows.Status(0), JobStatus::Done);
-  EXPECT_EQ(rows.Status(1), JobStatus::Done);
-  EXPECT_EQ(host.posted, (std::vector<int>{50, 100, 50, 100}));  // two blocks of audio each
-  EXPECT_EQ(Log(), Entry(2, "Queued", "File not selected for conversion"));
-}
-
-TEST_F(BatchRunTest, AConfirmedCloseStopsTheRunAndThenClosesTheWindow) {
-  rows.Add(Wav("a.wav"));
-  sink.onStep = [&] { run.RequestClose(); };
-  Convert();
-  EXPECT_TRUE(host.closed);
-  EXPECT_EQ(Log(), batchlog::kAbortLine);
-  EXPECT_TRUE(host.summaries.empty());
-}
-
-TEST_F(BatchRunTest, TwoConsecutiveRunsLogOnlyTheLastOne) {
-  rows.Add(dir.File("gone.wav"));
-  Convert();
-  EXPECT_NE(Log().find("gone.wav"), std::string::npos);
-  rows.Add(Wav("a.wav"));
-  Convert();
-  // The failed row is not run or logged again, but still counts.
-  EXPECT_EQ(Log(), "");
-  EXPECT_EQ(host.summaries.back(), "1 failures encountered. Please view log file for more information");
-  EXPECT_EQ(run.State(), BatchState::Idle);
-}
-
-TEST_F(BatchRunTest, SummaryTextsCoverTheFourCases) {
-  EXPECT_EQ(BatchSummaryText(2, 3),
-            "2 failures encountered. 3 files not converted\nPlease view log file for more information");
-  EXPECT_EQ(BatchSummaryText(1, 0), "1 failures encountered. Please view log file for more information");
-  EXPECT_EQ(BatchSummaryText(0, 4), "4 files not converted. Please view log file for more information");
-  EXPECT_EQ(BatchSummaryText(0, 0), "All files converted sucessfully");
-}
-
-TEST_F(BatchRunTest, AnEntryIsEightLinesAndAnEmptyLine) {
+TEST(BatchTexts, SummariesAndTheEightLinesOfAnEntry) {
+  const std::pair<std::pair<int, int>, const char*> summaries[] = {
+      {{2, 3}, "2 failures encountered. 3 files not converted\nPlease view log file for more information"},
+      {{1, 0}, "1 failures encountered. Please view log file for more information"},
+      {{0, 4}, "4 files not converted. Please view log file for more information"},
+      {{0, 0}, "All files converted sucessfully"},
+  };
+  for (const auto& [counts, summary] : summaries)
+    EXPECT_EQ(BatchSummaryText(counts.first, counts.second), summary);
   EXPECT_EQ(FormatLogEntry({"a.wav", "/m/", "a.mp3", "/o/", "MP3", "Failed", "why"}),
             "Source File : a.wav\nSource Path : /m/\nOutput File : a.mp3\nOutput Path : /o/\n"
             "Convert To : MP3\nStatus : Failed\nReason : why\n" +
@@ -326,8 +326,7 @@ TEST_F(BatchRunTest, StepFilePostsOnlyGrowingWholePercentages) {
     host.posted.clear();
     rows.rows.clear();
     rows.Add(Wav("p.wav"));
-    // Each job starts from 0 %.
-    run.StartRun();
+    run.StartRun();  // each job starts from 0 %
     host.pending = nullptr;
     run.SetFileRange(c.total, c.step);
     for (std::uint32_t i = 0; i < c.steps; ++i) run.StepFile();
@@ -337,97 +336,67 @@ TEST_F(BatchRunTest, StepFilePostsOnlyGrowingWholePercentages) {
   }
 }
 
-TEST_F(BatchRunTest, ShowPercentDrawsOnlyTheConvertingRowAndOnlyUpwards) {
+// Adding files during a run neither starts a second run nor leaves the
+// added rows behind: they run in this one. Percentages reach only the
+// converting row, and only upwards.
+TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
   rows.Add(Wav("a.wav"));
-  rows.Add(Wav("b.wav"));
   run.ShowPercent(40);  // nothing converts yet
   EXPECT_EQ(rows.rows[0].percent, 0);
   run.StartRun();
-  ASSERT_EQ(run.FindConvertingRow(), 0);
-  for (int percent : {10, 5, 60, 60}) run.ShowPercent(percent);
-  EXPECT_EQ(rows.rows[0].percent, 60);
-  EXPECT_EQ(rows.rows[0].record.shownPercent, 60);
-  EXPECT_EQ(rows.rows[1].percent, 0);
-  Pump();
-}
-
-// Adding files during a run neither starts a second run nor leaves the
-// added rows behind: they run in this one, or the next when added late.
-TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
-  rows.Add(Wav("a.wav"));
-  run.StartRun();
   ASSERT_EQ(run.State(), BatchState::Converting);
-  rows.Add(dir.File("late.wav"));
+  rows.Add(In("late.wav"));
   std::rotate(rows.rows.begin(), rows.rows.end() - 1, rows.rows.end());  // added rows come first
   run.OnFilesAdded();
   EXPECT_EQ(run.State(), BatchState::Converting);
   EXPECT_FALSE(host.convertAll);
+  for (int percent : {10, 5, 60, 60}) run.ShowPercent(percent);
+  EXPECT_EQ(rows.rows[1].percent, 60);
+  EXPECT_EQ(rows.rows[1].record.shownPercent, 60);
+  EXPECT_EQ(rows.rows[0].percent, 0);
   run.StartRun();  // refused: the same worker is still the only one
   EXPECT_EQ(host.workersStarted, 1);
-  BatchJob* first = std::exchange(host.pending, nullptr);
-  BatchConvertWorker(*first);
-  // The late row's file does not exist: its job fails, the run ends.
-  run.OnJobFinished();
   Pump();
   EXPECT_EQ(rows.Status(1), JobStatus::Done);
-  EXPECT_EQ(rows.Status(0), JobStatus::Failed);
+  EXPECT_EQ(rows.Status(0), JobStatus::Failed);  // late.wav does not exist
   EXPECT_EQ(host.workersStarted, 2);
 }
 
 // Outputs never replace a file of the list: a.wav's output a.mp3 is the
-// source of another row, and an output renamed onto its own source.
+// source of another row, and outputs renamed onto their own source through
+// ".." and through a symbolic link.
 TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
   host.overwrite = true;
+  fs::create_directory_symlink(dir.Path(), dir.File("link"));
   rows.Add(Wav("a.wav"));
   rows.Add(Mp3("a.mp3"));
-  rows.Add(Wav("self.wav"));
-  rows.rows[2].text[batchcol::kOutput] = "self.wav";
-  rows.rows[2].text[batchcol::kOutputPath] = dir.File("sub/..");
-  const auto before = kt::ReadAll(dir.File("a.mp3"));
+  for (const char* via : {"sub/..", "link"}) {
+    rows.Add(Wav("self.wav"));
+    rows.rows.back().text[batchcol::kOutput] = "self.wav";
+    rows.rows.back().text[batchcol::kOutputPath] = dir.File(via);
+  }
+  const auto before = kt::ReadAll(In("a.mp3"));
   Convert();
-  for (int row : {0, 1, 2}) {
+  for (int row : {0, 1, 2, 3}) {
     EXPECT_EQ(rows.Status(row), JobStatus::Failed) << row;
     EXPECT_NE(Log().find(Entry(row, "Failed", "Output file cannot be the same as the source file.")),
               std::string::npos);
   }
-  EXPECT_EQ(kt::ReadAll(dir.File("a.mp3")), before);
+  EXPECT_EQ(kt::ReadAll(In("a.mp3")), before);
   EXPECT_EQ(host.workersStarted, 0);
 }
 
-TEST_F(BatchRunTest, AFileObjectThatCannotBeCreatedFailsThatJobWith118) {
-  BatchJob job;
-  job.sourcePath = Wav("a.wav");
-  job.sourceType = sourcetype::kWav;
-  job.outputPath = dir.File("a.mp3");
-  const BatchFileMaker failing = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
-    throw std::bad_alloc();
-  };
-  EXPECT_EQ(BatchConvertWorker(job, failing), 1);
-  EXPECT_EQ(job.result, err::kNoMemory);
-  EXPECT_FALSE(fs::exists(job.outputPath));
-  EXPECT_EQ(BatchConvertWorker(job), 0);
-  EXPECT_EQ(job.result, err::kNone);
-}
-
 TEST(BatchNaming, TypesNamesAndPathsFollowTheExtension) {
-  struct Case {
-    const char* path;
-    std::int32_t type;
-    const char* output;
-  };
-  const Case cases[] = {
-      {"/m/a.wav", sourcetype::kWav, "a.mp3"},
-      {"/m/Song.Live.WAV", sourcetype::kWav, "Song.Live.mp3"},
-      {"/m/b.mp3", sourcetype::kMp3, "b.wav"},
-      {"/m/x.mp3wav", sourcetype::kWav, "x.mp3"},
-      {"/m/notes.txt", sourcetype::kUnknown, "notes.$$$"},
-      {"/m/README", sourcetype::kUnknown, "README$$$"},
-      {".wav", sourcetype::kUnknown, ".$$$"},
-  };
-  for (const Case& c : cases) {
-    const std::int32_t type = BatchSourceType(BatchExtension(c.path));
-    EXPECT_EQ(type, c.type) << c.path;
-    EXPECT_EQ(BatchOutputName(BatchFileName(c.path), BatchTargetExtension(type)), c.output) << c.path;
+  // clang-format off
+  const std::tuple<const char*, std::int32_t, const char*> cases[] = {
+      {"/m/a.wav", sourcetype::kWav, "a.mp3"}, {"/m/Song.Live.WAV", sourcetype::kWav, "Song.Live.mp3"},
+      {"/m/b.mp3", sourcetype::kMp3, "b.wav"}, {"/m/x.mp3wav", sourcetype::kWav, "x.mp3"},
+      {"/m/notes.txt", sourcetype::kUnknown, "notes.$$$"}, {"/m/README", sourcetype::kUnknown, "README$$$"},
+      {".wav", sourcetype::kUnknown, ".$$$"}};
+  // clang-format on
+  for (const auto& [path, type, output] : cases) {
+    EXPECT_EQ(BatchSourceType(BatchExtension(path)), type) << path;
+    EXPECT_EQ(BatchOutputName(BatchFileName(path), BatchTargetExtension(type)), output) << path;
   }
   EXPECT_EQ(BatchJoinPath("/out/", "n.mp3"), "/out/n.mp3");
   EXPECT_EQ(BatchJoinPath("/out", "n.mp3"), "/out/n.mp3");

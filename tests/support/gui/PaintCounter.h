@@ -23,9 +23,8 @@ class PaintCounter : public QObject {
     return false;
   }
 
-  // Lets pending events run until two passes in a row paint nothing on
-  // widget (a view lays itself out and repaints from zero-time timers), so
-  // that counting afterwards sees only the paints of what comes next.
+  // Runs pending events until two passes in a row paint nothing on widget
+  // (views repaint from zero-time timers), so later counts see only new paints.
   static void Settle(QObject* widget, int maxPasses = 100) {
     PaintCounter counter;
     widget->installEventFilter(&counter);
