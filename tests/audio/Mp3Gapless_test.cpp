@@ -128,7 +128,6 @@ TEST_F(GaplessLayout, PiecesCarryBothTagsAndAHeaderFrameThatDescribesThem) {
       EXPECT_EQ(h.delay, i == 0 ? whole.delay : 2 * 1152u);
       EXPECT_EQ(h.padding, i + 1 == pieces.size() ? whole.padding : 1152u);
       spans += std::uint64_t{h.frames} * 1152 - h.delay - h.padding;
-      EXPECT_EQ(kt::Mp3valWarnings(dir, pieces[i]), "");
       const std::vector<std::int16_t> part = OwnDecode(pieces[i]);
       ownJoined.insert(ownJoined.end(), part.begin(), part.end());
     }

@@ -70,16 +70,6 @@ std::string LameEncode(const TempDir& dir, const std::string& name, const std::s
   return RunProgram(dir.Path().string(), "lame", args).exitCode == 0 ? dir.File(name) : "";
 }
 
-std::string Mp3valWarnings(const TempDir& dir, const std::string& mp3) {
-  std::istringstream lines(RunProgram(dir.Path().string(), "mp3val", {mp3}).out);
-  std::string line, warnings;
-  while (std::getline(lines, line))
-    if ((line.rfind("WARNING", 0) == 0 || line.rfind("ERROR", 0) == 0) &&
-        line.find("No supported tags") == std::string::npos)
-      warnings += line + "\n";
-  return warnings;
-}
-
 std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc) {
   for (std::size_t i = 0; i < n; ++i) {
     crc ^= p[i];

@@ -1,7 +1,7 @@
 #pragma once
 // Reference checks for MP3 pieces: decodes by ffmpeg or mpg123 compared
-// sample for sample, sources made by the `lame` command, mp3val's verdict,
-// and the header frame's fields read back by offsets from the format.
+// sample for sample, sources made by the `lame` command, and the header
+// frame's fields read back by offsets from the format.
 
 #include <cstdint>
 #include <string>
@@ -27,8 +27,6 @@ std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate);
 // Encodes a WAV with the `lame` command; returns the MP3's path ("" on failure).
 std::string LameEncode(const TempDir& dir, const std::string& name, const std::string& wav,
                        const std::vector<std::string>& options);
-// mp3val's warnings and errors ("" when none), less the one about a file without tags.
-std::string Mp3valWarnings(const TempDir& dir, const std::string& mp3);
 
 // CRC-16/ARC bit by bit, as the LAME header frame uses it.
 std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc = 0);
