@@ -8,24 +8,13 @@
 
 #include <cstring>
 
+#include "support/GaplessCheck.h"
 #include "support/Mp3Builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc = 0) {
-  for (std::size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>(crc & 1u ? (crc >> 1) ^ 0xA001u : crc >> 1);
-  }
-  return crc;
-}
-
-std::uint32_t Be32(const Bytes& b, std::size_t at) {
-  return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
-         b[at + 3];
-}
+using kt::GetBe32;
 
 TEST(Crc16, MatchesTheBitwiseDefinitionAtEveryLengthAndSeed) {
   const char* check = "123456789";
@@ -36,26 +25,23 @@ TEST(Crc16, MatchesTheBitwiseDefinitionAtEveryLengthAndSeed) {
   // with the remainder and the tail at different places.
   for (std::size_t n : {0u, 1u, 7u, 8u, 63u, 64u, 79u, 80u, 190u, 16391u, 65543u, 199999u})
     for (std::uint16_t seed : {std::uint16_t{0}, std::uint16_t{0x8D31}})
-      EXPECT_EQ(mp3::Crc16(data.data() + 1, n, seed), BitwiseCrc16(data.data() + 1, n, seed)) << n;
+      EXPECT_EQ(mp3::Crc16(data.data() + 1, n, seed), kt::BitwiseCrc16(data.data() + 1, n, seed)) << n;
 }
 
-struct Kind {
-  const char* name;
-  kt::FrameSpec spec;
-  std::size_t sideInfo;
-};
-
-const Kind kKinds[] = {
-    {"MPEG 1 stereo 128k", {3, 1, 9, 0, false, false}, 32},
-    {"MPEG 1 mono 32k at 48 kHz", {3, 1, 1, 1, false, true}, 17},
-    {"MPEG 2 stereo 8k at 22.05 kHz", {2, 1, 1, 0, true, false}, 17},
-    {"MPEG 2.5 mono 64k at 11.025 kHz", {0, 1, 8, 0, false, true}, 9},
-};
-
 TEST(HeaderFrame, BytesFollowTheFormatForEveryVersionAndChannelMode) {
-  for (const Kind& kind : kKinds) {
+  const struct {
+    const char* name;
+    kt::FrameSpec layout;
+    std::size_t sideInfo;
+  } kinds[] = {
+      {"MPEG 1 stereo 128k", {3, 1, 9, 0, false, false}, 32},
+      {"MPEG 1 mono 32k at 48 kHz", {3, 1, 1, 1, false, true}, 17},
+      {"MPEG 2 stereo 8k at 22.05 kHz", {2, 1, 1, 0, true, false}, 17},
+      {"MPEG 2.5 mono 64k at 11.025 kHz", {0, 1, 8, 0, false, true}, 9},
+  };
+  for (const auto& kind : kinds) {
     SCOPED_TRACE(kind.name);
-    const auto head = kt::HeaderBytes(kind.spec);
+    const auto head = kt::HeaderBytes(kind.layout);
     const mp3::FrameHeader like = mp3::FrameHeader::FromBytes(head.data());
     mp3::LameTag tag;
     tag.constant = true;
@@ -78,18 +64,18 @@ TEST(HeaderFrame, BytesFollowTheFormatForEveryVersionAndChannelMode) {
     EXPECT_EQ(h.ChannelMode(), like.ChannelMode());
     EXPECT_FALSE(h.Protected());
     EXPECT_EQ(h.Padding(), 0u);
-    EXPECT_EQ(frame.size(), kt::FrameBytes(kt::FrameSpec{kind.spec.version, 1, h.BitrateIndex(),
-                                                         kind.spec.sampleRateIndex, false, kind.spec.mono}));
-    const std::size_t x = 4 + kind.sideInfo;
-    for (std::size_t i = 4; i < x; ++i) EXPECT_EQ(frame[i], 0) << "side information byte " << i;
+    EXPECT_EQ(frame.size(),
+              kt::FrameBytes(kt::FrameSpec{kind.layout.version, 1, h.BitrateIndex(),
+                                           kind.layout.sampleRateIndex, false, kind.layout.mono}));
+    const std::size_t x = 4 + kind.sideInfo, l = x + 120;  // the Info block, the LAME extension
+    EXPECT_EQ(Bytes(frame.begin() + 4, frame.begin() + static_cast<long>(x)), Bytes(kind.sideInfo, 0));
     EXPECT_EQ(std::string(frame.begin() + static_cast<long>(x), frame.begin() + static_cast<long>(x) + 4),
               "Info");
-    EXPECT_EQ(Be32(frame, x + 4), 0x0Fu);  // frames, bytes, seek table, quality
-    EXPECT_EQ(Be32(frame, x + 8), 1234u);
-    EXPECT_EQ(Be32(frame, x + 12), 567890u);
+    EXPECT_EQ(GetBe32(frame, x + 4), 0x0Fu);  // frames, bytes, seek table, quality
+    EXPECT_EQ(GetBe32(frame, x + 8), 1234u);
+    EXPECT_EQ(GetBe32(frame, x + 12), 567890u);
     EXPECT_EQ(frame[x + 16 + 50], 100);
-    EXPECT_EQ(Be32(frame, x + 116), 57u);
-    const std::size_t l = x + 120;  // the LAME extension
+    EXPECT_EQ(GetBe32(frame, x + 116), 57u);
     EXPECT_EQ(std::string(frame.begin() + static_cast<long>(l), frame.begin() + static_cast<long>(l) + 9),
               "LAME3.100");
     EXPECT_EQ(frame[l + 9], 0x01);
@@ -97,13 +83,11 @@ TEST(HeaderFrame, BytesFollowTheFormatForEveryVersionAndChannelMode) {
     // Delay and padding: two 12-bit fields in three bytes.
     EXPECT_EQ((frame[l + 21] << 4) | (frame[l + 22] >> 4), 2304);
     EXPECT_EQ(((frame[l + 22] & 15) << 8) | frame[l + 23], 1152);
-    EXPECT_EQ(Be32(frame, l + 28), 567890u);
+    EXPECT_EQ(GetBe32(frame, l + 28), 567890u);
     EXPECT_EQ((frame[l + 32] << 8) | frame[l + 33], 0xBEEF);
     // The tag's CRC covers every byte before it: the first 190 for MPEG 1 stereo.
-    EXPECT_EQ((frame[l + 34] << 8) | frame[l + 35], BitwiseCrc16(frame.data(), l + 34));
-    if (kind.sideInfo == 32) {
-      EXPECT_EQ(l + 34, 190u);
-    }
+    EXPECT_EQ((frame[l + 34] << 8) | frame[l + 35], kt::BitwiseCrc16(frame.data(), l + 34));
+    EXPECT_TRUE(kind.sideInfo != 32 || l + 34 == 190u);
 
     const auto back = mp3::ReadLameTag(frame.data(), frame.size());
     ASSERT_TRUE(back.has_value());
@@ -113,18 +97,16 @@ TEST(HeaderFrame, BytesFollowTheFormatForEveryVersionAndChannelMode) {
     EXPECT_EQ(back->padding, 1152u);
     EXPECT_EQ(back->toc, tag.toc);
   }
-}
-
-TEST(HeaderFrame, DelayAndPaddingAreHeldTo12Bits) {
+  // Delay and padding too large for 12 bits are held to 4095; "Xing" when not constant.
+  mp3::LameTag big;
+  std::memcpy(big.version.data(), "LAME3.100", 9);
+  big.delay = 5000;
+  big.padding = 4095;
   const auto head = kt::HeaderBytes({});
-  mp3::LameTag tag;
-  std::memcpy(tag.version.data(), "LAME3.100", 9);
-  tag.delay = 5000;
-  tag.padding = 4095;
-  const Bytes frame = mp3::BuildHeaderFrame(mp3::FrameHeader::FromBytes(head.data()), tag);
+  const Bytes frame = mp3::BuildHeaderFrame(mp3::FrameHeader::FromBytes(head.data()), big);
   const auto back = mp3::ReadLameTag(frame.data(), frame.size());
   ASSERT_TRUE(back.has_value());
-  EXPECT_FALSE(back->constant);  // "Xing"
+  EXPECT_FALSE(back->constant);
   EXPECT_EQ(back->delay, 4095u);
   EXPECT_EQ(back->padding, 4095u);
 }
@@ -143,7 +125,7 @@ TEST(LameTagReader, ReadsTheLibrarysTagAndTellsADamagedOne) {
     EXPECT_TRUE(tag->hasExtension && tag->tagCrcValid);
     EXPECT_EQ(tag->frames, frames.size() - 1);
     EXPECT_EQ(tag->musicLength, mp3.size());
-    EXPECT_EQ(tag->musicCrc, BitwiseCrc16(mp3.data() + frames[1], mp3.size() - frames[1]));
+    EXPECT_EQ(tag->musicCrc, kt::BitwiseCrc16(mp3.data() + frames[1], mp3.size() - frames[1]));
     // Frames of 1152 samples hold the encoded 88200 and the delay and padding.
     EXPECT_EQ(std::uint64_t{tag->frames} * 1152, 88200u + tag->delay + tag->padding);
     EXPECT_EQ(tag->delay, 576u);

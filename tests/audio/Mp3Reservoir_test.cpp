@@ -12,14 +12,14 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-mp3::FrameHeader Header(const kt::FrameSpec& spec) {
-  const auto bytes = kt::HeaderBytes(spec);
+mp3::FrameHeader Header(const kt::FrameSpec& layout) {
+  const auto bytes = kt::HeaderBytes(layout);
   return mp3::FrameHeader::FromBytes(bytes.data());
 }
 
 TEST(Reservoir, SideInformationAndMainDataBeginByVersionChannelsAndCrc) {
   struct Row {
-    kt::FrameSpec spec;
+    kt::FrameSpec shape;
     bool crc;
     std::size_t side, offset;
     std::uint32_t largest;
@@ -34,9 +34,9 @@ TEST(Reservoir, SideInformationAndMainDataBeginByVersionChannelsAndCrc) {
       {{0, 1, 8, 0, false, true}, true, 9, 15, 255, {0x2A, 0xFF}, 42},
   };
   for (const Row& row : rows) {
-    Bytes frame(8, 0);
-    const auto head = kt::HeaderBytes(row.spec);
-    std::copy(head.begin(), head.end(), frame.begin());
+    const auto head = kt::HeaderBytes(row.shape);
+    Bytes frame(head.begin(), head.end());
+    frame.resize(8, 0);
     if (row.crc) frame[1] &= 0xFE;  // protection bit clear: a CRC follows
     const std::size_t at = row.crc ? 6 : 4;
     frame[at] = row.after[0];
@@ -51,11 +51,10 @@ TEST(Reservoir, SideInformationAndMainDataBeginByVersionChannelsAndCrc) {
 }
 
 TEST(Reservoir, NeededBytesBeforeTheFirstFrame) {
-  struct Case {
+  const struct {
     std::vector<mp3::FrameReach> frames;
     std::uint32_t needed;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {{}, 0},
       {{{0, 300}, {0, 300}}, 0},
       {{{200, 300}, {100, 300}}, 200},          // the first reaches furthest
@@ -63,15 +62,15 @@ TEST(Reservoir, NeededBytesBeforeTheFirstFrame) {
       {{{511, 400}, {511, 400}}, 511},
       {{{0, 20}, {0, 20}, {100, 20}, {0, 20}}, 60},
   };
-  for (const Case& c : cases) EXPECT_EQ(mp3::ReservoirNeeded(c.frames), c.needed);
+  for (const auto& c : cases) EXPECT_EQ(mp3::ReservoirNeeded(c.frames), c.needed);
 }
 
 TEST(Reservoir, ReservoirAndSilentFramesAreEmptyFramesOfTheStreamsKind) {
   const Bytes tail = {1, 2, 3, 4, 5};
-  for (const kt::FrameSpec& spec :
+  for (const kt::FrameSpec& shape :
        {kt::FrameSpec{3, 1, 9, 0, true, false}, kt::FrameSpec{2, 1, 3, 1, false, true},
         kt::FrameSpec{0, 1, 2, 2, false, false}}) {
-    const mp3::FrameHeader like = Header(spec);
+    const mp3::FrameHeader like = Header(shape);
     const Bytes frame = mp3::BuildReservoirFrame(like, tail.data(), tail.size());
     const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame.data());
     EXPECT_TRUE(h.SameStreamAs(like));

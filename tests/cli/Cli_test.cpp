@@ -11,6 +11,7 @@
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
+#include "support/WaveExpect.h"
 #include "ui/RegistrySettings.h"
 
 namespace fs = std::filesystem;
@@ -91,47 +92,42 @@ TEST_F(CliTest, ShredWritesNumberedPiecesThatReassembleTheSource) {
 
 TEST_F(CliTest, FramesOnlyGivesPlainFrameCopiesAndTheStoredSettingChoosesOtherwise) {
   // ID3v2 tag, the LAME library's header frame, frames, ID3v1 tag.
+  using Bytes = std::vector<std::uint8_t>;
   kt::LameSpec layout;
   layout.headerFrame = true;
-  const std::vector<std::uint8_t> id3v2 = kt::Id3v2Tag(500),
-                                  id3v1 = kt::Id3v1Tag({"T", "A", "B", "1999", "C", 1});
-  const std::vector<std::uint8_t> mp3 = kt::EncodedSine(6.0, layout);
-  std::vector<std::uint8_t> all = id3v2;
+  const Bytes id3v2 = kt::Id3v2Tag(500), id3v1 = kt::Id3v1Tag({"T", "A", "B", "1999", "C", 1});
+  const Bytes mp3 = kt::EncodedSine(6.0, layout);
+  Bytes all = id3v2;
   all.insert(all.end(), mp3.begin(), mp3.end());
   all.insert(all.end(), id3v1.begin(), id3v1.end());
   const std::string src = dir.File("song.mp3");
   kt::WriteAll(src, all);
-  const std::size_t audio = id3v2.size() + kt::WalkFrames(mp3, 0, mp3.size())[1];  // after the header frame
-
-  auto pieces = [&](const std::string& base) {
-    std::vector<std::vector<std::uint8_t>> out;
-    for (int i = 1; i <= 3; ++i)
-      out.push_back(kt::ReadAll(dir.File(base + "-" + std::to_string(i) + ".mp3")));
+  const long audio =
+      static_cast<long>(id3v2.size() + kt::WalkFrames(mp3, 0, mp3.size())[1]);  // after the header frame
+  auto shred = [&](const std::string& base, bool framesOnly) {  // base in capitals, as the pieces are named
+    std::vector<std::string> args{"-q", "shred",    src, "-n",     "3",           "--overlap",
+                                  "0",  "--suffix", "",  "--base", dir.File(base)};
+    if (framesOnly) args.push_back("--frames-only");
+    const Result r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::vector<Bytes> out;
+    for (const char* i : {"-1.mp3", "-2.mp3", "-3.mp3"}) out.push_back(kt::ReadAll(dir.File(base + i)));
     return out;
   };
-  Result r = Run({"-q", "shred", src, "-n", "3", "--overlap", "0", "--suffix", "", "--base",
-                  dir.File("plain"), "--frames-only"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::vector<std::uint8_t> joined;
-  for (const auto& piece : pieces("PLAIN")) {
-    EXPECT_EQ(std::vector<std::uint8_t>(piece.end() - 128, piece.end()), id3v1);
+  Bytes joined;
+  for (const Bytes& piece : shred("PLAIN", true)) {
+    EXPECT_EQ(Bytes(piece.end() - 128, piece.end()), id3v1);
     joined.insert(joined.end(), piece.begin(), piece.end() - 128);
   }
-  EXPECT_EQ(joined, std::vector<std::uint8_t>(all.begin() + static_cast<long>(audio), all.end() - 128));
-
-  r = Run({"-q", "cut", src, "--from", "1", "--to", "3", "-o", dir.File("cut.mp3"), "--frames-only"});
+  EXPECT_EQ(joined, Bytes(all.begin() + audio, all.end() - 128));
+  Result r = Run({"-q", "cut", src, "--from", "1", "--to", "3", "-o", dir.File("cut.mp3"), "--frames-only"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto cut = kt::ReadAll(dir.File("cut.mp3"));
-  const std::vector<std::uint8_t> body(cut.begin(), cut.end() - 128);
+  const Bytes cut = kt::ReadAll(dir.File("cut.mp3")), body(cut.begin(), cut.end() - 128);
   EXPECT_NE(std::search(all.begin(), all.end(), body.begin(), body.end()), all.end());
   EXPECT_EQ(kt::WalkEnd(body, 0, body.size()), body.size());
 
   // Without the flag the stored setting decides: gapless unless saved off.
-  r = Run({"-q", "shred", src, "-n", "3", "--overlap", "0", "--suffix", "", "--base", dir.File("gapless")});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const auto& piece : pieces("GAPLESS"))
-    EXPECT_EQ(std::vector<std::uint8_t>(piece.begin(), piece.begin() + static_cast<long>(id3v2.size())),
-              id3v2);
+  for (const Bytes& piece : shred("GAPLESS", false)) EXPECT_EQ(kt::Slice(piece, 0, id3v2.size()), id3v2);
   ASSERT_TRUE(WriteGaplessMp3(false));
   r = Run({"-q", "cut", src, "--from", "1", "--to", "3", "-o", dir.File("cut2.mp3")});
   ASSERT_EQ(r.exitCode, 0) << r.err;

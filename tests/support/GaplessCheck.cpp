@@ -2,79 +2,46 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 #include "support/CliRunner.h"
+#include "support/Mp3Builder.h"
 
 namespace kt {
 
-const char* Name(RefDecoder decoder) {
-  return decoder == RefDecoder::Ffmpeg ? "ffmpeg" : "mpg123";
-}
-
-Pcm Decode(const TempDir& dir, RefDecoder decoder, const std::string& mp3) {
-  CliResult run;
+std::vector<std::int16_t> Decode(const TempDir& dir, RefDecoder decoder, const std::string& mp3) {
   const std::string raw = dir.File("decoded.raw");
-  if (decoder == RefDecoder::Ffmpeg)
-    run = RunProgram(dir.Path().string(), "ffmpeg",
-                     {"-nostdin", "-v", "error", "-y", "-i", mp3, "-f", "s16le", "-c:a", "pcm_s16le", raw});
-  else
-    run = RunProgram(dir.Path().string(), "mpg123", {"-q", "-s", mp3});
-  Pcm pcm;
-  pcm.ok = run.exitCode == 0;
-  pcm.error = run.err;
-  std::vector<std::uint8_t> bytes;
-  if (pcm.ok && decoder == RefDecoder::Ffmpeg) bytes = ReadAll(raw);
-  if (pcm.ok && decoder == RefDecoder::Mpg123) bytes.assign(run.out.begin(), run.out.end());
-  pcm.samples.resize(bytes.size() / 2);
-  for (std::size_t i = 0; i < pcm.samples.size(); ++i)
-    pcm.samples[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return pcm;
+  const CliResult run =
+      decoder == RefDecoder::Ffmpeg
+          ? RunProgram(dir.Path().string(), "ffmpeg",
+                       {"-nostdin", "-v", "error", "-y", "-i", mp3, "-f", "s16le", "-c:a", "pcm_s16le", raw})
+          : RunProgram(dir.Path().string(), "mpg123", {"-q", "-s", mp3});
+  if (run.exitCode != 0) return {};
+  const std::vector<std::uint8_t> bytes = decoder == RefDecoder::Ffmpeg
+                                              ? ReadAll(raw)
+                                              : std::vector<std::uint8_t>(run.out.begin(), run.out.end());
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<std::int16_t>(GetLe16(bytes, 2 * i));
+  return samples;
 }
 
-std::string PcmCompare::Describe() const {
+std::string PcmDiff(const std::vector<std::int16_t>& expected, std::size_t from,
+                    const std::vector<std::int16_t>& actual, bool wholeLength, int tolerance) {
   std::ostringstream s;
-  s << "expected " << expectedSize << " samples, got " << actualSize;
-  if (firstDifference != npos)
-    s << "; first difference at sample " << firstDifference << ", largest " << largestError;
-  return s.str();
-}
-
-PcmCompare ComparePcm(const std::vector<std::int16_t>& expected, std::size_t from,
-                      const std::vector<std::int16_t>& actual, bool wholeLength) {
-  PcmCompare c;
-  c.actualSize = actual.size();
-  c.expectedSize = wholeLength ? expected.size()
-                               : std::min(actual.size(), expected.size() - std::min(from, expected.size()));
-  for (std::size_t i = 0; i < actual.size(); ++i) {
-    const std::size_t at = from + i;
-    const int want = at < expected.size() ? expected[at] : 0;
-    if (at >= expected.size() || want != actual[i]) {
-      if (c.firstDifference == PcmCompare::npos) c.firstDifference = i;
-      c.largestError = std::max(c.largestError, std::abs(want - actual[i]));
+  if (from + actual.size() > expected.size() || (wholeLength && actual.size() != expected.size()))
+    s << "expected " << expected.size() << " samples from " << from << ", got " << actual.size() << "; ";
+  for (std::size_t i = 0; i < actual.size() && from + i < expected.size(); ++i)
+    if (std::abs(expected[from + i] - actual[i]) > tolerance) {
+      s << "first difference at sample " << i;
+      break;
     }
-  }
-  return c;
-}
-
-PcmCompare CompareJoinedPieces(const TempDir& dir, RefDecoder decoder, const std::string& source,
-                               const std::vector<std::string>& pieces,
-                               std::vector<std::size_t>* pieceSamples) {
-  const Pcm whole = Decode(dir, decoder, source);
-  std::vector<std::int16_t> joined;
-  for (const std::string& piece : pieces) {
-    const Pcm part = Decode(dir, decoder, piece);
-    joined.insert(joined.end(), part.samples.begin(), part.samples.end());
-    if (pieceSamples) pieceSamples->push_back(part.samples.size());
-  }
-  return ComparePcm(whole.samples, 0, joined, true);
+  return s.str();
 }
 
 std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate) {
   const auto frames = static_cast<std::uint32_t>(seconds * rate);
   std::vector<std::uint8_t> data;
-  data.reserve(static_cast<std::size_t>(frames) * channels * 2);
   std::uint32_t noise = 12345;
   for (std::uint32_t i = 0; i < frames; ++i) {
     const double t = static_cast<double>(i) / rate;
@@ -83,11 +50,10 @@ std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate) {
     const double beat = std::exp(-12.0 * std::fmod(t, 0.25));
     for (int c = 0; c < channels; ++c) {
       noise = noise * 1664525u + 1013904223u;
-      const double n = (static_cast<double>(noise >> 8) / (1u << 24) - 0.5);
+      const double n = static_cast<double>(noise >> 8) / (1u << 24) - 0.5;
       const double v = 0.25 * std::sin(2 * M_PI * (330.0 + 40.0 * c) * t) +
                        0.15 * std::sin(2 * M_PI * 1250.0 * t) + 0.35 * beat * n;
-      const auto s = static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32000.0));
-      PutLe16(data, static_cast<std::uint16_t>(s));
+      PutLe16(data, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v * 32000.0))));
     }
   }
   WavSpec layout;
@@ -100,29 +66,38 @@ std::string LameEncode(const TempDir& dir, const std::string& name, const std::s
                        const std::vector<std::string>& options) {
   std::vector<std::string> args{"--quiet"};
   args.insert(args.end(), options.begin(), options.end());
-  args.push_back(wav);
-  args.push_back(dir.File(name));
-  const CliResult run = RunProgram(dir.Path().string(), "lame", args);
-  return run.exitCode == 0 ? dir.File(name) : std::string();
+  args.insert(args.end(), {wav, dir.File(name)});
+  return RunProgram(dir.Path().string(), "lame", args).exitCode == 0 ? dir.File(name) : "";
 }
 
-double ProbeDuration(const TempDir& dir, const std::string& mp3) {
-  const CliResult run =
-      RunProgram(dir.Path().string(), "ffprobe",
-                 {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", mp3});
-  return run.exitCode == 0 && !run.out.empty() ? std::atof(run.out.c_str()) : -1.0;
+std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc) {
+  for (std::size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>(crc & 1u ? (crc >> 1) ^ 0xA001u : crc >> 1);
+  }
+  return crc;
 }
 
-std::string Mp3valWarnings(const TempDir& dir, const std::string& mp3) {
-  const CliResult run = RunProgram(dir.Path().string(), "mp3val", {mp3});
-  // mp3val prints "Analyzing file ...", an INFO line and "Done!"; problems begin with WARNING or ERROR.
-  std::istringstream lines(run.out);
-  std::string line, warnings;
-  for (; std::getline(lines, line);)
-    if ((line.rfind("WARNING", 0) == 0 || line.rfind("ERROR", 0) == 0) &&
-        line.find("No supported tags") == std::string::npos)
-      warnings += line + "\n";
-  return warnings;
+std::uint32_t GetBe32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
+         b[at + 3];
+}
+
+HeaderFrame ReadHeaderFrame(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  HeaderFrame h;
+  h.at = at;
+  const std::vector<std::size_t> frames = WalkFrames(bytes, at, bytes.size());
+  h.audio = frames.size() > 1 ? frames[1] : at;
+  const std::size_t x = at + 36, l = x + 120;
+  h.marker.assign(bytes.begin() + static_cast<long>(x), bytes.begin() + static_cast<long>(x) + 4);
+  h.frames = GetBe32(bytes, x + 8);
+  h.bytes = GetBe32(bytes, x + 12);
+  h.toc.assign(bytes.begin() + static_cast<long>(x) + 16, bytes.begin() + static_cast<long>(x) + 116);
+  h.delay = (bytes[l + 21] << 4) | (bytes[l + 22] >> 4);
+  h.padding = ((bytes[l + 22] & 15) << 8) | bytes[l + 23];
+  h.musicLength = GetBe32(bytes, l + 28);
+  h.musicCrc = static_cast<std::uint16_t>((bytes[l + 32] << 8) | bytes[l + 33]);
+  return h;
 }
 
 }  // namespace kt
