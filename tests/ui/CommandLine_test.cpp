@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 #include "Version.h"
-#include "support/TestSupport.h"
+#include "ui/MainWindowFixture.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ class CommandLineTest : public testing::Test {
 };
 
 TEST_F(CommandLineTest, AFileArgumentIsOpenedByItsFullPathAndASecondIsIgnored) {
-  kt::MakeWav(dir, "Tone.wav", kt::WavSpec{}, kt::PatternData(40000));
+  kt::MakeWavFile(dir, "Tone.wav", 0.5, 1);
   process.setArguments({QStringLiteral("Tone.wav"), QStringLiteral("Other.wav")});
   process.setReadChannel(QProcess::StandardError);
   process.start();

@@ -1,14 +1,11 @@
-// Layouts judged by widget geometry, at the default font and at 14 pt:
-// nothing clipped or outside its window, the scale marks on their ticks, long
-// names in the progress window shortened in the middle, and Qt's own file
-// dialog showing its columns.
+// Layouts judged by widget geometry at a 14 pt font: nothing clipped or
+// outside its window, and the scale marks on their ticks.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QSpinBox>
 
