@@ -23,6 +23,12 @@ bool WaitFor(const std::function<bool()>& done, int boundMs) {
   return done();
 }
 
+// Without a sound device PLAY says so once and plays on in silence.
+QStringList DeviceMessages(CMainDlg& window) {
+  if (window.PreparePlayer().HasOutputDevice()) return {};
+  return {QStringLiteral("No sound output device was found.")};
+}
+
 TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   kt::TempDir dir;
@@ -36,11 +42,7 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   window.OpenPath(QString::fromStdString(path));
   ASSERT_NE(window.File(), nullptr);
   window.OnPlay();
-  // Without a sound device PLAY says so once and plays on in silence.
-  const QStringList expected = window.PreparePlayer().HasOutputDevice()
-                                   ? QStringList()
-                                   : QStringList{QStringLiteral("No sound output device was found.")};
-  ASSERT_EQ(prompt.MessageTexts(), expected);
+  ASSERT_EQ(prompt.MessageTexts(), DeviceMessages(window));
   EXPECT_EQ(window.PlayingState(), 1);
   // The thumb leaves the start while playing ...
   EXPECT_TRUE(WaitFor([&] { return window.Slider()->ThumbPosition() > 0; }, 10000));
@@ -48,7 +50,7 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   EXPECT_TRUE(WaitFor([&] { return window.PlayingState() == 0; }, 15000));
   EXPECT_EQ(window.Slider()->ThumbPosition(), 0);
   EXPECT_FALSE(window.PlayTimerActive());
-  EXPECT_EQ(prompt.MessageTexts(), expected);
+  EXPECT_EQ(prompt.MessageTexts(), DeviceMessages(window));
 }
 
 TEST(GstPlayback, ASourceThePlayerCannotReadIsRefusedByPlay) {
@@ -68,23 +70,6 @@ TEST(GstPlayback, ASourceThePlayerCannotReadIsRefusedByPlay) {
   EXPECT_FALSE(player->GetErrorDescription().isEmpty());
 }
 
-// Everything written to the process's standard error while it lives.
-class StderrCapture {
- public:
-  explicit StderrCapture(const std::string& path) : saved_(::dup(2)) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(fd, 2);
-    ::close(fd);
-  }
-  ~StderrCapture() {
-    ::dup2(saved_, 2);
-    ::close(saved_);
-  }
-
- private:
-  int saved_;
-};
-
 // GStreamer clips the lead-in of a gapless piece whole and complains about
 // the empty buffer on standard error; that complaint is not for the user.
 TEST(GstPlayback, AGaplessMp3PiecePlaysToItsEndWithoutGStreamerComplaints) {
@@ -94,28 +79,26 @@ TEST(GstPlayback, AGaplessMp3PiecePlaysToItsEndWithoutGStreamerComplaints) {
   kt::LameSpec layout;
   layout.headerFrame = true;
   kt::WriteAll(dir.File("song.mp3"), kt::EncodedSine(4.0, layout));
+  kt::ScriptedOwner owner;
+  owner.shred.numberOfSplits = 3;
+  owner.shred.baseFilename = dir.File("piece");
+  ASSERT_EQ(CMp3File(dir.File("song.mp3"), &owner).SplitEqually(nullptr), 0u);
+  // Standard error goes to a file while the piece plays.
+  const int saved = ::dup(2);
+  const int capture = ::open(dir.File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(capture, 2);
+  ::close(capture);
   {
-    kt::ScriptedOwner owner;
-    owner.shred.numberOfSplits = 3;
-    owner.shred.baseFilename = dir.File("piece");
-    CMp3File source(dir.File("song.mp3"), &owner);
-    ASSERT_EQ(source.SplitEqually(nullptr), 0u);
-  }
-  {
-    StderrCapture capture(dir.File("stderr.txt"));
     CMainDlg window;
     window.show();
     window.OpenPath(QString::fromStdString(dir.File("PIECE-2.mp3")));
-    ASSERT_NE(window.File(), nullptr);
     window.OnPlay();
     EXPECT_EQ(window.PlayingState(), 1);
     EXPECT_TRUE(WaitFor([&] { return window.PlayingState() == 0; }, 15000));
-    // Without a sound device PLAY says so once and plays on in silence.
-    const QStringList expected = window.PreparePlayer().HasOutputDevice()
-                                     ? QStringList()
-                                     : QStringList{QStringLiteral("No sound output device was found.")};
-    EXPECT_EQ(prompt.MessageTexts(), expected);
+    EXPECT_EQ(prompt.MessageTexts(), DeviceMessages(window));
   }
+  ::dup2(saved, 2);
+  ::close(saved);
   const std::vector<std::uint8_t> err = kt::ReadAll(dir.File("stderr.txt"));
   const std::string text(err.begin(), err.end());
   EXPECT_EQ(text.find("CRITICAL"), std::string::npos) << text;

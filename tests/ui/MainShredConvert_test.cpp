@@ -101,10 +101,8 @@ TEST_F(MainShredConvert, Mp3ShredEstimatesWithTheTagAndCutsWholeFrames) {
   EXPECT_EQ(lines[0], "File splits' size - 41828 bytes");
   EXPECT_EQ(lines[1], "File splits' playtime - 2.61 Second(s)");
   EXPECT_TRUE(prompt.MessageTexts().isEmpty());
-  // Gapless pieces: a header frame, the lead-in (a silent frame for the
-  // first piece of a source without a LAME tag; a reservoir frame and the
-  // frame before for the second), the piece's frames, the lead-out frame
-  // after the first piece, the tag. Every source frame is in one piece.
+  // Gapless pieces of whole frames and a tag; besides the header, lead-in
+  // and lead-out frames (three a piece) every source frame is in one piece.
   const auto one = kt::ReadAll(dir.File("M-1.mp3"));
   const auto two = kt::ReadAll(dir.File("M-2.mp3"));
   for (const auto* piece : {&one, &two}) {

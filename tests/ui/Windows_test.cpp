@@ -17,12 +17,10 @@
 #include "support/gui/ScriptedPrompt.h"
 #include "ui/AboutDlg.h"
 #include "ui/BitmapButton.h"
-#include "ui/ConvertMp3Dlg.h"
 #include "ui/HelpViewer.h"
 #include "ui/InfoDlgs.h"
 #include "ui/MainDlg.h"
 #include "ui/PositionSlider.h"
-#include "ui/RipChannelsDlg.h"
 #include "ui/SettingsDlg.h"
 
 namespace {
@@ -108,14 +106,6 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   EXPECT_GT(Colours(Shot(&mp3Info, "mp3-information")), 10);
   mp3Info.hide();
 
-  CConvertMp3Dlg convertMp3(&window);
-  EXPECT_GT(Colours(Shot(&convertMp3, "convert-mp3")), 10);
-  convertMp3.hide();
-
-  CRipChannelsDlg rip(4, "WAV files (*.wav)|*.wav||", &window);
-  EXPECT_GT(Colours(Shot(&rip, "rip-channels")), 10);
-  rip.hide();
-
   CAboutDlg about(&window);
   EXPECT_GT(Colours(Shot(&about, "about")), 10);
   about.hide();
@@ -123,8 +113,7 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   CProgressDlg progress(&window);
   progress.Start();
   progress.SetFileCount(3);
-  progress.SetConvertingText("/home/user/Recording of the weekly meeting with the whole team.WAV",
-                             "/home/user/Recording of the weekly meeting with the whole team.mp3");
+  progress.SetShreddingText("song.wav", "song-2.wav");
   progress.SetFileNumber(2);
   progress.SetFileRange(100000, 10000);
   for (int i = 0; i < 6; ++i) progress.StepFile();

@@ -135,12 +135,6 @@ int main(int argc, char** argv) {
     qputenv("KESTRUNE_CONFIG_DIR", configDir.path().toLocal8Bit());
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kestrune"));
-  // KESTRUNE_TEST_FONT_PT=14 runs the windows with a larger desktop font.
-  if (const int points = qEnvironmentVariableIntValue("KESTRUNE_TEST_FONT_PT"); points > 0) {
-    QFont font = QApplication::font();
-    font.setPointSize(points);
-    QApplication::setFont(font);
-  }
   testing::InitGoogleTest(&argc, argv);
   auto* guard = new ModalGuard;
   testing::UnitTest::GetInstance()->listeners().Append(guard);
