@@ -100,4 +100,11 @@ HeaderFrame ReadHeaderFrame(const std::vector<std::uint8_t>& bytes, std::size_t 
   return h;
 }
 
+double ProbeDuration(const TempDir& dir, const std::string& path) {
+  const CliResult run =
+      RunProgram(dir.Path().string(), "ffprobe",
+                 {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path});
+  return run.exitCode == 0 && !run.out.empty() ? std::atof(run.out.c_str()) : -1.0;
+}
+
 }  // namespace kt
