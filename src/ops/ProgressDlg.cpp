@@ -43,8 +43,12 @@ QString ElidedAction(const QFontMetrics& metrics, int width, const QString& verb
   const int targetWidth = metrics.horizontalAdvance(target);
   const int half = room / 2;
   const int sourceRoom = sourceWidth <= half ? sourceWidth : targetWidth <= half ? room - targetWidth : half;
-  return verb + metrics.elidedText(source, Qt::ElideMiddle, sourceRoom) + to +
-         metrics.elidedText(target, Qt::ElideMiddle, room - sourceRoom);
+  // elidedText measures in fractions of a pixel and may shorten a name whose
+  // rounded width is exactly its room: a name that fits is kept whole.
+  auto fit = [&metrics](const QString& name, int nameWidth, int nameRoom) {
+    return nameWidth <= nameRoom ? name : metrics.elidedText(name, Qt::ElideMiddle, nameRoom);
+  };
+  return verb + fit(source, sourceWidth, sourceRoom) + to + fit(target, targetWidth, room - sourceRoom);
 }
 
 }  // namespace

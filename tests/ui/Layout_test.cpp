@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -70,6 +71,12 @@ TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
   for (QWidget* shown :
        std::initializer_list<QWidget*>{&window, &settings, &convertMp3, &rip, &about, &progress})
     ExpectNothingClipped(shown);
+  // A long name loses its middle; a short one beside it stays whole.
+  progress.SetShreddingText("a.wav", std::string(60, 'x') + " production team.wav");
+  const QString action = kt::Control<QLabel>(&progress, 1010)->text();
+  EXPECT_TRUE(action.startsWith(QStringLiteral("Shredding A.WAV to XXX"))) << action.toStdString();
+  EXPECT_TRUE(action.endsWith(QStringLiteral("TEAM.WAV")) && action.contains(QChar(0x2026)))
+      << action.toStdString();
   progress.Close();
   // The readouts have room for their widest texts.
   for (const auto& [id, text] : {std::pair{CMainDlg::IDC_ELAPSED, "Remaining : 9999.99 sec"},
