@@ -304,14 +304,6 @@ std::size_t CFile::ReadAt(void* buffer, std::size_t count, std::uint64_t offset)
   return done;
 }
 
-void CFile::Truncate(std::uint64_t length) {
-  if (fd_ < 0) Throw(EBADF);
-  FlushWrite();
-  readLen_ = readPos_ = 0;
-  if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) Throw(errno);
-  Seek(static_cast<std::int64_t>(length), From::Begin);
-}
-
 std::uint64_t CFile::GetPosition() const {
   if (writeLen_ > 0) return filePos_ + writeLen_;
   return filePos_ - (readLen_ - readPos_);

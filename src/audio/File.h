@@ -91,9 +91,6 @@ class CFile {
   // Reads up to count bytes at offset without moving the position or using
   // the buffer; safe from another thread while this file is only read.
   std::size_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) const;
-  // Cuts (or extends with zeros) the file to length; the position moves to
-  // its new end.
-  void Truncate(std::uint64_t length);
   // Moves the position; a move before the start throws BadSeek.
   std::uint64_t Seek(std::int64_t offset, From from);
   std::uint64_t SeekToBegin() { return Seek(0, From::Begin); }

@@ -205,7 +205,9 @@ std::uint64_t CMp3PieceWriter::CutToWholeFrames(CFile& output, std::uint64_t aud
   const std::uint64_t written = output.GetLength();
   const std::uint64_t copied = written > audioAt ? std::min(written - audioAt, reached - from) : 0;
   const std::uint64_t wholeEnd = ScanMp3Frames(source_, from, from + copied, facts_.stream, false).wholeEnd;
-  output.Truncate(audioAt + (wholeEnd - from));
+  const std::uint64_t end = audioAt + (wholeEnd - from);
+  output.SetLength(end);
+  output.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
   return wholeEnd;
 }
 
