@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 
+#include "audio/ByteOrder.h"
 #include "audio/Mp3LameTag.h"
 
 namespace mp3 {
@@ -22,10 +23,6 @@ constexpr std::uint16_t kBitrates[16][5] = {
 // Hz by sampling-rate index; columns MPEG 1, MPEG 2, MPEG 2.5.
 constexpr std::uint32_t kSampleRates[4][3] = {
     {44100, 22050, 11025}, {48000, 24000, 12000}, {32000, 16000, 8000}, {0, 0, 0}};
-
-std::uint32_t BigEndian32(const std::uint8_t* b) {
-  return (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) | (std::uint32_t{b[2]} << 8) | b[3];
-}
 
 }  // namespace
 
@@ -108,7 +105,7 @@ VbrHeader ParseVbrHeader(FrameHeader header, const std::uint8_t* frame, std::siz
   constexpr std::size_t kVbri = 36;
   if (kVbri + 18 <= length && std::memcmp(frame + kVbri, "VBRI", 4) == 0) {
     result.present = true;
-    result.frames = BigEndian32(frame + kVbri + 14);
+    result.frames = bytes::Be32(frame + kVbri + 14);
   }
   return result;
 }

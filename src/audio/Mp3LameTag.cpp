@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include "audio/ByteOrder.h"
 #include "audio/Mp3Reservoir.h"
 
 namespace mp3 {
@@ -32,26 +33,14 @@ constexpr Crc16Tables kCrc;
 
 // Offsets inside the Xing/Info block and the LAME extension after it.
 constexpr std::size_t kFlags = 4, kFrames = 8, kBytes = 12, kToc = 16, kQuality = 116;
+using bytes::Be16;
+using bytes::Be32;
+using bytes::PutBe16;
+using bytes::PutBe32;
+
 constexpr std::size_t kVersion = 0, kRevision = 9, kLowpass = 10, kDelayPadding = 21, kMusicLength = 28,
                       kMusicCrc = 32, kTagCrc = 34;
 constexpr std::uint32_t kAllFlags = 1u | 2u | 4u | 8u;  // frames, bytes, seek table, quality
-
-void PutBe32(std::uint8_t* at, std::uint32_t v) {
-  at[0] = static_cast<std::uint8_t>(v >> 24);
-  at[1] = static_cast<std::uint8_t>(v >> 16);
-  at[2] = static_cast<std::uint8_t>(v >> 8);
-  at[3] = static_cast<std::uint8_t>(v);
-}
-void PutBe16(std::uint8_t* at, std::uint16_t v) {
-  at[0] = static_cast<std::uint8_t>(v >> 8);
-  at[1] = static_cast<std::uint8_t>(v);
-}
-std::uint32_t Be32(const std::uint8_t* at) {
-  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
-}
-std::uint16_t Be16(const std::uint8_t* at) {
-  return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
-}
 
 }  // namespace
 

@@ -5,23 +5,18 @@
 #include <cstring>
 #include <optional>
 
+#include "audio/ByteOrder.h"
 #include "res/StringTable.h"
 
 namespace {
 
+using bytes::Le16;
+using bytes::Le32;
+using bytes::Le64;
+
 // The PCM sub-format GUID of WAVE_FORMAT_EXTENSIBLE, as stored.
 constexpr std::uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                             0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-  return Le16(p) | (static_cast<std::uint32_t>(Le16(p + 2)) << 16);
-}
-std::uint64_t Le64(const std::uint8_t* p) {
-  return Le32(p) | (std::uint64_t{Le32(p + 4)} << 32);
-}
 
 bool TagIs(const std::uint8_t* p, const char* tag) {
   return std::memcmp(p, tag, 4) == 0;
