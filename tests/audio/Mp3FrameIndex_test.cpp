@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/ApeTag.h"
-#include "support/TestSupport.h"
-
 namespace {
 
 // Boundaries the engine tests do not reach: a second that falls exactly on
@@ -35,42 +32,6 @@ TEST(Mp3FrameIndex, MemoryIsBounded) {
   EXPECT_FALSE(index.Add(100 + mp3::FrameIndex::kMaxFrames));
   index.Clear();
   EXPECT_TRUE(index.Empty());
-}
-
-std::vector<std::uint8_t> Footer(const char* preamble, std::uint32_t version, std::uint32_t size,
-                                 std::uint32_t flags) {
-  std::vector<std::uint8_t> b(preamble, preamble + 8);
-  kt::PutLe32(b, version);
-  kt::PutLe32(b, size);
-  kt::PutLe32(b, 1);  // items
-  kt::PutLe32(b, flags);
-  b.resize(32, 0);
-  return b;
-}
-
-TEST(ApeTag, OnlyAWellFormedFooterWhoseTagFitsIsATag) {
-  constexpr std::uint32_t kHasHeader = 1u << 31, kIsHeader = 1u << 29;
-  const struct {
-    const char* what;
-    std::vector<std::uint8_t> footer;
-    std::uint64_t before;
-    std::uint64_t length;
-  } cases[] = {
-      {"v2 with header", Footer("APETAGEX", 2000, 100, kHasHeader), 1000, 132},
-      {"v2 without header", Footer("APETAGEX", 2000, 100, 0), 1000, 100},
-      {"v1 never has a header", Footer("APETAGEX", 1000, 100, kHasHeader), 1000, 100},
-      {"footer only", Footer("APETAGEX", 2000, 32, 0), 0, 32},
-      {"fits exactly", Footer("APETAGEX", 2000, 100, kHasHeader), 100, 132},
-      {"one byte too long", Footer("APETAGEX", 2000, 100, kHasHeader), 99, 0},
-      {"size beyond the file", Footer("APETAGEX", 2000, 0xFFFFFFFFu, 0), 1000, 0},
-      {"size below a footer", Footer("APETAGEX", 2000, 31, 0), 1000, 0},
-      {"unknown version", Footer("APETAGEX", 3000, 100, 0), 1000, 0},
-      {"a header, not a footer", Footer("APETAGEX", 2000, 100, kHasHeader | kIsHeader), 1000, 0},
-      {"other preamble", Footer("APETAGEY", 2000, 100, 0), 1000, 0},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ape::TagLength(c.footer.data(), 32, c.before), c.length) << c.what;
-  const auto good = Footer("APETAGEX", 2000, 100, 0);
-  EXPECT_EQ(ape::TagLength(good.data(), 31, 1000), 0u) << "truncated";
 }
 
 }  // namespace

@@ -6,16 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/Mp3Builder.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-mp3::FrameHeader Header(const kt::FrameSpec& layout) {
-  const auto bytes = kt::HeaderBytes(layout);
-  return mp3::FrameHeader::FromBytes(bytes.data());
-}
 
 TEST(Reservoir, SideInformationAndMainDataBeginByVersionChannelsAndCrc) {
   struct Row {
@@ -65,39 +62,37 @@ TEST(Reservoir, NeededBytesBeforeTheFirstFrame) {
   for (const auto& c : cases) EXPECT_EQ(mp3::ReservoirNeeded(c.frames), c.needed);
 }
 
+// Both end-to-end by the gapless matrix for MPEG 1 and 2; here also MPEG
+// 2.5, and more reservoir than a frame holds, which keeps the bytes nearest the end.
 TEST(Reservoir, ReservoirAndSilentFramesAreEmptyFramesOfTheStreamsKind) {
-  const Bytes tail = {1, 2, 3, 4, 5};
+  Bytes tail(2000);
+  for (std::size_t i = 0; i < tail.size(); ++i) tail[i] = static_cast<std::uint8_t>(i % 251 + 1);
   for (const kt::FrameSpec& shape :
        {kt::FrameSpec{3, 1, 9, 0, true, false}, kt::FrameSpec{2, 1, 3, 1, false, true},
         kt::FrameSpec{0, 1, 2, 2, false, false}}) {
-    const mp3::FrameHeader like = Header(shape);
-    const Bytes frame = mp3::BuildReservoirFrame(like, tail.data(), tail.size());
-    const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame.data());
-    EXPECT_TRUE(h.SameStreamAs(like));
-    EXPECT_EQ(h.ChannelMode(), like.ChannelMode());
-    EXPECT_EQ(h.BitrateIndex(), 14u);  // the highest bitrate
-    EXPECT_FALSE(h.Protected());
-    EXPECT_EQ(frame.size(), h.FrameLength());
-    EXPECT_EQ(mp3::ReservoirCapacity(like), frame.size() - mp3::MainDataOffset(h));
-    EXPECT_GE(mp3::ReservoirCapacity(like), mp3::MaxMainDataBegin(like));
-    // Zero side information (silence, main_data_begin 0), then zeros and the tail.
-    for (std::size_t i = 4; i < frame.size() - tail.size(); ++i) ASSERT_EQ(frame[i], 0) << i;
-    EXPECT_EQ(Bytes(frame.end() - 5, frame.end()), tail);
-
+    const auto head = kt::HeaderBytes(shape);
+    const mp3::FrameHeader like = mp3::FrameHeader::FromBytes(head.data());
+    for (const std::size_t n : {std::size_t{5}, tail.size()}) {
+      const Bytes frame = mp3::BuildReservoirFrame(like, tail.data() + tail.size() - n, n);
+      const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame.data());
+      EXPECT_TRUE(h.SameStreamAs(like) && h.ChannelMode() == like.ChannelMode() && !h.Protected());
+      EXPECT_EQ(h.BitrateIndex(), 14u);  // the highest bitrate
+      EXPECT_EQ(frame.size(), h.FrameLength());
+      const std::size_t capacity = frame.size() - mp3::MainDataOffset(h), kept = std::min(n, capacity);
+      EXPECT_EQ(mp3::ReservoirCapacity(like), capacity);
+      EXPECT_GE(capacity, mp3::MaxMainDataBegin(like));
+      // Zero side information (silence, main_data_begin 0), then zeros and the kept bytes.
+      EXPECT_EQ(Bytes(frame.begin() + 4, frame.end() - static_cast<long>(kept)),
+                Bytes(frame.size() - 4 - kept, 0));
+      EXPECT_EQ(Bytes(frame.end() - static_cast<long>(kept), frame.end()),
+                Bytes(tail.end() - static_cast<long>(kept), tail.end()));
+    }
     const Bytes silent = mp3::BuildSilentFrame(like);
     const mp3::FrameHeader s = mp3::FrameHeader::FromBytes(silent.data());
     EXPECT_TRUE(s.SameStreamAs(like));
     EXPECT_EQ(s.BitrateIndex(), 1u);
     EXPECT_EQ(silent.size(), s.FrameLength());
   }
-  // More reservoir than the frame holds keeps the bytes nearest the end.
-  const mp3::FrameHeader like = Header({});
-  Bytes many(2000);
-  for (std::size_t i = 0; i < many.size(); ++i) many[i] = static_cast<std::uint8_t>(i);
-  const Bytes frame = mp3::BuildReservoirFrame(like, many.data(), many.size());
-  EXPECT_EQ(frame.back(), many.back());
-  EXPECT_EQ(frame[mp3::MainDataOffset(mp3::FrameHeader::FromBytes(frame.data()))],
-            many[many.size() - mp3::ReservoirCapacity(like)]);
 }
 
 }  // namespace

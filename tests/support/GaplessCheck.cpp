@@ -8,6 +8,14 @@
 #include "support/Mp3Builder.h"
 
 namespace kt {
+namespace {
+
+std::uint32_t GetBe32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
+         b[at + 3];
+}
+
+}  // namespace
 
 std::vector<std::int16_t> Decode(const TempDir& dir, RefDecoder decoder, const std::string& mp3) {
   const std::string raw = dir.File("decoded.raw");
@@ -76,11 +84,6 @@ std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t c
     for (int b = 0; b < 8; ++b) crc = static_cast<std::uint16_t>(crc & 1u ? (crc >> 1) ^ 0xA001u : crc >> 1);
   }
   return crc;
-}
-
-std::uint32_t GetBe32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) |
-         b[at + 3];
 }
 
 HeaderFrame ReadHeaderFrame(const std::vector<std::uint8_t>& bytes, std::size_t at) {

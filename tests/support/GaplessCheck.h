@@ -28,11 +28,10 @@ std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate);
 std::string LameEncode(const TempDir& dir, const std::string& name, const std::string& wav,
                        const std::vector<std::string>& options);
 
-// CRC-16/ARC bit by bit, as the LAME header frame uses it.
 // ffprobe's format duration in seconds of any audio file (negative when it fails).
 double ProbeDuration(const TempDir& dir, const std::string& path);
+// CRC-16/ARC bit by bit, as the LAME header frame uses it.
 std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc = 0);
-std::uint32_t GetBe32(const std::vector<std::uint8_t>& b, std::size_t at);
 
 // The Xing/Info frame at `at` of an MPEG 1 stereo stream (the block 36 bytes
 // in, the LAME extension 120 bytes later).
