@@ -1,6 +1,6 @@
 // The extended list control driven through its widgets: the header's
-// check-all box, clicks on disabled rows, progress cells and what one
-// progress step repaints.
+// check-all box, clicks on disabled rows and what one progress step
+// repaints.
 
 #include "batch/listctrl/XListCtrl.h"
 
@@ -105,26 +105,6 @@ TEST_F(XListCtrlTest, ADisabledRowIsNeitherToggledNorSelectedNorDoubleClicked) {
   EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 2}));
 }
 
-// A progress cell starts at 0 each time it is shown, holds 0..100 and is
-// labelled with its percentage or the text given.
-TEST_F(XListCtrlTest, ProgressIsClampedAndLabelledInItsOwnCell) {
-  AddRows(2);
-  const auto label = [&] { return CXListDelegate::ProgressLabel(*list.GetCell(1, kStatusColumn)); };
-  ASSERT_TRUE(list.ShowCellProgress(1, kStatusColumn, true));
-  for (const auto& [percent, shown] :
-       std::vector<std::pair<int, QString>>{{-5, "0%"}, {150, "100%"}, {37, "37%"}}) {
-    ASSERT_TRUE(list.SetCellProgress(1, kStatusColumn, percent));
-    EXPECT_EQ(label(), shown);
-  }
-  ASSERT_TRUE(list.ShowCellProgress(1, kStatusColumn, true, "Busy"));
-  EXPECT_EQ(list.GetCell(1, kStatusColumn)->progressPercent, 0);
-  EXPECT_EQ(label(), "Busy");
-  EXPECT_FALSE(list.GetCell(0, kStatusColumn)->progressShown);
-  ASSERT_TRUE(list.HideCellProgress(1, kStatusColumn));
-  EXPECT_FALSE(list.GetCell(1, kStatusColumn)->progressShown);
-  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
-}
-
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
   list.ShowCellProgress(4, kStatusColumn, true);
@@ -144,6 +124,7 @@ TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
     EXPECT_EQ(counter.painted, QRegion(list.visualRect(cell)));
   }
   list.viewport()->removeEventFilter(&counter);
+  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
 }
 
 }  // namespace
