@@ -1,14 +1,13 @@
 // The Batch Convert window driven through its buttons on the offscreen
-// platform: a real run over generated WAV and MP3 files, stopping and closing
-// while a conversion waits at a known step, Change Output's refused
-// characters, and closing the main window during a run.
+// platform: a real run over generated WAV and MP3 files, stopping while a
+// conversion waits at a known step, Change Output's refused characters, and
+// closing the main window during a run. Outcomes, log bytes and summary
+// texts are the engine test's.
 #include "batch/BatchConvertDlg.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,7 +16,6 @@
 
 #include "batch/BatchConvertThread.h"
 #include "batch/BatchLog.h"
-#include "batch/BatchLogDlg.h"
 #include "batch/ChangeOutputDlg.h"
 #include "batch/listctrl/XListCtrl.h"
 #include "support/Mp3Builder.h"
@@ -45,10 +43,6 @@ class BatchFiles {
   std::string Wav(const std::string& name, std::uint32_t seconds = 1) {
     return kt::PatternWav(dir, "Upper Case Music/" + name, seconds);
   }
-  std::string Log() const {
-    const auto bytes = kt::ReadAll(dir.File("state/batchconvert.log"));
-    return {bytes.begin(), bytes.end()};
-  }
   void Add(W& window, const std::vector<std::string>& paths) {
     QStringList list;
     for (const auto& p : paths) list << QString::fromStdString(p);
@@ -56,14 +50,6 @@ class BatchFiles {
     Button(window, W::IDC_ADD_FILES)->click();
   }
   static QAbstractButton* Button(W& window, int id) { return kt::Control<QAbstractButton>(&window, id); }
-  // Clicks Convert All and waits for the run to end.
-  static void ConvertAll(W& window) {
-    QSignalSpy finished(&window, &W::RunFinished);
-    Button(window, W::IDC_CONVERT_ALL)->click();
-    if (finished.isEmpty()) {
-      ASSERT_TRUE(finished.wait(30000));
-    }
-  }
   // Clicks Convert All and waits until the first file shows progress.
   void ConvertAllAndHold(W& window) {
     window.SetStepObserver([opened = gate_.get_future().share()] { opened.wait(); });
@@ -74,13 +60,6 @@ class BatchFiles {
   void OpenGate() {
     if (!gateOpen_) gate_.set_value(), gateOpen_ = true;
   }
-  std::vector<QString> Messages() const {
-    std::vector<QString> texts;
-    for (const auto& q : prompt.questions)
-      if (q.kind == kt::PromptQuestion::Kind::Message) texts.push_back(q.text);
-    return texts;
-  }
-
   kt::TempDir dir;
   std::string folder = dir.File("Upper Case Music");
   kt::ScriptedPrompt prompt;
@@ -106,10 +85,10 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
 TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
   Add(*window, {Wav("c.wav")});
   kt::WriteAll(folder + "/b.mp3", kt::EncodedSine(1.0, kt::LameSpec{}));
-  Add(*window, {Wav("Tone.WAV"), folder + "/b.mp3", folder + "/notes.txt"});
+  Add(*window, {Wav("Song.Live.WAV"), folder + "/b.mp3", folder + "/notes.txt"});
   // New files come first, in the dialog's order.
   const std::vector<std::vector<QString>> expected = {
-      {"Tone.WAV", "WAV", "MP3", "Tone.mp3", "Queued"},
+      {"Song.Live.WAV", "WAV", "MP3", "Song.Live.mp3", "Queued"},
       {"b.mp3", "MP3", "WAV", "b.wav", "Queued"},
       {"notes.txt", "Unknown!", "", "notes.$$$", "Queued"},
       {"c.wav", "WAV", "MP3", "c.mp3", "Queued"},
@@ -121,38 +100,26 @@ TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
     EXPECT_EQ(window->List()->GetRowEnabled(row), row != 2);
   }
 
-  ConvertAll(*window);
-  for (int row : {0, 1, 3}) {
-    EXPECT_EQ(Cell(row, 5), "Done");
-    EXPECT_FALSE(window->List()->GetCell(row, 5)->progressShown);
-  }
-  EXPECT_EQ(Messages(),
-            std::vector<QString>{"1 files not converted. Please view log file for more information"});
+  QSignalSpy finished(window.get(), &W::RunFinished);
+  Button(W::IDC_CONVERT_ALL)->click();
+  ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+  for (int row : {0, 1, 3}) EXPECT_EQ(Cell(row, 5), "Done");
+  EXPECT_EQ(prompt.questions.back().kind, kt::PromptQuestion::Kind::Message);  // the summary
   EXPECT_EQ(prompt.questions.back().icon, MessageIcon::Warning);
-  EXPECT_EQ(Log(), FormatLogEntry({"notes.txt", folder + "/", "notes.$$$", folder + "/", "", "Queued",
-                                   "File not selected for conversion"}));
   EXPECT_EQ(window->State(), BatchState::Unfinished);
   EXPECT_TRUE(Button(W::IDC_CONVERT_ALL)->isEnabled());
 
   // The outputs decode with the length of their sources.
-  const kt::DecodedMp3 tone = kt::DecodeMp3(folder + "/Tone.mp3");
+  const kt::DecodedMp3 tone = kt::DecodeMp3(folder + "/Song.Live.mp3");
   EXPECT_EQ(tone.channels, 2u);
   EXPECT_NEAR(tone.samplesPerChannel / 22050.0, 1.0, 0.1);
   const kt::DecodedWav b = kt::ReadDecodedWav(kt::ReadAll(folder + "/b.wav"));
   EXPECT_NEAR(b.samples.size() / 2 / 44100.0, 1.0, 0.1);
   EXPECT_EQ(b.dataSize, kt::ReadAll(folder + "/b.wav").size() - 44);  // the header tells the bytes written
   EXPECT_TRUE(fs::exists(folder + "/c.mp3"));
-
-  // The viewer shows the log as it is now.
-  kt::WhenModal([&](QWidget* modal) {
-    EXPECT_EQ(kt::Control<QPlainTextEdit>(modal, CBatchLogDlg::IDC_LOG_TEXT)->toPlainText().toStdString(),
-              Log());
-    kt::Control<QPushButton>(modal, CBatchLogDlg::IDOK)->click();
-  });
-  Button(W::IDC_VIEW_LOG)->click();
 }
 
-TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutputThenRunAgain) {
+TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutput) {
   Add(*window, {Wav("a.wav", 2), Wav("b.wav", 2)});
   ConvertAllAndHold(*window);
   EXPECT_GT(window->List()->GetCell(0, 5)->progressPercent, 0);
@@ -170,25 +137,12 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutputThenRunAgain)
   Button(W::IDC_BATCH_STOP)->click();
   OpenGate();
   ASSERT_TRUE(finished.wait(30000));
-  EXPECT_EQ(Cell(0, 5), "Queued");
-  EXPECT_FALSE(window->List()->GetCell(0, 5)->progressShown);
-  EXPECT_FALSE(window->List()->GetCell(0, 1)->bold);
-  EXPECT_EQ(Log(), batchlog::kAbortLine);
-  EXPECT_TRUE(Messages().empty());
   EXPECT_EQ(window->State(), BatchState::Unfinished);
   // The partial output stays and decodes cleanly up to where it stopped.
   const kt::DecodedMp3 partial = kt::DecodeMp3(folder + "/a.mp3");
   EXPECT_EQ(partial.badFrames, 0u);
   EXPECT_GT(partial.samplesPerChannel, 0u);
   EXPECT_LT(partial.samplesPerChannel, 2u * 22050u);
-
-  // The next run converts everything; a.wav's partial output is replaced.
-  kt::Control<QCheckBox>(window.get(), W::IDC_OVERWRITE)->setChecked(true);
-  ConvertAll(*window);
-  EXPECT_EQ(Cell(0, 5), "Done");
-  EXPECT_EQ(Messages(), std::vector<QString>{"All files converted sucessfully"});
-  EXPECT_EQ(window->State(), BatchState::Idle);
-  EXPECT_NEAR(kt::DecodeMp3(folder + "/a.mp3").samplesPerChannel / 22050.0, 2.0, 0.1);
 }
 
 TEST_F(BatchWindowTest, ChangeOutputRefusesTypedCharactersAndAppliesOnOk) {
@@ -216,32 +170,19 @@ TEST_F(BatchWindowTest, ChangeOutputRefusesTypedCharactersAndAppliesOnOk) {
 
 class MainWithBatchTest : public kt::MainWindowTest, public BatchFiles {
  protected:
-  W* OpenBatchWindow() {
-    window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
-    return window->Batch()->Window();
-  }
   void TearDown() override {
     OpenGate();
     kt::MainWindowTest::TearDown();
   }
 };
 
-// The menu command closes an idle window. Closing the program while a batch
-// runs asks the batch window's question (as its Exit button does); No keeps
-// it running, Yes stops the file, logs the abort and only then ends the
-// program.
-TEST_F(MainWithBatchTest, TheMenuTogglesTheWindowAndClosingTheProgramWaitsForTheRun) {
-  QAction* entry = window->Action(CMainDlg::ID_CONVERT_BATCH);
-  QPointer<W> idle = OpenBatchWindow();
-  ASSERT_TRUE(idle);
-  entry->trigger();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Thread() == nullptr; }, 5000));
-  EXPECT_TRUE(idle.isNull());
-  EXPECT_FALSE(entry->isChecked());
-
-  W* batch = OpenBatchWindow();
-  ASSERT_TRUE(batch);
+// Closing the program while a batch runs asks the batch window's question
+// (as its Exit button does); No keeps it running, Yes stops the file, logs
+// the abort and only then ends the program.
+TEST_F(MainWithBatchTest, ClosingTheProgramDuringARunAsksAndWaitsForTheRun) {
+  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
+  W* batch = window->Batch()->Window();
   BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 2)});
   ConvertAllAndHold(*batch);
   BatchFiles::prompt.Answer(PromptAnswer::No);
@@ -257,7 +198,8 @@ TEST_F(MainWithBatchTest, TheMenuTogglesTheWindowAndClosingTheProgramWaitsForThe
   EXPECT_EQ(BatchFiles::prompt.questions.back().text,
             "Batch conversion is in progress. Do you wish to close?");
   EXPECT_EQ(window->Batch()->Thread(), nullptr);
-  EXPECT_EQ(Log(), batchlog::kAbortLine);
+  const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
+  EXPECT_EQ(std::string(log.begin(), log.end()), batchlog::kAbortLine);
   EXPECT_FALSE(fs::exists(folder + "/b.mp3"));
 }
 

@@ -20,21 +20,57 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The job list as a plain table, filled the way Add Files fills the list.
-class TableRows : public CBatchRows {
- public:
+// One fixture is the job list, the window around it and the progress sink the
+// engine talks to; a started worker waits in host.pending until Pump().
+class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHost, public CProgressCounter {
+ protected:
   struct Row {
     BatchRow record;
     bool checked = true, bold = false, progress = false;
     std::array<std::string, batchcol::kCount> text;
     std::uint32_t statusColour = batchcolour::kBlack;
-    int percent = 0;
   };
-  std::vector<Row> rows;
+  struct Host {
+    BatchJob* pending = nullptr;
+    bool overwrite = false, convertAll = false, stop = false, closed = false;
+    std::vector<std::string> summaries;
+    std::vector<int> posted;
+    std::pair<int, int> overall{-1, -1};
+    int workersStarted = 0;
+  };
+  BatchRunTest() : run(*this, *this, *this, dir.File("state/batchconvert.log")) {}
 
-  // Rows of unknown type start unchecked unless checked says otherwise.
+  int RowCount() const override { return static_cast<int>(rows.size()); }
+  BatchRow* Record(int r) const override { return r >= 0 && r < RowCount() ? &rows[r].record : nullptr; }
+  bool IsChecked(int r) const override { return rows[r].checked; }
+  std::string Text(int r, int column) const override { return rows[r].text[column]; }
+  void SetStatusText(int r, const std::string& text, std::uint32_t colour) override {
+    rows[r].text[batchcol::kStatus] = text, rows[r].statusColour = colour;
+  }
+  void SetSourceBold(int r, bool bold) override { rows[r].bold = bold; }
+  void ShowProgress(int r) override { rows[r].progress = true; }
+  void HideProgress(int r) override { rows[r].progress = false; }
+  void SetProgress(int, int) override {}  // the record keeps the percentage shown
+  void ScrollTo(int) override {}
+  void StartWorker(BatchJob& job) override { host.pending = &job, ++host.workersStarted; }
+  bool OverwriteChecked() const override { return host.overwrite; }
+  void EnableConvertAll(bool enable) override { host.convertAll = enable; }
+  void EnableStop(bool enable) override { host.stop = enable; }
+  void SetOverallProgress(int maximum, int position) override { host.overall = {maximum, position}; }
+  void ShowSummary(const std::string& text, bool) override { host.summaries.push_back(text); }
+  void CloseWindow() override { host.closed = true; }
+  void PostPercent(int percent) override { host.posted.push_back(percent); }
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run.SetFileRange(total, step); }
+  void StepFile() override {
+    run.StepFile();
+    if (onStep) onStep();
+  }
+  bool IsCancelled() override { return run.IsCancelled(); }
+
+  // Adds a row the way Add Files does; rows of unknown type start unchecked
+  // unless checked says otherwise.
   void Add(const std::string& path, std::optional<bool> checked = std::nullopt) {
-    Row row;
+    Row& row = rows.emplace_back();
     row.record.sourcePath = path;
     row.record.sourceType = BatchSourceType(BatchExtension(path));
     row.checked = checked.value_or(row.record.sourceType != sourcetype::kUnknown);
@@ -44,61 +80,9 @@ class TableRows : public CBatchRows {
     row.text[batchcol::kOutput] = BatchOutputName(name, BatchTargetExtension(row.record.sourceType));
     row.text[batchcol::kStatus] = batchtext::kQueued;
     row.text[batchcol::kSourcePath] = row.text[batchcol::kOutputPath] = BatchFolder(path);
-    rows.push_back(row);
   }
-  JobStatus Status(int row) const { return static_cast<JobStatus>(rows[row].record.status); }
-  const std::string& StatusText(int row) const { return rows[row].text[batchcol::kStatus]; }
-
-  int RowCount() const override { return static_cast<int>(rows.size()); }
-  BatchRow* Record(int row) const override {
-    return row >= 0 && row < RowCount() ? const_cast<BatchRow*>(&rows[row].record) : nullptr;
-  }
-  bool IsChecked(int row) const override { return rows[row].checked; }
-  std::string Text(int row, int column) const override { return rows[row].text[column]; }
-  void SetStatusText(int row, const std::string& text, std::uint32_t colour) override {
-    rows[row].text[batchcol::kStatus] = text;
-    rows[row].statusColour = colour;
-  }
-  void SetSourceBold(int row, bool bold) override { rows[row].bold = bold; }
-  void ShowProgress(int row) override { rows[row].progress = true, rows[row].percent = 0; }
-  void HideProgress(int row) override { rows[row].progress = false; }
-  void SetProgress(int row, int percent) override { rows[row].percent = percent; }
-  void ScrollTo(int) override {}
-};
-
-// The window around the list: records what the engine asks for and keeps a
-// started worker until the test pumps.
-class RecordingHost : public CBatchHost {
- public:
-  BatchJob* pending = nullptr;
-  bool overwrite = false, convertAll = false, stop = false, closed = false;
-  std::vector<std::string> summaries;
-  std::vector<int> posted;
-  std::pair<int, int> overall{-1, -1};
-  int workersStarted = 0;
-
-  void StartWorker(BatchJob& job) override { pending = &job, ++workersStarted; }
-  bool OverwriteChecked() const override { return overwrite; }
-  void EnableConvertAll(bool enable) override { convertAll = enable; }
-  void EnableStop(bool enable) override { stop = enable; }
-  void SetOverallProgress(int maximum, int position) override { overall = {maximum, position}; }
-  void ShowSummary(const std::string& text, bool) override { summaries.push_back(text); }
-  void CloseWindow() override { closed = true; }
-  void PostPercent(int percent) override { posted.push_back(percent); }
-};
-
-// Also the batch window as progress sink: forwards what the engine handles.
-class BatchRunTest : public ::testing::Test, public CProgressCounter {
- protected:
-  BatchRunTest() : run(rows, host, *this, dir.File("state/batchconvert.log")) {}
-
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run.SetFileRange(total, step); }
-  void StepFile() override {
-    run.StepFile();
-    if (onStep) onStep();
-  }
-  bool IsCancelled() override { return run.IsCancelled(); }
-
+  JobStatus Status(int r) const { return static_cast<JobStatus>(rows[r].record.status); }
+  const std::string& StatusText(int r) const { return rows[r].text[batchcol::kStatus]; }
   // Runs the started workers one after the other, as the window's event
   // loop would deliver their reports.
   void Pump() {
@@ -111,8 +95,8 @@ class BatchRunTest : public ::testing::Test, public CProgressCounter {
   void Fresh(const std::string& name) {
     folder = dir.Path() / name;
     fs::create_directories(folder);
-    rows.rows.clear();
-    host = RecordingHost{};
+    rows.clear();
+    host = {};
     onStep = nullptr;
   }
   void Convert() {
@@ -136,15 +120,15 @@ class BatchRunTest : public ::testing::Test, public CProgressCounter {
     kt::WriteAll(In(name), kt::EncodedSine(0.5, kt::LameSpec{}));
     return In(name);
   }
-  std::string Entry(int row, const std::string& status, const std::string& reason) const {
-    const auto& t = rows.rows[row].text;
+  std::string Entry(int r, const std::string& status, const std::string& reason) const {
+    const auto& t = rows[r].text;
     return FormatLogEntry({t[1], t[6], t[4], t[7], t[3], status, reason});
   }
 
   kt::TempDir dir;
   fs::path folder = dir.Path();
-  TableRows rows;
-  RecordingHost host;
+  mutable std::vector<Row> rows;
+  Host host;
   std::function<void()> onStep;  // lets a test act in the middle of a file
   BatchFileMaker maker = MakeBatchFile;
   CBatchRun run;
@@ -156,9 +140,7 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
   struct Case {
     const char* what;
     std::function<std::string()> make;
-    bool checked, outputExists;
-    JobStatus status;
-    const char* cell;
+    std::string cell;
     std::uint32_t colour;
     AudioError logged;  // 0: no entry
     BatchFileMaker fileMaker = MakeBatchFile;
@@ -170,39 +152,39 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     kt::WriteAll(In(name), kt::PatternData(size));
     return In(name);
   };
+  constexpr std::uint32_t green = 0x006E28, red = 0x0000FF, black = 0;
+  // clang-format off
   const Case cases[] = {
-      {"converts", [&] { return Wav("good.wav"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
-      {"decodes", [&] { return Mp3("tune.mp3"); }, true, false, JobStatus::Done, "Done", 0x006E28, 0},
-      {"unknown type", [&] { return file("notes.txt", 2); }, true, false, JobStatus::Failed, "Failed",
-       0x0000FF, err::kBatchUnknownType},
-      {"bad header", [&] { return file("junk.wav", 3000); }, true, false, JobStatus::Failed, "Failed",
-       0x0000FF, err::kNoRiffHeader},
-      {"missing source", [&] { return In("gone.wav"); }, true, false, JobStatus::Failed, "Failed", 0x0000FF,
-       err::kCannotOpen},
-      {"conversion fails", [&] { return Wav("three.wav", 3); }, true, false, JobStatus::Failed, "Failed",
-       0x0000FF, err::kTooManyChannels},
-      {"the file object cannot be created", [&] { return Wav("a.wav"); }, true, false, JobStatus::Failed,
-       "Failed", 0x0000FF, err::kNoMemory, noMemory},
-      {"output exists", [&] { return Wav("there.wav"); }, true, true, JobStatus::Pending, "File Exists",
-       0x0000FF, err::kBatchOutputExists},
-      {"left unchecked", [&] { return Wav("skip.wav"); }, false, false, JobStatus::Pending, "Queued",
-       0x000000, err::kBatchNotSelected},
+      {"converts", [&] { return Wav("good.wav"); }, "Done", green, 0},
+      {"decodes", [&] { return Mp3("tune.mp3"); }, "Done", green, 0},
+      {"unknown type", [&] { return file("notes.txt", 2); }, "Failed", red, err::kBatchUnknownType},
+      {"bad header", [&] { return file("junk.wav", 3000); }, "Failed", red, err::kNoRiffHeader},
+      {"missing source", [&] { return In("gone.wav"); }, "Failed", red, err::kCannotOpen},
+      {"conversion fails", [&] { return Wav("three.wav", 3); }, "Failed", red, err::kTooManyChannels},
+      {"no file object", [&] { return Wav("a.wav"); }, "Failed", red, err::kNoMemory, noMemory},
+      {"output exists", [&] { return Wav("there.wav"); }, "File Exists", red, err::kBatchOutputExists},
+      {"left unchecked", [&] { return Wav("skip.wav"); }, "Queued", black, err::kBatchNotSelected},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Fresh(c.what);
-    rows.Add(c.make(), c.checked);
-    if (c.outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
+    Add(c.make(), c.logged != err::kBatchNotSelected);
+    const bool outputExists = c.logged == err::kBatchOutputExists;
+    if (outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
     maker = c.fileMaker;
     Convert();
-    EXPECT_EQ(fs::exists(run.GetOutputFullPath(0)), c.outputExists || c.status == JobStatus::Done);
-    EXPECT_EQ(rows.Status(0), c.status);
-    EXPECT_EQ(rows.StatusText(0), c.cell);
-    EXPECT_EQ(rows.rows[0].statusColour, c.colour);
-    EXPECT_FALSE(rows.rows[0].bold || rows.rows[0].progress);
+    const JobStatus status = c.cell == "Done"     ? JobStatus::Done
+                             : c.cell == "Failed" ? JobStatus::Failed
+                                                  : JobStatus::Pending;
+    EXPECT_EQ(fs::exists(run.GetOutputFullPath(0)), outputExists || status == JobStatus::Done);
+    EXPECT_EQ(Status(0), status);
+    EXPECT_EQ(StatusText(0), c.cell);
+    EXPECT_EQ(rows[0].statusColour, c.colour);
+    EXPECT_FALSE(rows[0].bold || rows[0].progress);
     EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, LoadMessage(c.logged)) : batchlog::kSuccessLine);
-    EXPECT_EQ(run.State(), c.status == JobStatus::Pending ? BatchState::Unfinished : BatchState::Idle);
-    EXPECT_EQ(host.convertAll, c.status == JobStatus::Pending);
+    EXPECT_EQ(run.State(), status == JobStatus::Pending ? BatchState::Unfinished : BatchState::Idle);
+    EXPECT_EQ(host.convertAll, status == JobStatus::Pending);
     EXPECT_FALSE(host.stop);
     EXPECT_EQ(host.overall, std::make_pair(0, 0));
   }
@@ -211,13 +193,13 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
 // The log holds exactly what the last run left, whatever ended it.
 TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
   const auto middleBlocked = [&] {
-    for (const char* name : {"a.wav", "b.wav", "c.wav"}) rows.Add(Wav(name));
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) Add(Wav(name));
     kt::WriteAll(In("b.mp3"), {1});
   };
   const auto stopInFirst = [&] {
-    rows.Add(Wav("a.wav"));
-    rows.Add(Wav("b.wav"));
-    rows.Add(In("c.txt"), false);
+    Add(Wav("a.wav"));
+    Add(Wav("b.wav"));
+    Add(In("c.txt"), false);
     onStep = [&] { run.RequestStop(); };
   };
   const auto text = [](const std::string& bytes) { return [bytes] { return bytes; }; };
@@ -235,7 +217,7 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
   };
   // clang-format off
   const Case cases[] = {
-      {"all converted", [&] { rows.Add(Wav("a.wav")), rows.Add(Wav("b.wav")); }, nullptr, text(allDone),
+      {"all converted", [&] { Add(Wav("a.wav")), Add(Wav("b.wav")); }, nullptr, text(allDone),
        allDone, "Done", {50, 100, 50, 100}, 2},
       {"three files, the middle output exists", middleBlocked, nullptr,
        [&] { return Entry(1, "File Exists", "Output file already exists"); }, notConverted, "Done",
@@ -247,10 +229,10 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
       {"stopped, then again from 0 %", stopInFirst, [&] { onStep = nullptr, host.overwrite = true; },
        [&] { return Entry(2, "Queued", "File not selected for conversion"); }, notConverted, "Done",
        {50, 100, 50, 100}, 3},
-      {"close during a run", [&] { rows.Add(Wav("a.wav")), onStep = [&] { run.RequestClose(); }; },
+      {"close during a run", [&] { Add(Wav("a.wav")), onStep = [&] { run.RequestClose(); }; },
        nullptr, text(aborted), "", "Queued", {50}, 1, true},
-      {"two consecutive runs: the failed row still counts", [&] { rows.Add(In("gone.wav")); },
-       [&] { rows.Add(Wav("a.wav")); }, text(""),
+      {"two consecutive runs: the failed row still counts", [&] { Add(In("gone.wav")); },
+       [&] { Add(Wav("a.wav")); }, text(""),
        "1 failures encountered. Please view log file for more information", "Failed", {50, 100}, 2},
   };
   // clang-format on
@@ -266,8 +248,8 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
     }
     EXPECT_EQ(Log(), c.log());
     EXPECT_EQ(host.summaries.empty() ? "" : host.summaries.back(), c.summary);
-    EXPECT_EQ(rows.StatusText(0), c.firstCell);
-    for (const auto& row : rows.rows) {
+    EXPECT_EQ(StatusText(0), c.firstCell);
+    for (const auto& row : rows) {
       EXPECT_FALSE(row.bold || row.progress);
       if (row.text[batchcol::kStatus] == "Queued") {
         EXPECT_EQ(row.statusColour, batchcolour::kBlack);
@@ -286,79 +268,52 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
 
 TEST_F(BatchRunTest, ALogThatCannotBeCreatedLeavesTheRunGoingWithoutOne) {
   kt::WriteAll(dir.File("state"), {'x'});  // a file where the log's folder should be
-  rows.Add(In("gone.wav"));
-  rows.Add(Wav("a.wav"));
+  Add(In("gone.wav"));
+  Add(Wav("a.wav"));
   Convert();
-  EXPECT_EQ(rows.Status(0), JobStatus::Failed);
-  EXPECT_EQ(rows.Status(1), JobStatus::Done);
+  EXPECT_EQ(Status(0), JobStatus::Failed);
+  EXPECT_EQ(Status(1), JobStatus::Done);
   EXPECT_FALSE(run.WriteLogEntry(0));
   EXPECT_EQ(host.summaries, std::vector<std::string>{BatchSummaryText(1, 0)});
 }
 
-TEST(BatchTexts, SummariesAndTheEightLinesOfAnEntry) {
-  const std::pair<std::pair<int, int>, const char*> summaries[] = {
-      {{2, 3}, "2 failures encountered. 3 files not converted\nPlease view log file for more information"},
-      {{1, 0}, "1 failures encountered. Please view log file for more information"},
-      {{0, 4}, "4 files not converted. Please view log file for more information"},
-      {{0, 0}, "All files converted sucessfully"},
-  };
-  for (const auto& [counts, summary] : summaries)
-    EXPECT_EQ(BatchSummaryText(counts.first, counts.second), summary);
+// The two-line summary (the others end runs below) and an entry's layout.
+TEST(BatchTexts, TheTwoLineSummaryAndTheEightLinesOfAnEntry) {
+  EXPECT_EQ(BatchSummaryText(2, 3),
+            "2 failures encountered. 3 files not converted\nPlease view log file for more information");
   EXPECT_EQ(FormatLogEntry({"a.wav", "/m/", "a.mp3", "/o/", "MP3", "Failed", "why"}),
             "Source File : a.wav\nSource Path : /m/\nOutput File : a.mp3\nOutput Path : /o/\n"
             "Convert To : MP3\nStatus : Failed\nReason : why\n" +
                 std::string(75, '=') + "\n\n");
 }
 
-// Per-file percentages: whole numbers that only grow, at most 100, and a file
-// whose range is 0 leaves the cell alone.
-TEST_F(BatchRunTest, StepFilePostsOnlyGrowingWholePercentages) {
-  struct Case {
-    std::uint32_t total, step, steps;
-    std::vector<int> posted;
-  };
-  const Case cases[] = {
-      {0, 1, 5, {}},         {3, 1, 4, {33, 66, 100}},
-      {400, 1, 5, {1}},      {200, 3, 2, {1, 3}},
-      {10, 7, 3, {70, 100}}, {0xFFFFFFFFu, 0x80000000u, 3, {50}},  // the counter wraps at 32 bits
-  };
-  for (const Case& c : cases) {
-    host.posted.clear();
-    rows.rows.clear();
-    rows.Add(Wav("p.wav"));
-    run.StartRun();  // each job starts from 0 %
-    host.pending = nullptr;
-    run.SetFileRange(c.total, c.step);
-    for (std::uint32_t i = 0; i < c.steps; ++i) run.StepFile();
-    EXPECT_EQ(host.posted, c.posted) << c.total << "/" << c.step;
-    run.RequestStop();
-    run.OnJobFinished();
-  }
-}
-
 // Adding files during a run neither starts a second run nor leaves the
-// added rows behind: they run in this one. Percentages reach only the
-// converting row, and only upwards.
+// added rows behind: they run in this one. A file's percentages are whole,
+// only grow and stop at 100 (a range of 0 posts none); the row shows them
+// only upwards, and only the converting row.
 TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
-  rows.Add(Wav("a.wav"));
+  Add(Wav("a.wav"));
   run.ShowPercent(40);  // nothing converts yet
-  EXPECT_EQ(rows.rows[0].percent, 0);
+  EXPECT_EQ(rows[0].record.shownPercent, 0);
   run.StartRun();
   ASSERT_EQ(run.State(), BatchState::Converting);
-  rows.Add(In("late.wav"));
-  std::rotate(rows.rows.begin(), rows.rows.end() - 1, rows.rows.end());  // added rows come first
+  run.SetFileRange(0, 1), run.StepFile();
+  run.SetFileRange(10, 7);
+  for (int step = 0; step < 3; ++step) run.StepFile();
+  EXPECT_EQ(host.posted, (std::vector<int>{70, 100}));
+  Add(In("late.wav"));
+  std::rotate(rows.begin(), rows.end() - 1, rows.end());  // added rows come first
   run.OnFilesAdded();
   EXPECT_EQ(run.State(), BatchState::Converting);
   EXPECT_FALSE(host.convertAll);
   for (int percent : {10, 5, 60, 60}) run.ShowPercent(percent);
-  EXPECT_EQ(rows.rows[1].percent, 60);
-  EXPECT_EQ(rows.rows[1].record.shownPercent, 60);
-  EXPECT_EQ(rows.rows[0].percent, 0);
+  EXPECT_EQ(rows[1].record.shownPercent, 60);
+  EXPECT_EQ(rows[0].record.shownPercent, 0);
   run.StartRun();  // refused: the same worker is still the only one
   EXPECT_EQ(host.workersStarted, 1);
   Pump();
-  EXPECT_EQ(rows.Status(1), JobStatus::Done);
-  EXPECT_EQ(rows.Status(0), JobStatus::Failed);  // late.wav does not exist
+  EXPECT_EQ(Status(1), JobStatus::Done);
+  EXPECT_EQ(Status(0), JobStatus::Failed);  // late.wav does not exist
   EXPECT_EQ(host.workersStarted, 2);
 }
 
@@ -368,40 +323,22 @@ TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
 TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
   host.overwrite = true;
   fs::create_directory_symlink(dir.Path(), dir.File("link"));
-  rows.Add(Wav("a.wav"));
-  rows.Add(Mp3("a.mp3"));
+  Add(Wav("a.wav"));
+  Add(Mp3("a.mp3"));
   for (const char* via : {"sub/..", "link"}) {
-    rows.Add(Wav("self.wav"));
-    rows.rows.back().text[batchcol::kOutput] = "self.wav";
-    rows.rows.back().text[batchcol::kOutputPath] = dir.File(via);
+    Add(Wav("self.wav"));
+    rows.back().text[batchcol::kOutput] = "self.wav";
+    rows.back().text[batchcol::kOutputPath] = dir.File(via);
   }
   const auto before = kt::ReadAll(In("a.mp3"));
   Convert();
   for (int row : {0, 1, 2, 3}) {
-    EXPECT_EQ(rows.Status(row), JobStatus::Failed) << row;
+    EXPECT_EQ(Status(row), JobStatus::Failed) << row;
     EXPECT_NE(Log().find(Entry(row, "Failed", "Output file cannot be the same as the source file.")),
               std::string::npos);
   }
   EXPECT_EQ(kt::ReadAll(In("a.mp3")), before);
   EXPECT_EQ(host.workersStarted, 0);
-}
-
-TEST(BatchNaming, TypesNamesAndPathsFollowTheExtension) {
-  // clang-format off
-  const std::tuple<const char*, std::int32_t, const char*> cases[] = {
-      {"/m/a.wav", sourcetype::kWav, "a.mp3"}, {"/m/Song.Live.WAV", sourcetype::kWav, "Song.Live.mp3"},
-      {"/m/b.mp3", sourcetype::kMp3, "b.wav"}, {"/m/x.mp3wav", sourcetype::kWav, "x.mp3"},
-      {"/m/notes.txt", sourcetype::kUnknown, "notes.$$$"}, {"/m/README", sourcetype::kUnknown, "README$$$"},
-      {".wav", sourcetype::kUnknown, ".$$$"}};
-  // clang-format on
-  for (const auto& [path, type, output] : cases) {
-    EXPECT_EQ(BatchSourceType(BatchExtension(path)), type) << path;
-    EXPECT_EQ(BatchOutputName(BatchFileName(path), BatchTargetExtension(type)), output) << path;
-  }
-  EXPECT_EQ(BatchJoinPath("/out/", "n.mp3"), "/out/n.mp3");
-  EXPECT_EQ(BatchJoinPath("/out", "n.mp3"), "/out/n.mp3");
-  EXPECT_EQ(BatchTargetType("mp3", targettype::kWav), targettype::kMp3);
-  EXPECT_EQ(BatchTargetType("", targettype::kWav), targettype::kWav);
 }
 
 }  // namespace

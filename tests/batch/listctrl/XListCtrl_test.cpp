@@ -1,6 +1,6 @@
 // The extended list control driven through its widgets: the header's
-// check-all box, clicks on disabled rows, progress cells and what one
-// progress step repaints.
+// check-all box, clicks on disabled rows and what one progress step
+// repaints.
 
 #include "batch/listctrl/XListCtrl.h"
 
@@ -105,40 +105,6 @@ TEST_F(XListCtrlTest, ADisabledRowIsNeitherToggledNorSelectedNorDoubleClicked) {
   EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 2}));
 }
 
-TEST_F(XListCtrlTest, OutOfRangeOperationsChangeNothing) {
-  AddRows(2);
-  for (const auto& [row, column] : std::vector<std::pair<int, int>>{{-1, 0}, {2, 0}, {0, -1}, {0, 8}}) {
-    EXPECT_FALSE(list.SetCellText(row, column, "x") || list.SetCellCheck(row, column, 1) ||
-                 list.ShowCellProgress(row, column) || list.SetCellProgress(row, column, 5) ||
-                 list.SetCellCombo(row, column, true, nullptr) || list.GetCell(row, column))
-        << row << "," << column;
-  }
-  EXPECT_FALSE(list.InsertRow(3, "x") || list.DeleteRow(2) || list.SetRowEnabled(-1, false));
-  EXPECT_EQ(list.GetRowCount(), 2);
-}
-
-TEST_F(XListCtrlTest, ProgressValueAndTextPerCell) {
-  AddRows(2);
-  const std::tuple<bool, QString, int, int, QString> cases[] = {
-      {true, "", 37, 37, "37%"},    {true, "", -5, 0, "0%"},        {true, "", 150, 100, "100%"},
-      {true, "", 100, 100, "100%"}, {true, "Busy", 60, 60, "Busy"}, {false, "Busy", 60, 60, ""},
-  };
-  for (const auto& [showText, text, percent, shown, label] : cases) {
-    SCOPED_TRACE(percent);
-    ASSERT_TRUE(list.ShowCellProgress(1, kStatusColumn, showText, text));
-    EXPECT_EQ(list.GetCell(1, kStatusColumn)->progressPercent, 0);
-    ASSERT_TRUE(list.SetCellProgress(1, kStatusColumn, percent));
-    const XListCell* cell = list.GetCell(1, kStatusColumn);
-    EXPECT_TRUE(cell->progressShown);
-    EXPECT_EQ(cell->progressPercent, shown);
-    EXPECT_EQ(CXListDelegate::ProgressLabel(*cell), label);
-    EXPECT_FALSE(list.GetCell(0, kStatusColumn)->progressShown);
-  }
-  ASSERT_TRUE(list.HideCellProgress(1, kStatusColumn));
-  EXPECT_FALSE(list.GetCell(1, kStatusColumn)->progressShown);
-  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
-}
-
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
   list.ShowCellProgress(4, kStatusColumn, true);
@@ -158,6 +124,7 @@ TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
     EXPECT_EQ(counter.painted, QRegion(list.visualRect(cell)));
   }
   list.viewport()->removeEventFilter(&counter);
+  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
 }
 
 }  // namespace
