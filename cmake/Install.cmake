@@ -2,7 +2,7 @@
 # entry, the icon, the AppStream metainfo and the two man pages.
 include(GNUInstallDirs)
 
-set(KESTRUNE_RES ${PROJECT_SOURCE_DIR}/src/res)
+set(KESTRUNE_RES ${PROJECT_SOURCE_DIR}/resources)
 set(KESTRUNE_DATA_OUT ${PROJECT_BINARY_DIR}/data)
 configure_file(${KESTRUNE_RES}/desktop/kestrune.desktop.in
   ${KESTRUNE_DATA_OUT}/${KESTRUNE_APP_ID}.desktop @ONLY)

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "res/StringTable.h"
+#include "core/StringTable.h"
 
 namespace fz {
 namespace fs = std::filesystem;

@@ -11,9 +11,9 @@
 #include <exception>
 #include <string>
 
-#include "audio/AudioError.h"
-#include "audio/File.h"
-#include "ops/Progress.h"
+#include "core/AudioError.h"
+#include "core/File.h"
+#include "core/Progress.h"
 
 namespace fz {
 

@@ -1,6 +1,6 @@
 // Decoding a fuzzed MP3 file to WAV through the libmad driver.
 #include "FuzzSupport.h"
-#include "audio/Mp3File.h"
+#include "core/mp3/Mp3File.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = fz::WriteInput("input.mp3", data, size);

@@ -2,7 +2,7 @@
 // cancelled. The first four input bytes choose the operation and its
 // arguments; the rest is the file.
 #include "FuzzSupport.h"
-#include "audio/Mp3File.h"
+#include "core/mp3/Mp3File.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Cutting and converting a fuzzed WAV file. The first four input bytes choose
 // the operation and its arguments; the rest is the file.
 #include "FuzzSupport.h"
-#include "audio/WaveFile.h"
+#include "core/wav/WaveFile.h"
 #include "support/TestSupport.h"
 
 namespace {

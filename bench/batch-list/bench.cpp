@@ -11,8 +11,8 @@
 #include <ctime>
 #include <memory>
 
-#include "batch/listctrl/XHeaderCtrl.h"
-#include "batch/listctrl/XListCtrl.h"
+#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/listctrl/XListCtrl.h"
 #include "support/gui/PaintCounter.h"
 
 namespace {

@@ -14,10 +14,10 @@
 #include <QPaintEvent>
 #include <cstdio>
 
-#include "batch/BatchConvertDlg.h"
-#include "batch/listctrl/XListCtrl.h"
-#include "ui/Prompt.h"
-#include "ui/Resources.h"
+#include "gui/batch/BatchConvertDlg.h"
+#include "gui/batch/listctrl/XListCtrl.h"
+#include "gui/Prompt.h"
+#include "gui/Resources.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <functional>
 
-#include "ui/MainDlg.h"
-#include "ui/PositionSlider.h"
-#include "ui/Resources.h"
-#include "ui/Trace.h"
+#include "gui/MainDlg.h"
+#include "gui/PositionSlider.h"
+#include "gui/Resources.h"
+#include "gui/Trace.h"
 
 namespace {
 

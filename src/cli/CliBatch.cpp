@@ -14,14 +14,14 @@
 #include <system_error>
 #include <thread>
 
-#include "batch/BatchLog.h"
-#include "batch/BatchNaming.h"
-#include "batch/BatchRun.h"
-#include "batch/BatchWorker.h"
+#include "core/batch/BatchLog.h"
+#include "core/batch/BatchNaming.h"
+#include "core/batch/BatchRun.h"
+#include "core/batch/BatchWorker.h"
 #include "cli/CliProgress.h"
 #include "cli/TerminalLine.h"
-#include "ops/Progress.h"
-#include "res/StringTable.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
 
 namespace fs = std::filesystem;
 

@@ -9,14 +9,14 @@
 #include <memory>
 
 #include "Version.h"
-#include "audio/AudioFileFactory.h"
-#include "audio/Mp3File.h"
-#include "audio/WaveFile.h"
+#include "core/AudioFileFactory.h"
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveFile.h"
 #include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
-#include "res/StringTable.h"
-#include "ui/RegistrySettings.h"
+#include "core/StringTable.h"
+#include "settings/RegistrySettings.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "cli/CliOwner.h"
 
-#include "audio/AudioFileFactory.h"
-#include "ops/SplitEstimate.h"
-#include "res/StringTable.h"
+#include "core/AudioFileFactory.h"
+#include "core/SplitEstimate.h"
+#include "core/StringTable.h"
 
 void CCliOwner::ShowMessage(const std::string&, const std::string& text, MessageIcon icon) {
   if (icon == MessageIcon::Error)

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ops/Owner.h"
+#include "core/Owner.h"
 
 struct ShredOptions {
   std::uint32_t splits = 0;

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/TerminalLine.h"
-#include "ops/Progress.h"
+#include "core/Progress.h"
 
 class CCliProgress : public CProgressCounter {
  public:

@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "audio/AudioError.h"
-#include "batch/BatchLog.h"
-#include "res/StringTable.h"
+#include "core/AudioError.h"
+#include "core/batch/BatchLog.h"
+#include "core/StringTable.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"

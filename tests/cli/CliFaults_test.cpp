@@ -16,11 +16,11 @@
 #include <set>
 #include <sstream>
 
-#include "audio/AudioError.h"
-#include "audio/File.h"
-#include "audio/Mp3LameTag.h"
+#include "core/AudioError.h"
+#include "core/File.h"
+#include "core/mp3/Mp3LameTag.h"
 #include "cli/CliJob.h"
-#include "res/StringTable.h"
+#include "core/StringTable.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"

@@ -3,7 +3,7 @@
 // engine's cuts are checked in detail by the MP3 timing tests).
 #include <gtest/gtest.h>
 
-#include "res/StringTable.h"
+#include "core/StringTable.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"

@@ -12,7 +12,7 @@
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
-#include "ui/RegistrySettings.h"
+#include "settings/RegistrySettings.h"
 
 namespace fs = std::filesystem;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ops/Owner.h"
-#include "ops/Progress.h"
+#include "core/Owner.h"
+#include "core/Progress.h"
 
 namespace kt {
 

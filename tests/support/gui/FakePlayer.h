@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-#include "ui/MediaPlayer2.h"
+#include "gui/MediaPlayer2.h"
 
 namespace kt {
 

@@ -14,7 +14,7 @@
 #include <QWidget>
 
 #include "support/gui/GuiTestSupport.h"
-#include "ui/ControlId.h"
+#include "gui/ControlId.h"
 
 namespace kt {
 

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "ui/Prompt.h"
+#include "gui/Prompt.h"
 
 namespace kt {
 

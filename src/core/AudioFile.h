@@ -1,0 +1,76 @@
+#pragma once
+// The audio file object: one open WAV or MP3 file and the operations on it.
+// Operations leave their outcome in the error code (see AudioError.h); a file
+// failure that an operation does not handle itself ends it with a
+// CFileException, which the caller reports.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/AudioError.h"
+#include "core/File.h"
+#include "core/mp3/Mp3EncodeSettings.h"
+
+class CAudioOwner;
+class CProgress;
+
+class CAudioFile {
+ public:
+  static constexpr std::size_t kCopyBlock = 10000;
+
+  CAudioFile(const std::string& path, CAudioOwner* owner);
+  virtual ~CAudioFile();
+  CAudioFile(const CAudioFile&) = delete;
+  CAudioFile& operator=(const CAudioFile&) = delete;
+
+  virtual int GetFileType() const = 0;  // 0 WAV, 1 MP3
+  virtual AudioError SplitEqually(CProgress* progress) = 0;
+  virtual AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                   std::uint32_t endSecond, CProgress* progress) = 0;
+  // Hands the file to the owner's information window.
+  virtual void ShowInformation();
+  virtual std::string GetDefaultExtension() const = 0;
+  virtual std::string GetFileFilter() const = 0;
+  virtual int ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                           Mp3EncodeSettings settings) = 0;
+  virtual int ConvertToWav(const std::string& outputPath, CProgress* progress) = 0;
+  // The lines of the file's information window, in order.
+  virtual std::vector<std::string> GetInformationLines() const = 0;
+
+  std::string GetFileName() const;
+  const std::string& GetFilePath() const { return path_; }
+  AudioError GetError() const { return error; }
+  double GetDuration() const { return duration; }
+  std::uint32_t GetOverlapTime() const { return overlapTime; }
+  void SetOverlapTime(std::uint32_t seconds) { overlapTime = seconds; }
+  const std::string& GetSuffix() const { return suffix; }
+  void SetSuffix(const std::string& text) { suffix = text; }
+  CAudioOwner* GetOwner() const { return owner; }
+  // Shows the message of a non-zero error through owner (none: nothing is
+  // shown) and returns the error unchanged.
+  AudioError ReportError(CAudioOwner* reportTo) const;
+
+ protected:
+  // Searches the first 1000 bytes of the file for a four-byte tag; on success
+  // the file stands on the tag's first byte, otherwise where it was.
+  bool FindChunk(const char* tag);
+  // Copies count bytes from the current position of file to output in
+  // 10000-byte blocks, stepping the file bar once per full block; stops at
+  // the end of the file or on cancel. Returns the bytes copied.
+  std::uint64_t CopyData(CFile& output, std::uint64_t count, CProgress* progress);
+  // True (and error 119) when outputPath names the open source file.
+  bool RefuseOwnSource(const std::string& outputPath);
+  // Creates an output file; false (and error 103) when it cannot be created.
+  bool CreateOutput(CFile& output, const std::string& outputPath);
+
+  CFile file;
+  CAudioOwner* owner = nullptr;
+  double duration = 0.0;
+  AudioError error = err::kNone;
+  std::uint32_t overlapTime = 0;
+  std::string suffix;
+
+ private:
+  std::string path_;
+};

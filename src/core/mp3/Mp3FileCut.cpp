@@ -1,0 +1,205 @@
+// Cutting an MP3 file without decoding: equal pieces and a selection, each a
+// run of whole frames of the source, written gapless or plain by
+// CMp3PieceWriter, with the source's ID3v1 tag appended.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/mp3/Mp3File.h"
+#include "core/Owner.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
+
+namespace {
+
+constexpr const char* kSavedCaption = "MP3 Split Saved";
+constexpr const char* kSavedText = "This selection will last for %.2lf seconds";
+// The largest multiple of the copy block that fits one CopyData call.
+constexpr std::uint64_t kLargestCopy = (UINT32_MAX / CAudioFile::kCopyBlock) * CAudioFile::kCopyBlock;
+
+std::uint32_t Clamp32(std::uint64_t value) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, UINT32_MAX));
+}
+
+}  // namespace
+
+std::string Mp3PieceName(const std::string& base, const std::string& suffix, std::uint32_t number) {
+  char tail[32];
+  std::snprintf(tail, sizeof tail, "-%u.mp3", number);
+  return base + suffix + tail;
+}
+
+std::string CMp3File::PieceBase(const ShredRequest& request) const {
+  const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
+  // Only the name is upper-cased and loses ".MP3": folders on a
+  // case-sensitive file system must stay as they are to exist.
+  std::string name = ToUpperAscii(FileNamePart(base));
+  for (auto at = name.find(".MP3"); at != std::string::npos; at = name.find(".MP3")) name.erase(at, 4);
+  return FolderPart(base) + name;
+}
+
+std::uint64_t CMp3File::NextBoundary(std::uint64_t from) {
+  if (from >= audioEnd_) return audioEnd_;
+  const std::uint64_t to = std::min(audioEnd_, from + kSearchWindow);
+  // Every frame of the stream shares version, layer and sampling rate, and
+  // its successor does too, unless it is the last frame before the end of
+  // the audio. Demanding that makes a false sync inside frame data
+  // practically impossible.
+  const auto found = SearchFrame(from, to, [this](std::uint64_t at, mp3::FrameHeader candidate) {
+    if (!candidate.SameStreamAs(firstAudio_) || mp3::CheckFields(candidate) != err::kNone) return false;
+    const std::uint64_t next = at + candidate.FrameLength();
+    if (next == audioEnd_) return true;
+    if (next > audioEnd_) return false;
+    std::uint8_t bytes[4];
+    file.Seek(static_cast<std::int64_t>(next), CFile::From::Begin);
+    if (file.Read(bytes, 4) != 4) return false;
+    const mp3::FrameHeader following = mp3::FrameHeader::FromBytes(bytes);
+    return following.HasSync() && following.SameStreamAs(firstAudio_) &&
+           mp3::CheckFields(following) == err::kNone;
+  });
+  if (found) return *found;
+  // No frame starts between here and the end of the audio: the rest belongs
+  // to the piece. Otherwise the data is damaged here and is cut as it is.
+  return to == audioEnd_ ? audioEnd_ : from;
+}
+
+bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress) {
+  std::uint64_t part = count % kLargestCopy;
+  if (part == 0) part = std::min(count, kLargestCopy);
+  while (count > 0) {
+    if (CopyData(output, static_cast<std::uint32_t>(part), progress) < part) return false;
+    if (progress && progress->IsCancelled()) return false;
+    count -= part;
+    part = std::min(count, kLargestCopy);
+  }
+  return true;
+}
+
+const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
+  if (trustedTag_) return *trustedTag_;
+  std::optional<mp3::LameTag> trusted;
+  if (vbrHeaderAt_ != UINT64_MAX) {
+    std::uint8_t frame[512] = {};
+    const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
+    std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
+    // The byte count is checked first: a header frame copied from a longer
+    // file counts more bytes than this one holds, and the frame count costs
+    // a pass over the file, unless the frame index of a variable-bitrate
+    // stream has counted them already.
+    auto frames = [this] {
+      return HasFrameIndex() ? index_.Frames()
+                             : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    };
+    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength <= audioEnd_ - vbrHeaderAt_ &&
+        frames() == tag->frames)
+      trusted = tag;
+  }
+  trustedTag_ = trusted;
+  return *trustedTag_;
+}
+
+Mp3StreamFacts CMp3File::StreamFacts() {
+  Mp3StreamFacts facts;
+  facts.id3v2End = searchStart_;
+  facts.audioStart = audioStart_;
+  facts.audioEnd = audioEnd_;
+  facts.stream = firstAudio_;
+  facts.sourceTag = GetTrustedLameTag();
+  facts.id3v1 = hasTag_ ? tag_.data() : nullptr;
+  facts.frameNumbers = &frameNumbers_;
+  return facts;
+}
+
+bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress) {
+  const Mp3StreamFacts facts = StreamFacts();
+  CMp3PieceWriter writer(file, facts, [this](CFile& out, std::uint64_t count, CProgress* p) {
+    return CopyRange(out, count, p);
+  });
+  // The header frame and the lead-in are Layer III's: other layers are copied plain.
+  if (gapless_ && firstAudio_.Layer() == 1) return writer.WriteGapless(output, span, progress);
+  return writer.WritePlain(output, span, progress);
+}
+
+AudioError CMp3File::SplitEqually(CProgress* progress) {
+  if (!scanned_) return error;
+  error = err::kNone;
+  if (Rewind() != err::kNone) return error;
+  ShredRequest request;
+  // Without an owner nobody can answer the request: as if cancelled.
+  if (!owner || !owner->RunShredEqually(*this, request)) return error;
+  const std::uint32_t pieces = request.numberOfSplits;
+  if (pieces == 0) return error;
+  CProgressCounter silent;
+  if (!progress) progress = &silent;
+
+  const std::string base = PieceBase(request);
+  for (std::uint64_t i = 1; i <= pieces; ++i) {
+    if (IsSameFile(file, Mp3PieceName(base, suffix, static_cast<std::uint32_t>(i)))) {
+      error = err::kOutputIsSource;
+      return error;
+    }
+  }
+
+  const std::uint64_t pieceSize = GetAudioBytes() / pieces;
+  progress->Start();
+  progress->SetFileCount(pieces);
+  Rewind();
+  std::uint64_t start = audioStart_;
+  for (std::uint64_t i = 1; i <= pieces; ++i) {
+    const std::string name = Mp3PieceName(base, suffix, static_cast<std::uint32_t>(i));
+    CFile output;
+    if (!CreateOutput(output, name)) break;
+    progress->SetShreddingText(GetFileName(), FileNamePart(name));
+    progress->SetFileNumber(static_cast<std::uint32_t>(i));
+    progress->SetFileRange(Clamp32(pieceSize), static_cast<std::uint32_t>(kCopyBlock));
+
+    // The overlap repeats whole frames before the piece's own start.
+    std::uint64_t first = start;
+    if (i > 1 && overlapTime > 0) first = std::min(NextBoundary(OverlapStart(start)), start);
+
+    // The piece runs to the first frame boundary at or after its share of
+    // the audio; the last piece takes everything up to the end of the audio.
+    const std::uint64_t target = i == pieces ? audioEnd_ : std::max(start, PieceEnd(i, pieces));
+    const std::uint64_t end = target < audioEnd_ ? std::max(NextBoundary(target), target) : target;
+    const bool whole = WritePiece(output, {first, start, target, end}, progress);
+    output.Close();
+    progress->StepOverall();
+    start = end;
+    if (!whole || progress->IsCancelled()) break;
+  }
+  return error;
+}
+
+AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                   std::uint32_t endSecond, CProgress* progress) {
+  if (!scanned_) return error;
+  error = err::kNone;
+  if (RefuseOwnSource(outputPath)) return error;
+  if (Rewind() != err::kNone) return error;
+  CProgressCounter silent;
+  if (!progress) progress = &silent;
+
+  // An end before the start selects nothing.
+  const Span span = SelectionSpan(startSecond, endSecond);
+  const std::uint64_t begin = NextBoundary(span.begin);
+  const std::uint64_t end = std::max(begin, NextBoundary(span.end));
+
+  CFile output;
+  if (!CreateOutput(output, outputPath)) return error;
+  progress->Start();
+  progress->SetFileCount(1);
+  progress->SetFileRange(Clamp32(end - begin), static_cast<std::uint32_t>(kCopyBlock));
+  progress->SetShreddingText(GetFileName(), FileNamePart(outputPath));
+  progress->SetFileNumber(1);
+  WritePiece(output, {begin, begin, end, end}, progress);
+  output.Close();
+  progress->StepOverall();
+  progress->Close();
+  if (progress->IsCancelled()) return error;
+
+  // The length reported is the requested stretch clipped at the end of the audio.
+  if (owner) {
+    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, span.seconds), MessageIcon::Information);
+  }
+  return error;
+}

@@ -1,0 +1,67 @@
+// Decoding an MP3 file to a 16-bit PCM WAV file through libmad.
+
+#include <algorithm>
+
+#include "core/mp3/MadDecoder.h"
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveHeader.h"
+#include "core/Progress.h"
+
+namespace {
+
+constexpr const char* kConvertTitle = "Converting to WAV...";
+
+}  // namespace
+
+int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
+  if (!scanned_) return -1;
+  error = err::kNone;
+  if (RefuseOwnSource(outputPath)) return -1;
+  if (Rewind() != err::kNone) return -1;
+  CFile output;
+  if (!CreateOutput(output, outputPath)) return -1;
+  // A decode that may pass 4 GiB (16-bit samples at the first frame's rate
+  // and channels) is RF64 from the start.
+  const unsigned channels = firstAudio_.ChannelMode() == 3 ? 1 : 2;
+  const WaveForm form = DecodedWaveForm(duration * firstAudio_.SampleRate() * channels * 2);
+  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+
+  CProgressCounter silent;
+  if (!progress) progress = &silent;
+  progress->Start();
+  progress->SetTitle(kConvertTitle);
+  progress->SetFileCount(1);
+  progress->SetFileNumber(1);
+  progress->SetConvertingText(GetFileName(), FileNamePart(outputPath));
+  progress->SetFileRange(static_cast<std::uint32_t>(
+                             std::min<std::uint64_t>(file.GetLength() / CMadDecoder::kInputSize, UINT32_MAX)),
+                         1);
+
+  // The decoder sees the audio only: no VBR header frame, no ID3v1 tag.
+  CMadDecoder decoder(file, audioEnd_, output, progress);
+  // A gapless stream's own header frame tells which samples were encoded:
+  // those after the encoder's delay and the decoder's, up to the padding.
+  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
+    const std::uint64_t total = std::uint64_t{tag->frames} * firstAudio_.SamplesPerFrame();
+    if (total >= std::uint64_t{tag->delay} + tag->padding)
+      decoder.SetTrim(tag->delay + mp3::kDecoderDelay, total - tag->delay - tag->padding);
+  }
+  const int result = decoder.Run();
+  if (decoder.Channels() != 0) {
+    outputSampleRate_ = decoder.SampleRate();
+    outputChannels_ = decoder.Channels();
+  }
+  if (const std::exception_ptr failure = decoder.Failure()) {
+    // Keep what was decoded readable if the file layer still allows it.
+    try {
+      WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+    } catch (...) {
+    }
+    output.Abort();
+    std::rethrow_exception(failure);
+  }
+  error = decoder.Error();
+  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+  output.Close();
+  return result;
+}

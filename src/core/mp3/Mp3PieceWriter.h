@@ -1,0 +1,102 @@
+#pragma once
+// Writes one MP3 piece (of an equal split or a saved selection) from a run
+// of whole frames of the source. A gapless piece is: the source's ID3v2 tag,
+// a header frame in the LAME format, the lead-in frames, the piece's frames,
+// a lead-out frame and the ID3v1 tag; decoders that honour the header frame
+// then output exactly the piece's span of the whole file's decode. A plain
+// piece is the frames and the ID3v1 tag. A piece cut short by a cancel or a
+// write failure ends on its last whole frame, and its header frame
+// describes what was written.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/mp3/Mp3Frame.h"
+#include "core/mp3/Mp3LameTag.h"
+
+class CFile;
+class CProgress;
+
+// The stream a piece is cut from.
+struct Mp3StreamFacts {
+  std::uint64_t id3v2End = 0;  // the leading ID3v2 tags are [0, id3v2End)
+  std::uint64_t audioStart = 0;
+  std::uint64_t audioEnd = 0;
+  mp3::FrameHeader stream;  // version, layer and sampling rate of every frame
+  // The source's header frame when its frame count matches the frames
+  // really in the file: its delay and padding describe this stream.
+  std::optional<mp3::LameTag> sourceTag;
+  const std::uint8_t* id3v1 = nullptr;  // the 128-byte tag to append, or none
+  // Frame numbers (counted from the first audio frame) at known offsets,
+  // kept between pieces so each count starts near where it is needed.
+  std::map<std::uint64_t, std::uint64_t>* frameNumbers = nullptr;
+};
+
+// What one scan over a run of source bytes found.
+struct Mp3FrameScan {
+  std::uint64_t frames = 0;    // whole frames of the stream
+  std::uint64_t wholeEnd = 0;  // end of the last whole frame (the start when none)
+  std::uint16_t crc = 0;       // CRC-16 of the bytes scanned, continued from the seed
+  bool oneBitrate = true;      // every frame has the same bitrate index
+  // Offsets (from the start) of every stride-th frame, for the seek table.
+  std::vector<std::uint64_t> samples;
+  std::uint64_t stride = 1;
+};
+
+// Walks the frames in [from, to) of source, reading with ReadAt (so it may
+// run beside a copy from the same file). Bytes that hold no frame of the
+// stream are stepped over. With crc, the CRC of all bytes is continued from
+// crcSeed. A source shorter than to throws the end-of-file failure.
+Mp3FrameScan ScanMp3Frames(const CFile& source, std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream,
+                           bool crc, std::uint16_t crcSeed = 0);
+
+class CMp3PieceWriter {
+ public:
+  // Copies count bytes from the source's position to output with progress;
+  // false when cancelled.
+  using CopyFunction = std::function<bool(CFile& output, std::uint64_t count, CProgress* progress)>;
+
+  CMp3PieceWriter(CFile& source, const Mp3StreamFacts& facts, CopyFunction copy);
+
+  // The frames [first, end) of the source (first and end frame boundaries),
+  // the progress stepped over the bytes [progressFrom, progressTo).
+  struct Span {
+    std::uint64_t first = 0;
+    std::uint64_t progressFrom = 0;
+    std::uint64_t progressTo = 0;
+    std::uint64_t end = 0;
+  };
+  // Write a piece; false when the copy was cancelled. File failures
+  // propagate, after the partial piece has been cut back to its last whole
+  // frame.
+  bool WriteGapless(CFile& output, const Span& span, CProgress* progress);
+  bool WritePlain(CFile& output, const Span& span, CProgress* progress);
+
+ private:
+  struct LeadIn {
+    std::vector<std::uint8_t> bytes;  // silent and reservoir frames made for the piece
+    std::uint32_t frames = 0;         // how many frames bytes holds
+    std::uint64_t sourceFrom = 0;     // the source frames copied start here
+    std::uint32_t delay = 0;
+  };
+  LeadIn MakeLeadIn(std::uint64_t first);
+  // The number of the frame at at (a frame boundary), counted from the first audio frame.
+  std::uint64_t FrameNumberAt(std::uint64_t at);
+  // Copies [from, to) of the source with progress over [progressFrom,
+  // progressTo); returns the source offset the copy reached.
+  std::uint64_t CopyFrames(CFile& output, std::uint64_t from, std::uint64_t progressFrom,
+                           std::uint64_t progressTo, std::uint64_t to, CProgress* progress, bool& cancelled);
+  // Cuts output back to the last whole frame of the source bytes [from, reached)
+  // written at audioAt; returns that frame's end in the source.
+  std::uint64_t CutToWholeFrames(CFile& output, std::uint64_t audioAt, std::uint64_t from,
+                                 std::uint64_t reached);
+  void AppendId3v1(CFile& output);
+
+  CFile& source_;
+  const Mp3StreamFacts& facts_;
+  CopyFunction copy_;
+};

@@ -1,0 +1,95 @@
+// Cutting a WAV file: equal pieces and a saved selection.
+
+#include <cstdio>
+
+#include "core/wav/WaveCut.h"
+#include "core/wav/WaveFile.h"
+#include "core/wav/WaveOutput.h"
+#include "core/Owner.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
+
+AudioError CWaveFile::SplitEqually(CProgress* progress) {
+  error = err::kNone;
+  ShredRequest request;
+  // Without an owner there is nobody to ask: as if the dialog was cancelled.
+  if (!owner || !owner->RunShredEqually(*this, request)) return error;
+  const std::uint32_t pieces = request.numberOfSplits;
+  if (pieces == 0) {
+    error = err::kNoSplits;
+    return error;
+  }
+  const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
+  // No piece may replace the source: refuse before anything is created.
+  for (std::uint32_t i = 1; i <= pieces; ++i) {
+    if (RefuseOwnSource(WavePieceName(base, suffix, i))) return error;
+  }
+
+  CProgressCounter silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  p.SetFileCount(pieces);
+  for (std::uint32_t i = 1; i <= pieces; ++i) {
+    const std::string name = WavePieceName(base, suffix, i);
+    CFile out;
+    if (!CreateOutput(out, name)) break;
+    p.SetShreddingText(GetFileName(), FileNamePart(name));
+    p.SetFileNumber(i);
+    const WavePiece piece =
+        PlanWavePiece(dataSize_, format_.blockAlign, format_.avgBytesPerSec, pieces, i, overlapTime);
+    WritePiece(out, piece.start, piece.length, piece.overlap, p);
+    p.StepOverall();
+    if (p.IsCancelled()) break;
+  }
+  return error;
+}
+
+// One piece: the derived header sized for the overlap and the piece's own
+// audio, the overlap bytes, then the piece's own audio with progress.
+void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length, std::uint64_t overlap,
+                           CProgress& progress) {
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, length + overlap), length + overlap,
+                     format_.blockAlign);
+  output.Write([&] {
+    if (overlap) {
+      file.Seek(static_cast<std::int64_t>(dataOffset_ + start - overlap), CFile::From::Begin);
+      CopyData(out, overlap, nullptr);
+    }
+    file.Seek(static_cast<std::int64_t>(dataOffset_ + start), CFile::From::Begin);
+    progress.SetFileRange(ProgressTotal(length), static_cast<std::uint32_t>(kCopyBlock));
+    CopyData(out, length, &progress);
+  });
+}
+
+AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                    std::uint32_t endSecond, CProgress* progress) {
+  error = err::kNone;
+  if (RefuseOwnSource(outputPath)) return error;
+  CFile out;
+  if (!CreateOutput(out, outputPath)) return error;
+  CProgressCounter silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  const WaveSelection selection =
+      PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
+  CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,
+                     format_.blockAlign);
+  output.Write([&] {
+    file.Seek(static_cast<std::int64_t>(dataOffset_ + selection.offset), CFile::From::Begin);
+    p.SetFileCount(1);
+    p.SetFileRange(ProgressTotal(selection.length), static_cast<std::uint32_t>(kCopyBlock));
+    p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
+    p.SetFileNumber(1);
+    CopyData(out, selection.length, &p);
+  });
+  p.StepOverall();
+  p.Close();
+  if (!p.IsCancelled() && owner) {
+    owner->ShowMessage(wav::kSelectionSavedCaption,
+                       FormatText("This selection will last for %.2lf seconds",
+                                  static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
+                       MessageIcon::Information);
+  }
+  error = err::kNone;
+  return error;
+}

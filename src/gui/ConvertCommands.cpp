@@ -1,0 +1,147 @@
+#include "gui/ConvertCommands.h"
+
+#include <QFile>
+#include <new>
+
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveFile.h"
+#include "core/Progress.h"
+#include "gui/ShredEquallyDlg.h"
+#include "core/StringTable.h"
+#include "gui/ConvertMp3Dlg.h"
+#include "gui/OperationRunner.h"
+#include "gui/Prompt.h"
+#include "gui/RipChannelsDlg.h"
+
+namespace {
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+// File names travel in the system's 8-bit encoding, as the file layer takes them.
+std::string Native(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+// The save dialogs take the extension without its "*." and dot.
+QString BareExtension(const std::string& extension) {
+  QString bare = Q(extension);
+  while (bare.startsWith('*') || bare.startsWith('.')) bare.remove(0, 1);
+  return bare.toLower();
+}
+}  // namespace
+
+ConvertMenuState ConvertMenuFor(const CAudioFile* file) {
+  ConvertMenuState state;
+  if (!file) return state;
+  if (file->GetFileType() == 1) {
+    state.toWav = true;
+  } else if (const auto* wave = dynamic_cast<const CWaveFile*>(file)) {
+    state.ripChannels = wave->GetFormat().channels > 1;
+    state.toMp3 = true;
+    state.to16Bit = wave->GetFormat().bitsPerSample == 8;
+    state.to8Bit = wave->GetFormat().bitsPerSample == 16;
+  }
+  return state;
+}
+
+void CFileCommands::StopPlayback() {
+  if (host_.stopPlayback) host_.stopPlayback();
+}
+
+void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
+  // The operation may end half way; its own code would then describe an
+  // earlier step, so the failure that ended it is shown instead.
+  const std::string failure = RunCatchingFileFailures(
+      [&] {
+        std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
+        operation(progress.get());
+      },
+      file.GetFilePath());
+  if (failure.empty()) {
+    file.ReportError(host_.owner);
+  } else if (host_.owner) {
+    host_.owner->ShowMessage(kAppName, failure, MessageIcon::Error);
+  }
+}
+
+QString CFileCommands::AskOutputName(const QString& defaultExtension, const QString& filter) {
+  FileDialogRequest request;
+  request.filter = filter;
+  request.defaultExtension = defaultExtension;
+  request.overwritePrompt = true;
+  return Prompt().GetSaveFileName(host_.window, request);
+}
+
+void CFileCommands::ConvertToMp3(CAudioFile& file) {
+  StopPlayback();
+  CConvertMp3Dlg dlg(host_.window);
+  if (dlg.exec() != QDialog::Accepted) return;
+  const std::string name = dlg.GetMp3Name();
+  const Mp3EncodeSettings settings = dlg.GetSettings();
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToMp3(name, progress, settings); });
+}
+
+void CFileCommands::ConvertToWav(CAudioFile& file) {
+  StopPlayback();
+  const QString name = AskOutputName("wav", "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(Native(name), progress); });
+}
+
+void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  StopPlayback();
+  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(Native(name), progress); });
+}
+
+void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  StopPlayback();
+  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  if (name.isEmpty()) return;
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(Native(name), progress); });
+}
+
+void CFileCommands::RipChannels(CAudioFile& file) {
+  auto* wave = dynamic_cast<CWaveFile*>(&file);
+  if (!wave) return;
+  const std::uint32_t channels = wave->GetFormat().channels;
+  if (channels < 2) {
+    Prompt().Ask(host_.window, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning,
+                 PromptButtons::Ok);
+    return;
+  }
+  StopPlayback();
+  CRipChannelsDlg dlg(channels, file.GetFileFilter(), host_.window);
+  if (dlg.exec() != QDialog::Accepted) return;
+  const std::uint8_t mask = dlg.GetChannelMask();
+  const std::string name = dlg.GetOutputName();
+  RunOperation(file, [&](CProgress* progress) { wave->RipChannels(mask, name, progress); });
+}
+
+void CFileCommands::ShredEqually(CAudioFile& file) {
+  StopPlayback();
+  RunOperation(file, [&](CProgress* progress) { file.SplitEqually(progress); });
+}
+
+bool CFileCommands::RunShredDialog(CAudioFile& file, ShredRequest& request) {
+  std::unique_ptr<CShredEquallyDlg> dlg;
+  if (const auto* wave = dynamic_cast<const CWaveFile*>(&file)) {
+    dlg = std::make_unique<CWaveShredEquallyDlg>(wave->GetSplitFacts(), file.GetFileName(),
+                                                 file.GetFilePath(), file.GetOverlapTime(), host_.window);
+  } else if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
+    dlg = std::make_unique<CMp3ShredEquallyDlg>(mp3->GetSplitFacts(), file.GetFileName(), file.GetFilePath(),
+                                                file.GetOverlapTime(), host_.window);
+  } else {
+    return false;
+  }
+  dlg->SetSettingsCommand(host_.runSettings);
+  if (dlg->exec() != QDialog::Accepted) return false;
+  request.numberOfSplits = dlg->GetNumberOfSplits();
+  request.baseFilename = dlg->GetBaseFilename();
+  return true;
+}

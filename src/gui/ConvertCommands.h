@@ -1,0 +1,64 @@
+#pragma once
+// The commands of the main window that run an operation on the open file:
+// the five conversions of the Convert menu and the equal split. Each stops
+// playback, asks for its options, runs the operation with a progress window
+// and reports the outcome. The main window supplies what they need from it
+// through CCommandHost, so the commands can be driven without it.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "core/Owner.h"
+
+class CAudioFile;
+class CProgress;
+class QWidget;
+
+// Which conversions the Convert menu offers for the open file.
+struct ConvertMenuState {
+  bool ripChannels = false;
+  bool toMp3 = false;
+  bool to8Bit = false;
+  bool to16Bit = false;
+  bool toWav = false;
+};
+ConvertMenuState ConvertMenuFor(const CAudioFile* file);
+
+struct CCommandHost {
+  QWidget* window = nullptr;     // parent of the option dialogs
+  CAudioOwner* owner = nullptr;  // shows the messages of ReportError
+  std::function<void()> stopPlayback;
+  // A new progress window for one operation.
+  std::function<std::unique_ptr<CProgress>()> makeProgress;
+  // Runs the Settings command and returns the main window's overlap time.
+  std::function<std::uint32_t()> runSettings;
+};
+
+class CFileCommands {
+ public:
+  explicit CFileCommands(CCommandHost host) : host_(std::move(host)) {}
+
+  void ConvertToMp3(CAudioFile& file);
+  void ConvertToWav(CAudioFile& file);
+  void ConvertTo8Bit(CAudioFile& file);
+  void ConvertTo16Bit(CAudioFile& file);
+  void RipChannels(CAudioFile& file);
+  // The Shred Equally menu command and the SHRED button.
+  void ShredEqually(CAudioFile& file);
+
+  // The main window's answer to CAudioOwner::RunShredEqually: the Shred
+  // Equally dialog of the file's format; false when cancelled.
+  bool RunShredDialog(CAudioFile& file, ShredRequest& request);
+
+ private:
+  // Runs operation with a progress window that lives for the call, then
+  // reports: a file-system failure by its message, otherwise the file's code.
+  void RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation);
+  // A save-file dialog for a conversion's output; empty when cancelled.
+  QString AskOutputName(const QString& defaultExtension, const QString& filter);
+  void StopPlayback();
+
+  CCommandHost host_;
+};

@@ -1,0 +1,158 @@
+#include "gui/ConvertMp3Dlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "core/StringTable.h"
+#include "gui/Prompt.h"
+
+namespace {
+template <class T>
+T* Tagged(T* widget, int id) {
+  widget->setProperty("controlId", id);
+  return widget;
+}
+
+// The leading decimal integer of a list entry; "Automatic" gives 0.
+std::uint16_t LeadingNumber(const QString& text) {
+  std::uint32_t value = 0;
+  for (QChar c : text) {
+    if (c < '0' || c > '9' || value > 0xFFFF) break;
+    value = value * 10 + (c.unicode() - '0');
+  }
+  return static_cast<std::uint16_t>(value);
+}
+}  // namespace
+
+CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Convert to MP3");
+  auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+
+  auto* nameRow = new QHBoxLayout;
+  nameRow->addWidget(new QLabel("MP3 Filename", this));
+  nameEdit_ = Tagged(new QLineEdit(this), convertmp3id::kName);
+  nameEdit_->setMinimumWidth(260);
+  nameRow->addWidget(nameEdit_);
+  auto* browse = Tagged(new QPushButton("Browse...", this), convertmp3id::kBrowse);
+  nameRow->addWidget(browse);
+  layout->addLayout(nameRow);
+
+  auto* bitrateGroup = new QGroupBox("MP3 Bitrate", this);
+  auto* bitrateGrid = new QGridLayout(bitrateGroup);
+  bitrateGrid->addWidget(new QLabel("Bitrate Encoding", bitrateGroup), 0, 0);
+  encoding_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kEncoding);
+  encoding_->addItems({"Constant Bitrate (CBR)", "Variable Bitrate (VBR)", "Average Bitrate (ABR)"});
+  bitrateGrid->addWidget(encoding_, 0, 1, 1, 2);
+  bitrateGrid->addWidget(new QLabel("Output bitrate", bitrateGroup), 1, 0);
+  bitrateList_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kBitrate);
+  bitrateList_->addItems({"Automatic", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
+                          "224", "256", "320"});
+  bitrateGrid->addWidget(bitrateList_, 1, 1);
+  bitrateGrid->addWidget(new QLabel("Kbits/Sec", bitrateGroup), 1, 2);
+  layout->addWidget(bitrateGroup);
+
+  qualityGroup_ = Tagged(new QGroupBox("VBR MP3 Quality", this), convertmp3id::kQualityGroup);
+  auto* qualityLayout = new QGridLayout(qualityGroup_);
+  quality_ = Tagged(new QSlider(Qt::Horizontal, qualityGroup_), convertmp3id::kQuality);
+  quality_->setRange(0, 10);
+  quality_->setValue(5);
+  quality_->setPageStep(1);
+  quality_->setTickPosition(QSlider::NoTicks);
+  qualityLayout->addWidget(quality_, 0, 0, 1, 3);
+  const char* labelTexts[] = {"Low", "Medium", "High"};
+  const int labelIds[] = {convertmp3id::kLow, convertmp3id::kMedium, convertmp3id::kHigh};
+  const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+  for (int i = 0; i < 3; ++i) {
+    qualityLabels_[i] = Tagged(new QLabel(labelTexts[i], qualityGroup_), labelIds[i]);
+    qualityLayout->addWidget(qualityLabels_[i], 1, i, alignments[i]);
+  }
+  layout->addWidget(qualityGroup_);
+
+  mono_ = Tagged(new QCheckBox("Generate mono output", this), convertmp3id::kMono);
+  auto* original = Tagged(new QCheckBox("Set as &Original", this), convertmp3id::kOriginal);
+  auto* copyright = Tagged(new QCheckBox("Set &Copyright", this), convertmp3id::kCopyright);
+  auto* crc = Tagged(new QCheckBox("Enable C&RC", this), convertmp3id::kCrc);
+  original->setChecked(true);
+  for (QCheckBox* box : {mono_, original, copyright, crc}) layout->addWidget(box);
+  connect(original, &QCheckBox::toggled, this, [this](bool on) { originalFlag_ = on; });
+  connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
+  connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
+
+  // Secondary text in the normal text colour: a disabled grey is hard to read.
+  auto* credit = Tagged(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
+                        convertmp3id::kCredit);
+  layout->addWidget(credit);
+
+  auto* buttons = new QDialogButtonBox(this);
+  auto* ok = Tagged(buttons->addButton(QDialogButtonBox::Ok), convertmp3id::kOk);
+  auto* cancel = Tagged(buttons->addButton(QDialogButtonBox::Cancel), convertmp3id::kCancel);
+  ok->setDefault(true);
+  layout->addWidget(buttons);
+
+  OnEncodingChanged(0);
+  connect(encoding_, &QComboBox::currentIndexChanged, this, &CConvertMp3Dlg::OnEncodingChanged);
+  connect(browse, &QPushButton::clicked, this, &CConvertMp3Dlg::OnBrowse);
+  connect(ok, &QPushButton::clicked, this, &CConvertMp3Dlg::OnOk);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CConvertMp3Dlg::OnEncodingChanged(int index) {
+  const bool variable = index == 1;
+  qualityGroup_->setEnabled(variable);
+  quality_->setEnabled(variable);
+  for (QLabel* label : qualityLabels_) label->setEnabled(variable);
+}
+
+void CConvertMp3Dlg::OnBrowse() {
+  FileDialogRequest request;
+  request.title = "Browse - MP3 Output filename";
+  request.filter = "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||";
+  request.defaultExtension = "mp3";
+  request.initialName = nameEdit_->text();
+  request.overwritePrompt = true;
+  const QString chosen = Prompt().GetSaveFileName(this, request);
+  if (!chosen.isEmpty()) nameEdit_->setText(chosen);
+}
+
+std::string CConvertMp3Dlg::WithMp3Extension(const std::string& name) {
+  return name.find(".mp3", 1) == std::string::npos ? name + ".mp3" : name;
+}
+
+void CConvertMp3Dlg::OnOk() {
+  mp3Name_ = QFile::encodeName(nameEdit_->text()).toStdString();
+  if (mp3Name_.empty()) {
+    Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
+    return;
+  }
+  mp3Name_ = QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithMp3Extension(mp3Name_).c_str())))
+                 .toStdString();
+  bitrate_ = LeadingNumber(bitrateList_->currentText());
+  const int index = encoding_->currentIndex();
+  encodingMode_ = index == 1 ? 2 : index == 2 ? 3 : 0;
+  vbrQuality_ = static_cast<std::uint16_t>(quality_->value() == 0 ? 9 : 10 - quality_->value());
+  monoFlag_ = mono_->isChecked();
+  accept();
+}
+
+Mp3EncodeSettings CConvertMp3Dlg::GetSettings() const {
+  Mp3EncodeSettings settings;
+  settings.bitrate = bitrate_;
+  settings.encodingMode = encodingMode_;
+  settings.vbrQuality = vbrQuality_;
+  settings.monoFlag = monoFlag_;
+  settings.copyrightFlag = copyrightFlag_;
+  settings.crcFlag = crcFlag_;
+  settings.originalFlag = originalFlag_;
+  return settings;
+}

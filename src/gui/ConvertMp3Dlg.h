@@ -1,0 +1,79 @@
+#pragma once
+// The Convert to MP3 options dialog: the output name and the encoding
+// options. After OK the caller builds Mp3EncodeSettings from the getters
+// (or takes GetSettings) and runs the conversion.
+
+#include <QDialog>
+#include <cstdint>
+#include <string>
+
+#include "core/mp3/Mp3EncodeSettings.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+// Control ids of the Convert to MP3 dialog.
+namespace convertmp3id {
+constexpr int kName = 1059;
+constexpr int kBrowse = 1028;
+constexpr int kEncoding = 1061;
+constexpr int kBitrate = 1060;
+constexpr int kQualityGroup = 1067;
+constexpr int kQuality = 1062;
+constexpr int kLow = 1066;
+constexpr int kMedium = 1064;
+constexpr int kHigh = 1065;
+constexpr int kMono = 1068;
+constexpr int kOriginal = 1056;
+constexpr int kCopyright = 1057;
+constexpr int kCrc = 1058;
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+constexpr int kCredit = 0xFFFF;  // the encoder's credit line (a static text)
+}  // namespace convertmp3id
+
+class CConvertMp3Dlg : public QDialog {
+ public:
+  explicit CConvertMp3Dlg(QWidget* parent = nullptr);
+
+  const std::string& GetMp3Name() const { return mp3Name_; }
+  std::uint16_t GetBitrate() const { return bitrate_; }
+  std::uint16_t GetEncodingMode() const { return encodingMode_; }
+  std::uint16_t GetVbrQuality() const { return vbrQuality_; }
+  bool GetMonoFlag() const { return monoFlag_; }
+  bool GetCopyrightFlag() const { return copyrightFlag_; }
+  bool GetCrcFlag() const { return crcFlag_; }
+  bool GetOriginalFlag() const { return originalFlag_; }
+  // The encoder options as accepted.
+  Mp3EncodeSettings GetSettings() const;
+
+  // The name with ".mp3" appended unless it holds ".mp3" after its first
+  // character (case-sensitive).
+  static std::string WithMp3Extension(const std::string& name);
+
+ private:
+  void OnEncodingChanged(int index);
+  void OnBrowse();
+  void OnOk();
+
+  bool crcFlag_ = false;
+  bool originalFlag_ = true;
+  bool copyrightFlag_ = false;
+  std::string mp3Name_;
+  std::uint16_t bitrate_ = 0;
+  std::uint16_t encodingMode_ = 0;
+  std::uint16_t vbrQuality_ = 0;
+  bool monoFlag_ = false;
+
+  QLineEdit* nameEdit_;
+  QComboBox* encoding_;
+  QComboBox* bitrateList_;
+  QGroupBox* qualityGroup_;
+  QSlider* quality_;
+  QLabel* qualityLabels_[3];
+  QCheckBox* mono_;
+};

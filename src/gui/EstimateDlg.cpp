@@ -1,0 +1,36 @@
+#include "gui/EstimateDlg.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/SplitEstimate.h"
+
+CEstimateDlg::CEstimateDlg(const std::string& sourceFileName, std::uint32_t splits, std::uint32_t overlapTime,
+                           std::uint32_t size, double playtime, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle("Estimate");
+  auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+  const int ids[] = {estimateid::kIntroduction, estimateid::kSource,   estimateid::kSplits,
+                     estimateid::kSize,         estimateid::kPlaytime, estimateid::kOverlap};
+  const auto lines = EstimateLines(sourceFileName, splits, overlapTime, size, playtime);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    auto* label = new QLabel(QString::fromStdString(lines[i]), this);
+    label->setProperty("controlId", ids[i]);
+    label->setTextFormat(Qt::PlainText);
+    if (ids[i] == estimateid::kIntroduction) {
+      label->setWordWrap(true);
+      label->setMinimumWidth(360);
+    }
+    layout->addWidget(label);
+    if (i == 0) layout->addSpacing(8);
+  }
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+  ok->setProperty("controlId", estimateid::kOk);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addWidget(buttons);
+}

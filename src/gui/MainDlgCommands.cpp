@@ -1,0 +1,73 @@
+// The main window's shredding and conversion commands: the SHRED button and
+// "Shred &Equally...", and the Convert menu. The conversions and the Shred
+// Equally dialog are CFileCommands'; the window supplies playback, progress
+// windows and the Settings command.
+
+#include "gui/batch/BatchConvertThread.h"
+#include "gui/ProgressDlg.h"
+#include "gui/ConvertCommands.h"
+#include "gui/MainDlg.h"
+
+std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
+  CCommandHost host;
+  host.window = this;
+  host.owner = this;
+  host.stopPlayback = [this] { StopPlayback(); };
+  host.makeProgress = [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); };
+  host.runSettings = [this] {
+    OnSettings();
+    return GetOverlapTime();
+  };
+  return std::make_unique<CFileCommands>(std::move(host));
+}
+
+void CMainDlg::OnShredEqually() {
+  if (!File()) return;
+  // The split pauses playback (STOP), where conversions stop it.
+  OnStop();
+  RunWithProgress([](CAudioFile& file, CProgress& progress) { file.SplitEqually(&progress); });
+}
+
+bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
+  return commands_->RunShredDialog(file, request);
+}
+
+void CMainDlg::UpdateConvertMenu() {
+  const ConvertMenuState state = ConvertMenuFor(File());
+  Action(ID_CONVERT_RIP_CHANNELS)->setEnabled(state.ripChannels);
+  Action(ID_CONVERT_TO_MP3)->setEnabled(state.toMp3);
+  Action(ID_CONVERT_TO_8BIT)->setEnabled(state.to8Bit);
+  Action(ID_CONVERT_TO_16BIT)->setEnabled(state.to16Bit);
+  Action(ID_CONVERT_TO_WAV)->setEnabled(state.toWav);
+  // "Batch Convert..." is always enabled; CBatchConvertCommand keeps its check mark.
+}
+
+void CMainDlg::customEvent(QEvent* event) {
+  if (!batch_ || !batch_->HandleEvent(event)) QDialog::customEvent(event);
+}
+
+void CMainDlg::done(int result) {
+  // A running batch stops first; the program ends when its window has closed.
+  if (batch_ && !batch_->AllowExit([this, result] { done(result); })) return;
+  QDialog::done(result);
+}
+
+void CMainDlg::OnConvertToMp3() {
+  if (File()) commands_->ConvertToMp3(*File());
+}
+
+void CMainDlg::OnConvertToWav() {
+  if (File()) commands_->ConvertToWav(*File());
+}
+
+void CMainDlg::OnConvertTo8Bit() {
+  if (File()) commands_->ConvertTo8Bit(*File());
+}
+
+void CMainDlg::OnConvertTo16Bit() {
+  if (File()) commands_->ConvertTo16Bit(*File());
+}
+
+void CMainDlg::OnRipChannels() {
+  if (File()) commands_->RipChannels(*File());
+}

@@ -1,0 +1,261 @@
+#include "gui/PositionSlider.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+QString Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return QString::fromLatin1(text);
+}
+
+// A click on the track moves the thumb there, as in every media player: the
+// style's absolute-set behaviour, given to the left button.
+class CJumpClickStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_Slider_AbsoluteSetButtons) return Qt::LeftButton;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
+}  // namespace
+
+CPositionSlider::CPositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+  // Ticks are painted here at arbitrary positions, not by the style.
+  setTickPosition(QSlider::NoTicks);
+  setTracking(true);
+  auto* jumpStyle = new CJumpClickStyle;
+  jumpStyle->setParent(this);
+  setStyle(jumpStyle);
+}
+
+int CPositionSlider::XOfValue(int value) const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+  const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+  const int span = std::max(groove.width() - handle.width(), 1);
+  return groove.left() + handle.width() / 2 +
+         QStyle::sliderPositionFromValue(minimum(), maximum(), value, span);
+}
+
+void CPositionSlider::SetRange(int minimum, int maximum, bool redraw) {
+  rangeMax_ = maximum < 100 ? 100u : static_cast<std::uint32_t>(maximum);
+  setRange(minimum, static_cast<int>(rangeMax_));
+  setPageStep(static_cast<int>(rangeMax_ / 100));
+  setSingleStep(1);
+  if (redraw) update();
+}
+
+void CPositionSlider::SetTicks() {
+  if (rangeMax_ <= 1) return;
+  const std::uint32_t step = rangeMax_ / 10;
+  if (step == 0) return;
+  for (std::uint32_t p = 1; p < rangeMax_; p += step) ticks_.insert(static_cast<int>(p));
+  update();
+}
+
+void CPositionSlider::ResetTicks() {
+  ticks_.clear();
+  SetTicks();
+}
+
+void CPositionSlider::AddTick(int position) {
+  ticks_.insert(position);
+  update();
+}
+
+double CPositionSlider::GetFraction() const {
+  return static_cast<double>(sliderPosition()) / static_cast<double>(rangeMax_);
+}
+
+double CPositionSlider::GetPositionSeconds() const {
+  return GetFraction() * length_;
+}
+
+double CPositionSlider::TimeOf(int position) const {
+  return static_cast<double>(position) / static_cast<double>(rangeMax_) * length_;
+}
+
+void CPositionSlider::SetPosition(double fraction) {
+  double scaled = static_cast<double>(rangeMax_) * fraction;
+  // Not-a-number and negative fractions (a player without a position yet)
+  // put the thumb at the start.
+  if (!(scaled > 0.0)) scaled = 0.0;
+  const std::uint32_t position =
+      scaled >= static_cast<double>(rangeMax_) ? rangeMax_ : static_cast<std::uint32_t>(scaled);
+  setSliderPosition(static_cast<int>(position));
+  update();
+}
+
+void CPositionSlider::StartSelection() {
+  ResetTicks();
+  selStart_ = sliderPosition();
+  AddTick(selStart_);
+  selecting_ = 1;
+  UpdateLabels();
+}
+
+void CPositionSlider::UpdateSelection() {
+  if (!selecting_) return;
+  ResetTicks();
+  AddTick(selStart_);
+  AddTick(sliderPosition());
+  SetSelectionRange(selStart_, sliderPosition());
+  UpdateLabels();
+}
+
+void CPositionSlider::EndSelection() {
+  if (!selecting_) return;
+  UpdateSelection();
+  selecting_ = 0;
+  selEnd_ = sliderPosition();
+  selectionDone_ = 1;
+  UpdateLabels();
+}
+
+void CPositionSlider::ClearSelection() {
+  ResetTicks();
+  SetSelectionRange(0, 0);
+  selStart_ = selEnd_ = 0;
+  selecting_ = selectionDone_ = 0;
+  UpdateLabels();
+}
+
+bool CPositionSlider::GetSelection(double& startSeconds, double& endSeconds) const {
+  if (!selectionDone_) return false;
+  startSeconds = TimeOf(std::min(selStart_, selEnd_));
+  endSeconds = TimeOf(std::max(selStart_, selEnd_));
+  return true;
+}
+
+void CPositionSlider::SetSelectionRange(int start, int end) {
+  rangeSelStart_ = start;
+  rangeSelEnd_ = end;
+  update();
+}
+
+void CPositionSlider::ToggleTimeMode() {
+  showElapsed_ = !showElapsed_;
+  UpdateLabels();
+}
+
+void CPositionSlider::UpdateLabels() {
+  const double elapsed = GetPositionSeconds();
+  if (elapsedLabel_) {
+    elapsedLabel_->setText(showElapsed_ ? Format("Elapsed : %5.2lf sec", elapsed)
+                                        : Format("Remaining : %5.2lf sec", length_ - elapsed));
+  }
+  if (selectionLabel_) {
+    const int d = selecting_ ? sliderPosition() - selStart_ : selEnd_ - selStart_;
+    selectionLabel_->setText(d < 0 ? QStringLiteral("Improper selection")
+                                   : Format("Selected : %5.2lf sec", TimeOf(d)));
+  }
+  if (lengthLabel_) lengthLabel_->setText(Format("Length : %5.2lf sec", length_));
+}
+
+void CPositionSlider::sliderChange(SliderChange change) {
+  QSlider::sliderChange(change);
+  UpdateLabels();
+}
+
+void CPositionSlider::paintEvent(QPaintEvent* event) {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+  auto xOf = [this](int value) { return XOfValue(value); };
+
+  (void)event;
+  QPainter painter(this);
+  // A plain sunken groove (the style's own one fills up to the thumb, which
+  // would read as a selection), the selection band on it, then the thumb.
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+  const int mid = groove.center().y();
+  const QRectF track(groove.left() + 1, mid - 2.5, groove.width() - 2, 5);
+  painter.setPen(palette().color(group, QPalette::Mid));
+  painter.setBrush(palette().color(group, QPalette::Base));
+  painter.drawRoundedRect(track, 2.5, 2.5);
+  if (rangeSelStart_ != rangeSelEnd_) {
+    const int left = xOf(std::min(rangeSelStart_, rangeSelEnd_));
+    const int right = xOf(std::max(rangeSelStart_, rangeSelEnd_));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(group, QPalette::Highlight));
+    painter.drawRoundedRect(QRectF(left, mid - 3.5, right - left, 7), 2, 2);
+  }
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  option.subControls = QStyle::SC_SliderHandle;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  painter.end();
+
+  QPainter ticks(this);
+  ticks.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  const int bottom = height() - 1;
+  for (int tick : ticks_) {
+    const int x = xOf(tick);
+    const bool mark = selecting_ || selectionDone_ ? (tick == selStart_ || tick == sliderPosition()) : false;
+    ticks.drawLine(x, bottom - (mark ? 6 : 3), x, bottom);
+  }
+  UpdateLabels();
+}
+
+CSliderScale::CSliderScale(CPositionSlider* slider, QWidget* parent) : QWidget(parent), slider_(slider) {
+  const char* const texts[kMarks] = {"0%", "25%", "50%", "75%", "100%"};
+  for (int i = 0; i < kMarks; ++i) {
+    auto* mark = new QLabel(QString::fromLatin1(texts[i]), this);
+    QFont small = mark->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    mark->setFont(small);
+    mark->adjustSize();
+    marks_[static_cast<std::size_t>(i)] = mark;
+  }
+  // The marks follow the slider wherever the layout puts it.
+  slider_->installEventFilter(this);
+}
+
+int CSliderScale::MarkValue(int index) const {
+  return slider_->minimum() + (slider_->maximum() - slider_->minimum()) * index / (kMarks - 1);
+}
+
+QSize CSliderScale::sizeHint() const {
+  int height = 0;
+  for (QLabel* mark : marks_) height = std::max(height, mark->sizeHint().height());
+  return {slider_->width(), height};
+}
+
+bool CSliderScale::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == slider_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                             event->type() == QEvent::StyleChange))
+    Place();
+  return QWidget::eventFilter(watched, event);
+}
+
+void CSliderScale::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Place();
+}
+
+void CSliderScale::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  Place();
+}
+
+void CSliderScale::Place() {
+  QWidget* top = window();
+  for (int i = 0; i < kMarks; ++i) {
+    QLabel* mark = Mark(i);
+    mark->adjustSize();
+    const QPoint tick = slider_->mapTo(top, QPoint(slider_->XOfValue(MarkValue(i)), 0));
+    const int centre = mapFrom(top, tick).x();
+    const int left = std::clamp(centre - mark->width() / 2, 0, std::max(width() - mark->width(), 0));
+    mark->move(left, 0);
+  }
+}

@@ -1,0 +1,198 @@
+#include "gui/ProgressDlg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+QGroupBox* Frame(const QString& title, QWidget* content) {
+  auto* box = new QGroupBox(title);
+  auto* layout = new QVBoxLayout(box);
+  layout->addWidget(content);
+  return box;
+}
+
+QProgressBar* Bar(int id) {
+  auto* bar = new QProgressBar;
+  bar->setProperty("controlId", id);
+  bar->setTextVisible(false);
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  return bar;
+}
+
+// "verb source to target" in at most width pixels: each name keeps its own
+// width when it fits in its share; longer names lose their middle.
+QString ElidedAction(const QFontMetrics& metrics, int width, const QString& verb, const QString& source,
+                     const QString& target) {
+  const QString to = QStringLiteral(" to ");
+  const QString full = verb + source + to + target;
+  if (metrics.horizontalAdvance(full) <= width) return full;
+  const int room = std::max(width - metrics.horizontalAdvance(verb + to), 0);
+  const int sourceWidth = metrics.horizontalAdvance(source);
+  const int targetWidth = metrics.horizontalAdvance(target);
+  const int half = room / 2;
+  const int sourceRoom = sourceWidth <= half ? sourceWidth : targetWidth <= half ? room - targetWidth : half;
+  // elidedText measures in fractions of a pixel and may shorten a name whose
+  // rounded width is exactly its room: a name that fits is kept whole.
+  auto fit = [&metrics](const QString& name, int nameWidth, int nameRoom) {
+    return nameWidth <= nameRoom ? name : metrics.elidedText(name, Qt::ElideMiddle, nameRoom);
+  };
+  return verb + fit(source, sourceWidth, sourceRoom) + to + fit(target, targetWidth, room - sourceRoom);
+}
+
+}  // namespace
+
+CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setWindowModality(Qt::WindowModal);
+  setWindowTitle(QString::fromStdString(Title()));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+
+  action_ = new QLabel;
+  action_->setProperty("controlId", kActionLabelId);
+  action_->setAlignment(Qt::AlignCenter);
+  // A fixed width: long names are shortened instead of widening the window.
+  action_->setFixedWidth(std::max(QFontMetrics(action_->font()).averageCharWidth() * 64, 400));
+  count_ = new QLabel;
+  count_->setProperty("controlId", kCountLabelId);
+  count_->setAlignment(Qt::AlignCenter);
+  auto* labels = new QWidget;
+  auto* labelLayout = new QVBoxLayout(labels);
+  labelLayout->setContentsMargins(0, 0, 0, 0);
+  labelLayout->addWidget(action_);
+  labelLayout->addWidget(count_);
+  auto* labelFrame = Frame(QString(), labels);
+
+  overall_ = Bar(kOverallBarId);
+  fileBar_ = Bar(kFileBarId);
+
+  cancel_ = new QPushButton(tr("Cancel"));
+  cancel_->setProperty("controlId", kCancelId);
+  cancel_->setAutoDefault(false);
+  connect(cancel_, &QPushButton::clicked, this, &CProgressDlg::OnCancelButton);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(cancel_);
+  buttons->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(labelFrame);
+  layout->addWidget(Frame(tr("Overall progress"), overall_));
+  layout->addWidget(Frame(tr("File progress"), fileBar_));
+  layout->addLayout(buttons);
+  // The window takes the size of its contents and keeps it: the action line
+  // has a fixed width, and both lines the height of a line of text even while
+  // empty. A window deriving from this one keeps the rule for what it adds.
+  for (QLabel* label : {action_, count_}) {
+    label->setText(QStringLiteral("X"));
+    label->setMinimumHeight(label->sizeHint().height());
+    label->clear();
+  }
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  sincePump_.start();
+  SetPumpHandler([this] { Pump(); });
+}
+
+CProgressDlg::CProgressDlg(QWidget* parentWindow, OwnControls) : QDialog(parentWindow), servesPump_(false) {}
+
+CProgressDlg::~CProgressDlg() {
+  if (servesPump_) SetPumpHandler(nullptr);
+}
+
+void CProgressDlg::Start() {
+  CProgressCounter::Start();
+  closing_ = false;
+  show();
+  raise();
+  // Let the window appear before the first block of work.
+  QCoreApplication::processEvents();
+  sincePump_.restart();
+}
+
+void CProgressDlg::Close() {
+  closing_ = true;
+  hide();
+}
+
+void CProgressDlg::SetShreddingText(const std::string& source, const std::string& target) {
+  CProgressCounter::SetShreddingText(source, target);
+  ShowAction("Shredding ", source, target);
+}
+
+void CProgressDlg::SetConvertingText(const std::string& source, const std::string& target) {
+  CProgressCounter::SetConvertingText(source, target);
+  ShowAction("Converting ", source, target);
+}
+
+void CProgressDlg::ShowAction(const char* verb, const std::string& source, const std::string& target) {
+  const QString full = QString::fromStdString(ActionText());
+  const QString elided = ElidedAction(action_->fontMetrics(), action_->contentsRect().width(),
+                                      QString::fromLatin1(verb), QString::fromStdString(ToUpperAscii(source)),
+                                      QString::fromStdString(ToUpperAscii(target)));
+  action_->setText(elided);
+  action_->setToolTip(elided == full ? QString() : full);
+}
+
+void CProgressDlg::OnCancelButton() {
+  RequestCancel();
+}
+
+void CProgressDlg::Pump() {
+  // Only the window's own thread may run its events.
+  if (QThread::currentThread() != thread()) return;
+  if (sincePump_.elapsed() < kPumpIntervalMs) return;
+  QCoreApplication::processEvents();
+  sincePump_.restart();
+}
+
+void CProgressDlg::closeEvent(QCloseEvent* event) {
+  // Only the program closes the window (Close or destruction).
+  if (closing_)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void CProgressDlg::ShowBar(QProgressBar* bar, const CProgressBarState& state) {
+  // QProgressBar counts in int; larger ranges are shown scaled.
+  std::uint32_t shift = 0;
+  while ((state.maximum >> shift) > static_cast<std::uint32_t>(INT_MAX)) ++shift;
+  const int maximum = static_cast<int>(state.maximum >> shift);
+  const int value = static_cast<int>(state.position >> shift);
+  if (bar->maximum() != maximum) bar->setRange(0, maximum);
+  if (bar->value() != value) bar->setValue(value);
+}
+
+void CProgressDlg::OnChanged(Change change) {
+  if (!action_) return;
+  switch (change) {
+    case Change::Started:
+      break;
+    case Change::Title:
+      setWindowTitle(QString::fromStdString(Title()));
+      break;
+    case Change::Overall:
+      ShowBar(overall_, OverallBar());
+      break;
+    case Change::File:
+      ShowBar(fileBar_, FileBar());
+      break;
+    case Change::Action:
+      // Shown by SetShreddingText and SetConvertingText, shortened to fit.
+      break;
+    case Change::Count:
+      count_->setText(QString::fromStdString(CountText()));
+      break;
+  }
+}

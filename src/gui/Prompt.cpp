@@ -1,0 +1,240 @@
+#include "gui/Prompt.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTreeView>
+#include <functional>
+
+#include "settings/RecentFiles.h"
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Error:
+      return QMessageBox::Critical;
+    case MessageIcon::Question:
+      return QMessageBox::Question;
+    case MessageIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQtButtons(PromptButtons buttons) {
+  switch (buttons) {
+    case PromptButtons::Ok:
+      return QMessageBox::Ok;
+    case PromptButtons::OkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case PromptButtons::YesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case PromptButtons::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+// Sets up a QFileDialog as the request asks; the caller decides open or save.
+void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
+  if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
+  const QString filter = QtFilter(request.filter);
+  if (!filter.isEmpty()) dialog.setNameFilters(filter.split(QStringLiteral(";;")));
+  if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
+  if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
+  if (!request.initialName.isEmpty()) {
+    const QFileInfo info(request.initialName);
+    if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
+    dialog.selectFile(info.fileName());
+  }
+  // Qt's own dialog (used where no desktop integration provides one) opens
+  // too small to show the name, size, type and date columns: give it room,
+  // fit size, type and date to their contents and let the name take the rest.
+  const QFontMetrics metrics(dialog.font());
+  dialog.resize(qMax(dialog.width(), metrics.averageCharWidth() * 110),
+                qMax(dialog.height(), metrics.lineSpacing() * 30));
+  if (auto* details = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
+  // Read-only files are listed like any other: the toolkit has no such box.
+  dialog.setOption(QFileDialog::ReadOnly, false);
+}
+
+class QtPrompt final : public CPrompt {
+ public:
+  PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                   PromptButtons buttons) override {
+    QMessageBox box(ToQtIcon(icon), caption, text, ToQtButtons(buttons), parent);
+    box.setTextFormat(Qt::PlainText);
+    switch (box.exec()) {
+      case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+      case QMessageBox::No:
+        return PromptAnswer::No;
+      case QMessageBox::Cancel:
+        return PromptAnswer::Cancel;
+      case QMessageBox::Ok:
+        return PromptAnswer::Ok;
+      default:
+        // Closed by the title bar or Escape.
+        return buttons == PromptButtons::YesNo ? PromptAnswer::No
+               : buttons == PromptButtons::Ok  ? PromptAnswer::Ok
+                                               : PromptAnswer::Cancel;
+    }
+  }
+
+  QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
+    QFileDialog dialog(parent);
+    Configure(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+  }
+
+  QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
+    QFileDialog dialog(parent);
+    Configure(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+  }
+
+  QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
+    QFileDialog dialog(parent);
+    Configure(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+  }
+
+  QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
+    return QFileDialog::getExistingDirectory(parent, title, start);
+  }
+};
+
+// Gives each file dialog its starting folder and remembers where the user
+// went, then asks the prompt in force.
+class StartFolderPrompt final : public CPrompt {
+ public:
+  explicit StartFolderPrompt(std::function<CPrompt&()> inner) : inner_(std::move(inner)) {}
+
+  PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                   PromptButtons buttons) override {
+    return inner_().Ask(parent, caption, text, icon, buttons);
+  }
+  QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
+    return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
+  }
+  QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
+    const QStringList paths = inner_().GetOpenFileNames(parent, WithStart(parent, request));
+    if (!paths.isEmpty()) Remember(paths.front());
+    return paths;
+  }
+  QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
+    return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+  }
+  QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
+    const QString folder =
+        inner_().GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
+    if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+    return folder;
+  }
+
+ private:
+  static FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) {
+    if (request.directory.isEmpty()) {
+      const QFileInfo initial(request.initialName);
+      request.directory = !request.initialName.isEmpty() && initial.isAbsolute() ? initial.absolutePath()
+                                                                                 : DialogStartFolder(parent);
+    }
+    return request;
+  }
+  static QString Remember(const QString& path) {
+    if (!path.isEmpty()) recent::SetLastFolder(QFileInfo(path).absolutePath());
+    return path;
+  }
+
+  std::function<CPrompt&()> inner_;
+};
+
+CPrompt*& Installed() {
+  static CPrompt* prompt = nullptr;
+  return prompt;
+}
+
+}  // namespace
+
+CPrompt& Prompt() {
+  static StartFolderPrompt prompt([]() -> CPrompt& {
+    static QtPrompt qtPrompt;
+    CPrompt* installed = Installed();
+    return installed ? *installed : qtPrompt;
+  });
+  return prompt;
+}
+
+namespace {
+QString DocumentFolder(const QWidget* parent) {
+  for (const QWidget* window = parent; window; window = window->parentWidget()) {
+    const QString folder = window->property(kDocumentFolderProperty).toString();
+    if (!folder.isEmpty()) return folder;
+  }
+  return {};
+}
+}  // namespace
+
+QString InDocumentFolder(const QWidget* parent, const QString& name) {
+  if (name.isEmpty() || QDir::isAbsolutePath(name)) return name;
+  const QString folder = DocumentFolder(parent);
+  return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+QString DialogStartFolder(const QWidget* parent) {
+  if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
+  const QString last = recent::LastFolder();
+  return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
+}
+
+void SetPrompt(CPrompt* prompt) {
+  Installed() = prompt;
+}
+
+QString QtFilter(const QString& filter) {
+  // "desc|pattern|desc|pattern||": pairs until an empty description. The
+  // description already names its patterns, so Qt gets "desc (patterns)"
+  // only when the description does not show them itself.
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString desc = parts[i].trimmed();
+    if (desc.isEmpty()) break;
+    QStringList patterns;
+    for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      const QString pattern = p.trimmed();
+      if (!pattern.isEmpty()) patterns << pattern;
+    }
+    if (patterns.isEmpty()) continue;
+    QString label = desc;
+    // Qt reads the patterns from the last parentheses of an entry.
+    const int open = label.lastIndexOf(QLatin1Char('('));
+    if (open >= 0) label = label.left(open).trimmed();
+    out << QStringLiteral("%1 (%2)").arg(label, patterns.join(QLatin1Char(' ')));
+  }
+  return out.join(QStringLiteral(";;"));
+}

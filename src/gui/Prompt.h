@@ -1,0 +1,64 @@
+#pragma once
+// The one seam through which every window asks the user something: message
+// boxes and file dialogs. The program uses real Qt dialogs; tests install a
+// scripted prompt that answers in turn and fails on unexpected questions.
+
+#include <QString>
+#include <QStringList>
+
+#include "core/Owner.h"
+
+class QWidget;
+
+enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class PromptAnswer { Ok, Cancel, Yes, No };
+
+// What a file dialog is asked to show. Filters use the "desc|pattern|...||"
+// form of the string table and are converted for Qt by the implementation.
+struct FileDialogRequest {
+  QString title;             // empty: the toolkit's default title
+  QString filter;            // "WAV files (*.wav)|*.wav|All files (*.*)|*.*||"
+  QString defaultExtension;  // without dot; empty for none
+  QString initialName;       // file name or path shown at start
+  // The folder the dialog starts in. Left empty, Prompt() fills it: the
+  // folder of an absolute initialName, else DialogStartFolder(parent).
+  QString directory;
+  bool overwritePrompt = false;
+};
+
+class CPrompt {
+ public:
+  virtual ~CPrompt() = default;
+  virtual PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
+                           PromptButtons buttons) = 0;
+  // Empty result: the user cancelled.
+  virtual QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+  virtual QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) = 0;
+  virtual QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+  virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
+};
+
+// The prompt in force (the Qt one unless a test installed another), behind
+// a layer that gives every file dialog its starting folder and remembers the
+// folder of each path the user picks.
+CPrompt& Prompt();
+// Installs a prompt; nullptr restores the Qt one. The caller keeps ownership.
+void SetPrompt(CPrompt* prompt);
+
+// The window property naming the open file's folder: dialogs of that window
+// and of the windows it owns start there.
+inline constexpr const char* kDocumentFolderProperty = "documentFolder";
+
+// Where a file dialog over parent starts: the nearest kDocumentFolderProperty
+// up the parent chain, else the folder a file dialog returned last, else
+// empty (the toolkit's choice).
+QString DialogStartFolder(const QWidget* parent);
+
+// An output name typed without a folder goes beside the open file (the
+// nearest kDocumentFolderProperty up the parent chain), where the dialogs
+// start too; absolute names, empty names and windows without an open file
+// keep the name as typed.
+QString InDocumentFolder(const QWidget* parent, const QString& name);
+
+// Converts a "desc|pattern|desc|pattern||" filter into Qt's ";;" form.
+QString QtFilter(const QString& filter);

@@ -1,0 +1,129 @@
+#pragma once
+// The Shred Equally dialog: asks for the base filename and the number of
+// pieces of an equal split, checks them against the open file, warns about a
+// too large overlap time and shows the estimate. It cuts nothing itself; the
+// caller reads the accepted values after OK. The estimate depends on the file
+// format, so each format has its own subclass.
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/SplitEstimate.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+// Control ids of the Shred Equally dialog.
+namespace shredid {
+constexpr int kTitle = 1008;
+constexpr int kBaseFilename = 1024;
+constexpr int kUseOriginal = 1029;
+constexpr int kBrowse = 1028;
+constexpr int kSplits = 1007;
+constexpr int kSpin = 1011;
+constexpr int kShred = 1025;
+constexpr int kEstimate = 1006;
+constexpr int kCancel = 2;
+}  // namespace shredid
+
+// Arrows that step a buddy edit's number within a range; the Up and Down
+// keys in the edit do the same. Typed values outside the range stay as
+// typed; only the arrows are limited.
+class CUpDownCtrl : public QWidget {
+ public:
+  CUpDownCtrl(QLineEdit* buddy, int lower, int upper, QWidget* parent = nullptr);
+  void SetPos(int position);
+  void Step(int delta);
+  QToolButton* UpButton() const { return up_; }
+  QToolButton* DownButton() const { return down_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* buddy_;
+  int lower_, upper_;
+  QToolButton* up_;
+  QToolButton* down_;
+};
+
+class CShredEquallyDlg : public QDialog {
+ public:
+  // Runs the main window's Settings command and returns the main window's
+  // overlap time afterwards.
+  using SettingsCommand = std::function<std::uint32_t()>;
+
+  CShredEquallyDlg(const std::string& sourceFileName, const std::string& sourceFilePath,
+                   std::uint32_t overlapTime, QWidget* parent = nullptr);
+
+  std::uint32_t GetNumberOfSplits() const { return numberOfSplits_; }
+  std::string GetBaseFilename() const { return baseFilename_; }
+  std::uint32_t GetOverlapTime() const { return overlapTime_; }
+  // Without a settings command, a Yes to the overlap question is treated as
+  // No: the overlap could not change, so asking again would never end.
+  void SetSettingsCommand(SettingsCommand command) { settingsCommand_ = std::move(command); }
+
+  // Validates, runs the overlap check and shows the estimate window.
+  // 0 the estimate was accepted; -1 pieces under one second; -2 fewer than two
+  // splits; -3 no number of splits; -4 the estimate window was dismissed.
+  virtual int Estimate() = 0;
+  // Asks to change a too large overlap time; always 0.
+  int CheckOverlapTime(double playtime);
+
+ protected:
+  // The open file type's file-dialog filter.
+  virtual QString FileFilter() const = 0;
+  // The common part of Estimate, given the format's arithmetic.
+  int ShowEstimate(const SplitEstimate& estimate);
+  std::uint32_t SplitsTyped() const;
+
+ private:
+  void OnUseOriginalClicked(bool checked);
+  void OnBrowse();
+  void OnShred();
+
+  std::string sourceFileName_;
+  std::string sourceFilePath_;
+  std::uint32_t overlapTime_;
+  std::uint32_t numberOfSplits_ = 2;
+  std::string baseFilename_;
+  SettingsCommand settingsCommand_;
+
+  QLabel* title_;
+  QLineEdit* baseEdit_;
+  QCheckBox* useOriginal_;
+  QLineEdit* splitsEdit_;
+};
+
+class CWaveShredEquallyDlg : public CShredEquallyDlg {
+ public:
+  CWaveShredEquallyDlg(const WaveSplitFacts& facts, const std::string& sourceFileName,
+                       const std::string& sourceFilePath, std::uint32_t overlapTime,
+                       QWidget* parent = nullptr);
+  int Estimate() override;
+
+ protected:
+  QString FileFilter() const override;
+
+ private:
+  WaveSplitFacts facts_;
+};
+
+class CMp3ShredEquallyDlg : public CShredEquallyDlg {
+ public:
+  CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
+                      const std::string& sourceFilePath, std::uint32_t overlapTime,
+                      QWidget* parent = nullptr);
+  int Estimate() override;
+
+ protected:
+  QString FileFilter() const override;
+
+ private:
+  Mp3SplitFacts facts_;
+};

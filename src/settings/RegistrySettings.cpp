@@ -1,0 +1,63 @@
+#include "settings/RegistrySettings.h"
+
+#include "settings/Registry.h"
+
+// Each access opens the key for itself; any failure of the store becomes the
+// default value or a false result.
+
+std::uint32_t ReadOverlapTime() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::uint32_t value = 0;
+    return registry.ReadDword(kOverlapTimeValue, value) ? value : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::string ReadSuffix() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::string text;
+    return registry.ReadString(kFilenameSuffixValue, text) ? text : std::string();
+  } catch (...) {
+    return {};
+  }
+}
+
+bool ReadGaplessMp3() {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::uint32_t value = 1;
+    return registry.ReadDword(kGaplessMp3Value, value) ? value != 0 : true;
+  } catch (...) {
+    return true;
+  }
+}
+
+bool WriteOverlapTime(std::uint32_t seconds) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteDword(kOverlapTimeValue, seconds);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteSuffix(const std::string& suffix) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteString(kFilenameSuffixValue, suffix);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteGaplessMp3(bool gapless) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteDword(kGaplessMp3Value, gapless ? 1 : 0);
+  } catch (...) {
+    return false;
+  }
+}

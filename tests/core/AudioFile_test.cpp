@@ -1,0 +1,135 @@
+#include "core/AudioFile.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+// The smallest concrete audio file: exposes the shared helpers.
+class ProbeFile : public CAudioFile {
+ public:
+  using CAudioFile::CAudioFile;
+  int GetFileType() const override { return 0; }
+  AudioError SplitEqually(CProgress*) override { return error; }
+  AudioError SaveSelection(const std::string&, std::uint32_t, std::uint32_t, CProgress*) override {
+    return error;
+  }
+  std::string GetDefaultExtension() const override { return "*.WAV"; }
+  std::string GetFileFilter() const override { return ""; }
+  int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
+  int ConvertToWav(const std::string&, CProgress*) override { return -1; }
+  std::vector<std::string> GetInformationLines() const override { return {}; }
+  bool Find(const char* tag) { return FindChunk(tag); }
+  std::uint64_t Copy(CFile& out, std::uint32_t n, CProgress* p) { return CopyData(out, n, p); }
+  CFile& Source() { return file; }
+};
+
+TEST(AudioFileOpen, MissingPathGives102AndNothingElse) {
+  kt::TempDir dir;
+  ProbeFile f(dir.File("missing.wav"), nullptr);
+  EXPECT_EQ(f.GetError(), 102u);
+}
+
+TEST(AudioFileOpen, EmptyFileGives108) {
+  kt::TempDir dir;
+  kt::WriteAll(dir.File("empty.wav"), {});
+  ProbeFile f(dir.File("empty.wav"), nullptr);
+  EXPECT_EQ(f.GetError(), 108u);
+}
+
+TEST(AudioFileFindChunk, FindsTagStartingAtByte996ButNot997) {
+  kt::TempDir dir;
+  for (std::size_t at : {996u, 997u}) {
+    std::vector<std::uint8_t> bytes(at, 'x');
+    kt::PutTag(bytes, "data");
+    bytes.resize(2000, 'y');
+    kt::WriteAll(dir.File("f.wav"), bytes);
+    ProbeFile f(dir.File("f.wav"), nullptr);
+    f.Source().Seek(1500, CFile::From::Begin);
+    const bool found = f.Find("data");
+    EXPECT_EQ(found, at == 996) << at;
+    EXPECT_EQ(f.Source().GetPosition(), found ? at : 1500u) << at;
+  }
+}
+
+TEST(AudioFileFindChunk, BreakingByteIsNotComparedAgain) {
+  kt::TempDir dir;
+  kt::WriteAll(dir.File("f.wav"), {'R', 'R', 'I', 'F', 'F', 0, 0, 0});
+  ProbeFile f(dir.File("f.wav"), nullptr);
+  EXPECT_FALSE(f.Find("RIFF"));
+}
+
+TEST(AudioFileCopyData, CopiesPartialBlockFirstAndStepsPerFullBlock) {
+  kt::TempDir dir;
+  const auto data = kt::PatternData(30000);
+  kt::WriteAll(dir.File("src.bin"), data);
+  ProbeFile f(dir.File("src.bin"), nullptr);
+  CFile out;
+  ASSERT_TRUE(out.Open(dir.File("out.bin"), CFile::Mode::CreateReadWrite));
+  kt::RecordingProgress progress;
+  progress.SetFileCount(1);
+  progress.SetFileRange(25000, 10000);
+  f.Source().Seek(100, CFile::From::Begin);
+  EXPECT_EQ(f.Copy(out, 25000, &progress), 25000u);
+  out.Close();
+  EXPECT_EQ(progress.fileSteps, 2u);
+  EXPECT_EQ(kt::ReadAll(dir.File("out.bin")),
+            std::vector<std::uint8_t>(data.begin() + 100, data.begin() + 25100));
+}
+
+TEST(AudioFileCopyData, StopsAtEndOfSourceWithoutError) {
+  kt::TempDir dir;
+  kt::WriteAll(dir.File("src.bin"), kt::PatternData(12345));
+  ProbeFile f(dir.File("src.bin"), nullptr);
+  CFile out;
+  ASSERT_TRUE(out.Open(dir.File("out.bin"), CFile::Mode::CreateReadWrite));
+  EXPECT_EQ(f.Copy(out, 50000, nullptr), 12345u);
+  out.Close();
+  EXPECT_EQ(kt::ReadAll(dir.File("out.bin")).size(), 12345u);
+}
+
+TEST(AudioFileCopyData, CancelStopsAfterTheCurrentBlock) {
+  kt::TempDir dir;
+  kt::WriteAll(dir.File("src.bin"), kt::PatternData(100000));
+  ProbeFile f(dir.File("src.bin"), nullptr);
+  CFile out;
+  ASSERT_TRUE(out.Open(dir.File("out.bin"), CFile::Mode::CreateReadWrite));
+  kt::RecordingProgress progress;
+  progress.SetFileCount(1);
+  progress.SetFileRange(100000, 10000);
+  progress.cancelAfterFileSteps = 3;
+  f.Copy(out, 100000, &progress);
+  out.Close();
+  // The 10000-byte first "partial" block is empty, then three full blocks.
+  EXPECT_EQ(kt::ReadAll(dir.File("out.bin")).size(), 30000u);
+}
+
+TEST(AudioFileCopyData, LargeCopyIsByteExact) {
+  kt::TempDir dir;
+  const auto data = kt::PatternData(20'000'003);
+  kt::WriteAll(dir.File("src.bin"), data);
+  ProbeFile f(dir.File("src.bin"), nullptr);
+  CFile out;
+  ASSERT_TRUE(out.Open(dir.File("out.bin"), CFile::Mode::CreateReadWrite));
+  out.Write("HEAD", 4);
+  f.Source().Seek(3, CFile::From::Begin);
+  EXPECT_EQ(f.Copy(out, 20'000'000, nullptr), 20'000'000u);
+  out.Close();
+  const auto got = kt::ReadAll(dir.File("out.bin"));
+  ASSERT_EQ(got.size(), 20'000'004u);
+  EXPECT_TRUE(std::equal(got.begin() + 4, got.end(), data.begin() + 3));
+}
+
+TEST(AudioFileReportError, ShowsNothingForZeroAndTheTextOtherwise) {
+  kt::TempDir dir;
+  kt::ScriptedOwner owner;
+  ProbeFile good(dir.File("missing"), nullptr);
+  EXPECT_EQ(good.ReportError(&owner), 102u);
+  ASSERT_EQ(owner.messages.size(), 1u);
+  EXPECT_EQ(owner.messages[0].caption, "Error");
+  EXPECT_EQ(owner.messages[0].text, "Cannot open audio file.");
+  EXPECT_EQ(owner.messages[0].icon, MessageIcon::Error);
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+// The Convert menu and the equal split run from the main window's commands:
+// which conversions are offered, and each command end to end on generated
+// files, with dialogs answered through their widgets.
+
+#include "gui/ConvertCommands.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSlider>
+#include <filesystem>
+
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveFile.h"
+#include "gui/EstimateDlg.h"
+#include "gui/ShredEquallyDlg.h"
+#include "core/StringTable.h"
+#include "support/TestSupport.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
+#include "gui/ConvertMp3Dlg.h"
+#include "gui/RipChannelsDlg.h"
+
+using kt::Control;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Clicks the button with that id, as the user does.
+void Click(QWidget* window, int id) {
+  kt::Control<QAbstractButton>(window, id)->click();
+}
+
+// The main window as the commands see it: records messages, stops playback,
+// counts progress windows and answers RunShredEqually with the real dialog.
+class FakeMainWindow : public CAudioOwner {
+ public:
+  struct Shown {
+    std::string caption, text;
+    MessageIcon icon;
+    int liveProgressWindows;
+  };
+  std::vector<Shown> messages;
+  int playbackStops = 0;
+  int progressWindows = 0;
+  int liveProgressWindows = 0;
+  CAudioFile* open = nullptr;
+  CFileCommands commands{Host()};
+
+  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    messages.push_back({caption, text, icon, liveProgressWindows});
+  }
+  bool RunShredEqually(CAudioFile&, ShredRequest& request) override {
+    return commands.RunShredDialog(*open, request);
+  }
+
+ private:
+  class Progress : public kt::RecordingProgress {
+   public:
+    explicit Progress(FakeMainWindow& w) : w_(w) { ++w_.liveProgressWindows; }
+    ~Progress() override { --w_.liveProgressWindows; }
+
+   private:
+    FakeMainWindow& w_;
+  };
+
+  CCommandHost Host() {
+    CCommandHost host;
+    host.owner = this;
+    host.stopPlayback = [this] { ++playbackStops; };
+    host.makeProgress = [this]() -> std::unique_ptr<CProgress> {
+      ++progressWindows;
+      return std::make_unique<Progress>(*this);
+    };
+    return host;
+  }
+};
+
+struct ConvertCommands : ::testing::Test {
+  kt::TempDir dir;
+  kt::ScriptedPrompt prompt;
+  FakeMainWindow main;
+
+  std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
+                                      const std::vector<std::uint8_t>& data) {
+    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), &main);
+    EXPECT_EQ(file->GetError(), 0u);
+    main.open = file.get();
+    return file;
+  }
+  std::unique_ptr<CWaveFile> OpenStereo16(std::uint32_t frames = 44100) {
+    return OpenWave("stereo.wav", kt::WavSpec{}, kt::Sine16(frames, 2, 44100, 440.0));
+  }
+  // The data bytes of a WAV file written by an operation.
+  static std::vector<std::uint8_t> DataOf(const std::string& path, WaveFormat* format = nullptr) {
+    CWaveFile file(path, nullptr);
+    EXPECT_EQ(file.GetError(), 0u) << path;
+    if (format) *format = file.GetFormat();
+    const auto bytes = kt::ReadAll(path);
+    const auto at = static_cast<std::size_t>(file.GetDataOffset());
+    const std::size_t size = std::min<std::size_t>(file.GetDataSize(), bytes.size() - at);
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(at),
+            bytes.begin() + static_cast<std::ptrdiff_t>(at + size)};
+  }
+  std::size_t FilesInDir() const {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()));
+  }
+};
+
+std::string Pattern(const ConvertMenuState& s) {
+  return std::string(s.ripChannels ? "R" : "-") + (s.toMp3 ? "M" : "-") + (s.to8Bit ? "8" : "-") +
+         (s.to16Bit ? "6" : "-") + (s.toWav ? "W" : "-");
+}
+
+TEST_F(ConvertCommands, MenuOffersConversionsByTypeChannelsAndBits) {
+  kt::WavSpec mono16;
+  mono16.channels = 1;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("m16.wav", mono16, kt::PatternData(4000)).get())), "-M8--");
+  kt::WavSpec stereo8;
+  stereo8.bitsPerSample = 8;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("s8.wav", stereo8, kt::PatternData(4000)).get())), "RM-6-");
+  kt::WavSpec mono8 = stereo8;
+  mono8.channels = 1;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("m8.wav", mono8, kt::PatternData(4000)).get())), "-M-6-");
+  kt::WavSpec stereo24;
+  stereo24.bitsPerSample = 24;
+  EXPECT_EQ(Pattern(ConvertMenuFor(OpenWave("s24.wav", stereo24, kt::PatternData(6000)).get())), "RM---");
+  EXPECT_EQ(Pattern(ConvertMenuFor(nullptr)), "-----");
+
+  // An MP3 file offers only the conversion to WAV.
+  auto wave = OpenStereo16();
+  ASSERT_EQ(wave->ConvertToMp3(dir.File("a.mp3"), nullptr, Mp3EncodeSettings{}), 0);
+  CMp3File mp3(dir.File("a.mp3"), &main);
+  ASSERT_EQ(mp3.GetError(), 0u);
+  EXPECT_EQ(Pattern(ConvertMenuFor(&mp3)), "----W");
+}
+
+TEST_F(ConvertCommands, RipRefusesASingleChannelFileBeforeTouchingPlayback) {
+  kt::WavSpec mono;
+  mono.channels = 1;
+  auto file = OpenWave("mono.wav", mono, kt::PatternData(2000));
+  main.commands.RipChannels(*file);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text, "This is a single channel file");
+  EXPECT_EQ(prompt.questions[0].caption, "Error");
+  EXPECT_EQ(prompt.questions[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(main.playbackStops, 0);
+  EXPECT_EQ(main.progressWindows, 0);
+  EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
+  auto file = OpenStereo16(1000);
+  const std::string out = dir.File("right.wav");
+  kt::WhenModal([&](QWidget* modal) {
+    auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
+    ASSERT_NE(dlg, nullptr);
+    Click(dlg, ripid::kRight);
+    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripid::kOk);
+  });
+  main.commands.RipChannels(*file);
+  EXPECT_EQ(main.playbackStops, 1);
+  EXPECT_EQ(main.progressWindows, 1);
+  EXPECT_TRUE(main.messages.empty());
+  WaveFormat format;
+  const auto data = DataOf(out, &format);
+  EXPECT_EQ(format.channels, 1);
+  EXPECT_EQ(format.blockAlign, 2);
+  const auto source = DataOf(file->GetFilePath());
+  ASSERT_EQ(data.size(), source.size() / 2);
+  for (std::size_t frame = 0; frame < data.size() / 2; ++frame) {
+    ASSERT_EQ(data[frame * 2], source[frame * 4 + 2]) << frame;
+    ASSERT_EQ(data[frame * 2 + 1], source[frame * 4 + 3]) << frame;
+  }
+}
+
+TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
+  kt::WavSpec layout;
+  layout.formatTag = 0xFFFE;
+  layout.channels = 6;
+  layout.fmtSize = 40;
+  layout.fmtExtra = {22, 0, 16, 0, 0x3F, 0, 0, 0};  // cbSize, valid bits, speaker mask
+  for (std::uint8_t b : {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71})  // PCM sub-format
+    layout.fmtExtra.push_back(b);
+  const auto samples = kt::PatternData(12 * 500);
+  auto file = OpenWave("six.wav", layout, samples);
+  EXPECT_TRUE(ConvertMenuFor(file.get()).ripChannels);
+  const std::string out = dir.File("five.wav");
+  kt::WhenModal([&](QWidget* modal) {
+    auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
+    ASSERT_NE(dlg, nullptr);
+    Click(dlg, ripid::kChannel5);
+    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripid::kOk);
+  });
+  main.commands.RipChannels(*file);
+  EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
+  WaveFormat format;
+  const auto data = DataOf(out, &format);
+  EXPECT_EQ(format.channels, 1);
+  ASSERT_EQ(data.size(), 1000u);
+  for (std::size_t frame = 0; frame < 500; ++frame) {
+    ASSERT_EQ(data[frame * 2], samples[frame * 12 + 8]);
+    ASSERT_EQ(data[frame * 2 + 1], samples[frame * 12 + 9]);
+  }
+}
+
+TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
+  auto file = OpenStereo16(1000);
+  prompt.AnswerFile(QString::fromStdString(dir.File("eight.wav")));
+  main.commands.ConvertTo8Bit(*file);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  const FileDialogRequest& r = prompt.questions[0].request;
+  EXPECT_EQ(r.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_EQ(r.defaultExtension, "wav");
+  EXPECT_EQ(r.initialName, "");
+  EXPECT_TRUE(r.overwritePrompt);
+  EXPECT_EQ(main.playbackStops, 1);
+  WaveFormat format;
+  EXPECT_EQ(DataOf(dir.File("eight.wav"), &format).size(), 2000u);
+  EXPECT_EQ(format.bitsPerSample, 8);
+
+  auto eight = std::make_unique<CWaveFile>(dir.File("eight.wav"), &main);
+  main.open = eight.get();
+  EXPECT_EQ(Pattern(ConvertMenuFor(eight.get())), "RM-6-");
+  prompt.AnswerFile(QString::fromStdString(dir.File("sixteen.wav")));
+  main.commands.ConvertTo16Bit(*eight);
+  EXPECT_EQ(DataOf(dir.File("sixteen.wav"), &format).size(), 4000u);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_TRUE(main.messages.empty());
+}
+
+TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
+  auto file = OpenStereo16(1000);
+  prompt.AnswerFile(QString());
+  main.commands.ConvertTo8Bit(*file);
+  kt::WhenModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
+  main.commands.RipChannels(*file);
+  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
+  main.commands.ConvertToMp3(*file);
+  kt::WhenModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
+  main.commands.ShredEqually(*file);
+  EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
+  EXPECT_TRUE(main.messages.empty());
+  EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
+  auto file = OpenStereo16(44100);
+  struct Mode {
+    int encoding;
+    const char* bitrate;
+    const char* name;
+  } modes[] = {{0, "Automatic", "cbr"}, {1, "Automatic", "vbr"}, {2, "192", "abr"}};
+  for (const Mode& mode : modes) {
+    kt::WhenModal([&](QWidget* modal) {
+      auto* dlg = dynamic_cast<CConvertMp3Dlg*>(modal);
+      ASSERT_NE(dlg, nullptr);
+      Control<QComboBox>(dlg, convertmp3id::kEncoding)->setCurrentIndex(mode.encoding);
+      Control<QComboBox>(dlg, convertmp3id::kBitrate)->setCurrentText(mode.bitrate);
+      Control<QSlider>(dlg, convertmp3id::kQuality)->setValue(8);
+      Control<QLineEdit>(dlg, convertmp3id::kName)->setText(QString::fromStdString(dir.File(mode.name)));
+      Click(dlg, convertmp3id::kOk);
+    });
+    main.commands.ConvertToMp3(*file);
+    const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
+    ASSERT_TRUE(fs::exists(mp3Path)) << "the .mp3 extension is appended";
+    CMp3File mp3(mp3Path, &main);
+    EXPECT_EQ(mp3.GetError(), 0u) << mode.name;
+    EXPECT_NEAR(mp3.GetDuration(), 1.0, 0.2) << mode.name;
+  }
+  EXPECT_TRUE(main.messages.empty());
+
+  auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"), &main);
+  main.open = mp3.get();
+  prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
+  main.commands.ConvertToWav(*mp3);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].request.defaultExtension, "wav");
+  EXPECT_EQ(prompt.questions[0].request.filter, "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  EXPECT_TRUE(prompt.questions[0].request.overwritePrompt);
+  WaveFormat format;
+  const auto data = DataOf(dir.File("back.wav"), &format);
+  EXPECT_EQ(format.channels, 2);
+  EXPECT_EQ(format.bitsPerSample, 16);
+  EXPECT_GE(data.size(), 44100u * 4);
+  EXPECT_TRUE(main.messages.empty());
+}
+
+TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
+  auto file = OpenStereo16(1000);
+  const auto before = kt::ReadAll(file->GetFilePath());
+  prompt.AnswerFile(QString::fromStdString(file->GetFilePath()));
+  main.commands.ConvertTo8Bit(*file);
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kOutputIsSource));
+  EXPECT_EQ(kt::ReadAll(file->GetFilePath()), before);
+}
+
+TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
+  auto file = OpenStereo16(1000);
+  prompt.AnswerFile(QString::fromStdString(dir.File("missing/folder/out.wav")));
+  main.commands.ConvertTo8Bit(*file);
+  ASSERT_EQ(main.messages.size(), 1u);
+  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kCannotCreateOutput));
+  EXPECT_EQ(main.messages[0].caption, "Error");
+  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+}
+
+TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
+  auto file = OpenStereo16(44100 * 4);
+  kt::WhenModal([&](QWidget* modal) {
+    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
+    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
+    Click(modal, shredid::kShred);
+  });
+  CFileFaults::FailWritesAfter(50000);
+  main.commands.ShredEqually(*file);
+  CFileFaults::Clear();
+  ASSERT_EQ(main.messages.size(), 1u);
+  // The fault seam fails every later write, so the piece's header could not be corrected either.
+  EXPECT_EQ(main.messages[0].text,
+            FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")) + " " + msg::kHeaderNotCorrected);
+  EXPECT_EQ(main.messages[0].caption, "Kestrune");
+  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// START, END, SAVE and CLEAR on the position slider, with the resulting
+// files on disk, and the slider's arithmetic and labels.
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QMouseEvent>
+
+#include "gui/MainWindowFixture.h"
+
+namespace {
+
+class SelectionTest : public kt::MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    Open(kt::MakeWavFile(dir, "Ten.wav", 10.0));
+    ASSERT_NE(window->File(), nullptr);
+  }
+  // Bytes of audio in a saved WAV file (16-bit stereo 44100 Hz, 44-byte header).
+  std::uint32_t DataBytes(const std::string& path) {
+    const auto bytes = kt::ReadAll(path);
+    EXPECT_GE(bytes.size(), 44u);
+    return bytes.size() < 44 ? 0 : kt::GetLe32(bytes, 40);
+  }
+  void MarkSelection(int from, int to) {
+    Slider()->SetPosition(from / 1000.0);
+    Click(CMainDlg::IDC_START);
+    DragThumbTo(to);
+    Click(CMainDlg::IDC_END);
+  }
+};
+
+TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
+  Slider()->SetPosition(0.1);
+  Click(CMainDlg::IDC_START);
+  EXPECT_FALSE(Enabled(CMainDlg::IDC_START));
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_END));
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_CLEAR));
+  EXPECT_TRUE(Slider()->Ticks().count(100));
+  DragThumbTo(350);
+  EXPECT_TRUE(Slider()->Ticks().count(350));
+  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  2.50 sec"));
+  Click(CMainDlg::IDC_END);
+  EXPECT_FALSE(Enabled(CMainDlg::IDC_END));
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  double start = 0, end = 0;
+  ASSERT_TRUE(Slider()->GetSelection(start, end));
+  EXPECT_DOUBLE_EQ(start, 1.0);
+  EXPECT_DOUBLE_EQ(end, 3.5);
+
+  const std::string out = dir.File("part.wav");
+  prompt.AnswerFile(QString::fromStdString(out));
+  Click(CMainDlg::IDC_SAVE);
+  ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(out)));
+  EXPECT_EQ(DataBytes(out), 2u * 176400u);  // seconds 1 to 3
+  const kt::PromptQuestion& save = prompt.questions.front();
+  EXPECT_EQ(save.kind, kt::PromptQuestion::Kind::SaveFile);
+  EXPECT_EQ(save.request.filter, QStringLiteral("WAV files (*.wav)|*.wav|All files (*.*)|*.*||"));
+  EXPECT_EQ(save.request.defaultExtension, QStringLiteral("wav"));
+  EXPECT_TRUE(save.request.overwritePrompt);  // never replaces another file unasked
+  // After saving: selection gone, START again.
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
+  for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_FALSE(Slider()->SelectionDone());
+  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  0.00 sec"));
+}
+
+TEST_F(SelectionTest, ThumbLeftOfTheStartShowsImproperSelection) {
+  Slider()->SetPosition(0.5);
+  Click(CMainDlg::IDC_START);
+  DragThumbTo(200);
+  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Improper selection"));
+}
+
+TEST_F(SelectionTest, ASelectionMarkedRightToLeftIsSavedBetweenItsMarks) {
+  MarkSelection(700, 200);
+  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Improper selection"));
+  const std::string out = dir.File("backwards.wav");
+  prompt.AnswerFile(QString::fromStdString(out));
+  Click(CMainDlg::IDC_SAVE);
+  EXPECT_EQ(DataBytes(out), 5u * 176400u);  // seconds 2 to 7
+}
+
+TEST_F(SelectionTest, EndWithoutMovingTheThumbAsksForASelection) {
+  Slider()->SetPosition(0.3);
+  Click(CMainDlg::IDC_START);
+  Click(CMainDlg::IDC_END);
+  ASSERT_EQ(prompt.questions.size(), 1u);
+  EXPECT_EQ(prompt.questions[0].text,
+            QStringLiteral("Please make a selection by dragging the slider thumb."));
+  EXPECT_EQ(prompt.questions[0].caption, QStringLiteral("Error"));
+  EXPECT_EQ(prompt.questions[0].icon, MessageIcon::Warning);
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_END));
+  EXPECT_FALSE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_TRUE(Slider()->Selecting());
+}
+
+TEST_F(SelectionTest, PlaybackTicksExtendTheSelection) {
+  Click(CMainDlg::IDC_START);
+  Click(CMainDlg::IDC_PLAY);
+  player->position = 4.0;
+  window->OnTimer();
+  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  4.00 sec"));
+  Click(CMainDlg::IDC_END);
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  // SAVE pauses playback first.
+  prompt.AnswerFile(QString());
+  Click(CMainDlg::IDC_SAVE);
+  EXPECT_EQ(window->PlayingState(), 2);
+}
+
+TEST_F(SelectionTest, CancelledSaveKeepsTheSelection) {
+  MarkSelection(100, 300);
+  prompt.AnswerFile(QString());
+  Click(CMainDlg::IDC_SAVE);
+  EXPECT_TRUE(Slider()->SelectionDone());
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+}
+
+TEST_F(SelectionTest, FailedSaveReportsAndStillClearsTheSelection) {
+  MarkSelection(100, 300);
+  prompt.AnswerFile(QString::fromStdString(dir.File("no-such-folder/part.wav")));
+  Click(CMainDlg::IDC_SAVE);
+  EXPECT_TRUE(prompt.MessageTexts().contains(QStringLiteral("Cannot create output file.")));
+  EXPECT_FALSE(Slider()->SelectionDone());
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
+}
+
+TEST_F(SelectionTest, ClearResetsMarksAndButtons) {
+  Slider()->SetPosition(0.4);
+  Click(CMainDlg::IDC_START);
+  DragThumbTo(600);
+  Click(CMainDlg::IDC_CLEAR);
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
+  for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_FALSE(Slider()->Selecting());
+  EXPECT_EQ(Slider()->SelectionRangeStart(), Slider()->SelectionRangeEnd());
+  EXPECT_EQ(Slider()->Ticks(), (std::set<int>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901}));
+}
+
+TEST_F(SelectionTest, ClickingTheElapsedLabelSwitchesToRemainingAndBack) {
+  Slider()->SetPosition(0.25);
+  auto* elapsed = kt::Control<QLabel>(window.get(), CMainDlg::IDC_ELAPSED);
+  QMouseEvent click(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(elapsed, &click);
+  EXPECT_EQ(elapsed->text(), QStringLiteral("Remaining :  7.50 sec"));
+  QApplication::sendEvent(elapsed, &click);
+  EXPECT_EQ(elapsed->text(), QStringLiteral("Elapsed :  2.50 sec"));
+}
+
+// The slider's own arithmetic, without a window.
+TEST(PositionSlider, RangeTicksAndPositions) {
+  CPositionSlider slider;
+  slider.SetRange(0, 50, true);  // raised to 100
+  EXPECT_EQ(slider.RangeMax(), 100u);
+  EXPECT_EQ(slider.pageStep(), 1);
+  slider.SetTicks();
+  EXPECT_EQ(slider.Ticks(), (std::set<int>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91}));
+  slider.SetRange(0, 1005, true);
+  slider.ResetTicks();
+  EXPECT_EQ(*slider.Ticks().rbegin(), 1001);  // s = 100: 1, 101, ..., 1001 stays below 1005
+  EXPECT_EQ(slider.Ticks().size(), 11u);
+  slider.SetLength(20.0);
+  slider.SetPosition(0.5004);
+  EXPECT_EQ(slider.ThumbPosition(), 502);  // 1005 x 0.5004 = 502.9, truncated
+  slider.SetPosition(1.7);
+  EXPECT_EQ(slider.ThumbPosition(), 1005);
+  slider.SetPosition(-0.2);
+  EXPECT_EQ(slider.ThumbPosition(), 0);
+  EXPECT_DOUBLE_EQ(slider.GetPositionSeconds(), 0.0);
+  double s = 0, e = 0;
+  EXPECT_FALSE(slider.GetSelection(s, e));
+}
+
+}  // namespace
