@@ -11,7 +11,7 @@
 #include "core/StringTable.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/Prompt.h"
 #include "settings/RecentFiles.h"
