@@ -131,12 +131,13 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->Cause(), FileCause::DiskFull);
-    // The seam fails every later write: the header cannot be corrected either.
-    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kHeaderNotCorrected);
+    // The seam fails every later write: the header cannot be corrected
+    // either, so the output goes.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kOutputRemoved);
     EXPECT_EQ(wav.GetError(), 0u);  // a file failure leaves the code alone
   }
   EXPECT_TRUE(owner.messages.empty()) << "the saved-selection notice came after a failure";
-  EXPECT_EQ(fs::file_size(out), 100000u);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
@@ -149,17 +150,17 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kHeaderNotCorrected);
+    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kOutputRemoved);
   }
   EXPECT_EQ(fs::file_size(dir_.File("PART-1.wav")), 176400u + 44u);
-  EXPECT_EQ(fs::file_size(dir_.File("PART-2.wav")), 5000u);
+  EXPECT_FALSE(fs::exists(dir_.File("PART-2.wav")));
   EXPECT_FALSE(fs::exists(dir_.File("PART-3.wav")));
 }
 
 // Every WAV-writing operation, stopped by a cancel, by a real file-size
 // limit (rewriting the header still works) and by the fault seam (every later
 // write fails, the header's too): the partial output is kept, and its header
-// describes exactly the whole frames it holds, or the message says it does not.
+// describes exactly the whole frames it holds, or it is removed and the message says so.
 TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheTruth) {
   kt::WavSpec mono8;
   mono8.channels = 1;
@@ -181,7 +182,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       {"rip", source_, [](CWaveFile& w, auto& o, CProgress* p) { return w.RipChannels(2, o, p); }},
   };
   for (const auto& op : operations) {
-    for (const int fault : {0, 1, 2}) {  // cancel, file-size limit, seam
+    for (const int fault : {0, 1, 2, 3}) {  // cancel, file-size limit, seam, no room for the header
       SCOPED_TRACE(op.name + " " + std::to_string(fault));
       const std::string base = dir_.File(op.name + " out.wav");
       // A split writes its first piece under a name of its own.
@@ -206,10 +207,15 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       } else if (fault == 1) {
         EXPECT_EQ(RunWithFileSizeLimit(100001, [&] { return outcome(nullptr) == full ? 0 : 1; }), 0) << full;
         EXPECT_LE(fs::file_size(out), 100001u);
-      } else {
+      } else if (fault == 2) {
         DiskFullAfter seam(70001);
-        EXPECT_EQ(outcome(nullptr), full + " " + msg::kHeaderNotCorrected);
-        EXPECT_NE(kt::HeaderMismatch(out), "") << "the header was corrected after all: the note is wrong";
+        EXPECT_EQ(outcome(nullptr), full + " " + msg::kOutputRemoved);
+        EXPECT_FALSE(fs::exists(out)) << "the note says the output was removed";
+        continue;
+      } else {
+        const std::string removed = full + " " + msg::kOutputRemoved;
+        EXPECT_EQ(RunWithFileSizeLimit(20, [&] { return outcome(nullptr) == removed ? 0 : 1; }), 0) << removed;
+        EXPECT_FALSE(fs::exists(out));
         continue;
       }
       EXPECT_EQ(kt::HeaderMismatch(out), "");
@@ -218,7 +224,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
   }
 }
 
-TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessage) {
+TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessageAndNoOutput) {
   const std::string out = dir_.File("encoded.mp3");
   {
     CWaveFile wav(source_, nullptr);
@@ -227,9 +233,10 @@ TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessage) {
     settings.bitrate = 128;
     const auto failure = FailureOf([&] { wav.ConvertToMp3(out, nullptr, settings); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(out));
+    // It would end mid-frame behind the tag frame's empty placeholder.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kOutputRemoved);
   }
-  EXPECT_EQ(fs::file_size(out), 20000u);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // The fault seam stands in for the disk in the tests above; here the kernel

@@ -121,7 +121,7 @@ AudioError CMp3File::CheckHeader() {
   file.Seek(static_cast<std::int64_t>(back - 4 + header_.FrameLength()), CFile::From::Begin);
   const std::size_t got = file.Read(next, sizeof next);
   file.Seek(static_cast<std::int64_t>(back), CFile::From::Begin);
-  return mp3::IsFollowingHeader(next, got) ? err::kNone : err::kSyncLost;
+  return mp3::ContinuesStream(header_, next, got) ? err::kNone : err::kSyncLost;
 }
 
 std::optional<std::uint64_t> CMp3File::SearchFrame(
@@ -147,13 +147,36 @@ std::optional<std::uint64_t> CMp3File::SearchFrame(
 bool CMp3File::FindFrame() {
   const std::uint64_t from = file.GetPosition();
   const std::uint64_t to = std::min(file.GetLength(), from + kSearchWindow);
-  const auto found = SearchFrame(from, to, [this](std::uint64_t at, mp3::FrameHeader candidate) {
+  bool freeFormat = false;
+  const auto found = SearchFrame(from, to, [&](std::uint64_t at, mp3::FrameHeader candidate) {
+    // A free-format stream is not read (its frames have no length in their
+    // headers): found where it starts, it is refused rather than searched
+    // for a false sync deep inside its audio.
+    if (mp3::IsFreeFormat(candidate) && FreeFormatStreamAt(at, candidate)) return freeFormat = true;
     header_ = candidate;
     file.Seek(static_cast<std::int64_t>(at + 4), CFile::From::Begin);
     return CheckHeader() == err::kNone;
   });
   file.Seek(static_cast<std::int64_t>(found ? *found : to), CFile::From::Begin);
-  return found.has_value();
+  return found.has_value() && !freeFormat;
+}
+
+bool CMp3File::FreeFormatStreamAt(std::uint64_t at, mp3::FrameHeader first) {
+  // The next free-format header of the same stream, and one more at the same
+  // distance (give or take a padding slot).
+  std::vector<std::uint8_t> bytes(2 * mp3::kMaxFreeFormatFrame + 8);
+  const std::size_t got = file.ReadAt(bytes.data(), bytes.size(), at);
+  auto sameAt = [&](std::size_t i) {
+    if (i + 4 > got) return false;
+    const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(&bytes[i]);
+    return mp3::IsFreeFormat(h) && h.SameStreamAs(first);
+  };
+  for (std::size_t distance = 4; distance <= mp3::kMaxFreeFormatFrame; ++distance) {
+    if (!sameAt(distance)) continue;
+    for (std::size_t third = 2 * distance - 4; third <= 2 * distance + 4; ++third)
+      if (sameAt(third)) return true;
+  }
+  return false;
 }
 
 AudioError CMp3File::Rewind() {

@@ -183,6 +183,11 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   const Span span = SelectionSpan(startSecond, endSecond);
   const std::uint64_t begin = NextBoundary(span.begin);
   const std::uint64_t end = std::max(begin, NextBoundary(span.end));
+  // A selection without a whole frame would pass for a cut.
+  if (end == begin) {
+    error = err::kZeroLength;
+    return error;
+  }
 
   CFile output;
   if (!CreateOutput(output, outputPath)) return error;
