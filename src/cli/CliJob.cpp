@@ -12,7 +12,7 @@
 #include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
 #include "core/mp3/Mp3File.h"
