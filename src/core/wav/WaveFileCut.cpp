@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
-#include "core/wav/WaveCut.h"
-#include "core/wav/WaveFile.h"
-#include "core/wav/WaveOutput.h"
 #include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/TimeText.h"
+#include "core/wav/WaveCut.h"
+#include "core/wav/WaveFile.h"
+#include "core/wav/WaveOutput.h"
 
 AudioError CWaveFile::SplitEqually(CProgress* progress) {
   error = err::kNone;
@@ -30,6 +31,10 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     if (RefuseOwnSource(WavePieceName(base, suffix, i))) return error;
   }
 
+  // The overlap: its samples, as bytes (exact for PCM).
+  const std::uint64_t overlapBytes =
+      WaveBytesOfSamples(timetext::SampleAt(overlapMicros, format_.samplesPerSec), format_.avgBytesPerSec,
+                         format_.samplesPerSec);
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
@@ -40,8 +45,7 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     if (!CreateOutput(out, name)) break;
     p.SetShreddingText(GetFileName(), FileNamePart(name));
     p.SetFileNumber(i);
-    const WavePiece piece =
-        PlanWavePiece(dataSize_, format_.blockAlign, format_.avgBytesPerSec, pieces, i, overlapTime);
+    const WavePiece piece = PlanWavePieceBytes(dataSize_, format_.blockAlign, pieces, i, overlapBytes);
     WritePiece(out, piece.start, piece.length, piece.overlap, p);
     p.StepOverall();
     if (p.IsCancelled()) break;
@@ -66,12 +70,16 @@ void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length
   });
 }
 
-AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
-                                    std::uint32_t endSecond, CProgress* progress) {
+std::uint64_t CWaveFile::GetSampleCount() const {
+  return SamplesIn(format_, extraFormatBytes_, dataSize_);
+}
+
+AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                           std::uint64_t endSample, CProgress* progress) {
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return error;
-  const WaveSelection selection =
-      PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
+  const WaveSelection selection = PlanWaveSampleSelection(
+      dataSize_, format_.blockAlign, format_.avgBytesPerSec, format_.samplesPerSec, firstSample, endSample);
   // A selection without a sample frame would pass for a cut.
   if (selection.length < format_.blockAlign) {
     error = err::kZeroLength;
