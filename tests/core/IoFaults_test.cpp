@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "core/mp3/Mp3File.h"
+#include "core/mp3/Mp3LameTag.h"
 #include "core/wav/WaveFile.h"
 #include "core/StringTable.h"
 #include "support/Mp3Builder.h"
@@ -309,39 +310,53 @@ std::string MakeMp3(const kt::TempDir& dir, const std::string& name, int copies 
   return path;
 }
 
+// The seam fails every later write. Plain pieces are cut back to their last
+// whole frame; a gapless piece cannot rewrite its header frame either, so it
+// is removed and the message says so.
 TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const Bytes before = kt::ReadAll(mp3);
   const std::string out = dir_.File("mp3 selection.mp3");
-  kt::ScriptedOwner owner;
-  owner.shred.numberOfSplits = 2;
-  owner.shred.baseFilename = dir_.File("half");
-  {
-    CMp3File file(mp3, &owner);
-    ASSERT_EQ(file.GetError(), 0u);
+  for (const bool gapless : {false, true}) {
+    SCOPED_TRACE(gapless);
+    kt::ScriptedOwner owner;
+    owner.shred.numberOfSplits = 2;
+    owner.shred.baseFilename = dir_.File("half");
+    const std::string note = gapless ? std::string(" ") + msg::kOutputRemoved : "";
     {
-      DiskFullAfter fault(20000);
-      const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
-      ASSERT_TRUE(failure.has_value());
-      EXPECT_EQ(failure->Message(), DiskFullText(out));
+      CMp3File file(mp3, &owner);
+      ASSERT_EQ(file.GetError(), 0u);
+      file.SetGaplessPieces(gapless);
+      {
+        DiskFullAfter fault(20000);
+        const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->Message(), DiskFullText(out) + note);
+      }
+      {
+        DiskFullAfter fault(40000);
+        const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")) + note);
+      }
     }
-    {
-      DiskFullAfter fault(40000);
-      const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
-      ASSERT_TRUE(failure.has_value());
-      EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")));
+    EXPECT_TRUE(owner.messages.empty());
+    EXPECT_EQ(kt::ReadAll(mp3), before);
+    if (gapless) {
+      EXPECT_FALSE(fs::exists(out) || fs::exists(dir_.File("HALF-2.mp3")));
+      continue;
     }
+    // What was written is kept, cut back to its last whole frame.
+    for (const std::string& partial : {out, dir_.File("HALF-2.mp3")}) {
+      const Bytes bytes = kt::ReadAll(partial);
+      EXPECT_GT(bytes.size(), 1000u) << partial;
+      EXPECT_EQ(kt::WalkEnd(bytes, 0, bytes.size()), bytes.size()) << partial;
+    }
+    EXPECT_LE(fs::file_size(out), 20000u);
+    EXPECT_LE(fs::file_size(dir_.File("HALF-1.mp3")) + fs::file_size(dir_.File("HALF-2.mp3")), 40000u);
+    fs::remove(out);
+    fs::remove(dir_.File("HALF-2.mp3"));
   }
-  EXPECT_TRUE(owner.messages.empty());
-  // What was written is kept, cut back to its last whole frame.
-  for (const std::string& partial : {out, dir_.File("HALF-2.mp3")}) {
-    const Bytes bytes = kt::ReadAll(partial);
-    EXPECT_GT(bytes.size(), 1000u) << partial;
-    EXPECT_EQ(kt::WalkEnd(bytes, 0, bytes.size()), bytes.size()) << partial;
-  }
-  EXPECT_LE(fs::file_size(out), 20000u);
-  EXPECT_LE(fs::file_size(dir_.File("HALF-1.mp3")) + fs::file_size(dir_.File("HALF-2.mp3")), 40000u);
-  EXPECT_EQ(kt::ReadAll(mp3), before);
 }
 
 TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
@@ -374,19 +389,36 @@ TEST_F(IoFaults, RealFileSizeLimitDuringAnMp3DecodeIsReportedAsDiskFull) {
   EXPECT_EQ(fs::file_size(out), 300000u);
 }
 
-TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailure) {
-  const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
+// A source that shrinks under an MP3 cut: a failure naming the source, and
+// the piece holds what reached it, up to its last whole frame, no more than
+// the shrunken source, with a header frame (gapless) that counts them.
+TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailureAndThePieceEndsOnAWholeFrame) {
   const std::string out = dir_.File("selection.mp3");
-  kt::ScriptedOwner owner;
-  {
-    CMp3File file(mp3, &owner);
-    ASSERT_EQ(file.GetError(), 0u);
-    ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
-    const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 150, &progress); });
-    ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
-    EXPECT_EQ(failure->Message(), "An attempt was made to access " + mp3 + " past its end.");
+  for (const bool gapless : {true, false}) {
+    SCOPED_TRACE(gapless);
+    const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
+    kt::ScriptedOwner owner;
+    {
+      CMp3File file(mp3, &owner);
+      ASSERT_EQ(file.GetError(), 0u);
+      file.SetGaplessPieces(gapless);
+      ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
+      const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 150, &progress); });
+      ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
+      EXPECT_EQ(failure->Message(), "An attempt was made to access " + mp3 + " past its end.");
+    }
+    EXPECT_TRUE(owner.messages.empty());
+    const Bytes piece = kt::ReadAll(out);
+    EXPECT_LE(piece.size(), 100000u + (gapless ? 417u * 3 : 0u));
+    EXPECT_GT(piece.size(), 50000u);
+    EXPECT_EQ(kt::WalkEnd(piece, 0, piece.size()), piece.size());
+    const auto tag = mp3::ReadLameTag(piece.data(), piece.size());
+    EXPECT_EQ(tag.has_value(), gapless);
+    if (tag) {
+      EXPECT_EQ(tag->frames, kt::WalkFrames(piece, 0, piece.size()).size() - 1);
+      EXPECT_EQ(tag->bytes, piece.size());
+    }
   }
-  EXPECT_TRUE(owner.messages.empty());
 }
 
 TEST_F(IoFaults, OutputThatIsAFolderOrInAMissingFolderGives103AndCreatesNothing) {

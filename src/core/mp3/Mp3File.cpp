@@ -11,6 +11,8 @@ namespace {
 
 // Leading ID3v2 tags skipped before the frame search; writers rarely put more than one.
 constexpr int kMaxLeadingTags = 16;
+// Header frames (Xing/Info, VBRI) skipped at the start of the stream.
+constexpr int kMaxHeaderFrames = 4;
 // Averages outside what any MPEG bitrate allows mean a damaged frame count.
 constexpr std::uint64_t kMinByteRate = 8000 / 8;
 constexpr std::uint64_t kMaxByteRate = 448000 / 8;
@@ -54,25 +56,31 @@ void CMp3File::Scan() {
   audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
 
   // A Xing/Info or VBRI frame describes the stream and holds no audio: the
-  // audio starts with the next frame.
-  std::uint8_t frame[64] = {};
-  const std::size_t got = file.Read(frame, std::min<std::size_t>(sizeof frame, header_.FrameLength()));
-  const mp3::VbrHeader vbr = mp3::ParseVbrHeader(header_, frame, got);
+  // audio starts with the next frame. Some writers leave two (a VBRI frame,
+  // then an Info frame): every one is skipped, never copied as audio, and
+  // the first describes the stream.
   bool vbrConstant = false;
-  if (vbr.present) {
-    const std::uint64_t next = first + header_.FrameLength();
+  for (int k = 0; k < kMaxHeaderFrames; ++k) {
+    std::uint8_t frame[64] = {};
+    file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
+    const std::size_t got = file.Read(frame, std::min<std::size_t>(sizeof frame, header_.FrameLength()));
+    const mp3::VbrHeader vbr = mp3::ParseVbrHeader(header_, frame, got);
+    if (!vbr.present) break;
+    const std::uint64_t next = audioStart_ + header_.FrameLength();
     std::uint8_t bytes[4];
     file.Seek(static_cast<std::int64_t>(next), CFile::From::Begin);
     const mp3::FrameHeader following =
         file.Read(bytes, 4) == 4 ? mp3::FrameHeader::FromBytes(bytes) : mp3::FrameHeader{};
-    if (next < audioEnd_ && following.HasSync() && mp3::CheckFields(following) == err::kNone &&
-        following.SameStreamAs(header_)) {
-      vbrHeaderAt_ = first;
-      audioStart_ = next;
-      header_ = following;
+    if (next >= audioEnd_ || !following.HasSync() || mp3::CheckFields(following) != err::kNone ||
+        !following.SameStreamAs(header_))
+      break;
+    if (k == 0) {
+      vbrHeaderAt_ = audioStart_;
       vbrFrames_ = vbr.frames;
       vbrConstant = vbr.constant;
     }
+    audioStart_ = next;
+    header_ = following;
   }
   firstAudio_ = header_;
 

@@ -310,4 +310,38 @@ TEST_F(Mp3SplitTest, SelectionCancelledOrRefusedShowsNoMessage) {
   EXPECT_TRUE(owner.messages.empty());
 }
 
+// A VBRI frame followed by an Info frame opens the stream: both describe it
+// and neither is audio, so no piece, plain or gapless, carries either (a
+// gapless piece's only header frame is its own, at its start).
+TEST_F(Mp3SplitTest, NoHeaderFrameOfTheSourceIsCopiedAsAudio) {
+  kt::LameSpec layout;
+  layout.headerFrame = true;
+  Bytes vbri = kt::SyntheticFrames(kt::FrameSpec{}, 1);
+  const char marker[] = "VBRI";
+  std::copy(marker, marker + 4, vbri.begin() + 36);
+  vbri[50 + 3] = 116;  // a frame count
+  const Bytes source = Concat({vbri, kt::EncodedSine(3.0, layout)});
+  kt::WriteAll(dir.File("two headers.mp3"), source);
+  const auto headerFrames = [](const Bytes& piece) {
+    int count = 0;
+    for (const std::size_t at : kt::WalkFrames(piece, 0, piece.size())) {
+      const auto header = mp3::FrameHeader::FromBytes(&piece[at]);
+      count += mp3::ParseVbrHeader(header, &piece[at], std::min<std::size_t>(200, piece.size() - at)).present;
+    }
+    return count;
+  };
+  for (const bool gapless : {false, true}) {
+    SCOPED_TRACE(gapless);
+    CMp3File f(dir.File("two headers.mp3"), &owner);
+    ASSERT_EQ(f.GetError(), 0u);
+    f.SetGaplessPieces(gapless);
+    ASSERT_EQ(f.SaveSelection(dir.File("cut.mp3"), 0, 1, &progress), 0u);
+    const Bytes piece = kt::ReadAll(dir.File("cut.mp3"));
+    EXPECT_EQ(headerFrames(piece), gapless ? 1 : 0);
+    if (gapless) {
+      EXPECT_TRUE(mp3::ParseVbrHeader(mp3::FrameHeader::FromBytes(piece.data()), piece.data(), 200).present);
+    }
+  }
+}
+
 }  // namespace
