@@ -16,11 +16,11 @@
 #include <set>
 #include <sstream>
 
+#include "cli/CliJob.h"
 #include "core/AudioError.h"
 #include "core/File.h"
-#include "core/mp3/Mp3LameTag.h"
-#include "cli/CliJob.h"
 #include "core/StringTable.h"
+#include "core/mp3/Mp3LameTag.h"
 #include "support/CliRunner.h"
 #include "support/GaplessCheck.h"
 #include "support/Mp3Builder.h"

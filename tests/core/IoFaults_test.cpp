@@ -18,10 +18,10 @@
 #include <functional>
 #include <optional>
 
+#include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/wav/WaveFile.h"
-#include "core/StringTable.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
@@ -215,7 +215,8 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
         continue;
       } else {
         const std::string removed = full + " " + msg::kOutputRemoved;
-        EXPECT_EQ(RunWithFileSizeLimit(20, [&] { return outcome(nullptr) == removed ? 0 : 1; }), 0) << removed;
+        EXPECT_EQ(RunWithFileSizeLimit(20, [&] { return outcome(nullptr) == removed ? 0 : 1; }), 0)
+            << removed;
         EXPECT_FALSE(fs::exists(out));
         continue;
       }

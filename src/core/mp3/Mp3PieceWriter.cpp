@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "core/File.h"
-#include "core/mp3/Mp3Reservoir.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/mp3/Mp3Reservoir.h"
 
 namespace {
 

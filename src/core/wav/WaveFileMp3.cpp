@@ -7,10 +7,10 @@
 #include <memory>
 #include <new>
 
-#include "core/SampleConvert.h"
-#include "core/wav/WaveFile.h"
 #include "core/Progress.h"
+#include "core/SampleConvert.h"
 #include "core/StringTable.h"
+#include "core/wav/WaveFile.h"
 
 namespace {
 

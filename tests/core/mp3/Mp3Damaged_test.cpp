@@ -132,7 +132,8 @@ TEST(Mp3StreamStart, AHeaderCountsOnlyWhenItsSuccessorContinuesTheStream) {
   kt::WriteAll(dir.File("s.wav"), kt::MusicWav(3.0, 2, 44100));
   for (const char* bitrate : {"200", "96"}) {
     SCOPED_TRACE(bitrate);
-    const std::string free = kt::LameEncode(dir, "free.mp3", dir.File("s.wav"), {"--freeformat", "-b", bitrate});
+    const std::string free =
+        kt::LameEncode(dir, "free.mp3", dir.File("s.wav"), {"--freeformat", "-b", bitrate});
     ASSERT_FALSE(free.empty());
     CMp3File f(free, nullptr);
     EXPECT_EQ(f.GetError(), err::kInvalidMp3);

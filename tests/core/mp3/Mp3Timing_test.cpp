@@ -4,15 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
-#include "core/mp3/ApeTag.h"
-#include "core/mp3/Mp3File.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
+#include "core/mp3/ApeTag.h"
+#include "core/mp3/Mp3File.h"
 #include "support/GaplessCheck.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
