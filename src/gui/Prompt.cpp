@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTreeView>
 #include <functional>
 
@@ -72,31 +73,79 @@ void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setOption(QFileDialog::ReadOnly, false);
 }
 
+PromptAnswer ToAnswer(int result, PromptButtons buttons) {
+  switch (result) {
+    case QMessageBox::Yes:
+      return PromptAnswer::Yes;
+    case QMessageBox::No:
+      return PromptAnswer::No;
+    case QMessageBox::Cancel:
+      return PromptAnswer::Cancel;
+    case QMessageBox::Ok:
+      return PromptAnswer::Ok;
+    default:
+      // Closed by the title bar or Escape.
+      return buttons == PromptButtons::YesNo ? PromptAnswer::No
+             : buttons == PromptButtons::Ok  ? PromptAnswer::Ok
+                                             : PromptAnswer::Cancel;
+  }
+}
+
+// Windows that asked for it get boxes and dialogs modal to themselves only.
+void SetModality(QWidget* dialog, const QWidget* parent) {
+  if (parent && parent->window()->property(kWindowModalBoxesProperty).toBool())
+    dialog->setWindowModality(Qt::WindowModal);
+}
+
+// An open message box; the box deletes itself when it closes.
+class QtPromptHandle final : public CPromptHandle {
+ public:
+  explicit QtPromptHandle(QMessageBox* box) : box_(box) {}
+  bool IsOpen() const override { return box_ && !answered_; }
+  void Withdraw() override {
+    if (!box_) return;
+    QObject::disconnect(box_, nullptr, nullptr, nullptr);
+    box_->close();
+    box_->deleteLater();
+    box_ = nullptr;
+  }
+  void MarkAnswered() { answered_ = true; }
+
+ private:
+  QPointer<QMessageBox> box_;
+  bool answered_ = false;
+};
+
 class QtPrompt final : public CPrompt {
  public:
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
     QMessageBox box(ToQtIcon(icon), caption, text, ToQtButtons(buttons), parent);
     box.setTextFormat(Qt::PlainText);
-    switch (box.exec()) {
-      case QMessageBox::Yes:
-        return PromptAnswer::Yes;
-      case QMessageBox::No:
-        return PromptAnswer::No;
-      case QMessageBox::Cancel:
-        return PromptAnswer::Cancel;
-      case QMessageBox::Ok:
-        return PromptAnswer::Ok;
-      default:
-        // Closed by the title bar or Escape.
-        return buttons == PromptButtons::YesNo ? PromptAnswer::No
-               : buttons == PromptButtons::Ok  ? PromptAnswer::Ok
-                                               : PromptAnswer::Cancel;
-    }
+    SetModality(&box, parent);
+    return ToAnswer(box.exec(), buttons);
+  }
+
+  std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageIcon icon, PromptButtons buttons,
+                                      std::function<void(PromptAnswer)> answered) override {
+    auto* box = new QMessageBox(ToQtIcon(icon), caption, text, ToQtButtons(buttons), parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    auto handle = std::make_shared<QtPromptHandle>(box);
+    QObject::connect(box, &QDialog::finished, box,
+                     [weak = std::weak_ptr<QtPromptHandle>(handle), buttons, answered](int result) {
+                       if (auto open = weak.lock()) open->MarkAnswered();
+                       if (answered) answered(ToAnswer(result, buttons));
+                     });
+    box->open();
+    return handle;
   }
 
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -106,6 +155,7 @@ class QtPrompt final : public CPrompt {
 
   QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -115,6 +165,7 @@ class QtPrompt final : public CPrompt {
 
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -124,7 +175,12 @@ class QtPrompt final : public CPrompt {
   }
 
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
-    return QFileDialog::getExistingDirectory(parent, title, start);
+    QFileDialog dialog(parent, title, start);
+    SetModality(&dialog, parent);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
   }
 };
 
@@ -137,6 +193,11 @@ class StartFolderPrompt final : public CPrompt {
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
     return inner_().Ask(parent, caption, text, icon, buttons);
+  }
+  std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageIcon icon, PromptButtons buttons,
+                                      std::function<void(PromptAnswer)> answered) override {
+    return inner_().Open(parent, caption, text, icon, buttons, std::move(answered));
   }
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
     return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
@@ -173,12 +234,27 @@ class StartFolderPrompt final : public CPrompt {
   std::function<CPrompt&()> inner_;
 };
 
+// The handle of a question that was answered before Open returned.
+class AnsweredHandle final : public CPromptHandle {
+ public:
+  bool IsOpen() const override { return false; }
+  void Withdraw() override {}
+};
+
 CPrompt*& Installed() {
   static CPrompt* prompt = nullptr;
   return prompt;
 }
 
 }  // namespace
+
+std::shared_ptr<CPromptHandle> CPrompt::Open(QWidget* parent, const QString& caption, const QString& text,
+                                             MessageIcon icon, PromptButtons buttons,
+                                             std::function<void(PromptAnswer)> answered) {
+  const PromptAnswer answer = Ask(parent, caption, text, icon, buttons);
+  if (answered) answered(answer);
+  return std::make_shared<AnsweredHandle>();
+}
 
 CPrompt& Prompt() {
   static StartFolderPrompt prompt([]() -> CPrompt& {
