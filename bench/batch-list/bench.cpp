@@ -4,6 +4,7 @@
 // repaints and the area they cover per step. With --shots DIR it also saves
 // pictures of the list empty and mid-run. Prints one "name value" line each.
 
+#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,7 +55,8 @@ const QStringList& Mp3Target() {
   return entries;
 }
 
-// Adds count files at the top, as Add Files does.
+// Adds count files at the top, as Add Files does, fitting the columns to
+// them as the batch window does.
 void AddFiles(CXListCtrl& list, int count) {
   list.SetRedraw(false);
   for (int i = 0; i < count; ++i) {
@@ -69,6 +71,7 @@ void AddFiles(CXListCtrl& list, int count) {
     list.SetCellText(i, 6, "/home/user/Music/");
     list.SetCellText(i, 7, "/home/user/Music/");
   }
+  list.FitColumnsToRows(0, count - 1, std::max(list.viewport()->width() / 2, 120));
   list.SetRedraw(true);
   Drain();
 }

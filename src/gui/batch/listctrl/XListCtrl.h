@@ -157,7 +157,6 @@ class CXListCtrl : public QTableView {
   bool IsDisabledRowAt(const QPoint& pos) const;
   void SetHotRow(int row);
   void ToggleCheck(int row, int column);
-  int TextWidth(const XListCell& cell) const;
 
   CXListModel* model_;
   CXHeaderCtrl* header_;
