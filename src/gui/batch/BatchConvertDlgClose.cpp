@@ -96,5 +96,6 @@ std::vector<std::string> CBatchConvertDlg::ProtectedFiles() const {
 }
 
 void CBatchConvertDlg::PassProtectedFiles() {
-  // Waits for the engine's way to take further protected files.
+  // Read at every step: the main window may open another file during a run.
+  run_.SetProtectedFiles(ProtectedFiles());
 }

@@ -469,3 +469,78 @@ TEST_F(MainWithBatchTest, ClosingTheProgramDuringARunAsksAndWaitsForTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The file open in the main window is protected like a source of the list:
+// an output that is that file fails with 119, with or without Overwrite, and
+// the file keeps its bytes.
+TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
+  const std::string open = Wav("tone.wav");
+  const auto before = kt::ReadAll(open);
+  Open(open);
+  ASSERT_NE(window->File(), nullptr);
+  kt::WriteAll(folder + "/tone.mp3", kt::EncodedSine(1.0, kt::LameSpec{}));
+  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
+  W* batch = window->Batch()->Window();
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite);
+    batch->List()->selectAll();
+    kt::KeyClick(batch->List(), Qt::Key_Delete);
+    BatchFiles::Add(*batch, {folder + "/tone.mp3"});
+    kt::Control<QCheckBox>(batch, W::IDC_OVERWRITE)->setChecked(overwrite);
+    QSignalSpy finished(batch, &W::RunFinished);
+    BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+    ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+    EXPECT_EQ(batch->List()->GetCellText(0, 5), "Failed");
+    const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("Output file cannot be the same as the source file."),
+              std::string::npos);
+    EXPECT_EQ(kt::ReadAll(open), before);
+  }
+  // With the main window's file closed the same output is allowed again.
+  window->OnCloseFile();
+  batch->List()->selectAll();
+  kt::KeyClick(batch->List(), Qt::Key_Delete);
+  BatchFiles::Add(*batch, {folder + "/tone.mp3"});
+  QSignalSpy finished(batch, &W::RunFinished);
+  BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+  ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+  EXPECT_EQ(batch->List()->GetCellText(0, 5), "Done");
+  EXPECT_NE(kt::ReadAll(open), before);
+}
+
+// Closing the program while the batch window's question is open: the run
+// ends meanwhile, the question goes, and the question that now applies is
+// asked; a late Yes to the first one does not end the program.
+TEST_F(MainWithBatchTest, ClosingTheProgramUnderARunThatEndsAsksTheQuestionThatApplies) {
+  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
+  W* batch = window->Batch()->Window();
+  BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 1)});
+  batch->List()->SetCellCheck(1, 0, 0);
+  ConvertAllAndHold(*batch);
+  QSignalSpy done(window.get(), &QDialog::finished);
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(BatchFiles::prompt.OpenTexts(),
+            QStringList{"Batch conversion is in progress. Do you wish to close?"});
+  QSignalSpy finished(batch, &W::RunFinished);
+  OpenGate();
+  ASSERT_TRUE(finished.wait(30000));
+  kt::Spin();
+  EXPECT_EQ(BatchFiles::prompt.Withdrawn(), 1);
+  ASSERT_EQ(BatchFiles::prompt.OpenTexts().size(), 1);
+  EXPECT_TRUE(BatchFiles::prompt.OpenTexts().front().startsWith("There are some unconverted files"));
+  BatchFiles::prompt.DeliverLate(0, PromptAnswer::Yes);
+  kt::Spin();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(done.isEmpty());
+  // Yes to the question that applies ends the program once the batch window has gone.
+  BatchFiles::prompt.AnswerOpen(PromptAnswer::Yes);
+  ASSERT_TRUE(done.wait(5000));
+  EXPECT_EQ(window->Batch()->Thread(), nullptr);
+}
+
+}  // namespace
