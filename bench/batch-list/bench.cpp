@@ -4,10 +4,10 @@
 // repaints and the area they cover per step. With --shots DIR it also saves
 // pictures of the list empty and mid-run. Prints one "name value" line each.
 
-#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>

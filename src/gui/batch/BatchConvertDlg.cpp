@@ -12,18 +12,18 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "gui/batch/BatchConvertThread.h"
-#include "gui/batch/BatchLogDlg.h"
-#include "core/batch/BatchNaming.h"
-#include "gui/batch/ChangeOutputDlg.h"
-#include "gui/batch/listctrl/XHeaderCtrl.h"
-#include "gui/batch/listctrl/XListCtrl.h"
 #include "core/StringTable.h"
+#include "core/batch/BatchNaming.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
 #include "gui/HelpViewer.h"
 #include "gui/Prompt.h"
+#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchLogDlg.h"
+#include "gui/batch/ChangeOutputDlg.h"
+#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/listctrl/XListCtrl.h"
 #include "settings/BatchWindowSettings.h"
 
 namespace {

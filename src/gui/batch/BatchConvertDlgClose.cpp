@@ -28,11 +28,10 @@ void CBatchConvertDlg::AskClose() {
   if (run_.State() == BatchState::Converting) question = ids::kBatchCloseInProgress;
   if (run_.State() == BatchState::Unfinished) question = ids::kBatchCloseWithProblems;
   const int generation = ++closeGeneration_;
-  auto handle = Prompt().Open(this, QString::fromLatin1(msg::kCaptionComfirm),
-                              QString::fromStdString(LoadMessage(question)), MessageIcon::Warning,
-                              PromptButtons::YesNo, [this, generation](PromptAnswer answer) {
-                                OnCloseAnswer(generation, answer == PromptAnswer::Yes);
-                              });
+  auto handle = Prompt().Open(
+      this, QString::fromLatin1(msg::kCaptionComfirm), QString::fromStdString(LoadMessage(question)),
+      MessageIcon::Warning, PromptButtons::YesNo,
+      [this, generation](PromptAnswer answer) { OnCloseAnswer(generation, answer == PromptAnswer::Yes); });
   // An answer given before Open returned has already been acted on.
   if (handle && handle->IsOpen() && generation == closeGeneration_) closeQuestion_ = std::move(handle);
 }

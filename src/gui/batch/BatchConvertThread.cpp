@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "gui/batch/BatchConvertDlg.h"
 #include "core/batch/BatchTypes.h"
+#include "gui/batch/BatchConvertDlg.h"
 
 // ------------------------------------------------------------- the thread
 

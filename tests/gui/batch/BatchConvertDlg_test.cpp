@@ -22,17 +22,17 @@
 #include <filesystem>
 #include <future>
 
-#include "gui/batch/BatchConvertThread.h"
 #include "core/batch/BatchLog.h"
 #include "gui/ControlId.h"
+#include "gui/FilterEdit.h"
+#include "gui/MainWindowFixture.h"
+#include "gui/batch/BatchConvertThread.h"
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
 #include "settings/BatchWindowSettings.h"
 #include "support/Mp3Builder.h"
 #include "support/WaveExpect.h"
-#include "gui/FilterEdit.h"
-#include "gui/MainWindowFixture.h"
 
 namespace fs = std::filesystem;
 using W = CBatchConvertDlg;
@@ -101,7 +101,9 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
   QAbstractButton* Button(int id) { return BatchFiles::Button(*window, id); }
   QString Cell(int row, int column) { return window->List()->GetCellText(row, column); }
   CXListCtrl* List() { return window->List(); }
-  QPoint CellCentre(int row, int column) { return List()->visualRect(List()->model()->index(row, column)).center(); }
+  QPoint CellCentre(int row, int column) {
+    return List()->visualRect(List()->model()->index(row, column)).center();
+  }
   void ClickCell(int row, int column, Qt::KeyboardModifiers keys = Qt::NoModifier) {
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, keys, CellCentre(row, column));
   }
@@ -229,8 +231,8 @@ TEST_F(BatchWindowTest, TabGoesFromTheListToOverwriteAndAlongTheButtons) {
   Activate();
   List()->setFocus();
   // STOP is disabled while nothing runs, so Tab passes it by.
-  const std::vector<int> order = {W::IDC_LIST,         W::IDC_OVERWRITE,   W::IDC_ADD_FILES, W::IDC_REMOVE_FILES,
-                                  W::IDC_CONVERT_ALL,  W::IDC_VIEW_LOG,    W::IDC_EXIT,      W::IDC_LIST};
+  const std::vector<int> order = {W::IDC_LIST,        W::IDC_OVERWRITE, W::IDC_ADD_FILES, W::IDC_REMOVE_FILES,
+                                  W::IDC_CONVERT_ALL, W::IDC_VIEW_LOG,  W::IDC_EXIT,      W::IDC_LIST};
   for (std::size_t i = 1; i < order.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(FocusId(), order[i]) << "Tab " << i;
@@ -314,7 +316,8 @@ TEST_F(BatchWindowTest, AddedFilesFitTheirColumnsAndACutCellShowsItsText) {
 // subfolders included, in name order.
 TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
   const std::string tree = dir.File("tree");
-  for (const char* sub : {"tree/sub", "tree/sub2/deeper", "tree/.hidden"}) fs::create_directories(dir.File(sub));
+  for (const char* sub : {"tree/sub", "tree/sub2/deeper", "tree/.hidden"})
+    fs::create_directories(dir.File(sub));
   for (const char* name : {"tree/z.wav", "tree/a.WAV", "tree/sub2/deeper/c.wav", "tree/sub/b.mp3"})
     kt::PatternWav(dir, name, 1);
   kt::WriteAll(dir.File("tree/notes.txt"), std::vector<std::uint8_t>{'x'});
@@ -369,10 +372,12 @@ TEST_F(BatchWindowTest, TheSummaryBlocksTheBatchWindowOnlyAndDoesNotWait) {
   QSignalSpy finished(window.get(), &W::RunFinished);
   Button(W::IDC_CONVERT_ALL)->click();
   QMessageBox* box = nullptr;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    box = window->findChild<QMessageBox*>();
-    return box && box->isVisible();
-  }, 30000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        box = window->findChild<QMessageBox*>();
+        return box && box->isVisible();
+      },
+      30000));
   EXPECT_EQ(finished.count(), 1);
   EXPECT_EQ(box->windowModality(), Qt::WindowModal);
   EXPECT_EQ(box->text(), batchlog::kSuccessLine);
@@ -396,7 +401,8 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
       {"all converted", false, {}, true},
       {"one left",
        true,
-       {"There are some unconverted files with minor problems. Please view log file to fix the problems.\n Do "
+       {"There are some unconverted files with minor problems. Please view log file to fix the problems.\n "
+        "Do "
         "you still wish to quit Batch conversion?"},
        false},
   };
@@ -410,7 +416,8 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
     files->ConvertAllAndHold(batch);
     QSignalSpy closed(&batch, &W::Closed);
     BatchFiles::Button(batch, W::IDC_EXIT)->click();
-    ASSERT_EQ(files->prompt.OpenTexts(), QStringList{"Batch conversion is in progress. Do you wish to close?"});
+    ASSERT_EQ(files->prompt.OpenTexts(),
+              QStringList{"Batch conversion is in progress. Do you wish to close?"});
     const int asked = int(files->prompt.questions.size()) - 1;
     QSignalSpy finished(&batch, &W::RunFinished);
     files->OpenGate();

@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QToolTip>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolTip>
 #include <algorithm>
 
 #include "gui/batch/listctrl/XListCtrl.h"

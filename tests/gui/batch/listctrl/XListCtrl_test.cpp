@@ -132,7 +132,9 @@ TEST_F(XListCtrlTest, ClicksModifiersArrowsAndCtrlASelect) {
       {"shift-click", {{Step::Click, 1, {}}, {Step::Click, 3, Qt::ShiftModifier}}, {1, 2, 3}},
       {"ctrl-click", {{Step::Click, 1, {}}, {Step::Click, 4, Qt::ControlModifier}}, {1, 4}},
       {"ctrl-click off", {{Step::Click, 1, {}}, {Step::Click, 1, Qt::ControlModifier}}, {}},
-      {"down twice", {{Step::Click, 1, {}}, {Step::Key, Qt::Key_Down, {}}, {Step::Key, Qt::Key_Down, {}}}, {3}},
+      {"down twice",
+       {{Step::Click, 1, {}}, {Step::Key, Qt::Key_Down, {}}, {Step::Key, Qt::Key_Down, {}}},
+       {3}},
       {"shift-down", {{Step::Click, 1, {}}, {Step::Key, Qt::Key_Down, Qt::ShiftModifier}}, {1, 2}},
       {"up from the top", {{Step::Click, 0, {}}, {Step::Key, Qt::Key_Up, {}}}, {0}},
       {"ctrl+a", {{Step::Click, 2, {}}, {Step::Key, Qt::Key_A, Qt::ControlModifier}}, {0, 1, 2, 3, 4, 5}},
@@ -210,7 +212,8 @@ TEST_F(XListCtrlTest, TabLeavesTheListWhileArrowsMoveInside) {
   auto* before = new QCheckBox("before");
   auto* inner = new CXListCtrl;
   auto* after = new QCheckBox("after");
-  for (QWidget* w : {static_cast<QWidget*>(before), static_cast<QWidget*>(inner), static_cast<QWidget*>(after)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(before), static_cast<QWidget*>(inner), static_cast<QWidget*>(after)})
     layout->addWidget(w);
   inner->InsertColumn(0, "Col");
   for (int row = 0; row < 3; ++row) inner->InsertRow(row, "x");
@@ -293,7 +296,8 @@ TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
   };
   const Case cases[] = {
       {"files and a folder",
-       {QUrl::fromLocalFile("/music/b.wav"), QUrl("https://example.org/x.mp3"), QUrl::fromLocalFile("/music/a")},
+       {QUrl::fromLocalFile("/music/b.wav"), QUrl("https://example.org/x.mp3"),
+        QUrl::fromLocalFile("/music/a")},
        true,
        {"/music/b.wav", "/music/a"}},
       {"remote only", {QUrl("https://example.org/x.mp3")}, false, {}},
@@ -303,8 +307,10 @@ TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
     SCOPED_TRACE(c.name);
     dropped.clear();
     QMimeData data;
-    if (!c.urls.isEmpty()) data.setUrls(c.urls);
-    else data.setText("plain text");
+    if (!c.urls.isEmpty())
+      data.setUrls(c.urls);
+    else
+      data.setText("plain text");
     const QPoint pos = list.viewport()->rect().center();
     QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(list.viewport(), &enter);
