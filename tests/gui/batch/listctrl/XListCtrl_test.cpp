@@ -1,21 +1,19 @@
 // The extended list control driven through its widgets: the header's
 // check-all box, disabled rows, selection by click and key but never by
-// hover, Space, Tab, cut-cell tooltips, fitting columns, drops, and what one
-// progress step repaints.
+// hover, Space, cut-cell tooltips, fitting columns, drops, and what one
+// progress step repaints (Tab is the batch window test's).
 
 #include "gui/batch/listctrl/XListCtrl.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
-#include <QCheckBox>
 #include <QHelpEvent>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "support/gui/GuiTestSupport.h"
@@ -204,33 +202,6 @@ TEST_F(XListCtrlTest, SpaceTogglesTheFocusedRowsBox) {
     EXPECT_EQ(clicked.count(), toggles);
   }
   EXPECT_EQ(clicked.last(), (QList<QVariant>{2, kCheckColumn}));
-}
-
-TEST_F(XListCtrlTest, TabLeavesTheListWhileArrowsMoveInside) {
-  QWidget window;
-  auto* layout = new QVBoxLayout(&window);
-  auto* before = new QCheckBox("before");
-  auto* inner = new CXListCtrl;
-  auto* after = new QCheckBox("after");
-  for (QWidget* w :
-       {static_cast<QWidget*>(before), static_cast<QWidget*>(inner), static_cast<QWidget*>(after)})
-    layout->addWidget(w);
-  inner->InsertColumn(0, "Col");
-  for (int row = 0; row < 3; ++row) inner->InsertRow(row, "x");
-  window.show();
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  inner->setFocus();
-  inner->setCurrentIndex(inner->model()->index(0, 0));
-  QTest::keyClick(inner, Qt::Key_Down);
-  EXPECT_EQ(inner->currentIndex().row(), 1);
-  EXPECT_EQ(QApplication::focusWidget(), inner);
-  QTest::keyClick(inner, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), after);
-  QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
-  EXPECT_EQ(QApplication::focusWidget(), inner);
-  QTest::keyClick(inner, Qt::Key_Backtab, Qt::ShiftModifier);
-  EXPECT_EQ(QApplication::focusWidget(), before);
 }
 
 TEST_F(XListCtrlTest, ACutCellShowsItsWholeTextAsATooltip) {
