@@ -59,14 +59,24 @@ void CBatchConvertDlg::OnAddFolder() {
 
 void CBatchConvertDlg::AddPaths(const QStringList& paths) {
   QStringList files;
+  QStringList cutShort;
   for (const QString& path : paths) {
     if (!QFileInfo(path).isDir()) {
       files << path;
       continue;
     }
-    for (const std::string& found : BatchFolderFiles(path.toStdString())) files << Q(found);
+    const BatchFolderScan scan = BatchFolderFiles(path.toStdString());
+    for (const std::string& found : scan.files) files << Q(found);
+    if (!scan.complete) cutShort << path;
   }
   if (!files.isEmpty()) AddFiles(files);
+  for (const QString& folder : cutShort)
+    Prompt().Open(this, QStringLiteral("Batch Convert"),
+                  QStringLiteral("The folder %1 is too large to read whole: only the WAV and MP3 files among "
+                                 "the first %2 entries read were added.")
+                      .arg(folder)
+                      .arg(kBatchFolderEntryLimit),
+                  MessageIcon::Warning, PromptButtons::Ok, {});
 }
 
 void CBatchConvertDlg::AddFiles(const QStringList& paths) {

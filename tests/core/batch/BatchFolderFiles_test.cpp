@@ -19,9 +19,10 @@ class BatchFolderFilesTest : public testing::Test {
     fs::create_directories(fs::path(dir.File(name)).parent_path());
     kt::WriteAll(dir.File(name), {0});
   }
-  std::vector<std::string> Relative(const std::vector<std::string>& paths) {
+  std::vector<std::string> Relative(const BatchFolderScan& scan) {
+    EXPECT_TRUE(scan.complete);
     std::vector<std::string> names;
-    for (const std::string& path : paths)
+    for (const std::string& path : scan.files)
       names.push_back(fs::path(path).lexically_relative(dir.File("m")).string());
     return names;
   }
@@ -49,7 +50,25 @@ TEST_F(BatchFolderFilesTest, LinksToFoldersAreNotFollowedAndOddPathsGiveNothing)
   // A linked file is a file of the folder; linked folders are passed by.
   EXPECT_EQ(Relative(BatchFolderFiles(dir.File("m"))), (std::vector<std::string>{"a.wav", "link.wav"}));
   for (const std::string& path : {dir.File("m/a.wav"), dir.File("missing"), std::string()})
-    EXPECT_TRUE(BatchFolderFiles(path).empty()) << path;
+    EXPECT_TRUE(BatchFolderFiles(path).files.empty()) << path;
+}
+
+// A walk stops after its entry limit (folders count as entries) and says so.
+TEST_F(BatchFolderFilesTest, AWalkStopsAtItsEntryLimitAndSaysSo) {
+  for (const char* name : {"m/a.wav", "m/b.wav", "m/sub/c.wav", "m/sub/d.wav"}) Touch(name);
+  struct Case {
+    std::size_t limit;
+    std::size_t found;
+    bool complete;
+  };
+  // Five entries: a.wav, b.wav, sub, sub/c.wav, sub/d.wav.
+  for (const Case& c : {Case{0, 0, false}, Case{2, 2, false}, Case{4, 3, false}, Case{5, 4, true}}) {
+    const BatchFolderScan scan = BatchFolderFiles(dir.File("m"), c.limit);
+    EXPECT_EQ(scan.complete, c.complete) << c.limit;
+    // The entries are looked at in the folder's own order: at most found.
+    EXPECT_LE(scan.files.size(), c.found) << c.limit;
+    EXPECT_TRUE(!c.complete || scan.files.size() == c.found) << c.limit;
+  }
 }
 
 TEST_F(BatchFolderFilesTest, AnUnreadableSubfolderIsPassedOver) {
