@@ -290,6 +290,7 @@ TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
   window->Start();
   EXPECT_EQ(window->size(), QSize(first.width() + 300, first.height() + 200));
   EXPECT_EQ(List()->columnWidth(1), 222);
+  EXPECT_EQ(List()->geometry(), list.adjusted(0, 0, 300, 200));
   EXPECT_TRUE(window->RestoredGeometry());
   window->resize(100, 100);
   EXPECT_EQ(window->size(), first);
