@@ -196,6 +196,9 @@ void CBatchConvertDlg::BuildList() {
   header->SetImageList(CXHeaderCtrl::CheckBoxImages());
   for (int column = 0; column < batchcol::kCount; ++column)
     header->SetItemImage(column, column == 0 ? CXHeaderCtrl::kEmptyBoxImage : CXHeaderCtrl::kBlankImage);
+  // Titles show whole from the start ("Convert to" and "Status" are wider
+  // than their share of the list).
+  list_->FitColumnsToTitles();
   connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
   // Tab goes from the list to Overwrite, then along the buttons.
   QWidget* previous = list_;

@@ -111,6 +111,9 @@ class CXListCtrl : public QTableView {
   // Widens each column to the widest of its title and the texts of rows
   // first..last (never narrower than it is, never wider than maxWidth).
   void FitColumnsToRows(int first, int last, int maxWidth);
+  // Widens the columns whose titles are cut, taking the room from columns
+  // wider than their titles, so the columns' total stays (when it can).
+  void FitColumnsToTitles();
   // The whole text of a cell that is drawn cut short, or its own tooltip;
   // empty when the cell shows everything.
   QString CellToolTip(int row, int column) const;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
@@ -57,6 +59,30 @@ void CXListCtrl::FitColumnsToRows(int first, int last, int maxWidth) {
     }
     setColumnWidth(column, std::min(needed, std::max(maxWidth, columnWidth(column))));
   }
+}
+
+void CXListCtrl::FitColumnsToTitles() {
+  // Columns narrower than their title take what they lack from the columns
+  // wider than theirs, in proportion to what those can spare.
+  const int count = model_->columnCount();
+  std::vector<int> widths(static_cast<std::size_t>(count));
+  std::vector<int> spare(widths.size());
+  int lacking = 0, spareTotal = 0;
+  for (int column = 0; column < count; ++column) {
+    const std::size_t c = std::size_t(column);
+    widths[c] = columnWidth(column);
+    const int title = header_->TitleWidth(column);
+    lacking += std::max(0, title - widths[c]);
+    spare[c] = std::max(0, widths[c] - title);
+    spareTotal += spare[c];
+    widths[c] = std::max(widths[c], title);
+  }
+  const int taken = std::min(lacking, spareTotal);
+  for (int column = 0; column < count && taken > 0; ++column) {
+    const std::size_t c = std::size_t(column);
+    widths[c] -= int(std::int64_t(taken) * spare[c] / spareTotal);
+  }
+  for (int column = 0; column < count; ++column) setColumnWidth(column, widths[std::size_t(column)]);
 }
 
 QString CXListCtrl::CellToolTip(int row, int column) const {

@@ -257,6 +257,32 @@ TEST_F(XListCtrlTest, FittingWidensColumnsToTheirTextsUpToALimit) {
   EXPECT_EQ(list.columnWidth(3), 333);
 }
 
+TEST_F(XListCtrlTest, CutTitlesTakeRoomFromWideColumns) {
+  struct Case {
+    const char* name;
+    std::vector<int> widths;
+    bool totalKept;
+  };
+  const Case cases[] = {
+      {"room to spare", {20, 400, 400, 400, 400, 400, 400, 400}, true},
+      {"no room", {20, 20, 20, 20, 20, 20, 20, 20}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int total = 0;
+    for (int column = 0; column < 8; ++column) list.setColumnWidth(column, c.widths[std::size_t(column)]);
+    for (int width : c.widths) total += width;
+    list.FitColumnsToTitles();
+    int after = 0;
+    for (int column = 0; column < 8; ++column) {
+      EXPECT_GE(list.columnWidth(column), header()->TitleWidth(column)) << column;
+      after += list.columnWidth(column);
+    }
+    // Kept to within a pixel per column of rounding; else every title wins.
+    EXPECT_TRUE(c.totalKept ? std::abs(after - total) <= 8 : after > total) << after << " " << total;
+  }
+}
+
 TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
   QSignalSpy dropped(&list, &CXListCtrl::FilesDropped);
   struct Case {
