@@ -143,6 +143,27 @@ class QtPrompt final : public CPrompt {
     return handle;
   }
 
+  void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                     std::function<void(const QStringList&)> chosen) override {
+    auto* dialog = new QFileDialog(parent);
+    Configure(*dialog, request);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    OpenWithoutWaiting(dialog, parent, [chosen](const QStringList& files) {
+      if (chosen) chosen(files);
+    });
+  }
+
+  void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                     std::function<void(const QString&)> chosen) override {
+    auto* dialog = new QFileDialog(parent, title, start);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    OpenWithoutWaiting(dialog, parent, [chosen](const QStringList& files) {
+      if (chosen) chosen(files.isEmpty() ? QString() : files.front());
+    });
+  }
+
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
     SetModality(&dialog, parent);
@@ -172,6 +193,18 @@ class QtPrompt final : public CPrompt {
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
+  }
+
+  // Shows dialog modal to parent's window and hands its files (none when
+  // cancelled) to done; the dialog deletes itself when it closes.
+  static void OpenWithoutWaiting(QFileDialog* dialog, QWidget* parent,
+                                 std::function<void(const QStringList&)> done) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {
+      done(result == QDialog::Accepted ? dialog->selectedFiles() : QStringList());
+    });
+    dialog->open();
   }
 
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
@@ -209,6 +242,21 @@ class StartFolderPrompt final : public CPrompt {
   }
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
     return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+  }
+  void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                     std::function<void(const QStringList&)> chosen) override {
+    inner_().OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
+      if (!paths.isEmpty()) Remember(paths.front());
+      if (chosen) chosen(paths);
+    });
+  }
+  void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                     std::function<void(const QString&)> chosen) override {
+    inner_().OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
+                           [chosen](const QString& folder) {
+                             if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+                             if (chosen) chosen(folder);
+                           });
   }
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
     const QString folder =
@@ -254,6 +302,18 @@ std::shared_ptr<CPromptHandle> CPrompt::Open(QWidget* parent, const QString& cap
   const PromptAnswer answer = Ask(parent, caption, text, icon, buttons);
   if (answered) answered(answer);
   return std::make_shared<AnsweredHandle>();
+}
+
+void CPrompt::OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                            std::function<void(const QStringList&)> chosen) {
+  const QStringList files = GetOpenFileNames(parent, request);
+  if (chosen) chosen(files);
+}
+
+void CPrompt::OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                            std::function<void(const QString&)> chosen) {
+  const QString folder = GetExistingDirectory(parent, title, start);
+  if (chosen) chosen(folder);
 }
 
 CPrompt& Prompt() {

@@ -58,6 +58,13 @@ class CPrompt {
   virtual QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
+  // The file dialogs without waiting: shown modal to parent's window only,
+  // chosen runs with the answer (empty: cancelled). These defaults ask
+  // synchronously through the methods above.
+  virtual void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                             std::function<void(const QStringList&)> chosen);
+  virtual void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                             std::function<void(const QString&)> chosen);
 };
 
 // The prompt in force (the Qt one unless a test installed another), behind

@@ -45,16 +45,20 @@ void CBatchConvertDlg::BuildMenu() {
   });
 }
 
+// The dialogs block this window only and do not wait: the main window and
+// its running operations go on while the user chooses.
 void CBatchConvertDlg::OnAddFiles() {
   FileDialogRequest request;
   request.filter = Q(LoadMessage(ids::kSupportedFilesFilter));
-  const QStringList paths = Prompt().GetOpenFileNames(this, request);
-  if (!paths.isEmpty()) AddFiles(paths);
+  Prompt().OpenFileNames(this, request, [this](const QStringList& paths) {
+    if (!paths.isEmpty()) AddFiles(paths);
+  });
 }
 
 void CBatchConvertDlg::OnAddFolder() {
-  const QString folder = Prompt().GetExistingDirectory(this, QStringLiteral("Add Folder"), QString());
-  if (!folder.isEmpty()) AddPaths({folder});
+  Prompt().OpenDirectory(this, QStringLiteral("Add Folder"), QString(), [this](const QString& folder) {
+    if (!folder.isEmpty()) AddPaths({folder});
+  });
 }
 
 void CBatchConvertDlg::AddPaths(const QStringList& paths) {

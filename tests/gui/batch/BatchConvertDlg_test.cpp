@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -368,11 +369,21 @@ TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
   }
 }
 
-// The summary is shown without waiting for it: the run has finished and the
-// event loop goes on while the box, modal to the batch window only, is open.
-TEST_F(BatchWindowTest, TheSummaryBlocksTheBatchWindowOnlyAndDoesNotWait) {
-  Add(*window, {Wav("a.wav")});
-  SetPrompt(nullptr);  // the real boxes
+// The file dialog and the summary are shown without waiting for them: the
+// click returns, the run finishes and the event loop goes on while they,
+// modal to the batch window only, are open.
+TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
+  const std::string wav = Wav("a.wav");
+  SetPrompt(nullptr);  // the real dialogs and boxes
+  Button(W::IDC_ADD_FILES)->click();
+  auto* dialog = window->findChild<QFileDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(List()->GetRowCount(), 0);
+  dialog->selectFile(QString::fromStdString(wav));
+  QMetaObject::invokeMethod(dialog, "accept");
+  EXPECT_EQ(Sources(), QStringList{"a.wav"});
   QSignalSpy finished(window.get(), &W::RunFinished);
   Button(W::IDC_CONVERT_ALL)->click();
   QMessageBox* box = nullptr;
