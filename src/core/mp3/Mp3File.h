@@ -138,6 +138,10 @@ class CMp3File : public CAudioFile {
   bool EnsureIndex();
   // True when a frame in (first, last] of the index differs in bitrate from the one before it.
   bool BitrateChangesIn(std::uint64_t first, std::uint64_t last) const;
+  // The source's header frame in the LAME format when its own fields make
+  // it worth counting the frames (a LAME extension, a frame count, a music
+  // length within the stream).
+  std::optional<mp3::LameTag> CandidateLameTag();
   // With a trusted LAME header frame: the reference frame, bitrate, byte
   // rate and duration of the music frames, as the tag describes them.
   void DescribeMusic();

@@ -76,26 +76,39 @@ bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress
   return true;
 }
 
+std::optional<mp3::LameTag> CMp3File::CandidateLameTag() {
+  if (vbrHeaderAt_ == UINT64_MAX) return std::nullopt;
+  std::uint8_t frame[512] = {};
+  const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
+  std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
+  // A header frame copied from a longer file counts more bytes than this one holds.
+  if (!tag || !tag->hasExtension || tag->frames == 0 || tag->musicLength > audioEnd_ - vbrHeaderAt_)
+    return std::nullopt;
+  // "Info" promises one bitrate: its count lies near the audio bytes over
+  // the size of a frame from the middle (a few lead-in frames of other sizes
+  // aside). One copied from another file of other length is refused
+  // without a count.
+  const mp3::FrameHeader middle = StreamFrameAt(NextBoundary(audioStart_ + GetAudioBytes() / 2));
+  const std::uint64_t bitsPerFrame = std::uint64_t{middle.Bitrate()} * middle.SamplesPerFrame();
+  if (tag->constant && bitsPerFrame != 0) {
+    const std::uint64_t estimate = GetAudioBytes() * 8 * firstAudio_.SampleRate() / bitsPerFrame;
+    const std::uint64_t stated = tag->frames, slack = stated / 50 + 8;
+    if (estimate + slack < stated || estimate > stated + slack) return std::nullopt;
+  }
+  return tag;
+}
+
 const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
   if (trustedTag_) return *trustedTag_;
-  std::optional<mp3::LameTag> trusted;
-  if (vbrHeaderAt_ != UINT64_MAX) {
-    std::uint8_t frame[512] = {};
-    const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
-    std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
-    // The byte count is checked first: a header frame copied from a longer
-    // file counts more bytes than this one holds, and the frame count costs
-    // a pass over the file, unless the frame index of a variable-bitrate
-    // stream has counted them already.
-    auto frames = [this] {
-      return EnsureIndex() ? index_.Frames()
-                           : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
-    };
-    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength <= audioEnd_ - vbrHeaderAt_ &&
-        frames() == tag->frames)
-      trusted = tag;
+  std::optional<mp3::LameTag> tag = CandidateLameTag();
+  // The frame count costs a pass over the file: the index's, or a count
+  // where the stream is too long to index.
+  if (tag) {
+    const std::uint64_t frames =
+        EnsureIndex() ? index_.Frames() : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    if (frames != tag->frames) tag.reset();
   }
-  trustedTag_ = trusted;
+  trustedTag_ = tag;
   return *trustedTag_;
 }
 

@@ -133,7 +133,10 @@ std::optional<mp3::SampleMap> CMp3File::GetSampleMap() {
 }
 
 void CMp3File::DescribeMusic() {
-  if (!GetTrustedLameTag()) return;
+  // At open the frames are counted by the index pass only (a stream too long
+  // to index is counted when a cut needs it), and only for a LAME tag that
+  // passes the cheap checks.
+  if (!CandidateLameTag() || !EnsureIndex() || !GetTrustedLameTag()) return;
   const std::optional<mp3::SampleMap> map = GetSampleMap();
   const std::uint32_t rate = firstAudio_.SampleRate();
   if (!map || rate == 0) return;

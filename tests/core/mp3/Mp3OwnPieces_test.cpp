@@ -5,6 +5,8 @@
 // asked for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
@@ -69,6 +71,17 @@ TEST(Mp3OwnPieces, PiecesReadAsTheirSourceAndCutAgainExactly) {
       } else {
         // Averages over a third of the music: near the whole file's.
         EXPECT_NEAR(piece.GetDisplayBitrate(), file.GetDisplayBitrate(), file.GetDisplayBitrate() / 4.0);
+      }
+      // Pieces of earlier versions said "Info" although their lead-in frames
+      // have other bitrates; they read the same.
+      if (row.constant && i == 2) {
+        std::vector<std::uint8_t> bytes = kt::ReadAll(path);
+        const std::string text(bytes.begin(), bytes.begin() + 400);
+        const std::size_t marker = text.find("Xing");
+        ASSERT_NE(marker, std::string::npos);
+        std::copy_n("Info", 4, bytes.begin() + static_cast<long>(marker));
+        kt::WriteAll(dir.File("old.mp3"), bytes);
+        EXPECT_EQ(Lines(dir.File("old.mp3")), lines);
       }
       // The estimate of halves: half the piece's seconds.
       const SplitEstimate estimate = EstimateMp3Split(piece.GetSplitFacts(), 2);
