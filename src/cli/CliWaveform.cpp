@@ -12,7 +12,7 @@
 #include "cli/CliJob.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/File.h"
 #include "core/StringTable.h"
 #include "core/peaks/PeakJob.h"

@@ -9,7 +9,7 @@
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/mp3/Mp3File.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
