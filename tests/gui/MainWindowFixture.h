@@ -16,6 +16,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
+#include "settings/RegistrySettings.h"
 
 namespace kt {
 
@@ -62,6 +63,8 @@ class MainWindowTest : public testing::Test {
     ASSERT_TRUE(config.isValid());
     previousConfig = qgetenv("KESTRUNE_CONFIG_DIR");
     qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
+    // The classic window unless a test asks for the waveform.
+    if (!showWaveform) WriteDwordSetting(kShowWaveformValue, 0);
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
     window = std::make_unique<CMainDlg>(std::move(fake));
@@ -87,6 +90,7 @@ class MainWindowTest : public testing::Test {
     Slider()->setSliderDown(false);
   }
 
+  bool showWaveform = false;
   QTemporaryDir config;
   QByteArray previousConfig;
   TempDir dir;

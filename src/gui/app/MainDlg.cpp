@@ -39,6 +39,7 @@
 #include "settings/RegistrySettings.h"
 #include "gui/Resources.h"
 #include "gui/SettingsDlg.h"
+#include "gui/WaveformPanel.h"
 
 namespace {
 
@@ -138,6 +139,7 @@ void CMainDlg::BuildMenus() {
             &CMainDlg::OnRipChannels);
   connect(convertMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateConvertMenu);
 
+  AddViewMenu(bar, nullptr);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   QAction* topics = AddAction(help, QStringLiteral("&Help Topics"), ID_HELP_TOPICS, &CMainDlg::OnHelp);
   topics->setShortcut(QKeySequence(Qt::Key_F1));
@@ -237,6 +239,8 @@ void CMainDlg::BuildControls() {
   content->addStretch();
   content->addWidget(EtchedLine());
 
+  BuildWaveform(content);
+
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
@@ -245,6 +249,13 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::Collapse() {
+  if (WaveformShown()) return ShowResizable();
+  // Back from the waveform: the slider and the scale above it (sized after
+  // the slider) at their classic width before the window is measured.
+  slider_->setFixedWidth(476);
+  slider_->resize(476, slider_->height());
+  layout()->invalidate();
+  SetMaximizable(false);
   // Keep position; the window has the collapsed size, or what its contents
   // need when a larger font makes them bigger.
   const QSize needed = minimumSizeHint();
@@ -296,6 +307,8 @@ void CMainDlg::DropOpenFile() {
   slider_->SetLength(0.0);
   slider_->ClearSelection();
   slider_->setEnabled(false);
+  marks_.SetStream(0, 0);
+  if (waveform_) waveform_->Close();
   // CLEAR goes too: with no file there is no selection to clear.
   for (CBitmapButton* b : {start_, end_, save_, clear_, play_, stop_, shred_}) b->setEnabled(false);
   setWindowTitle(QString::fromLatin1(kAppCaption));
@@ -360,6 +373,7 @@ void CMainDlg::FileLoaded() {
   length_->setText(LengthText(file_->GetDuration()));
   slider_->UpdateLabels();
   for (CBitmapButton* b : {start_, play_, shred_}) b->setEnabled(true);
+  StartWaveform();
   // Load the file into the player now, so PLAY starts at once.
   PreparePlayer().SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
 }
@@ -535,6 +549,7 @@ void CMainDlg::OnTimer() {
   const double fraction = duration > 0.0 ? player_->GetCurrentPosition() / duration : 0.0;
   slider_->SetPosition(fraction);
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnEndOfStream() {
@@ -545,6 +560,7 @@ void CMainDlg::OnEndOfStream() {
   FocusButton(play_);
   slider_->SetPosition(0.0);
   slider_->UpdateLabels();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnPlayerError() {
@@ -581,6 +597,7 @@ void CMainDlg::OnSliderAction(int action) {
       return;
   }
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnSliderReleased() {
@@ -590,6 +607,7 @@ void CMainDlg::OnSliderReleased() {
     playTimer_.start();
   }
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 // -------------------------------------------------------------- selection
@@ -604,6 +622,8 @@ void CMainDlg::OnStartSelection() {
   clear_->setEnabled(true);
   FocusButton(end_);
   slider_->StartSelection();
+  marks_.SetExact(false);
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnEndSelection() {
@@ -612,6 +632,7 @@ void CMainDlg::OnEndSelection() {
     return;
   }
   slider_->EndSelection();
+  SyncSelectionFromSlider();
   end_->setEnabled(false);
   save_->setEnabled(true);
   FocusButton(save_);
@@ -626,7 +647,16 @@ void CMainDlg::OnSaveSelection() {
   if (path.isEmpty()) return;
   double startSeconds = 0.0;
   double endSeconds = 0.0;
-  if (slider_->GetSelection(startSeconds, endSeconds)) {
+  const auto exact = marks_.Exact() ? marks_.Selection() : std::nullopt;
+  if (exact) {
+    // Marked on the waveform: the whole seconds that hold the span.
+    const std::string output = QFile::encodeName(path).toStdString();
+    const std::uint32_t rate = std::max<std::uint32_t>(marks_.SampleRate(), 1);
+    const auto first = static_cast<std::uint32_t>(exact->first / rate);
+    const auto last = static_cast<std::uint32_t>((exact->end + rate - 1) / rate);
+    RunWithProgress(
+        [&](CAudioFile& file, CProgress& progress) { file.SaveSelection(output, first, last, &progress); });
+  } else if (slider_->GetSelection(startSeconds, endSeconds)) {
     const std::string output = QFile::encodeName(path).toStdString();
     const auto first = static_cast<std::uint32_t>(startSeconds);
     const auto last = static_cast<std::uint32_t>(endSeconds);
@@ -637,6 +667,8 @@ void CMainDlg::OnSaveSelection() {
   FocusButton(start_);
   for (CBitmapButton* b : {end_, save_, clear_}) b->setEnabled(false);
   slider_->ClearSelection();
+  marks_.Clear();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnClearSelection() {
@@ -644,4 +676,6 @@ void CMainDlg::OnClearSelection() {
   FocusButton(start_);
   for (CBitmapButton* b : {end_, save_, clear_}) b->setEnabled(false);
   slider_->ClearSelection();
+  marks_.Clear();
+  SyncSelectionFromSlider();
 }
