@@ -110,14 +110,14 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, message_);
     return;
   }
-  // The selection under the peaks, so both stay readable.
+  PaintPeaks(painter, area);
+  // The selection shades the peaks; both stay readable.
   if (const auto span = selection_.Selection()) {
     QColor shade = pal.color(group, QPalette::Highlight);
     shade.setAlpha(70);
     const int x0 = std::max(XOfSample(span->first), left), x1 = std::min(XOfSample(span->end), right);
     if (x1 >= x0) painter.fillRect(QRect(x0, 1, x1 - x0 + 1, height() - 2), shade);
   }
-  PaintPeaks(painter, area);
   PaintMarks(painter, area);
 }
 

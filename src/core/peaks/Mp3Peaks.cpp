@@ -19,7 +19,7 @@
 namespace peaks {
 namespace {
 
-constexpr std::size_t kScanBlock = 4u << 20;
+constexpr std::size_t kScanBlock = 1u << 20;
 constexpr std::size_t kSideInfoReach = 4 + 2 + 32;  // header, CRC, the longest side information
 constexpr std::uint32_t kGranule = 576;
 // From the median estimate of a granule to its peak, fitted on LAME's

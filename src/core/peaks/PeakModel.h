@@ -57,7 +57,7 @@ class CPeakModel {
  public:
   // The storage stays under this: the smallest block of 2^k samples (at
   // least kMinBlock) whose points fit.
-  static constexpr std::size_t kMaxBytes = 12u << 20;
+  static constexpr std::size_t kMaxBytes = 8u << 20;
   static constexpr std::uint32_t kMinBlock = 256;
 
   explicit CPeakModel(StreamShape shape);

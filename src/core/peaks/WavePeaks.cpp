@@ -90,8 +90,8 @@ bool ComputeWavePeaks(const WaveSource& source, CPeakModel& model, const std::at
   file.OpenOrThrow(source.path, CFile::Mode::ReadShared);
   const std::uint32_t spb = model.SamplesPerBlock();
   const std::uint64_t blocks = model.Blocks();
-  // Work in slices of whole blocks, about 4 MiB each, taken in order.
-  const std::uint64_t sliceBlocks = std::max<std::uint64_t>(1, (4u << 20) / (std::uint64_t{spb} * source.blockAlign));
+  // Work in slices of whole blocks, about 1 MiB each, taken in order.
+  const std::uint64_t sliceBlocks = std::max<std::uint64_t>(1, (1u << 20) / (std::uint64_t{spb} * source.blockAlign));
   std::atomic<std::uint64_t> next{0};
   std::exception_ptr failure;
   std::mutex failureMutex;

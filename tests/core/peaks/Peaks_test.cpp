@@ -47,7 +47,7 @@ TEST(PeakModel, KeepsUnderItsMemoryCapByWideningBlocks) {
     std::uint64_t samples;
     std::uint16_t channels;
     std::uint32_t block;
-  } cases[] = {{1000, 2, 256}, {44100ull * 3600, 2, 256}, {44100ull * 3600 * 4, 2, 1024}, {1ull << 36, 8, 1u << 18}};
+  } cases[] = {{1000, 2, 256}, {44100ull * 3600, 2, 256}, {44100ull * 3600 * 4, 2, 1024}, {1ull << 36, 8, 1u << 19}};
   for (const auto& c : cases) {
     CPeakModel model({44100, c.channels, c.samples});
     EXPECT_EQ(model.SamplesPerBlock(), c.block) << c.samples;
