@@ -1,6 +1,7 @@
 #include "gui/WaveformPanel.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -39,7 +40,30 @@ CWaveformPanel::CWaveformPanel(CSelectionModel& selection, QWidget* parent)
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
     if (view_->ViewSpan()) view_->SetView(static_cast<std::uint64_t>(value) * view_->ViewSpan() / 100, view_->ViewSpan());
   });
+  view_->SetDetailRequest([this](std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint) {
+    RequestDetail(first, last, samplesPerPoint);
+  });
   UpdateReadout();
+}
+
+void CWaveformPanel::RequestDetail(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint) {
+  if (!job_) return;
+  // At most one read at a time: the one before is told to stop (its answer
+  // would be for another view anyway).
+  detailCancel_ = true;
+  if (detailWorker_.joinable()) detailWorker_.join();
+  detailCancel_ = false;
+  const peaks::CPeakJob* job = job_.get();
+  QPointer<CWaveformView> view(view_);
+  detailWorker_ = std::thread([this, job, view, first, last, samplesPerPoint] {
+    peaks::CPeakJob::Detail detail = job->ReadDetail(first, last, samplesPerPoint, detailCancel_);
+    if (detailCancel_.load()) return;
+    QMetaObject::invokeMethod(
+        view_, [view, detail = std::move(detail)]() mutable {
+          if (view) view->SetDetail(std::move(detail));
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 CWaveformPanel::~CWaveformPanel() {
@@ -48,7 +72,9 @@ CWaveformPanel::~CWaveformPanel() {
 
 void CWaveformPanel::Stop() {
   cancel_ = true;
+  detailCancel_ = true;
   if (worker_.joinable()) worker_.join();
+  if (detailWorker_.joinable()) detailWorker_.join();
   poll_->stop();
 }
 
@@ -77,6 +103,8 @@ void CWaveformPanel::Close() {
   Stop();
   job_.reset();
   view_->SetModel(nullptr);
+  view_->SetDetail({});
+  view_->RetryDetail();
   view_->SetMessage(QString());
   UpdateReadout();
 }
@@ -99,6 +127,7 @@ void CWaveformPanel::Poll() {
   if (finished_.load()) {
     if (worker_.joinable()) worker_.join();
     poll_->stop();
+    view_->RetryDetail();  // an MP3's frames can be decoded in view now
     if (job_->GetStage() == peaks::CPeakJob::Stage::Failed)
       view_->SetMessage(QString::fromStdString(job_->Failure()));
   }

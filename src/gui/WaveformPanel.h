@@ -47,6 +47,7 @@ class CWaveformPanel : public QWidget {
   void Poll();
   void SyncScrollBar();
   void Stop();
+  void RequestDetail(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint);
 
   CSelectionModel& selection_;
   CWaveformView* view_ = nullptr;
@@ -57,6 +58,8 @@ class CWaveformPanel : public QWidget {
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> finished_{false};
+  std::thread detailWorker_;  // reads the finer points of a deep zoom
+  std::atomic<bool> detailCancel_{false};
   bool announced_ = false;
 };
 

@@ -36,6 +36,47 @@ void CWaveformView::SetModel(std::shared_ptr<const peaks::CPeakModel> model) {
   update();
 }
 
+void CWaveformView::SetDetail(peaks::CPeakJob::Detail detail) {
+  detail_ = std::move(detail);
+  update();
+}
+
+bool CWaveformView::DetailColumns(std::uint64_t first, std::uint64_t span, int columns,
+                                  std::vector<std::vector<peaks::Column>>& bands) {
+  const unsigned channels = model_->Shape().channels;
+  const auto wanted = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, span / static_cast<std::uint64_t>(columns)));
+  const std::uint64_t have = detail_.points.size() / std::max(channels, 1u) * detail_.samplesPerPoint;
+  const bool covers = detail_.samplesPerPoint == wanted && detail_.firstSample <= first &&
+                      detail_.firstSample + have >= std::min(first + span, model_->Shape().lengthSamples);
+  if (!covers) {
+    const Asked asking{first, span, wanted};
+    if (detailRequest_ && !(asking == asked_)) {
+      asked_ = asking;
+      detailRequest_(first, first + span, wanted);
+    }
+    return false;
+  }
+  bands.assign(channels, std::vector<peaks::Column>(static_cast<std::size_t>(columns)));
+  const double perColumn = static_cast<double>(span) / columns;
+  const std::size_t points = detail_.points.size() / channels;
+  for (int x = 0; x < columns; ++x) {
+    const auto from = static_cast<std::uint64_t>(first + perColumn * x) - detail_.firstSample;
+    const auto to = static_cast<std::uint64_t>(first + perColumn * (x + 1)) - detail_.firstSample;
+    const std::size_t p0 = std::min<std::size_t>(from / wanted, points);
+    const std::size_t p1 = std::clamp<std::size_t>((to + wanted - 1) / wanted, p0 + 1, points);
+    for (unsigned c = 0; c < channels; ++c) {
+      peaks::Column& column = bands[c][static_cast<std::size_t>(x)];
+      for (std::size_t p = p0; p < p1; ++p) {
+        const peaks::Point& point = detail_.points[p * channels + c];
+        column = column.empty ? peaks::Column{point.min, point.max, point.rms, false}
+                              : peaks::Column{std::min(column.min, point.min), std::max(column.max, point.max),
+                                              std::max(column.rms, point.rms), false};
+      }
+    }
+  }
+  return true;
+}
+
 void CWaveformView::SetMessage(const QString& text) {
   message_ = text;
   update();
@@ -130,7 +171,12 @@ void CWaveformView::PaintPeaks(QPainter& painter, const QRect& area) {
   const double ratio = devicePixelRatioF();
   const int columns = std::max(1, static_cast<int>(area.width() * ratio));
   const std::uint64_t first = first_, span = span_ ? span_ : Length();
-  auto bands = model_->Columns(first, first + span, columns);
+  std::vector<std::vector<peaks::Column>> bands;
+  // Deeper than the model's blocks, the samples themselves (read on demand);
+  // the blocks stand in until they come.
+  showsDetail_ = span / static_cast<std::uint64_t>(columns) < model_->SamplesPerBlock() &&
+                 DetailColumns(first, span, columns, bands);
+  if (!showsDetail_) bands = model_->Columns(first, first + span, columns);
   const unsigned channels = model_->Shape().channels;
   // A short strip mixes the channels into one band.
   const bool mixed = channels > 1 && height() < 50 * static_cast<int>(channels);

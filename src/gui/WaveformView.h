@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakModel.h"
 
 class CSelectionModel;
@@ -28,6 +29,14 @@ class CWaveformView : public QWidget {
   void SetModel(std::shared_ptr<const peaks::CPeakModel> model);
   void SetMessage(const QString& text);
   QString Message() const { return message_; }
+  // Zoomed deeper than the model's blocks, the view asks for finer points
+  // of [first, last) through request (answered later with SetDetail).
+  using DetailRequest = std::function<void(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint)>;
+  void SetDetailRequest(DetailRequest request) { detailRequest_ = std::move(request); }
+  void SetDetail(peaks::CPeakJob::Detail detail);
+  bool ShowsDetail() const { return showsDetail_; }
+  // Asks again for points asked for before (the source has more now).
+  void RetryDetail() { asked_ = {}; update(); }
   // Extra markers (sample positions), drawn as dashed lines: cut points.
   void SetMarkers(std::vector<std::uint64_t> samples);
   const std::vector<std::uint64_t>& Markers() const { return markers_; }
@@ -69,12 +78,24 @@ class CWaveformView : public QWidget {
   std::uint64_t Length() const;
   void PaintPeaks(QPainter& painter, const QRect& area);
   void PaintMarks(QPainter& painter, const QRect& area);
+  // Columns from the detail points when they cover the view at the wanted
+  // fineness; otherwise asks for them and returns false.
+  bool DetailColumns(std::uint64_t first, std::uint64_t span, int columns,
+                     std::vector<std::vector<peaks::Column>>& bands);
 
   const CSelectionModel& selection_;
   std::shared_ptr<const peaks::CPeakModel> model_;
   QString message_;
   std::vector<std::uint64_t> markers_;
   std::function<std::pair<int, int>()> axis_;
+  DetailRequest detailRequest_;
+  peaks::CPeakJob::Detail detail_;
+  struct Asked {
+    std::uint64_t first = 0, span = 0;
+    std::uint32_t samplesPerPoint = 0;
+    bool operator==(const Asked&) const = default;
+  } asked_;  // the last request: never repeated, so a source short of points is not asked in a loop
+  bool showsDetail_ = false;
   std::uint64_t first_ = 0;
   std::uint64_t span_ = 0;  // 0: the whole stream
   int pressX_ = -1;

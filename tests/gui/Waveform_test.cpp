@@ -119,6 +119,30 @@ TEST_F(WaveformTest, ThePictureShowsTheClickAndTheSineWhereTheyAre) {
   EXPECT_GT(inked(At(8.0).x()), image.height() / 5) << "the sine shows";
 }
 
+// Zoomed in past the model's 256-sample blocks, the strip reads the samples
+// in view: the click is one column wide.
+TEST_F(WaveformTest, DeepZoomReadsTheSamplesInView) {
+  OpenAndWait(ClickWav(dir));
+  const std::uint64_t click = 4 * kRate;
+  View()->SetView(click - 1000, 2000);
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    View()->repaint();
+    return View()->ShowsDetail();
+  }, 5000));
+  const QImage image = View()->grab().toImage();
+  const QColor base = View()->palette().color(QPalette::Base);
+  auto inked = [&](int x) {
+    int n = 0;
+    for (int y = 2; y < image.height() / 2 - 2; ++y) n += image.pixelColor(x, y) != base;
+    return n;
+  };
+  const int x = View()->XOfSample(click);
+  EXPECT_GT(std::max({inked(x - 1), inked(x), inked(x + 1)}), image.height() / 5);
+  // Beyond the click's own column the left band is flat (a 256-sample block
+  // would have spread it over about sixty columns here).
+  for (int dx : {-12, -6, 6, 12}) EXPECT_LE(inked(x + dx), 3) << dx;
+}
+
 TEST_F(WaveformTest, DragSelectsAndSaveWritesThatSpan) {
   OpenAndWait(kt::MakeWavFile(dir, "Ten.wav", 10.0));
   Drag(2.0, 5.0);
