@@ -37,7 +37,8 @@ class PicturePaint : public QObject {
 void SpinUntil(const std::function<bool()>& done, int boundMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!done() && clock.elapsed() < boundMs) QApplication::processEvents(QEventLoop::AllEvents, 1);
+  // Waits for events rather than spinning: the workers get the cores.
+  while (!done() && clock.elapsed() < boundMs) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
 }
 
 }  // namespace
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
   InitKestruneResources();
   CMainDlg window;
   window.show();
+  QTimer idle;  // wakes the waits below while nothing else happens
+  idle.start(5);
   SpinUntil([] { return false; }, 300);
   CWaveformPanel& panel = *window.Waveform();
 

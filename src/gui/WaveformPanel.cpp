@@ -91,6 +91,8 @@ void CWaveformPanel::Open(CAudioFile& file) {
   finished_ = false;
   announced_ = false;
   peaks::CPeakJob* job = job_.get();
+  // The first picture as soon as there is one, not at the next poll.
+  job->SetModelReady([this] { QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection); });
   worker_ = std::thread([this, job] {
     job->Run(cancel_, std::max(1u, std::thread::hardware_concurrency()));
     finished_ = true;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -32,13 +34,16 @@ bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream) {
          header.FrameLength() > 0;
 }
 
+// Reads up to 25 bits at a time from a big-endian window of four bytes:
+// the bytes must run at least four past the last bit read.
 class BitReader {
  public:
   explicit BitReader(const std::uint8_t* bytes) : bytes_(bytes) {}
   unsigned Read(unsigned count) {
-    unsigned value = 0;
-    for (unsigned i = 0; i < count; ++i, ++bit_)
-      value = (value << 1) | ((bytes_[bit_ >> 3] >> (7 - (bit_ & 7))) & 1u);
+    const std::uint8_t* p = bytes_ + (bit_ >> 3);
+    const std::uint32_t window = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    const unsigned value = (window << (bit_ & 7)) >> (32 - count);
+    bit_ += count;
     return value;
   }
   void Skip(unsigned count) { bit_ += count; }
@@ -51,16 +56,18 @@ class BitReader {
 // Collects granule levels into blocks and hands finished blocks to the model.
 class EnvelopeBuilder {
  public:
-  EnvelopeBuilder(CPeakModel& model) : model_(model), channels_(model.Shape().channels) {}
+  explicit EnvelopeBuilder(CPeakModel& model)
+      : model_(model), channels_(model.Shape().channels), shift_(static_cast<unsigned>(std::countr_zero(model.SamplesPerBlock()))) {}
 
-  void Add(std::uint64_t first, unsigned channel, int level) {
-    const std::uint32_t spb = model_.SamplesPerBlock();
-    const std::uint64_t b0 = first / spb;
-    const std::uint64_t b1 = (first + kGranule - 1) / spb;
-    if (b1 >= base_ + levels_.size() / channels_) levels_.resize(static_cast<std::size_t>((b1 - base_ + 1) * channels_), 0);
+  // A granule from sample first with one level a channel.
+  void Add(std::uint64_t first, const int* levels) {
+    const std::uint64_t b0 = first >> shift_;
+    const std::uint64_t b1 = (first + kGranule - 1) >> shift_;
+    if (b1 >= base_ + levels_.size() / channels_)
+      levels_.resize(static_cast<std::size_t>((b1 - base_ + 1) * channels_), 0);
     for (std::uint64_t b = std::max(b0, base_); b <= b1; ++b) {
-      int& slot = levels_[static_cast<std::size_t>((b - base_) * channels_ + channel)];
-      slot = std::max(slot, level);
+      int* slot = &levels_[static_cast<std::size_t>((b - base_) * channels_)];
+      for (unsigned c = 0; c < channels_; ++c) slot[c] = std::max(slot[c], levels[c]);
     }
   }
   // Stores the blocks before the one holding sample (all when finishing).
@@ -81,18 +88,20 @@ class EnvelopeBuilder {
  private:
   CPeakModel& model_;
   unsigned channels_;
+  unsigned shift_;  // blocks are 2^shift_ samples
   std::uint64_t base_ = 0;
   std::vector<int> levels_;
 };
 
 // Estimates are kept a byte each on a log scale, 8 steps an octave from
 // 2^-24 on; 0 is a granule without main data (digital silence).
-std::uint8_t CodeEstimate(double estimate) {
-  if (!(estimate > 0.0)) return 0;
-  return static_cast<std::uint8_t>(std::clamp<long>(std::lround((std::log2(estimate) + 24.0) * 8.0), 1, 255));
-}
 double DecodeEstimate(std::uint8_t code) {
-  return code == 0 ? 0.0 : std::exp2(code / 8.0 - 24.0);
+  static const std::array<double, 256> kValues = [] {
+    std::array<double, 256> values{};
+    for (int c = 1; c < 256; ++c) values[static_cast<std::size_t>(c)] = std::exp2(c / 8.0 - 24.0);
+    return values;
+  }();
+  return kValues[code];
 }
 
 // The largest value a Huffman table of the big values codes: tables 16 to
@@ -101,6 +110,35 @@ unsigned LargestOfTable(unsigned table) {
   static constexpr unsigned kSmall[16] = {0, 1, 2, 2, 0, 3, 3, 5, 5, 5, 7, 7, 7, 15, 0, 15};
   static constexpr unsigned kLinbits[16] = {1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
   return table < 16 ? kSmall[table] : 15 + (1u << kLinbits[table - 16]) - 1;
+}
+
+// A granule's largest line sounds as largest^(4/3) × 2^((gain - 210) / 4)
+// before the scale factors (which only lower it), where largest is the
+// largest value its Huffman tables can code. As a code, without a
+// transcendental call a granule: log2 of largest^(4/3) comes from a table
+// (in eighths), the gain adds a quarter octave a step.
+std::uint8_t EstimateCode(unsigned gain, unsigned mainDataBits, unsigned largest) {
+  if (mainDataBits == 0) return 0;
+  static const std::array<int, 8208> kLargestEighths = [] {
+    std::array<int, 8208> eighths{};
+    for (std::size_t v = 1; v < eighths.size(); ++v)
+      eighths[v] = static_cast<int>(std::lround(std::log2(static_cast<double>(v)) * 4.0 / 3.0 * 8.0));
+    return eighths;
+  }();
+  const int code = kLargestEighths[std::min<unsigned>(largest, 8207)] + (static_cast<int>(gain) - 210) * 2 + 24 * 8;
+  return static_cast<std::uint8_t>(std::clamp(code, 1, 255));
+}
+
+// The median of nine codes, by a sorting network (19 exchanges).
+std::uint8_t MedianOfNine(std::array<std::uint8_t, 9> v) {
+  auto sort2 = [&](int a, int b) {
+    if (v[a] > v[b]) std::swap(v[a], v[b]);
+  };
+  sort2(1, 2); sort2(4, 5); sort2(7, 8); sort2(0, 1); sort2(3, 4); sort2(6, 7);
+  sort2(1, 2); sort2(4, 5); sort2(7, 8); sort2(0, 3); sort2(5, 8); sort2(4, 7);
+  sort2(3, 6); sort2(1, 4); sort2(2, 5); sort2(4, 7); sort2(4, 2); sort2(6, 4);
+  sort2(4, 2);
+  return v[4];
 }
 
 // Reads the granule estimates of one Layer III frame: two codes a granule.
@@ -122,7 +160,7 @@ void AddFrameLevels(const std::uint8_t* frame, mp3::FrameHeader header, std::vec
       if (tables == 2) bits.Skip(3);                 // block type, mixed block flag
       for (unsigned t = 0; t < tables; ++t) largest = std::max(largest, LargestOfTable(bits.Read(5)));
       bits.Skip((tables == 2 ? 9 : 7) + (mpeg1 ? 3 : 2));
-      codes[c] = CodeEstimate(GranuleEstimate(gain, mainDataBits, bigValues > 0 ? std::max(largest, 1u) : 1));
+      codes[c] = EstimateCode(gain, mainDataBits, bigValues > 0 ? std::max(largest, 1u) : 1);
     }
     levels.push_back(codes[0]);
     levels.push_back(channels == 1 ? codes[0] : codes[1]);
@@ -148,19 +186,12 @@ std::optional<Mp3Source> Mp3SourceOf(CMp3File& file, std::string& whyNot) {
   return source;
 }
 
-double GranuleEstimate(unsigned globalGain, unsigned mainDataBits, unsigned largest) {
-  if (mainDataBits == 0) return 0.0;
-  // The largest line sounds as largest^(4/3) × 2^((gain - 210) / 4), before
-  // the scale factors (which only lower it).
-  return std::pow(static_cast<double>(largest), 4.0 / 3.0) *
-         std::exp2((static_cast<double>(globalGain) - 210.0) / 4.0);
-}
-
 std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source,
                                const std::atomic<bool>& cancel) {
   Mp3Scan scan;
   const bool layer3 = source.stream.Layer() == 1;
-  auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kScanBlock + kSideInfoReach);
+  // Four bytes more, zeroed after what was read, for the bit reader's window.
+  auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kScanBlock + kSideInfoReach + 4);
   std::vector<std::uint64_t> recent;  // the last frames' offsets, for the lead-ins
   std::uint64_t next = source.audioStart;
   for (std::uint64_t block = source.audioStart; block < source.audioEnd; block += kScanBlock) {
@@ -168,6 +199,7 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source,
     const std::uint64_t blockEnd = std::min(source.audioEnd, block + kScanBlock);
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(source.audioEnd, blockEnd + kSideInfoReach) - block);
     const std::size_t got = file.ReadAt(buffer.get(), want, block);
+    std::memset(buffer.get() + got, 0, 4);
     for (; next < blockEnd; ) {
       const std::size_t i = static_cast<std::size_t>(next - block);
       if (i + 4 > got) { next = source.audioEnd; break; }
@@ -201,22 +233,29 @@ void StoreEnvelope(const Mp3Scan& scan, const Mp3Source& source, CPeakModel& mod
   const std::size_t granules = scan.levels.size() / 2;
   const std::size_t perFrame = source.samplesPerFrame / kGranule;
   // A granule's estimate swings widely with what its tables hold; the
-  // median of its neighbours follows the loudness.
+  // median of its nine neighbours (the edges repeat the first and last)
+  // follows the loudness.
   constexpr std::size_t kHalf = kMedianGranules / 2;
-  std::array<std::uint8_t, kMedianGranules> window{};
   for (std::size_t g = 0; g < granules; ++g) {
     const std::uint64_t at = g * kGranule + mp3::kDecoderDelay;
+    int levels[2] = {};
     for (unsigned c = 0; c < channels; ++c) {
-      const std::size_t from = g > kHalf ? g - kHalf : 0;
-      const std::size_t to = std::min(granules, g + kHalf + 1);
-      std::size_t n = 0;
-      for (std::size_t k = from; k < to; ++k) window[n++] = scan.levels[2 * k + std::min(c, 1u)];
-      std::nth_element(window.begin(), window.begin() + n / 2, window.begin() + n);
+      const unsigned lane = std::min(c, 1u);
+      const std::uint8_t own = scan.levels[2 * g + lane];
+      int level = 0;
       // Silence stays silent however loud its neighbours are.
-      const std::uint8_t own = scan.levels[2 * g + std::min(c, 1u)];
-      const double level = own == 0 ? 0.0 : DecodeEstimate(window[n / 2]) * kEnvelopeScale;
-      envelope.Add(at, c, static_cast<int>(std::min(level, 1.0) * 32767.0));
+      if (own != 0) {
+        std::array<std::uint8_t, kMedianGranules> window{};
+        for (std::size_t k = 0; k < kMedianGranules; ++k) {
+          const std::size_t at9 = std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(g + k) - static_cast<std::ptrdiff_t>(kHalf), 0,
+                                                             static_cast<std::ptrdiff_t>(granules - 1));
+          window[k] = scan.levels[2 * at9 + lane];
+        }
+        level = static_cast<int>(std::min(DecodeEstimate(MedianOfNine(window)) * kEnvelopeScale, 1.0) * 32767.0);
+      }
+      levels[c] = level;
     }
+    envelope.Add(at, levels);
     if (g % (perFrame * 4096) == 0) envelope.Flush(at);
   }
   envelope.Flush(UINT64_MAX);

@@ -62,10 +62,6 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
 // Stores the levels in the model as an envelope (min -level, max level).
 void StoreEnvelope(const Mp3Scan& scan, const Mp3Source& source, CPeakModel& model);
 
-// The size of a granule's largest line as its side information suggests
-// (full scale 1): global gain, main data length, the largest value its
-// Huffman tables can code.
-double GranuleEstimate(unsigned globalGain, unsigned mainDataBits, unsigned largest);
 
 // Decodes frames [range × kChunkFrames, endFrame) and gives points of
 // samplesPerPoint samples from the range's first sample on (channel

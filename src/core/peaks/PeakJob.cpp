@@ -43,6 +43,7 @@ bool CPeakJob::Run(const std::atomic<bool>& cancel, unsigned threads, bool exact
 
 bool CPeakJob::RunWave(const std::atomic<bool>& cancel, unsigned threads) {
   stage_ = Stage::Exact;
+  if (modelReady_) modelReady_();
   return ComputeWavePeaks(*wave_, *model_, cancel, threads);
 }
 
@@ -53,6 +54,7 @@ bool CPeakJob::RunMp3(const std::atomic<bool>& cancel, unsigned threads, bool ex
   auto model = std::make_shared<CPeakModel>(scan_->Shape(*mp3_));
   StoreEnvelope(*scan_, *mp3_, *model);
   std::atomic_store(&model_, model);
+  if (modelReady_) modelReady_();
   if (!exact) return true;
   stage_ = Stage::Exact;
   return DecodeMp3Peaks(*mp3_, *scan_, *model, cancel, threads);

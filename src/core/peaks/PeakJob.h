@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,10 @@ class CPeakJob {
   // exists once the scan is over: Model() is null until then.
   bool Run(const std::atomic<bool>& cancel, unsigned threads, bool exact = true);
 
+  // Called on the running thread as soon as the model exists (for an MP3,
+  // when the scan is over), so a window can draw at once.
+  void SetModelReady(std::function<void()> ready) { modelReady_ = std::move(ready); }
+
   Stage GetStage() const { return stage_.load(); }
   const std::string& Failure() const { return failure_; }
   std::shared_ptr<const CPeakModel> Model() const { return std::atomic_load(&model_); }
@@ -60,6 +65,7 @@ class CPeakJob {
   CFile file_;  // read only with ReadAt, from any thread
   std::shared_ptr<CPeakModel> model_;
   std::atomic<Stage> stage_{Stage::Waiting};
+  std::function<void()> modelReady_;
   std::string failure_;
 };
 
