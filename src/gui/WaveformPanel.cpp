@@ -122,7 +122,6 @@ void CWaveformPanel::Poll() {
     if (!announced_) {
       announced_ = true;
       view_->SetModel(model);
-      emit StreamKnown(model->Shape().sampleRate, model->Shape().lengthSamples);
     }
     view_->update();
   }

@@ -39,10 +39,6 @@ class CWaveformPanel : public QWidget {
   QLabel* Readout() const { return readout_; }
   void UpdateReadout();
 
- signals:
-  // The model is there: the stream's length in samples is known.
-  void StreamKnown(std::uint32_t sampleRate, std::uint64_t lengthSamples);
-
  private:
   void Poll();
   void SyncScrollBar();

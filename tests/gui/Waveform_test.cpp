@@ -12,11 +12,14 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "core/peaks/PeakJob.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 
@@ -160,11 +163,70 @@ TEST_F(WaveformTest, DragSelectsAndSaveWritesThatSpan) {
   prompt.AnswerFile(QString::fromStdString(out));
   Click(CMainDlg::IDC_SAVE);
   ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(out)));
-  // The whole seconds that hold the span.
-  const std::uint32_t first = static_cast<std::uint32_t>(span->first / kRate);
-  const std::uint32_t last = static_cast<std::uint32_t>((span->end + kRate - 1) / kRate);
-  EXPECT_EQ(DataBytes(out), (last - first) * 176400u);
+  // To the sample.
+  EXPECT_EQ(DataBytes(out), (span->end - span->first) * 4);
   EXPECT_FALSE(window->Selection().Selection());
+}
+
+TEST(SetSelection, TypedTimesReadToTheSampleOrSayWhyNot) {
+  const std::uint64_t length = 60 * kRate;
+  const struct {
+    const char* start;
+    const char* end;
+    std::uint64_t first, last;
+    const char* problem;
+  } cases[] = {
+      {"1", "14.47", kRate, 638127, nullptr},  // 13.47 s, not 13 or 14
+      {"0:01.5", "0:00:03.25", 66150, 143325, nullptr},
+      {"59", "1:30", 59 * kRate, length, nullptr},  // the end is clipped to the audio
+      {"abc", "2", 0, 0, "Start: "},
+      {"1", "1:75", 0, 0, "End: "},
+      {"3", "2", 0, 0, "The end must come after the start."},
+      {"60", "61", 0, 0, "at or past the end of the audio (0:01:00.000)"},
+  };
+  for (const auto& c : cases) {
+    const auto read = CSetSelectionDlg::Read(QString::fromLatin1(c.start), QString::fromLatin1(c.end), kRate, length);
+    if (c.problem) {
+      ASSERT_TRUE(std::holds_alternative<QString>(read)) << c.start;
+      EXPECT_TRUE(std::get<QString>(read).contains(QString::fromLatin1(c.problem))) << std::get<QString>(read).toStdString();
+    } else {
+      ASSERT_TRUE(std::holds_alternative<CSetSelectionDlg::Span>(read)) << c.start << " " << std::get<QString>(read).toStdString();
+      EXPECT_EQ(std::get<CSetSelectionDlg::Span>(read).first, c.first) << c.start;
+      EXPECT_EQ(std::get<CSetSelectionDlg::Span>(read).end, c.last) << c.end;
+    }
+  }
+}
+
+// Edit > Set Selection... as a user types in it: a wrong time keeps the
+// dialog open with the reason; right times select, and SAVE writes them.
+TEST_F(WaveformTest, SetSelectionTakesTypedTimesAndSaveWritesThemToTheSample) {
+  OpenAndWait(kt::MakeWavFile(dir, "Twenty.wav", 20.0));
+  QAction* set = window->Action(CMainDlg::ID_EDIT_SET_SELECTION);
+  ASSERT_TRUE(set && set->isEnabled());
+  QString shownProblem;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<CSetSelectionDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->StartEdit()->setText(QStringLiteral("1.000"));
+    dialog->EndEdit()->setText(QStringLiteral("0:14.4x"));
+    dialog->accept();
+    shownProblem = dialog->Problem()->text();
+    dialog->EndEdit()->setText(QStringLiteral("0:14.470"));
+    dialog->accept();
+  });
+  set->trigger();
+  EXPECT_TRUE(shownProblem.startsWith(QStringLiteral("End: "))) << shownProblem.toStdString();
+  const auto span = window->Selection().Selection();
+  ASSERT_TRUE(span);
+  EXPECT_EQ(span->first, kRate);
+  EXPECT_EQ(span->end, 638127u);
+  EXPECT_EQ(Panel()->Readout()->text(),
+            QStringLiteral("Start 0:00:01.000   End 0:00:14.470   Length 0:00:13.470"));
+  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  const std::string out = dir.File("typed.wav");
+  prompt.AnswerFile(QString::fromStdString(out));
+  Click(CMainDlg::IDC_SAVE);
+  EXPECT_EQ(DataBytes(out), (638127u - kRate) * 4);
 }
 
 TEST_F(WaveformTest, AClickSeeksAndShiftArrowsNudgeTheDraggedMark) {

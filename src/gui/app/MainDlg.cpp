@@ -139,7 +139,7 @@ void CMainDlg::BuildMenus() {
             &CMainDlg::OnRipChannels);
   connect(convertMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateConvertMenu);
 
-  AddViewMenu(bar, nullptr);
+  AddViewMenu(bar, convertMenu_);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   QAction* topics = AddAction(help, QStringLiteral("&Help Topics"), ID_HELP_TOPICS, &CMainDlg::OnHelp);
   topics->setShortcut(QKeySequence(Qt::Key_F1));
@@ -282,6 +282,7 @@ void CMainDlg::UpdateFileMenu() {
   Action(ID_FILE_SHRED_EQUALLY)->setEnabled(open);
   Action(ID_FILE_INFORMATION)->setEnabled(open);
   Action(ID_FILE_SETTINGS)->setEnabled(open);
+  if (QAction* set = Action(ID_EDIT_SET_SELECTION)) set->setEnabled(open);
   Action(ID_FILE_OPEN)->setEnabled(true);
   Action(ID_FILE_EXIT)->setEnabled(true);
   if (save_) UpdateDesktopEntries();
@@ -373,6 +374,7 @@ void CMainDlg::FileLoaded() {
   length_->setText(LengthText(file_->GetDuration()));
   slider_->UpdateLabels();
   for (CBitmapButton* b : {start_, play_, shred_}) b->setEnabled(true);
+  marks_.SetStream(file_->GetSampleRate(), file_->GetSampleCount());
   StartWaveform();
   // Load the file into the player now, so PLAY starts at once.
   PreparePlayer().SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
@@ -649,13 +651,11 @@ void CMainDlg::OnSaveSelection() {
   double endSeconds = 0.0;
   const auto exact = marks_.Exact() ? marks_.Selection() : std::nullopt;
   if (exact) {
-    // Marked on the waveform: the whole seconds that hold the span.
+    // Marked on the waveform or typed: saved to the sample.
     const std::string output = QFile::encodeName(path).toStdString();
-    const std::uint32_t rate = std::max<std::uint32_t>(marks_.SampleRate(), 1);
-    const auto first = static_cast<std::uint32_t>(exact->first / rate);
-    const auto last = static_cast<std::uint32_t>((exact->end + rate - 1) / rate);
-    RunWithProgress(
-        [&](CAudioFile& file, CProgress& progress) { file.SaveSelection(output, first, last, &progress); });
+    RunWithProgress([&](CAudioFile& file, CProgress& progress) {
+      file.SaveSelectionSamples(output, exact->first, exact->end, &progress);
+    });
   } else if (slider_->GetSelection(startSeconds, endSeconds)) {
     const std::string output = QFile::encodeName(path).toStdString();
     const auto first = static_cast<std::uint32_t>(startSeconds);

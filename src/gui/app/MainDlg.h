@@ -58,6 +58,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_FILE_SAVE_SELECTION = 32802,
     ID_FILE_RECENT = 32803,
     ID_VIEW_WAVEFORM = 32810,
+    ID_EDIT_SET_SELECTION = 32811,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -152,6 +153,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
 
   // --- The waveform (MainDlgWaveform.cpp)
   void OnToggleWaveform();
+  // Edit > Set Selection...: start and end typed as times.
+  void OnSetSelection();
   bool WaveformShown() const;
   CWaveformPanel* Waveform() const { return waveform_; }
   const CSelectionModel& Selection() const { return marks_; }

@@ -13,6 +13,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/PositionSlider.h"
+#include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 #include "gui/app/MainDlg.h"
@@ -24,7 +25,12 @@ constexpr int kContentMargin = 12;
 constexpr int kWaveformExtraHeight = 190;  // the strip's share of a new window
 }  // namespace
 
-void CMainDlg::AddViewMenu(QMenuBar* bar, QMenu*) {
+void CMainDlg::AddViewMenu(QMenuBar* bar, QMenu* before) {
+  // Edit comes after File, View after Convert, as desktop programs order them.
+  auto* edit = new QMenu(QStringLiteral("&Edit"), bar);
+  bar->insertMenu(before->menuAction(), edit);
+  QAction* set = AddAction(edit, QStringLiteral("Set &Selection..."), ID_EDIT_SET_SELECTION, &CMainDlg::OnSetSelection);
+  set->setEnabled(false);
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   QAction* waveform = AddAction(view, QStringLiteral("&Waveform"), ID_VIEW_WAVEFORM, &CMainDlg::OnToggleWaveform);
   waveform->setCheckable(true);
@@ -50,18 +56,6 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
   connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
   connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
   connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
-  connect(waveform_, &CWaveformPanel::StreamKnown, this, [this](std::uint32_t rate, std::uint64_t length) {
-    // The decoder's count of samples replaces the estimate from the duration.
-    if (rate == marks_.SampleRate() && length == marks_.Length()) return;
-    const auto span = marks_.Selection();
-    const bool exact = marks_.Exact();
-    marks_.SetStream(rate, length);
-    if (span && exact) {
-      marks_.Select(span->first, span->end);
-      marks_.SetExact(true);
-    }
-    SyncSelectionFromSlider();
-  });
   waveform_->setVisible(Action(ID_VIEW_WAVEFORM)->isChecked());
 }
 
@@ -120,12 +114,19 @@ void CMainDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CMainDlg::StartWaveform() {
-  if (!file_) return;
-  // Until the peaks give the exact count, the duration gives the length.
-  marks_.SetStream(0, 0);
-  if (!WaveformShown()) return;
-  waveform_->Open(*file_);
-  if (!waveform_->Job()) marks_.SetStream(1000, static_cast<std::uint64_t>(file_->GetDuration() * 1000));
+  if (file_ && WaveformShown()) waveform_->Open(*file_);
+}
+
+void CMainDlg::OnSetSelection() {
+  if (!file_ || marks_.SampleRate() == 0) return;
+  const auto current = marks_.Selection();
+  CSetSelectionDlg dialog(marks_.SampleRate(), marks_.Length(),
+                          current ? CSetSelectionDlg::Span{current->first, current->end}
+                                  : CSetSelectionDlg::Span{marks_.Position(), marks_.Length()},
+                          this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  SelectSamples(dialog.Selection().first, dialog.Selection().end);
+  FocusButton(save_);
 }
 
 int CMainDlg::SliderPositionOf(std::uint64_t sample) const {
