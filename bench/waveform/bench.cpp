@@ -26,7 +26,8 @@ class PicturePaint : public QObject {
   qint64 at = -1;
   QElapsedTimer* clock = nullptr;
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint && at < 0 && panel_.Job() && panel_.Job()->Model()) at = clock->elapsed();
+    if (event->type() == QEvent::Paint && at < 0 && panel_.Job() && panel_.Job()->Model())
+      at = clock->elapsed();
     return false;
   }
 

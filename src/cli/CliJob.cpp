@@ -280,13 +280,16 @@ int RunCli(int argc, char** argv) {
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
 
   CliWaveformOptions waveformOptions;
-  auto* waveform = app.add_subcommand("waveform", "Draw the waveform as a PNG picture, or give its peaks as JSON");
+  auto* waveform =
+      app.add_subcommand("waveform", "Draw the waveform as a PNG picture, or give its peaks as JSON");
   waveform->add_option("FILE", waveformOptions.input, "The WAV or MP3 file to draw")->required();
-  waveform->add_option("-o,--output", waveformOptions.output, "The picture (.png) or the peaks (.json) to write")
+  waveform
+      ->add_option("-o,--output", waveformOptions.output, "The picture (.png) or the peaks (.json) to write")
       ->required();
   waveform->add_option("--width", waveformOptions.width, "Picture width in pixels (default 1800)");
   waveform->add_option("--height", waveformOptions.height, "Picture height in pixels (default 280)");
-  waveform->add_option("--points", waveformOptions.points, "JSON: at most this many points a channel (default 1800)");
+  waveform->add_option("--points", waveformOptions.points,
+                       "JSON: at most this many points a channel (default 1800)");
 
   try {
     app.parse(argc, argv);

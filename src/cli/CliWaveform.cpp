@@ -4,17 +4,17 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <chrono>
 #include <thread>
 
 #include "cli/CliJob.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
-#include "core/open/AudioFileFactory.h"
 #include "core/File.h"
 #include "core/StringTable.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
 
@@ -28,7 +28,8 @@ bool EndsWith(const std::string& text, const std::string& end) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }
@@ -72,7 +73,8 @@ bool WritePng(const std::string& path, int width, int height, const std::uint8_t
   }
   png_set_write_fn(png, &bytes, PngWriteToVector, nullptr);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < height; ++y)
     png_write_row(png, const_cast<png_bytep>(rgba + static_cast<std::size_t>(y) * width * 4));

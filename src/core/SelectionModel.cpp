@@ -52,7 +52,8 @@ std::uint64_t CSelectionModel::SampleAt(double seconds) const {
 
 void CSelectionModel::Nudge(bool endMark, int milliseconds) {
   std::uint64_t& mark = endMark ? end_ : start_;
-  const auto step = static_cast<std::int64_t>(std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0));
+  const auto step =
+      static_cast<std::int64_t>(std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0));
   const std::int64_t moved = static_cast<std::int64_t>(mark) + step;
   mark = Clamp(static_cast<std::uint64_t>(std::max<std::int64_t>(moved, 0)));
   exact_ = true;

@@ -21,7 +21,8 @@ CSetSelectionDlg::CSetSelectionDlg(std::uint32_t rate, std::uint64_t length, Spa
   setWindowTitle(QStringLiteral("Set Selection"));
   start_ = new QLineEdit(Time(current.first, rate));
   end_ = new QLineEdit(Time(current.end, rate));
-  for (QLineEdit* edit : {start_, end_}) edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0:00:00.000000")) + 12);
+  for (QLineEdit* edit : {start_, end_})
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("0:00:00.000000")) + 12);
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("&Start:"), start_);
   form->addRow(QStringLiteral("&End:"), end_);
@@ -45,7 +46,8 @@ CSetSelectionDlg::CSetSelectionDlg(std::uint32_t rate, std::uint64_t length, Spa
 }
 
 std::variant<CSetSelectionDlg::Span, QString> CSetSelectionDlg::Read(const QString& start, const QString& end,
-                                                                       std::uint32_t rate, std::uint64_t length) {
+                                                                     std::uint32_t rate,
+                                                                     std::uint64_t length) {
   const timetext::ParsedTime first = timetext::ParseTime(start.toStdString());
   if (!first.micros) return QStringLiteral("Start: %1.").arg(QString::fromStdString(first.reason));
   const timetext::ParsedTime last = timetext::ParseTime(end.toStdString());

@@ -38,7 +38,8 @@ CWaveformPanel::CWaveformPanel(CSelectionModel& selection, QWidget* parent)
   connect(poll_, &QTimer::timeout, this, &CWaveformPanel::Poll);
   connect(view_, &CWaveformView::ViewChanged, this, &CWaveformPanel::SyncScrollBar);
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
-    if (view_->ViewSpan()) view_->SetView(static_cast<std::uint64_t>(value) * view_->ViewSpan() / 100, view_->ViewSpan());
+    if (view_->ViewSpan())
+      view_->SetView(static_cast<std::uint64_t>(value) * view_->ViewSpan() / 100, view_->ViewSpan());
   });
   view_->SetDetailRequest([this](std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint) {
     RequestDetail(first, last, samplesPerPoint);
@@ -59,7 +60,8 @@ void CWaveformPanel::RequestDetail(std::uint64_t first, std::uint64_t last, std:
     peaks::CPeakJob::Detail detail = job->ReadDetail(first, last, samplesPerPoint, detailCancel_);
     if (detailCancel_.load()) return;
     QMetaObject::invokeMethod(
-        view_, [view, detail = std::move(detail)]() mutable {
+        view_,
+        [view, detail = std::move(detail)]() mutable {
           if (view) view->SetDetail(std::move(detail));
         },
         Qt::QueuedConnection);
@@ -92,7 +94,8 @@ void CWaveformPanel::Open(CAudioFile& file) {
   announced_ = false;
   peaks::CPeakJob* job = job_.get();
   // The first picture as soon as there is one, not at the next poll.
-  job->SetModelReady([this] { QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection); });
+  job->SetModelReady(
+      [this] { QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection); });
   worker_ = std::thread([this, job] {
     job->Run(cancel_, std::max(1u, std::thread::hardware_concurrency()));
     finished_ = true;

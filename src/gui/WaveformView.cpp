@@ -44,7 +44,8 @@ void CWaveformView::SetDetail(peaks::CPeakJob::Detail detail) {
 bool CWaveformView::DetailColumns(std::uint64_t first, std::uint64_t span, int columns,
                                   std::vector<std::vector<peaks::Column>>& bands) {
   const unsigned channels = model_->Shape().channels;
-  const auto wanted = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, span / static_cast<std::uint64_t>(columns)));
+  const auto wanted =
+      static_cast<std::uint32_t>(std::max<std::uint64_t>(1, span / static_cast<std::uint64_t>(columns)));
   const std::uint64_t have = detail_.points.size() / std::max(channels, 1u) * detail_.samplesPerPoint;
   const bool covers = detail_.samplesPerPoint == wanted && detail_.firstSample <= first &&
                       detail_.firstSample + have >= std::min(first + span, model_->Shape().lengthSamples);
@@ -68,9 +69,10 @@ bool CWaveformView::DetailColumns(std::uint64_t first, std::uint64_t span, int c
       peaks::Column& column = bands[c][static_cast<std::size_t>(x)];
       for (std::size_t p = p0; p < p1; ++p) {
         const peaks::Point& point = detail_.points[p * channels + c];
-        column = column.empty ? peaks::Column{point.min, point.max, point.rms, false}
-                              : peaks::Column{std::min(column.min, point.min), std::max(column.max, point.max),
-                                              std::max(column.rms, point.rms), false};
+        column = column.empty
+                     ? peaks::Column{point.min, point.max, point.rms, false}
+                     : peaks::Column{std::min(column.min, point.min), std::max(column.max, point.max),
+                                     std::max(column.rms, point.rms), false};
       }
     }
   }
@@ -130,7 +132,8 @@ void CWaveformView::ZoomAround(int x, double factor) {
   if (length == 0) return;
   const std::uint64_t at = SampleAtX(x);
   const std::uint64_t span = span_ ? span_ : length;
-  const auto newSpan = static_cast<std::uint64_t>(std::max(16.0, std::round(static_cast<double>(span) * factor)));
+  const auto newSpan =
+      static_cast<std::uint64_t>(std::max(16.0, std::round(static_cast<double>(span) * factor)));
   const auto [left, right] = Axis();
   const double t = std::clamp(static_cast<double>(x - left) / (right - left), 0.0, 1.0);
   const double first = static_cast<double>(at) - t * static_cast<double>(newSpan);
@@ -268,7 +271,8 @@ void CWaveformView::wheelEvent(QWheelEvent* event) {
 }
 
 void CWaveformView::keyPressEvent(QKeyEvent* event) {
-  if (event->modifiers() & Qt::ShiftModifier && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+  if (event->modifiers() & Qt::ShiftModifier &&
+      (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
     emit NudgeRequested(event->key() == Qt::Key_Left ? -10 : 10);
     return;
   }

@@ -31,12 +31,16 @@ class CWaveformView : public QWidget {
   QString Message() const { return message_; }
   // Zoomed deeper than the model's blocks, the view asks for finer points
   // of [first, last) through request (answered later with SetDetail).
-  using DetailRequest = std::function<void(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint)>;
+  using DetailRequest =
+      std::function<void(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint)>;
   void SetDetailRequest(DetailRequest request) { detailRequest_ = std::move(request); }
   void SetDetail(peaks::CPeakJob::Detail detail);
   bool ShowsDetail() const { return showsDetail_; }
   // Asks again for points asked for before (the source has more now).
-  void RetryDetail() { asked_ = {}; update(); }
+  void RetryDetail() {
+    asked_ = {};
+    update();
+  }
   // Extra markers (sample positions), drawn as dashed lines: cut points.
   void SetMarkers(std::vector<std::uint64_t> samples);
   const std::vector<std::uint64_t>& Markers() const { return markers_; }

@@ -24,7 +24,8 @@ std::string KnownWav(const kt::TempDir& dir) {
   std::vector<std::uint8_t> data;
   for (std::uint32_t i = 0; i < kFrames; ++i) {
     kt::PutLe16(data, static_cast<std::uint16_t>(i == kClick ? 32767 : 0));
-    kt::PutLe16(data, static_cast<std::uint16_t>(std::lround(16384 * std::sin(2 * M_PI * 441.0 * i / kRate))));
+    kt::PutLe16(data,
+                static_cast<std::uint16_t>(std::lround(16384 * std::sin(2 * M_PI * 441.0 * i / kRate))));
   }
   return kt::MakeWav(dir, "known.wav", kt::WavSpec{}, data);
 }
@@ -111,7 +112,8 @@ TEST(CliWaveform, PngHasOneBandPerChannelOnATransparentBackground) {
   // The sine fills about half of the bottom band in every column.
   for (int x : {10, 900, 1790}) EXPECT_NEAR(p.InkedRows(x, 140, 280), 70, 4) << x;
 
-  const kt::CliResult small = kt::RunCli(dir.Path().string(), {"waveform", wav, "-o", out, "--width", "300", "--height", "40"});
+  const kt::CliResult small =
+      kt::RunCli(dir.Path().string(), {"waveform", wav, "-o", out, "--width", "300", "--height", "40"});
   ASSERT_EQ(small.exitCode, 0) << small.err;
   EXPECT_EQ(ReadPng(out).width, 300);
   EXPECT_EQ(ReadPng(out).height, 40);
@@ -184,7 +186,8 @@ TEST(CliWaveform, RefusalsNameTheProblemAndWriteNothing) {
   // The source is never the output.
   const auto before = kt::ReadAll(wav);
   std::filesystem::copy(wav, dir.File("same.png"));
-  const kt::CliResult same = kt::RunCli(dir.Path().string(), {"waveform", dir.File("same.png"), "-o", dir.File("same.png")});
+  const kt::CliResult same =
+      kt::RunCli(dir.Path().string(), {"waveform", dir.File("same.png"), "-o", dir.File("same.png")});
   EXPECT_EQ(same.exitCode, 1);
   EXPECT_EQ(kt::ReadAll(dir.File("same.png")), before);
 }

@@ -1,7 +1,7 @@
 // The position, marks and play state in samples, without any window.
-#include <gtest/gtest.h>
-
 #include "core/SelectionModel.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

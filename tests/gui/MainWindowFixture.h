@@ -9,14 +9,14 @@
 #include <cstring>
 #include <memory>
 
+#include "gui/BitmapButton.h"
+#include "gui/PositionSlider.h"
+#include "gui/app/MainDlg.h"
+#include "settings/RegistrySettings.h"
 #include "support/TestSupport.h"
 #include "support/gui/FakePlayer.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
-#include "gui/BitmapButton.h"
-#include "gui/app/MainDlg.h"
-#include "gui/PositionSlider.h"
-#include "settings/RegistrySettings.h"
 
 namespace kt {
 

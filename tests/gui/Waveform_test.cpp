@@ -10,9 +10,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -94,7 +94,8 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   EXPECT_EQ(Slider()->width(), 476);
   for (int id : {CMainDlg::IDC_SLIDER, CMainDlg::IDC_START, CMainDlg::IDC_SHRED, CMainDlg::IDC_ELAPSED,
                  CMainDlg::IDC_LENGTH})
-    EXPECT_EQ(kt::Control<QWidget>(window.get(), id)->geometry(), kt::Control<QWidget>(&classic, id)->geometry())
+    EXPECT_EQ(kt::Control<QWidget>(window.get(), id)->geometry(),
+              kt::Control<QWidget>(&classic, id)->geometry())
         << id;
   EXPECT_EQ(ReadDwordSetting(kShowWaveformValue, 1), 0u);
 
@@ -102,6 +103,12 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   QApplication::processEvents();
   EXPECT_EQ(window->size(), QSize(900, 600));
   EXPECT_GT(Slider()->width(), 476);  // the slider spans the wider window
+  // The next window comes back at that size.
+  window->resize(800, 500);
+  window.reset();
+  window = std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>());
+  window->show();
+  EXPECT_EQ(window->size(), QSize(800, 500));
 }
 
 TEST_F(WaveformTest, ThePictureShowsTheClickAndTheSineWhereTheyAre) {
@@ -128,10 +135,12 @@ TEST_F(WaveformTest, DeepZoomReadsTheSamplesInView) {
   OpenAndWait(ClickWav(dir));
   const std::uint64_t click = 4 * kRate;
   View()->SetView(click - 1000, 2000);
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    View()->repaint();
-    return View()->ShowsDetail();
-  }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        View()->repaint();
+        return View()->ShowsDetail();
+      },
+      5000));
   const QImage image = View()->grab().toImage();
   const QColor base = View()->palette().color(QPalette::Base);
   auto inked = [&](int x) {
@@ -185,12 +194,15 @@ TEST(SetSelection, TypedTimesReadToTheSampleOrSayWhyNot) {
       {"60", "61", 0, 0, "at or past the end of the audio (0:01:00.000)"},
   };
   for (const auto& c : cases) {
-    const auto read = CSetSelectionDlg::Read(QString::fromLatin1(c.start), QString::fromLatin1(c.end), kRate, length);
+    const auto read =
+        CSetSelectionDlg::Read(QString::fromLatin1(c.start), QString::fromLatin1(c.end), kRate, length);
     if (c.problem) {
       ASSERT_TRUE(std::holds_alternative<QString>(read)) << c.start;
-      EXPECT_TRUE(std::get<QString>(read).contains(QString::fromLatin1(c.problem))) << std::get<QString>(read).toStdString();
+      EXPECT_TRUE(std::get<QString>(read).contains(QString::fromLatin1(c.problem)))
+          << std::get<QString>(read).toStdString();
     } else {
-      ASSERT_TRUE(std::holds_alternative<CSetSelectionDlg::Span>(read)) << c.start << " " << std::get<QString>(read).toStdString();
+      ASSERT_TRUE(std::holds_alternative<CSetSelectionDlg::Span>(read))
+          << c.start << " " << std::get<QString>(read).toStdString();
       EXPECT_EQ(std::get<CSetSelectionDlg::Span>(read).first, c.first) << c.start;
       EXPECT_EQ(std::get<CSetSelectionDlg::Span>(read).end, c.last) << c.end;
     }

@@ -1,5 +1,7 @@
 #include "core/peaks/Mp3Peaks.h"
 
+#include <mad.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -9,8 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-
-#include <mad.h>
 
 #include "core/File.h"
 #include "core/mp3/MadDecoder.h"
@@ -41,7 +41,8 @@ class BitReader {
   explicit BitReader(const std::uint8_t* bytes) : bytes_(bytes) {}
   unsigned Read(unsigned count) {
     const std::uint8_t* p = bytes_ + (bit_ >> 3);
-    const std::uint32_t window = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+    const std::uint32_t window =
+        (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
     const unsigned value = (window << (bit_ & 7)) >> (32 - count);
     bit_ += count;
     return value;
@@ -57,7 +58,9 @@ class BitReader {
 class EnvelopeBuilder {
  public:
   explicit EnvelopeBuilder(CPeakModel& model)
-      : model_(model), channels_(model.Shape().channels), shift_(static_cast<unsigned>(std::countr_zero(model.SamplesPerBlock()))) {}
+      : model_(model),
+        channels_(model.Shape().channels),
+        shift_(static_cast<unsigned>(std::countr_zero(model.SamplesPerBlock()))) {}
 
   // A granule from sample first with one level a channel.
   void Add(std::uint64_t first, const int* levels) {
@@ -72,7 +75,8 @@ class EnvelopeBuilder {
   }
   // Stores the blocks before the one holding sample (all when finishing).
   void Flush(std::uint64_t sample) {
-    const std::uint64_t upTo = std::min<std::uint64_t>(sample / model_.SamplesPerBlock(), base_ + levels_.size() / channels_);
+    const std::uint64_t upTo =
+        std::min<std::uint64_t>(sample / model_.SamplesPerBlock(), base_ + levels_.size() / channels_);
     if (upTo <= base_) return;
     const std::size_t count = static_cast<std::size_t>(upTo - base_);
     std::vector<Point> points(count * channels_);
@@ -125,7 +129,8 @@ std::uint8_t EstimateCode(unsigned gain, unsigned mainDataBits, unsigned largest
       eighths[v] = static_cast<int>(std::lround(std::log2(static_cast<double>(v)) * 4.0 / 3.0 * 8.0));
     return eighths;
   }();
-  const int code = kLargestEighths[std::min<unsigned>(largest, 8207)] + (static_cast<int>(gain) - 210) * 2 + 24 * 8;
+  const int code =
+      kLargestEighths[std::min<unsigned>(largest, 8207)] + (static_cast<int>(gain) - 210) * 2 + 24 * 8;
   return static_cast<std::uint8_t>(std::clamp(code, 1, 255));
 }
 
@@ -134,9 +139,24 @@ std::uint8_t MedianOfNine(std::array<std::uint8_t, 9> v) {
   auto sort2 = [&](int a, int b) {
     if (v[a] > v[b]) std::swap(v[a], v[b]);
   };
-  sort2(1, 2); sort2(4, 5); sort2(7, 8); sort2(0, 1); sort2(3, 4); sort2(6, 7);
-  sort2(1, 2); sort2(4, 5); sort2(7, 8); sort2(0, 3); sort2(5, 8); sort2(4, 7);
-  sort2(3, 6); sort2(1, 4); sort2(2, 5); sort2(4, 7); sort2(4, 2); sort2(6, 4);
+  sort2(1, 2);
+  sort2(4, 5);
+  sort2(7, 8);
+  sort2(0, 1);
+  sort2(3, 4);
+  sort2(6, 7);
+  sort2(1, 2);
+  sort2(4, 5);
+  sort2(7, 8);
+  sort2(0, 3);
+  sort2(5, 8);
+  sort2(4, 7);
+  sort2(3, 6);
+  sort2(1, 4);
+  sort2(2, 5);
+  sort2(4, 7);
+  sort2(4, 2);
+  sort2(6, 4);
   sort2(4, 2);
   return v[4];
 }
@@ -186,8 +206,7 @@ std::optional<Mp3Source> Mp3SourceOf(CMp3File& file, std::string& whyNot) {
   return source;
 }
 
-std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source,
-                               const std::atomic<bool>& cancel) {
+std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const std::atomic<bool>& cancel) {
   Mp3Scan scan;
   const bool layer3 = source.stream.Layer() == 1;
   // Four bytes more, zeroed after what was read, for the bit reader's window.
@@ -197,15 +216,25 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source,
   for (std::uint64_t block = source.audioStart; block < source.audioEnd; block += kScanBlock) {
     if (cancel.load(std::memory_order_relaxed)) return std::nullopt;
     const std::uint64_t blockEnd = std::min(source.audioEnd, block + kScanBlock);
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(source.audioEnd, blockEnd + kSideInfoReach) - block);
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.audioEnd, blockEnd + kSideInfoReach) - block);
     const std::size_t got = file.ReadAt(buffer.get(), want, block);
     std::memset(buffer.get() + got, 0, 4);
-    for (; next < blockEnd; ) {
+    for (; next < blockEnd;) {
       const std::size_t i = static_cast<std::size_t>(next - block);
-      if (i + 4 > got) { next = source.audioEnd; break; }
+      if (i + 4 > got) {
+        next = source.audioEnd;
+        break;
+      }
       const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(buffer.get() + i);
-      if (!IsStreamFrame(header, source.stream)) { ++next; continue; }
-      if (next + header.FrameLength() > source.audioEnd) { next = source.audioEnd; break; }
+      if (!IsStreamFrame(header, source.stream)) {
+        ++next;
+        continue;
+      }
+      if (next + header.FrameLength() > source.audioEnd) {
+        next = source.audioEnd;
+        break;
+      }
       if (scan.frames % Mp3Scan::kChunkFrames == 0) {
         scan.rangeStarts.push_back(next);
         scan.rangeLeads.push_back(recent);
@@ -247,11 +276,13 @@ void StoreEnvelope(const Mp3Scan& scan, const Mp3Source& source, CPeakModel& mod
       if (own != 0) {
         std::array<std::uint8_t, kMedianGranules> window{};
         for (std::size_t k = 0; k < kMedianGranules; ++k) {
-          const std::size_t at9 = std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(g + k) - static_cast<std::ptrdiff_t>(kHalf), 0,
-                                                             static_cast<std::ptrdiff_t>(granules - 1));
+          const std::size_t at9 = std::clamp<std::ptrdiff_t>(
+              static_cast<std::ptrdiff_t>(g + k) - static_cast<std::ptrdiff_t>(kHalf), 0,
+              static_cast<std::ptrdiff_t>(granules - 1));
           window[k] = scan.levels[2 * at9 + lane];
         }
-        level = static_cast<int>(std::min(DecodeEstimate(MedianOfNine(window)) * kEnvelopeScale, 1.0) * 32767.0);
+        level =
+            static_cast<int>(std::min(DecodeEstimate(MedianOfNine(window)) * kEnvelopeScale, 1.0) * 32767.0);
       }
       levels[c] = level;
     }
@@ -267,8 +298,8 @@ namespace {
 // frame before the range), the range's frames, and libmad's guard bytes.
 struct RangeBytes {
   std::vector<std::uint8_t> bytes;
-  std::uint64_t firstFrame = 0;      // the frame number of the first file frame in bytes
-  std::size_t fileFrom = 0;          // where the file's bytes begin in bytes
+  std::uint64_t firstFrame = 0;  // the frame number of the first file frame in bytes
+  std::size_t fileFrom = 0;      // where the file's bytes begin in bytes
 };
 
 std::vector<std::uint8_t> ReservoirFor(const CFile& file, const Mp3Source& source,
@@ -281,7 +312,8 @@ std::vector<std::uint8_t> ReservoirFor(const CFile& file, const Mp3Source& sourc
     if (got < 4) continue;
     const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(frame);
     const std::size_t begin = mp3::MainDataOffset(h);
-    const std::size_t end = std::min<std::size_t>({h.FrameLength(), got, static_cast<std::size_t>(lead[k + 1] - lead[k])});
+    const std::size_t end =
+        std::min<std::size_t>({h.FrameLength(), got, static_cast<std::size_t>(lead[k + 1] - lead[k])});
     if (begin < end) mainData.insert(mainData.end(), frame + begin, frame + end);
   }
   const std::size_t keep = std::min<std::size_t>(mainData.size(), mp3::MaxMainDataBegin(source.stream));
@@ -314,7 +346,8 @@ RangeBytes ReadRange(const CFile& file, const Mp3Source& source, const Mp3Scan& 
     r.firstFrame = first - real;
   }
   const std::uint64_t endRange = (endFrame + Mp3Scan::kChunkFrames - 1) / Mp3Scan::kChunkFrames;
-  std::uint64_t to = endRange < scan.rangeStarts.size() ? scan.rangeStarts[static_cast<std::size_t>(endRange)] : source.audioEnd;
+  std::uint64_t to = endRange < scan.rangeStarts.size() ? scan.rangeStarts[static_cast<std::size_t>(endRange)]
+                                                        : source.audioEnd;
   r.fileFrom = r.bytes.size();
   r.bytes.resize(r.fileFrom + static_cast<std::size_t>(to - from) + MAD_BUFFER_GUARD);
   const std::size_t got = file.ReadAt(r.bytes.data() + r.fileFrom, static_cast<std::size_t>(to - from), from);
@@ -406,7 +439,8 @@ std::vector<Point> DecodeMp3Points(const CFile& file, const Mp3Source& source, c
     if (!at) break;
     // The reservoir frame and the frame before the range only prime the decoder.
     const auto local = std::lower_bound(starts.begin(), starts.end(), *at);
-    if (*at >= r.fileFrom && (local == starts.end() || *local != *at)) continue;  // junk that looked like a frame
+    if (*at >= r.fileFrom && (local == starts.end() || *local != *at))
+      continue;  // junk that looked like a frame
     mad.Synthesize();
     if (*at < r.fileFrom) continue;
     const std::uint64_t frameNumber = r.firstFrame + static_cast<std::uint64_t>(local - starts.begin());

@@ -62,7 +62,6 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
 // Stores the levels in the model as an envelope (min -level, max level).
 void StoreEnvelope(const Mp3Scan& scan, const Mp3Source& source, CPeakModel& model);
 
-
 // Decodes frames [range × kChunkFrames, endFrame) and gives points of
 // samplesPerPoint samples from the range's first sample on (channel
 // interleaved), up to endFrame's first sample.

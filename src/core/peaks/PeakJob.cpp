@@ -21,7 +21,8 @@ std::unique_ptr<CPeakJob> CPeakJob::For(CAudioFile& file, std::string& whyNot) {
     return nullptr;
   }
   if (!job->file_.Open(file.GetFilePath(), CFile::Mode::ReadShared)) {
-    whyNot = "The waveform cannot be drawn: " + CFileException(FileCause::Generic, file.GetFilePath()).Message();
+    whyNot =
+        "The waveform cannot be drawn: " + CFileException(FileCause::Generic, file.GetFilePath()).Message();
     return nullptr;
   }
   return job;

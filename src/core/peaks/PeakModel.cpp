@@ -36,9 +36,11 @@ void CPeakModel::Store(std::uint64_t firstBlock, const std::vector<Point>& point
   filled_ += added;
 }
 
-std::vector<std::vector<Column>> CPeakModel::Columns(std::uint64_t first, std::uint64_t last, int columns) const {
+std::vector<std::vector<Column>> CPeakModel::Columns(std::uint64_t first, std::uint64_t last,
+                                                     int columns) const {
   const unsigned channels = shape_.channels;
-  std::vector<std::vector<Column>> result(channels, std::vector<Column>(static_cast<std::size_t>(std::max(columns, 0))));
+  std::vector<std::vector<Column>> result(
+      channels, std::vector<Column>(static_cast<std::size_t>(std::max(columns, 0))));
   if (columns <= 0 || last <= first || blocks_ == 0) return result;
   const double perColumn = static_cast<double>(last - first) / columns;
   std::lock_guard lock(mutex_);
@@ -46,7 +48,8 @@ std::vector<std::vector<Column>> CPeakModel::Columns(std::uint64_t first, std::u
     const auto from = static_cast<std::uint64_t>(first + perColumn * x);
     const auto to = std::max(from + 1, static_cast<std::uint64_t>(first + perColumn * (x + 1)));
     const std::uint64_t b0 = std::min(from / samplesPerBlock_, blocks_ - 1);
-    const std::uint64_t b1 = std::clamp<std::uint64_t>((to + samplesPerBlock_ - 1) / samplesPerBlock_, b0 + 1, blocks_);
+    const std::uint64_t b1 =
+        std::clamp<std::uint64_t>((to + samplesPerBlock_ - 1) / samplesPerBlock_, b0 + 1, blocks_);
     for (unsigned c = 0; c < channels; ++c) {
       Column& column = result[c][static_cast<std::size_t>(x)];
       int lo = 32767, hi = -32768;
@@ -62,7 +65,8 @@ std::vector<std::vector<Column>> CPeakModel::Columns(std::uint64_t first, std::u
       }
       if (n == 0) continue;
       column = {static_cast<std::int16_t>(lo), static_cast<std::int16_t>(hi),
-                static_cast<std::int16_t>(std::min(std::sqrt(squares / static_cast<double>(n)), 32767.0)), false};
+                static_cast<std::int16_t>(std::min(std::sqrt(squares / static_cast<double>(n)), 32767.0)),
+                false};
     }
   }
   return result;
@@ -73,7 +77,8 @@ std::vector<Point> CPeakModel::ChannelPoints(unsigned channel) const {
   if (channel >= shape_.channels) return result;
   std::lock_guard lock(mutex_);
   result.reserve(static_cast<std::size_t>(blocks_));
-  for (std::uint64_t b = 0; b < blocks_; ++b) result.push_back(points_[static_cast<std::size_t>(b * shape_.channels + channel)]);
+  for (std::uint64_t b = 0; b < blocks_; ++b)
+    result.push_back(points_[static_cast<std::size_t>(b * shape_.channels + channel)]);
   return result;
 }
 

@@ -30,7 +30,8 @@ Raster DrawWaveform(const CPeakModel& model, std::uint64_t first, std::uint64_t 
       const Column& column = columns[c][static_cast<std::size_t>(x)];
       if (column.empty) continue;
       fill(x, RowOf(column.max, top, rows), RowOf(column.min, top, rows), colours.peak);
-      const int rms = std::min<int>({column.rms, column.max < 0 ? 0 : column.max, column.min > 0 ? 0 : -column.min});
+      const int rms =
+          std::min<int>({column.rms, column.max < 0 ? 0 : column.max, column.min > 0 ? 0 : -column.min});
       if (rms > 0) fill(x, RowOf(rms, top, rows), RowOf(-rms, top, rows), colours.rms);
     }
   }
@@ -40,7 +41,8 @@ Raster DrawWaveform(const CPeakModel& model, std::uint64_t first, std::uint64_t 
 std::string PeaksJson(const CPeakModel& model, std::uint64_t maxPoints) {
   const StreamShape& shape = model.Shape();
   const std::uint64_t blocks = model.Blocks();
-  const std::uint64_t blocksPerPoint = std::max<std::uint64_t>(1, (blocks + std::max<std::uint64_t>(maxPoints, 1) - 1) / std::max<std::uint64_t>(maxPoints, 1));
+  const std::uint64_t blocksPerPoint = std::max<std::uint64_t>(
+      1, (blocks + std::max<std::uint64_t>(maxPoints, 1) - 1) / std::max<std::uint64_t>(maxPoints, 1));
   const std::uint64_t samplesPerPoint = blocksPerPoint * model.SamplesPerBlock();
   std::string json = "{\"sample_rate\": " + std::to_string(shape.sampleRate) +
                      ", \"channels\": " + std::to_string(shape.channels) +

@@ -91,7 +91,8 @@ bool ComputeWavePeaks(const WaveSource& source, CPeakModel& model, const std::at
   const std::uint32_t spb = model.SamplesPerBlock();
   const std::uint64_t blocks = model.Blocks();
   // Work in slices of whole blocks, about 1 MiB each, taken in order.
-  const std::uint64_t sliceBlocks = std::max<std::uint64_t>(1, (1u << 20) / (std::uint64_t{spb} * source.blockAlign));
+  const std::uint64_t sliceBlocks =
+      std::max<std::uint64_t>(1, (1u << 20) / (std::uint64_t{spb} * source.blockAlign));
   std::atomic<std::uint64_t> next{0};
   std::exception_ptr failure;
   std::mutex failureMutex;

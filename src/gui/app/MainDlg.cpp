@@ -88,6 +88,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+  RememberSize();
   playTimer_.stop();
   if (player_) player_->disconnect(this);
 }

@@ -198,6 +198,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void ShowResizable();
   void FitSliderToWindow();
   void SetMaximizable(bool maximizable);
+  void RememberSize();
   void StartWaveform();
   void AddDesktopEntries();
   void SetDesktopTabOrder();
@@ -217,7 +218,6 @@ class CMainDlg : public QDialog, public CAudioOwner {
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
   CWaveformPanel* waveform_ = nullptr;
-  bool restoringSize_ = false;
   CPositionSlider* slider_ = nullptr;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;

@@ -29,10 +29,12 @@ void CMainDlg::AddViewMenu(QMenuBar* bar, QMenu* before) {
   // Edit comes after File, View after Convert, as desktop programs order them.
   auto* edit = new QMenu(QStringLiteral("&Edit"), bar);
   bar->insertMenu(before->menuAction(), edit);
-  QAction* set = AddAction(edit, QStringLiteral("Set &Selection..."), ID_EDIT_SET_SELECTION, &CMainDlg::OnSetSelection);
+  QAction* set =
+      AddAction(edit, QStringLiteral("Set &Selection..."), ID_EDIT_SET_SELECTION, &CMainDlg::OnSetSelection);
   set->setEnabled(false);
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
-  QAction* waveform = AddAction(view, QStringLiteral("&Waveform"), ID_VIEW_WAVEFORM, &CMainDlg::OnToggleWaveform);
+  QAction* waveform =
+      AddAction(view, QStringLiteral("&Waveform"), ID_VIEW_WAVEFORM, &CMainDlg::OnToggleWaveform);
   waveform->setCheckable(true);
   waveform->setChecked(ReadDwordSetting(kShowWaveformValue, 1) != 0);
 }
@@ -61,6 +63,11 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
 
 void CMainDlg::OnToggleWaveform() {
   const bool shown = Action(ID_VIEW_WAVEFORM)->isChecked();
+  if (!shown) {
+    // The size it had with the strip, for when the strip comes back.
+    WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
+    WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+  }
   WriteDwordSetting(kShowWaveformValue, shown ? 1 : 0);
   waveform_->setVisible(shown);
   if (shown && file_) StartWaveform();
@@ -76,10 +83,8 @@ void CMainDlg::ShowResizable() {
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   const int width = static_cast<int>(ReadDwordSetting(kWindowWidthValue, 0));
   const int height = static_cast<int>(ReadDwordSetting(kWindowHeightValue, 0));
-  restoringSize_ = true;
   resize(std::max(width ? width : 720, least.width()),
          std::max(height ? height : kCollapsedHeight + kWaveformExtraHeight, least.height()));
-  restoringSize_ = false;
   FitSliderToWindow();
 }
 
@@ -100,17 +105,22 @@ void CMainDlg::FitSliderToWindow() {
   // on its ends.
   int widest = 0;
   if (auto* scale = findChild<CSliderScale*>())
-    for (int i = 0; i < CSliderScale::kMarks; ++i) widest = std::max(widest, scale->Mark(i)->sizeHint().width());
+    for (int i = 0; i < CSliderScale::kMarks; ++i)
+      widest = std::max(widest, scale->Mark(i)->sizeHint().width());
   slider_->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   FitSliderToWindow();
-  if (!restoringSize_ && WaveformShown() && isVisible()) {
-    WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(event->size().width()));
-    WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(event->size().height()));
-  }
+}
+
+void CMainDlg::RememberSize() {
+  // Written when the strip goes or the window closes, not on every step of
+  // a drag of the window's edge.
+  if (!WaveformShown()) return;
+  WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
+  WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
 }
 
 void CMainDlg::StartWaveform() {
@@ -139,7 +149,8 @@ void CMainDlg::SyncSelectionFromSlider() {
   if (!waveform_) return;
   const std::uint64_t length = marks_.Length();
   auto sampleOf = [&](int position) {
-    return static_cast<std::uint64_t>(static_cast<double>(position) / slider_->RangeMax() * static_cast<double>(length));
+    return static_cast<std::uint64_t>(static_cast<double>(position) / slider_->RangeMax() *
+                                      static_cast<double>(length));
   };
   marks_.SetPosition(sampleOf(slider_->ThumbPosition()));
   if (!marks_.Exact()) {

@@ -6,14 +6,14 @@
 #include <atomic>
 #include <cmath>
 
-#include "support/Mp3Builder.h"
-#include "support/TestSupport.h"
-#include "support/WaveExpect.h"
-#include "core/open/AudioFileFactory.h"
 #include "core/mp3/Mp3File.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
 #include "core/wav/WaveFile.h"
+#include "support/Mp3Builder.h"
+#include "support/TestSupport.h"
+#include "support/WaveExpect.h"
 
 namespace {
 
@@ -47,7 +47,8 @@ TEST(PeakModel, KeepsUnderItsMemoryCapByWideningBlocks) {
     std::uint64_t samples;
     std::uint16_t channels;
     std::uint32_t block;
-  } cases[] = {{1000, 2, 256}, {44100ull * 3600, 2, 256}, {44100ull * 3600 * 4, 2, 1024}, {1ull << 36, 8, 1u << 19}};
+  } cases[] = {
+      {1000, 2, 256}, {44100ull * 3600, 2, 256}, {44100ull * 3600 * 4, 2, 1024}, {1ull << 36, 8, 1u << 19}};
   for (const auto& c : cases) {
     CPeakModel model({44100, c.channels, c.samples});
     EXPECT_EQ(model.SamplesPerBlock(), c.block) << c.samples;
@@ -87,8 +88,10 @@ TEST(WavePeaks, ClickLandsInItsColumnInEveryForm) {
     std::uint16_t bits, container, formatTag;
     bool extensible;
     int expected;
-  } forms[] = {{"8bit", 8, 1, 1, false, 32512}, {"16bit", 16, 2, 1, false, 30000},
-               {"24bit", 24, 3, 1, false, 30000}, {"ext24in32", 24, 4, 0xFFFE, true, 30000},
+  } forms[] = {{"8bit", 8, 1, 1, false, 32512},
+               {"16bit", 16, 2, 1, false, 30000},
+               {"24bit", 24, 3, 1, false, 30000},
+               {"ext24in32", 24, 4, 0xFFFE, true, 30000},
                {"ext16", 16, 2, 0xFFFE, true, 30000}};
   for (const Form& f : forms) {
     kt::WavSpec spec;
@@ -116,7 +119,8 @@ TEST(WavePeaks, ClickLandsInItsColumnInEveryForm) {
     for (int x = 0; x < 1000; ++x) {
       const int block = static_cast<int>(click / 256 * 256);
       const bool holds = x * 100 <= block + 255 && (x + 1) * 100 > block;  // columns share the click's block
-      EXPECT_EQ(columns[0][static_cast<std::size_t>(x)].max, holds ? f.expected : 0) << f.name << " column " << x;
+      EXPECT_EQ(columns[0][static_cast<std::size_t>(x)].max, holds ? f.expected : 0)
+          << f.name << " column " << x;
     }
     // Read sample by sample (the deepest zoom), the click is alone.
     std::atomic<bool> cancel{false};
@@ -135,7 +139,8 @@ TEST(WavePeaks, FormsWithoutASampleReaderSaySo) {
   const kt::WavSpec cases[] = {kt::ImaAdpcmSpec(505), floatSpec};
   int n = 0;
   for (const kt::WavSpec& spec : cases) {
-    const Drawn d = Draw(kt::MakeWav(dir, std::to_string(n++) + ".wav", spec, std::vector<std::uint8_t>(1024, 0)));
+    const Drawn d =
+        Draw(kt::MakeWav(dir, std::to_string(n++) + ".wav", spec, std::vector<std::uint8_t>(1024, 0)));
     EXPECT_FALSE(d.job);
     EXPECT_NE(d.whyNot.find("cannot be drawn"), std::string::npos) << d.whyNot;
   }
@@ -167,7 +172,8 @@ TEST(Mp3Peaks, RangesDecodeAsTheWholeStream) {
     // Loud noise-like chirps make LAME lean on the bit reservoir.
     for (int i = 0; i < c.spec.sampleRate * 20; ++i)
       for (int ch = 0; ch < c.spec.channels; ++ch)
-        pcm.push_back(static_cast<std::int16_t>(12000 * std::sin(0.00001 * i * i + ch) * std::sin(0.37 * i * (ch + 1))));
+        pcm.push_back(static_cast<std::int16_t>(12000 * std::sin(0.00001 * i * i + ch) *
+                                                std::sin(0.37 * i * (ch + 1))));
     const std::string path = dir.File(std::string(c.name) + ".mp3");
     kt::WriteAll(path, kt::EncodeMp3(pcm, c.spec));
     const Drawn d = Draw(path, 2);
@@ -176,7 +182,8 @@ TEST(Mp3Peaks, RangesDecodeAsTheWholeStream) {
     const auto model = d.job->Model();
     ASSERT_GT(model->Blocks(), 3 * 256u);  // several ranges
     std::atomic<bool> cancel{false};
-    const CPeakJob::Detail whole = d.job->ReadDetail(0, model->Shape().lengthSamples, model->SamplesPerBlock(), cancel);
+    const CPeakJob::Detail whole =
+        d.job->ReadDetail(0, model->Shape().lengthSamples, model->SamplesPerBlock(), cancel);
     ASSERT_EQ(whole.firstSample, 0u);
     for (unsigned ch = 0; ch < model->Shape().channels; ++ch) {
       const auto points = model->ChannelPoints(ch);
@@ -202,15 +209,17 @@ TEST(Mp3Peaks, RangesDecodeAsTheWholeStream) {
 // decoded peaks on where the audio is loud and where it is silent.
 TEST(Mp3Peaks, EnvelopeAgreesWithExactPeaksOnLoudAndSilent) {
   kt::TempDir dir;
-  for (const kt::LameSpec& spec : {kt::LameSpec{2, 44100, 128, false, 4, true}, kt::LameSpec{2, 44100, 128, true, 4, true},
-                                   kt::LameSpec{1, 22050, 48, false, 4, false}}) {
+  for (const kt::LameSpec& spec :
+       {kt::LameSpec{2, 44100, 128, false, 4, true}, kt::LameSpec{2, 44100, 128, true, 4, true},
+        kt::LameSpec{1, 22050, 48, false, 4, false}}) {
     // 2 s loud, 2 s silent, 2 s quiet, 2 s silent, 2 s at full scale.
     std::vector<std::int16_t> pcm;
     const double levels[] = {0.5, 0.0, 0.05, 0.0, 0.95};
     for (double level : levels)
       for (int i = 0; i < spec.sampleRate * 2; ++i)
         for (int ch = 0; ch < spec.channels; ++ch)
-          pcm.push_back(static_cast<std::int16_t>(std::lround(32767 * level * std::sin(2 * M_PI * 440.0 * i / spec.sampleRate))));
+          pcm.push_back(static_cast<std::int16_t>(
+              std::lround(32767 * level * std::sin(2 * M_PI * 440.0 * i / spec.sampleRate))));
     const std::string path = dir.File("levels.mp3");
     kt::WriteAll(path, kt::EncodeMp3(pcm, spec));
     const Drawn envelope = Draw(path, 2, false);
@@ -225,8 +234,8 @@ TEST(Mp3Peaks, EnvelopeAgreesWithExactPeaksOnLoudAndSilent) {
       if (col % 10 == 0 || col % 10 == 9) continue;
       const double level = levels[col / 10];
       const int envelopeLevel = e[0][col].max, exactLevel = x[0][col].max;
-      SCOPED_TRACE(testing::Message() << "column " << col << " level " << level << " envelope " << envelopeLevel
-                                      << " exact " << exactLevel);
+      SCOPED_TRACE(testing::Message() << "column " << col << " level " << level << " envelope "
+                                      << envelopeLevel << " exact " << exactLevel);
       if (level == 0.0) {
         EXPECT_LT(envelopeLevel, 100);
         EXPECT_LT(exactLevel, 100);
