@@ -1,5 +1,8 @@
 #include "gui/WaveformPanel.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QPointer>
 #include <QScrollBar>
@@ -57,6 +60,7 @@ void CWaveformPanel::RequestDetail(std::uint64_t first, std::uint64_t last, std:
   const peaks::CPeakJob* job = job_.get();
   QPointer<CWaveformView> view(view_);
   detailWorker_ = std::thread([this, job, view, first, last, samplesPerPoint] {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
     peaks::CPeakJob::Detail detail = job->ReadDetail(first, last, samplesPerPoint, detailCancel_);
     if (detailCancel_.load()) return;
     QMetaObject::invokeMethod(
@@ -97,6 +101,10 @@ void CWaveformPanel::Open(CAudioFile& file) {
   job->SetModelReady(
       [this] { QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection); });
   worker_ = std::thread([this, job] {
+    // The window comes first: the worker and the threads it starts (which
+    // inherit it) run at a lower priority, so the event loop never waits
+    // for a core.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
     job->Run(cancel_, std::max(1u, std::thread::hardware_concurrency()));
     finished_ = true;
   });

@@ -22,6 +22,7 @@ class CWaveformPanel : public QWidget {
 
  public:
   static constexpr int kPollMs = 40;
+  static constexpr int kWorkerNice = 10;
 
   CWaveformPanel(CSelectionModel& selection, QWidget* parent = nullptr);
   ~CWaveformPanel() override;
