@@ -98,13 +98,14 @@ void CWaveformPanel::Open(CAudioFile& file) {
   announced_ = false;
   peaks::CPeakJob* job = job_.get();
   // The first picture as soon as there is one, not at the next poll.
-  job->SetModelReady(
-      [this] { QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection); });
-  worker_ = std::thread([this, job] {
-    // The window comes first: the worker and the threads it starts (which
-    // inherit it) run at a lower priority, so the event loop never waits
-    // for a core.
+  job->SetModelReady([this] {
+    QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection);
+    // The first picture is there: the long exact pass (this thread and the
+    // ones it starts, which inherit it) yields to the window, so the event
+    // loop never waits for a core.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
+  });
+  worker_ = std::thread([this, job] {
     job->Run(cancel_, std::max(1u, std::thread::hardware_concurrency()));
     finished_ = true;
   });
