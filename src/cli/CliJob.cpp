@@ -12,6 +12,7 @@
 #include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
+#include "cli/CliWaveform.h"
 #include "core/open/AudioFileFactory.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -278,6 +279,18 @@ int RunCli(int argc, char** argv) {
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
 
+  CliWaveformOptions waveformOptions;
+  auto* waveform =
+      app.add_subcommand("waveform", "Draw the waveform as a PNG picture, or give its peaks as JSON");
+  waveform->add_option("FILE", waveformOptions.input, "The WAV or MP3 file to draw")->required();
+  waveform
+      ->add_option("-o,--output", waveformOptions.output, "The picture (.png) or the peaks (.json) to write")
+      ->required();
+  waveform->add_option("--width", waveformOptions.width, "Picture width in pixels (default 1800)");
+  waveform->add_option("--height", waveformOptions.height, "Picture height in pixels (default 280)");
+  waveform->add_option("--points", waveformOptions.points,
+                       "JSON: at most this many points a channel (default 1800)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -288,6 +301,12 @@ int RunCli(int argc, char** argv) {
   if (batch->parsed()) {
     batchOptions.quiet = options.quiet;
     return RunCliBatch(batchOptions, stdout, stderr);
+  }
+
+  if (waveform->parsed()) {
+    if (NamesAStandardStream(waveformOptions.output))
+      return UsageError(stderr, "-o " + waveformOptions.output + ": the output must be a file");
+    return FinishStandardOutput(RunCliWaveform(waveformOptions, stdout, stderr), stdout, stderr);
   }
 
   const std::pair<CLI::App*, CliVerb> verbs[] = {

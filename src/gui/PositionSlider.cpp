@@ -130,6 +130,18 @@ void CPositionSlider::ClearSelection() {
   UpdateLabels();
 }
 
+void CPositionSlider::SetMarks(int start, int end) {
+  ResetTicks();
+  selStart_ = start;
+  selEnd_ = end;
+  AddTick(start);
+  AddTick(end);
+  SetSelectionRange(start, end);
+  selecting_ = 0;
+  selectionDone_ = 1;
+  UpdateLabels();
+}
+
 bool CPositionSlider::GetSelection(double& startSeconds, double& endSeconds) const {
   if (!selectionDone_) return false;
   startSeconds = TimeOf(std::min(selStart_, selEnd_));

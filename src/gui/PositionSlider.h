@@ -32,6 +32,8 @@ class CPositionSlider : public QSlider {
   void UpdateSelection();
   void EndSelection();
   void ClearSelection();
+  // Both marks at once, as a drag on the waveform sets them: a done selection.
+  void SetMarks(int start, int end);
   // False unless start and end are marked. A selection marked right to left
   // is given as the stretch between the two marks.
   bool GetSelection(double& startSeconds, double& endSeconds) const;

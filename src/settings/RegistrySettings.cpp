@@ -61,3 +61,22 @@ bool WriteGaplessMp3(bool gapless) {
     return false;
   }
 }
+
+std::uint32_t ReadDwordSetting(const char* name, std::uint32_t fallback) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    std::uint32_t value = fallback;
+    return registry.ReadDword(name, value) ? value : fallback;
+  } catch (...) {
+    return fallback;
+  }
+}
+
+bool WriteDwordSetting(const char* name, std::uint32_t value) {
+  try {
+    CRegistry registry(kSettingsKeyPath);
+    return registry.WriteDword(name, value);
+  } catch (...) {
+    return false;
+  }
+}

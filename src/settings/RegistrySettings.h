@@ -11,6 +11,11 @@ inline constexpr const char* kSettingsKeyPath = "HKEY_LOCAL_MACHINE\\Software\\K
 inline constexpr const char* kOverlapTimeValue = "Overlap time";
 inline constexpr const char* kFilenameSuffixValue = "Filename Suffix";
 inline constexpr const char* kGaplessMp3Value = "Gapless MP3 pieces";
+// The main window's waveform (1 shown, the default) and the window's size
+// while it shows (0: not stored yet).
+inline constexpr const char* kShowWaveformValue = "Show waveform";
+inline constexpr const char* kWindowWidthValue = "Window width";
+inline constexpr const char* kWindowHeightValue = "Window height";
 
 // Reads never fail: a missing or unreadable store gives the default.
 std::uint32_t ReadOverlapTime();
@@ -20,3 +25,6 @@ bool ReadGaplessMp3();
 bool WriteOverlapTime(std::uint32_t seconds);
 bool WriteSuffix(const std::string& suffix);
 bool WriteGaplessMp3(bool gapless);
+// Any other number in the store: fallback when missing or unreadable.
+std::uint32_t ReadDwordSetting(const char* name, std::uint32_t fallback);
+bool WriteDwordSetting(const char* name, std::uint32_t value);

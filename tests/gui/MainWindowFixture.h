@@ -9,13 +9,14 @@
 #include <cstring>
 #include <memory>
 
+#include "gui/BitmapButton.h"
+#include "gui/PositionSlider.h"
+#include "gui/app/MainDlg.h"
+#include "settings/RegistrySettings.h"
 #include "support/TestSupport.h"
 #include "support/gui/FakePlayer.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
-#include "gui/BitmapButton.h"
-#include "gui/app/MainDlg.h"
-#include "gui/PositionSlider.h"
 
 namespace kt {
 
@@ -62,6 +63,8 @@ class MainWindowTest : public testing::Test {
     ASSERT_TRUE(config.isValid());
     previousConfig = qgetenv("KESTRUNE_CONFIG_DIR");
     qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
+    // The classic window unless a test asks for the waveform.
+    if (!showWaveform) WriteDwordSetting(kShowWaveformValue, 0);
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
     window = std::make_unique<CMainDlg>(std::move(fake));
@@ -87,6 +90,7 @@ class MainWindowTest : public testing::Test {
     Slider()->setSliderDown(false);
   }
 
+  bool showWaveform = false;
   QTemporaryDir config;
   QByteArray previousConfig;
   TempDir dir;

@@ -39,6 +39,7 @@
 #include "settings/RegistrySettings.h"
 #include "gui/Resources.h"
 #include "gui/SettingsDlg.h"
+#include "gui/WaveformPanel.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+  RememberSize();
   playTimer_.stop();
   if (player_) player_->disconnect(this);
 }
@@ -140,6 +142,7 @@ void CMainDlg::BuildMenus() {
             &CMainDlg::OnRipChannels);
   connect(convertMenu_, &QMenu::aboutToShow, this, &CMainDlg::UpdateConvertMenu);
 
+  AddViewMenu(bar, convertMenu_);
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   QAction* topics = AddAction(help, QStringLiteral("&Help Topics"), ID_HELP_TOPICS, &CMainDlg::OnHelp);
   topics->setShortcut(QKeySequence(Qt::Key_F1));
@@ -239,6 +242,8 @@ void CMainDlg::BuildControls() {
   content->addStretch();
   content->addWidget(EtchedLine());
 
+  BuildWaveform(content);
+
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
@@ -247,6 +252,13 @@ void CMainDlg::BuildControls() {
 }
 
 void CMainDlg::Collapse() {
+  if (WaveformShown()) return ShowResizable();
+  // Back from the waveform: the slider and the scale above it (sized after
+  // the slider) at their classic width before the window is measured.
+  slider_->setFixedWidth(476);
+  slider_->resize(476, slider_->height());
+  layout()->invalidate();
+  SetMaximizable(false);
   // Keep position; the window has the collapsed size, or what its contents
   // need when a larger font makes them bigger.
   const QSize needed = minimumSizeHint();
@@ -273,6 +285,7 @@ void CMainDlg::UpdateFileMenu() {
   Action(ID_FILE_SHRED_EQUALLY)->setEnabled(open);
   Action(ID_FILE_INFORMATION)->setEnabled(open);
   Action(ID_FILE_SETTINGS)->setEnabled(open);
+  if (QAction* set = Action(ID_EDIT_SET_SELECTION)) set->setEnabled(open);
   Action(ID_FILE_OPEN)->setEnabled(true);
   Action(ID_FILE_EXIT)->setEnabled(true);
   if (save_) UpdateDesktopEntries();
@@ -298,6 +311,8 @@ void CMainDlg::DropOpenFile() {
   slider_->SetLength(0.0);
   slider_->ClearSelection();
   slider_->setEnabled(false);
+  marks_.SetStream(0, 0);
+  if (waveform_) waveform_->Close();
   // CLEAR goes too: with no file there is no selection to clear.
   for (CBitmapButton* b : {start_, end_, save_, clear_, play_, stop_, shred_}) b->setEnabled(false);
   setWindowTitle(QString::fromLatin1(kAppCaption));
@@ -362,6 +377,8 @@ void CMainDlg::FileLoaded() {
   length_->setText(LengthText(file_->GetDuration()));
   slider_->UpdateLabels();
   for (CBitmapButton* b : {start_, play_, shred_}) b->setEnabled(true);
+  marks_.SetStream(file_->GetSampleRate(), file_->GetSampleCount());
+  StartWaveform();
   // Load the file into the player now, so PLAY starts at once.
   PreparePlayer().SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
 }
@@ -537,6 +554,7 @@ void CMainDlg::OnTimer() {
   const double fraction = duration > 0.0 ? player_->GetCurrentPosition() / duration : 0.0;
   slider_->SetPosition(fraction);
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnEndOfStream() {
@@ -547,6 +565,7 @@ void CMainDlg::OnEndOfStream() {
   FocusButton(play_);
   slider_->SetPosition(0.0);
   slider_->UpdateLabels();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnPlayerError() {
@@ -583,6 +602,7 @@ void CMainDlg::OnSliderAction(int action) {
       return;
   }
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnSliderReleased() {
@@ -592,6 +612,7 @@ void CMainDlg::OnSliderReleased() {
     playTimer_.start();
   }
   slider_->UpdateSelection();
+  SyncSelectionFromSlider();
 }
 
 // -------------------------------------------------------------- selection
@@ -606,6 +627,8 @@ void CMainDlg::OnStartSelection() {
   clear_->setEnabled(true);
   FocusButton(end_);
   slider_->StartSelection();
+  marks_.SetExact(false);
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnEndSelection() {
@@ -614,6 +637,7 @@ void CMainDlg::OnEndSelection() {
     return;
   }
   slider_->EndSelection();
+  SyncSelectionFromSlider();
   end_->setEnabled(false);
   save_->setEnabled(true);
   FocusButton(save_);
@@ -628,7 +652,14 @@ void CMainDlg::OnSaveSelection() {
   if (path.isEmpty()) return;
   double startSeconds = 0.0;
   double endSeconds = 0.0;
-  if (slider_->GetSelection(startSeconds, endSeconds)) {
+  const auto exact = marks_.Exact() ? marks_.Selection() : std::nullopt;
+  if (exact) {
+    // Marked on the waveform or typed: saved to the sample.
+    const std::string output = QFile::encodeName(path).toStdString();
+    RunWithProgress([&](CAudioFile& file, CProgress& progress) {
+      file.SaveSelectionSamples(output, exact->first, exact->end, &progress);
+    });
+  } else if (slider_->GetSelection(startSeconds, endSeconds)) {
     const std::string output = QFile::encodeName(path).toStdString();
     const auto first = static_cast<std::uint32_t>(startSeconds);
     const auto last = static_cast<std::uint32_t>(endSeconds);
@@ -639,6 +670,8 @@ void CMainDlg::OnSaveSelection() {
   FocusButton(start_);
   for (CBitmapButton* b : {end_, save_, clear_}) b->setEnabled(false);
   slider_->ClearSelection();
+  marks_.Clear();
+  SyncSelectionFromSlider();
 }
 
 void CMainDlg::OnClearSelection() {
@@ -646,4 +679,6 @@ void CMainDlg::OnClearSelection() {
   FocusButton(start_);
   for (CBitmapButton* b : {end_, save_, clear_}) b->setEnabled(false);
   slider_->ClearSelection();
+  marks_.Clear();
+  SyncSelectionFromSlider();
 }

@@ -15,10 +15,12 @@
 #include "Version.h"
 #include "core/AudioFile.h"
 #include "core/Owner.h"
+#include "core/SelectionModel.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/OperationRunner.h"
 
 class QAction;
+class QBoxLayout;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -28,6 +30,7 @@ class CFileCommands;
 class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
+class CWaveformPanel;
 
 inline constexpr const char* kAppCaption = "Kestrune v" KESTRUNE_VERSION;
 
@@ -54,6 +57,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_FILE_CLOSE = 32801,
     ID_FILE_SAVE_SELECTION = 32802,
     ID_FILE_RECENT = 32803,
+    ID_VIEW_WAVEFORM = 32810,
+    ID_EDIT_SET_SELECTION = 32811,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -146,6 +151,16 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // Creates the playback engine now, so the first PLAY does not wait for it.
   CMediaPlayer2& PreparePlayer();
 
+  // --- The waveform (MainDlgWaveform.cpp)
+  void OnToggleWaveform();
+  // Edit > Set Selection...: start and end typed as times.
+  void OnSetSelection();
+  bool WaveformShown() const;
+  CWaveformPanel* Waveform() const { return waveform_; }
+  const CSelectionModel& Selection() const { return marks_; }
+  // Marks a sample-exact selection, as a drag on the waveform does.
+  void SelectSamples(std::uint64_t first, std::uint64_t end);
+
   // --- State, for the commands of other windows and for tests
   CAudioFile* File() const { return file_.get(); }
   CPositionSlider* Slider() const { return slider_; }
@@ -162,6 +177,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void customEvent(QEvent* event) override;
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -169,7 +185,21 @@ class CMainDlg : public QDialog, public CAudioOwner {
  private:
   void BuildMenus();
   void BuildControls();
+  void BuildWaveform(QBoxLayout* content);
+  void AddViewMenu(QMenuBar* bar, QMenu* before);
+  // The slider's position and marks into the selection model (unless the
+  // marks came from the waveform), then a repaint.
+  void SyncSelectionFromSlider();
+  void OnWaveformSeek(std::uint64_t sample);
+  void OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished);
+  void OnWaveformNudge(int milliseconds);
+  int SliderPositionOf(std::uint64_t sample) const;
   void Collapse();
+  void ShowResizable();
+  void FitSliderToWindow();
+  void SetMaximizable(bool maximizable);
+  void RememberSize();
+  void StartWaveform();
   void AddDesktopEntries();
   void SetDesktopTabOrder();
   void UpdateDesktopEntries();
@@ -186,6 +216,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
   QAction* AddAction(QMenu* menu, const QString& text, int id, void (CMainDlg::*handler)());
 
   std::unique_ptr<CAudioFile> file_;
+  CSelectionModel marks_;
+  CWaveformPanel* waveform_ = nullptr;
   CPositionSlider* slider_ = nullptr;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;

@@ -1,0 +1,198 @@
+// The main window's waveform: View > Waveform, the strip above the slider
+// on the slider's time axis, and the selection model the two share. With
+// the waveform off the window is the fixed-size window it always was.
+
+#include <QAction>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <algorithm>
+
+#include "gui/BitmapButton.h"
+#include "gui/ControlId.h"
+#include "gui/PositionSlider.h"
+#include "gui/SetSelectionDlg.h"
+#include "gui/WaveformPanel.h"
+#include "gui/WaveformView.h"
+#include "gui/app/MainDlg.h"
+#include "settings/RegistrySettings.h"
+
+namespace {
+constexpr int kSliderWidth = 476;
+constexpr int kContentMargin = 12;
+constexpr int kWaveformExtraHeight = 190;  // the strip's share of a new window
+}  // namespace
+
+void CMainDlg::AddViewMenu(QMenuBar* bar, QMenu* before) {
+  // Edit comes after File, View after Convert, as desktop programs order them.
+  auto* edit = new QMenu(QStringLiteral("&Edit"), bar);
+  bar->insertMenu(before->menuAction(), edit);
+  QAction* set =
+      AddAction(edit, QStringLiteral("Set &Selection..."), ID_EDIT_SET_SELECTION, &CMainDlg::OnSetSelection);
+  set->setEnabled(false);
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
+  QAction* waveform =
+      AddAction(view, QStringLiteral("&Waveform"), ID_VIEW_WAVEFORM, &CMainDlg::OnToggleWaveform);
+  waveform->setCheckable(true);
+  waveform->setChecked(ReadDwordSetting(kShowWaveformValue, 1) != 0);
+}
+
+bool CMainDlg::WaveformShown() const {
+  const QAction* action = Action(ID_VIEW_WAVEFORM);
+  return waveform_ && action && action->isChecked();
+}
+
+void CMainDlg::BuildWaveform(QBoxLayout* content) {
+  waveform_ = new CWaveformPanel(marks_);
+  content->insertWidget(0, waveform_, 1);
+  CWaveformView* view = waveform_->View();
+  view->SetAxis([this, view] {
+    QWidget* top = view->window();
+    auto xOf = [&](int value) {
+      return view->mapFrom(top, slider_->mapTo(top, QPoint(slider_->XOfValue(value), 0))).x();
+    };
+    return std::pair<int, int>(xOf(slider_->minimum()), xOf(slider_->maximum()));
+  });
+  connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
+  connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
+  connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
+  waveform_->setVisible(Action(ID_VIEW_WAVEFORM)->isChecked());
+}
+
+void CMainDlg::OnToggleWaveform() {
+  const bool shown = Action(ID_VIEW_WAVEFORM)->isChecked();
+  if (!shown) {
+    // The size it had with the strip, for when the strip comes back.
+    WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
+    WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+  }
+  WriteDwordSetting(kShowWaveformValue, shown ? 1 : 0);
+  waveform_->setVisible(shown);
+  if (shown && file_) StartWaveform();
+  if (!shown) waveform_->Close();
+  Collapse();
+}
+
+void CMainDlg::ShowResizable() {
+  SetMaximizable(true);
+  const QSize needed = minimumSizeHint();
+  const QSize least(std::max(520, needed.width()), std::max(kCollapsedHeight, needed.height()));
+  setMinimumSize(least);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  const int width = static_cast<int>(ReadDwordSetting(kWindowWidthValue, 0));
+  const int height = static_cast<int>(ReadDwordSetting(kWindowHeightValue, 0));
+  resize(std::max(width ? width : 720, least.width()),
+         std::max(height ? height : kCollapsedHeight + kWaveformExtraHeight, least.height()));
+  FitSliderToWindow();
+}
+
+void CMainDlg::SetMaximizable(bool maximizable) {
+  if (windowFlags().testFlag(Qt::WindowMaximizeButtonHint) == maximizable) return;
+  // New flags hide a shown window; it comes back where it was.
+  const bool visible = isVisible();
+  setWindowFlag(Qt::WindowMaximizeButtonHint, maximizable);
+  if (visible) show();
+}
+
+void CMainDlg::FitSliderToWindow() {
+  if (!WaveformShown()) {
+    slider_->setFixedWidth(kSliderWidth);
+    return;
+  }
+  // The slider spans the window, less room for the scale marks to centre
+  // on its ends.
+  int widest = 0;
+  if (auto* scale = findChild<CSliderScale*>())
+    for (int i = 0; i < CSliderScale::kMarks; ++i)
+      widest = std::max(widest, scale->Mark(i)->sizeHint().width());
+  slider_->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  FitSliderToWindow();
+}
+
+void CMainDlg::RememberSize() {
+  // Written when the strip goes or the window closes, not on every step of
+  // a drag of the window's edge.
+  if (!WaveformShown()) return;
+  WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
+  WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+}
+
+void CMainDlg::StartWaveform() {
+  if (file_ && WaveformShown()) waveform_->Open(*file_);
+}
+
+void CMainDlg::OnSetSelection() {
+  if (!file_ || marks_.SampleRate() == 0) return;
+  const auto current = marks_.Selection();
+  CSetSelectionDlg dialog(marks_.SampleRate(), marks_.Length(),
+                          current ? CSetSelectionDlg::Span{current->first, current->end}
+                                  : CSetSelectionDlg::Span{marks_.Position(), marks_.Length()},
+                          this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  SelectSamples(dialog.Selection().first, dialog.Selection().end);
+  FocusButton(save_);
+}
+
+int CMainDlg::SliderPositionOf(std::uint64_t sample) const {
+  const std::uint64_t length = marks_.Length();
+  if (length == 0) return 0;
+  return static_cast<int>(static_cast<double>(sample) / static_cast<double>(length) * slider_->RangeMax());
+}
+
+void CMainDlg::SyncSelectionFromSlider() {
+  if (!waveform_) return;
+  const std::uint64_t length = marks_.Length();
+  auto sampleOf = [&](int position) {
+    return static_cast<std::uint64_t>(static_cast<double>(position) / slider_->RangeMax() *
+                                      static_cast<double>(length));
+  };
+  marks_.SetPosition(sampleOf(slider_->ThumbPosition()));
+  if (!marks_.Exact()) {
+    if (slider_->Selecting())
+      marks_.Start(sampleOf(slider_->SelStart()));
+    else if (slider_->SelectionDone())
+      marks_.Select(sampleOf(slider_->SelStart()), sampleOf(slider_->SelEnd()));
+    else
+      marks_.Clear();
+  }
+  waveform_->UpdateReadout();
+  waveform_->View()->update();
+}
+
+void CMainDlg::OnWaveformSeek(std::uint64_t sample) {
+  if (!file_ || marks_.Length() == 0) return;
+  slider_->SetPosition(static_cast<double>(sample) / static_cast<double>(marks_.Length()));
+  OnSliderReleased();
+  marks_.SetPosition(sample);
+  waveform_->View()->update();
+}
+
+void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
+  if (!file_) return;
+  marks_.Select(first, end);
+  marks_.SetExact(true);
+  slider_->SetMarks(SliderPositionOf(marks_.StartMark()), SliderPositionOf(marks_.EndMark()));
+  // As START and END would leave the buttons: SAVE and CLEAR ready.
+  for (CBitmapButton* b : {start_, end_}) b->setEnabled(false);
+  for (CBitmapButton* b : {save_, clear_}) b->setEnabled(true);
+  waveform_->UpdateReadout();
+  waveform_->View()->update();
+}
+
+void CMainDlg::OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished) {
+  if (!file_ || anchor == sample) return;
+  SelectSamples(anchor, sample);
+  if (finished) FocusButton(save_);
+}
+
+void CMainDlg::OnWaveformNudge(int milliseconds) {
+  if (!marks_.Selection() || marks_.GetMarking() != CSelectionModel::Marking::Done) return;
+  marks_.Nudge(waveform_->View()->DraggingEnd(), milliseconds);
+  SelectSamples(marks_.StartMark(), marks_.EndMark());
+}
