@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "Version.h"
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 #include "cli/CliBatch.h"

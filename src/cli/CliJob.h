@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 
 enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
 

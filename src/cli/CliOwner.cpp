@@ -1,6 +1,6 @@
 #include "cli/CliOwner.h"
 
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
 

@@ -10,7 +10,7 @@
 
 #include "core/AudioError.h"
 #include "core/File.h"
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 
 class CAudioOwner;
 class CProgress;

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "gui/MainApp.h"
+#include "gui/app/MainApp.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/Trace.h"
 

@@ -10,7 +10,7 @@
 
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/Prompt.h"
 #include "settings/RecentFiles.h"
