@@ -15,6 +15,7 @@
 #include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
+#include "cli/CliSplit.h"
 #include "core/StringTable.h"
 #include "settings/RegistrySettings.h"
 
@@ -243,6 +244,9 @@ int RunCli(int argc, char** argv) {
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
 
+  CliSplitOptions splitOptions;
+  auto* split = AddSplitCommand(app, splitOptions);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -250,6 +254,10 @@ int RunCli(int argc, char** argv) {
     return code == 0 ? cliexit::kOk : cliexit::kUsage;
   }
 
+  if (split->parsed()) {
+    splitOptions.quiet = options.quiet;
+    return FinishStandardOutput(RunCliSplit(splitOptions, stdout, stderr), stdout, stderr);
+  }
   if (batch->parsed()) {
     batchOptions.quiet = options.quiet;
     return RunCliBatch(batchOptions, stdout, stderr);

@@ -227,6 +227,13 @@ void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std
 
 }  // namespace
 
+std::uint64_t Mp3TotalSamples(CMp3File& mp3) {
+  if (mp3.Rewind() != err::kNone) throw ScanError(mp3.GetFilePath() + ": no MPEG audio frame found");
+  const mp3::FrameHeader first{mp3.GetHeader()};
+  const Mp3FrameList frames = WalkMp3Frames(mp3.GetFilePath(), mp3.GetAudioStart(), mp3.GetAudioEnd(), first);
+  return TimelineOf(mp3, frames, first.SamplesPerFrame()).total;
+}
+
 WindowLevels ScanMp3Levels(CMp3File& mp3, const Mp3ScanOptions& options, Mp3ScanStats* stats) {
   if (mp3.Rewind() != err::kNone) throw ScanError(mp3.GetFilePath() + ": no MPEG audio frame found");
   const mp3::FrameHeader first{mp3.GetHeader()};

@@ -25,6 +25,10 @@ struct Mp3ScanStats {
   std::uint64_t framesDecoded = 0;  // lead-in frames included
 };
 
+// Samples in the whole decode of mp3 (frames walked, no decoding). Throws
+// ScanError when the audio cannot be read.
+std::uint64_t Mp3TotalSamples(CMp3File& mp3);
+
 // Throws ScanError when the audio cannot be read.
 WindowLevels ScanMp3Levels(CMp3File& mp3, const Mp3ScanOptions& options, Mp3ScanStats* stats = nullptr);
 
