@@ -54,6 +54,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_FILE_CLOSE = 32801,
     ID_FILE_SAVE_SELECTION = 32802,
     ID_FILE_RECENT = 32803,
+    ID_FILE_SPLIT = 32804,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -96,6 +97,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
 
   // --- Shredding and converting (MainDlgCommands.cpp)
   void OnShredEqually();
+  // "Split at Silences or by Cue Sheet...": the Split dialog over the open file.
+  void OnSplit();
   void OnConvertToMp3();
   void OnConvertToWav();
   void OnConvertTo8Bit();
