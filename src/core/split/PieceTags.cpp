@@ -21,6 +21,8 @@ std::string TrackText(const PieceTagFacts& facts) {
 
 // The source's fields with the piece's own on top.
 TagLib::PropertyMap MergedProperties(TagLib::PropertyMap properties, const PieceTagFacts& facts) {
+  // The source's length (TLEN) is not the piece's.
+  properties.erase("LENGTH");
   if (!facts.title.empty()) properties.replace("TITLE", Utf8(facts.title));
   if (!facts.artist.empty()) properties.replace("ARTIST", Utf8(facts.artist));
   if (!facts.album.empty()) properties.replace("ALBUM", Utf8(facts.album));
