@@ -59,6 +59,7 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
   std::vector<std::uint8_t> block;
   std::uint64_t pos = audioStart;
   std::uint64_t end = audioStart;  // of the last frame found
+  Mp3LevelEstimator levels;
   while (pos + 4 <= audioEnd) {
     // A block that holds whole frames, with room for the next header.
     const std::uint64_t blockEnd = std::min(audioEnd, pos + kBlock + kMaxFrameBytes + 4);
@@ -73,13 +74,14 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
       const bool confirmed = fits && (pos + i + length == audioEnd || length + 4 > available ||
                                       FrameAt(&block[i + length], available - length, first) != 0);
       if (!confirmed) {
+        if (end == pos + i) levels.Reset();  // junk after a frame: the main data chain breaks
         ++i;
         continue;
       }
       const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(&block[i]);
       list.offsets.push_back(pos + i);
       list.floors.push_back(static_cast<float>(
-          FrameLevelFloorDb(h, &block[i], std::min<std::size_t>(available, length)).value_or(kEmptyFrame)));
+          levels.Feed(h, &block[i], std::min<std::size_t>(available, length)).value_or(kEmptyFrame)));
       i += length;
       end = pos + i;
     }
