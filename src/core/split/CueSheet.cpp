@@ -73,22 +73,32 @@ std::string Prefix(const std::vector<std::string>& lines, std::size_t count) {
 
 bool Fails(const ParseOutcome& o) { return !o.cd || !o.messages.empty(); }
 
-// The first line at which libcue stops reading the sheet: the shortest
-// prefix that draws a message, or (for a sheet that is refused silently)
-// the line after the longest prefix that reads.
-std::size_t BadLine(const std::vector<std::string>& lines) {
-  std::size_t good = 0, bad = lines.size();  // prefix good reads quietly, prefix bad does not
-  while (bad - good > 1) {
-    const std::size_t mid = good + (bad - good) / 2;
-    if (!Parse(Prefix(lines, mid)).messages.empty())
-      bad = mid;
-    else
-      good = mid;
+// Prefixes whose line is looked for; a longer sheet's fault is reported
+// without its line (each look parses a prefix again).
+constexpr std::size_t kMaxSearchedLines = 1000;
+
+// The line at which libcue stops reading the sheet, 0 when unknown. A
+// character it cannot read draws a message as soon as a prefix holds it:
+// the shortest such prefix ends on that line. Otherwise (a syntax error, or
+// a sheet refused silently) the fault lies on the line after the longest
+// prefix that reads cleanly.
+std::size_t BadLine(const std::vector<std::string>& lines, const std::string& messages) {
+  if (lines.size() > kMaxSearchedLines) return 0;
+  if (messages.find("bad character") != std::string::npos) {
+    std::size_t good = 0, bad = lines.size();
+    while (bad - good > 1) {
+      const std::size_t mid = good + (bad - good) / 2;
+      if (Parse(Prefix(lines, mid)).messages.find("bad character") != std::string::npos)
+        bad = mid;
+      else
+        good = mid;
+    }
+    return bad;
   }
-  if (!Parse(Prefix(lines, bad)).messages.empty()) return bad;
-  for (std::size_t k = lines.size(); k > 0; --k)
-    if (!Fails(Parse(Prefix(lines, k - 1)))) return k;
-  return 1;
+  std::size_t clean = 0;
+  for (std::size_t k = 1; k < lines.size(); ++k)
+    if (!Fails(Parse(Prefix(lines, k)))) clean = k;
+  return clean + 1;
 }
 
 std::string Text(const char* value) { return value ? value : ""; }
@@ -130,9 +140,9 @@ CueSheet ReadCueSheet(const std::string& path) {
   ParseOutcome outcome = Parse(text);
   if (Fails(outcome)) {
     const std::vector<std::string> lines = Lines(text);
-    const std::size_t line = BadLine(lines);
-    std::string reason = outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
-    throw CueError(path + ": line " + std::to_string(line) + ": " + reason);
+    const std::size_t line = BadLine(lines, outcome.messages);
+    const std::string reason = outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
+    throw CueError(path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
   }
   Cd* cd = outcome.cd.get();
   CueSheet sheet;
