@@ -48,8 +48,12 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
+// A piece's title, or its file name without the extension.
 std::string PieceLabel(const PlannedPiece& p) {
-  return p.facts.title.empty() ? FileNamePart(p.path) : p.facts.title;
+  if (!p.facts.title.empty()) return p.facts.title;
+  const std::string name = FileNamePart(p.path);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 std::string SilenceNote(const CutPoint& cut, std::uint32_t rate) {

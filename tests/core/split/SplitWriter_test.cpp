@@ -191,7 +191,7 @@ TEST(CutListExport, LabelsJsonAndTextShowTheTickedCuts) {
   second.noSilenceNear = true;
   plan.cuts = {first, second};
   EXPECT_EQ(split::LabelsText(plan),
-            "0.000000\t2.500000\tA \"B\"-1.wav\n2.500000\t7.000000\tA \"B\"-2.wav\n7.000000\t10.000000\tA \"B\"-3.wav\n");
+            "0.000000\t2.500000\tA \"B\"-1\n2.500000\t7.000000\tA \"B\"-2\n7.000000\t10.000000\tA \"B\"-3\n");
   EXPECT_EQ(split::CutListJson(plan),
             "{\"cuts\": [{\"at\": 2.500000, \"silence\": [2.000000, 3.000000]}, {\"at\": 7.000000, \"silence\": null}], "
             "\"pieces\": [{\"file\": \"/m/A \\\"B\\\"-1.wav\", \"start\": 0.000000, \"end\": 2.500000}, "
@@ -204,7 +204,7 @@ TEST(CutListExport, LabelsJsonAndTextShowTheTickedCuts) {
             "piece 2: 0:00:02.500 - 0:00:07.000 (0:00:04.500) /m/A \"B\"-2.wav\n"
             "piece 3: 0:00:07.000 - 0:00:10.000 (0:00:03.000) /m/A \"B\"-3.wav\n");
   plan.cuts[0].enabled = false;
-  EXPECT_EQ(split::LabelsText(plan), "0.000000\t7.000000\tA \"B\"-1.wav\n7.000000\t10.000000\tA \"B\"-2.wav\n");
+  EXPECT_EQ(split::LabelsText(plan), "0.000000\t7.000000\tA \"B\"-1\n7.000000\t10.000000\tA \"B\"-2\n");
 }
 
 }  // namespace
