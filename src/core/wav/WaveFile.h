@@ -124,7 +124,6 @@ class CWaveFile : public CAudioFile {
                            Transform transform);
 
   std::uint64_t riffSize_ = 0;
-  char formType_[4] = {};
   WaveFormat format_;
   std::vector<std::uint8_t> extraFormatBytes_;
   bool hasFact_ = false;
