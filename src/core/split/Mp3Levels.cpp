@@ -1,7 +1,6 @@
 #include "core/split/Mp3Levels.h"
 
 #include <fcntl.h>
-#include <mad.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/split/LevelScanError.h"
+#include "core/split/Mp3ChunkDecoder.h"
 #include "core/split/Mp3FrameWalk.h"
 #include "core/split/Mp3SideInfo.h"
 
@@ -36,17 +36,8 @@ constexpr std::uint64_t kChunkFrames = 2048;
 // side information of the frames between come on top.
 constexpr std::uint64_t kReservoirBytes = 1024;
 
-struct Chunk {
-  std::uint64_t leadIn = 0;  // first frame decoded
-  std::uint64_t first = 0;   // first frame whose samples count
-  std::uint64_t end = 0;
-};
-
-struct Timeline {
-  std::uint32_t samplesPerFrame = 0;
-  std::uint64_t skip = 0;   // decoded samples before the timeline's sample 0
-  std::uint64_t total = 0;  // samples in the timeline
-};
+using Chunk = Mp3Chunk;
+using Timeline = Mp3Timeline;
 
 // Stretches of frames that may be quiet and are long enough to hold a silence.
 std::vector<std::pair<std::uint64_t, std::uint64_t>> QuietRuns(const Mp3FrameList& frames, const Mp3ScanOptions& o,
@@ -102,70 +93,6 @@ std::vector<Chunk> ChunksOf(const std::vector<std::pair<std::uint64_t, std::uint
   return chunks;
 }
 
-// Levels of one chunk's windows: decoded into a local list (first window,
-// levels) so that threads never share a window.
-struct ChunkLevels {
-  std::uint64_t firstWindow = 0;
-  std::vector<WindowLevel> windows;
-};
-
-mad_fixed_t FixedThreshold(double amplitude) {
-  return static_cast<mad_fixed_t>(std::min(std::ceil(amplitude * MAD_F_ONE), double{MAD_F_ONE} * 8));
-}
-
-ChunkLevels DecodeChunk(int fd, const std::string& path, const Mp3FrameList& frames, const Chunk& c,
-                        const Timeline& t, const WindowLevels& shape, mad_fixed_t threshold) {
-  std::vector<std::uint8_t> bytes;
-  ReadRange(fd, path, frames.offsets[c.leadIn], frames.offsets[c.end], bytes);
-  bytes.resize(bytes.size() + MAD_BUFFER_GUARD, 0);
-
-  ChunkLevels out;
-  const std::uint64_t spf = t.samplesPerFrame;
-  const std::uint64_t firstSample = c.first * spf > t.skip ? c.first * spf - t.skip : 0;
-  const std::uint64_t endDecoded = c.end * spf;
-  const std::uint64_t endSample = std::min(t.total, endDecoded > t.skip ? endDecoded - t.skip : 0);
-  if (firstSample >= endSample) return out;
-  out.firstWindow = firstSample / shape.windowSamples;
-  out.windows.resize((endSample - 1) / shape.windowSamples + 1 - out.firstWindow);
-
-  mad_stream stream;
-  mad_frame frame;
-  mad_synth synth;
-  mad_stream_init(&stream);
-  mad_frame_init(&frame);
-  mad_synth_init(&synth);
-  mad_stream_buffer(&stream, bytes.data(), bytes.size());
-  const float scale = 1.0f / MAD_F_ONE;
-  for (std::uint64_t k = c.leadIn; k < c.end; ++k) {
-    if (mad_frame_decode(&frame, &stream) != 0) {
-      if (!MAD_RECOVERABLE(stream.error)) break;
-      continue;  // a damaged frame, or a lead-in frame without its reservoir
-    }
-    mad_synth_frame(&synth, &frame);
-    if (k < c.first) continue;
-    const mad_pcm& pcm = synth.pcm;
-    for (unsigned i = 0; i < pcm.length; ++i) {
-      const std::uint64_t decoded = k * spf + i;
-      if (decoded < t.skip + firstSample || decoded - t.skip >= endSample) continue;
-      const std::uint64_t pos = decoded - t.skip;
-      mad_fixed_t peak = 0;
-      for (unsigned ch = 0; ch < pcm.channels; ++ch) peak = std::max(peak, std::abs(pcm.samples[ch][i]));
-      WindowLevel& w = out.windows[pos / shape.windowSamples - out.firstWindow];
-      const float magnitude = std::min(1.0f, static_cast<float>(peak) * scale);
-      if (magnitude > w.peak) w.peak = magnitude;
-      if (peak >= threshold) {
-        const auto offset = static_cast<std::uint16_t>(pos % shape.windowSamples);
-        if (w.firstLoud == kNoLoud) w.firstLoud = offset;
-        w.lastLoud = offset;
-      }
-    }
-  }
-  mad_synth_finish(&synth);
-  mad_frame_finish(&frame);
-  mad_stream_finish(&stream);
-  return out;
-}
-
 void Merge(WindowLevels& levels, const ChunkLevels& chunk) {
   for (std::size_t i = 0; i < chunk.windows.size(); ++i) {
     WindowLevel& w = levels.windows[chunk.firstWindow + i];
@@ -195,7 +122,7 @@ Timeline TimelineOf(CMp3File& mp3, const Mp3FrameList& frames, std::uint32_t spf
 
 // Decodes the chunks on two threads, each merging what it found.
 void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std::vector<Chunk>& chunks,
-                  const Timeline& t, WindowLevels& levels, mad_fixed_t threshold) {
+                  const Timeline& t, WindowLevels& levels, double threshold) {
   std::atomic<std::size_t> next{0};
   std::mutex merging;
   std::exception_ptr failure;
@@ -208,7 +135,7 @@ void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std
         ~Closer() { ::close(fd); }
       } closer{fd};
       for (std::size_t i = next++; i < chunks.size(); i = next++) {
-        const ChunkLevels result = DecodeChunk(fd, path, frames, chunks[i], t, levels, threshold);
+        const ChunkLevels result = DecodeMp3Chunk(fd, path, frames, chunks[i], t, levels, threshold);
         const std::lock_guard lock(merging);
         Merge(levels, result);
       }
@@ -248,7 +175,7 @@ WindowLevels ScanMp3Levels(CMp3File& mp3, const Mp3ScanOptions& options, Mp3Scan
   if (first.Layer() != 1) o.decodeEverything = true;
   const auto runs = QuietRuns(frames, o, spf);
   const std::vector<Chunk> chunks = ChunksOf(runs, frames);
-  DecodeChunks(mp3.GetFilePath(), frames, chunks, t, levels, FixedThreshold(o.threshold));
+  DecodeChunks(mp3.GetFilePath(), frames, chunks, t, levels, o.threshold);
 
   // What was not decoded is loud.
   auto sampleOf = [&](std::uint64_t frame) {

@@ -1,6 +1,7 @@
 #include "core/split/Mp3SideInfo.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace split {
@@ -114,19 +115,28 @@ Scalefactors ReadScalefactors(BitReader& bits, const Granule& g, unsigned scfsi,
   return sf;
 }
 
-double ValueDb(unsigned maxIx) { return 20.0 * (4.0 / 3.0) * std::log10(static_cast<double>(maxIx)); }
+// 20 log10(v^(4/3)) of the largest value v each table holds (0 dB: a value of 1).
+double TableLevelDb(unsigned table) {
+  static const auto kLevels = [] {
+    std::array<double, 32> levels{};
+    for (unsigned t = 0; t < 32; ++t)
+      levels[t] = TableMax(t) <= 1 ? 0.0 : 20.0 * (4.0 / 3.0) * std::log10(static_cast<double>(TableMax(t)));
+    return levels;
+  }();
+  return kLevels[table & 31u];
+}
 
 double StepDb(const Granule& g) { return 1.5 * (static_cast<double>(g.gain) - 210.0); }
 
 // The floor from the whole granule: its largest table against its largest scaling down.
 double FloorDb(const Granule& g, double maxScalefactor) {
-  unsigned maxIx = 1;  // the count1 region holds values of 1
+  double valueDb = 0.0;  // the count1 region holds values of 1
   if (g.bigValues > 0)
-    for (unsigned t : g.tables) maxIx = std::max(maxIx, TableMax(t));
+    for (unsigned t : g.tables) valueDb = std::max(valueDb, TableLevelDb(t));
   const double reductionOctaves = 0.5 * (1 + g.scale) * (maxScalefactor + (g.preflag ? 3.0 : 0.0));
   const unsigned subblock =
       g.blockType == 2 ? std::max({g.subblockGain[0], g.subblockGain[1], g.subblockGain[2]}) : 0;
-  return StepDb(g) + ValueDb(maxIx) - 6.0206 * (reductionOctaves + 2.0 * subblock) - kTableLoosenessDb;
+  return StepDb(g) + valueDb - 6.0206 * (reductionOctaves + 2.0 * subblock) - kTableLoosenessDb;
 }
 
 // The floor of a long-block granule region by region: each region's table
@@ -144,7 +154,7 @@ double RegionFloorDb(const Granule& g, const Scalefactors& sf, unsigned rateInde
     for (unsigned b = 0; b < 22; ++b)
       if (start[b] < to && start[b + 1] > from)
         reduction = std::max(reduction, sf.band[b] + (g.preflag ? kPretab[b] : 0));
-    const double level = StepDb(g) + ValueDb(TableMax(g.tables[region])) -
+    const double level = StepDb(g) + TableLevelDb(g.tables[region]) -
                          6.0206 * 0.5 * (1 + g.scale) * reduction - kTableLoosenessDb;
     best = std::max(best, level);
   }
