@@ -26,7 +26,8 @@ bool IsCueSheet(const std::string& path) {
 
 // A time option read as the sample-exact cut reads times; a usage error
 // names the option and why.
-std::optional<std::string> ReadTime(const std::string& option, const std::string& text, std::uint64_t& micros) {
+std::optional<std::string> ReadTime(const std::string& option, const std::string& text,
+                                    std::uint64_t& micros) {
   const timetext::ParsedTime parsed = timetext::ParseTime(text);
   if (!parsed.micros) return option + " " + text + ": " + parsed.reason;
   micros = *parsed.micros;
@@ -36,7 +37,8 @@ std::optional<std::string> ReadTime(const std::string& option, const std::string
 std::optional<std::string> ReadDecibels(const std::string& text, double& db) {
   char* end = nullptr;
   db = std::strtod(text.c_str(), &end);
-  if (text.empty() || end == nullptr || *end != '\0' || db != db) return "--threshold " + text + ": not a number of dBFS";
+  if (text.empty() || end == nullptr || *end != '\0' || db != db)
+    return "--threshold " + text + ": not a number of dBFS";
   return std::nullopt;
 }
 
@@ -45,16 +47,21 @@ std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitReq
   const bool cue = IsCueSheet(o.input);
   const int modes = (o.silence ? 1 : 0) + (o.equal != 0 ? 1 : 0) + (cue ? 1 : 0);
   if (modes == 0) return "split needs --silence, --equal N, or a cue sheet";
-  if (modes > 1) return cue ? "a cue sheet gives the cuts; --silence and --equal do not go with it"
-                            : "--silence and --equal do not go together";
+  if (modes > 1)
+    return cue ? "a cue sheet gives the cuts; --silence and --equal do not go with it"
+               : "--silence and --equal do not go together";
   r.mode = cue ? split::SplitMode::Cue : o.silence ? split::SplitMode::Silence : split::SplitMode::Equal;
-  if (!cue && !o.outDir.empty()) return "--out-dir is for cue sheets; pieces of other splits are named by --base";
-  if (cue && (!o.base.empty() || o.suffix)) return "pieces of a cue sheet are named by their tracks; use --out-dir";
+  if (!cue && !o.outDir.empty())
+    return "--out-dir is for cue sheets; pieces of other splits are named by --base";
+  if (cue && (!o.base.empty() || o.suffix))
+    return "pieces of a cue sheet are named by their tracks; use --out-dir";
   if (auto e = ReadDecibels(o.threshold, r.silence.thresholdDb)) return e;
   if (auto e = ReadTime("--min-silence", o.minSilence, r.silence.minSilenceMicros)) return e;
   if (auto e = ReadTime("--min-piece", o.minPiece, r.minPieceMicros)) return e;
   if (auto e = ReadTime("--snap", o.snap, r.snapMicros)) return e;
-  r.place = o.cutAt == "start" ? split::CutPlace::Start : o.cutAt == "end" ? split::CutPlace::End : split::CutPlace::Middle;
+  r.place = o.cutAt == "start" ? split::CutPlace::Start
+            : o.cutAt == "end" ? split::CutPlace::End
+                               : split::CutPlace::Middle;
   r.pieces = o.equal;
   r.base = o.base;
   r.suffix = o.suffix ? *o.suffix : ReadSuffix();
@@ -100,12 +107,15 @@ int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, co
 }  // namespace
 
 CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
-  auto* sub = app.add_subcommand("split", "Cut a file at its silences, into equal pieces at silences, or by a cue sheet");
+  auto* sub = app.add_subcommand(
+      "split", "Cut a file at its silences, into equal pieces at silences, or by a cue sheet");
   sub->add_option("FILE", o.input, "The WAV or MP3 file, or a .cue sheet naming one")->required();
   sub->add_flag("--silence", o.silence, "Cut in the silences");
   sub->add_option("--threshold", o.threshold, "Silence is below this level, dBFS (default -48)");
-  sub->add_option("--min-silence", o.minSilence, "Shortest silence, a time such as 0.5 or 0:01.5 (default 0.5)");
-  sub->add_option("--min-piece", o.minPiece, "Shortest piece; silences that make shorter ones are skipped (default 10)");
+  sub->add_option("--min-silence", o.minSilence,
+                  "Shortest silence, a time such as 0.5 or 0:01.5 (default 0.5)");
+  sub->add_option("--min-piece", o.minPiece,
+                  "Shortest piece; silences that make shorter ones are skipped (default 10)");
   sub->add_option("--cut-at", o.cutAt, "Where in a silence to cut (default middle)")
       ->check(CLI::IsMember({"start", "middle", "end"}));
   sub->add_option("--equal", o.equal, "Cut into N equal pieces, each cut moved to a silence near it");
@@ -116,7 +126,8 @@ CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   sub->add_flag("--dry-run", o.dryRun, "Print the cut list and write nothing");
   sub->add_flag("--json", o.json, "Print the cut list as JSON");
   sub->add_option("--cue-out", o.cueOut, "Also write the cut points as a cue sheet");
-  sub->add_option("--labels-out", o.labelsOut, "Also write the cut points as a labels file (start, end, label)");
+  sub->add_option("--labels-out", o.labelsOut,
+                  "Also write the cut points as a labels file (start, end, label)");
   return sub;
 }
 

@@ -26,10 +26,16 @@ namespace {
 
 constexpr const char* kCaption = "Split";
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.trimmed().toStdString(); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+  return text.trimmed().toStdString();
+}
 
-QString Clock(std::uint64_t sample, std::uint32_t rate) { return Q(split::ClockText(sample, rate)); }
+QString Clock(std::uint64_t sample, std::uint32_t rate) {
+  return Q(split::ClockText(sample, rate));
+}
 QString Length(std::uint64_t samples, std::uint32_t rate) {
   return Q(timetext::FormatTime(timetext::MicrosOf(samples, rate)));
 }
@@ -44,7 +50,9 @@ QTableWidget* MakeTable(const QStringList& headers, QWidget* parent) {
   return table;
 }
 
-QTableWidgetItem* Cell(const QString& text) { return new QTableWidgetItem(text); }
+QTableWidgetItem* Cell(const QString& text) {
+  return new QTableWidgetItem(text);
+}
 
 }  // namespace
 
@@ -67,7 +75,8 @@ QWidget* CSplitDlg::BuildOptions() {
   auto* box = new QGroupBox(QStringLiteral("Cut"), this);
   auto* form = new QFormLayout(box);
   silenceMode_ = new QRadioButton(QStringLiteral("At &silences"), box);
-  equalMode_ = new QRadioButton(QStringLiteral("&Equal pieces, each cut moved to the longest silence near it"), box);
+  equalMode_ =
+      new QRadioButton(QStringLiteral("&Equal pieces, each cut moved to the longest silence near it"), box);
   cueMode_ = new QRadioButton(QStringLiteral("By a &cue sheet"), box);
   silenceMode_->setChecked(true);
   for (QRadioButton* r : {silenceMode_, equalMode_, cueMode_}) {
@@ -130,13 +139,14 @@ QWidget* CSplitDlg::BuildPreview() {
   auto* box = new QWidget(this);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
-  cutTable_ = MakeTable({QStringLiteral("Cut at"), QStringLiteral("Silence"), QStringLiteral("Silence length"),
-                         QStringLiteral("Note")},
+  cutTable_ = MakeTable({QStringLiteral("Cut at"), QStringLiteral("Silence"),
+                         QStringLiteral("Silence length"), QStringLiteral("Note")},
                         box);
   pieceTable_ = MakeTable({QStringLiteral("Piece"), QStringLiteral("Start"), QStringLiteral("End"),
                            QStringLiteral("Length"), QStringLiteral("File")},
                           box);
-  connect(cutTable_, &QTableWidget::cellChanged, this, [this](int row, int column) { OnCutToggled(row, column); });
+  connect(cutTable_, &QTableWidget::cellChanged, this,
+          [this](int row, int column) { OnCutToggled(row, column); });
   summary_ = new QLabel(QStringLiteral("Press Find cuts to see where the file would be cut."), box);
   summary_->setWordWrap(true);
   exportCue_ = new QPushButton(QStringLiteral("Export &cue sheet..."), box);
@@ -160,7 +170,8 @@ QWidget* CSplitDlg::BuildPreview() {
 }
 
 void CSplitDlg::UpdateModeControls() {
-  const bool silence = silenceMode_->isChecked(), equal = equalMode_->isChecked(), cue = cueMode_->isChecked();
+  const bool silence = silenceMode_->isChecked(), equal = equalMode_->isChecked(),
+             cue = cueMode_->isChecked();
   threshold_->setEnabled(!cue);
   minSilence_->setEnabled(!cue);
   minPiece_->setEnabled(silence);
@@ -177,7 +188,7 @@ void CSplitDlg::UpdateModeControls() {
 
 std::optional<split::SplitRequest> CSplitDlg::ReadForm() {
   split::SplitRequest r;
-  r.mode = cueMode_->isChecked() ? split::SplitMode::Cue
+  r.mode = cueMode_->isChecked()     ? split::SplitMode::Cue
            : equalMode_->isChecked() ? split::SplitMode::Equal
                                      : split::SplitMode::Silence;
   r.silence.thresholdDb = threshold_->value();
@@ -246,9 +257,10 @@ void CSplitDlg::FillCuts() {
     at->setCheckState(cut.enabled ? Qt::Checked : Qt::Unchecked);
     cutTable_->setItem(row, 0, at);
     const bool silent = cut.silence.has_value();
-    cutTable_->setItem(row, 1, Cell(silent ? Clock(cut.silence->start, rate) + QStringLiteral(" - ") +
-                                                 Clock(cut.silence->end, rate)
-                                           : QString()));
+    cutTable_->setItem(
+        row, 1,
+        Cell(silent ? Clock(cut.silence->start, rate) + QStringLiteral(" - ") + Clock(cut.silence->end, rate)
+                    : QString()));
     cutTable_->setItem(row, 2, Cell(silent ? Length(cut.silence->Length(), rate) : QString()));
     QString note;
     if (cut.noSilenceNear) note = QStringLiteral("no silence near: stays at its equal point");
@@ -307,9 +319,10 @@ void CSplitDlg::OnWrite() {
     }
     const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress.get());
     if (progress) progress->Close();
-    const QString text = outcome.cancelled
-                             ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
-                             : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
+    const QString text =
+        outcome.cancelled
+            ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
+            : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
     Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
     if (!outcome.cancelled) accept();
   } catch (const std::runtime_error& e) {
@@ -324,7 +337,8 @@ void CSplitDlg::OnWrite() {
 void CSplitDlg::OnExport(bool cue) {
   if (!plan_) return;
   FileDialogRequest request;
-  request.title = cue ? QStringLiteral("Export the cuts as a cue sheet") : QStringLiteral("Export the cuts as labels");
+  request.title =
+      cue ? QStringLiteral("Export the cuts as a cue sheet") : QStringLiteral("Export the cuts as labels");
   request.filter = cue ? QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||")
                        : QStringLiteral("Labels (*.txt)|*.txt|All files (*.*)|*.*||");
   request.defaultExtension = cue ? QStringLiteral("cue") : QStringLiteral("txt");
@@ -357,7 +371,8 @@ void CSplitDlg::OnBrowseSheet() {
 }
 
 void CSplitDlg::OnBrowseFolder() {
-  const QString folder = Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
+  const QString folder =
+      Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
   if (folder.isEmpty()) return;
   outDir_->setText(folder);
   Forget();

@@ -35,15 +35,21 @@ class CliSplitTest : public ::testing::Test {
 };
 
 TEST_F(CliSplitTest, ADryRunPrintsTheCutListAndExportsButWritesNoPiece) {
-  const auto run = Run({"split", dir.File("take.wav"), "--silence", "--min-piece", "2", "--dry-run", "--cue-out",
-                        dir.File("cuts.cue"), "--labels-out", dir.File("cuts.txt")});
+  const auto run = Run({"split", dir.File("take.wav"), "--silence", "--min-piece", "2", "--dry-run",
+                        "--cue-out", dir.File("cuts.cue"), "--labels-out", dir.File("cuts.txt")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "cut 1 at 0:00:03.500, in silence 0:00:03.000 - 0:00:04.000 (0:00:01.000 long, peak -150.0 dBFS)\n"
-            "cut 2 at 0:00:07.900, in silence 0:00:07.500 - 0:00:08.300 (0:00:00.800 long, peak -59.9 dBFS)\n"
-            "piece 1: 0:00:00.000 - 0:00:03.500 (0:00:03.500) " + dir.File("TAKE-1.wav") + "\n"
-            "piece 2: 0:00:03.500 - 0:00:07.900 (0:00:04.400) " + dir.File("TAKE-2.wav") + "\n"
-            "piece 3: 0:00:07.900 - 0:00:11.000 (0:00:03.100) " + dir.File("TAKE-3.wav") + "\n");
+  EXPECT_EQ(
+      run.out,
+      "cut 1 at 0:00:03.500, in silence 0:00:03.000 - 0:00:04.000 (0:00:01.000 long, peak -150.0 dBFS)\n"
+      "cut 2 at 0:00:07.900, in silence 0:00:07.500 - 0:00:08.300 (0:00:00.800 long, peak -59.9 dBFS)\n"
+      "piece 1: 0:00:00.000 - 0:00:03.500 (0:00:03.500) " +
+          dir.File("TAKE-1.wav") +
+          "\n"
+          "piece 2: 0:00:03.500 - 0:00:07.900 (0:00:04.400) " +
+          dir.File("TAKE-2.wav") +
+          "\n"
+          "piece 3: 0:00:07.900 - 0:00:11.000 (0:00:03.100) " +
+          dir.File("TAKE-3.wav") + "\n");
   EXPECT_EQ(Files(), (std::vector<std::string>{"cuts.cue", "cuts.txt", "take.wav"}));
   const auto labels = kt::ReadAll(dir.File("cuts.txt"));
   EXPECT_EQ(std::string(labels.begin(), labels.end()),
@@ -62,11 +68,12 @@ TEST_F(CliSplitTest, JsonListsCutsWithTheirSilencesAndThePiecesThenThePiecesAreW
   const auto run = Run({"split", dir.File("take.wav"), "--silence", "--min-piece", "2", "--json", "--base",
                         dir.File("out.wav"), "--suffix", "_p"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "{\"cuts\": [{\"at\": 3.500000, \"silence\": [3.000000, 4.000000]}, {\"at\": 7.900000, "
-                     "\"silence\": [7.500000, 8.300000]}], \"pieces\": [{\"file\": \"" +
-                         dir.File("OUT_p-1.wav") + "\", \"start\": 0.000000, \"end\": 3.500000}, {\"file\": \"" +
-                         dir.File("OUT_p-2.wav") + "\", \"start\": 3.500000, \"end\": 7.900000}, {\"file\": \"" +
-                         dir.File("OUT_p-3.wav") + "\", \"start\": 7.900000, \"end\": 11.000000}]}\n");
+  EXPECT_EQ(run.out,
+            "{\"cuts\": [{\"at\": 3.500000, \"silence\": [3.000000, 4.000000]}, {\"at\": 7.900000, "
+            "\"silence\": [7.500000, 8.300000]}], \"pieces\": [{\"file\": \"" +
+                dir.File("OUT_p-1.wav") + "\", \"start\": 0.000000, \"end\": 3.500000}, {\"file\": \"" +
+                dir.File("OUT_p-2.wav") + "\", \"start\": 3.500000, \"end\": 7.900000}, {\"file\": \"" +
+                dir.File("OUT_p-3.wav") + "\", \"start\": 7.900000, \"end\": 11.000000}]}\n");
   EXPECT_EQ(fs::file_size(dir.File("OUT_p-2.wav")) > 4.4 * 44100 * 4, true);
   EXPECT_TRUE(fs::exists(dir.File("OUT_p-3.wav")));
 }
@@ -78,7 +85,8 @@ TEST_F(CliSplitTest, EqualPiecesSnapToSilencesAndSayWhenNoneIsNear) {
   EXPECT_NE(run.out.find("cut 1 at 0:00:03.500, in silence"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("cut 2 at 0:00:07.900, in silence"), std::string::npos) << run.out;
   const auto far = Run({"split", dir.File("take.wav"), "--equal", "2", "--snap", "0.2", "--dry-run"});
-  EXPECT_NE(far.out.find("cut 1 at 0:00:05.500, no silence near, stays at its equal point"), std::string::npos)
+  EXPECT_NE(far.out.find("cut 1 at 0:00:05.500, no silence near, stays at its equal point"),
+            std::string::npos)
       << far.out;
 }
 
@@ -96,11 +104,13 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
       {{"split", "take.wav", "--silence", "--min-silence", "0.001"}, 2, "minimum silence must lie between"},
       {{"split", "take.wav", "--equal", "1"}, 2, "between 2 and 1000"},
       {{"split", "take.wav", "--silence", "--cut-at", "edge"}, 2, "--cut-at"},
-      {{"split", dir.File("take.wav"), "--silence", "--min-silence", "1.5", "--dry-run"}, 1,
+      {{"split", dir.File("take.wav"), "--silence", "--min-silence", "1.5", "--dry-run"},
+       1,
        dir.File("take.wav") + ": no silence of at least 0:00:01.500 below -48.0 dBFS was found; the quietest "
                               "stretch of that length starts at 0:00:0"},
       {{"split", "missing.wav", "--silence"}, 1, "missing.wav"},
-      {{"split", dir.File("take.wav"), "--silence", "--labels-out", dir.File("take.wav")}, 1,
+      {{"split", dir.File("take.wav"), "--silence", "--labels-out", dir.File("take.wav")},
+       1,
        "would replace the source"},
   };
   for (const auto& r : rows) {
@@ -112,14 +122,16 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
 }
 
 TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {
-  const std::string text = "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
-                           "    INDEX 01 00:0x:00\n";
+  const std::string text =
+      "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+      "    INDEX 01 00:0x:00\n";
   kt::WriteAll(dir.File("bad.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const auto run = Run({"split", dir.File("bad.cue"), "--out-dir", dir.Path().string()});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.rfind("kestrune-cli: " + dir.File("bad.cue") + ": line 5: libcue", 0), 0u) << run.err;
-  const std::string past = "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
-                           "    INDEX 01 00:12:00\n";
+  const std::string past =
+      "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+      "    INDEX 01 00:12:00\n";
   kt::WriteAll(dir.File("past.cue"), std::vector<std::uint8_t>(past.begin(), past.end()));
   const auto late = Run({"split", dir.File("past.cue")});
   EXPECT_EQ(late.exitCode, 1);

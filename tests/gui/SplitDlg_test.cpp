@@ -62,7 +62,8 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     dlg->MinPiece()->setText("2");
     dlg->FindButton()->click();
     EXPECT_EQ(Column(dlg->CutTable(), 0), (QStringList{"0:00:03.500", "0:00:07.900"}));
-    EXPECT_EQ(Column(dlg->CutTable(), 1), (QStringList{"0:00:03.000 - 0:00:04.000", "0:00:07.500 - 0:00:08.300"}));
+    EXPECT_EQ(Column(dlg->CutTable(), 1),
+              (QStringList{"0:00:03.000 - 0:00:04.000", "0:00:07.500 - 0:00:08.300"}));
     EXPECT_EQ(Column(dlg->CutTable(), 2), (QStringList{"0:00:01.000", "0:00:00.800"}));
     EXPECT_EQ(Column(dlg->PieceTable(), 3), (QStringList{"0:00:03.500", "0:00:04.400", "0:00:03.100"}));
     // Nothing is on disk before Write pieces.
@@ -88,8 +89,9 @@ class SplitDlgTest : public ::testing::Test {
 };
 
 TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsAsLabels) {
-  const std::string text = "TITLE \"Set\"\nFILE \"other.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n"
-                           "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Main: Part\"\n    INDEX 01 00:05:00\n";
+  const std::string text =
+      "TITLE \"Set\"\nFILE \"other.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n"
+      "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Main: Part\"\n    INDEX 01 00:05:00\n";
   kt::WriteAll(dir.File("set.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   CSplitDlg dlg(dir.File("take.wav"), "");
   dlg.CueMode()->click();
@@ -123,7 +125,8 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
 
   dlg.MinSilence()->setText("5");
   dlg.FindButton()->click();
-  EXPECT_TRUE(prompt.MessageTexts()[1].contains("no silence of at least 0:00:05.000 below -48.0 dBFS was found"));
+  EXPECT_TRUE(
+      prompt.MessageTexts()[1].contains("no silence of at least 0:00:05.000 below -48.0 dBFS was found"));
 
   dlg.MinSilence()->setText("0.5");
   dlg.MinPiece()->setText("2");
@@ -134,16 +137,18 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
   EXPECT_EQ(dlg.Plan(), nullptr);
   EXPECT_FALSE(dlg.WriteButton()->isEnabled());
 
-  const std::string bad = "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
-                          "    INDEX 01 00:20:00\n";
+  const std::string bad =
+      "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
+      "    INDEX 01 00:20:00\n";
   kt::WriteAll(dir.File("bad.cue"), std::vector<std::uint8_t>(bad.begin(), bad.end()));
   dlg.CueMode()->click();
   dlg.FindButton()->click();
   EXPECT_EQ(prompt.MessageTexts()[2], "Choose the cue sheet first.");
   dlg.CueSheet()->setText(QString::fromStdString(dir.File("bad.cue")));
   dlg.FindButton()->click();
-  EXPECT_EQ(prompt.MessageTexts()[3].toStdString(),
-            dir.File("bad.cue") + ": track 2: it starts at 0:00:20.000, past the end of the audio (0:00:11.000)");
+  EXPECT_EQ(
+      prompt.MessageTexts()[3].toStdString(),
+      dir.File("bad.cue") + ": track 2: it starts at 0:00:20.000, past the end of the audio (0:00:11.000)");
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"bad.cue", "take.wav"}));
 }
 

@@ -71,7 +71,9 @@ std::string Prefix(const std::vector<std::string>& lines, std::size_t count) {
   return text;
 }
 
-bool Fails(const ParseOutcome& o) { return !o.cd || !o.messages.empty(); }
+bool Fails(const ParseOutcome& o) {
+  return !o.cd || !o.messages.empty();
+}
 
 // Prefixes whose line is looked for; a longer sheet's fault is reported
 // without its line (each look parses a prefix again).
@@ -101,7 +103,9 @@ std::size_t BadLine(const std::vector<std::string>& lines, const std::string& me
   return clean + 1;
 }
 
-std::string Text(const char* value) { return value ? value : ""; }
+std::string Text(const char* value) {
+  return value ? value : "";
+}
 
 std::string ReadSheetText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -111,7 +115,8 @@ std::string ReadSheetText(const std::string& path) {
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.size() > kMaxCueBytes) throw CueError(path + ": the cue sheet is larger than 1 MiB");
-  if (text.find('\0') != std::string::npos) throw CueError(path + ": this is not a cue sheet (it holds binary data)");
+  if (text.find('\0') != std::string::npos)
+    throw CueError(path + ": this is not a cue sheet (it holds binary data)");
   // A byte order mark is no part of the first keyword.
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   return text;
@@ -141,7 +146,8 @@ CueSheet ReadCueSheet(const std::string& path) {
   if (Fails(outcome)) {
     const std::vector<std::string> lines = Lines(text);
     const std::size_t line = BadLine(lines, outcome.messages);
-    const std::string reason = outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
+    const std::string reason =
+        outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
     throw CueError(path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
   }
   Cd* cd = outcome.cd.get();
@@ -178,8 +184,8 @@ std::string CueAudioPath(const CueSheet& sheet) {
   const std::string audio = name.front() == '/' ? name : FolderPart(sheet.path) + name;
   struct stat st {};
   if (::stat(audio.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw CueError(sheet.path + ": track 1: the file \"" + sheet.fileName + "\" named by FILE is not there (" +
-                   audio + ")");
+    throw CueError(sheet.path + ": track 1: the file \"" + sheet.fileName +
+                   "\" named by FILE is not there (" + audio + ")");
   return audio;
 }
 

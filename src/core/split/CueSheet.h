@@ -28,9 +28,9 @@ struct CueTrack {
 
 struct CueSheet {
   std::string path;
-  std::string title;      // the album
+  std::string title;  // the album
   std::string performer;
-  std::string fileName;   // as FILE gives it
+  std::string fileName;  // as FILE gives it
   std::vector<CueTrack> tracks;
 };
 

@@ -20,7 +20,8 @@ std::string CueFrames(std::uint64_t sample, std::uint32_t rate) {
   const std::uint64_t frames = (sample * 75 + rate / 2) / rate;
   char text[48];
   std::snprintf(text, sizeof text, "%02llu:%02llu:%02llu", static_cast<unsigned long long>(frames / 75 / 60),
-                static_cast<unsigned long long>(frames / 75 % 60), static_cast<unsigned long long>(frames % 75));
+                static_cast<unsigned long long>(frames / 75 % 60),
+                static_cast<unsigned long long>(frames % 75));
   return text;
 }
 
@@ -142,12 +143,13 @@ std::string CutListText(const SplitPlan& plan) {
   for (const CutPoint& cut : plan.cuts) {
     ++number;
     const std::string note = SilenceNote(cut, rate);
-    text += "cut " + std::to_string(number) + (cut.enabled ? "" : " (left out)") + " at " + ClockText(cut.at, rate) +
-            (note.empty() ? "" : ", " + note) + "\n";
+    text += "cut " + std::to_string(number) + (cut.enabled ? "" : " (left out)") + " at " +
+            ClockText(cut.at, rate) + (note.empty() ? "" : ", " + note) + "\n";
   }
   for (const PlannedPiece& p : plan.Pieces())
-    text += "piece " + std::to_string(p.number) + ": " + ClockText(p.start, rate) + " - " + ClockText(p.end, rate) +
-            " (" + timetext::FormatTime(timetext::MicrosOf(p.end - p.start, rate)) + ") " + p.path + "\n";
+    text += "piece " + std::to_string(p.number) + ": " + ClockText(p.start, rate) + " - " +
+            ClockText(p.end, rate) + " (" + timetext::FormatTime(timetext::MicrosOf(p.end - p.start, rate)) +
+            ") " + p.path + "\n";
   return text;
 }
 
@@ -168,7 +170,8 @@ void WriteTextFile(const std::string& path, const std::string& text) {
   if (::close(fd) != 0 && failure == 0) failure = errno;
   if (failure != 0) {
     ::unlink(path.c_str());
-    throw std::runtime_error(path + ": cannot write the file: " + std::strerror(failure) + "; it was removed");
+    throw std::runtime_error(path + ": cannot write the file: " + std::strerror(failure) +
+                             "; it was removed");
   }
 }
 

@@ -34,7 +34,10 @@ mad_fixed_t SubbandPeak(const mad_frame& frame) {
 class ChunkDecoder {
  public:
   ChunkDecoder(const Mp3Chunk& c, const Mp3Timeline& t, const WindowLevels& shape, double threshold)
-      : c_(c), t_(t), windowSamples_(shape.windowSamples), threshold_(Fixed(threshold)),
+      : c_(c),
+        t_(t),
+        windowSamples_(shape.windowSamples),
+        threshold_(Fixed(threshold)),
         subbandLoud_(Fixed(threshold * std::pow(10.0, kSubbandMarginDb / 20.0))) {
     const std::uint64_t spf = t.samplesPerFrame;
     firstSample_ = c.first * spf > t.skip ? c.first * spf - t.skip : 0;
@@ -64,7 +67,9 @@ class ChunkDecoder {
     bool loud = false;
   };
   Slot& At(std::uint64_t k) { return ring_[k % kRing]; }
-  bool Loud(std::uint64_t k) { return k >= c_.leadIn && k < c_.end && k <= last_ && At(k).decoded && At(k).loud; }
+  bool Loud(std::uint64_t k) {
+    return k >= c_.leadIn && k < c_.end && k <= last_ && At(k).decoded && At(k).loud;
+  }
   void Finish(std::uint64_t k);
   void Record(std::uint64_t k, const mad_pcm* pcm);
 
@@ -73,7 +78,7 @@ class ChunkDecoder {
   std::uint32_t windowSamples_;
   mad_fixed_t threshold_, subbandLoud_;
   std::uint64_t firstSample_ = 0, endSample_ = 0;
-  std::uint64_t last_ = 0;                 // the last frame decoded so far
+  std::uint64_t last_ = 0;                  // the last frame decoded so far
   std::uint64_t synthesised_ = UINT64_MAX;  // the last frame synthesised
   std::uint64_t failures_ = 0;
   ChunkLevels out_;
@@ -101,7 +106,8 @@ ChunkLevels ChunkDecoder::Run(std::vector<std::uint8_t>& bytes) {
     last_ = k;
     if (k >= c_.leadIn + kReach) Finish(k - kReach);
   }
-  for (std::uint64_t k = last_ >= c_.leadIn + kReach ? last_ - kReach + 1 : c_.leadIn; k <= last_; ++k) Finish(k);
+  for (std::uint64_t k = last_ >= c_.leadIn + kReach ? last_ - kReach + 1 : c_.leadIn; k <= last_; ++k)
+    Finish(k);
   mad_frame_finish(&frame);
   mad_stream_finish(&stream);
   return std::move(out_);
@@ -135,7 +141,8 @@ void ChunkDecoder::Finish(std::uint64_t k) {
 void ChunkDecoder::Record(std::uint64_t k, const mad_pcm* pcm) {
   const std::uint64_t frameStart = k * t_.samplesPerFrame;  // in decoded samples
   std::uint64_t from = std::max(frameStart, t_.skip + firstSample_);
-  const std::uint64_t to = std::min(frameStart + (pcm ? pcm->length : t_.samplesPerFrame), t_.skip + endSample_);
+  const std::uint64_t to =
+      std::min(frameStart + (pcm ? pcm->length : t_.samplesPerFrame), t_.skip + endSample_);
   while (from < to) {
     const std::uint64_t pos = from - t_.skip;
     const auto offset = static_cast<unsigned>(pos % windowSamples_);

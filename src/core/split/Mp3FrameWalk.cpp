@@ -15,7 +15,10 @@ namespace split {
 namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
-constexpr std::size_t kMaxFrameBytes = 2881;  // the longest Layer III frame (MPEG 2.5 8 kHz 160 kbit/s, padded)
+// 24 hours of 1152-sample frames at 48 kHz; shorter frames or rates hold less.
+constexpr std::size_t kMaxFrames = 24 * 3600 * 48000 / 1152;
+constexpr std::size_t kMaxFrameBytes =
+    2881;  // the longest Layer III frame (MPEG 2.5 8 kHz 160 kbit/s, padded)
 
 class Descriptor {
  public:
@@ -41,7 +44,8 @@ std::uint32_t FrameAt(const std::uint8_t* p, std::size_t available, mp3::FrameHe
 
 }  // namespace
 
-void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& bytes) {
+void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to,
+               std::vector<std::uint8_t>& bytes) {
   bytes.resize(static_cast<std::size_t>(to - from));
   std::size_t got = 0;
   while (got < bytes.size()) {
@@ -79,6 +83,8 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
         continue;
       }
       const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(&block[i]);
+      if (list.offsets.size() >= kMaxFrames)
+        throw ScanError(path + ": the stream is longer than 24 hours; silence detection stops there");
       list.offsets.push_back(pos + i);
       list.floors.push_back(static_cast<float>(
           levels.Feed(h, &block[i], std::min<std::size_t>(available, length)).value_or(kEmptyFrame)));

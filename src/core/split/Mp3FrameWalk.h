@@ -15,7 +15,7 @@ constexpr float kEmptyFrame = -1000.0f;
 
 struct Mp3FrameList {
   std::vector<std::uint64_t> offsets;  // file offsets of the frames, rising; one more: the end
-  std::vector<float> floors;           // estimated level floor of each frame, dBFS; kEmptyFrame: no coded values
+  std::vector<float> floors;  // estimated level floor of each frame, dBFS; kEmptyFrame: no coded values
   std::uint64_t Count() const { return floors.size(); }
 };
 
@@ -26,6 +26,7 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
                            mp3::FrameHeader first);
 
 // Reads [from, to) of path into bytes; throws ScanError on failure.
-void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& bytes);
+void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to,
+               std::vector<std::uint8_t>& bytes);
 
 }  // namespace split

@@ -40,7 +40,8 @@ using Chunk = Mp3Chunk;
 using Timeline = Mp3Timeline;
 
 // Stretches of frames that may be quiet and are long enough to hold a silence.
-std::vector<std::pair<std::uint64_t, std::uint64_t>> QuietRuns(const Mp3FrameList& frames, const Mp3ScanOptions& o,
+std::vector<std::pair<std::uint64_t, std::uint64_t>> QuietRuns(const Mp3FrameList& frames,
+                                                               const Mp3ScanOptions& o,
                                                                std::uint32_t samplesPerFrame) {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> runs;
   const std::uint64_t count = frames.Count();
@@ -75,7 +76,8 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> QuietRuns(const Mp3FrameLis
   return runs;
 }
 
-std::vector<Chunk> ChunksOf(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& runs, const Mp3FrameList& frames) {
+std::vector<Chunk> ChunksOf(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& runs,
+                            const Mp3FrameList& frames) {
   std::vector<Chunk> chunks;
   for (auto [from, to] : runs) {
     for (std::uint64_t first = from; first < to; first += kChunkFrames) {

@@ -94,7 +94,8 @@ struct Scalefactors {
   unsigned largest = 0;
 };
 
-Scalefactors ReadScalefactors(BitReader& bits, const Granule& g, unsigned scfsi, bool second, unsigned reuse[22]) {
+Scalefactors ReadScalefactors(BitReader& bits, const Granule& g, unsigned scfsi, bool second,
+                              unsigned reuse[22]) {
   const unsigned s1 = kSlen1[g.compress], s2 = kSlen2[g.compress];
   Scalefactors sf;
   if (g.blockType == 2) {
@@ -126,7 +127,9 @@ double TableLevelDb(unsigned table) {
   return kLevels[table & 31u];
 }
 
-double StepDb(const Granule& g) { return 1.5 * (static_cast<double>(g.gain) - 210.0); }
+double StepDb(const Granule& g) {
+  return 1.5 * (static_cast<double>(g.gain) - 210.0);
+}
 
 // The floor from the whole granule: its largest table against its largest scaling down.
 double FloorDb(const Granule& g, double maxScalefactor) {
@@ -144,7 +147,8 @@ double FloorDb(const Granule& g, double maxScalefactor) {
 // of the bands it covers.
 double RegionFloorDb(const Granule& g, const Scalefactors& sf, unsigned rateIndex) {
   const unsigned* start = kBandStart[std::min(rateIndex, 2u)];
-  const unsigned r0 = std::min(g.regionCount[0] + 1, 22u), r1 = std::min(g.regionCount[0] + g.regionCount[1] + 2, 22u);
+  const unsigned r0 = std::min(g.regionCount[0] + 1, 22u),
+                 r1 = std::min(g.regionCount[0] + g.regionCount[1] + 2, 22u);
   const unsigned lines[4] = {0, start[r0], start[r1], std::min(2 * g.bigValues, 576u)};
   double best = -1000.0;
   for (unsigned region = 0; region < 3; ++region) {
@@ -166,9 +170,12 @@ double RegionFloorDb(const Granule& g, const Scalefactors& sf, unsigned rateInde
 
 }  // namespace
 
-void Mp3LevelEstimator::Reset() { mainData_.clear(); }
+void Mp3LevelEstimator::Reset() {
+  mainData_.clear();
+}
 
-std::optional<double> Mp3LevelEstimator::Feed(mp3::FrameHeader header, const std::uint8_t* frame, std::size_t length) {
+std::optional<double> Mp3LevelEstimator::Feed(mp3::FrameHeader header, const std::uint8_t* frame,
+                                              std::size_t length) {
   if (header.Layer() != 1) return 0.0;
   const bool mpeg1 = header.Version() == 3;
   const unsigned channels = header.ChannelMode() == 3 ? 1 : 2;
@@ -207,7 +214,8 @@ std::optional<double> Mp3LevelEstimator::Feed(mp3::FrameHeader header, const std
         BitReader at(mainData_.data(), mainData_.size(), granuleBit);
         const Scalefactors sf = ReadScalefactors(at, g, scfsi[ch], gr == 1, reuse[ch]);
         known = !at.Overran();
-        if (known) level = sf.perBand ? RegionFloorDb(g, sf, header.SampleRateIndex()) : FloorDb(g, sf.largest);
+        if (known)
+          level = sf.perBand ? RegionFloorDb(g, sf, header.SampleRateIndex()) : FloorDb(g, sf.largest);
       }
       if (!known) level = FloorDb(g, 15.0);
       granuleBit += g.part23;

@@ -11,7 +11,9 @@ namespace split {
 
 namespace {
 
-TagLib::String Utf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
+TagLib::String Utf8(const std::string& text) {
+  return TagLib::String(text, TagLib::String::UTF8);
+}
 
 std::string TrackText(const PieceTagFacts& facts) {
   std::string text = std::to_string(facts.track);

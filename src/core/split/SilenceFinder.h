@@ -20,8 +20,8 @@ struct SilenceOptions {
 // The accepted ranges of the options.
 constexpr double kMinThresholdDb = -96.0;
 constexpr double kMaxThresholdDb = -6.0;
-constexpr std::uint64_t kMinSilenceMicros = 10000;           // 10 ms
-constexpr std::uint64_t kMaxSilenceMicros = 600000000;       // 10 minutes
+constexpr std::uint64_t kMinSilenceMicros = 10000;      // 10 ms
+constexpr std::uint64_t kMaxSilenceMicros = 600000000;  // 10 minutes
 
 struct SilenceScan {
   std::uint32_t sampleRate = 0;

@@ -15,9 +15,12 @@ namespace {
 
 std::uint64_t CutIn(const Silence& s, CutPlace place) {
   switch (place) {
-    case CutPlace::Start: return s.start;
-    case CutPlace::End: return s.end;
-    case CutPlace::Middle: break;
+    case CutPlace::Start:
+      return s.start;
+    case CutPlace::End:
+      return s.end;
+    case CutPlace::Middle:
+      break;
   }
   return s.Middle();
 }
@@ -32,7 +35,8 @@ SplitPlan EmptyPlan(const SilenceScan& scan) {
 }  // namespace
 
 std::size_t SplitPlan::EnabledCuts() const {
-  return static_cast<std::size_t>(std::count_if(cuts.begin(), cuts.end(), [](const CutPoint& c) { return c.enabled; }));
+  return static_cast<std::size_t>(
+      std::count_if(cuts.begin(), cuts.end(), [](const CutPoint& c) { return c.enabled; }));
 }
 
 std::vector<PlannedPiece> SplitPlan::Pieces() const {

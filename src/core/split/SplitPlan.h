@@ -23,12 +23,12 @@ struct PieceFacts {
 };
 
 struct CutPoint {
-  std::uint64_t at = 0;             // sample position
-  std::optional<Silence> silence;   // the silence the cut sits in
-  std::uint64_t equalPoint = 0;     // equal pieces: where the cut would be without a silence
-  bool noSilenceNear = false;       // equal pieces: no silence in the window, the cut stays put
-  bool enabled = true;              // unticked cuts are left out
-  PieceFacts next;                  // facts of the piece that starts here
+  std::uint64_t at = 0;            // sample position
+  std::optional<Silence> silence;  // the silence the cut sits in
+  std::uint64_t equalPoint = 0;    // equal pieces: where the cut would be without a silence
+  bool noSilenceNear = false;      // equal pieces: no silence in the window, the cut stays put
+  bool enabled = true;             // unticked cuts are left out
+  PieceFacts next;                 // facts of the piece that starts here
 };
 
 struct PlannedPiece {
@@ -43,9 +43,9 @@ struct PlannedPiece {
 // as tracks ("NN - Title.ext" in a folder).
 struct PieceNaming {
   bool tracks = false;
-  std::string base;       // pieces: base path; tracks: the folder
-  std::string suffix;     // pieces only
-  bool mp3 = false;       // the extension and the naming rule of the source kind
+  std::string base;    // pieces: base path; tracks: the folder
+  std::string suffix;  // pieces only
+  bool mp3 = false;    // the extension and the naming rule of the source kind
 };
 
 struct SplitPlan {

@@ -22,11 +22,11 @@ std::string NoSilenceMessage(const CAudioFile& file, const SilenceScan& scan, co
     return timetext::FormatTime(timetext::MicrosOf(sample, scan.sampleRate));
   };
   std::string text = file.GetFilePath() + ": no silence of at least " +
-                     timetext::FormatTime(options.minSilenceMicros) + " below " + Decibels(options.thresholdDb) +
-                     " was found";
+                     timetext::FormatTime(options.minSilenceMicros) + " below " +
+                     Decibels(options.thresholdDb) + " was found";
   if (scan.quietest.length == 0) return text + " (the file holds no audio)";
-  return text + "; the quietest stretch of that length starts at " + clock(scan.quietest.start) + " and peaks at " +
-         Decibels(DbfsOf(scan.quietest.peak));
+  return text + "; the quietest stretch of that length starts at " + clock(scan.quietest.start) +
+         " and peaks at " + Decibels(DbfsOf(scan.quietest.peak));
 }
 
 PieceNaming NamingFor(const CAudioFile& file, const SplitRequest& request, const CueSheet* sheet) {

@@ -33,8 +33,12 @@ class PieceProgress : public CProgress {
   void StepBoth() override { whole_.StepBoth(); }
   void StepOverall() override { whole_.StepOverall(); }
   void StepFile() override { whole_.StepFile(); }
-  void SetShreddingText(const std::string& s, const std::string& t) override { whole_.SetShreddingText(s, t); }
-  void SetConvertingText(const std::string& s, const std::string& t) override { whole_.SetConvertingText(s, t); }
+  void SetShreddingText(const std::string& s, const std::string& t) override {
+    whole_.SetShreddingText(s, t);
+  }
+  void SetConvertingText(const std::string& s, const std::string& t) override {
+    whole_.SetConvertingText(s, t);
+  }
   void SetFileNumber(std::uint32_t) override { whole_.SetFileNumber(number_); }
   bool IsCancelled() override { return whole_.IsCancelled(); }
   void Close() override {}
@@ -45,8 +49,10 @@ class PieceProgress : public CProgress {
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 std::string WrittenNote(const std::vector<std::string>& written) {

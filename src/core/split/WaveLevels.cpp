@@ -26,15 +26,19 @@ enum class Encoding { U8, S16, S24, S32, F32 };
 std::uint32_t Magnitude(const std::uint8_t* p, Encoding e) {
   std::int64_t v = 0;
   switch (e) {
-    case Encoding::U8: v = (std::int64_t{p[0]} - 128) << 24; break;
-    case Encoding::S16: v = std::int64_t{static_cast<std::int16_t>(p[0] | p[1] << 8)} << 16; break;
+    case Encoding::U8:
+      v = (std::int64_t{p[0]} - 128) << 24;
+      break;
+    case Encoding::S16:
+      v = std::int64_t{static_cast<std::int16_t>(p[0] | p[1] << 8)} << 16;
+      break;
     case Encoding::S24:
       v = std::int64_t{static_cast<std::int32_t>(std::uint32_t{p[0]} << 8 | std::uint32_t{p[1]} << 16 |
                                                  std::uint32_t{p[2]} << 24)};
       break;
     case Encoding::S32:
-      v = static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-                                    std::uint32_t{p[3]} << 24);
+      v = static_cast<std::int32_t>(std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+                                    std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
       break;
     case Encoding::F32: {
       float f;
@@ -66,7 +70,8 @@ struct Layout {
 };
 
 // One window of frames; data holds frames × blockAlign bytes.
-WindowLevel ScanWindow(const std::uint8_t* data, std::size_t frames, const Layout& l, std::uint32_t threshold) {
+WindowLevel ScanWindow(const std::uint8_t* data, std::size_t frames, const Layout& l,
+                       std::uint32_t threshold) {
   WindowLevel w;
   std::uint32_t peak = 0;
   const bool packed16 = l.encoding == Encoding::S16 && l.blockAlign == 2 * l.channels;
@@ -119,7 +124,8 @@ int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l,
              WindowLevels& levels, std::size_t first, std::size_t end) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno;
-  const std::size_t windowsPerRead = std::max<std::size_t>(1, (std::size_t{1} << 20) / (levels.windowSamples * l.blockAlign));
+  const std::size_t windowsPerRead =
+      std::max<std::size_t>(1, (std::size_t{1} << 20) / (levels.windowSamples * l.blockAlign));
   std::vector<std::uint8_t> buffer(windowsPerRead * levels.windowSamples * l.blockAlign);
   int failure = 0;
   for (std::size_t w = first; w < end && failure == 0;) {
@@ -141,7 +147,8 @@ int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l,
     }
     for (std::size_t i = 0; i < batch && failure == 0; ++i) {
       const std::uint64_t offset = std::uint64_t{i} * levels.windowSamples;
-      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(levels.windowSamples, frames - offset));
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(levels.windowSamples, frames - offset));
       levels.windows[w + i] = ScanWindow(buffer.data() + offset * l.blockAlign, count, l, threshold);
     }
     w += batch;
@@ -155,7 +162,10 @@ int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l,
 WindowLevels ScanWaveLevels(const CWaveFile& wave, double threshold) {
   const Layout layout = LayoutOf(wave);
   WindowLevels levels;
-  levels.Reset(wave.GetSampleRate(), wave.GetDataSize() / layout.blockAlign);
+  const std::uint64_t total = wave.GetDataSize() / layout.blockAlign;
+  if (total / wave.GetSampleRate() > kMaxScanSeconds)
+    throw ScanError(wave.GetFilePath() + ": the recording is longer than 24 hours; silence detection stops there");
+  levels.Reset(wave.GetSampleRate(), total);
   const auto limit = static_cast<std::uint32_t>(std::clamp(std::ceil(threshold * kScale), 1.0, kScale));
   const std::size_t count = levels.windows.size();
   const std::size_t half = count / 2;

@@ -27,8 +27,12 @@ void WindowLevels::MarkLoud(std::uint64_t from, std::uint64_t to) {
   }
 }
 
-double AmplitudeOf(double dbfs) { return std::pow(10.0, dbfs / 20.0); }
+double AmplitudeOf(double dbfs) {
+  return std::pow(10.0, dbfs / 20.0);
+}
 
-double DbfsOf(double amplitude) { return amplitude <= 0.0 ? -150.0 : std::max(-150.0, 20.0 * std::log10(amplitude)); }
+double DbfsOf(double amplitude) {
+  return amplitude <= 0.0 ? -150.0 : std::max(-150.0, 20.0 * std::log10(amplitude));
+}
 
 }  // namespace split

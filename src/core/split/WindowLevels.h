@@ -12,9 +12,12 @@ namespace split {
 // A window holds at most 65535 samples; kNoLoud marks a window with no
 // sample at or above the threshold.
 constexpr std::uint16_t kNoLoud = 0xFFFF;
+// The longest recording scanned, in seconds: 24 hours, 8.6 million windows
+// (69 MB of levels).
+constexpr std::uint64_t kMaxScanSeconds = 24 * 3600;
 
 struct WindowLevel {
-  float peak = 0.0f;                // largest |sample| of all channels, full scale 1.0
+  float peak = 0.0f;                  // largest |sample| of all channels, full scale 1.0
   std::uint16_t firstLoud = kNoLoud;  // offset of the first sample at or above the threshold
   std::uint16_t lastLoud = kNoLoud;   // offset of the last one
   bool Quiet() const { return firstLoud == kNoLoud; }

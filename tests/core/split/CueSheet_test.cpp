@@ -2,9 +2,10 @@
 // become exact sample spans; every fault names the sheet, the line or track
 // and the reason.
 
+#include "core/split/CueSheet.h"
+
 #include <gtest/gtest.h>
 
-#include "core/split/CueSheet.h"
 #include "core/split/CutListExport.h"
 #include "support/TestSupport.h"
 
@@ -101,17 +102,27 @@ TEST_F(CueSheetTest, FaultsNameTheSheetTheLineOrTrackAndTheReason) {
     std::uint64_t total;
     std::vector<std::string> parts;
   } rows[] = {
-      {"unreadable line", head + "  BOGUS 12 here\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n", 44100 * 600,
+      {"unreadable line",
+       head + "  BOGUS 12 here\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n",
+       44100 * 600,
        {"line 4", "libcue"}},
       {"bad time", head + "  TRACK 02 AUDIO\n    INDEX 01 00:0x:00\n", 44100 * 600, {"line 5"}},
       {"track without index", head + "  TRACK 02 AUDIO\n", 44100 * 600, {"line 4"}},
-      {"past the end", head + "  TRACK 02 AUDIO\n    INDEX 01 10:00:00\n", 44100 * 60,
+      {"past the end",
+       head + "  TRACK 02 AUDIO\n    INDEX 01 10:00:00\n",
+       44100 * 60,
        {"track 2", "past the end of the audio (0:01:00.000)"}},
-      {"out of order", head + "  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n  TRACK 03 AUDIO\n    INDEX 01 00:04:00\n",
-       44100 * 600, {"track 3", "not after the INDEX 01 of track 2"}},
-      {"pregap after index", head + "  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n    INDEX 00 00:06:00\n", 44100 * 600,
+      {"out of order",
+       head + "  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n  TRACK 03 AUDIO\n    INDEX 01 00:04:00\n",
+       44100 * 600,
+       {"track 3", "not after the INDEX 01 of track 2"}},
+      {"pregap after index",
+       head + "  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n    INDEX 00 00:06:00\n",
+       44100 * 600,
        {"track 2", "INDEX 00 comes after its INDEX 01"}},
-      {"two files", head + "FILE \"other.wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n", 44100 * 600,
+      {"two files",
+       head + "FILE \"other.wav\" WAVE\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n",
+       44100 * 600,
        {"track 2", "several files"}},
       {"no tracks", "TITLE \"x\"\n", 44100 * 600, {"album.cue"}},
       {"missing file", head, 44100 * 600, {"track 1", "\"live.wav\" named by FILE is not there"}},
@@ -119,7 +130,8 @@ TEST_F(CueSheetTest, FaultsNameTheSheetTheLineOrTrackAndTheReason) {
   for (const auto& r : rows) {
     const std::string message = Fault(r.text, r.total);
     EXPECT_NE(message.find(dir.File("album.cue")), std::string::npos) << r.name << ": " << message;
-    for (const std::string& part : r.parts) EXPECT_NE(message.find(part), std::string::npos) << r.name << ": " << message;
+    for (const std::string& part : r.parts)
+      EXPECT_NE(message.find(part), std::string::npos) << r.name << ": " << message;
   }
   // Binary data and oversized sheets are refused before libcue sees them.
   EXPECT_NE(Fault(std::string("FILE \"a.wav\" WAVE\n\0\0\0", 22)).find("binary"), std::string::npos);
@@ -127,7 +139,9 @@ TEST_F(CueSheetTest, FaultsNameTheSheetTheLineOrTrackAndTheReason) {
 }
 
 TEST_F(CueSheetTest, ALineEndingInCarriageReturnsAndAByteOrderMarkRead) {
-  const std::string path = Sheet("\xEF\xBB\xBF" "FILE \"a.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:01:00\r\n");
+  const std::string path = Sheet(
+      "\xEF\xBB\xBF"
+      "FILE \"a.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:01:00\r\n");
   EXPECT_EQ(split::ReadCueSheet(path).tracks.at(0).start, 75);
 }
 

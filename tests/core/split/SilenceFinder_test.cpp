@@ -2,13 +2,14 @@
 // silences at known places (digital silence and -60 dBFS noise, 0.3 to 3 s),
 // as WAV and as MP3 encoded by the lame command.
 
+#include "core/split/SilenceFinder.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "core/mp3/Mp3File.h"
 #include "core/split/Mp3Levels.h"
-#include "core/split/SilenceFinder.h"
 #include "core/split/SplitPlan.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"
@@ -20,8 +21,8 @@ using kt::Stretch;
 
 struct RecordingCase {
   const char* name;
-  double noiseDb;                   // of the silences
-  std::vector<std::string> lame;    // empty: the WAV itself
+  double noiseDb;                 // of the silences
+  std::vector<std::string> lame;  // empty: the WAV itself
   int channels = 2;
   std::uint32_t rate = 44100;
 };
@@ -29,9 +30,13 @@ struct RecordingCase {
 // Three silences long enough (0.6, 1.3 and 3 s) and one too short (0.3 s),
 // between stretches of sound longer than the 5 s minimum piece.
 std::vector<Stretch> Layout(double noiseDb) {
-  return {{6, false}, {0.6, true, noiseDb}, {5.5, false}, {0.3, true, noiseDb}, {5.5, false},
-          {1.3, true, noiseDb}, {6, false}, {3.0, true, noiseDb}, {5.5, false}};
+  return {{6, false},           {0.6, true, noiseDb}, {5.5, false},
+          {0.3, true, noiseDb}, {5.5, false},         {1.3, true, noiseDb},
+          {6, false},           {3.0, true, noiseDb}, {5.5, false}};
 }
+
+// The case's name in test listings (instead of its bytes).
+void PrintTo(const RecordingCase& c, std::ostream* os) { *os << c.name; }
 
 class SilenceFinderTest : public ::testing::TestWithParam<RecordingCase> {
  protected:
@@ -130,7 +135,8 @@ TEST_F(SilencePlanTest, ThresholdAndMinimumLengthDecideWhatIsASilence) {
     std::size_t silences;
   } rows[] = {{-48, 500000, 0}, {-30, 500000, 1}, {-30, 150000, 2}, {-48, 150000, 1}, {-30, 1100000, 0}};
   for (const Row& r : rows) {
-    EXPECT_EQ(Scan(layout, {r.db, r.minMicros}).silences.size(), r.silences) << r.db << " dB, " << r.minMicros;
+    EXPECT_EQ(Scan(layout, {r.db, r.minMicros}).silences.size(), r.silences)
+        << r.db << " dB, " << r.minMicros;
   }
 }
 
@@ -150,8 +156,8 @@ TEST_F(SilencePlanTest, ASilenceThatWouldLeaveAShortPieceIsSkipped) {
 
 TEST_F(SilencePlanTest, EqualPiecesMoveToTheLongestSilenceInTheirWindow) {
   // 40 s; equal points of 4 pieces at 10, 20 and 30 s.
-  const split::SilenceScan scan = Scan({{8.5, false}, {0.6, true}, {0.4, false}, {1.5, true}, {10.5, false},
-                                        {1, true}, {17.5, false}});
+  const split::SilenceScan scan =
+      Scan({{8.5, false}, {0.6, true}, {0.4, false}, {1.5, true}, {10.5, false}, {1, true}, {17.5, false}});
   ASSERT_EQ(scan.silences.size(), 3u);
   const auto plan = split::PlanEqualAtSilences(scan, 4, 3 * 44100);
   ASSERT_EQ(plan.cuts.size(), 3u);
@@ -190,7 +196,8 @@ TEST(SplitNaming, TrackTitlesBecomeSafeFileNames) {
               {"", "07 - Track 07.wav"},
               {"tab\there", "07 - tab_here.wav"}};
   for (const auto& r : rows)
-    EXPECT_EQ(split::PieceName({true, "/out", "", false}, 1, {r.title, "", 7}), std::string("/out/") + r.name);
+    EXPECT_EQ(split::PieceName({true, "/out", "", false}, 1, {r.title, "", 7}),
+              std::string("/out/") + r.name);
   // A long title is cut at a character boundary.
   std::string longTitle;
   for (int i = 0; i < 100; ++i) longTitle += "é";

@@ -2,6 +2,8 @@
 // byte for byte, MP3 decoded by ffmpeg sample for sample), each piece carries
 // its tag (read back by TagLib), and a piece never replaces the source.
 
+#include "core/split/SplitWriter.h"
+
 #include <gtest/gtest.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
@@ -15,7 +17,6 @@
 #include "core/split/CueSheet.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SilenceFinder.h"
-#include "core/split/SplitWriter.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"
 #include "support/SilenceRecording.h"
@@ -42,14 +43,15 @@ class SplitWriterTest : public ::testing::Test {
 TEST_F(SplitWriterTest, WavePiecesJoinedAreTheSourceDataAndCarryInfoTags) {
   const kt::Recording rec = kt::MakeRecording(kTake);
   // The source's own INFO chunk: its genre stays, its title gives way.
-  std::vector<std::uint8_t> info = {'I', 'N', 'F', 'O', 'I', 'G', 'N', 'R', 5, 0, 0, 0, 'J', 'a', 'z', 'z', 0, 0,
-                                    'I', 'N', 'A', 'M', 4, 0, 0, 0, 'O', 'l', 'd', 0};
+  std::vector<std::uint8_t> info = {'I', 'N', 'F', 'O', 'I', 'G', 'N', 'R', 5, 0, 0, 0,   'J', 'a', 'z',
+                                    'z', 0,   0,   'I', 'N', 'A', 'M', 4,   0, 0, 0, 'O', 'l', 'd', 0};
   kt::WavSpec spec;
   spec.after.push_back({"LIST", info});
   const auto headerless = std::vector<std::uint8_t>(rec.wav.begin() + 44, rec.wav.end());
   const std::string source = kt::MakeWav(dir, "take.wav", spec, headerless);
   CWaveFile wave(source, nullptr);
-  split::SplitPlan plan = split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
+  split::SplitPlan plan =
+      split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
   ASSERT_EQ(plan.cuts.size(), 2u);
   plan.naming = {false, dir.File("piece.wav"), "_x", false};
 
@@ -75,7 +77,8 @@ TEST_F(SplitWriterTest, CueTracksGetTitlePerformerAlbumAndNumberInTheirInfoChunk
   kt::WriteAll(dir.File("album.wav"), rec.wav);
   const std::string text =
       "PERFORMER \"Band\"\nTITLE \"Album\"\nFILE \"album.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
-      "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 00 00:03:00\n    INDEX 01 00:04:37\n";
+      "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 00 00:03:00\n    INDEX 01 "
+      "00:04:37\n";
   kt::WriteAll(dir.File("album.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const split::CueSheet sheet = split::ReadCueSheet(dir.File("album.cue"));
   CWaveFile wave(split::CueAudioPath(sheet), nullptr);
@@ -98,9 +101,9 @@ TEST_F(SplitWriterTest, CueTracksGetTitlePerformerAlbumAndNumberInTheirInfoChunk
 TEST_F(SplitWriterTest, Mp3PiecesDecodeJoinedToTheWholeAndKeepTheSourcesTagAndPicture) {
   const kt::Recording rec = kt::MakeRecording(kTake);
   kt::WriteAll(dir.File("take.wav"), rec.wav);
-  const std::string source = kt::LameEncode(dir, "take.mp3", dir.File("take.wav"),
-                                            {"-b", "128", "--tt", "Whole", "--ta", "Artist", "--tl", "Record",
-                                             "--ty", "1987", "--tg", "Jazz"});
+  const std::string source = kt::LameEncode(
+      dir, "take.mp3", dir.File("take.wav"),
+      {"-b", "128", "--tt", "Whole", "--ta", "Artist", "--tl", "Record", "--ty", "1987", "--tg", "Jazz"});
   ASSERT_FALSE(source.empty());
   {  // A cover picture in the source's tag.
     TagLib::MPEG::File f(source.c_str());
@@ -147,7 +150,8 @@ TEST_F(SplitWriterTest, APieceThatWouldReplaceTheSourceStopsTheSplitBeforeAnythi
   // The second piece of base "take.wav" is TAKE-2.wav: the source itself.
   kt::WriteAll(dir.File("TAKE-2.wav"), rec.wav);
   CWaveFile wave(dir.File("TAKE-2.wav"), nullptr);
-  split::SplitPlan plan = split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
+  split::SplitPlan plan =
+      split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
   plan.naming = {false, dir.File("take.wav"), "", false};
   try {
     split::WriteSplit(wave, plan, nullptr);
@@ -166,7 +170,8 @@ TEST_F(SplitWriterTest, ACancelledSplitKeepsTheWholePiecesAndRemovesThePartOne) 
   const kt::Recording rec = kt::MakeRecording(kTake);
   kt::WriteAll(dir.File("take.wav"), rec.wav);
   CWaveFile wave(dir.File("take.wav"), nullptr);
-  split::SplitPlan plan = split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
+  split::SplitPlan plan =
+      split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
   plan.naming = {false, dir.File("take.wav"), "", false};
   kt::RecordingProgress progress;
   // Piece 1 is 3.5 s of 4-byte frames in 10000-byte steps: cancel inside piece 2.
@@ -193,7 +198,8 @@ TEST(CutListExport, LabelsJsonAndTextShowTheTickedCuts) {
   EXPECT_EQ(split::LabelsText(plan),
             "0.000000\t2.500000\tA \"B\"-1\n2.500000\t7.000000\tA \"B\"-2\n7.000000\t10.000000\tA \"B\"-3\n");
   EXPECT_EQ(split::CutListJson(plan),
-            "{\"cuts\": [{\"at\": 2.500000, \"silence\": [2.000000, 3.000000]}, {\"at\": 7.000000, \"silence\": null}], "
+            "{\"cuts\": [{\"at\": 2.500000, \"silence\": [2.000000, 3.000000]}, {\"at\": 7.000000, "
+            "\"silence\": null}], "
             "\"pieces\": [{\"file\": \"/m/A \\\"B\\\"-1.wav\", \"start\": 0.000000, \"end\": 2.500000}, "
             "{\"file\": \"/m/A \\\"B\\\"-2.wav\", \"start\": 2.500000, \"end\": 7.000000}, "
             "{\"file\": \"/m/A \\\"B\\\"-3.wav\", \"start\": 7.000000, \"end\": 10.000000}]}\n");
