@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 // 24 hours of 1152-sample frames at 48 kHz; shorter frames or rates hold less.
-constexpr std::size_t kMaxFrames = 24 * 3600 * 48000 / 1152;
+constexpr std::size_t kMaxFrames = std::size_t{24} * 3600 * 48000 / 1152;
 constexpr std::size_t kMaxFrameBytes =
     2881;  // the longest Layer III frame (MPEG 2.5 8 kHz 160 kbit/s, padded)
 
