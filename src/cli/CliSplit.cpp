@@ -77,8 +77,9 @@ int Failure(std::FILE* err, const std::string& message) {
 }
 
 void Export(const CliSplitOptions& o, const split::SplitPlan& plan, const std::string& audioPath) {
-  if (!o.cueOut.empty()) split::WriteTextFile(o.cueOut, split::CueSheetText(plan, audioPath));
-  if (!o.labelsOut.empty()) split::WriteTextFile(o.labelsOut, split::LabelsText(plan));
+  const std::vector<std::string> keep = {audioPath, o.input};
+  if (!o.cueOut.empty()) split::WriteTextFile(o.cueOut, split::CueSheetText(plan, audioPath), keep);
+  if (!o.labelsOut.empty()) split::WriteTextFile(o.labelsOut, split::LabelsText(plan), keep);
 }
 
 // Refuses exports that would land on the source or the sheet.

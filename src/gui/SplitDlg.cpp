@@ -353,7 +353,8 @@ void CSplitDlg::OnExport(bool cue) {
   }
   try {
     split::WriteTextFile(path.toStdString(),
-                         cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_));
+                         cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
+                         {sourcePath_});
   } catch (const std::runtime_error& e) {
     ShowError(Q(e.what()));
   }

@@ -119,6 +119,14 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
     EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
   }
   EXPECT_EQ(Files(), (std::vector<std::string>{"take.wav"}));
+  // A link to the source is the source: found by device and inode.
+  fs::create_symlink(dir.File("take.wav"), dir.File("link.txt"));
+  const auto linked =
+      Run({"split", dir.File("take.wav"), "--silence", "--dry-run", "--labels-out", dir.File("link.txt")});
+  EXPECT_EQ(linked.exitCode, 1);
+  EXPECT_NE(linked.err.find("the export would replace " + dir.File("take.wav")), std::string::npos)
+      << linked.err;
+  EXPECT_EQ(kt::ReadAll(dir.File("take.wav")), rec.wav);
 }
 
 TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {

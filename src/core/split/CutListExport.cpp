@@ -1,6 +1,7 @@
 #include "core/split/CutListExport.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,7 +154,15 @@ std::string CutListText(const SplitPlan& plan) {
   return text;
 }
 
-void WriteTextFile(const std::string& path, const std::string& text) {
+void WriteTextFile(const std::string& path, const std::string& text, const std::vector<std::string>& keep) {
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0) {
+    for (const std::string& other : keep) {
+      struct stat st {};
+      if (::stat(other.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+        throw std::runtime_error(path + ": the export would replace " + other + "; nothing was written");
+    }
+  }
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw std::runtime_error(path + ": cannot create the file: " + std::strerror(errno));
   std::size_t done = 0;

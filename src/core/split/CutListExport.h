@@ -4,6 +4,7 @@
 // plain text of a preview. Only ticked cuts count.
 
 #include <string>
+#include <vector>
 
 #include "core/split/SplitPlan.h"
 
@@ -30,7 +31,9 @@ std::string SecondsText(std::uint64_t sample, std::uint32_t rate);
 std::string ClockText(std::uint64_t sample, std::uint32_t rate);
 
 // Writes text to path whole, or removes what it wrote; throws std::runtime_error
-// naming the file and the reason.
-void WriteTextFile(const std::string& path, const std::string& text);
+// naming the file and the reason. A path that is (by device and inode) one of
+// keep, such as the source, is refused before anything is written.
+void WriteTextFile(const std::string& path, const std::string& text,
+                   const std::vector<std::string>& keep = {});
 
 }  // namespace split
