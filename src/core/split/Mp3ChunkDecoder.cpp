@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace split {
 
@@ -14,9 +15,15 @@ namespace {
 // How far above the threshold a frame's subband peak must lie for the frame
 // to count as loud without synthesis (2.3 dB measured, 6 dB asked).
 constexpr double kSubbandMarginDb = 6.0;
-// Frames either side that must be loud too.
-constexpr std::uint64_t kReach = 2;
-constexpr std::size_t kRing = 2 * kReach + 2;
+// The frames before and after that must be loud too. A frame's subband peak
+// speaks for its own output or the next frame's, so with two loud frames
+// before and one after, a silence that starts or ends inside the skipped
+// frame is shorter than three frames; shorter silences are not looked for
+// with the shortcut (see DecodeMp3Chunk).
+constexpr std::uint64_t kBefore = 2;
+constexpr std::uint64_t kAfter = 1;
+constexpr std::uint64_t kReach = kAfter;  // frames decoded ahead of the one finished
+constexpr std::size_t kRing = kBefore + kAfter + 2;
 
 mad_fixed_t Fixed(double amplitude) {
   return static_cast<mad_fixed_t>(std::min(std::ceil(amplitude * MAD_F_ONE), double{MAD_F_ONE} * 8));
@@ -33,12 +40,15 @@ mad_fixed_t SubbandPeak(const mad_frame& frame) {
 
 class ChunkDecoder {
  public:
-  ChunkDecoder(const Mp3Chunk& c, const Mp3Timeline& t, const WindowLevels& shape, double threshold)
+  // mayskip: synthesis may be skipped inside loud stretches.
+  ChunkDecoder(const Mp3Chunk& c, const Mp3Timeline& t, const WindowLevels& shape, double threshold,
+               bool mayskip)
       : c_(c),
         t_(t),
         windowSamples_(shape.windowSamples),
         threshold_(Fixed(threshold)),
-        subbandLoud_(Fixed(threshold * std::pow(10.0, kSubbandMarginDb / 20.0))) {
+        subbandLoud_(mayskip ? Fixed(threshold * std::pow(10.0, kSubbandMarginDb / 20.0))
+                             : std::numeric_limits<mad_fixed_t>::max()) {
     const std::uint64_t spf = t.samplesPerFrame;
     firstSample_ = c.first * spf > t.skip ? c.first * spf - t.skip : 0;
     endSample_ = std::min(t.total, c.end * spf > t.skip ? c.end * spf - t.skip : 0);
@@ -124,7 +134,7 @@ void ChunkDecoder::Finish(std::uint64_t k) {
     return;
   }
   bool skip = k >= c_.first;
-  for (std::uint64_t j = k > kReach ? k - kReach : 0; skip && j <= k + kReach; ++j) skip = Loud(j);
+  for (std::uint64_t j = k > kBefore ? k - kBefore : 0; skip && j <= k + kAfter; ++j) skip = Loud(j);
   if (skip) {
     Record(k, nullptr);
     return;
@@ -178,7 +188,8 @@ void ChunkDecoder::Record(std::uint64_t k, const mad_pcm* pcm) {
 }  // namespace
 
 ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
-                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold) {
+                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
+                           std::uint64_t minSamples) {
   // libmad refills its bit reservoir slowly from the middle of a stream
   // (small frames may need dozens): frames that fail after the lead-in make
   // the chunk start again from further back, twice at most (frames that are
@@ -188,7 +199,8 @@ ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& 
     std::vector<std::uint8_t> bytes;
     ReadRange(fd, path, frames.offsets[c.leadIn], frames.offsets[c.end], bytes);
     bytes.resize(bytes.size() + MAD_BUFFER_GUARD, 0);
-    ChunkDecoder decoder(c, timeline, shape, threshold);
+    // Silences shorter than four frames could end inside a skipped frame.
+    ChunkDecoder decoder(c, timeline, shape, threshold, minSamples >= 4 * timeline.samplesPerFrame);
     ChunkLevels levels = decoder.Run(bytes);
     if (decoder.Failures() == 0 || c.leadIn == 0 || attempt == 2) return levels;
     const std::uint64_t back = std::max<std::uint64_t>(64, 2 * (c.first - c.leadIn));

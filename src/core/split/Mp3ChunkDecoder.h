@@ -8,10 +8,12 @@
 // filterbank's gain; measured over LAME streams of tones, noise and music),
 // so a frame whose subband peak lies 6 dB above the threshold has a loud
 // sample in its own output or the next frame's. A frame is synthesised
-// unless it and the two frames either side all are loud in that sense, so
+// unless it and its neighbours all are loud in that sense, so
 // the edges of every silence come from real samples; a skipped frame's
-// samples count as loud. After a skip the frame before is synthesised
-// again, unseen, so that the filterbank's state is right.
+// samples count as loud (see kBefore and kAfter for which neighbours). After
+// a skip the frame before is synthesised again, unseen, so that the
+// filterbank's state is right. Only when silences of at least four frames
+// are looked for.
 
 #include <cstdint>
 #include <string>
@@ -40,8 +42,10 @@ struct ChunkLevels {
 };
 
 // threshold is the amplitude (full scale 1.0); shape gives the windows'
-// length. Throws ScanError when the bytes cannot be read.
+// length; minSamples the shortest silence looked for. Throws ScanError when
+// the bytes cannot be read.
 ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
-                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold);
+                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
+                           std::uint64_t minSamples);
 
 }  // namespace split

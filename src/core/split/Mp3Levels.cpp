@@ -124,7 +124,7 @@ Timeline TimelineOf(CMp3File& mp3, const Mp3FrameList& frames, std::uint32_t spf
 
 // Decodes the chunks on two threads, each merging what it found.
 void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std::vector<Chunk>& chunks,
-                  const Timeline& t, WindowLevels& levels, double threshold) {
+                  const Timeline& t, WindowLevels& levels, double threshold, std::uint64_t minSamples) {
   std::atomic<std::size_t> next{0};
   std::mutex merging;
   std::exception_ptr failure;
@@ -137,7 +137,8 @@ void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std
         ~Closer() { ::close(fd); }
       } closer{fd};
       for (std::size_t i = next++; i < chunks.size(); i = next++) {
-        const ChunkLevels result = DecodeMp3Chunk(fd, path, frames, chunks[i], t, levels, threshold);
+        const ChunkLevels result =
+            DecodeMp3Chunk(fd, path, frames, chunks[i], t, levels, threshold, minSamples);
         const std::lock_guard lock(merging);
         Merge(levels, result);
       }
@@ -177,7 +178,7 @@ WindowLevels ScanMp3Levels(CMp3File& mp3, const Mp3ScanOptions& options, Mp3Scan
   if (first.Layer() != 1) o.decodeEverything = true;
   const auto runs = QuietRuns(frames, o, spf);
   const std::vector<Chunk> chunks = ChunksOf(runs, frames);
-  DecodeChunks(mp3.GetFilePath(), frames, chunks, t, levels, o.threshold);
+  DecodeChunks(mp3.GetFilePath(), frames, chunks, t, levels, o.threshold, o.minSamples);
 
   // What was not decoded is loud.
   auto sampleOf = [&](std::uint64_t frame) {
