@@ -17,6 +17,7 @@
 #include "core/split/CueSheet.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SilenceFinder.h"
+#include "core/split/SplitRequest.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"
 #include "support/SilenceRecording.h"
@@ -143,6 +144,30 @@ TEST_F(SplitWriterTest, Mp3PiecesDecodeJoinedToTheWholeAndKeepTheSourcesTagAndPi
   EXPECT_EQ(picture->picture(), TagLib::ByteVector("\x89PNG fake picture", 17));
   EXPECT_TRUE(tag->frameList("TLEN").isEmpty());  // the source's length is not the piece's
   EXPECT_FALSE(second.hasID3v1Tag());
+}
+
+TEST_F(SplitWriterTest, Mp3CueTracksDecodeToExactlyTheirIndexSpans) {
+  const kt::Recording rec = kt::MakeRecording({{9, false}});
+  kt::WriteAll(dir.File("mix.wav"), rec.wav);
+  ASSERT_FALSE(kt::LameEncode(dir, "mix.mp3", dir.File("mix.wav"), {"-b", "160"}).empty());
+  // Tracks at odd frame times; the first starts after a lead of 1.5 s that no piece holds.
+  const std::string text =
+      "FILE \"mix.mp3\" MP3\n  TRACK 01 AUDIO\n    INDEX 01 00:01:38\n  TRACK 02 AUDIO\n"
+      "    INDEX 00 00:03:00\n    INDEX 01 00:03:71\n  TRACK 03 AUDIO\n    INDEX 01 00:07:01\n";
+  kt::WriteAll(dir.File("mix.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
+  const split::CueSheet sheet = split::ReadCueSheet(dir.File("mix.cue"));
+  CMp3File mp3(split::CueAudioPath(sheet), nullptr);
+  split::SplitPlan plan = split::PlanFromCue(sheet, 44100, split::TotalSamplesOf(mp3));
+  plan.naming = {true, dir.Path().string(), "", true};
+  const auto outcome = split::WriteSplit(mp3, plan, nullptr);
+  ASSERT_EQ(outcome.written.size(), 3u);
+  const auto whole = kt::Decode(dir, kt::RefDecoder::Ffmpeg, dir.File("mix.mp3"));
+  const std::uint64_t starts[] = {(1 * 75 + 38) * 588, (3 * 75 + 71) * 588, (7 * 75 + 1) * 588, rec.samples};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto piece = kt::Decode(dir, kt::RefDecoder::Ffmpeg, outcome.written[i]);
+    EXPECT_EQ(piece.size(), (starts[i + 1] - starts[i]) * 2) << outcome.written[i];
+    EXPECT_EQ(kt::PcmDiff(whole, starts[i] * 2, piece, false), "") << outcome.written[i];
+  }
 }
 
 TEST_F(SplitWriterTest, APieceThatWouldReplaceTheSourceStopsTheSplitBeforeAnythingIsWritten) {
