@@ -13,6 +13,7 @@
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
 #include "cli/CliWaveform.h"
+#include "cli/CliSplit.h"
 #include "core/open/AudioFileFactory.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -290,6 +291,8 @@ int RunCli(int argc, char** argv) {
   waveform->add_option("--height", waveformOptions.height, "Picture height in pixels (default 280)");
   waveform->add_option("--points", waveformOptions.points,
                        "JSON: at most this many points a channel (default 1800)");
+  CliSplitOptions splitOptions;
+  auto* split = AddSplitCommand(app, splitOptions);
 
   try {
     app.parse(argc, argv);
@@ -298,6 +301,10 @@ int RunCli(int argc, char** argv) {
     return code == 0 ? cliexit::kOk : cliexit::kUsage;
   }
 
+  if (split->parsed()) {
+    splitOptions.quiet = options.quiet;
+    return FinishStandardOutput(RunCliSplit(splitOptions, stdout, stderr), stdout, stderr);
+  }
   if (batch->parsed()) {
     batchOptions.quiet = options.quiet;
     return RunCliBatch(batchOptions, stdout, stderr);

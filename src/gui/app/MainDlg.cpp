@@ -121,6 +121,7 @@ void CMainDlg::BuildMenus() {
   fileMenu_ = bar->addMenu(QStringLiteral("&File"));
   AddAction(fileMenu_, QStringLiteral("&Open..."), ID_FILE_OPEN, &CMainDlg::OnOpen);
   AddAction(fileMenu_, QStringLiteral("Shred &Equally..."), ID_FILE_SHRED_EQUALLY, &CMainDlg::OnShredEqually);
+  AddAction(fileMenu_, QStringLiteral("Split at Silences or by Cue S&heet..."), ID_FILE_SPLIT, &CMainDlg::OnSplit);
   AddAction(fileMenu_, QStringLiteral("&Settings..."), ID_FILE_SETTINGS, &CMainDlg::OnSettings);
   AddAction(fileMenu_, QStringLiteral("File &information"), ID_FILE_INFORMATION,
             &CMainDlg::OnFileInformation);
@@ -283,6 +284,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 void CMainDlg::UpdateFileMenu() {
   const bool open = file_ != nullptr;
   Action(ID_FILE_SHRED_EQUALLY)->setEnabled(open);
+  Action(ID_FILE_SPLIT)->setEnabled(open);
   Action(ID_FILE_INFORMATION)->setEnabled(open);
   Action(ID_FILE_SETTINGS)->setEnabled(open);
   if (QAction* set = Action(ID_EDIT_SET_SELECTION)) set->setEnabled(open);

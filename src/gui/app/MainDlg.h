@@ -59,6 +59,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_FILE_RECENT = 32803,
     ID_VIEW_WAVEFORM = 32810,
     ID_EDIT_SET_SELECTION = 32811,
+    ID_FILE_SPLIT = 32804,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -101,6 +102,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
 
   // --- Shredding and converting (MainDlgCommands.cpp)
   void OnShredEqually();
+  // "Split at Silences or by Cue Sheet...": the Split dialog over the open file.
+  void OnSplit();
   void OnConvertToMp3();
   void OnConvertToWav();
   void OnConvertTo8Bit();

@@ -5,6 +5,8 @@
 
 #include "gui/batch/BatchConvertThread.h"
 #include "gui/ProgressDlg.h"
+#include "gui/SplitDlg.h"
+#include "settings/RegistrySettings.h"
 #include "gui/ConvertCommands.h"
 #include "gui/app/MainDlg.h"
 
@@ -26,6 +28,14 @@ void CMainDlg::OnShredEqually() {
   // The split pauses playback (STOP), where conversions stop it.
   OnStop();
   RunWithProgress([](CAudioFile& file, CProgress& progress) { file.SplitEqually(&progress); });
+}
+
+void CMainDlg::OnSplit() {
+  if (!File()) return;
+  OnStop();
+  CSplitDlg dialog(File()->GetFilePath(), ReadSuffix(), this);
+  dialog.SetProgressFactory([this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); });
+  dialog.exec();
 }
 
 bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {

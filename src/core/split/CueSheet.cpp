@@ -1,0 +1,224 @@
+#include "core/split/CueSheet.h"
+
+#include <libcue.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "core/File.h"
+#include "core/TimeText.h"
+
+namespace split {
+
+namespace {
+
+struct CdDeleter {
+  void operator()(Cd* cd) const { cd_delete(cd); }
+};
+using CdPtr = std::unique_ptr<Cd, CdDeleter>;
+
+// libcue reports what it cannot read on standard error; the messages are
+// caught here (standard error points at a temporary file meanwhile) so that
+// they become part of our own message and do not reach the terminal.
+struct ParseOutcome {
+  CdPtr cd;
+  std::string messages;
+};
+
+ParseOutcome Parse(const std::string& text) {
+  static std::mutex parsing;  // libcue keeps its parser state in globals
+  const std::lock_guard lock(parsing);
+  ParseOutcome outcome;
+  std::FILE* capture = std::tmpfile();
+  const int saved = capture ? ::dup(STDERR_FILENO) : -1;
+  std::fflush(stderr);
+  if (saved >= 0) ::dup2(::fileno(capture), STDERR_FILENO);
+  outcome.cd.reset(cue_parse_string(text.c_str()));
+  std::fflush(stderr);
+  if (saved >= 0) {
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    std::rewind(capture);
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, capture)) > 0 && outcome.messages.size() < 4096)
+      outcome.messages.append(buffer, n);
+  }
+  if (capture) std::fclose(capture);
+  while (!outcome.messages.empty() && (outcome.messages.back() == '\n' || outcome.messages.back() == '\r'))
+    outcome.messages.pop_back();
+  for (char& c : outcome.messages)
+    if (c == '\n') c = ';';
+  return outcome;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Prefix(const std::vector<std::string>& lines, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += lines[i] + "\n";
+  return text;
+}
+
+bool Fails(const ParseOutcome& o) {
+  return !o.cd || !o.messages.empty();
+}
+
+// Prefixes whose line is looked for; a longer sheet's fault is reported
+// without its line (each look parses a prefix again).
+constexpr std::size_t kMaxSearchedLines = 1000;
+
+// The line at which libcue stops reading the sheet, 0 when unknown. A
+// character it cannot read draws a message as soon as a prefix holds it:
+// the shortest such prefix ends on that line. Otherwise (a syntax error, or
+// a sheet refused silently) the fault lies on the line after the longest
+// prefix that reads cleanly.
+std::size_t BadLine(const std::vector<std::string>& lines, const std::string& messages) {
+  if (lines.size() > kMaxSearchedLines) return 0;
+  if (messages.find("bad character") != std::string::npos) {
+    std::size_t good = 0, bad = lines.size();
+    while (bad - good > 1) {
+      const std::size_t mid = good + (bad - good) / 2;
+      if (Parse(Prefix(lines, mid)).messages.find("bad character") != std::string::npos)
+        bad = mid;
+      else
+        good = mid;
+    }
+    return bad;
+  }
+  std::size_t clean = 0;
+  for (std::size_t k = 1; k < lines.size(); ++k)
+    if (!Fails(Parse(Prefix(lines, k)))) clean = k;
+  return clean + 1;
+}
+
+std::string Text(const char* value) {
+  return value ? value : "";
+}
+
+std::string ReadSheetText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw CueError(path + ": cannot open the cue sheet");
+  std::string text;
+  text.resize(kMaxCueBytes + 1);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.size() > kMaxCueBytes) throw CueError(path + ": the cue sheet is larger than 1 MiB");
+  if (text.find('\0') != std::string::npos)
+    throw CueError(path + ": this is not a cue sheet (it holds binary data)");
+  // A byte order mark is no part of the first keyword.
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  return text;
+}
+
+void CheckTracks(const CueSheet& sheet) {
+  if (sheet.tracks.empty()) throw CueError(sheet.path + ": the cue sheet has no tracks");
+  for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
+    const CueTrack& t = sheet.tracks[i];
+    const std::string where = sheet.path + ": track " + std::to_string(t.number) + ": ";
+    if (t.start < 0) throw CueError(where + "it has no INDEX 01");
+    if (t.pregap > t.start) throw CueError(where + "its INDEX 00 comes after its INDEX 01");
+    if (i > 0 && t.start <= sheet.tracks[i - 1].start)
+      throw CueError(where + "its INDEX 01 is not after the INDEX 01 of track " +
+                     std::to_string(sheet.tracks[i - 1].number));
+    if (i > 0 && t.pregap >= 0 && t.pregap < sheet.tracks[i - 1].start)
+      throw CueError(where + "its INDEX 00 lies before the INDEX 01 of track " +
+                     std::to_string(sheet.tracks[i - 1].number));
+  }
+}
+
+}  // namespace
+
+CueSheet ReadCueSheet(const std::string& path) {
+  const std::string text = ReadSheetText(path);
+  ParseOutcome outcome = Parse(text);
+  if (Fails(outcome)) {
+    const std::vector<std::string> lines = Lines(text);
+    const std::size_t line = BadLine(lines, outcome.messages);
+    const std::string reason =
+        outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
+    throw CueError(path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
+  }
+  Cd* cd = outcome.cd.get();
+  CueSheet sheet;
+  sheet.path = path;
+  sheet.title = Text(cdtext_get(PTI_TITLE, cd_get_cdtext(cd)));
+  sheet.performer = Text(cdtext_get(PTI_PERFORMER, cd_get_cdtext(cd)));
+  for (int i = 1; i <= cd_get_ntrack(cd); ++i) {
+    const Track* track = cd_get_track(cd, i);
+    CueTrack t;
+    t.number = static_cast<unsigned>(i);
+    t.pregap = track_get_index(track, 0);
+    t.start = track_get_index(track, 1);
+    t.title = Text(cdtext_get(PTI_TITLE, track_get_cdtext(track)));
+    t.performer = Text(cdtext_get(PTI_PERFORMER, track_get_cdtext(track)));
+    if (t.performer.empty()) t.performer = sheet.performer;
+    const std::string file = Text(track_get_filename(track));
+    if (i == 1) sheet.fileName = file;
+    if (file != sheet.fileName)
+      throw CueError(path + ": track " + std::to_string(i) + ": it is in \"" + file + "\", not in \"" +
+                     sheet.fileName + "\"; a sheet of several files cannot be split");
+    sheet.tracks.push_back(t);
+  }
+  CheckTracks(sheet);
+  if (sheet.fileName.empty()) throw CueError(path + ": the cue sheet names no FILE");
+  return sheet;
+}
+
+std::string CueAudioPath(const CueSheet& sheet) {
+  std::string name = sheet.fileName;
+  // Sheets made on other systems may use backslashes.
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  const std::string audio = name.front() == '/' ? name : FolderPart(sheet.path) + name;
+  struct stat st {};
+  if (::stat(audio.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    throw CueError(sheet.path + ": track 1: the file \"" + sheet.fileName +
+                   "\" named by FILE is not there (" + audio + ")");
+  return audio;
+}
+
+std::uint64_t CueFrameToSample(long frames, std::uint32_t rate) {
+  const std::uint64_t f = frames < 0 ? 0 : static_cast<std::uint64_t>(frames);
+  return (f * rate + 37) / 75;
+}
+
+SplitPlan PlanFromCue(const CueSheet& sheet, std::uint32_t rate, std::uint64_t totalSamples) {
+  SplitPlan plan;
+  plan.sampleRate = rate;
+  plan.totalSamples = totalSamples;
+  plan.album = sheet.title;
+  for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
+    const CueTrack& t = sheet.tracks[i];
+    const std::uint64_t at = CueFrameToSample(t.start, rate);
+    if (at >= totalSamples)
+      throw CueError(sheet.path + ": track " + std::to_string(t.number) + ": it starts at " +
+                     timetext::FormatTime(timetext::MicrosOf(at, rate)) + ", past the end of the audio (" +
+                     timetext::FormatTime(timetext::MicrosOf(totalSamples, rate)) + ")");
+    const PieceFacts facts{t.title, t.performer, t.number};
+    if (i == 0) {
+      plan.start = at;
+      plan.first = facts;
+      continue;
+    }
+    CutPoint cut;
+    cut.at = at;
+    cut.equalPoint = at;
+    cut.next = facts;
+    plan.cuts.push_back(cut);
+  }
+  return plan;
+}
+
+}  // namespace split

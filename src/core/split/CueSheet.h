@@ -1,0 +1,55 @@
+#pragma once
+// A cue sheet read through libcue: its tracks (INDEX 00 and INDEX 01 in
+// frames of 1/75 s), their titles and performers, and the audio file it
+// names. Every fault is a CueError naming the sheet, the line or track, and
+// the reason.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/split/SplitPlan.h"
+
+namespace split {
+
+class CueError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct CueTrack {
+  unsigned number = 0;
+  long pregap = -1;  // INDEX 00 in frames; -1 when there is none
+  long start = 0;    // INDEX 01 in frames
+  std::string title;
+  std::string performer;
+};
+
+struct CueSheet {
+  std::string path;
+  std::string title;  // the album
+  std::string performer;
+  std::string fileName;  // as FILE gives it
+  std::vector<CueTrack> tracks;
+};
+
+// The largest sheet read: cue sheets are a few kilobytes.
+constexpr std::size_t kMaxCueBytes = std::size_t{1} << 20;
+
+// Reads and checks the sheet; throws CueError.
+CueSheet ReadCueSheet(const std::string& path);
+
+// Where the sheet's FILE lies: beside the sheet. Throws CueError when it is
+// not there.
+std::string CueAudioPath(const CueSheet& sheet);
+
+// A frame of 1/75 s as a sample position: exact for every rate that is a
+// multiple of 75 (44.1 kHz, 48 kHz, ...), the nearest sample otherwise.
+std::uint64_t CueFrameToSample(long frames, std::uint32_t rate);
+
+// One piece per track, from its INDEX 01 to the next track's. Throws
+// CueError for a track that starts at or past the end of the audio.
+SplitPlan PlanFromCue(const CueSheet& sheet, std::uint32_t rate, std::uint64_t totalSamples);
+
+}  // namespace split

@@ -1,0 +1,80 @@
+#include "core/split/PieceTags.h"
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/wavfile.h>
+
+namespace split {
+
+namespace {
+
+TagLib::String Utf8(const std::string& text) {
+  return TagLib::String(text, TagLib::String::UTF8);
+}
+
+std::string TrackText(const PieceTagFacts& facts) {
+  std::string text = std::to_string(facts.track);
+  if (facts.tracks != 0) text += '/' + std::to_string(facts.tracks);
+  return text;
+}
+
+// The source's fields with the piece's own on top.
+TagLib::PropertyMap MergedProperties(TagLib::PropertyMap properties, const PieceTagFacts& facts) {
+  // The source's length (TLEN) is not the piece's.
+  properties.erase("LENGTH");
+  if (!facts.title.empty()) properties.replace("TITLE", Utf8(facts.title));
+  if (!facts.artist.empty()) properties.replace("ARTIST", Utf8(facts.artist));
+  if (!facts.album.empty()) properties.replace("ALBUM", Utf8(facts.album));
+  if (facts.track != 0) properties.replace("TRACKNUMBER", Utf8(TrackText(facts)));
+  return properties;
+}
+
+void CopyPictures(TagLib::ID3v2::Tag* from, TagLib::ID3v2::Tag* to) {
+  if (!from) return;
+  for (TagLib::ID3v2::Frame* frame : from->frameList("APIC")) {
+    const auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame);
+    if (!picture) continue;
+    auto* copy = new TagLib::ID3v2::AttachedPictureFrame;
+    copy->setTextEncoding(picture->textEncoding());
+    copy->setMimeType(picture->mimeType());
+    copy->setType(picture->type());
+    copy->setDescription(picture->description());
+    copy->setPicture(picture->picture());
+    to->addFrame(copy);  // the tag owns it
+  }
+}
+
+}  // namespace
+
+void TagMp3Piece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
+  TagLib::MPEG::File from(source.c_str(), false);
+  TagLib::MPEG::File to(piece.c_str(), false);
+  if (!to.isValid()) throw TagError(piece + ": TagLib cannot open the piece to tag it");
+  // Only the new ID3v2.4 tag stays on the piece.
+  to.strip(TagLib::MPEG::File::AllTags);
+  TagLib::ID3v2::Tag* tag = to.ID3v2Tag(true);
+  tag->setProperties(MergedProperties(from.isValid() ? from.properties() : TagLib::PropertyMap(), facts));
+  if (from.isValid()) CopyPictures(from.ID3v2Tag(false), tag);
+  if (!to.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4))
+    throw TagError(piece + ": TagLib cannot write the piece's tag");
+}
+
+void TagWavePiece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
+  TagLib::RIFF::WAV::File from(source.c_str(), false);
+  TagLib::RIFF::WAV::File to(piece.c_str(), false);
+  if (!to.isValid()) throw TagError(piece + ": TagLib cannot open the piece to tag it");
+  TagLib::RIFF::Info::Tag* tag = to.InfoTag();
+  if (from.isValid() && from.hasInfoTag())
+    for (const auto& [id, text] : from.InfoTag()->fieldListMap()) tag->setFieldText(id, text);
+  if (!facts.title.empty()) tag->setFieldText("INAM", Utf8(facts.title));
+  if (!facts.artist.empty()) tag->setFieldText("IART", Utf8(facts.artist));
+  if (!facts.album.empty()) tag->setFieldText("IPRD", Utf8(facts.album));
+  if (facts.track != 0) tag->setFieldText("ITRK", Utf8(TrackText(facts)));
+  if (!to.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers))
+    throw TagError(piece + ": TagLib cannot write the piece's tag");
+}
+
+}  // namespace split

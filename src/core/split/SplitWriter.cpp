@@ -1,0 +1,128 @@
+#include "core/split/SplitWriter.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/AudioFile.h"
+#include "core/File.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
+#include "core/split/PieceTags.h"
+
+namespace split {
+
+namespace {
+
+// Passes one piece's progress on to the window that shows the whole split:
+// the window opens once, counts the pieces, and is closed by the caller
+// (each save would close it after its own piece).
+class PieceProgress : public CProgress {
+ public:
+  PieceProgress(CProgress& whole, std::uint32_t pieces) : whole_(whole) {
+    whole_.Start();
+    whole_.SetFileCount(pieces);
+  }
+  void SetPiece(std::uint32_t number) {
+    number_ = number;
+    whole_.SetFileNumber(number);
+  }
+  void Start() override {}
+  void SetTitle(const std::string& title) override { whole_.SetTitle(title); }
+  void SetFileCount(std::uint32_t) override {}
+  void SetFileRange(std::uint32_t total, std::uint32_t step) override { whole_.SetFileRange(total, step); }
+  void StepBoth() override { whole_.StepBoth(); }
+  void StepOverall() override { whole_.StepOverall(); }
+  void StepFile() override { whole_.StepFile(); }
+  void SetShreddingText(const std::string& s, const std::string& t) override {
+    whole_.SetShreddingText(s, t);
+  }
+  void SetConvertingText(const std::string& s, const std::string& t) override {
+    whole_.SetConvertingText(s, t);
+  }
+  void SetFileNumber(std::uint32_t) override { whole_.SetFileNumber(number_); }
+  bool IsCancelled() override { return whole_.IsCancelled(); }
+  void Close() override {}
+
+ private:
+  CProgress& whole_;
+  std::uint32_t number_ = 1;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+std::string WrittenNote(const std::vector<std::string>& written) {
+  if (written.empty()) return " No piece was written.";
+  return " The " + std::to_string(written.size()) + " pieces before it were written whole; the last is " +
+         written.back() + ".";
+}
+
+// Removes a piece that is not whole; never the source.
+void RemovePiece(const std::string& piece, const CAudioFile& file) {
+  if (!SameFile(piece, file.GetFilePath())) ::unlink(piece.c_str());
+}
+
+void Refuse(const std::vector<PlannedPiece>& pieces, const CAudioFile& file) {
+  for (const PlannedPiece& p : pieces) {
+    if (SameFile(p.path, file.GetFilePath()) || AbsolutePath(p.path) == AbsolutePath(file.GetFilePath()))
+      throw WriteError(p.path + ": a piece would replace the source; nothing was written.");
+    const std::string folder = FolderPart(p.path);
+    struct stat st {};
+    if (!folder.empty() && (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+      throw WriteError(folder + ": the folder of the pieces does not exist; nothing was written.");
+  }
+}
+
+void Tag(const CAudioFile& file, const SplitPlan& plan, const PlannedPiece& p, std::uint32_t count) {
+  PieceTagFacts facts;
+  facts.title = p.facts.title;
+  facts.artist = p.facts.performer;
+  facts.album = plan.album;
+  facts.track = p.facts.track != 0 ? p.facts.track : p.number;
+  facts.tracks = count;
+  if (file.GetFileType() == 1)
+    TagMp3Piece(file.GetFilePath(), p.path, facts);
+  else
+    TagWavePiece(file.GetFilePath(), p.path, facts);
+}
+
+}  // namespace
+
+WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress) {
+  const std::vector<PlannedPiece> pieces = plan.Pieces();
+  Refuse(pieces, file);
+  CProgressCounter silent;
+  PieceProgress each(progress ? *progress : silent, static_cast<std::uint32_t>(pieces.size()));
+  WriteOutcome outcome;
+  const auto count = static_cast<std::uint32_t>(pieces.size());
+  for (const PlannedPiece& p : pieces) {
+    each.SetPiece(p.number);
+    try {
+      const AudioError error = file.SaveSelectionSamples(p.path, p.start, p.end, &each);
+      if (each.IsCancelled()) {
+        RemovePiece(p.path, file);
+        outcome.cancelled = true;
+        return outcome;
+      }
+      if (error != err::kNone) {
+        RemovePiece(p.path, file);
+        throw WriteError(p.path + ": " + LoadMessage(error) + WrittenNote(outcome.written));
+      }
+      Tag(file, plan, p, count);
+    } catch (const TagError& e) {
+      RemovePiece(p.path, file);
+      throw WriteError(std::string(e.what()) + "; the piece was removed." + WrittenNote(outcome.written));
+    } catch (const CFileException& e) {
+      RemovePiece(p.path, file);
+      throw WriteError(e.Message() + " The piece was removed." + WrittenNote(outcome.written));
+    }
+    outcome.written.push_back(p.path);
+  }
+  return outcome;
+}
+
+}  // namespace split

@@ -1,0 +1,33 @@
+#pragma once
+// Writes the pieces of a confirmed plan: each through the file's sample-exact
+// selection save (gapless MP3 pieces, exact WAV pieces), then tagged. No
+// piece may replace the source; a piece that fails is removed, the pieces
+// written before it stay whole and are named in the message.
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/split/SplitPlan.h"
+
+class CAudioFile;
+class CProgress;
+
+namespace split {
+
+class WriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct WriteOutcome {
+  std::vector<std::string> written;
+  bool cancelled = false;
+};
+
+// file is the open source (opened without an owner: nothing is shown per
+// piece). Throws WriteError with the reason and the pieces already written.
+WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress);
+
+}  // namespace split

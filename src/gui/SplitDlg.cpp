@@ -1,0 +1,384 @@
+#include "gui/SplitDlg.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/File.h"
+#include "core/Progress.h"
+#include "core/TimeText.h"
+#include "core/open/AudioFileFactory.h"
+#include "core/split/CutListExport.h"
+#include "core/split/SplitWriter.h"
+#include "gui/Prompt.h"
+
+namespace {
+
+constexpr const char* kCaption = "Split";
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+  return text.trimmed().toStdString();
+}
+
+QString Clock(std::uint64_t sample, std::uint32_t rate) {
+  return Q(split::ClockText(sample, rate));
+}
+QString Length(std::uint64_t samples, std::uint32_t rate) {
+  return Q(timetext::FormatTime(timetext::MicrosOf(samples, rate)));
+}
+
+QTableWidget* MakeTable(const QStringList& headers, QWidget* parent) {
+  auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+  table->setHorizontalHeaderLabels(headers);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->horizontalHeader()->setStretchLastSection(true);
+  return table;
+}
+
+QTableWidgetItem* Cell(const QString& text) {
+  return new QTableWidgetItem(text);
+}
+
+}  // namespace
+
+CSplitDlg::CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent)
+    : QDialog(parent), sourcePath_(sourcePath) {
+  setWindowTitle(QStringLiteral("Split %1").arg(Q(FileNamePart(sourcePath))));
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(BuildOptions());
+  layout->addWidget(BuildPreview(), 1);
+  suffix_->setText(Q(suffix));
+  UpdateModeControls();
+  resize(760, 620);
+}
+
+CSplitDlg::~CSplitDlg() {
+  if (showCuts_) showCuts_(nullptr);
+}
+
+QWidget* CSplitDlg::BuildOptions() {
+  auto* box = new QGroupBox(QStringLiteral("Cut"), this);
+  auto* form = new QFormLayout(box);
+  silenceMode_ = new QRadioButton(QStringLiteral("At &silences"), box);
+  equalMode_ =
+      new QRadioButton(QStringLiteral("&Equal pieces, each cut moved to the longest silence near it"), box);
+  cueMode_ = new QRadioButton(QStringLiteral("By a &cue sheet"), box);
+  silenceMode_->setChecked(true);
+  for (QRadioButton* r : {silenceMode_, equalMode_, cueMode_}) {
+    form->addRow(r);
+    connect(r, &QRadioButton::toggled, this, [this] { UpdateModeControls(); });
+  }
+  threshold_ = new QDoubleSpinBox(box);
+  threshold_->setRange(split::kMinThresholdDb, split::kMaxThresholdDb);
+  threshold_->setDecimals(1);
+  threshold_->setSuffix(QStringLiteral(" dBFS"));
+  threshold_->setValue(-48.0);
+  minSilence_ = new QLineEdit(QStringLiteral("0.5"), box);
+  minPiece_ = new QLineEdit(QStringLiteral("10"), box);
+  cutAt_ = new QComboBox(box);
+  cutAt_->addItems({QStringLiteral("middle"), QStringLiteral("start"), QStringLiteral("end")});
+  pieces_ = new QSpinBox(box);
+  pieces_->setRange(2, static_cast<int>(split::kMaxPieces));
+  pieces_->setValue(4);
+  snap_ = new QLineEdit(QStringLiteral("10"), box);
+  form->addRow(QStringLiteral("&Threshold:"), threshold_);
+  form->addRow(QStringLiteral("Minimum si&lence (s or M:SS):"), minSilence_);
+  form->addRow(QStringLiteral("Minimum &piece (s or M:SS):"), minPiece_);
+  form->addRow(QStringLiteral("Cut &at the silence's:"), cutAt_);
+  form->addRow(QStringLiteral("&Number of pieces:"), pieces_);
+  form->addRow(QStringLiteral("Look for silence &within ± (s):"), snap_);
+
+  cueSheet_ = new QLineEdit(box);
+  browseSheet_ = new QPushButton(QStringLiteral("Browse..."), box);
+  auto* sheetRow = new QHBoxLayout;
+  sheetRow->addWidget(cueSheet_, 1);
+  sheetRow->addWidget(browseSheet_);
+  form->addRow(QStringLiteral("Cue s&heet:"), sheetRow);
+  connect(browseSheet_, &QPushButton::clicked, this, [this] { OnBrowseSheet(); });
+
+  base_ = new QLineEdit(Q(sourcePath_), box);
+  suffix_ = new QLineEdit(box);
+  outDir_ = new QLineEdit(box);
+  browseFolder_ = new QPushButton(QStringLiteral("Browse..."), box);
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(outDir_, 1);
+  folderRow->addWidget(browseFolder_);
+  form->addRow(QStringLiteral("&Base file name:"), base_);
+  form->addRow(QStringLiteral("S&uffix:"), suffix_);
+  form->addRow(QStringLiteral("Fol&der of the tracks:"), folderRow);
+  connect(browseFolder_, &QPushButton::clicked, this, [this] { OnBrowseFolder(); });
+
+  find_ = new QPushButton(QStringLiteral("&Find cuts"), box);
+  form->addRow(find_);
+  connect(find_, &QPushButton::clicked, this, [this] { OnFind(); });
+  // A changed option makes the list shown out of date.
+  for (QLineEdit* e : {minSilence_, minPiece_, snap_, cueSheet_, base_, suffix_, outDir_})
+    connect(e, &QLineEdit::textEdited, this, [this] { Forget(); });
+  connect(threshold_, &QDoubleSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(pieces_, &QSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(cutAt_, &QComboBox::currentIndexChanged, this, [this] { Forget(); });
+  return box;
+}
+
+QWidget* CSplitDlg::BuildPreview() {
+  auto* box = new QWidget(this);
+  auto* layout = new QVBoxLayout(box);
+  layout->setContentsMargins(0, 0, 0, 0);
+  cutTable_ = MakeTable({QStringLiteral("Cut at"), QStringLiteral("Silence"),
+                         QStringLiteral("Silence length"), QStringLiteral("Note")},
+                        box);
+  pieceTable_ = MakeTable({QStringLiteral("Piece"), QStringLiteral("Start"), QStringLiteral("End"),
+                           QStringLiteral("Length"), QStringLiteral("File")},
+                          box);
+  connect(cutTable_, &QTableWidget::cellChanged, this,
+          [this](int row, int column) { OnCutToggled(row, column); });
+  summary_ = new QLabel(QStringLiteral("Press Find cuts to see where the file would be cut."), box);
+  summary_->setWordWrap(true);
+  exportCue_ = new QPushButton(QStringLiteral("Export &cue sheet..."), box);
+  exportLabels_ = new QPushButton(QStringLiteral("Export &labels..."), box);
+  write_ = new QPushButton(QStringLiteral("&Write pieces"), box);
+  auto* close = new QPushButton(QStringLiteral("Close"), box);
+  connect(exportCue_, &QPushButton::clicked, this, [this] { OnExport(true); });
+  connect(exportLabels_, &QPushButton::clicked, this, [this] { OnExport(false); });
+  connect(write_, &QPushButton::clicked, this, [this] { OnWrite(); });
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {exportCue_, exportLabels_}) buttons->addWidget(b);
+  buttons->addStretch(1);
+  buttons->addWidget(write_);
+  buttons->addWidget(close);
+  layout->addWidget(summary_);
+  layout->addWidget(cutTable_, 2);
+  layout->addWidget(pieceTable_, 1);
+  layout->addLayout(buttons);
+  return box;
+}
+
+void CSplitDlg::UpdateModeControls() {
+  const bool silence = silenceMode_->isChecked(), equal = equalMode_->isChecked(),
+             cue = cueMode_->isChecked();
+  threshold_->setEnabled(!cue);
+  minSilence_->setEnabled(!cue);
+  minPiece_->setEnabled(silence);
+  cutAt_->setEnabled(silence);
+  pieces_->setEnabled(equal);
+  snap_->setEnabled(equal);
+  for (QWidget* w : {static_cast<QWidget*>(cueSheet_), static_cast<QWidget*>(browseSheet_),
+                     static_cast<QWidget*>(outDir_), static_cast<QWidget*>(browseFolder_)})
+    w->setEnabled(cue);
+  base_->setEnabled(!cue);
+  suffix_->setEnabled(!cue);
+  Forget();
+}
+
+std::optional<split::SplitRequest> CSplitDlg::ReadForm() {
+  split::SplitRequest r;
+  r.mode = cueMode_->isChecked()     ? split::SplitMode::Cue
+           : equalMode_->isChecked() ? split::SplitMode::Equal
+                                     : split::SplitMode::Silence;
+  r.silence.thresholdDb = threshold_->value();
+  const std::pair<QLineEdit*, std::uint64_t*> times[] = {
+      {minSilence_, &r.silence.minSilenceMicros}, {minPiece_, &r.minPieceMicros}, {snap_, &r.snapMicros}};
+  for (const auto& [edit, micros] : times) {
+    if (!edit->isEnabled()) continue;
+    const timetext::ParsedTime parsed = timetext::ParseTime(S(edit->text()));
+    if (!parsed.micros) {
+      ShowError(QStringLiteral("\"%1\" is not a time: %2.").arg(edit->text(), Q(parsed.reason)));
+      edit->setFocus();
+      return std::nullopt;
+    }
+    *micros = *parsed.micros;
+  }
+  const int place = cutAt_->currentIndex();
+  r.place = place == 1 ? split::CutPlace::Start : place == 2 ? split::CutPlace::End : split::CutPlace::Middle;
+  r.pieces = static_cast<std::uint32_t>(pieces_->value());
+  r.base = S(base_->text());
+  r.suffix = suffix_->text().toStdString();
+  r.outDir = S(outDir_->text());
+  const std::string problem = split::CheckRequest(r);
+  if (!problem.empty()) {
+    ShowError(Q(problem));
+    return std::nullopt;
+  }
+  if (r.mode == split::SplitMode::Cue && S(cueSheet_->text()).empty()) {
+    ShowError(QStringLiteral("Choose the cue sheet first."));
+    return std::nullopt;
+  }
+  return r;
+}
+
+void CSplitDlg::OnFind() {
+  Forget();
+  const std::optional<split::SplitRequest> request = ReadForm();
+  if (!request) return;
+  try {
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    if (!file || file->GetError() != err::kNone) {
+      ShowError(Q(sourcePath_ + ": the file cannot be read"));
+      return;
+    }
+    std::optional<split::CueSheet> sheet;
+    if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
+    plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
+  } catch (const std::runtime_error& e) {
+    ShowError(Q(e.what()));
+    return;
+  } catch (const CFileException& e) {
+    ShowError(Q(e.Message()));
+    return;
+  }
+  FillCuts();
+  FillPieces();
+}
+
+void CSplitDlg::FillCuts() {
+  filling_ = true;
+  const std::uint32_t rate = plan_->sampleRate;
+  cutTable_->setRowCount(static_cast<int>(plan_->cuts.size()));
+  for (int row = 0; row < static_cast<int>(plan_->cuts.size()); ++row) {
+    const split::CutPoint& cut = plan_->cuts[static_cast<std::size_t>(row)];
+    QTableWidgetItem* at = Cell(Clock(cut.at, rate));
+    at->setFlags(at->flags() | Qt::ItemIsUserCheckable);
+    at->setCheckState(cut.enabled ? Qt::Checked : Qt::Unchecked);
+    cutTable_->setItem(row, 0, at);
+    const bool silent = cut.silence.has_value();
+    cutTable_->setItem(
+        row, 1,
+        Cell(silent ? Clock(cut.silence->start, rate) + QStringLiteral(" - ") + Clock(cut.silence->end, rate)
+                    : QString()));
+    cutTable_->setItem(row, 2, Cell(silent ? Length(cut.silence->Length(), rate) : QString()));
+    QString note;
+    if (cut.noSilenceNear) note = QStringLiteral("no silence near: stays at its equal point");
+    if (!cut.next.title.empty()) note = Q(cut.next.title);
+    cutTable_->setItem(row, 3, Cell(note));
+  }
+  cutTable_->resizeColumnsToContents();
+  filling_ = false;
+}
+
+void CSplitDlg::FillPieces() {
+  const std::uint32_t rate = plan_->sampleRate;
+  const std::vector<split::PlannedPiece> pieces = plan_->Pieces();
+  pieceTable_->setRowCount(static_cast<int>(pieces.size()));
+  for (int row = 0; row < static_cast<int>(pieces.size()); ++row) {
+    const split::PlannedPiece& p = pieces[static_cast<std::size_t>(row)];
+    pieceTable_->setItem(row, 0, Cell(QString::number(p.number)));
+    pieceTable_->setItem(row, 1, Cell(Clock(p.start, rate)));
+    pieceTable_->setItem(row, 2, Cell(Clock(p.end, rate)));
+    pieceTable_->setItem(row, 3, Cell(Length(p.end - p.start, rate)));
+    pieceTable_->setItem(row, 4, Cell(Q(p.path)));
+  }
+  pieceTable_->resizeColumnsToContents();
+  summary_->setText(QStringLiteral("%1 of %2 cuts ticked: %3 pieces. Untick a cut to leave it out.")
+                        .arg(plan_->EnabledCuts())
+                        .arg(plan_->cuts.size())
+                        .arg(pieces.size()));
+  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(!pieces.empty());
+  if (showCuts_) showCuts_(&*plan_);
+}
+
+void CSplitDlg::OnCutToggled(int row, int column) {
+  if (filling_ || !plan_ || column != 0 || row < 0 || row >= static_cast<int>(plan_->cuts.size())) return;
+  plan_->cuts[static_cast<std::size_t>(row)].enabled = cutTable_->item(row, 0)->checkState() == Qt::Checked;
+  FillPieces();
+}
+
+void CSplitDlg::Forget() {
+  plan_.reset();
+  if (!cutTable_) return;
+  cutTable_->setRowCount(0);
+  pieceTable_->setRowCount(0);
+  summary_->setText(QStringLiteral("Press Find cuts to see where the file would be cut."));
+  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(false);
+  if (showCuts_) showCuts_(nullptr);
+}
+
+void CSplitDlg::OnWrite() {
+  if (!plan_) return;
+  std::unique_ptr<CProgress> progress = makeProgress_ ? makeProgress_() : nullptr;
+  try {
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    if (!file || file->GetError() != err::kNone) {
+      ShowError(Q(sourcePath_ + ": the file cannot be read"));
+      return;
+    }
+    const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress.get());
+    if (progress) progress->Close();
+    const QString text =
+        outcome.cancelled
+            ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
+            : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
+    Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
+    if (!outcome.cancelled) accept();
+  } catch (const std::runtime_error& e) {
+    if (progress) progress->Close();
+    ShowError(Q(e.what()));
+  } catch (const CFileException& e) {
+    if (progress) progress->Close();
+    ShowError(Q(e.Message()));
+  }
+}
+
+void CSplitDlg::OnExport(bool cue) {
+  if (!plan_) return;
+  FileDialogRequest request;
+  request.title =
+      cue ? QStringLiteral("Export the cuts as a cue sheet") : QStringLiteral("Export the cuts as labels");
+  request.filter = cue ? QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||")
+                       : QStringLiteral("Labels (*.txt)|*.txt|All files (*.*)|*.*||");
+  request.defaultExtension = cue ? QStringLiteral("cue") : QStringLiteral("txt");
+  request.initialName = Q(FileNamePart(sourcePath_)).section(QLatin1Char('.'), 0, -2) +
+                        (cue ? QStringLiteral(".cue") : QStringLiteral(".txt"));
+  request.overwritePrompt = true;
+  const QString path = Prompt().GetSaveFileName(this, request);
+  if (path.isEmpty()) return;
+  if (AbsolutePath(path.toStdString()) == AbsolutePath(sourcePath_)) {
+    ShowError(QStringLiteral("%1: the export would replace the source.").arg(path));
+    return;
+  }
+  try {
+    split::WriteTextFile(path.toStdString(),
+                         cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
+                         {sourcePath_});
+  } catch (const std::runtime_error& e) {
+    ShowError(Q(e.what()));
+  }
+}
+
+void CSplitDlg::OnBrowseSheet() {
+  FileDialogRequest request;
+  request.title = QStringLiteral("Open a cue sheet");
+  request.filter = QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||");
+  const QString path = Prompt().GetOpenFileName(this, request);
+  if (path.isEmpty()) return;
+  cueSheet_->setText(path);
+  if (outDir_->text().trimmed().isEmpty()) outDir_->setText(Q(FolderPart(path.toStdString())));
+  Forget();
+}
+
+void CSplitDlg::OnBrowseFolder() {
+  const QString folder =
+      Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
+  if (folder.isEmpty()) return;
+  outDir_->setText(folder);
+  Forget();
+}
+
+void CSplitDlg::ShowError(const QString& text) {
+  Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Error, PromptButtons::Ok);
+}
