@@ -53,7 +53,7 @@ TEST_F(CommandLineTest, AFileArgumentIsOpenedByItsFullPathAndASecondIsIgnored) {
 TEST_F(CommandLineTest, HelpVersionAndAWrongOptionPrintAndExitWithoutAWindow) {
   const std::tuple<const char*, int, QString> runs[] = {
       {"--help", 0, "The WAV or MP3 file to open."},
-      {"--version", 0, "kestrune " KESTRUNE_VERSION "\n"},
+      {"--version", 0, "kestrune (Kestrune) " KESTRUNE_VERSION "\n"},
       {"--no-such-option", 1, "Unknown option 'no-such-option'"}};
   for (const auto& [argument, code, text] : runs) {
     process.setArguments({QString::fromLatin1(argument)});
