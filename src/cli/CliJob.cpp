@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "Version.h"
 #include "core/AudioFileFactory.h"
@@ -17,11 +18,13 @@
 #include "cli/CliProgress.h"
 #include "core/StringTable.h"
 #include "settings/RegistrySettings.h"
+#include "cli/CliMessages.h"
+#include "core/ProgramInfo.h"
 
 namespace {
 
 int UsageError(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
+  PrintUsageError(err, message);
   return cliexit::kUsage;
 }
 
@@ -64,6 +67,36 @@ std::string StartPastEndMessage(std::uint32_t from, double duration) {
   return text;
 }
 
+// The first word that is not an option: the verb, or empty when none is given.
+std::string VerbWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0] != '-') return argv[i];
+  return {};
+}
+
+std::string VerbList(const CLI::App& app) {
+  std::string list;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    list += (list.empty() ? "" : ", ") + sub->get_name();
+  return list;
+}
+
+bool IsVerb(const CLI::App& app, const std::string& word) {
+  return !app.get_subcommands([&word](const CLI::App* sub) { return sub->get_name() == word; }).empty();
+}
+
+// Help and the version go to standard output (a failed write is exit 1);
+// any other parse error is a usage error (exit 2).
+int AnswerParseError(const CLI::App& app, const CLI::ParseError& e, const std::string& verb) {
+  if (e.get_exit_code() == 0) {
+    std::ostringstream text, ignored;
+    app.exit(e, text, ignored);
+    return PrintAll(text.str(), stdout, stderr, "kestrune-cli") ? cliexit::kOk : cliexit::kFailed;
+  }
+  if (verb.empty()) return UsageError(stderr, "no verb given; the verbs are " + VerbList(app));
+  return UsageError(stderr, e.what());
+}
+
 std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
   std::uint8_t mask = 0;
   for (unsigned c : channels) mask = static_cast<std::uint8_t>(mask | (1u << (c - 1)));
@@ -73,15 +106,27 @@ std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
 }  // namespace
 
 int CCliJob::Fail(const std::string& message) {
-  std::fprintf(err_, "kestrune-cli: %s\n", message.c_str());
+  return FailOn(options_.input, message);
+}
+
+int CCliJob::FailOn(const std::string& path, const std::string& message, int cause) {
+  PrintFileError(err_, path, message, cause);
   return cliexit::kFailed;
 }
 
+int CCliJob::FailWithFileError(const CAudioFile& file) {
+  // A file that could not be opened or created names itself and the
+  // system's reason; every other fault is the source's.
+  if (!file.GetErrorPath().empty())
+    return FailOn(file.GetErrorPath(), LoadMessage(file.GetError()), file.GetErrorCause());
+  return Fail(LoadMessage(file.GetError()));
+}
+
 int CCliJob::Run() {
-  CCliOwner owner(out_, err_);
+  CCliOwner owner(out_, err_, options_.input);
   if (KindFromPath(options_.input) == AudioKind::Unsupported) return Fail(msg::kTypeNotSupported);
   std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input, &owner);
-  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+  if (file->GetError() != err::kNone) return FailWithFileError(*file);
 
   file->SetOverlapTime(options_.overlap ? *options_.overlap : ReadOverlapTime());
   file->SetSuffix(options_.suffix ? *options_.suffix : ReadSuffix());
@@ -148,10 +193,10 @@ int CCliJob::Run() {
     }
   } catch (const CFileException& e) {
     progress.Close();
-    return Fail(e.Message());
+    return FailOn(e.Path(), e.Message(), e.OsError());
   }
   progress.Close();
-  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+  if (file->GetError() != err::kNone) return FailWithFileError(*file);
   if (CCliProgress::Interrupted()) {
     std::fprintf(err_, "kestrune-cli: cancelled\n");
     return cliexit::kCancelled;
@@ -161,7 +206,13 @@ int CCliJob::Run() {
 
 int RunCli(int argc, char** argv) {
   CLI::App app{"Cuts and converts WAV and MP3 files.", "kestrune-cli"};
-  app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION);
+  std::string version = VersionText("kestrune-cli");
+  version.pop_back();  // CLI11 ends the text with its own newline
+  app.set_version_flag("--version", version);
+  // Set before the verbs are added: each verb's help inherits it.
+  std::string bugReport = BugReportText();
+  bugReport.pop_back();  // the help ends with a newline of its own
+  app.footer(bugReport);
   app.require_subcommand(1, 1);
   CliOptions options;
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
@@ -208,9 +259,14 @@ int RunCli(int argc, char** argv) {
   addOutput(toMp3);
   toMp3->add_option("--bitrate", bitrate, "auto, or kbit/s")
       ->check(CLI::IsMember({"auto", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
-                             "224", "256", "320"}));
-  toMp3->add_option("--mode", mode, "Bitrate encoding")->check(CLI::IsMember({"cbr", "vbr", "abr"}));
-  toMp3->add_option("--quality", quality, "VBR quality, 0 best to 9 worst")->check(CLI::Range(0, 9));
+                             "224", "256", "320"}))
+      ->capture_default_str();
+  toMp3->add_option("--mode", mode, "Bitrate encoding")
+      ->check(CLI::IsMember({"cbr", "vbr", "abr"}))
+      ->capture_default_str();
+  toMp3->add_option("--quality", quality, "VBR quality, 0 best to 9 worst")
+      ->check(CLI::Range(0, 9))
+      ->capture_default_str();
   toMp3->add_flag("--mono", options.mp3.monoFlag, "Generate mono output");
   toMp3->add_flag("--copyright", options.mp3.copyrightFlag, "Set the copyright bit");
   toMp3->add_flag("--crc", options.mp3.crcFlag, "Protect frames with a CRC");
@@ -243,11 +299,13 @@ int RunCli(int argc, char** argv) {
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
 
+  const std::string verb = VerbWord(argc, argv);
+  if (!verb.empty() && !IsVerb(app, verb))
+    return UsageError(stderr, "unknown verb '" + verb + "'; the verbs are " + VerbList(app));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? cliexit::kOk : cliexit::kUsage;
+    return AnswerParseError(app, e, verb);
   }
 
   if (batch->parsed()) {

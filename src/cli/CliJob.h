@@ -10,6 +10,8 @@
 
 #include "core/mp3/Mp3EncodeSettings.h"
 
+class CAudioFile;
+
 enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
 
 struct CliOptions {
@@ -49,7 +51,11 @@ class CCliJob {
   int Run();
 
  private:
+  // Print "kestrune-cli: FILE: message (reason)" and return 1; Fail names
+  // the input.
   int Fail(const std::string& message);
+  int FailOn(const std::string& path, const std::string& message, int cause = 0);
+  int FailWithFileError(const CAudioFile& file);
   std::FILE* ProgressStream() const;
 
   CliOptions options_;

@@ -1,11 +1,14 @@
 #include "cli/CliOwner.h"
 
+#include "cli/CliMessages.h"
 #include "core/AudioFileFactory.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
 
 void CCliOwner::ShowMessage(const std::string&, const std::string& text, MessageIcon icon) {
-  if (icon == MessageIcon::Error)
+  if (icon == MessageIcon::Error && !fileLabel_.empty())
+    PrintFileError(err_, fileLabel_, text);
+  else if (icon == MessageIcon::Error)
     std::fprintf(err_, "kestrune-cli: %s\n", text.c_str());
   else
     std::fprintf(out_, "%s\n", text.c_str());
@@ -15,7 +18,7 @@ void CCliOwner::ShowMessage(const std::string&, const std::string& text, Message
 bool CCliOwner::RunShredEqually(CAudioFile& file, ShredRequest& request) {
   const SplitEstimate estimate = EstimateSplit(file, shred_.splits);
   if (estimate.error != err::kNone) {
-    std::fprintf(err_, "kestrune-cli: %s\n", LoadMessage(estimate.error).c_str());
+    PrintFileError(err_, fileLabel_.empty() ? file.GetFilePath() : fileLabel_, LoadMessage(estimate.error));
     outcome_ = ShredOutcome::Refused;
     return false;
   }

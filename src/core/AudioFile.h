@@ -41,6 +41,10 @@ class CAudioFile {
   std::string GetFileName() const;
   const std::string& GetFilePath() const { return path_; }
   AudioError GetError() const { return error; }
+  // For a file that could not be opened or created (errors 102 and 103):
+  // the path as the operation named it and the system's errno; 0 otherwise.
+  const std::string& GetErrorPath() const { return errorPath_; }
+  int GetErrorCause() const { return errorCause_; }
   double GetDuration() const { return duration; }
   std::uint32_t GetOverlapTime() const { return overlapTime; }
   void SetOverlapTime(std::uint32_t seconds) { overlapTime = seconds; }
@@ -73,4 +77,6 @@ class CAudioFile {
 
  private:
   std::string path_;
+  std::string errorPath_;
+  int errorCause_ = 0;
 };

@@ -66,4 +66,30 @@ TEST_F(CommandLineTest, HelpVersionAndAWrongOptionPrintAndExitWithoutAWindow) {
   }
 }
 
+// Without any display at all, help and the version still print (the toolkit
+// is not started for them); into a full disk they fail with exit 1.
+TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplayAndFailOnAFullDisk) {
+  QProcessEnvironment env = process.processEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  process.setProcessEnvironment(env);
+  const std::pair<const char*, QString> runs[] = {
+      {"--help", QStringLiteral("Report bugs to: <" KESTRUNE_CONTACT ">\n")},
+      {"-v", QStringLiteral("License GPL-3.0-or-later")},
+      {"--help-all", QStringLiteral("-platform")}};
+  for (const auto& [argument, text] : runs) {
+    process.setArguments({QString::fromLatin1(argument)});
+    process.start();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << argument;
+    EXPECT_TRUE(process.readAllStandardOutput().contains(text.toUtf8())) << argument;
+
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1) << argument;
+    EXPECT_EQ(process.readAllStandardError(), "kestrune: write error: No space left on device\n");
+    process.setStandardOutputFile(QString());
+  }
+}
+
 }  // namespace
