@@ -1,6 +1,6 @@
 # What `cmake --install` puts under the prefix, in two components that
 # cmake/Package.cmake turns into two Debian packages:
-#   cli  kestrune-cli, its man page, its shell completions
+#   cli  kestrune-cli, its man page, its bash, zsh and fish completions
 #   gui  kestrune, the desktop entry, the icon, the AppStream metainfo and
 #        its man page
 # Each also carries share/doc/<package>/copyright and changelog.gz (the
@@ -38,6 +38,25 @@ configure_file(${KESTRUNE_RES}/debian/copyright.in ${KESTRUNE_DATA_OUT}/doc/copy
 configure_file(${KESTRUNE_RES}/debian/changelog.in ${KESTRUNE_DATA_OUT}/doc/changelog @ONLY)
 kestrune_gzip(${KESTRUNE_DATA_OUT}/doc/changelog ${KESTRUNE_DATA_OUT}/doc/changelog.gz KESTRUNE_COMPRESSED)
 add_custom_target(kestrune_man_pages ALL DEPENDS ${KESTRUNE_COMPRESSED})
+
+# Shell completions, printed by the tool itself from its option tables.
+set(KESTRUNE_COMPLETIONS
+  "bash\;${KESTRUNE_DATA_OUT}/completions/kestrune-cli\;${CMAKE_INSTALL_DATADIR}/bash-completion/completions"
+  "zsh\;${KESTRUNE_DATA_OUT}/completions/_kestrune-cli\;${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions"
+  "fish\;${KESTRUNE_DATA_OUT}/completions/kestrune-cli.fish\;${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d")
+set(KESTRUNE_COMPLETION_FILES)
+foreach(entry IN LISTS KESTRUNE_COMPLETIONS)
+  list(GET entry 0 shell)
+  list(GET entry 1 script)
+  list(GET entry 2 destination)
+  add_custom_command(OUTPUT ${script}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${KESTRUNE_DATA_OUT}/completions
+    COMMAND $<TARGET_FILE:kestrune-cli> --completion ${shell} > ${script}
+    DEPENDS kestrune-cli VERBATIM)
+  list(APPEND KESTRUNE_COMPLETION_FILES ${script})
+  install(FILES ${script} DESTINATION ${destination} COMPONENT cli)
+endforeach()
+add_custom_target(kestrune_completions ALL DEPENDS ${KESTRUNE_COMPLETION_FILES})
 
 # Installs a program, then drops the compiler's .comment notes from it (after
 # the strip of `cmake --install --strip` and CPack), as Debian's dh_strip does.

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/Resources.h"
 #include "gui/Trace.h"

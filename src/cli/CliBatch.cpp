@@ -10,14 +10,15 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <system_error>
 #include <thread>
 
 #include "core/batch/BatchLog.h"
 #include "core/batch/BatchNaming.h"
+#include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
+#include "cli/CliJob.h"
 #include "cli/CliProgress.h"
 #include "cli/TerminalLine.h"
 #include "core/Progress.h"
@@ -90,6 +91,17 @@ std::string MiB(double bytes) {
   return FormatText("%.1f", bytes / (1024.0 * 1024.0));
 }
 
+// True when path is, by device and inode or by its resolved path, a source
+// or a planned output of the run.
+bool NamesAFileOfTheRun(const std::vector<CliBatchItem>& items, const std::string& path) {
+  CSameFileSet files;
+  for (const CliBatchItem& item : items) {
+    files.Add(item.sourcePath);
+    files.Add(BatchJoinPath(item.outputFolder, item.outputName));
+  }
+  return files.Contains(path);
+}
+
 class CBatchCliRun {
  public:
   CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
@@ -136,21 +148,21 @@ void CBatchCliRun::Block(Slot& slot, const char* status, AudioError result) {
 void CBatchCliRun::CheckBeforeStart() {
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < count_; ++i) paths.push_back(slots_[i].item.sourcePath);
-  const CBatchSources sources(paths);
-  std::set<fs::path> claimed;
+  CBatchOutputRules rules(paths);
   for (std::size_t i = 0; i < count_; ++i) {
     Slot& slot = slots_[i];
     CliBatchItem& item = slot.item;
     const std::string output = BatchJoinPath(item.outputFolder, item.outputName);
-    std::error_code ec;
-    const fs::path resolved = BatchResolvedPath(output);
     if (item.sourceType == sourcetype::kUnknown) {
       Block(slot, batchtext::kFailed, err::kBatchUnknownType);
-    } else if (sources.Contains(output)) {
-      Block(slot, batchtext::kFailed, err::kOutputIsSource);
-    } else if (!claimed.insert(resolved).second || (!options_.overwrite && fs::exists(output, ec))) {
-      // An output another file of this run writes counts as existing too.
-      Block(slot, batchtext::kFileExists, err::kBatchOutputExists);
+      continue;
+    }
+    // An output another file of this run writes counts as existing too.
+    const AudioError verdict = rules.Check(output, options_.overwrite);
+    if (verdict == err::kOutputIsSource) {
+      Block(slot, batchtext::kFailed, verdict);
+    } else if (verdict == err::kBatchOutputExists) {
+      Block(slot, batchtext::kFileExists, verdict);
     } else {
       slot.job.sourcePath = item.sourcePath;
       slot.job.outputPath = output;
@@ -245,6 +257,13 @@ int CBatchCliRun::Run() {
     std::fprintf(err_, "kestrune-cli: no WAV or MP3 files to convert\n");
     return 1;
   }
+  // The log is checked before anything, the log itself included, is opened.
+  const std::string logPath = options_.logPath.empty() ? DefaultBatchLogPath() : options_.logPath;
+  if (NamesAFileOfTheRun(items, logPath)) {
+    std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be a source or an output of the run\n",
+                 logPath.c_str());
+    return cliexit::kUsage;
+  }
   count_ = items.size();
   slots_ = std::make_unique<Slot[]>(count_);
   for (std::size_t i = 0; i < count_; ++i) slots_[i].item = std::move(items[i]);
@@ -253,7 +272,7 @@ int CBatchCliRun::Run() {
     fs::create_directories(options_.outDir, ec);
   }
   CheckBeforeStart();
-  log_.Open(options_.logPath.empty() ? DefaultBatchLogPath() : options_.logPath);
+  log_.Open(logPath);
   CCliProgress::InstallInterruptHandler();
 
   for (std::size_t i = 0; i < count_; ++i)

@@ -10,15 +10,17 @@
 #include <sstream>
 
 #include "Version.h"
-#include "core/AudioFileFactory.h"
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveFile.h"
 #include "cli/CliBatch.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/StringTable.h"
+#include "core/TimeText.h"
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveFile.h"
 #include "settings/RegistrySettings.h"
 #include "cli/CliMessages.h"
+#include "cli/CliCompletion.h"
 #include "core/ProgramInfo.h"
 
 namespace {
@@ -59,11 +61,16 @@ int FinishStandardOutput(int code, std::FILE* out, std::FILE* err) {
   return code == cliexit::kOk ? cliexit::kFailed : code;
 }
 
-std::string StartPastEndMessage(std::uint32_t from, double duration) {
-  char text[160];
-  std::snprintf(text, sizeof text,
-                "the cut starts at %u s, at or after the end of the audio, which lasts %.2f seconds", from,
-                duration);
+// Seconds as typed: "12" for whole seconds, "3.3" with a fraction.
+std::string SecondsText(std::uint64_t micros) {
+  std::string text = std::to_string(micros / timetext::kMicrosPerSecond);
+  if (const std::uint64_t fraction = micros % timetext::kMicrosPerSecond) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%06llu", static_cast<unsigned long long>(fraction));
+    std::string decimals = digits;
+    decimals.erase(decimals.find_last_not_of('0') + 1);
+    text += "." + decimals;
+  }
   return text;
 }
 
@@ -97,6 +104,25 @@ int AnswerParseError(const CLI::App& app, const CLI::ParseError& e, const std::s
   return UsageError(stderr, e.what());
 }
 
+std::string StartPastEndMessage(std::uint64_t from, double duration) {
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "the cut starts at %s s, at or after the end of the audio, which lasts %.2f seconds",
+                SecondsText(from).c_str(), duration);
+  return text;
+}
+
+// Reads the time typed for option; the reason when it is none.
+std::optional<std::string> ReadTimeOption(const std::string& option, const std::string& text,
+                                          std::uint64_t& micros) {
+  const timetext::ParsedTime parsed = timetext::ParseTime(text);
+  if (parsed.micros) {
+    micros = *parsed.micros;
+    return std::nullopt;
+  }
+  return option + " " + text + ": " + parsed.reason;
+}
+
 std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
   std::uint8_t mask = 0;
   for (unsigned c : channels) mask = static_cast<std::uint8_t>(mask | (1u << (c - 1)));
@@ -128,7 +154,10 @@ int CCliJob::Run() {
   std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input, &owner);
   if (file->GetError() != err::kNone) return FailWithFileError(*file);
 
-  file->SetOverlapTime(options_.overlap ? *options_.overlap : ReadOverlapTime());
+  if (options_.overlap)
+    file->SetOverlapMicros(*options_.overlap);
+  else
+    file->SetOverlapTime(ReadOverlapTime());
   file->SetSuffix(options_.suffix ? *options_.suffix : ReadSuffix());
 
   auto* wave = dynamic_cast<CWaveFile*>(file.get());
@@ -158,13 +187,16 @@ int CCliJob::Run() {
         break;
       }
       case CliVerb::Cut: {
-        // Like the slider's marks, the two seconds are taken in either order.
-        const std::uint32_t from = std::min(options_.from, options_.to);
+        // Like the slider's marks, the two times are taken in either order.
+        const std::uint64_t from = std::min(options_.from, options_.to);
+        const std::uint64_t to = std::max(options_.from, options_.to);
         // Nothing to cut from there: an empty output would pass for a cut.
         // An end past the end is clipped by the cut itself.
-        if (from >= file->GetDuration())
+        if (static_cast<double>(from) / timetext::kMicrosPerSecond >= file->GetDuration())
           return UsageError(err_, StartPastEndMessage(from, file->GetDuration()));
-        file->SaveSelection(options_.output, from, std::max(options_.from, options_.to), &progress);
+        const std::uint32_t rate = file->GetSampleRate();
+        file->SaveSelectionSamples(options_.output, timetext::SampleAt(from, rate),
+                                   timetext::SampleAt(to, rate), &progress);
         break;
       }
       case CliVerb::ToMp3:
@@ -233,8 +265,11 @@ int RunCli(int argc, char** argv) {
   addInput(shred);
   shred->add_option("-n,--splits", options.splits, "Number of pieces")->required();
   shred->add_option("--base", options.base, "Base file name of the pieces (default: the source's own path)");
-  shred->add_option("--overlap", options.overlap,
-                    "Seconds each piece repeats of the one before (default: stored setting)");
+  std::string overlapText;
+  auto* overlapOption = shred->add_option(
+      "--overlap", overlapText,
+      "Time each piece repeats of the one before, as S, S.fff, M:SS.fff or H:MM:SS.fff (default: stored "
+      "setting)");
   shred->add_option("--suffix", options.suffix,
                     "Text between base name and piece number (default: stored setting)");
   shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
@@ -244,10 +279,11 @@ int RunCli(int argc, char** argv) {
   bool framesOnly = false;
   shred->add_flag("--frames-only", framesOnly, framesOnlyHelp);
 
-  auto* cut = app.add_subcommand("cut", "Save the stretch between two whole seconds");
+  auto* cut = app.add_subcommand("cut", "Save the stretch between two times");
   addInput(cut);
-  cut->add_option("--from", options.from, "Start second")->required();
-  cut->add_option("--to", options.to, "End second")->required();
+  std::string fromText, toText;
+  cut->add_option("--from", fromText, "Start time: S, S.fff, M:SS.fff or H:MM:SS.fff")->required();
+  cut->add_option("--to", toText, "End time, in the same forms")->required();
   addOutput(cut);
   cut->add_flag("--frames-only", framesOnly, framesOnlyHelp);
 
@@ -299,6 +335,12 @@ int RunCli(int argc, char** argv) {
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
 
+  // Hidden: the build writes the shell completions with it.
+  if (argc == 3 && std::string(argv[1]) == "--completion") {
+    const auto script = CompletionScript(app, argv[2]);
+    if (!script) return UsageError(stderr, "--completion takes bash, zsh or fish");
+    return PrintAll(*script, stdout, stderr, "kestrune-cli") ? cliexit::kOk : cliexit::kFailed;
+  }
   const std::string verb = VerbWord(argc, argv);
   if (!verb.empty() && !IsVerb(app, verb))
     return UsageError(stderr, "unknown verb '" + verb + "'; the verbs are " + VerbList(app));
@@ -323,6 +365,18 @@ int RunCli(int argc, char** argv) {
   options.mp3.vbrQuality = static_cast<std::uint16_t>(quality);
   options.mp3.originalFlag = !noOriginal;
   if (framesOnly) options.framesOnly = true;
+  // Times are read here, so that a bad one is a usage error naming its option.
+  const std::pair<const char*, std::pair<const std::string*, std::uint64_t*>> times[] = {
+      {"--from", {&fromText, &options.from}}, {"--to", {&toText, &options.to}}};
+  if (cut->parsed())
+    for (const auto& [option, target] : times)
+      if (const auto why = ReadTimeOption(option, *target.first, *target.second))
+        return UsageError(stderr, *why);
+  if (shred->parsed() && overlapOption->count() > 0) {
+    std::uint64_t overlap = 0;
+    if (const auto why = ReadTimeOption("--overlap", overlapText, overlap)) return UsageError(stderr, *why);
+    options.overlap = overlap;
+  }
 
   if (!options.output.empty() && NamesAStandardStream(options.output))
     return UsageError(stderr, "-o " + options.output +

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 
 class CAudioFile;
 
@@ -22,13 +22,13 @@ struct CliOptions {
   // shred
   std::uint32_t splits = 0;
   std::string base;
-  std::optional<std::uint32_t> overlap;  // default: the stored setting
+  std::optional<std::uint64_t> overlap;  // microseconds; default: the stored setting
   std::optional<std::string> suffix;     // default: the stored setting
   bool estimateOnly = false;
   // shred and cut of MP3 files: plain frame copies instead of gapless pieces
   std::optional<bool> framesOnly;  // default: the stored setting
-  // cut
-  std::uint32_t from = 0, to = 0;
+  // cut: microseconds
+  std::uint64_t from = 0, to = 0;
   // to-mp3
   Mp3EncodeSettings mp3;
   // rip

@@ -1,7 +1,7 @@
 #include "cli/CliOwner.h"
 
 #include "cli/CliMessages.h"
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
 

@@ -5,6 +5,7 @@
 #include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/TimeText.h"
 
 namespace {
 // Deferred bytes are handed to the file layer in large transfers.
@@ -23,6 +24,24 @@ CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow) : owne
 }
 
 CAudioFile::~CAudioFile() = default;
+
+AudioError CAudioFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                     std::uint32_t endSecond, CProgress* progress) {
+  const std::uint32_t rate = GetSampleRate();
+  return SaveSelectionSamples(outputPath, timetext::SampleAtSecond(startSecond, rate),
+                              timetext::SampleAtSecond(endSecond, rate), progress);
+}
+
+void CAudioFile::SetOverlapTime(std::uint32_t seconds) {
+  overlapTime = seconds;
+  overlapMicros = std::uint64_t{seconds} * timetext::kMicrosPerSecond;
+}
+
+void CAudioFile::SetOverlapMicros(std::uint64_t micros) {
+  overlapMicros = std::min(micros, timetext::kMaxMicros);
+  const std::uint64_t seconds = (overlapMicros + timetext::kMicrosPerSecond / 2) / timetext::kMicrosPerSecond;
+  overlapTime = static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, UINT32_MAX));
+}
 
 void CAudioFile::ShowInformation() {
   if (owner) owner->ShowInformation(*this);

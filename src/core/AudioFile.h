@@ -10,7 +10,7 @@
 
 #include "core/AudioError.h"
 #include "core/File.h"
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 
 class CAudioOwner;
 class CProgress;
@@ -26,8 +26,26 @@ class CAudioFile {
 
   virtual int GetFileType() const = 0;  // 0 WAV, 1 MP3
   virtual AudioError SplitEqually(CProgress* progress) = 0;
-  virtual AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
-                                   std::uint32_t endSecond, CProgress* progress) = 0;
+  // Selections in samples. A sample position counts sample frames (one
+  // sample of every channel) of the whole file's decode at GetSampleRate(),
+  // from 0; a time becomes one with timetext::SampleAt (core/TimeText.h).
+  //
+  // Saves the samples [firstSample, endSample) to outputPath; ends past the
+  // end of the audio are clipped, an end at or before the start selects
+  // nothing. WAV files cut to the sample frame (whole blocks of compressed
+  // formats); gapless MP3 pieces play exactly those samples in decoders that
+  // honour the LAME header frame, plain MP3 copies hold the whole frames
+  // that cover them. On success the owner is told the written length.
+  virtual AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                          std::uint64_t endSample, CProgress* progress) = 0;
+  // The same for the whole seconds of the window's slider marks:
+  // [startSecond × rate, endSecond × rate).
+  AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond, std::uint32_t endSecond,
+                           CProgress* progress);
+  // Samples per second of one channel (0 when the file could not be read).
+  virtual std::uint32_t GetSampleRate() const = 0;
+  // Sample frames of the whole decode: the end of every selection.
+  virtual std::uint64_t GetSampleCount() const = 0;
   // Hands the file to the owner's information window.
   virtual void ShowInformation();
   virtual std::string GetDefaultExtension() const = 0;
@@ -46,8 +64,13 @@ class CAudioFile {
   const std::string& GetErrorPath() const { return errorPath_; }
   int GetErrorCause() const { return errorCause_; }
   double GetDuration() const { return duration; }
+  // The overlap of equal splits: whole seconds for the estimate and its
+  // texts, exact microseconds for the cut (a typed "1.5" overlaps 1.5 s
+  // and is shown as 2 seconds).
   std::uint32_t GetOverlapTime() const { return overlapTime; }
-  void SetOverlapTime(std::uint32_t seconds) { overlapTime = seconds; }
+  void SetOverlapTime(std::uint32_t seconds);
+  std::uint64_t GetOverlapMicros() const { return overlapMicros; }
+  void SetOverlapMicros(std::uint64_t micros);
   const std::string& GetSuffix() const { return suffix; }
   void SetSuffix(const std::string& text) { suffix = text; }
   CAudioOwner* GetOwner() const { return owner; }
@@ -73,6 +96,7 @@ class CAudioFile {
   double duration = 0.0;
   AudioError error = err::kNone;
   std::uint32_t overlapTime = 0;
+  std::uint64_t overlapMicros = 0;
   std::string suffix;
 
  private:

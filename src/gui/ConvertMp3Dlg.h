@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 
 class QCheckBox;
 class QComboBox;

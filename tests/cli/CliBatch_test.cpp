@@ -140,4 +140,64 @@ TEST_F(CliBatchTest, CtrlCDuringARunStopsTheRunningFileAtItsNextBlock) {
   EXPECT_EQ(Log(log), batchlog::kAbortLine);
 }
 
+// A hard link is the file it names: x.wav's output x.mp3 is y.mp3 under
+// another name, so x.wav is refused at any number of jobs and y.mp3 stays as
+// it was (it still converts to y.wav).
+TEST_F(CliBatchTest, AnOutputHardLinkedToASourceIsRefusedAtAnyNumberOfJobs) {
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    fs::remove_all(in);
+    fs::create_directories(in);
+    const std::string x = Wav("x.wav"), y = in + "/y.mp3";
+    kt::WriteAll(y, kt::EncodedSine(0.5, kt::LameSpec{}));
+    fs::create_hard_link(y, in + "/x.mp3");
+    const auto before = kt::ReadAll(y);
+    const kt::CliResult r =
+        kt::RunCli(dir.Path().string(), {"batch", x, y, "--overwrite", "--jobs", jobs, "--log", dir.File("l")});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find(x + ": Failed: " + LoadMessage(err::kOutputIsSource)), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(y + ": Done"), std::string::npos) << r.out;
+    EXPECT_EQ(kt::ReadAll(y), before);
+  }
+}
+
+// --log naming a file of the run, by its own name or another, is a usage
+// error found before anything is opened: the file keeps its bytes and no
+// output is written. A log elsewhere runs.
+TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
+  const std::string a = Wav("a.wav"), c = in + "/c.mp3";
+  kt::WriteAll(c, kt::EncodedSine(0.5, kt::LameSpec{}));
+  fs::create_directories(dir.File("links"));
+  fs::create_hard_link(c, dir.File("links/hard.mp3"));
+  fs::create_symlink(a, dir.File("links/soft.wav"));
+  struct Case {
+    const char* what;
+    std::string log;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"a source", c, 2},
+      {"a source through ..", in + "/../Music In/a.wav", 2},
+      {"a hard link to a source", dir.File("links/hard.mp3"), 2},
+      {"a symbolic link to a source", dir.File("links/soft.wav"), 2},
+      {"an output yet to be written", in + "/a.mp3", 2},
+      {"an output that exists", in + "/c.wav", 2},
+      {"a file of its own", dir.File("own.log"), 0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fs::remove(in + "/a.mp3");
+    kt::WriteAll(in + "/c.wav", {7});
+    const auto before = fs::exists(k.log) ? kt::ReadAll(k.log) : std::vector<std::uint8_t>{};
+    const auto sources = std::make_pair(kt::ReadAll(a), kt::ReadAll(c));
+    const kt::CliResult r = kt::RunCli(dir.Path().string(), {"batch", a, c, "--overwrite", "--log", k.log});
+    EXPECT_EQ(r.exitCode, k.exitCode) << r.out << r.err;
+    EXPECT_EQ(std::make_pair(kt::ReadAll(a), kt::ReadAll(c)), sources);
+    if (k.exitCode == 0) continue;
+    EXPECT_EQ(r.err, "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
+    EXPECT_FALSE(fs::exists(in + "/a.mp3"));
+    if (fs::exists(k.log)) EXPECT_EQ(kt::ReadAll(k.log), before);
+  }
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include "cli/CliJob.h"
 #include "core/StringTable.h"
 #include "support/CliRunner.h"
+#include "support/GaplessCheck.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -388,6 +389,36 @@ TEST_F(CliFaults, CutStartingAtOrPastTheEndIsAUsageErrorAndAnEndPastItIsClipped)
       EXPECT_EQ(fs::file_size(out), c.bytes);
     }
     fs::remove(out);
+  }
+}
+
+// A RIFF file whose form type is not "WAVE" still opens (its chunks are a
+// WAV file's), and every output it gives is a WAV file other readers open:
+// the form type written is always "WAVE".
+TEST_F(CliFaults, ADamagedFormTypeIsNeverCopiedIntoAnOutput) {
+  const std::string piece = dir_.File("PIECE-1.wav"), out = dir_.File("out.wav");
+  for (const char* form : {"AVI ", "wave", "\xff\xff\xff\xff"}) {
+    Bytes bytes = kt::ReadAll(Wav("source.wav", 2));
+    std::copy(form, form + 4, bytes.begin() + 8);
+    const std::string source = dir_.File("damaged.wav");
+    kt::WriteAll(source, bytes);
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{"-q", "to-8bit", source, "-o", out}, out},
+        {Cut(source, "0", "1", out), out},
+        {{"-q", "rip", source, "--channels", "1", "-o", out}, out},
+        {{"-q", "shred", source, "-n", "2", "--base", dir_.File("piece"), "--overlap", "0", "--suffix", ""},
+         piece},
+    };
+    for (const auto& [args, written] : runs) {
+      SCOPED_TRACE(std::string(form, 4) + " " + args[1]);
+      const Result r = Run(args);
+      ASSERT_EQ(r.exitCode, 0) << r.err;
+      const Bytes output = kt::ReadAll(written);
+      ASSERT_GE(output.size(), 12u);
+      EXPECT_EQ(std::string(output.begin() + 8, output.begin() + 12), "WAVE");
+      EXPECT_GT(kt::ProbeDuration(dir_, written), 0.9);
+      fs::remove(written);
+    }
   }
 }
 

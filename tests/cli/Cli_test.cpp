@@ -8,11 +8,11 @@
 
 #include "cli/CliJob.h"
 #include "cli/CliProgress.h"
+#include "settings/RegistrySettings.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
-#include "settings/RegistrySettings.h"
 
 namespace fs = std::filesystem;
 
@@ -177,6 +177,51 @@ TEST_F(CliTest, CutPrintsTheSelectionLengthAndRefusesItsOwnSource) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "kestrune-cli: " + src + ": Output file cannot be the same as the source file.\n");
   EXPECT_EQ(kt::ReadAll(src), before);
+}
+
+TEST_F(CliTest, TimesAreTakenInEveryFormAndABadOneIsAUsageErrorNamingItsOption) {
+  const std::string src = StereoWav("t.wav", 8);  // 8000 Hz, 4 bytes a sample frame
+  const std::vector<std::uint8_t> data = kt::Slice(kt::ReadAll(src), 44);
+  const struct {
+    const char* from;
+    const char* to;
+    std::size_t first, end;  // samples
+    const char* said;
+  } rows[] = {
+      {"3.3", "7.77", 26400, 62160, "4.47"},
+      {"0:01.25", "0:00:02", 10000, 16000, "0.75"},
+      {"0:00:05.000125", "1", 8000, 40001, "4.00"},  // either order; 5.000125 s is sample 40001
+      {"7", "0:09", 56000, 64000, "1.00"},           // clipped at the end of the audio
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.from);
+    const Result r = Run({"cut", src, "--from", row.from, "--to", row.to, "-o", dir.File("t-cut.wav")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, std::string("This selection will last for ") + row.said + " seconds\n");
+    EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("t-cut.wav")), 44),
+              kt::Slice(data, row.first * 4, (row.end - row.first) * 4));
+  }
+  const struct {
+    std::vector<std::string> args;
+    const char* err;
+  } bad[] = {
+      {{"cut", src, "--from", "3,5", "--to", "4", "-o", dir.File("x.wav")},
+       "kestrune-cli: --from 3,5: ',' is not part of a time (write S, S.fff, M:SS.fff or H:MM:SS.fff)\n"},
+      {{"cut", src, "--from", "1", "--to", "1:75", "-o", dir.File("x.wav")},
+       "kestrune-cli: --to 1:75: seconds must be below 60\n"},
+      {{"shred", src, "-n", "2", "--overlap", "-1"},
+       "kestrune-cli: --overlap -1: '-' is not part of a time (write S, S.fff, M:SS.fff or H:MM:SS.fff)\n"},
+      {{"cut", src, "--from", "8.5", "--to", "9", "-o", dir.File("x.wav")},
+       "kestrune-cli: the cut starts at 8.5 s, at or after the end of the audio, which lasts 8.00 seconds\n"},
+  };
+  for (const auto& row : bad) {
+    const Result r = Run(row.args);
+    EXPECT_EQ(r.exitCode, 2);
+    // A usage error: the line, then the pointer to --help.
+    EXPECT_EQ(r.err, row.err + std::string("Try 'kestrune-cli --help' for more information.\n"));
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
 }
 
 TEST_F(CliTest, UnwritableOutputFolderFailsWith103) {

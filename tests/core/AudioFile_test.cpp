@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/TimeText.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -12,9 +13,14 @@ class ProbeFile : public CAudioFile {
   using CAudioFile::CAudioFile;
   int GetFileType() const override { return 0; }
   AudioError SplitEqually(CProgress*) override { return error; }
-  AudioError SaveSelection(const std::string&, std::uint32_t, std::uint32_t, CProgress*) override {
+  AudioError SaveSelectionSamples(const std::string&, std::uint64_t first, std::uint64_t end,
+                                  CProgress*) override {
+    asked = {first, end};
     return error;
   }
+  std::uint32_t GetSampleRate() const override { return 22050; }
+  std::uint64_t GetSampleCount() const override { return 0; }
+  std::pair<std::uint64_t, std::uint64_t> asked;
   std::string GetDefaultExtension() const override { return "*.WAV"; }
   std::string GetFileFilter() const override { return ""; }
   int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
@@ -24,6 +30,23 @@ class ProbeFile : public CAudioFile {
   std::uint64_t Copy(CFile& out, std::uint32_t n, CProgress* p) { return CopyData(out, n, p); }
   CFile& Source() { return file; }
 };
+
+TEST(AudioFileSelection, WholeSecondsAreSamplesAtTheFilesRateAndOverlapKeepsBothForms) {
+  kt::TempDir dir;
+  ProbeFile f(dir.File("missing.wav"), nullptr);
+  f.SaveSelection("x", 3, 4294967295u, nullptr);
+  EXPECT_EQ(f.asked.first, 66150u);
+  EXPECT_EQ(f.asked.second, 4294967295ull * 22050) << "no 32-bit overflow";
+  f.SetOverlapTime(7);
+  EXPECT_EQ(f.GetOverlapMicros(), 7000000u);
+  f.SetOverlapMicros(2499999);
+  EXPECT_EQ(f.GetOverlapTime(), 2u);
+  f.SetOverlapMicros(2500000);
+  EXPECT_EQ(f.GetOverlapTime(), 3u);
+  f.SetOverlapMicros(UINT64_MAX);
+  EXPECT_EQ(f.GetOverlapMicros(), timetext::kMaxMicros);
+  EXPECT_EQ(f.GetOverlapTime(), 360000000u);
+}
 
 TEST(AudioFileOpen, MissingPathGives102AndNothingElse) {
   kt::TempDir dir;

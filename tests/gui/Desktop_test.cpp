@@ -53,14 +53,25 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
   // The list lives in the settings store: a new window shows it too.
   EXPECT_EQ(RecentEntries(*std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>())), reordered);
 
-  // A file gone from the disk fails with the open's own message and leaves the list.
-  window->OnCloseFile();
-  ASSERT_TRUE(QFile::remove(QString::fromStdString(paths[9])));
-  RecentActions(*window)[1]->trigger();
-  EXPECT_EQ(window->File(), nullptr);
-  EXPECT_EQ(prompt.MessageTexts().last(), QStringLiteral("Cannot open audio file."));
-  EXPECT_EQ(RecentEntries(*window).size(), 7);
-  EXPECT_FALSE(recent::Files().contains(QString::fromStdString(paths[9])));
+  // A file gone from the disk is reported by name before any question, the
+  // open file stays open (or none), and it leaves the list.
+  for (const bool withFileOpen : {true, false}) {
+    SCOPED_TRACE(withFileOpen);
+    if (!withFileOpen) window->OnCloseFile();
+    const QString gone = RecentActions(*window)[1]->data().toString();
+    ASSERT_TRUE(QFile::remove(gone));
+    const std::size_t asked = prompt.questions.size();
+    RecentActions(*window)[1]->trigger();
+    ASSERT_EQ(prompt.questions.size(), asked + 1);  // the message only
+    EXPECT_EQ(prompt.MessageTexts().last(), QStringLiteral("Cannot open audio file.\n") + gone +
+                                                 QStringLiteral(" no longer exists."));
+    if (withFileOpen)
+      EXPECT_EQ(window->File() ? window->File()->GetFileName() : "", "Take 5.wav");
+    else
+      EXPECT_EQ(window->File(), nullptr);
+    EXPECT_FALSE(recent::Files().contains(gone));
+  }
+  EXPECT_EQ(RecentEntries(*window).size(), 6);
 }
 
 // The output dialogs of the open file; a Browse button opens the file dialog

@@ -1,7 +1,7 @@
 // The main window driven through its real widgets: start-up, opening files,
 // menus, playback with a fake player, the selection and saving it.
 
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
 #include "gui/BitmapButton.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 
 namespace kt {

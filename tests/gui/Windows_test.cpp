@@ -19,7 +19,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/HelpViewer.h"
 #include "gui/InfoDlgs.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/SettingsDlg.h"
 

@@ -30,7 +30,9 @@ const std::string kAppId = KESTRUNE_APP_ID;
 // The files of each package, as the install puts them under the prefix.
 const std::set<std::string> kCliFiles = {
     "bin/kestrune-cli", "share/man/man1/kestrune-cli.1.gz", "share/doc/kestrune-cli/copyright",
-    "share/doc/kestrune-cli/changelog.gz", "share/lintian/overrides/kestrune-cli"};
+    "share/doc/kestrune-cli/changelog.gz", "share/lintian/overrides/kestrune-cli",
+    "share/bash-completion/completions/kestrune-cli", "share/zsh/vendor-completions/_kestrune-cli",
+    "share/fish/vendor_completions.d/kestrune-cli.fish"};
 const std::set<std::string> kGuiFiles = {"bin/kestrune",
                                          "share/applications/" + kAppId + ".desktop",
                                          "share/metainfo/" + kAppId + ".metainfo.xml",

@@ -65,11 +65,3 @@ std::filesystem::path BatchResolvedPath(const std::string& path) {
   return resolved;
 }
 
-CBatchSources::CBatchSources(const std::vector<std::string>& sources) {
-  for (const std::string& source : sources)
-    if (!source.empty()) resolved_.insert(BatchResolvedPath(source));
-}
-
-bool CBatchSources::Contains(const std::string& outputPath) const {
-  return resolved_.count(BatchResolvedPath(outputPath)) != 0;
-}

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -33,13 +32,3 @@ std::int32_t BatchTargetType(const std::string& cell, std::int32_t current);
 // A path with symbolic links and ".." resolved, as far as it exists.
 std::filesystem::path BatchResolvedPath(const std::string& path);
 
-// The source files of a batch, resolved once: an output that names one of
-// them would destroy a file still to be read.
-class CBatchSources {
- public:
-  explicit CBatchSources(const std::vector<std::string>& sources);
-  bool Contains(const std::string& outputPath) const;
-
- private:
-  std::set<std::filesystem::path> resolved_;
-};

@@ -1,7 +1,5 @@
 #include "core/batch/BatchRun.h"
 
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/StringTable.h"
@@ -109,13 +107,14 @@ bool CBatchRun::StartJob(int row) {
 
   // The output must never replace a file of the list, its own source or
   // another row's, whatever Overwrite says.
-  if (job_.sourceType != sourcetype::kUnknown && Sources().Contains(job_.outputPath)) {
+  AudioError verdict = OutputRules().Check(job_.outputPath, job_.overwrite != 0);
+  // A file of unknown type fails in the worker before anything is written.
+  if (verdict == err::kOutputIsSource && job_.sourceType == sourcetype::kUnknown) verdict = err::kNone;
+  if (verdict == err::kOutputIsSource) {
     FailBeforeStart(row, err::kOutputIsSource);
     return false;
   }
-
-  std::error_code ec;
-  if (job_.overwrite == 0 && std::filesystem::exists(job_.outputPath, ec)) {
+  if (verdict == err::kBatchOutputExists) {
     SetStatus(row, JobStatus::Pending);
     rows_.SetSourceBold(row, false);
     if (rows_.Text(row, batchcol::kStatus) != batchtext::kFileExists) {
@@ -137,19 +136,19 @@ bool CBatchRun::StartJob(int row) {
   return true;
 }
 
-const CBatchSources& CBatchRun::Sources() {
-  if (!sources_) {
+CBatchOutputRules& CBatchRun::OutputRules() {
+  if (!outputRules_) {
     std::vector<std::string> paths;
     for (int row = 0, count = rows_.RowCount(); row < count; ++row)
       if (const BatchRow* record = rows_.Record(row)) paths.push_back(record->sourcePath);
-    sources_ = std::make_unique<CBatchSources>(paths);
+    outputRules_ = std::make_unique<CBatchOutputRules>(paths, alsoProtected_);
   }
-  return *sources_;
+  return *outputRules_;
 }
 
 void CBatchRun::OnJobFinished() {
   const int count = rows_.RowCount();
-  sources_.reset();
+  outputRules_.reset();
   if (!FinishConvertingRows()) return;
   progressCounter_ = 0;
   bool started = false;

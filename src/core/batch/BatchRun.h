@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/batch/BatchLog.h"
 #include "core/batch/BatchNaming.h"
+#include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchTypes.h"
 
 // The job list as the engine sees it: rows with cells and a record each.
@@ -59,6 +61,10 @@ class CBatchRun {
  public:
   CBatchRun(CBatchRows& rows, CBatchHost& host, CProgress& sink, std::string logPath)
       : rows_(rows), host_(host), sink_(sink), logPath_(std::move(logPath)) {}
+
+  // Files no output may replace besides the sources of the list (the file
+  // open in the main window), checked by device and inode like the sources.
+  void SetProtectedFiles(std::vector<std::string> paths) { alsoProtected_ = std::move(paths); }
 
   // Convert All. Refused while a worker runs.
   void StartRun();
@@ -109,8 +115,8 @@ class CBatchRun {
   bool StartJob(int row);
   void FailBeforeStart(int row, AudioError result);
   std::string Reason() const;
-  // The rows' sources, resolved once per next-job step.
-  const CBatchSources& Sources();
+  // The output rules over the rows' sources, made once per next-job step.
+  CBatchOutputRules& OutputRules();
 
   CBatchRows& rows_;
   CBatchHost& host_;
@@ -118,7 +124,8 @@ class CBatchRun {
   std::string logPath_;
   CBatchLog log_;
   BatchJob job_;
-  std::unique_ptr<CBatchSources> sources_;
+  std::vector<std::string> alsoProtected_;
+  std::unique_ptr<CBatchOutputRules> outputRules_;
   BatchState state_ = BatchState::Idle;
   std::atomic<bool> stopRequested_{false};
   bool closeRequested_ = false;

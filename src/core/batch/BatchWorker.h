@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/AudioFile.h"
-#include "core/mp3/Mp3EncodeSettings.h"
+#include "core/Mp3EncodeSettings.h"
 #include "core/batch/BatchTypes.h"
 
 // The encoder settings of every batch encoding: the encoder chooses the

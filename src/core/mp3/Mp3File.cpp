@@ -1,6 +1,7 @@
 #include "core/mp3/Mp3File.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -105,8 +106,13 @@ void CMp3File::Scan() {
           std::min<std::uint64_t>((audioBytes * 8 * rate + samples / 2) / samples, UINT32_MAX));
     }
   }
+  sampleCount_ = std::isfinite(duration) ? static_cast<std::uint64_t>(std::llround(duration * rate)) : 0;
   scanned_ = true;
   file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
+}
+
+std::uint64_t CMp3File::GetSampleCount() const {
+  return sampleCount_;
 }
 
 std::uint64_t CMp3File::GetDataSize() const {

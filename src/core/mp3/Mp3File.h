@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "core/AudioFile.h"
+#include "core/SplitEstimate.h"
 #include "core/mp3/Mp3Frame.h"
 #include "core/mp3/Mp3FrameIndex.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3PieceWriter.h"
-#include "core/SplitEstimate.h"
 
 struct ShredRequest;
 
@@ -42,8 +42,9 @@ class CMp3File : public CAudioFile {
 
   int GetFileType() const override { return 1; }
   AudioError SplitEqually(CProgress* progress) override;
-  AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond, std::uint32_t endSecond,
-                           CProgress* progress) override;
+  AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                  std::uint64_t endSample, CProgress* progress) override;
+  std::uint64_t GetSampleCount() const override;
   std::string GetDefaultExtension() const override { return "*.MP3"; }
   std::string GetFileFilter() const override { return "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||"; }
   int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
@@ -56,7 +57,7 @@ class CMp3File : public CAudioFile {
 
   // Values of the current frame header (the first audio frame after a scan).
   std::uint32_t GetHeader() const { return header_.raw; }
-  std::uint32_t GetSampleRate() const { return header_.SampleRate(); }
+  std::uint32_t GetSampleRate() const override { return header_.SampleRate(); }
   std::uint32_t GetBitrate() const { return header_.Bitrate(); }
   std::uint32_t GetFrameLength() const { return header_.FrameLength(); }
 
@@ -106,7 +107,8 @@ class CMp3File : public CAudioFile {
     std::uint64_t end = 0;    // where it ends (clipped to the audio)
     double seconds = 0.0;     // its length as reported: the request clipped to the audio
   };
-  Span SelectionSpan(std::uint32_t startSecond, std::uint32_t endSecond) const;
+  // The frames holding the samples [firstSample, endSample).
+  Span SelectionSpan(std::uint64_t firstSample, std::uint64_t endSample) const;
   // Where piece number piece (1..pieces) of an equal split ends.
   std::uint64_t PieceEnd(std::uint64_t piece, std::uint64_t pieces) const;
   // Where the overlap before a piece starting at start begins.
@@ -153,6 +155,7 @@ class CMp3File : public CAudioFile {
   mp3::FrameHeader firstAudio_;  // reference for the frame-boundary search
   mp3::FrameIndex index_;        // frame starts of a variable-bitrate stream
   std::uint32_t byteRate_ = 0;
+  std::uint64_t sampleCount_ = 0;  // sample frames of the whole decode
   std::uint32_t displayBitrate_ = 0;
   bool scanned_ = false;  // a frame was found at open: operations may run
   bool gapless_ = true;

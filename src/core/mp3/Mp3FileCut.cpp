@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/mp3/Mp3File.h"
 #include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/mp3/Mp3File.h"
 
 namespace {
 
@@ -170,8 +170,8 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   return error;
 }
 
-AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
-                                   std::uint32_t endSecond, CProgress* progress) {
+AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                          std::uint64_t endSample, CProgress* progress) {
   if (!scanned_) return error;
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return error;
@@ -180,7 +180,7 @@ AudioError CMp3File::SaveSelection(const std::string& outputPath, std::uint32_t 
   if (!progress) progress = &silent;
 
   // An end before the start selects nothing.
-  const Span span = SelectionSpan(startSecond, endSecond);
+  const Span span = SelectionSpan(firstSample, endSample);
   const std::uint64_t begin = NextBoundary(span.begin);
   const std::uint64_t end = std::max(begin, NextBoundary(span.end));
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/TimeText.h"
 #include "core/mp3/ApeTag.h"
 #include "core/mp3/Mp3File.h"
 
@@ -82,24 +83,32 @@ void CMp3File::IndexFrames() {
   }
 }
 
-CMp3File::Span CMp3File::SelectionSpan(std::uint32_t startSecond, std::uint32_t endSecond) const {
+CMp3File::Span CMp3File::SelectionSpan(std::uint64_t firstSample, std::uint64_t endSample) const {
   Span span;
-  if (!index_.Empty()) {
-    const std::uint64_t first = index_.FrameHolding(startSecond);
-    const std::uint64_t last = endSecond > startSecond ? index_.FrameFrom(endSecond) : first;
+  const std::uint32_t rate = firstAudio_.SampleRate();
+  const std::uint32_t spf = firstAudio_.SamplesPerFrame();
+  if (!index_.Empty() && spf != 0) {
+    const std::uint64_t first = std::min(firstSample / spf, index_.Frames());
+    const std::uint64_t last =
+        endSample > firstSample ? std::min((endSample + spf - 1) / spf, index_.Frames()) : first;
     span.begin = index_.Offset(first);
     span.end = index_.Offset(std::max(first, last));
-    if (endSecond > startSecond)
-      span.seconds = std::max(0.0, std::min<double>(endSecond, duration) - startSecond);
+    if (endSample > firstSample)
+      span.seconds = std::max(0.0, std::min(timetext::SecondsOf(endSample, rate), duration) -
+                                       timetext::SecondsOf(firstSample, rate));
     return span;
   }
-  const std::uint64_t rate = byteRate_;
-  span.begin = std::min(audioEnd_, audioStart_ + rate * startSecond);
+  auto bytesOf = [&](std::uint64_t samples) -> std::uint64_t {
+    if (rate == 0) return 0;
+    const unsigned __int128 bytes = static_cast<unsigned __int128>(samples) * byteRate_ / rate;
+    return static_cast<std::uint64_t>(std::min<unsigned __int128>(bytes, GetAudioBytes()));
+  };
+  span.begin = audioStart_ + bytesOf(firstSample);
   // An end before the start selects nothing.
-  const std::uint64_t selection = endSecond > startSecond ? rate * (endSecond - startSecond) : 0;
+  const std::uint64_t selection = endSample > firstSample ? bytesOf(endSample - firstSample) : 0;
   span.end = std::min(audioEnd_, span.begin + selection);
   const std::uint64_t reported = span.begin + selection > audioEnd_ ? audioEnd_ - span.begin : selection;
-  span.seconds = rate ? static_cast<double>(reported) / static_cast<double>(rate) : 0.0;
+  span.seconds = byteRate_ ? static_cast<double>(reported) / static_cast<double>(byteRate_) : 0.0;
   return span;
 }
 

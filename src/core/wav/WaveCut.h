@@ -1,7 +1,8 @@
 #pragma once
 // The cutting arithmetic of WAV files: where each piece of an equal split
 // and a saved selection begin and end in the data chunk, and how pieces are
-// named. All cut points are whole sample frames.
+// named. All cut points are whole sample frames; times arrive as sample
+// positions.
 
 #include <cstdint>
 #include <string>
@@ -27,8 +28,23 @@ std::uint64_t AlignUp(std::uint64_t value, std::uint16_t blockAlign);
 WavePiece PlanWavePiece(std::uint64_t dataSize, std::uint16_t blockAlign, std::uint32_t avgBytesPerSec,
                         std::uint32_t pieces, std::uint32_t number, std::uint32_t overlapSeconds);
 
-// The stretch from whole second startSecond to endSecond: the start rounds
-// up and the length down to whole frames; it never reaches past the data.
+// The same with the overlap in bytes (rounded down to whole frames).
+WavePiece PlanWavePieceBytes(std::uint64_t dataSize, std::uint16_t blockAlign, std::uint32_t pieces,
+                             std::uint32_t number, std::uint64_t overlapBytes);
+
+// The audio bytes of samples sample frames at sampleRate: samples ×
+// avgBytesPerSec / sampleRate, rounded down, or up with roundUp (exact for
+// PCM, whose byte rate is the rate times the frame size).
+std::uint64_t WaveBytesOfSamples(std::uint64_t samples, std::uint32_t avgBytesPerSec,
+                                 std::uint32_t sampleRate, bool roundUp = false);
+
+// The samples [firstSample, endSample) at sampleRate: the start rounds up
+// and the length down to whole frames (blocks of a compressed format); it
+// never reaches past the data.
+WaveSelection PlanWaveSampleSelection(std::uint64_t dataSize, std::uint16_t blockAlign,
+                                      std::uint32_t avgBytesPerSec, std::uint32_t sampleRate,
+                                      std::uint64_t firstSample, std::uint64_t endSample);
+// The stretch from whole second startSecond to endSecond (samples at a rate of one a second).
 WaveSelection PlanWaveSelection(std::uint64_t dataSize, std::uint16_t blockAlign,
                                 std::uint32_t avgBytesPerSec, std::uint32_t startSecond,
                                 std::uint32_t endSecond);

@@ -105,7 +105,6 @@ bool CWaveFile::WalkChunks(std::uint64_t length) {
   }
   rf64_ = rf64;
   riffSize_ = riffSize;
-  std::memcpy(formType_, head + 8, 4);
   return true;
 }
 
@@ -120,8 +119,7 @@ void CWaveFile::SearchTags(std::uint64_t length) {
     file.Read(head, 12);
     rf64_ = TagIs(head, "RF64");
     riffSize_ = Le32(head + 4);
-    std::memcpy(formType_, head + 8, 4);
-    if (!FindChunk("fmt ")) {
+      if (!FindChunk("fmt ")) {
       error = err::kNoFormatChunk;
     } else {
       ReadFormat(length, -1);
@@ -212,7 +210,6 @@ WaveSplitFacts CWaveFile::GetSplitFacts() const {
 WaveHeaderParts CWaveFile::HeaderParts(const WaveFormat& format,
                                        const std::vector<std::uint8_t>& extra) const {
   WaveHeaderParts parts;
-  std::memcpy(parts.formType, formType_, 4);
   parts.format = format;
   // Extra bytes that do not match the count are written as zeros.
   if (format.formatTag != wav::kFormatPcm && extra.size() == format.extraCount) parts.extra = extra;
@@ -267,13 +264,28 @@ std::function<std::vector<std::uint8_t>(std::uint64_t)> CWaveFile::DerivedHeader
   };
 }
 
+namespace {
+
+// The RIFF size field plus the 8 bytes before the RIFF body, in decimal: a
+// 64-bit ds64 size near 2^64 is shown as read, not wrapped.
+std::string SizeAsInHeader(std::uint64_t riffSize) {
+  unsigned __int128 total = static_cast<unsigned __int128>(riffSize) + 8;
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(total % 10)));
+    total /= 10;
+  } while (total != 0);
+  return digits;
+}
+
+}  // namespace
+
 std::vector<std::string> CWaveFile::GetInformationLines() const {
   const WaveFormat& f = format_;
   return {
       FormatText("Filename - %s", GetFileName().c_str()),
-      FormatText(
-          rf64_ ? "File size (As in Header) - %llu bytes (RF64)" : "File size (As in Header) - %llu bytes",
-          static_cast<unsigned long long>(riffSize_) + 8ull),
+      FormatText(rf64_ ? "File size (As in Header) - %s bytes (RF64)" : "File size (As in Header) - %s bytes",
+                 SizeAsInHeader(riffSize_).c_str()),
       FormatText("Number of Channels - %u", unsigned{f.channels}),
       FormatText("Samples per second - %lu", static_cast<unsigned long>(f.samplesPerSec)),
       FormatText("Average bytes per second - %lu bytes", static_cast<unsigned long>(f.avgBytesPerSec)),

@@ -36,8 +36,9 @@ class CWaveFile : public CAudioFile {
 
   int GetFileType() const override { return 0; }
   AudioError SplitEqually(CProgress* progress) override;
-  AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond, std::uint32_t endSecond,
-                           CProgress* progress) override;
+  AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                  std::uint64_t endSample, CProgress* progress) override;
+  std::uint64_t GetSampleCount() const override;
   std::string GetDefaultExtension() const override { return "*.WAV"; }
   std::string GetFileFilter() const override { return wav::kFileFilter; }
   int ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) override;
@@ -58,7 +59,7 @@ class CWaveFile : public CAudioFile {
   std::uint64_t GetHeaderDataSize() const { return dataChunkSize_; }
   std::uint64_t GetRiffSize() const { return riffSize_; }
   std::uint16_t GetChannels() const { return format_.channels; }
-  std::uint32_t GetSampleRate() const { return format_.samplesPerSec; }
+  std::uint32_t GetSampleRate() const override { return format_.samplesPerSec; }
   std::uint16_t GetBitsPerSample() const { return format_.bitsPerSample; }
   std::uint16_t GetFormatTag() const { return format_.formatTag; }
   std::uint16_t GetBlockAlign() const { return format_.blockAlign; }
@@ -123,7 +124,6 @@ class CWaveFile : public CAudioFile {
                            Transform transform);
 
   std::uint64_t riffSize_ = 0;
-  char formType_[4] = {};
   WaveFormat format_;
   std::vector<std::uint8_t> extraFormatBytes_;
   bool hasFact_ = false;

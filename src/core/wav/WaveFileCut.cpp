@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
-#include "core/wav/WaveCut.h"
-#include "core/wav/WaveFile.h"
-#include "core/wav/WaveOutput.h"
 #include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/TimeText.h"
+#include "core/wav/WaveCut.h"
+#include "core/wav/WaveFile.h"
+#include "core/wav/WaveOutput.h"
 
 AudioError CWaveFile::SplitEqually(CProgress* progress) {
   error = err::kNone;
@@ -25,6 +26,10 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     if (RefuseOwnSource(WavePieceName(base, suffix, i))) return error;
   }
 
+  // The overlap: its samples, as bytes (exact for PCM).
+  const std::uint64_t overlapBytes =
+      WaveBytesOfSamples(timetext::SampleAt(overlapMicros, format_.samplesPerSec), format_.avgBytesPerSec,
+                         format_.samplesPerSec);
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
@@ -35,8 +40,7 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     if (!CreateOutput(out, name)) break;
     p.SetShreddingText(GetFileName(), FileNamePart(name));
     p.SetFileNumber(i);
-    const WavePiece piece =
-        PlanWavePiece(dataSize_, format_.blockAlign, format_.avgBytesPerSec, pieces, i, overlapTime);
+    const WavePiece piece = PlanWavePieceBytes(dataSize_, format_.blockAlign, pieces, i, overlapBytes);
     WritePiece(out, piece.start, piece.length, piece.overlap, p);
     p.StepOverall();
     if (p.IsCancelled()) break;
@@ -61,8 +65,12 @@ void CWaveFile::WritePiece(CFile& out, std::uint64_t start, std::uint64_t length
   });
 }
 
-AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
-                                    std::uint32_t endSecond, CProgress* progress) {
+std::uint64_t CWaveFile::GetSampleCount() const {
+  return SamplesIn(format_, extraFormatBytes_, dataSize_);
+}
+
+AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                           std::uint64_t endSample, CProgress* progress) {
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return error;
   CFile out;
@@ -70,8 +78,8 @@ AudioError CWaveFile::SaveSelection(const std::string& outputPath, std::uint32_t
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
-  const WaveSelection selection =
-      PlanWaveSelection(dataSize_, format_.blockAlign, format_.avgBytesPerSec, startSecond, endSecond);
+  const WaveSelection selection = PlanWaveSampleSelection(
+      dataSize_, format_.blockAlign, format_.avgBytesPerSec, format_.samplesPerSec, firstSample, endSample);
   CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,
                      format_.blockAlign);
   output.Write([&] {

@@ -41,6 +41,19 @@ void ApplySettings(lame_global_flags* lame, const Mp3EncodeSettings& s, std::uin
   lame_set_original(lame, s.originalFlag);
 }
 
+// The bitrate LAME's automatic rule picks for a constant-bitrate encoding of
+// this rate and channel layout (128 kbit/s for CD audio); 0 when LAME
+// refuses the parameters.
+std::uint16_t AutomaticCbrBitrate(Mp3EncodeSettings settings, std::uint32_t rate, std::uint16_t channels) {
+  LameHandle probe(lame_init());
+  if (!probe) return 0;
+  settings.encodingMode = 0;
+  settings.bitrate = 0;
+  ApplySettings(probe.get(), settings, rate, channels);
+  if (lame_init_params(probe.get()) < 0) return 0;
+  return static_cast<std::uint16_t>(lame_get_brate(probe.get()));
+}
+
 // LAME resamples a rate it cannot encode (below 8000 Hz) up to one it can,
 // so each sample handed over becomes up to out/in samples: a whole block at
 // 1000 Hz makes eight times the MP3 bytes the output buffer is sized for, and
@@ -96,9 +109,17 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     error = err::kEncoderInit;
     return 0;
   }
-  ApplySettings(lame.get(), settings, format_.samplesPerSec, format_.channels);
   // The encoder takes the rate as an int: a larger one cannot be handed over.
-  if (format_.samplesPerSec > INT_MAX || lame_init_params(lame.get()) < 0) {
+  if (format_.samplesPerSec > INT_MAX) {
+    error = err::kEncoderParams;
+    return 0;
+  }
+  // An average bitrate of 0 would make LAME aim at its lowest (8 kbit/s,
+  // resampled to 8000 Hz): without a bitrate, ABR aims where CBR would.
+  if (settings.encodingMode == 3 && settings.bitrate == 0)
+    settings.bitrate = AutomaticCbrBitrate(settings, format_.samplesPerSec, format_.channels);
+  ApplySettings(lame.get(), settings, format_.samplesPerSec, format_.channels);
+  if (lame_init_params(lame.get()) < 0) {
     error = err::kEncoderParams;
     return 0;
   }

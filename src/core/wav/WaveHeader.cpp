@@ -82,7 +82,9 @@ std::vector<std::uint8_t> BuildWaveHeader(const WaveHeaderParts& parts, std::uin
   h.reserve(128 + parts.extra.size() + parts.factBody.size());
   PutTag(h, rf64 ? "RF64" : "RIFF");
   Put32(h, 0);  // RIFF size, filled in below
-  PutTag(h, parts.formType);
+  // Always "WAVE": a source whose form type was damaged still gives WAV files
+  // that every reader opens.
+  PutTag(h, "WAVE");
   std::size_t ds64At = 0;
   if (rf64) {
     PutTag(h, "ds64");

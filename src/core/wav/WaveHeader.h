@@ -26,7 +26,6 @@ enum class WaveForm { Riff, Rf64 };
 
 // Everything of a header but its sizes.
 struct WaveHeaderParts {
-  char formType[4] = {'W', 'A', 'V', 'E'};
   WaveFormat format;
   std::vector<std::uint8_t> extra;  // extraCount bytes (zeros when it does not match)
   bool hasFact = false;

@@ -341,4 +341,41 @@ TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
   EXPECT_EQ(host.workersStarted, 0);
 }
 
+// The same file under another name is that file: outputs that are hard links
+// to a listed source, or to a file protected besides the list (the main
+// window's), fail before their job starts and leave the file as it was; an
+// output merely beside a protected file converts.
+TEST_F(BatchRunTest, AnOutputThatIsAProtectedFileUnderAnotherNameFails) {
+  struct Case {
+    const char* what;
+    bool linkToListed;  // else linked to a file protected besides the list
+    bool protect;       // the unlisted file is passed as protected
+    JobStatus status;
+  };
+  const Case cases[] = {
+      {"hard link to another row's source", true, false, JobStatus::Failed},
+      {"hard link to the main window's file", false, true, JobStatus::Failed},
+      {"hard link to an unprotected file", false, false, JobStatus::Done},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh(c.what);
+    host.overwrite = true;
+    const std::string other = c.linkToListed ? Mp3("y.mp3") : Mp3("open.mp3");
+    fs::create_hard_link(other, In("x.mp3"));
+    Add(Wav("x.wav"));
+    if (c.linkToListed) Add(other, false);  // listed, not converted
+    run.SetProtectedFiles(c.protect ? std::vector<std::string>{other} : std::vector<std::string>{});
+    const auto before = kt::ReadAll(other);
+    Convert();
+    EXPECT_EQ(Status(0), c.status);
+    if (c.status == JobStatus::Failed) {
+      EXPECT_EQ(kt::ReadAll(other), before);
+      EXPECT_NE(Log().find(Entry(0, "Failed", LoadMessage(err::kOutputIsSource))), std::string::npos);
+    } else {
+      EXPECT_NE(kt::ReadAll(other), before);  // Overwrite replaced what the link named
+    }
+  }
+}
+
 }  // namespace

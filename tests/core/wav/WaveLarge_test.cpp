@@ -87,6 +87,29 @@ TEST(WaveLarge, SourcesPast4GiBOpenWithTheirRealSizesAndCut) {
   }
 }
 
+// The information line shows the ds64 RIFF size plus 8 as read, even where
+// the sum passes 64 bits.
+TEST(WaveRf64, TheInformationLineShowsTheDs64SizeAsRead) {
+  kt::TempDir dir;
+  const std::pair<std::uint64_t, const char*> cases[] = {
+      {5000, "5008"},
+      {0xFFFFFFFFFFFFFFF7ull, "18446744073709551615"},
+      {0xFFFFFFFFFFFFFFF8ull, "18446744073709551616"},
+      {0xFFFFFFFFFFFFFFFFull, "18446744073709551623"},
+  };
+  for (const auto& [riffSize, shown] : cases) {
+    SCOPED_TRACE(shown);
+    Bytes bytes = Rf64Header(4000);
+    for (int i = 0; i < 8; ++i) bytes[20 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+    const Bytes audio = kt::PatternData(4000);
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    kt::WriteAll(dir.File("a.wav"), bytes);
+    CWaveFile wav(dir.File("a.wav"), nullptr);
+    ASSERT_EQ(wav.GetError(), 0u);
+    EXPECT_EQ(wav.GetInformationLines().at(1), std::string("File size (As in Header) - ") + shown + " bytes (RF64)");
+  }
+}
+
 // Plain headers up to the last size a 32-bit RIFF size holds (0xFFFFFFFF
 // itself is the streaming mark), RF64 from there on.
 TEST(WaveRf64, FormChangesExactlyWhereTheRiffSizeStopsFitting) {

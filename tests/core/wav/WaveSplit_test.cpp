@@ -64,6 +64,43 @@ TEST(WaveCutArithmetic, ReversedOrOutOfRangeSelectionIsEmptyInsteadOfWrapping) {
   EXPECT_EQ(PlanWaveSelection(176400 * 30, 4, 176400, 40, 50).offset, 176400u * 30);
 }
 
+TEST(WaveCutArithmetic, SampleSelectionsCutToTheSampleFrameAndWholeSecondsCutAsBefore) {
+  const struct {
+    std::uint64_t dataSize;
+    std::uint16_t blockAlign;
+    std::uint32_t avg, rate;
+    std::uint64_t first, end, offset, length;
+  } rows[] = {
+      {176400 * 10, 4, 176400, 44100, 145530, 342657, 145530 * 4, (342657 - 145530) * 4},  // 3.3 s to 7.77 s
+      {176400 * 10, 4, 176400, 44100, 0, 1, 0, 4},                                         // one sample
+      {176400 * 10, 4, 176400, 44100, 441000 - 1, 441000 + 5, 440999 * 4, 4},  // clipped at the end
+      {176400 * 10, 4, 176400, 44100, 441000, 441001, 441000 * 4, 0},          // starts at the end
+      {176400 * 10, 4, 176400, 44100, 500, 500, 2000, 0},                      // empty
+      {176400 * 10, 4, 176400, 44100, 600, 500, 2400, 0},                      // reversed
+      {88200 * 4, 6, 132300, 22050, 7, 100, 42, 93 * 6},                       // three channels
+      // IMA ADPCM, 1017 samples in blocks of 1024 bytes, about 44407 bytes a second at 44100 Hz:
+      // the start rounds up and the length down to whole blocks.
+      {1024 * 50, 1024, 44407, 44100, 1017, 1017 * 11, 1024 * 2, 1024 * 10},
+  };
+  for (const auto& r : rows) {
+    const WaveSelection s = PlanWaveSampleSelection(r.dataSize, r.blockAlign, r.avg, r.rate, r.first, r.end);
+    EXPECT_EQ(s.offset, r.offset) << r.first;
+    EXPECT_EQ(s.length, r.length) << r.first;
+  }
+  // Whole seconds are samples at whole multiples of the rate: the plan of before.
+  for (std::uint32_t start : {0u, 1u, 7u})
+    for (std::uint32_t end : {0u, 3u, 9u, 40u}) {
+      const WaveSelection bySeconds = PlanWaveSelection(176400 * 30 + 3, 4, 176400, start, end);
+      const WaveSelection bySamples =
+          PlanWaveSampleSelection(176400 * 30 + 3, 4, 176400, 44100, start * 44100ull, end * 44100ull);
+      EXPECT_EQ(bySeconds.offset, bySamples.offset);
+      EXPECT_EQ(bySeconds.length, bySamples.length);
+    }
+  EXPECT_EQ(WaveBytesOfSamples(3, 1001, 1000), 3u);
+  EXPECT_EQ(WaveBytesOfSamples(3, 1001, 1000, true), 4u);
+  EXPECT_EQ(WaveBytesOfSamples(3, 1001, 0), 0u);
+}
+
 TEST(WavePieceNames, FolderStaysAsGivenAndOnlyTheNameIsUpperCasedWithoutWav) {
   EXPECT_EQ(WavePieceName("/music/Song.wav", "", 1), "/music/SONG-1.wav");
   EXPECT_EQ(WavePieceName("/music/Song.wav", "_part", 3), "/music/SONG_part-3.wav");
@@ -130,6 +167,26 @@ TEST_F(SplitFixture, OverlapOfTwoSecondsPrecedesLaterPiecesAndIsInTheirSizes) {
     EXPECT_EQ(kt::GetLe32(bytes, 40), p + v);
     EXPECT_EQ(kt::Slice(bytes, 44), kt::Slice(data, (i - 1) * p - v, p + v)) << i;
   }
+}
+
+TEST_F(SplitFixture, TypedOverlapAndSelectionCountSamples) {
+  CWaveFile wav(Make(WavSpec{}, 176400 * 8), &owner);
+  wav.SetOverlapMicros(1500000);  // 1.5 s
+  EXPECT_EQ(wav.GetOverlapTime(), 2u) << "shown rounded in the estimate";
+  EXPECT_EQ(wav.GetSampleCount(), 352800u);
+  owner.shred.numberOfSplits = 2;
+  owner.shred.baseFilename = dir.File("m");
+  ASSERT_EQ(wav.SplitEqually(&progress), 0u);
+  EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("M-2.wav")), 44), kt::Slice(data, 176400 * 4 - 66150 * 4));
+
+  ASSERT_EQ(wav.SaveSelectionSamples(dir.File("s.wav"), 145530, 342657, &progress), 0u);
+  EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("s.wav")), 44),
+            kt::Slice(data, 145530 * 4, (342657 - 145530) * 4));
+  ASSERT_FALSE(owner.messages.empty());
+  EXPECT_EQ(owner.messages.back().text, "This selection will last for 4.47 seconds");
+  // The window's whole seconds take the same path.
+  ASSERT_EQ(wav.SaveSelection(dir.File("w.wav"), 1, 3, &progress), 0u);
+  EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("w.wav")), 44), kt::Slice(data, 176400, 176400 * 2));
 }
 
 TEST_F(SplitFixture, OverlapLongerThanTheFirstPieceCopiesExactlyThatPiece) {

@@ -1,4 +1,4 @@
-#include "gui/InfoOptions.h"
+#include "gui/app/InfoOptions.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 
 #include <algorithm>
 #include <cctype>

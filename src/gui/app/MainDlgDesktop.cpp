@@ -8,9 +8,10 @@
 #include <QFileInfo>
 #include <QMenu>
 
+#include "core/StringTable.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/Prompt.h"
 #include "settings/RecentFiles.h"
@@ -79,11 +80,18 @@ void CMainDlg::UpdateRecentMenu() {
 }
 
 void CMainDlg::OpenRecent(const QString& path) {
+  // A file gone from the disk is reported before the question about the
+  // open file, which stays open, and is not offered again.
+  if (!QFileInfo::exists(path)) {
+    recent::Remove(path);
+    UpdateRecentMenu();
+    Prompt().Ask(this, msg::kCaptionError,
+                 QString::fromStdString(LoadMessage(err::kCannotOpen)) + QStringLiteral("\n%1 no longer exists.").arg(path),
+                 MessageIcon::Error, PromptButtons::Ok);
+    return;
+  }
   if (!CloseOpenFile()) return;
   OpenPath(path);
-  // The open has shown "Cannot open audio file."; a file that is gone is
-  // not offered again.
-  if (!QFileInfo::exists(path)) recent::Remove(path);
   UpdateRecentMenu();
 }
 

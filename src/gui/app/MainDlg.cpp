@@ -1,4 +1,4 @@
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <new>
 
-#include "core/AudioFileFactory.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/File.h"
 #include "core/mp3/Mp3File.h"
 #include "gui/batch/BatchConvertThread.h"

@@ -6,7 +6,7 @@
 #include "gui/batch/BatchConvertThread.h"
 #include "gui/ProgressDlg.h"
 #include "gui/ConvertCommands.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   CCommandHost host;

@@ -1,4 +1,4 @@
-#include "gui/MainApp.h"
+#include "gui/app/MainApp.h"
 
 #include <QCommandLineParser>
 #include <QEvent>
@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "Version.h"
-#include "gui/MainDlg.h"
+#include "gui/app/MainDlg.h"
 #include "gui/Resources.h"
 #include "gui/Trace.h"
 

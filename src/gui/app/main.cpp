@@ -3,8 +3,8 @@
 #include <QtGlobal>
 #include <cstdio>
 
-#include "gui/InfoOptions.h"
-#include "gui/MainApp.h"
+#include "gui/app/InfoOptions.h"
+#include "gui/app/MainApp.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/Trace.h"
 
