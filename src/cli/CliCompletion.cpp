@@ -1,13 +1,14 @@
 #include "cli/CliCompletion.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <sstream>
 #include <vector>
 
 namespace {
 
 // What an option's value is completed with.
-enum class ValueKind { None, File, Number, Choice };
+enum class ValueKind { None, File, Number, Choice, Text };
 
 struct OptionFacts {
   std::vector<std::string> names;  // "-o", "--output"
@@ -32,6 +33,13 @@ std::vector<std::string> ChoicesOf(const std::string& typeName) {
   return choices;
 }
 
+// A text value is a path when the option's help says it is a file or a
+// folder (-o, --base, --out-dir, --log); times and suffixes are typed freely.
+bool NamesAPath(std::string help) {
+  for (char& c : help) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return help.find("file") != std::string::npos || help.find("folder") != std::string::npos;
+}
+
 OptionFacts FactsOf(const CLI::Option& option) {
   OptionFacts facts;
   for (const std::string& s : option.get_snames()) facts.names.push_back("-" + s);
@@ -44,8 +52,10 @@ OptionFacts FactsOf(const CLI::Option& option) {
     facts.kind = ValueKind::Choice;
   else if (type.find("INT") != std::string::npos || type.find("FLOAT") != std::string::npos)
     facts.kind = ValueKind::Number;
-  else
+  else if (NamesAPath(facts.help))
     facts.kind = ValueKind::File;
+  else
+    facts.kind = ValueKind::Text;
   return facts;
 }
 
@@ -81,6 +91,13 @@ std::string Joined(const std::vector<std::string>& words, const char* separator 
 std::string Quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// fish's single quotes escape a quote and a backslash with a backslash.
+std::string FishQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += (c == '\'' || c == '\\') ? std::string("\\") + c : std::string(1, c);
   return out + "'";
 }
 
@@ -139,7 +156,7 @@ std::string ZshSpec(const OptionFacts& o) {
   std::string value;
   if (o.kind == ValueKind::Choice) value = ":value:(" + Joined(o.choices) + ")";
   if (o.kind == ValueKind::File) value = ":file:_files";
-  if (o.kind == ValueKind::Number) value = ":number: ";
+  if (o.kind == ValueKind::Number || o.kind == ValueKind::Text) value = ":value: ";
   std::string spec;
   for (const std::string& name : o.names) {
     if (!spec.empty()) spec += " ";
@@ -174,20 +191,20 @@ std::string Fish(const std::vector<OptionFacts>& global, const std::vector<VerbF
   s << "# fish completion for kestrune-cli; generated from its option tables.\n"
        "complete -c kestrune-cli -f\n";
   auto option = [&s](const OptionFacts& o, const std::string& condition) {
-    s << "complete -c kestrune-cli -n " << Quoted(condition);
+    s << "complete -c kestrune-cli -n " << FishQuoted(condition);
     for (const std::string& n : o.names)
       s << (n.rfind("--", 0) == 0 ? " -l " + n.substr(2) : " -s " + n.substr(1));
-    if (o.kind == ValueKind::Choice) s << " -x -a " << Quoted(Joined(o.choices));
+    if (o.kind == ValueKind::Choice) s << " -x -a " << FishQuoted(Joined(o.choices));
     if (o.kind == ValueKind::File) s << " -r -F";
-    if (o.kind == ValueKind::Number) s << " -x";
-    s << " -d " << Quoted(o.help) << "\n";
+    if (o.kind == ValueKind::Number || o.kind == ValueKind::Text) s << " -x";
+    s << " -d " << FishQuoted(o.help) << "\n";
   };
   for (const OptionFacts& o : global) option(o, "__fish_use_subcommand");
   for (const VerbFacts& v : verbs) {
-    s << "complete -c kestrune-cli -n __fish_use_subcommand -a " << v.name << " -d " << Quoted(v.help)
+    s << "complete -c kestrune-cli -n __fish_use_subcommand -a " << v.name << " -d " << FishQuoted(v.help)
       << "\n";
     const std::string condition = "__fish_seen_subcommand_from " + v.name;
-    if (v.takesFiles) s << "complete -c kestrune-cli -n " << Quoted(condition) << " -F\n";
+    if (v.takesFiles) s << "complete -c kestrune-cli -n " << FishQuoted(condition) << " -F\n";
     for (const OptionFacts& o : v.options) option(o, condition);
   }
   return s.str();
