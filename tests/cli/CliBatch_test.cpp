@@ -196,7 +196,9 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
     if (k.exitCode == 0) continue;
     EXPECT_EQ(r.err, "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
     EXPECT_FALSE(fs::exists(in + "/a.mp3"));
-    if (fs::exists(k.log)) EXPECT_EQ(kt::ReadAll(k.log), before);
+    if (fs::exists(k.log)) {
+      EXPECT_EQ(kt::ReadAll(k.log), before);
+    }
   }
 }
 
