@@ -21,6 +21,7 @@
 #include "settings/RegistrySettings.h"
 #include "cli/CliMessages.h"
 #include "cli/CliCompletion.h"
+#include "cli/CliJson.h"
 #include "core/ProgramInfo.h"
 
 namespace {
@@ -170,6 +171,10 @@ int CCliJob::Run() {
   try {
     switch (options_.verb) {
       case CliVerb::Info:
+        if (options_.json) {
+          std::fputs(InfoJson(*file, options_.input).c_str(), out_);
+          return cliexit::kOk;
+        }
         for (const auto& line : file->GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
         if (mp3) {
           const Mp3TagFields tag = mp3->GetTagFields();
@@ -181,7 +186,7 @@ int CCliJob::Run() {
         }
         return cliexit::kOk;
       case CliVerb::Shred: {
-        owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly});
+        owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly, options_.json});
         file->SplitEqually(&progress);
         if (owner.LastShredOutcome() == CCliOwner::ShredOutcome::Refused) return cliexit::kFailed;
         break;
@@ -260,6 +265,7 @@ int RunCli(int argc, char** argv) {
 
   auto* info = app.add_subcommand("info", "Show the file's header facts (and the MP3 tag)");
   addInput(info);
+  info->add_flag("--json", options.json, "Print the facts as one JSON object (see the man page)");
 
   auto* shred = app.add_subcommand("shred", "Cut the file into N equal pieces");
   addInput(shred);
@@ -272,7 +278,8 @@ int RunCli(int argc, char** argv) {
       "setting)");
   shred->add_option("--suffix", options.suffix,
                     "Text between base name and piece number (default: stored setting)");
-  shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+  auto* estimate = shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+  shred->add_flag("--json", options.json, "With --estimate: print it as one JSON object")->needs(estimate);
   const char* framesOnlyHelp =
       "MP3: write plain copies of the source's frames (no ID3v2 tag, header frame or lead-in; default: "
       "the stored setting)";
@@ -327,13 +334,13 @@ int RunCli(int argc, char** argv) {
 
   CliBatchOptions batchOptions;
   auto* batch = app.add_subcommand("batch", "Convert WAV files to MP3 and MP3 files to WAV, several at once");
-  batch->add_option("FILE", batchOptions.inputs, "Files, or folders whose WAV and MP3 files are converted")
-      ->required();
+  batch->add_option("FILE", batchOptions.inputs, "Files, or folders whose WAV and MP3 files are converted");
   batch->add_option("--out-dir", batchOptions.outDir, "Folder of the outputs (default: beside each source)");
   batch->add_flag("--overwrite", batchOptions.overwrite, "Replace outputs that exist");
   batch->add_option("--jobs", batchOptions.jobs, "Files converted at once (default: one per CPU core)")
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
+  AddBatchScriptOptions(*batch, batchOptions);
 
   // Hidden: the build writes the shell completions with it.
   if (argc == 3 && std::string(argv[1]) == "--completion") {

@@ -19,6 +19,7 @@ struct CliOptions {
   std::string input;
   std::string output;
   bool quiet = false;
+  bool json = false;  // info, shred --estimate: one JSON object instead of the text
   // shred
   std::uint32_t splits = 0;
   std::string base;

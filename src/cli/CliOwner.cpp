@@ -1,5 +1,6 @@
 #include "cli/CliOwner.h"
 
+#include "cli/CliJson.h"
 #include "cli/CliMessages.h"
 #include "core/open/AudioFileFactory.h"
 #include "core/SplitEstimate.h"
@@ -24,9 +25,18 @@ bool CCliOwner::RunShredEqually(CAudioFile& file, ShredRequest& request) {
   }
   // The command line cannot be asked twice: a high overlap is reported and
   // the cut goes ahead with it, as when the question is answered No.
-  if (OverlapTooHigh(file.GetOverlapTime(), estimate.playtime)) {
+  if (OverlapTooHigh(file.GetOverlapTime(), estimate.playtime) && !shred_.json) {
     std::fprintf(out_, "%s\n%s\n", OverlapQuestion(file.GetOverlapTime(), estimate.playtime).c_str(),
                  kOverlapNotice);
+  }
+  if (shred_.json) {
+    std::fputs(EstimateJson(fileLabel_, shred_.splits, file.GetOverlapTime(), estimate,
+                            OverlapTooHigh(file.GetOverlapTime(), estimate.playtime))
+                   .c_str(),
+               out_);
+    std::fflush(out_);
+    outcome_ = ShredOutcome::EstimateOnly;
+    return false;
   }
   for (const auto& line : EstimateLines(file.GetFileName(), shred_.splits, file.GetOverlapTime(),
                                         estimate.size, estimate.playtime))

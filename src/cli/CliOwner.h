@@ -12,6 +12,7 @@ struct ShredOptions {
   std::uint32_t splits = 0;
   std::string base;  // empty: the source's own path
   bool estimateOnly = false;
+  bool json = false;  // the estimate as one JSON object
 };
 
 class CCliOwner : public CAudioOwner {
