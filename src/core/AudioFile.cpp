@@ -127,7 +127,10 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  if (output.Open(outputPath, CFile::Mode::CreateReadWrite)) return true;
+  if (output.Open(outputPath, CFile::Mode::CreateReadWrite)) {
+    lastOutputPath_ = output.GetFilePath();
+    return true;
+  }
   error = err::kCannotCreateOutput;
   errorPath_ = outputPath;
   errorCause_ = output.LastOpenError();

@@ -63,6 +63,10 @@ class CAudioFile {
   // the path as the operation named it and the system's errno; 0 otherwise.
   const std::string& GetErrorPath() const { return errorPath_; }
   int GetErrorCause() const { return errorCause_; }
+  // The output the last operation created (for a split, its last piece);
+  // empty when it created none since ForgetLastOutput.
+  const std::string& GetLastOutputPath() const { return lastOutputPath_; }
+  void ForgetLastOutput() { lastOutputPath_.clear(); }
   double GetDuration() const { return duration; }
   // The overlap of equal splits: whole seconds for the estimate and its
   // texts, exact microseconds for the cut (a typed "1.5" overlaps 1.5 s
@@ -103,4 +107,5 @@ class CAudioFile {
   std::string path_;
   std::string errorPath_;
   int errorCause_ = 0;
+  std::string lastOutputPath_;
 };

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "gui/batch/BatchConvertDlg.h"
+#include "gui/DesktopIntegration.h"
 #include "core/batch/BatchTypes.h"
 
 // ------------------------------------------------------------- the thread
@@ -26,6 +27,12 @@ void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
   window_->SetThread(this);
   connect(window_, &CBatchConvertDlg::Closed, this, &BatchConvertThread::OnWindowClosed,
           Qt::QueuedConnection);
+  // A run that ends while the user works elsewhere is announced.
+  connect(window_, &CBatchConvertDlg::RunFinished, this, [this] {
+    if (Desktop().inBackground(window_))
+      Desktop().notifier->Notify(QStringLiteral("Kestrune: batch conversion finished"),
+                                 QStringLiteral("The files of the Batch Convert window have been converted."));
+  });
   window_->Start();
   // The top edge 100 pixels below the main window's; own left edge and size.
   if (mainWindow_) window_->move(window_->frameGeometry().left(), mainWindow_->frameGeometry().top() + 100);
