@@ -11,12 +11,19 @@ void RunOne(CMp3File& file, const fz::Controls& c, kt::ScriptedOwner& owner) {
   fz::FuzzProgress progress((c.op & 0x80) ? (c.c % 5u) + 1u : 0u);
   switch ((c.op & 0x7F) % 3) {
     case 0:
-      file.SaveSelection(fz::ScratchFile("out.mp3"), c.a % 8u, c.b % 8u, &progress);
+      // Whole seconds, or sample positions anywhere in the first seconds.
+      if (c.op & 0x40)
+        file.SaveSelectionSamples(fz::ScratchFile("out.mp3"), c.a * 331u, c.b * 997u, &progress);
+      else
+        file.SaveSelection(fz::ScratchFile("out.mp3"), c.a % 8u, c.b % 8u, &progress);
       break;
     case 1:
       owner.shred.numberOfSplits = c.a % 12u;
       owner.shred.baseFilename = fz::ScratchFile("piece.mp3");
-      file.SetOverlapTime(c.b % 4u);
+      if (c.c & 2)
+        file.SetOverlapMicros(c.b * 12345u);
+      else
+        file.SetOverlapTime(c.b % 4u);
       file.SetSuffix((c.c & 1) ? "_part" : "");
       file.SplitEqually(&progress);
       break;

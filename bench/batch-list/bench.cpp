@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -54,7 +55,8 @@ const QStringList& Mp3Target() {
   return entries;
 }
 
-// Adds count files at the top, as Add Files does.
+// Adds count files at the top, as Add Files does, fitting the columns to
+// them as the batch window does.
 void AddFiles(CXListCtrl& list, int count) {
   list.SetRedraw(false);
   for (int i = 0; i < count; ++i) {
@@ -69,6 +71,7 @@ void AddFiles(CXListCtrl& list, int count) {
     list.SetCellText(i, 6, "/home/user/Music/");
     list.SetCellText(i, 7, "/home/user/Music/");
   }
+  list.FitColumnsToRows(0, count - 1, std::max(list.viewport()->width() / 2, 120));
   list.SetRedraw(true);
   Drain();
 }

@@ -44,7 +44,10 @@ class CAudioFile {
                            CProgress* progress);
   // Samples per second of one channel (0 when the file could not be read).
   virtual std::uint32_t GetSampleRate() const = 0;
-  // Sample frames of the whole decode: the end of every selection.
+  // Sample frames of the whole decode: the end of every selection. Exact
+  // for WAV and for MP3 files with a trusted LAME header frame or frames
+  // that differ in bitrate; for other MP3 files the duration × rate until
+  // their frames are counted (CMp3File::GetSampleMap, or the first cut).
   virtual std::uint64_t GetSampleCount() const = 0;
   // Hands the file to the owner's information window.
   virtual void ShowInformation();

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTreeView>
 #include <functional>
 
@@ -72,31 +73,100 @@ void Configure(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setOption(QFileDialog::ReadOnly, false);
 }
 
+PromptAnswer ToAnswer(int result, PromptButtons buttons) {
+  switch (result) {
+    case QMessageBox::Yes:
+      return PromptAnswer::Yes;
+    case QMessageBox::No:
+      return PromptAnswer::No;
+    case QMessageBox::Cancel:
+      return PromptAnswer::Cancel;
+    case QMessageBox::Ok:
+      return PromptAnswer::Ok;
+    default:
+      // Closed by the title bar or Escape.
+      return buttons == PromptButtons::YesNo ? PromptAnswer::No
+             : buttons == PromptButtons::Ok  ? PromptAnswer::Ok
+                                             : PromptAnswer::Cancel;
+  }
+}
+
+// Windows that asked for it get boxes and dialogs modal to themselves only.
+void SetModality(QWidget* dialog, const QWidget* parent) {
+  if (parent && parent->window()->property(kWindowModalBoxesProperty).toBool())
+    dialog->setWindowModality(Qt::WindowModal);
+}
+
+// An open message box; the box deletes itself when it closes.
+class QtPromptHandle final : public CPromptHandle {
+ public:
+  explicit QtPromptHandle(QMessageBox* box) : box_(box) {}
+  bool IsOpen() const override { return box_ && !answered_; }
+  void Withdraw() override {
+    if (!box_) return;
+    QObject::disconnect(box_, nullptr, nullptr, nullptr);
+    box_->close();
+    box_->deleteLater();
+    box_ = nullptr;
+  }
+  void MarkAnswered() { answered_ = true; }
+
+ private:
+  QPointer<QMessageBox> box_;
+  bool answered_ = false;
+};
+
 class QtPrompt final : public CPrompt {
  public:
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
     QMessageBox box(ToQtIcon(icon), caption, text, ToQtButtons(buttons), parent);
     box.setTextFormat(Qt::PlainText);
-    switch (box.exec()) {
-      case QMessageBox::Yes:
-        return PromptAnswer::Yes;
-      case QMessageBox::No:
-        return PromptAnswer::No;
-      case QMessageBox::Cancel:
-        return PromptAnswer::Cancel;
-      case QMessageBox::Ok:
-        return PromptAnswer::Ok;
-      default:
-        // Closed by the title bar or Escape.
-        return buttons == PromptButtons::YesNo ? PromptAnswer::No
-               : buttons == PromptButtons::Ok  ? PromptAnswer::Ok
-                                               : PromptAnswer::Cancel;
-    }
+    SetModality(&box, parent);
+    return ToAnswer(box.exec(), buttons);
+  }
+
+  std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageIcon icon, PromptButtons buttons,
+                                      std::function<void(PromptAnswer)> answered) override {
+    auto* box = new QMessageBox(ToQtIcon(icon), caption, text, ToQtButtons(buttons), parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    auto handle = std::make_shared<QtPromptHandle>(box);
+    QObject::connect(box, &QDialog::finished, box,
+                     [weak = std::weak_ptr<QtPromptHandle>(handle), buttons, answered](int result) {
+                       if (auto open = weak.lock()) open->MarkAnswered();
+                       if (answered) answered(ToAnswer(result, buttons));
+                     });
+    box->open();
+    return handle;
+  }
+
+  void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                     std::function<void(const QStringList&)> chosen) override {
+    auto* dialog = new QFileDialog(parent);
+    Configure(*dialog, request);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    OpenWithoutWaiting(dialog, parent, [chosen](const QStringList& files) {
+      if (chosen) chosen(files);
+    });
+  }
+
+  void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                     std::function<void(const QString&)> chosen) override {
+    auto* dialog = new QFileDialog(parent, title, start);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    OpenWithoutWaiting(dialog, parent, [chosen](const QStringList& files) {
+      if (chosen) chosen(files.isEmpty() ? QString() : files.front());
+    });
   }
 
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -106,6 +176,7 @@ class QtPrompt final : public CPrompt {
 
   QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
@@ -115,6 +186,7 @@ class QtPrompt final : public CPrompt {
 
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
     QFileDialog dialog(parent);
+    SetModality(&dialog, parent);
     Configure(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -123,8 +195,25 @@ class QtPrompt final : public CPrompt {
     return dialog.selectedFiles().front();
   }
 
+  // Shows dialog modal to parent's window and hands its files (none when
+  // cancelled) to done; the dialog deletes itself when it closes.
+  static void OpenWithoutWaiting(QFileDialog* dialog, QWidget* parent,
+                                 std::function<void(const QStringList&)> done) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done](int result) {
+      done(result == QDialog::Accepted ? dialog->selectedFiles() : QStringList());
+    });
+    dialog->open();
+  }
+
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
-    return QFileDialog::getExistingDirectory(parent, title, start);
+    QFileDialog dialog(parent, title, start);
+    SetModality(&dialog, parent);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
   }
 };
 
@@ -138,6 +227,11 @@ class StartFolderPrompt final : public CPrompt {
                    PromptButtons buttons) override {
     return inner_().Ask(parent, caption, text, icon, buttons);
   }
+  std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageIcon icon, PromptButtons buttons,
+                                      std::function<void(PromptAnswer)> answered) override {
+    return inner_().Open(parent, caption, text, icon, buttons, std::move(answered));
+  }
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
     return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
   }
@@ -148,6 +242,21 @@ class StartFolderPrompt final : public CPrompt {
   }
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
     return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+  }
+  void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                     std::function<void(const QStringList&)> chosen) override {
+    inner_().OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
+      if (!paths.isEmpty()) Remember(paths.front());
+      if (chosen) chosen(paths);
+    });
+  }
+  void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                     std::function<void(const QString&)> chosen) override {
+    inner_().OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
+                           [chosen](const QString& folder) {
+                             if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+                             if (chosen) chosen(folder);
+                           });
   }
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
     const QString folder =
@@ -173,12 +282,39 @@ class StartFolderPrompt final : public CPrompt {
   std::function<CPrompt&()> inner_;
 };
 
+// The handle of a question that was answered before Open returned.
+class AnsweredHandle final : public CPromptHandle {
+ public:
+  bool IsOpen() const override { return false; }
+  void Withdraw() override {}
+};
+
 CPrompt*& Installed() {
   static CPrompt* prompt = nullptr;
   return prompt;
 }
 
 }  // namespace
+
+std::shared_ptr<CPromptHandle> CPrompt::Open(QWidget* parent, const QString& caption, const QString& text,
+                                             MessageIcon icon, PromptButtons buttons,
+                                             std::function<void(PromptAnswer)> answered) {
+  const PromptAnswer answer = Ask(parent, caption, text, icon, buttons);
+  if (answered) answered(answer);
+  return std::make_shared<AnsweredHandle>();
+}
+
+void CPrompt::OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                            std::function<void(const QStringList&)> chosen) {
+  const QStringList files = GetOpenFileNames(parent, request);
+  if (chosen) chosen(files);
+}
+
+void CPrompt::OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                            std::function<void(const QString&)> chosen) {
+  const QString folder = GetExistingDirectory(parent, title, start);
+  if (chosen) chosen(folder);
+}
 
 CPrompt& Prompt() {
   static StartFolderPrompt prompt([]() -> CPrompt& {

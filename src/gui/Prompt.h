@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 
 #include "core/Owner.h"
 
@@ -26,16 +28,43 @@ struct FileDialogRequest {
   bool overwritePrompt = false;
 };
 
+// A question asked without waiting for its answer (CPrompt::Open).
+class CPromptHandle {
+ public:
+  virtual ~CPromptHandle() = default;
+  // True until the question is answered or withdrawn.
+  virtual bool IsOpen() const = 0;
+  // Takes the question away unanswered: its callback never runs.
+  virtual void Withdraw() = 0;
+};
+
+// The window property that makes the boxes and file dialogs over a window
+// modal to that window only, so the other windows carry on meanwhile.
+inline constexpr const char* kWindowModalBoxesProperty = "windowModalBoxes";
+
 class CPrompt {
  public:
   virtual ~CPrompt() = default;
   virtual PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                            PromptButtons buttons) = 0;
+  // Shows the question modal to parent's window only and returns at once;
+  // answered runs on the GUI thread when the user answers (possibly before
+  // Open returns). This default asks synchronously through Ask.
+  virtual std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                              MessageIcon icon, PromptButtons buttons,
+                                              std::function<void(PromptAnswer)> answered);
   // Empty result: the user cancelled.
   virtual QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) = 0;
+  // The file dialogs without waiting: shown modal to parent's window only,
+  // chosen runs with the answer (empty: cancelled). These defaults ask
+  // synchronously through the methods above.
+  virtual void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
+                             std::function<void(const QStringList&)> chosen);
+  virtual void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
+                             std::function<void(const QString&)> chosen);
 };
 
 // The prompt in force (the Qt one unless a test installed another), behind

@@ -5,6 +5,7 @@
 
 #include "core/StringTable.h"
 #include "support/CliRunner.h"
+#include "support/GaplessCheck.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -36,11 +37,31 @@ TEST(CliMp3Time, SecondsOfAVariableBitrateStreamCountFrames) {
   EXPECT_NE(run({"info", source}).find(FormatText("Play Duration - %.2lf Sec(s)", 860 * 1152 / 44100.0)),
             std::string::npos);
   // 3 s lies in frame 114 (114.8), 10 s in frame 382 (382.8); plain frame
-  // copies show where the cuts fall.
+  // copies show where the cuts fall, and play 269 frames (7.03 s).
   EXPECT_NE(run({"cut", source, "--from", "3", "--to", "10", "-o", dir.File("cut.mp3"), "--frames-only"})
-                .find("This selection will last for 7.00 seconds"),
+                .find("This selection will last for 7.03 seconds"),
             std::string::npos);
   EXPECT_EQ(kt::ReadAll(dir.File("cut.mp3")), Bytes(mp3.begin() + starts[114], mp3.begin() + starts[383]));
+}
+
+// Times with fractions cut a LAME file to the sample; the piece reads as its
+// span of the source: the music frames' bitrate and the length it plays.
+TEST(CliMp3Time, TypedTimesCutToTheSampleAndThePieceReadsAsItsSpan) {
+  kt::TempDir dir;
+  setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1);
+  kt::WriteAll(dir.File("s.wav"), kt::MusicWav(6.0, 2, 44100));
+  const std::string source = kt::LameEncode(dir, "s.mp3", dir.File("s.wav"), {"-b", "128"});
+  ASSERT_FALSE(source.empty());
+  const kt::CliResult cut = kt::RunCli(
+      dir.Path().string(), {"cut", source, "--from", "1.25", "--to", "0:03.5", "-o", dir.File("c.mp3")});
+  ASSERT_EQ(cut.exitCode, 0) << cut.err;
+  EXPECT_EQ(cut.out, "This selection will last for 2.25 seconds\n");
+  const std::vector<std::int16_t> whole = kt::Decode(dir, kt::RefDecoder::Ffmpeg, source);
+  EXPECT_EQ(kt::SpanDiff(whole, 55125, 154350, 2, kt::Decode(dir, kt::RefDecoder::Ffmpeg, dir.File("c.mp3"))),
+            "");
+  const kt::CliResult info = kt::RunCli(dir.Path().string(), {"info", dir.File("c.mp3")});
+  EXPECT_NE(info.out.find("Bitrate - 128 Kbits/sec\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("Play Duration - 2.25 Sec(s)\n"), std::string::npos) << info.out;
 }
 
 }  // namespace

@@ -201,6 +201,10 @@ TEST_F(CliTest, TimesAreTakenInEveryFormAndABadOneIsAUsageErrorNamingItsOption) 
     EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("t-cut.wav")), 44),
               kt::Slice(data, row.first * 4, (row.end - row.first) * 4));
   }
+  // A typed overlap counts samples too: piece 2 of 2 starts 0.25 s (2000 sample frames) early.
+  const Result shred = Run({"-q", "shred", src, "-n", "2", "--overlap", "0:00.25", "--base", dir.File("ov")});
+  ASSERT_EQ(shred.exitCode, 0) << shred.err;
+  EXPECT_EQ(kt::Slice(kt::ReadAll(dir.File("OV-2.wav")), 44), kt::Slice(data, (32000 - 2000) * 4));
   const struct {
     std::vector<std::string> args;
     const char* err;

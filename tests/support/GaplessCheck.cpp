@@ -1,9 +1,12 @@
 #include "support/GaplessCheck.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <sstream>
 
+#include "core/TimeText.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 
@@ -45,6 +48,26 @@ std::string PcmDiff(const std::vector<std::int16_t>& expected, std::size_t from,
       break;
     }
   return s.str();
+}
+
+std::size_t SampleAtTime(const std::string& time, std::uint32_t rate) {
+  const timetext::ParsedTime parsed = timetext::ParseTime(time);
+  EXPECT_TRUE(parsed.micros.has_value()) << time;
+  // Exact decimal arithmetic: the time in microseconds, rounded half up.
+  return parsed.micros ? static_cast<std::size_t>((*parsed.micros * rate + 500000) / 1000000) : 0;
+}
+
+std::string SpanDiff(const std::vector<std::int16_t>& whole, std::size_t first, std::size_t end, int channels,
+                     const std::vector<std::int16_t>& cut, int tolerance) {
+  const std::size_t c = static_cast<std::size_t>(channels);
+  end = std::min(end, whole.size() / c);
+  first = std::min(first, end);
+  if (cut.size() != (end - first) * c) {
+    std::ostringstream s;
+    s << "expected " << end - first << " sample frames, got " << cut.size() / c << "; ";
+    return s.str() + PcmDiff(whole, first * c, cut, false, tolerance);
+  }
+  return PcmDiff(whole, first * c, cut, false, tolerance);
 }
 
 std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate) {

@@ -21,6 +21,15 @@ std::vector<std::int16_t> Decode(const TempDir& dir, RefDecoder decoder, const s
 std::string PcmDiff(const std::vector<std::int16_t>& expected, std::size_t from,
                     const std::vector<std::int16_t>& actual, bool wholeLength, int tolerance = 0);
 
+// The sample frame at a time typed as people write it ("1.3", "0:02.770"):
+// round(t × rate), as the engine takes it.
+std::size_t SampleAtTime(const std::string& time, std::uint32_t rate);
+// "" when the decode of cut equals the whole decode's sample frames
+// [first, end) of `channels` interleaved channels, end clipped to the whole
+// decode; else the lengths or where they part.
+std::string SpanDiff(const std::vector<std::int16_t>& whole, std::size_t first, std::size_t end, int channels,
+                     const std::vector<std::int16_t>& cut, int tolerance = 0);
+
 // A musical test signal (two tones, a beat, noise) that makes encoders use
 // the bit reservoir; channels interleaved.
 std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate);

@@ -78,7 +78,10 @@ void CMp3File::Scan() {
 
   // A stream whose frames differ in bitrate is indexed, so that seconds map
   // to frames exactly. "Info" marks a constant bitrate: nothing is read.
-  if (!vbrConstant && BitrateVaries()) IndexFrames();
+  if (!vbrConstant && BitrateVaries()) {
+    IndexFrames();
+    variable_ = !index_.Empty();
+  }
 
   const std::uint64_t audioBytes = GetAudioBytes();
   byteRate_ = header_.Bitrate() / 8;
@@ -107,6 +110,8 @@ void CMp3File::Scan() {
     }
   }
   sampleCount_ = std::isfinite(duration) ? static_cast<std::uint64_t>(std::llround(duration * rate)) : 0;
+  reference_ = header_;
+  if (vbrHeaderAt_ != UINT64_MAX) DescribeMusic();
   scanned_ = true;
   file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
 }
@@ -195,7 +200,8 @@ Mp3SplitFacts CMp3File::GetSplitFacts() const {
 }
 
 std::vector<std::string> CMp3File::GetInformationLines() const {
-  const unsigned version = header_.Version();
+  const mp3::FrameHeader& header = reference_;
+  const unsigned version = header.Version();
   const double versionNumber = version == 0 ? 2.5 : version == 2 ? 2.0 : 1.0;
   return {
       FormatText("File size - %lu bytes", static_cast<unsigned long>(file.IsOpen() ? file.GetLength() : 0)),
@@ -203,9 +209,9 @@ std::vector<std::string> CMp3File::GetInformationLines() const {
       FormatText("Bitrate - %lu Kbits/sec", static_cast<unsigned long>(displayBitrate_ / 1000)),
       FormatText("Frame length - %u bytes", GetFrameLength()),
       FormatText("MPEG version - %.1lf", versionNumber),
-      FormatText("MPEG Layer - %u", header_.LayerNumber()),
-      FormatText("Copyrighted - %s", header_.Copyright() ? "Yes" : "No"),
-      FormatText("Orignal - %s", header_.Original() ? "Yes" : "No"),
+      FormatText("MPEG Layer - %u", header.LayerNumber()),
+      FormatText("Copyrighted - %s", header.Copyright() ? "Yes" : "No"),
+      FormatText("Orignal - %s", header.Original() ? "Yes" : "No"),
       FormatText("Play Duration - %.2lf Sec(s)", duration),
   };
 }

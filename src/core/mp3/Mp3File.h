@@ -17,6 +17,7 @@
 #include "core/mp3/Mp3FrameIndex.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3PieceWriter.h"
+#include "core/mp3/Mp3SampleMap.h"
 
 struct ShredRequest;
 
@@ -57,9 +58,12 @@ class CMp3File : public CAudioFile {
 
   // Values of the current frame header (the first audio frame after a scan).
   std::uint32_t GetHeader() const { return header_.raw; }
-  std::uint32_t GetSampleRate() const override { return header_.SampleRate(); }
-  std::uint32_t GetBitrate() const { return header_.Bitrate(); }
-  std::uint32_t GetFrameLength() const { return header_.FrameLength(); }
+  // Values of the reference frame the information window describes: the
+  // first audio frame, or with a trusted LAME header frame the first frame
+  // that holds music (not the lead-in frames its delay skips).
+  std::uint32_t GetSampleRate() const override { return reference_.SampleRate(); }
+  std::uint32_t GetBitrate() const { return reference_.Bitrate(); }
+  std::uint32_t GetFrameLength() const { return reference_.FrameLength(); }
 
   // Validates the current header and the header after its frame; the file
   // stands right after the four header bytes and is left there. 0 or 110-114.
@@ -94,6 +98,11 @@ class CMp3File : public CAudioFile {
   bool GetGaplessPieces() const { return gapless_; }
   // True when a VBR header frame gave the stream's frame count.
   bool HasFrameCount() const { return vbrFrames_ != 0; }
+  // Where the decode's samples lie in the frames (core/mp3/Mp3SampleMap.h):
+  // the trusted LAME header frame's delay and padding, over the counted
+  // frames. Counts the frames on first use; nothing when they cannot be
+  // indexed (more than FrameIndex holds).
+  std::optional<mp3::SampleMap> GetSampleMap();
   // The source's header frame in the LAME format, only when its frame count
   // matches the frames really in the file (a header frame copied from
   // another file must not trim audio). Counted once, on first use.
@@ -101,8 +110,9 @@ class CMp3File : public CAudioFile {
 
   // Seconds to bytes. When the frames differ in bitrate they are indexed at
   // open and a second maps to the frame that holds it; otherwise through
-  // GetByteRate, as for a constant bitrate. The cuts then align on frames.
-  bool HasFrameIndex() const { return !index_.Empty(); }
+  // GetByteRate, as for a constant bitrate. Cuts index every stream on first
+  // use and count samples; these conversions serve streams too long to index.
+  bool HasFrameIndex() const { return variable_ && !index_.Empty(); }
   const mp3::FrameIndex& GetFrameIndex() const { return index_; }
   struct Span {
     std::uint64_t begin = 0;  // where the selection starts
@@ -126,6 +136,34 @@ class CMp3File : public CAudioFile {
   // One pass over the frame headers; leaves the index empty when the stream
   // has too many frames to index.
   void IndexFrames();
+  // The index, made on first use; false when the stream cannot be indexed.
+  bool EnsureIndex();
+  // True when a frame in (first, last] of the index differs in bitrate from the one before it.
+  bool BitrateChangesIn(std::uint64_t first, std::uint64_t last) const;
+  // The source's header frame in the LAME format when its own fields make
+  // it worth counting the frames (a LAME extension, a frame count, a music
+  // length within the stream).
+  std::optional<mp3::LameTag> CandidateLameTag();
+  // With a trusted LAME header frame: the reference frame, bitrate, byte
+  // rate and duration of the music frames, as the tag describes them.
+  void DescribeMusic();
+  // What one piece holds: the source bytes, and its length in seconds.
+  struct PiecePlan {
+    CMp3PieceWriter::Span span;
+    double seconds = 0.0;
+  };
+  // The gapless piece of the samples [first, end) (clipped to the decode),
+  // its progress counted from ownFirst.
+  PiecePlan PlanPiece(const mp3::SampleMap& map, std::uint64_t first, std::uint64_t end,
+                      std::uint64_t ownFirst);
+  // The play time of the whole frames in [begin, end), as a plain copy plays them.
+  double PlainSeconds(std::uint64_t begin, std::uint64_t end);
+  // Frame-granular cuts through the byte arithmetic: plain copies, and
+  // gapless pieces of streams too long to index.
+  PiecePlan PlanSelectionByBytes(std::uint64_t firstSample, std::uint64_t endSample);
+  AudioError SplitByBytes(const std::string& base, std::uint32_t pieces, CProgress* progress);
+  AudioError SplitBySamples(const mp3::SampleMap& map, const std::string& base, std::uint32_t pieces,
+                            CProgress* progress);
   // The header at offset when a frame of this stream starts there and fits
   // in the audio; a header without sync bits otherwise.
   mp3::FrameHeader StreamFrameAt(std::uint64_t offset);
@@ -142,11 +180,14 @@ class CMp3File : public CAudioFile {
   // most 32-bit size; false when cancelled or the source ended early.
   bool CopyRange(CFile& output, std::uint64_t count, CProgress* progress);
   Mp3StreamFacts StreamFacts();
+  // True when pieces are written gapless: as set, for Layer III streams.
+  bool WritesGapless() const;
   // Writes one piece, gapless or plain as set.
   bool WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress);
   std::string PieceBase(const ShredRequest& request) const;
 
   mp3::FrameHeader header_;
+  mp3::FrameHeader reference_;  // what the information window describes
   std::array<std::uint8_t, kTagSize> tag_{};
   bool hasTag_ = false;
   std::uint64_t searchStart_ = 0;           // after the leading ID3v2 tags
@@ -155,7 +196,14 @@ class CMp3File : public CAudioFile {
   std::uint64_t audioEnd_ = 0;
   std::uint32_t vbrFrames_ = 0;  // audio frames as the VBR header states, 0 if unknown
   mp3::FrameHeader firstAudio_;  // reference for the frame-boundary search
-  mp3::FrameIndex index_;        // frame starts of a variable-bitrate stream
+  mp3::FrameIndex index_;        // frame starts: at open for a variable bitrate, else on first use
+  bool variable_ = false;        // indexed at open because the bitrates differ
+  bool indexTried_ = false;      // the index was attempted (it may have failed)
+  // Frames whose bitrate differs from the one before, as indexed (the first
+  // kMaxBitrateChanges; past that, the bitrate counts as changing everywhere).
+  static constexpr std::size_t kMaxBitrateChanges = 64;
+  std::vector<std::uint64_t> bitrateChanges_;
+  bool manyBitrateChanges_ = false;
   std::uint32_t byteRate_ = 0;
   std::uint64_t sampleCount_ = 0;  // sample frames of the whole decode
   std::uint32_t displayBitrate_ = 0;

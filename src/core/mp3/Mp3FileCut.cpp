@@ -8,6 +8,7 @@
 #include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/TimeText.h"
 #include "core/mp3/Mp3File.h"
 
 namespace {
@@ -75,26 +76,39 @@ bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress
   return true;
 }
 
+std::optional<mp3::LameTag> CMp3File::CandidateLameTag() {
+  if (vbrHeaderAt_ == UINT64_MAX) return std::nullopt;
+  std::uint8_t frame[512] = {};
+  const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
+  std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
+  // A header frame copied from a longer file counts more bytes than this one holds.
+  if (!tag || !tag->hasExtension || tag->frames == 0 || tag->musicLength > audioEnd_ - vbrHeaderAt_)
+    return std::nullopt;
+  // "Info" promises one bitrate: its count lies near the audio bytes over
+  // the size of a frame from the middle (a few lead-in frames of other sizes
+  // aside). One copied from another file of other length is refused
+  // without a count.
+  const mp3::FrameHeader middle = StreamFrameAt(NextBoundary(audioStart_ + GetAudioBytes() / 2));
+  const std::uint64_t bitsPerFrame = std::uint64_t{middle.Bitrate()} * middle.SamplesPerFrame();
+  if (tag->constant && bitsPerFrame != 0) {
+    const std::uint64_t estimate = GetAudioBytes() * 8 * firstAudio_.SampleRate() / bitsPerFrame;
+    const std::uint64_t stated = tag->frames, slack = stated / 50 + 8;
+    if (estimate + slack < stated || estimate > stated + slack) return std::nullopt;
+  }
+  return tag;
+}
+
 const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
   if (trustedTag_) return *trustedTag_;
-  std::optional<mp3::LameTag> trusted;
-  if (vbrHeaderAt_ != UINT64_MAX) {
-    std::uint8_t frame[512] = {};
-    const std::size_t got = file.ReadAt(frame, sizeof frame, vbrHeaderAt_);
-    std::optional<mp3::LameTag> tag = mp3::ReadLameTag(frame, got);
-    // The byte count is checked first: a header frame copied from a longer
-    // file counts more bytes than this one holds, and the frame count costs
-    // a pass over the file, unless the frame index of a variable-bitrate
-    // stream has counted them already.
-    auto frames = [this] {
-      return HasFrameIndex() ? index_.Frames()
-                             : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
-    };
-    if (tag && tag->hasExtension && tag->frames != 0 && tag->musicLength <= audioEnd_ - vbrHeaderAt_ &&
-        frames() == tag->frames)
-      trusted = tag;
+  std::optional<mp3::LameTag> tag = CandidateLameTag();
+  // The frame count costs a pass over the file: the index's, or a count
+  // where the stream is too long to index.
+  if (tag) {
+    const std::uint64_t frames =
+        EnsureIndex() ? index_.Frames() : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    if (frames != tag->frames) tag.reset();
   }
-  trustedTag_ = trusted;
+  trustedTag_ = tag;
   return *trustedTag_;
 }
 
@@ -115,8 +129,7 @@ bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CPro
   CMp3PieceWriter writer(file, facts, [this](CFile& out, std::uint64_t count, CProgress* p) {
     return CopyRange(out, count, p);
   });
-  // The header frame and the lead-in are Layer III's: other layers are copied plain.
-  if (gapless_ && firstAudio_.Layer() == 1) return writer.WriteGapless(output, span, progress);
+  if (WritesGapless()) return writer.WriteGapless(output, span, progress);
   return writer.WritePlain(output, span, progress);
 }
 
@@ -139,11 +152,74 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
       return error;
     }
   }
-
-  const std::uint64_t pieceSize = GetAudioBytes() / pieces;
   progress->Start();
   progress->SetFileCount(pieces);
   Rewind();
+  // Gapless pieces count samples; plain copies keep the frames of before.
+  if (const std::optional<mp3::SampleMap> map = WritesGapless() ? GetSampleMap() : std::nullopt)
+    return SplitBySamples(*map, base, pieces, progress);
+  return SplitByBytes(base, pieces, progress);
+}
+
+bool CMp3File::WritesGapless() const {
+  // The header frame and the lead-in are Layer III's: other layers are copied plain.
+  return gapless_ && firstAudio_.Layer() == 1;
+}
+
+CMp3File::PiecePlan CMp3File::PlanPiece(const mp3::SampleMap& map, std::uint64_t first, std::uint64_t end,
+                                        std::uint64_t ownFirst) {
+  PiecePlan plan;
+  end = std::min(end, map.samples);
+  first = std::min(first, end);
+  ownFirst = std::clamp(ownFirst, first, end);
+  const mp3::PieceCut cut = mp3::PlanPieceCut(map, first, end);
+  CMp3PieceWriter::Span& span = plan.span;
+  span.first = index_.Offset(cut.firstFrame);
+  span.end = index_.Offset(cut.endFrame);
+  span.progressFrom = std::clamp(index_.Offset(map.FrameHolding(ownFirst)), span.first, span.end);
+  span.progressTo = span.end;
+  span.sampleExact = true;
+  span.headTrim = cut.headTrim;
+  span.padding = cut.padding;
+  plan.seconds = timetext::SecondsOf(end - first, firstAudio_.SampleRate());
+  return plan;
+}
+
+double CMp3File::PlainSeconds(std::uint64_t begin, std::uint64_t end) {
+  const std::uint64_t frames = !index_.Empty() ? index_.FrameAtByte(end) - index_.FrameAtByte(begin) +
+                                                     (end >= audioEnd_ && end > begin ? 1 : 0)
+                                               : ScanMp3Frames(file, begin, end, firstAudio_, false).frames;
+  return timetext::SecondsOf(frames * firstAudio_.SamplesPerFrame(), firstAudio_.SampleRate());
+}
+
+AudioError CMp3File::SplitBySamples(const mp3::SampleMap& map, const std::string& base, std::uint32_t pieces,
+                                    CProgress* progress) {
+  // Equal pieces of the decode's samples, the last taking the rest; each
+  // later piece begins the overlap's samples before its own start.
+  const std::uint64_t each = map.samples / pieces;
+  const std::uint64_t overlap = timetext::SampleAt(overlapMicros, firstAudio_.SampleRate());
+  for (std::uint64_t i = 1; i <= pieces; ++i) {
+    const std::string name = Mp3PieceName(base, suffix, static_cast<std::uint32_t>(i));
+    CFile output;
+    if (!CreateOutput(output, name)) break;
+    progress->SetShreddingText(GetFileName(), FileNamePart(name));
+    progress->SetFileNumber(static_cast<std::uint32_t>(i));
+    const std::uint64_t own = each * (i - 1);
+    const std::uint64_t ownEnd = i == pieces ? map.samples : each * i;
+    const std::uint64_t first = own - std::min(own, overlap);
+    const PiecePlan plan = PlanPiece(map, first, ownEnd, own);
+    progress->SetFileRange(Clamp32(plan.span.progressTo - plan.span.progressFrom),
+                           static_cast<std::uint32_t>(kCopyBlock));
+    const bool whole = WritePiece(output, plan.span, progress);
+    output.Close();
+    progress->StepOverall();
+    if (!whole || progress->IsCancelled()) break;
+  }
+  return error;
+}
+
+AudioError CMp3File::SplitByBytes(const std::string& base, std::uint32_t pieces, CProgress* progress) {
+  const std::uint64_t pieceSize = GetAudioBytes() / pieces;
   std::uint64_t start = audioStart_;
   for (std::uint64_t i = 1; i <= pieces; ++i) {
     const std::string name = Mp3PieceName(base, suffix, static_cast<std::uint32_t>(i));
@@ -155,7 +231,7 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
 
     // The overlap repeats whole frames before the piece's own start.
     std::uint64_t first = start;
-    if (i > 1 && overlapTime > 0) first = std::min(NextBoundary(OverlapStart(start)), start);
+    if (i > 1 && overlapMicros > 0) first = std::min(NextBoundary(OverlapStart(start)), start);
 
     // The piece runs to the first frame boundary at or after its share of
     // the audio; the last piece takes everything up to the end of the audio.
@@ -170,6 +246,17 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   return error;
 }
 
+CMp3File::PiecePlan CMp3File::PlanSelectionByBytes(std::uint64_t firstSample, std::uint64_t endSample) {
+  // An end before the start selects nothing.
+  const Span span = SelectionSpan(firstSample, endSample);
+  const std::uint64_t begin = NextBoundary(span.begin);
+  const std::uint64_t end = std::max(begin, NextBoundary(span.end));
+  PiecePlan plan;
+  plan.span = {begin, begin, end, end};
+  plan.seconds = span.seconds;
+  return plan;
+}
+
 AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
                                           std::uint64_t endSample, CProgress* progress) {
   if (!scanned_) return error;
@@ -180,26 +267,31 @@ AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::ui
   if (!progress) progress = &silent;
 
   // An end before the start selects nothing.
-  const Span span = SelectionSpan(firstSample, endSample);
-  const std::uint64_t begin = NextBoundary(span.begin);
-  const std::uint64_t end = std::max(begin, NextBoundary(span.end));
+  const std::uint64_t end = std::max(firstSample, endSample);
+  // Gapless pieces count samples; plain copies keep the frames of before.
+  const std::optional<mp3::SampleMap> map = WritesGapless() ? GetSampleMap() : std::nullopt;
+  PiecePlan plan =
+      map ? PlanPiece(*map, firstSample, end, firstSample) : PlanSelectionByBytes(firstSample, endSample);
+  if (!WritesGapless()) plan.seconds = PlainSeconds(plan.span.first, plan.span.end);
 
   CFile output;
   if (!CreateOutput(output, outputPath)) return error;
   progress->Start();
   progress->SetFileCount(1);
-  progress->SetFileRange(Clamp32(end - begin), static_cast<std::uint32_t>(kCopyBlock));
+  progress->SetFileRange(Clamp32(plan.span.progressTo - plan.span.progressFrom),
+                         static_cast<std::uint32_t>(kCopyBlock));
   progress->SetShreddingText(GetFileName(), FileNamePart(outputPath));
   progress->SetFileNumber(1);
-  WritePiece(output, {begin, begin, end, end}, progress);
+  WritePiece(output, plan.span, progress);
   output.Close();
   progress->StepOverall();
   progress->Close();
   if (progress->IsCancelled()) return error;
 
-  // The length reported is the requested stretch clipped at the end of the audio.
+  // The length of what was written: the samples a gapless piece plays, the
+  // whole frames of a plain one.
   if (owner) {
-    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, span.seconds), MessageIcon::Information);
+    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, plan.seconds), MessageIcon::Information);
   }
   return error;
 }

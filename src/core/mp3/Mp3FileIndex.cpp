@@ -3,6 +3,7 @@
 // closes the audio, and the seconds-to-bytes conversions of the cuts.
 
 #include <algorithm>
+#include <vector>
 
 #include "core/TimeText.h"
 #include "core/mp3/ApeTag.h"
@@ -14,6 +15,8 @@ namespace {
 // variable-bitrate stream without a VBR header frame from a constant one.
 constexpr std::uint64_t kProbes = 16;
 constexpr int kFramesPerProbe = 16;
+// The index pass reads the stream in blocks of this size.
+constexpr std::size_t kIndexBlock = 256 << 10;
 
 }  // namespace
 
@@ -65,14 +68,39 @@ bool CMp3File::BitrateVaries() {
 }
 
 void CMp3File::IndexFrames() {
+  indexTried_ = true;
   index_ = mp3::FrameIndex(firstAudio_.SamplesPerFrame(), firstAudio_.SampleRate(), audioStart_, audioEnd_);
+  bitrateChanges_.clear();
+  manyBitrateChanges_ = false;
+  unsigned bitrate = 16;  // none yet
+  // The headers are read from large blocks (one read, not one a frame).
+  std::vector<std::uint8_t> block(kIndexBlock);
+  std::uint64_t blockAt = 0, blockEnd = 0;
+  auto frameAt = [&](std::uint64_t at) {
+    if (at < blockAt || at + 4 > blockEnd) {
+      blockAt = at;
+      blockEnd = at + file.ReadAt(block.data(), block.size(), at);
+    }
+    if (at + 4 > blockEnd) return mp3::FrameHeader{};
+    const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(block.data() + (at - blockAt));
+    const bool ours = header.HasSync() && header.SameStreamAs(firstAudio_) &&
+                      mp3::CheckFields(header) == err::kNone && at + header.FrameLength() <= audioEnd_;
+    return ours ? header : mp3::FrameHeader{};
+  };
   std::uint64_t at = audioStart_;
   while (at < audioEnd_) {
-    if (const mp3::FrameHeader header = StreamFrameAt(at); header.HasSync()) {
+    if (const mp3::FrameHeader header = frameAt(at); header.HasSync()) {
       if (!index_.Add(at)) {
         index_.Clear();
         return;
       }
+      if (bitrate != 16 && header.BitrateIndex() != bitrate) {
+        if (bitrateChanges_.size() < kMaxBitrateChanges)
+          bitrateChanges_.push_back(index_.Frames() - 1);
+        else
+          manyBitrateChanges_ = true;
+      }
+      bitrate = header.BitrateIndex();
       at += header.FrameLength();
       continue;
     }
@@ -83,11 +111,61 @@ void CMp3File::IndexFrames() {
   }
 }
 
+bool CMp3File::EnsureIndex() {
+  if (!indexTried_) IndexFrames();
+  return !index_.Empty();
+}
+
+bool CMp3File::BitrateChangesIn(std::uint64_t first, std::uint64_t last) const {
+  if (manyBitrateChanges_) return true;
+  return std::any_of(bitrateChanges_.begin(), bitrateChanges_.end(),
+                     [&](std::uint64_t k) { return k > first && k <= last; });
+}
+
+std::optional<mp3::SampleMap> CMp3File::GetSampleMap() {
+  if (!EnsureIndex()) return std::nullopt;
+  const std::uint32_t spf = firstAudio_.SamplesPerFrame();
+  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag())
+    return mp3::SampleMap::Trusted(spf, index_.Frames(), tag->delay, tag->padding);
+  // Counted now: the decode holds every frame's samples.
+  sampleCount_ = index_.Frames() * spf;
+  return mp3::SampleMap::Plain(spf, index_.Frames());
+}
+
+void CMp3File::DescribeMusic() {
+  // At open the frames are counted by the index pass only (a stream too long
+  // to index is counted when a cut needs it), and only for a LAME tag that
+  // passes the cheap checks.
+  if (!CandidateLameTag() || !EnsureIndex() || !GetTrustedLameTag()) return;
+  const std::optional<mp3::SampleMap> map = GetSampleMap();
+  const std::uint32_t rate = firstAudio_.SampleRate();
+  if (!map || rate == 0) return;
+  // The frames the delay and padding skip entirely (a piece's lead-in, the
+  // silent frame before a first piece) are not the music: the reference
+  // frame and the rates are the music frames'.
+  const std::uint64_t first = map->FirstMusicFrame(), last = map->LastMusicFrame();
+  if (const mp3::FrameHeader music = StreamFrameAt(index_.Offset(first)); music.HasSync()) reference_ = music;
+  const std::uint64_t bytes = index_.Offset(last + 1) - index_.Offset(first);
+  const std::uint64_t samples = (last - first + 1) * map->samplesPerFrame;
+  if (!BitrateChangesIn(first, last) && reference_.Bitrate() != 0) {
+    byteRate_ = reference_.Bitrate() / 8;
+    displayBitrate_ = reference_.Bitrate();
+  } else {
+    byteRate_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((bytes * rate + samples / 2) / samples, UINT32_MAX));
+    displayBitrate_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((bytes * 8 * rate + samples / 2) / samples, UINT32_MAX));
+  }
+  // The length the tag describes: frames × samples per frame − delay − padding.
+  sampleCount_ = map->samples;
+  duration = timetext::SecondsOf(map->samples, rate);
+}
+
 CMp3File::Span CMp3File::SelectionSpan(std::uint64_t firstSample, std::uint64_t endSample) const {
   Span span;
   const std::uint32_t rate = firstAudio_.SampleRate();
   const std::uint32_t spf = firstAudio_.SamplesPerFrame();
-  if (!index_.Empty() && spf != 0) {
+  if (HasFrameIndex() && spf != 0) {
     const std::uint64_t first = std::min(firstSample / spf, index_.Frames());
     const std::uint64_t last =
         endSample > firstSample ? std::min((endSample + spf - 1) / spf, index_.Frames()) : first;
@@ -115,12 +193,18 @@ CMp3File::Span CMp3File::SelectionSpan(std::uint64_t firstSample, std::uint64_t 
 std::uint64_t CMp3File::PieceEnd(std::uint64_t piece, std::uint64_t pieces) const {
   if (pieces == 0) return audioEnd_;
   // Equal shares of the frames (of the time) when indexed, of the bytes otherwise.
-  if (!index_.Empty()) return index_.Offset(index_.Frames() * piece / pieces);
+  if (HasFrameIndex()) return index_.Offset(index_.Frames() * piece / pieces);
   return audioStart_ + GetAudioBytes() / pieces * piece;
 }
 
 std::uint64_t CMp3File::OverlapStart(std::uint64_t start) const {
-  if (!index_.Empty()) return index_.Offset(index_.FrameBefore(index_.FrameAtByte(start), overlapTime));
-  const std::uint64_t overlapBytes = std::uint64_t{byteRate_} * overlapTime;
+  if (HasFrameIndex()) {
+    // The frame holding the sample the overlap's samples before start's frame.
+    const std::uint64_t spf = firstAudio_.SamplesPerFrame();
+    const std::uint64_t sample = index_.FrameAtByte(start) * spf;
+    const std::uint64_t back = timetext::SampleAt(overlapMicros, firstAudio_.SampleRate());
+    return index_.Offset(sample > back && spf ? (sample - back) / spf : 0);
+  }
+  const std::uint64_t overlapBytes = std::uint64_t{byteRate_} * overlapMicros / timetext::kMicrosPerSecond;
   return start > audioStart_ + overlapBytes ? start - overlapBytes : audioStart_;
 }

@@ -23,23 +23,6 @@ double FrameIndex::SecondsOf(std::uint64_t frames) const {
   return static_cast<double>(frames * samplesPerFrame_) / sampleRate_;
 }
 
-std::uint64_t FrameIndex::FrameHolding(std::uint64_t second) const {
-  if (samplesPerFrame_ == 0) return Frames();
-  return std::min(second * sampleRate_ / samplesPerFrame_, Frames());
-}
-
-std::uint64_t FrameIndex::FrameFrom(std::uint64_t second) const {
-  if (samplesPerFrame_ == 0) return Frames();
-  return std::min((second * sampleRate_ + samplesPerFrame_ - 1) / samplesPerFrame_, Frames());
-}
-
-std::uint64_t FrameIndex::FrameBefore(std::uint64_t frame, std::uint64_t seconds) const {
-  if (samplesPerFrame_ == 0) return 0;
-  const std::uint64_t sample = std::min(frame, Frames()) * samplesPerFrame_;
-  const std::uint64_t back = seconds * sampleRate_;
-  return sample > back ? (sample - back) / samplesPerFrame_ : 0;
-}
-
 std::uint64_t FrameIndex::FrameAtByte(std::uint64_t offset) const {
   if (offsets_.empty() || offset < audioStart_) return 0;
   const std::uint64_t relative = offset - audioStart_;

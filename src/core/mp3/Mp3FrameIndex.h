@@ -29,12 +29,6 @@ class FrameIndex {
   double Seconds() const { return SecondsOf(Frames()); }
   double SecondsOf(std::uint64_t frames) const;
 
-  // The frame holding the sample at second (Frames() when past the end).
-  std::uint64_t FrameHolding(std::uint64_t second) const;
-  // The first frame starting at or after second (Frames() when past the end).
-  std::uint64_t FrameFrom(std::uint64_t second) const;
-  // The frame holding the sample `seconds` before frame's start (0 at most).
-  std::uint64_t FrameBefore(std::uint64_t frame, std::uint64_t seconds) const;
   // The frame whose bytes (up to the next frame's start) hold offset.
   std::uint64_t FrameAtByte(std::uint64_t offset) const;
   // Where frame starts; the end of the audio for Frames() and beyond.

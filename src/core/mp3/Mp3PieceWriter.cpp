@@ -8,8 +8,9 @@
 #include <memory>
 
 #include "core/File.h"
-#include "core/mp3/Mp3Reservoir.h"
 #include "core/Progress.h"
+#include "core/mp3/Mp3Reservoir.h"
+#include "core/mp3/Mp3SampleMap.h"
 
 namespace {
 
@@ -33,6 +34,17 @@ std::array<char, 9> DefaultVersion() {
   const std::string text = std::string("LAME") + get_lame_short_version();
   std::memcpy(version.data(), text.data(), std::min(text.size(), version.size()));
   return version;
+}
+
+// True when every frame the piece writer made (laid end to end in bytes)
+// has the bitrate index bitrate.
+bool FramesHaveBitrate(const std::vector<std::uint8_t>& bytes, unsigned bitrate) {
+  for (std::size_t at = 0; at + 4 <= bytes.size();) {
+    const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(bytes.data() + at);
+    if (header.BitrateIndex() != bitrate || header.FrameLength() == 0) return false;
+    at += header.FrameLength();
+  }
+  return true;
 }
 
 }  // namespace
@@ -77,6 +89,7 @@ Mp3FrameScan ScanMp3Frames(const CFile& source, std::uint64_t from, std::uint64_
         if (scan.frames % scan.stride == 0) scan.samples.push_back(next - from);
       }
       if (bitrate != 16 && bitrate != header.BitrateIndex()) scan.oneBitrate = false;
+      if (bitrate == 16) scan.bitrateIndex = header.BitrateIndex();
       bitrate = header.BitrateIndex();
       ++scan.frames;
       scan.wholeEnd = end;
@@ -102,7 +115,7 @@ std::uint64_t CMp3PieceWriter::FrameNumberAt(std::uint64_t at) {
   return number;
 }
 
-CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
+CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first, std::uint32_t headTrim) {
   std::uint8_t bytes[4] = {};
   const bool readable = source_.ReadAt(bytes, 4, first) == 4;
   const mp3::FrameHeader read = mp3::FrameHeader::FromBytes(bytes);
@@ -112,8 +125,8 @@ CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
   // without a header frame in the source, with one silent frame the delay
   // skips, so the decoder's fixed delay does not cut the first samples.
   if (first <= facts_.audioStart) {
-    if (facts_.sourceTag) return {{}, 0, first, facts_.sourceTag->delay};
-    return {mp3::BuildSilentFrame(like), 1, first, spf - kDecoderDelay};
+    if (facts_.sourceTag) return {{}, 0, first, facts_.sourceTag->delay, 0};
+    return {mp3::BuildSilentFrame(like), 1, first, spf - kDecoderDelay, spf};
   }
   // The frame before (for the filterbank's overlap) and, ahead of it, a
   // reservoir frame with the main data that frame and the next reach back for.
@@ -138,7 +151,7 @@ CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
   }
   if (window.size() < first - lo) chain.clear();  // the source ended early
   if (chain.empty())                              // damaged data before the cut: start as a first piece would
-    return {mp3::BuildSilentFrame(like), 1, first, spf - kDecoderDelay};
+    return {mp3::BuildSilentFrame(like), 1, first, spf - kDecoderDelay, spf};
 
   const std::uint64_t before = chain.back();
   std::vector<std::uint8_t> mainData;
@@ -163,20 +176,22 @@ CMp3PieceWriter::LeadIn CMp3PieceWriter::MakeLeadIn(std::uint64_t first) {
     at += h.FrameLength();
   }
   const std::size_t needed = std::min<std::size_t>(mp3::ReservoirNeeded(reach), mainData.size());
-  LeadIn lead{{}, 0, before, 2 * spf};
+  LeadIn lead{{}, 0, before, 2 * spf, 2 * spf};
   // Some decoders (mpg123) round the synthesis of mono and MPEG 2 streams
   // differently depending on how many frames came before, modulo 4 (MPEG 1)
   // or 8 (MPEG 2 and 2.5). One more silent frame matches that count where
-  // it can without taking the delay field or the frame count too far.
+  // it can without taking the delay field or the frame count too far; the
+  // decode of other decoders does not depend on it.
   const bool phased = like.Version() != 3 || like.ChannelMode() == 3;
   const std::uint64_t period = like.Version() == 3 ? 4 : 8;
   if (phased) {
     const std::uint64_t number = FrameNumberAt(first);
     if (facts_.frameNumbers && number > 0) (*facts_.frameNumbers)[before] = number - 1;
-    if (number % period == 3) {
+    if (number % period == 3 && mp3::FitsDelayField(mp3::PieceDelay(lead.slotStart + spf, headTrim))) {
       lead.bytes = mp3::BuildSilentFrame(like);
       ++lead.frames;
       lead.delay += spf;
+      lead.slotStart += spf;
     }
   }
   const std::vector<std::uint8_t> reservoir =
@@ -237,7 +252,7 @@ bool CMp3PieceWriter::WritePlain(CFile& output, const Span& span, CProgress* pro
 bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* progress) {
   const std::uint64_t first = span.first;
   const std::uint64_t end = span.end;
-  const LeadIn lead = MakeLeadIn(first);
+  const LeadIn lead = MakeLeadIn(first, span.sampleExact ? span.headTrim : kDecoderDelay);
   std::uint8_t bytes[4] = {};
   const mp3::FrameHeader firstHeader =
       source_.ReadAt(bytes, 4, first) == 4 && IsStreamFrame(mp3::FrameHeader::FromBytes(bytes), facts_.stream)
@@ -246,12 +261,15 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
   const std::uint32_t spf = firstHeader.SamplesPerFrame();
 
   // The lead-out: the frame after the piece, whose first samples (the
-  // decoder's fixed delay) still belong to the piece's span.
+  // decoder's fixed delay) still belong to the piece's span. A sample-exact
+  // span holds it already.
   std::uint64_t to = end;
   std::uint32_t padding = facts_.sourceTag ? facts_.sourceTag->padding : kDecoderDelay;
   std::uint8_t next[4] = {};
-  if (end < facts_.audioEnd && source_.ReadAt(next, 4, end) == 4 &&
-      IsStreamFrame(mp3::FrameHeader::FromBytes(next), facts_.stream)) {
+  if (span.sampleExact) {
+    padding = span.padding;
+  } else if (end < facts_.audioEnd && source_.ReadAt(next, 4, end) == 4 &&
+             IsStreamFrame(mp3::FrameHeader::FromBytes(next), facts_.stream)) {
     to = std::min(facts_.audioEnd, end + mp3::FrameHeader::FromBytes(next).FrameLength());
     padding = spf;
   }
@@ -266,7 +284,9 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
   } else {
     tag.version = DefaultVersion();
   }
-  tag.delay = lead.delay;
+  tag.delay = span.sampleExact ? static_cast<std::uint32_t>(std::min<std::uint64_t>(
+                                     mp3::PieceDelay(lead.slotStart, span.headTrim), mp3::kMaxDelayOrPadding))
+                               : lead.delay;
   tag.padding = padding;
 
   if (facts_.id3v2End > 0) {
@@ -299,7 +319,9 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
     const std::uint64_t leadFrames = lead.frames;
     const std::uint64_t frames = leadFrames + scan.frames;
     const std::uint64_t total = headerFrame.size() + lead.bytes.size() + (wholeEnd - lead.sourceFrom);
-    tag.constant = scan.oneBitrate;
+    // "Info" only when every frame, the lead-in's too, has one bitrate:
+    // readers then take any frame's bitrate for the whole stream.
+    tag.constant = scan.oneBitrate && (scan.frames == 0 || FramesHaveBitrate(lead.bytes, scan.bitrateIndex));
     tag.frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, UINT32_MAX));
     tag.bytes = tag.musicLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
     tag.musicCrc = scan.crc;

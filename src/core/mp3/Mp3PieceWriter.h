@@ -42,6 +42,7 @@ struct Mp3FrameScan {
   std::uint64_t wholeEnd = 0;  // end of the last whole frame (the start when none)
   std::uint16_t crc = 0;       // CRC-16 of the bytes scanned, continued from the seed
   bool oneBitrate = true;      // every frame has the same bitrate index
+  unsigned bitrateIndex = 0;   // the first frame's
   // Offsets (from the start) of every stride-th frame, for the seek table.
   std::vector<std::uint64_t> samples;
   std::uint64_t stride = 1;
@@ -64,11 +65,19 @@ class CMp3PieceWriter {
 
   // The frames [first, end) of the source (first and end frame boundaries),
   // the progress stepped over the bytes [progressFrom, progressTo).
+  // A gapless piece copies the frame before first too. With sampleExact, end
+  // includes every frame the piece needs, the decode starts headTrim samples
+  // into first's output and padding drops the rest (mp3::PlanPieceCut);
+  // otherwise the piece plays from 529 samples into first's output to 529
+  // samples into the frame at end, which it copies as a lead-out.
   struct Span {
     std::uint64_t first = 0;
     std::uint64_t progressFrom = 0;
     std::uint64_t progressTo = 0;
     std::uint64_t end = 0;
+    bool sampleExact = false;
+    std::uint32_t headTrim = 0;
+    std::uint32_t padding = 0;
   };
   // Write a piece; false when the copy was cancelled. File failures
   // propagate, after the partial piece has been cut back to its last whole
@@ -81,9 +90,12 @@ class CMp3PieceWriter {
     std::vector<std::uint8_t> bytes;  // silent and reservoir frames made for the piece
     std::uint32_t frames = 0;         // how many frames bytes holds
     std::uint64_t sourceFrom = 0;     // the source frames copied start here
-    std::uint32_t delay = 0;
+    std::uint32_t delay = 0;          // the delay of a piece played from 529 samples into first's output
+    std::uint32_t slotStart = 0;      // where first's output starts in the piece's decode
   };
-  LeadIn MakeLeadIn(std::uint64_t first);
+  // The lead-in of a piece whose decode starts headTrim stream samples into
+  // the output of the frame at first.
+  LeadIn MakeLeadIn(std::uint64_t first, std::uint32_t headTrim);
   // The number of the frame at at (a frame boundary), counted from the first audio frame.
   std::uint64_t FrameNumberAt(std::uint64_t at);
   // Copies [from, to) of the source with progress over [progressFrom,

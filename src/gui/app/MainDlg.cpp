@@ -71,6 +71,8 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
   BuildMenus();
   batch_ = new CBatchConvertCommand(this, Action(ID_CONVERT_BATCH));
+  // A batch run never replaces the file open here.
+  batch_->SetOpenFileSource([this] { return file_ ? file_->GetFilePath() : std::string(); });
   BuildControls();
   SetDesktopTabOrder();
   save_->installEventFilter(this);

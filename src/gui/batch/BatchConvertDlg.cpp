@@ -8,20 +8,23 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QResizeEvent>
+#include <QTimer>
 #include <algorithm>
 
-#include "gui/batch/BatchConvertThread.h"
-#include "gui/batch/BatchLogDlg.h"
-#include "core/batch/BatchNaming.h"
-#include "gui/batch/ChangeOutputDlg.h"
-#include "gui/batch/listctrl/XHeaderCtrl.h"
-#include "gui/batch/listctrl/XListCtrl.h"
 #include "core/StringTable.h"
+#include "core/batch/BatchNaming.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
 #include "gui/HelpViewer.h"
 #include "gui/Prompt.h"
+#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchLogDlg.h"
+#include "gui/batch/ChangeOutputDlg.h"
+#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/listctrl/XListCtrl.h"
+#include "settings/BatchWindowSettings.h"
 
 namespace {
 
@@ -41,6 +44,12 @@ QString Q(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+QWidget* ControlById(const QWidget* root, int id) {
+  for (QWidget* child : root->findChildren<QWidget*>())
+    if (ControlIdOf(child) == id) return child;
+  return nullptr;
+}
+
 }  // namespace
 
 CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
@@ -51,9 +60,12 @@ CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
+  // Its boxes and file dialogs block this window only.
+  setProperty(kWindowModalBoxesProperty, true);
 }
 
 CBatchConvertDlg::~CBatchConvertDlg() {
+  if (closeQuestion_) closeQuestion_->Withdraw();
   // Never leave a worker writing behind the window.
   run_.RequestStop();
   worker_.Join();
@@ -67,11 +79,31 @@ void CBatchConvertDlg::Start() {
   created_ = true;
   BuildControls();
   BuildList();
+  BuildMenu();
+  RestoreLayout();
   show();
 }
 
+void CBatchConvertDlg::Anchor(QWidget* widget, bool followsBottom, bool growsWide, bool growsTall) {
+  anchored_.push_back({widget, widget->geometry(), followsBottom, growsWide, growsTall});
+}
+
+void CBatchConvertDlg::resizeEvent(QResizeEvent* event) {
+  // Each control keeps its place at the original size; the list takes what
+  // the window grows by, the controls below it follow the bottom edge.
+  const int wider = std::max(0, width() - baseSize_.width());
+  const int taller = std::max(0, height() - baseSize_.height());
+  for (const Anchored& a : anchored_)
+    a.widget->setGeometry(a.base.x(), a.base.y() + (a.followsBottom ? taller : 0),
+                          a.base.width() + (a.growsWide ? wider : 0),
+                          a.base.height() + (a.growsTall ? taller : 0));
+  CProgressDlg::resizeEvent(event);
+}
+
 void CBatchConvertDlg::BuildControls() {
-  setFixedSize(Dlu(0, 0, 423, 185).size());
+  baseSize_ = Dlu(0, 0, 423, 185).size();
+  setMinimumSize(baseSize_);
+  resize(baseSize_);
 
   // Placed by the template's dialog units; texts get the width they need,
   // since the desktop's font is wider than the template's.
@@ -92,6 +124,10 @@ void CBatchConvertDlg::BuildControls() {
   overall_->setTextVisible(false);
   overall_->setRange(0, 100);
   overall_->setValue(0);
+  Anchor(overwrite_, true, false, false);
+  Anchor(frame, true, true, false);
+  Anchor(label, true, false, false);
+  Anchor(overall_, true, true, false);
 
   struct ButtonEntry {
     const char* caption;
@@ -114,6 +150,7 @@ void CBatchConvertDlg::BuildControls() {
     button->setFixedSize(Dlu(0, 0, 63, 20).size());
     button->move(Dlu(entry.x, 157, 0, 0).topLeft());
     button->setToolTip(QString::fromLatin1(entry.tip));
+    Anchor(button, true, false, false);
     if (entry.handler)
       connect(button, &QAbstractButton::clicked, this, entry.handler);
     else
@@ -125,12 +162,29 @@ void CBatchConvertDlg::BuildControls() {
   stop_->setEnabled(false);
 }
 
+void CBatchConvertDlg::RestoreLayout() {
+  if (const QByteArray geometry = ReadBatchWindowGeometry(); !geometry.isEmpty())
+    restoredGeometry_ = restoreGeometry(geometry);
+  const std::vector<int> widths = ReadBatchColumnWidths(batchcol::kCount);
+  for (std::size_t column = 0; column < widths.size(); ++column)
+    list_->setColumnWidth(int(column), widths[column]);
+}
+
+void CBatchConvertDlg::SaveLayout() {
+  WriteBatchWindowGeometry(saveGeometry());
+  std::vector<int> widths;
+  for (int column = 0; column < batchcol::kCount; ++column) widths.push_back(list_->columnWidth(column));
+  WriteBatchColumnWidths(widths);
+}
+
 void CBatchConvertDlg::BuildList() {
   list_ = WithId(new CXListCtrl(this), IDC_LIST);
   list_->setGeometry(Dlu(3, 9, 413, 116));
+  Anchor(list_, false, true, true);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  // Full-row and hot-track selection (the template's extended style 0x28).
-  list_->SetHotTrackSelection(true);
+  // Full-row selection and hot tracking. Desktops here select by click and
+  // key only, so the row under the pointer is highlighted, not selected.
+  list_->SetHotTrack(true);
   list_->SetShowSelectionAlways(true);
   list_->SetRowRecordFactory([] { return std::make_unique<CBatchListRow>(); });
   // The client width W of the list, known before the window is shown.
@@ -142,53 +196,21 @@ void CBatchConvertDlg::BuildList() {
   header->SetImageList(CXHeaderCtrl::CheckBoxImages());
   for (int column = 0; column < batchcol::kCount; ++column)
     header->SetItemImage(column, column == 0 ? CXHeaderCtrl::kEmptyBoxImage : CXHeaderCtrl::kBlankImage);
+  // Titles show whole from the start ("Convert to" and "Status" are wider
+  // than their share of the list).
+  list_->FitColumnsToTitles();
   connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
+  // Tab goes from the list to Overwrite, then along the buttons.
+  QWidget* previous = list_;
+  for (int id : {int(IDC_OVERWRITE), int(IDC_ADD_FILES), int(IDC_REMOVE_FILES), int(IDC_CONVERT_ALL),
+                 int(IDC_BATCH_STOP), int(IDC_VIEW_LOG), int(IDC_EXIT)}) {
+    QWidget* next = ControlById(this, id);
+    setTabOrder(previous, next);
+    previous = next;
+  }
 }
 
 // ------------------------------------------------------------- commands
-
-void CBatchConvertDlg::OnAddFiles() {
-  FileDialogRequest request;
-  request.filter = Q(LoadMessage(ids::kSupportedFilesFilter));
-  const QStringList paths = Prompt().GetOpenFileNames(this, request);
-  if (!paths.isEmpty()) AddFiles(paths);
-}
-
-void CBatchConvertDlg::AddFiles(const QStringList& paths) {
-  constexpr XColorRef kWhite = static_cast<XColorRef>(batchcolour::kWhite);
-  list_->SetRedraw(false);
-  for (int i = 0; i < paths.size(); ++i) {
-    const std::string path = paths[i].toStdString();
-    list_->InsertRow(i, QStringLiteral("       "));
-    list_->SetCellCheck(i, batchcol::kCheck, 1);
-    const std::string name = BatchFileName(path);
-    const std::string extension = BatchExtension(path);
-    list_->SetCellText(i, batchcol::kSource, Q(name));
-    list_->SetCellText(i, batchcol::kType, Q(extension));
-    BatchRow* record = Record(i);
-    record->sourcePath = path;
-    record->sourceType = BatchSourceType(extension);
-    if (record->sourceType == sourcetype::kWav) {
-      list_->SetCellCombo(i, batchcol::kConvertTo, true, &mp3Targets_, 2, 0);
-    } else if (record->sourceType == sourcetype::kMp3) {
-      list_->SetCellCombo(i, batchcol::kConvertTo, true, &wavTargets_, 2, 0);
-    } else {
-      list_->SetCellCheck(i, batchcol::kCheck, 0);
-      list_->SetRowEnabled(i, false);
-      list_->SetCellText(i, batchcol::kType, QString::fromLatin1(batchtext::kUnknownType),
-                         static_cast<XColorRef>(batchcolour::kRed), kWhite);
-    }
-    list_->SetCellText(i, batchcol::kOutput,
-                       Q(BatchOutputName(name, BatchTargetExtension(record->sourceType))));
-    list_->SetCellText(i, batchcol::kStatus, QString::fromLatin1(batchtext::kQueued),
-                       static_cast<XColorRef>(batchcolour::kBlack), kWhite);
-    const QString folder = Q(BatchFolder(path));
-    list_->SetCellText(i, batchcol::kSourcePath, folder);
-    list_->SetCellText(i, batchcol::kOutputPath, folder);
-  }
-  list_->SetRedraw(true);
-  run_.OnFilesAdded();
-}
 
 void CBatchConvertDlg::OnRemoveFiles() {
   for (int row : list_->GetSelectedRows()) {
@@ -209,17 +231,22 @@ void CBatchConvertDlg::OnRemoveFiles() {
 }
 
 void CBatchConvertDlg::OnConvertAll() {
+  PassProtectedFiles();
   run_.StartRun();
-  if (!run_.Running()) emit RunFinished();
+  if (!run_.Running()) OnRunEnded();
 }
 
 void CBatchConvertDlg::OnStop() {
   run_.RequestStop();
 }
 
+// The log viewer and Change Output block this window only and are opened
+// without waiting for them.
 void CBatchConvertDlg::OnViewLog() {
-  CBatchLogDlg viewer(Q(run_.LogPath()), this);
-  viewer.exec();
+  auto* viewer = new CBatchLogDlg(Q(run_.LogPath()), this);
+  viewer->setAttribute(Qt::WA_DeleteOnClose);
+  viewer->setWindowModality(Qt::WindowModal);
+  viewer->open();
 }
 
 void CBatchConvertDlg::OnChangeOutput() {
@@ -227,12 +254,19 @@ void CBatchConvertDlg::OnChangeOutput() {
   const std::vector<int> selected = list_->GetSelectedRows();
   if (selected.empty()) return;
   const int row = selected.front();
-  CChangeOutputDlg dialog(this);
-  dialog.SetFolder(list_->GetCellText(row, batchcol::kOutputPath));
-  dialog.SetName(list_->GetCellText(row, batchcol::kOutput));
-  if (dialog.exec() != QDialog::Accepted) return;
-  list_->SetCellText(row, batchcol::kOutput, dialog.Name());
-  list_->SetCellText(row, batchcol::kOutputPath, dialog.Folder());
+  auto* dialog = new CChangeOutputDlg(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->SetFolder(list_->GetCellText(row, batchcol::kOutputPath));
+  dialog->SetName(list_->GetCellText(row, batchcol::kOutput));
+  // The row is followed by its index, should rows come or go meanwhile.
+  const QPersistentModelIndex target = list_->model()->index(row, 0);
+  connect(dialog, &QDialog::accepted, this, [this, dialog, target] {
+    if (!target.isValid()) return;
+    list_->SetCellText(target.row(), batchcol::kOutput, dialog->Name());
+    list_->SetCellText(target.row(), batchcol::kOutputPath, dialog->Folder());
+  });
+  dialog->open();
 }
 
 void CBatchConvertDlg::OnHelp() {
@@ -241,49 +275,14 @@ void CBatchConvertDlg::OnHelp() {
   CHelpViewer::ShowTopic(owner, QStringLiteral("batch_convert"));
 }
 
-bool CBatchConvertDlg::RequestClose() {
-  if (closed_) return true;
-  std::uint32_t question = 0;
-  switch (run_.State()) {
-    case BatchState::Idle:
-      CloseNow();
-      return true;
-    case BatchState::FilesAdded:
-      question = ids::kBatchCloseWithFiles;
-      break;
-    case BatchState::Converting:
-      question = ids::kBatchCloseInProgress;
-      break;
-    case BatchState::Unfinished:
-      question = ids::kBatchCloseWithProblems;
-      break;
-  }
-  const PromptAnswer answer =
-      Prompt().Ask(this, QString::fromLatin1(msg::kCaptionComfirm), Q(LoadMessage(question)),
-                   MessageIcon::Warning, PromptButtons::YesNo);
-  if (answer == PromptAnswer::No) return false;
-  // The run may have ended while the question was open.
-  if (run_.Running())
-    run_.RequestClose();
-  else
-    CloseNow();
-  return true;
-}
-
-void CBatchConvertDlg::CloseNow() {
-  if (closed_) return;
-  closed_ = true;
-  hide();
-  emit Closed();
-}
-
 // ------------------------------------------------------------- events
 
 void CBatchConvertDlg::customEvent(QEvent* event) {
   if (event->type() != static_cast<QEvent::Type>(batchmsg::kJobFinished))
     return CProgressDlg::customEvent(event);
+  PassProtectedFiles();
   run_.OnJobFinished();
-  if (!run_.Running()) emit RunFinished();
+  if (!run_.Running()) OnRunEnded();
 }
 
 void CBatchConvertDlg::keyPressEvent(QKeyEvent* event) {
@@ -399,8 +398,15 @@ void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
 }
 
 void CBatchConvertDlg::ShowSummary(const std::string& text, bool exclamation) {
-  Prompt().Ask(this, QStringLiteral("Batch Convert Information"), Q(text),
-               exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok);
+  // Shown without waiting, so a main-window operation goes on meanwhile.
+  summaryOpen_ = true;
+  Prompt().Open(this, QStringLiteral("Batch Convert Information"), Q(text),
+                exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
+                [this](PromptAnswer) {
+                  summaryOpen_ = false;
+                  // The run's last step may still be on its way out.
+                  QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
+                });
 }
 
 void CBatchConvertDlg::CloseWindow() {

@@ -5,9 +5,18 @@
 // most of them ignored) and carries the batch engine: the engine reaches the
 // list and the buttons through CBatchRows and CBatchHost. Everything here
 // runs on the GUI thread; only the progress operations run on the worker.
+//
+// The window's boxes are modal to it alone and never wait in a nested event
+// loop, so the main window and its running operations carry on meanwhile.
+// The window can be resized (never below its original size); its geometry
+// and column widths are remembered in the settings.
 
+#include <QPersistentModelIndex>
+#include <QRect>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
@@ -16,6 +25,8 @@
 class BatchConvertThread;
 class CBitmapButton;
 class CXListCtrl;
+class CPromptHandle;
+class QAction;
 class QCheckBox;
 class QProgressBar;
 
@@ -60,15 +71,29 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void OnAddFiles();
   // Adds files in the given order before the rows already present.
   void AddFiles(const QStringList& paths);
+  // Add Folder... (context menu of the list, Ctrl+Shift+O).
+  void OnAddFolder();
+  // Adds files and folders as a drop gives them: a file as ADD FILES adds
+  // it, a folder as its WAV and MP3 files (recursively, in name order).
+  void AddPaths(const QStringList& paths);
   void OnRemoveFiles();
   void OnConvertAll();
   void OnStop();
   void OnViewLog();
   void OnChangeOutput();
   void OnHelp();
-  // The close question of the current state; true when the window closed
-  // (or will close as soon as the running file has stopped).
-  bool RequestClose();
+  // Asks the close question of the current state without waiting; true when
+  // the window closed at once (nothing to ask). Otherwise decided runs once
+  // with the answer (true: the window closes, after the running file has
+  // stopped). While a question is open a second request only waits for it.
+  bool RequestClose(std::function<void(bool)> decided = {});
+  bool CloseQuestionOpen() const;
+  // The file open in the main window, which no output may replace.
+  void SetOpenFileSource(std::function<std::string()> source) { openFile_ = std::move(source); }
+  // The files besides the list's sources that outputs must not replace.
+  std::vector<std::string> ProtectedFiles() const;
+  // True when Start restored a remembered geometry.
+  bool RestoredGeometry() const { return restoredGeometry_; }
 
   // --- State, for the main window and tests
   BatchState State() const { return run_.State(); }
@@ -94,12 +119,34 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void customEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void reject() override {}
 
  private:
+  // How a control follows the window's size: down with the bottom edge, and
+  // wider and taller with the window.
+  struct Anchored {
+    QWidget* widget;
+    QRect base;
+    bool followsBottom;
+    bool growsWide;
+    bool growsTall;
+  };
   void BuildControls();
   void BuildList();
+  void BuildMenu();
+  void Anchor(QWidget* widget, bool followsBottom, bool growsWide, bool growsTall);
+  void RestoreLayout();
+  void SaveLayout();
+  void FitColumns(int rowsAdded);
   void CloseNow();
+  void AskClose();
+  void OnCloseAnswer(int generation, bool yes);
+  void Decide(bool yes);
+  void OnRunEnded();
+  // Hands ProtectedFiles to the engine before each step of a run.
+  void PassProtectedFiles();
+  void ResumeCloseRequest();
 
   // --- CBatchRows
   int RowCount() const override;
@@ -123,6 +170,19 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void CloseWindow() override;
   void PostPercent(int percent) override;
 
+  std::vector<Anchored> anchored_;
+  QSize baseSize_;
+  bool restoredGeometry_ = false;
+  // The open close question, the answer it waits for, and who waits.
+  std::shared_ptr<CPromptHandle> closeQuestion_;
+  int closeGeneration_ = 0;
+  std::vector<std::function<void(bool)>> closeWaiters_;
+  // A close request whose question a finished run withdrew, asked again once
+  // the summary has been read.
+  bool closePending_ = false;
+  bool summaryOpen_ = false;
+  std::function<std::string()> openFile_;
+  QAction* addFolder_ = nullptr;
   CXListCtrl* list_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
   QProgressBar* overall_ = nullptr;

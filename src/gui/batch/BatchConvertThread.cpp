@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "core/batch/BatchTypes.h"
 #include "gui/batch/BatchConvertDlg.h"
 #include "gui/DesktopIntegration.h"
-#include "core/batch/BatchTypes.h"
 
 // ------------------------------------------------------------- the thread
 
@@ -25,6 +25,7 @@ void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
   mainWindow_ = mainWindow;
   window_ = new CBatchConvertDlg;
   window_->SetThread(this);
+  window_->SetOpenFileSource(openFile_);
   connect(window_, &CBatchConvertDlg::Closed, this, &BatchConvertThread::OnWindowClosed,
           Qt::QueuedConnection);
   // A run that ends while the user works elsewhere is announced.
@@ -34,8 +35,10 @@ void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
                                  QStringLiteral("The files of the Batch Convert window have been converted."));
   });
   window_->Start();
-  // The top edge 100 pixels below the main window's; own left edge and size.
-  if (mainWindow_) window_->move(window_->frameGeometry().left(), mainWindow_->frameGeometry().top() + 100);
+  // Unless it remembers its place: the top edge 100 pixels below the main
+  // window's; own left edge and size.
+  if (mainWindow_ && !window_->RestoredGeometry())
+    window_->move(window_->frameGeometry().left(), mainWindow_->frameGeometry().top() + 100);
   if (mainWindow_)
     QCoreApplication::postEvent(mainWindow_, new CBatchMessage(batchmsg::kWindowReady, window_));
 }
@@ -69,6 +72,7 @@ void CBatchConvertCommand::UpdateMenu() {
 void CBatchConvertCommand::OnBatchConvert() {
   if (!thread_) {
     thread_ = new BatchConvertThread(this);
+    thread_->SetOpenFileSource(openFile_);
     QCoreApplication::postEvent(thread_, new CBatchMessage(batchmsg::kOpenWindow, mainWindow_));
   } else if (window_) {
     // The close box's message: the window asks its question when it runs.
@@ -97,10 +101,9 @@ bool CBatchConvertCommand::AllowExit(std::function<void()> exitAgain) {
   // Already waiting for a stopping run to end.
   if (exitAfterEnd_) return false;
   if (!thread_ || !window_) return true;
-  if (!window_->RequestClose()) return false;
-  if (!window_->Running()) return true;
-  // Yes during a run: the program ends once the worker has stopped and the
-  // window has closed.
-  exitAfterEnd_ = std::move(exitAgain);
-  return false;
+  // Yes: the program ends once the window has closed (during a run, once the
+  // worker has stopped). No leaves everything as it was.
+  return window_->RequestClose([this, exitAgain = std::move(exitAgain)](bool yes) {
+    if (yes) exitAfterEnd_ = exitAgain;
+  });
 }

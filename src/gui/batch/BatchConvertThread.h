@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <string>
 
 class CBatchConvertDlg;
 class QAction;
@@ -34,6 +35,9 @@ class BatchConvertThread : public QObject {
   ~BatchConvertThread() override;
   CBatchConvertDlg* Window() const { return window_; }
   QWidget* MainWindow() const { return mainWindow_; }
+  // Tells the window which file the main window has open (see
+  // CBatchConvertDlg::SetOpenFileSource).
+  void SetOpenFileSource(std::function<std::string()> source) { openFile_ = std::move(source); }
 
  protected:
   void customEvent(QEvent* event) override;
@@ -44,6 +48,7 @@ class BatchConvertThread : public QObject {
 
   QPointer<QWidget> mainWindow_;
   CBatchConvertDlg* window_ = nullptr;
+  std::function<std::string()> openFile_;
 };
 
 class CBatchConvertCommand : public QObject {
@@ -62,8 +67,12 @@ class CBatchConvertCommand : public QObject {
   // The main window wants to close: true when it may close now. Otherwise
   // the batch window asked its question: on No nothing closes; on Yes during
   // a run the run stops first and exitAgain is called once the batch thread
-  // has ended.
+  // has ended. The question does not wait: false is returned at once, and
+  // on Yes exitAgain is called once the batch window has closed.
   bool AllowExit(std::function<void()> exitAgain);
+  // The path of the file open in the main window (empty: none); outputs of
+  // a run never replace it.
+  void SetOpenFileSource(std::function<std::string()> source) { openFile_ = std::move(source); }
 
   BatchConvertThread* Thread() const { return thread_; }
   CBatchConvertDlg* Window() const;
@@ -77,4 +86,5 @@ class CBatchConvertCommand : public QObject {
   BatchConvertThread* thread_ = nullptr;
   QPointer<CBatchConvertDlg> window_;
   std::function<void()> exitAfterEnd_;
+  std::function<std::string()> openFile_;
 };

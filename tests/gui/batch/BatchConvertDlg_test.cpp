@@ -1,32 +1,48 @@
-// The Batch Convert window driven through its buttons on the offscreen
-// platform: a real run over generated WAV and MP3 files, stopping while a
-// conversion waits at a known step, Change Output's refused characters, and
-// closing the main window during a run. Outcomes, log bytes and summary
-// texts are the engine test's.
+// The Batch Convert window driven through its buttons, keys, mouse and drops
+// on the offscreen platform: a real run over generated WAV and MP3 files,
+// stopping while a conversion waits at a known step, Change Output's refused
+// characters, hover then Delete, the Tab order, Space, unknown rows, resizing
+// and reopening, dropped folders, boxes that block this window only, a run
+// that ends under an open close question, and closing the main window
+// during a run. Outcomes, log bytes and summary texts are the engine test's.
 #include "gui/batch/BatchConvertDlg.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <future>
 
-#include "gui/batch/BatchConvertThread.h"
 #include "core/batch/BatchLog.h"
-#include "gui/batch/ChangeOutputDlg.h"
-#include "gui/batch/listctrl/XListCtrl.h"
-#include "support/Mp3Builder.h"
-#include "support/WaveExpect.h"
+#include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/ChangeOutputDlg.h"
+#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/listctrl/XListCtrl.h"
+#include "settings/BatchWindowSettings.h"
+#include "support/Mp3Builder.h"
+#include "support/WaveExpect.h"
 
 namespace fs = std::filesystem;
 using W = CBatchConvertDlg;
 
 namespace {
+
+int FocusId() {
+  return ControlIdOf(QApplication::focusWidget());
+}
 
 // Files, the prompt and the log folder of one test. The worker can be held
 // at every file step until OpenGate(), so the test acts while a conversion
@@ -36,8 +52,14 @@ class BatchFiles {
   BatchFiles() {
     fs::create_directories(folder);
     qputenv("KESTRUNE_STATE_DIR", QByteArray::fromStdString(dir.File("state")));
+    // A settings store of its own: no remembered geometry or widths.
+    previousConfig_ = qgetenv("KESTRUNE_CONFIG_DIR");
+    qputenv("KESTRUNE_CONFIG_DIR", QByteArray::fromStdString(dir.File("config")));
   }
-  ~BatchFiles() { qunsetenv("KESTRUNE_STATE_DIR"); }
+  ~BatchFiles() {
+    qunsetenv("KESTRUNE_STATE_DIR");
+    qputenv("KESTRUNE_CONFIG_DIR", previousConfig_);
+  }
 
   // Stereo 22050 Hz.
   std::string Wav(const std::string& name, std::uint32_t seconds = 1) {
@@ -67,6 +89,7 @@ class BatchFiles {
  private:
   std::promise<void> gate_;
   bool gateOpen_ = false;
+  QByteArray previousConfig_;
 };
 
 class BatchWindowTest : public testing::Test, public BatchFiles {
@@ -78,6 +101,22 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
   }
   QAbstractButton* Button(int id) { return BatchFiles::Button(*window, id); }
   QString Cell(int row, int column) { return window->List()->GetCellText(row, column); }
+  CXListCtrl* List() { return window->List(); }
+  QPoint CellCentre(int row, int column) {
+    return List()->visualRect(List()->model()->index(row, column)).center();
+  }
+  void ClickCell(int row, int column, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, keys, CellCentre(row, column));
+  }
+  QStringList Sources() {
+    QStringList names;
+    for (int row = 0; row < List()->GetRowCount(); ++row) names << Cell(row, 1);
+    return names;
+  }
+  void Activate() {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  }
 
   std::unique_ptr<W> window = std::make_unique<W>();
 };
@@ -164,8 +203,256 @@ TEST_F(BatchWindowTest, ChangeOutputRefusesTypedCharactersAndAppliesOnOk) {
   const QPoint cell = window->List()->visualRect(window->List()->model()->index(0, 1)).center();
   QTest::mouseClick(window->List()->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
   QTest::mouseDClick(window->List()->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
-  EXPECT_EQ(Cell(0, 4), "new.mp3");
+  // The dialog blocks this window only and does not wait in a loop of its own.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(0, 4) == "new.mp3"; }, 5000));
   EXPECT_EQ(window->Run().GetOutputFullPath(0), "/out:dir/x/new.mp3");
+}
+
+TEST_F(BatchWindowTest, HoverThenDeleteRemovesTheClickedRowOnly) {
+  Add(*window, {Wav("a.wav"), Wav("b.wav"), Wav("c.wav")});
+  ClickCell(0, 1);
+  QTest::mouseMove(List()->viewport(), CellCentre(2, 1));
+  kt::Spin(450);  // longer than a desktop's hover time
+  EXPECT_EQ(List()->HotRow(), 2);
+  kt::KeyClick(List(), Qt::Key_Delete);
+  EXPECT_EQ(Sources(), (QStringList{"b.wav", "c.wav"}));
+  // Shift-click and Ctrl+A select for Delete as well.
+  ClickCell(0, 1);
+  ClickCell(1, 1, Qt::ShiftModifier);
+  EXPECT_EQ(List()->GetSelectedRows(), (std::vector<int>{0, 1}));
+  Add(*window, {Wav("d.wav")});
+  QTest::keyClick(List(), Qt::Key_A, Qt::ControlModifier);
+  kt::KeyClick(List(), Qt::Key_Delete);
+  EXPECT_EQ(List()->GetRowCount(), 0);
+  EXPECT_EQ(window->State(), BatchState::Idle);
+}
+
+TEST_F(BatchWindowTest, TabGoesFromTheListToOverwriteAndAlongTheButtons) {
+  Add(*window, {Wav("a.wav"), Wav("b.wav")});
+  Activate();
+  List()->setFocus();
+  // STOP is disabled while nothing runs, so Tab passes it by.
+  const std::vector<int> order = {W::IDC_LIST,        W::IDC_OVERWRITE, W::IDC_ADD_FILES, W::IDC_REMOVE_FILES,
+                                  W::IDC_CONVERT_ALL, W::IDC_VIEW_LOG,  W::IDC_EXIT,      W::IDC_LIST};
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(FocusId(), order[i]) << "Tab " << i;
+  }
+  for (std::size_t i = order.size() - 1; i-- > 0;) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(FocusId(), order[i]) << "Shift+Tab to " << i;
+  }
+  // Inside the list the arrows move and Space ticks the focused row.
+  EXPECT_EQ(FocusId(), int(W::IDC_LIST));
+  QTest::keyClick(List(), Qt::Key_Down);
+  QTest::keyClick(List(), Qt::Key_Space);
+  EXPECT_EQ(List()->GetCellCheck(List()->currentIndex().row(), 0), 0);
+  EXPECT_EQ(FocusId(), int(W::IDC_LIST));
+  // Space on Overwrite ticks Overwrite.
+  QTest::keyClick(List(), Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_TRUE(kt::Control<QCheckBox>(window.get(), W::IDC_OVERWRITE)->isChecked());
+}
+
+TEST_F(BatchWindowTest, AnUnknownRowIsRedSelectableRemovableAndNeverConverted) {
+  Add(*window, {Wav("a.wav"), folder + "/notes.txt"});
+  const XListCell* type = List()->GetCell(1, 2);
+  EXPECT_EQ(type->text, "Unknown!");
+  EXPECT_EQ(QColorFromRef(type->textColor), QColor(Qt::red));
+  // Its box cannot be ticked, by mouse or by Space.
+  ClickCell(1, 0);
+  QTest::keyClick(List(), Qt::Key_Space);
+  EXPECT_EQ(List()->GetCellCheck(1, 0), 0);
+  EXPECT_EQ(List()->GetSelectedRows(), (std::vector<int>{1}));
+  // The list as it is now ends "not converted"; without the row, it does not.
+  kt::KeyClick(List(), Qt::Key_Delete);
+  EXPECT_EQ(Sources(), QStringList{"a.wav"});
+  QSignalSpy finished(window.get(), &W::RunFinished);
+  Button(W::IDC_CONVERT_ALL)->click();
+  ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+  EXPECT_EQ(prompt.questions.back().text, batchlog::kSuccessLine);
+  EXPECT_EQ(window->State(), BatchState::Idle);
+}
+
+TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
+  const QSize first = window->size();
+  EXPECT_EQ(window->minimumSize(), first);
+  auto* exit = Button(W::IDC_EXIT);
+  const QRect list = List()->geometry();
+  const int exitBelow = first.height() - exit->geometry().top();
+  const int exitLeft = exit->geometry().left();
+  window->resize(first.width() + 300, first.height() + 200);
+  EXPECT_EQ(List()->geometry(), list.adjusted(0, 0, 300, 200));
+  EXPECT_EQ(window->height() - exit->geometry().top(), exitBelow);
+  EXPECT_EQ(exit->geometry().left(), exitLeft);
+  List()->setColumnWidth(1, 222);
+  window->RequestClose();  // nothing added: closes at once and keeps its layout
+  window = std::make_unique<W>();
+  window->Start();
+  EXPECT_EQ(window->size(), QSize(first.width() + 300, first.height() + 200));
+  EXPECT_EQ(List()->columnWidth(1), 222);
+  EXPECT_EQ(List()->geometry(), list.adjusted(0, 0, 300, 200));
+  EXPECT_TRUE(window->RestoredGeometry());
+  window->resize(100, 100);
+  EXPECT_EQ(window->size(), first);
+}
+
+TEST_F(BatchWindowTest, AddedFilesFitTheirColumnsAndACutCellShowsItsText) {
+  CXHeaderCtrl* header = List()->GetHeaderCtrl();
+  // The empty window's titles already show whole.
+  for (int column = 0; column < 8; ++column)
+    EXPECT_GE(List()->columnWidth(column), header->TitleWidth(column));
+  const std::string name = "a_rather_long_name_for_a_batch_source_1.wav";
+  Add(*window, {Wav(name)});
+  for (int column = 0; column < 8; ++column) {
+    SCOPED_TRACE(column);
+    EXPECT_GE(List()->columnWidth(column), header->TitleWidth(column));
+    // The folders may be longer than half the list; then they show as tooltips.
+    const QString tip = List()->CellToolTip(0, column);
+    EXPECT_TRUE(tip.isEmpty() || (column >= 6 && tip == Cell(0, column)));
+  }
+  EXPECT_GE(List()->columnWidth(5), List()->fontMetrics().horizontalAdvance("File Exists"));
+  List()->setColumnWidth(1, 40);
+  EXPECT_EQ(List()->CellToolTip(0, 1), QString::fromStdString(name));
+}
+
+// Files and folders arrive as a drop, through the Add Folder shortcut or
+// through the list's context menu; folders give their WAV and MP3 files,
+// subfolders included, in name order.
+TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
+  const std::string tree = dir.File("tree");
+  for (const char* sub : {"tree/sub", "tree/sub2/deeper", "tree/.hidden"})
+    fs::create_directories(dir.File(sub));
+  for (const char* name : {"tree/z.wav", "tree/a.WAV", "tree/sub2/deeper/c.wav", "tree/sub/b.mp3"})
+    kt::PatternWav(dir, name, 1);
+  kt::WriteAll(dir.File("tree/notes.txt"), std::vector<std::uint8_t>{'x'});
+  kt::WriteAll(dir.File("loose.txt"), std::vector<std::uint8_t>{'x'});
+  const QStringList fromTree = {"a.WAV", "b.mp3", "c.wav", "z.wav"};
+  enum class How { Drop, Shortcut, Menu };
+  for (How how : {How::Drop, How::Shortcut, How::Menu}) {
+    SCOPED_TRACE(int(how));
+    List()->selectAll();
+    kt::KeyClick(List(), Qt::Key_Delete);
+    if (how == How::Drop) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree)),
+                    QUrl::fromLocalFile(QString::fromStdString(dir.File("loose.txt")))});
+      const QPoint pos = List()->viewport()->rect().center();
+      QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(List()->viewport(), &enter);
+      ASSERT_TRUE(enter.isAccepted());
+      QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(List()->viewport(), &drop);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetRowCount() == 5; }, 5000));
+      EXPECT_EQ(Sources(), fromTree + QStringList{"loose.txt"});
+      continue;
+    }
+    prompt.AnswerFile(QString::fromStdString(tree));
+    if (how == How::Shortcut) {
+      Activate();
+      QTest::keyClick(List(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    } else {
+      QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QStringList entries;
+        for (QAction* action : menu->actions()) entries << action->text();
+        EXPECT_EQ(entries, (QStringList{"Add Files...", "Add Folder..."}));
+        menu->actions().at(1)->trigger();
+        menu->close();
+      });
+      emit List()->customContextMenuRequested(List()->viewport()->rect().center());
+    }
+    EXPECT_EQ(prompt.questions.back().kind, kt::PromptQuestion::Kind::Folder);
+    EXPECT_EQ(Sources(), fromTree);
+    EXPECT_TRUE(Button(W::IDC_CONVERT_ALL)->isEnabled());
+  }
+}
+
+// The file dialog and the summary are shown without waiting for them: the
+// click returns, the run finishes and the event loop goes on while they,
+// modal to the batch window only, are open.
+TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
+  const std::string wav = Wav("a.wav");
+  SetPrompt(nullptr);  // the real dialogs and boxes
+  Button(W::IDC_ADD_FILES)->click();
+  auto* dialog = window->findChild<QFileDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(List()->GetRowCount(), 0);
+  dialog->selectFile(QString::fromStdString(wav));
+  QMetaObject::invokeMethod(dialog, "accept");
+  EXPECT_EQ(Sources(), QStringList{"a.wav"});
+  QSignalSpy finished(window.get(), &W::RunFinished);
+  Button(W::IDC_CONVERT_ALL)->click();
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        box = window->findChild<QMessageBox*>();
+        return box && box->isVisible();
+      },
+      30000));
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(box->text(), batchlog::kSuccessLine);
+  EXPECT_EQ(QApplication::activeModalWidget(), box);
+  box->button(QMessageBox::Ok)->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->findChild<QMessageBox*>(); }, 5000));
+  SetPrompt(&prompt);
+}
+
+// A run that ends while the close question is open takes the question away;
+// the request is taken up again for the new state once the summary is read,
+// and a late answer to the old question does nothing.
+TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
+  struct Case {
+    const char* name;
+    bool leaveOneUnchecked;
+    QStringList askedAfter;  // the questions still open after the run
+    bool closes;
+  };
+  const Case cases[] = {
+      {"all converted", false, {}, true},
+      {"one left",
+       true,
+       {"There are some unconverted files with minor problems. Please view log file to fix the problems.\n "
+        "Do "
+        "you still wish to quit Batch conversion?"},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto files = std::make_unique<BatchFiles>();
+    W batch;
+    batch.Start();
+    files->Add(batch, {files->Wav("a.wav", 2), files->Wav("b.wav", 1)});
+    if (c.leaveOneUnchecked) batch.List()->SetCellCheck(1, 0, 0);
+    files->ConvertAllAndHold(batch);
+    QSignalSpy closed(&batch, &W::Closed);
+    BatchFiles::Button(batch, W::IDC_EXIT)->click();
+    ASSERT_EQ(files->prompt.OpenTexts(),
+              QStringList{"Batch conversion is in progress. Do you wish to close?"});
+    const int asked = int(files->prompt.questions.size()) - 1;
+    QSignalSpy finished(&batch, &W::RunFinished);
+    files->OpenGate();
+    ASSERT_TRUE(finished.wait(30000));
+    kt::Spin();
+    EXPECT_EQ(files->prompt.Withdrawn(), 1);
+    EXPECT_EQ(files->prompt.OpenTexts(), c.askedAfter);
+    // The summary came before the question that now applies.
+    EXPECT_EQ(files->prompt.questions[std::size_t(asked) + 1].buttons, PromptButtons::Ok);
+    EXPECT_EQ(closed.count(), c.closes ? 1 : 0);
+    // The late Yes to the withdrawn question neither closes nor stops anything.
+    files->prompt.DeliverLate(0, PromptAnswer::Yes);
+    kt::Spin();
+    EXPECT_EQ(closed.count(), c.closes ? 1 : 0);
+    if (!c.closes) {
+      files->prompt.AnswerOpen(PromptAnswer::No);
+      EXPECT_TRUE(batch.isVisible());
+      EXPECT_EQ(closed.count(), 0);
+    }
+  }
 }
 
 class MainWithBatchTest : public kt::MainWindowTest, public BatchFiles {
@@ -201,6 +488,81 @@ TEST_F(MainWithBatchTest, ClosingTheProgramDuringARunAsksAndWaitsForTheRun) {
   const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
   EXPECT_EQ(std::string(log.begin(), log.end()), batchlog::kAbortLine);
   EXPECT_FALSE(fs::exists(folder + "/b.mp3"));
+}
+
+}  // namespace
+
+namespace {
+
+// The file open in the main window is protected like a source of the list:
+// an output that is that file fails with 119, with or without Overwrite, and
+// the file keeps its bytes.
+TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
+  const std::string open = Wav("tone.wav");
+  const auto before = kt::ReadAll(open);
+  Open(open);
+  ASSERT_NE(window->File(), nullptr);
+  kt::WriteAll(folder + "/tone.mp3", kt::EncodedSine(1.0, kt::LameSpec{}));
+  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
+  W* batch = window->Batch()->Window();
+  for (const bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite);
+    batch->List()->selectAll();
+    kt::KeyClick(batch->List(), Qt::Key_Delete);
+    BatchFiles::Add(*batch, {folder + "/tone.mp3"});
+    kt::Control<QCheckBox>(batch, W::IDC_OVERWRITE)->setChecked(overwrite);
+    QSignalSpy finished(batch, &W::RunFinished);
+    BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+    ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+    EXPECT_EQ(batch->List()->GetCellText(0, 5), "Failed");
+    const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
+    EXPECT_NE(std::string(log.begin(), log.end()).find("Output file cannot be the same as the source file."),
+              std::string::npos);
+    EXPECT_EQ(kt::ReadAll(open), before);
+  }
+  // With the main window's file closed the same output is allowed again.
+  window->OnCloseFile();
+  batch->List()->selectAll();
+  kt::KeyClick(batch->List(), Qt::Key_Delete);
+  BatchFiles::Add(*batch, {folder + "/tone.mp3"});
+  QSignalSpy finished(batch, &W::RunFinished);
+  BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+  ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
+  EXPECT_EQ(batch->List()->GetCellText(0, 5), "Done");
+  EXPECT_NE(kt::ReadAll(open), before);
+}
+
+// Closing the program while the batch window's question is open: the run
+// ends meanwhile, the question goes, and the question that now applies is
+// asked; a late Yes to the first one does not end the program.
+TEST_F(MainWithBatchTest, ClosingTheProgramUnderARunThatEndsAsksTheQuestionThatApplies) {
+  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
+  W* batch = window->Batch()->Window();
+  BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 1)});
+  batch->List()->SetCellCheck(1, 0, 0);
+  ConvertAllAndHold(*batch);
+  QSignalSpy done(window.get(), &QDialog::finished);
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(BatchFiles::prompt.OpenTexts(),
+            QStringList{"Batch conversion is in progress. Do you wish to close?"});
+  QSignalSpy finished(batch, &W::RunFinished);
+  OpenGate();
+  ASSERT_TRUE(finished.wait(30000));
+  kt::Spin();
+  EXPECT_EQ(BatchFiles::prompt.Withdrawn(), 1);
+  ASSERT_EQ(BatchFiles::prompt.OpenTexts().size(), 1);
+  EXPECT_TRUE(BatchFiles::prompt.OpenTexts().front().startsWith("There are some unconverted files"));
+  BatchFiles::prompt.DeliverLate(0, PromptAnswer::Yes);
+  kt::Spin();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(done.isEmpty());
+  // Yes to the question that applies ends the program once the batch window has gone.
+  BatchFiles::prompt.AnswerOpen(PromptAnswer::Yes);
+  ASSERT_TRUE(done.wait(5000));
+  EXPECT_EQ(window->Batch()->Thread(), nullptr);
 }
 
 }  // namespace

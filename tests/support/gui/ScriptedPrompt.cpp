@@ -8,8 +8,21 @@ ScriptedPrompt::ScriptedPrompt() {
   SetPrompt(this);
 }
 
+struct ScriptedPrompt::OpenQuestion : CPromptHandle {
+  QString text;
+  std::function<void(PromptAnswer)> answered;
+  bool open = true;
+  bool withdrawn = false;
+  bool IsOpen() const override { return open; }
+  void Withdraw() override {
+    if (open) withdrawn = true;
+    open = false;
+  }
+};
+
 ScriptedPrompt::~ScriptedPrompt() {
   SetPrompt(nullptr);
+  EXPECT_TRUE(OpenTexts().isEmpty()) << "questions left open: " << OpenTexts().join(" | ").toStdString();
   EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) were never asked for";
 }
 
@@ -47,6 +60,57 @@ PromptAnswer ScriptedPrompt::Ask(QWidget*, const QString& caption, const QString
   const PromptAnswer answer = std::get<PromptAnswer>(answers_.front());
   answers_.pop_front();
   return answer;
+}
+
+std::shared_ptr<CPromptHandle> ScriptedPrompt::Open(QWidget*, const QString& caption, const QString& text,
+                                                    MessageIcon icon, PromptButtons buttons,
+                                                    std::function<void(PromptAnswer)> answered) {
+  questions.push_back({PromptQuestion::Kind::Message, caption, text, icon, buttons, {}});
+  auto handle = std::make_shared<OpenQuestion>();
+  handle->text = text;
+  handle->answered = std::move(answered);
+  opened_.push_back(handle);
+  const bool queued = !answers_.empty() && std::holds_alternative<PromptAnswer>(answers_.front());
+  if (buttons == PromptButtons::Ok || queued) {
+    PromptAnswer answer = PromptAnswer::Ok;
+    if (buttons != PromptButtons::Ok) {
+      answer = std::get<PromptAnswer>(answers_.front());
+      answers_.pop_front();
+    }
+    handle->open = false;
+    if (handle->answered) handle->answered(answer);
+  }
+  return handle;
+}
+
+QStringList ScriptedPrompt::OpenTexts() const {
+  QStringList texts;
+  for (const auto& q : opened_)
+    if (q->open) texts << q->text;
+  return texts;
+}
+
+int ScriptedPrompt::Withdrawn() const {
+  int count = 0;
+  for (const auto& q : opened_) count += q->withdrawn ? 1 : 0;
+  return count;
+}
+
+void ScriptedPrompt::AnswerOpen(PromptAnswer answer) {
+  for (const auto& q : opened_) {
+    if (!q->open) continue;
+    q->open = false;
+    if (q->answered) q->answered(answer);
+    return;
+  }
+  ADD_FAILURE() << "no open question to answer";
+}
+
+void ScriptedPrompt::DeliverLate(int n, PromptAnswer answer) {
+  ASSERT_LT(n, int(opened_.size()));
+  const auto question = opened_[std::size_t(n)];
+  question->open = false;
+  if (question->answered) question->answered(answer);
 }
 
 QStringList ScriptedPrompt::NextFiles(const PromptQuestion& question) {

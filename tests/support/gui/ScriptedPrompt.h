@@ -4,8 +4,13 @@
 // Message boxes with only an OK button are recorded and acknowledged without
 // taking a queued answer; any other question with no queued answer, or with
 // an answer of the wrong kind, fails the test and is answered Cancel/No/empty.
+// Questions opened without waiting (Open) are answered at once from the
+// queue too; with no queued answer they stay open until AnswerOpen or until
+// the window withdraws them.
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <variant>
 #include <vector>
 
@@ -37,6 +42,15 @@ class ScriptedPrompt : public CPrompt {
   // The texts of the message boxes shown so far, in order.
   QStringList MessageTexts() const;
   bool AllAnswersUsed() const { return answers_.empty(); }
+  // The texts of the questions asked through Open that are still open.
+  QStringList OpenTexts() const;
+  // How many opened questions the windows withdrew.
+  int Withdrawn() const;
+  // Answers the oldest open question.
+  void AnswerOpen(PromptAnswer answer);
+  // Delivers an answer to the n-th opened question even when it was already
+  // answered or withdrawn: the late click a window must ignore.
+  void DeliverLate(int n, PromptAnswer answer);
 
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override;
@@ -44,8 +58,13 @@ class ScriptedPrompt : public CPrompt {
   QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override;
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override;
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override;
+  std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
+                                      MessageIcon icon, PromptButtons buttons,
+                                      std::function<void(PromptAnswer)> answered) override;
 
  private:
+  struct OpenQuestion;
+  std::vector<std::shared_ptr<OpenQuestion>> opened_;
   QStringList NextFiles(const PromptQuestion& question);
   std::deque<std::variant<PromptAnswer, QStringList>> answers_;
 };

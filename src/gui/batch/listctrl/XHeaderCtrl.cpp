@@ -87,6 +87,15 @@ QList<QPixmap> CXHeaderCtrl::CheckBoxImages() {
   return strip;
 }
 
+int CXHeaderCtrl::TitleWidth(int column) const {
+  if (column < 0 || column >= count()) return 0;
+  const int image = GetItemImage(column);
+  const int imageWidth = image >= 0 && image < images_.size() ? images_[image].width() : 0;
+  const QString title = model() ? model()->headerData(column, orientation()).toString() : QString();
+  // Spacing on both sides, the image, the title, and the two separator lines.
+  return kItemSpacing * 2 + imageWidth + fontMetrics().horizontalAdvance(title) + 2;
+}
+
 QSize CXHeaderCtrl::sizeHint() const {
   QSize hint = QHeaderView::sizeHint();
   hint.setHeight(std::max(hint.height(), std::max(fontMetrics().height(), kImageSize) + 8));

@@ -32,6 +32,9 @@ class CXHeaderCtrl : public QHeaderView {
   // A strip of three 16 by 16 images: blank, empty check box, ticked box.
   static QList<QPixmap> CheckBoxImages();
 
+  // The width a column needs to show its image and whole title.
+  int TitleWidth(int column) const;
+
   QSize sizeHint() const override;
   void setModel(QAbstractItemModel* model) override;
 

@@ -1,9 +1,14 @@
 #include "gui/batch/listctrl/XListCtrl.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 #include <algorithm>
 
 #include "gui/batch/listctrl/XComboList.h"
@@ -12,9 +17,14 @@
 
 namespace {
 constexpr int kEmptyTextTop = 10;
-// How long the pointer rests on a row before hot tracking selects it (the
-// usual desktop hover time).
-constexpr int kHoverSelectMs = 400;
+
+QStringList LocalPaths(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile() && !url.toLocalFile().isEmpty()) paths << url.toLocalFile();
+  return paths;
+}
 }  // namespace
 
 CXListCtrl::CXListCtrl(QWidget* parent)
@@ -38,9 +48,11 @@ CXListCtrl::CXListCtrl(QWidget* parent)
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(CXListDelegate::RowHeight(fontMetrics()));
   connect(header_, &QHeaderView::sectionClicked, this, &CXListCtrl::OnColumnClick);
-  hoverTimer_.setSingleShot(true);
-  hoverTimer_.setInterval(kHoverSelectMs);
-  connect(&hoverTimer_, &QTimer::timeout, this, &CXListCtrl::OnHoverTimeout);
+  // Tab and Shift+Tab leave the list for the next control; the arrows move
+  // inside it.
+  setTabKeyNavigation(false);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   ReadSysColors();
 }
 
@@ -103,11 +115,7 @@ CXListRowRecord* CXListCtrl::GetRowRecord(int row) const {
 }
 
 bool CXListCtrl::SetRowEnabled(int row, bool enabled) {
-  if (!model_->SetRowEnabled(row, enabled)) return false;
-  if (!enabled)
-    selectionModel()->select(model_->index(row, 0),
-                             QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
-  return true;
+  return model_->SetRowEnabled(row, enabled);
 }
 
 bool CXListCtrl::GetRowEnabled(int row) const {
@@ -281,71 +289,107 @@ bool CXListCtrl::IsDisabledRowAt(const QPoint& pos) const {
   return index.isValid() && !model_->RowEnabled(index.row());
 }
 
+void CXListCtrl::ToggleCheck(int row, int column) {
+  const XListCell* cell = model_->Cell(row, column);
+  if (!cell || (cell->check != 0 && cell->check != 1)) return;
+  const int state = cell->check == 0 ? 1 : 0;
+  model_->EditCell(row, column, [state](XListCell& c) { c.check = state; });
+  emit WM_XLISTCTRL_CHECKBOX_CLICKED(row, column);
+  UpdateCheckAllImage(column);
+}
+
 void CXListCtrl::mousePressEvent(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
   const QModelIndex index = indexAt(pos);
-  if (event->button() != Qt::LeftButton || !index.isValid()) {
-    if (!IsDisabledRowAt(pos)) QTableView::mousePressEvent(event);
-    return;
-  }
-  const int row = index.row();
-  const int column = index.column();
-  if (!model_->RowEnabled(row)) return;  // not even selected
-  const XListCell* cell = model_->Cell(row, column);
-  if (cell->check == 0 || cell->check == 1) {
-    const int state = cell->check == 0 ? 1 : 0;
-    model_->EditCell(row, column, [state](XListCell& c) { c.check = state; });
-    emit WM_XLISTCTRL_CHECKBOX_CLICKED(row, column);
-    UpdateCheckAllImage(column);
-  } else if (cell->combo && cell->comboEntries && !cell->comboEntries->isEmpty() &&
-             CXListDelegate::DropButtonRect(visualRect(index)).contains(pos)) {
-    model_->EditCell(row, column, [](XListCell& c) { c.comboPressed = true; });
-    // The list opens once this click has been handled as a selection.
-    const QPersistentModelIndex cellIndex(index);
-    QTimer::singleShot(0, this, [this, cellIndex] {
-      if (cellIndex.isValid()) OpenComboList(cellIndex.row(), cellIndex.column());
-    });
+  // A disabled row is selected like any other, but its boxes stay as they are.
+  if (event->button() == Qt::LeftButton && index.isValid() && model_->RowEnabled(index.row())) {
+    const int row = index.row();
+    const int column = index.column();
+    const XListCell* cell = model_->Cell(row, column);
+    if (cell->check == 0 || cell->check == 1) {
+      ToggleCheck(row, column);
+    } else if (cell->combo && cell->comboEntries && !cell->comboEntries->isEmpty() &&
+               CXListDelegate::DropButtonRect(visualRect(index)).contains(pos)) {
+      model_->EditCell(row, column, [](XListCell& c) { c.comboPressed = true; });
+      // The list opens once this click has been handled as a selection.
+      const QPersistentModelIndex cellIndex(index);
+      QTimer::singleShot(0, this, [this, cellIndex] {
+        if (cellIndex.isValid()) OpenComboList(cellIndex.row(), cellIndex.column());
+      });
+    }
   }
   QTableView::mousePressEvent(event);
 }
 
-void CXListCtrl::SetHotTrackSelection(bool on) {
+void CXListCtrl::keyPressEvent(QKeyEvent* event) {
+  // Space toggles the focused row's check box: the current cell's own, else
+  // the row's first one. Other modifiers keep Qt's meaning (Ctrl+Space
+  // toggles the selection).
+  const QModelIndex current = currentIndex();
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid()) {
+    const int row = current.row();
+    int column = current.column();
+    if (model_->Cell(row, column)->check < 0) {
+      column = 0;
+      while (column < model_->columnCount() && model_->Cell(row, column)->check < 0) ++column;
+    }
+    if (model_->RowEnabled(row)) ToggleCheck(row, column);
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+void CXListCtrl::SetHotTrack(bool on) {
   hotTrack_ = on;
   if (on) viewport()->setMouseTracking(true);
-  hoverRow_ = -1;
-  hoverTimer_.stop();
+  SetHotRow(-1);
+}
+
+void CXListCtrl::SetHotRow(int row) {
+  if (row == hotRow_) return;
+  const auto updateRow = [this](int r) {
+    if (r >= 0 && r < model_->rowCount())
+      viewport()->update(QRect(0, rowViewportPosition(r), viewport()->width(), rowHeight(r)));
+  };
+  updateRow(hotRow_);
+  hotRow_ = row;
+  updateRow(hotRow_);
 }
 
 void CXListCtrl::mouseMoveEvent(QMouseEvent* event) {
   QTableView::mouseMoveEvent(event);
-  if (!hotTrack_ || event->buttons() != Qt::NoButton) return;
-  const int row = indexAt(event->position().toPoint()).row();
-  if (row == hoverRow_) return;
-  hoverRow_ = row;
-  if (model_->RowEnabled(row))
-    hoverTimer_.start();
-  else
-    hoverTimer_.stop();
+  if (hotTrack_) SetHotRow(indexAt(event->position().toPoint()).row());
 }
 
 bool CXListCtrl::viewportEvent(QEvent* event) {
-  if (event->type() == QEvent::Leave) {
-    hoverRow_ = -1;
-    hoverTimer_.stop();
-  }
+  if (event->type() == QEvent::Leave) SetHotRow(-1);
   return QTableView::viewportEvent(event);
-}
-
-void CXListCtrl::OnHoverTimeout() {
-  if (!model_->RowEnabled(hoverRow_)) return;
-  selectionModel()->setCurrentIndex(model_->index(hoverRow_, 0),
-                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void CXListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
   if (IsDisabledRowAt(event->position().toPoint())) return;
   QTableView::mouseDoubleClickEvent(event);
   if (event->button() == Qt::LeftButton) emit ListDoubleClicked();
+}
+
+// ---------------------------------------------------------------- drops
+
+void CXListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void CXListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void CXListCtrl::dropEvent(QDropEvent* event) {
+  const QStringList paths = LocalPaths(event->mimeData());
+  if (paths.isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+  emit FilesDropped(paths);
 }
 
 // ---------------------------------------------------------------- drop-down

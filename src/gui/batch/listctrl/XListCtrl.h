@@ -1,9 +1,15 @@
 #pragma once
 // The extended list control of the batch window: a report list whose cells
 // can carry a check box, a one-line drop-down choice, a progress bar, their
-// own colours and a bold face, and whose rows can be disabled (grey, deaf to
-// the mouse). Its header (CXHeaderCtrl) turns a column with a check-box
-// image into a check-all box. An empty list says "There are no files added."
+// own colours and a bold face, and whose rows can be disabled (grey, their
+// check boxes and drop-downs deaf, but still selectable so they can be
+// removed). Its header (CXHeaderCtrl) turns a column with a check-box image
+// into a check-all box. An empty list says "There are no files added."
+//
+// Only clicks and keys select (click, Shift/Ctrl-click, the arrows, Ctrl+A);
+// the row under the pointer is merely highlighted. Tab leaves the list;
+// Space toggles the focused row's check box. Local files and folders dropped
+// on the list are announced by FilesDropped.
 //
 // Rows and columns are 0-based. Every operation does nothing and returns
 // false (an empty text, -1 for GetCellCheck) when the row or column is out of
@@ -12,6 +18,7 @@
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QPixmap>
+#include <QStringList>
 #include <QTableView>
 #include <QTimer>
 #include <functional>
@@ -96,9 +103,20 @@ class CXListCtrl : public QTableView {
   // Selected rows keep a (button-face) highlight while the list has no focus.
   void SetShowSelectionAlways(bool always);
   bool ShowsSelectionAlways() const { return showSelectionAlways_; }
-  // Hot-track selection: a row the pointer rests on is selected.
-  void SetHotTrackSelection(bool on);
-  bool HotTrackSelection() const { return hotTrack_; }
+  // Hot tracking: the row under the pointer is highlighted, never selected.
+  void SetHotTrack(bool on);
+  bool HotTrack() const { return hotTrack_; }
+  // The highlighted row, or -1.
+  int HotRow() const { return hotRow_; }
+  // Widens each column to the widest of its title and the texts of rows
+  // first..last (never narrower than it is, never wider than maxWidth).
+  void FitColumnsToRows(int first, int last, int maxWidth);
+  // Widens the columns whose titles are cut, taking the room from columns
+  // wider than their titles, so the columns' total stays (when it can).
+  void FitColumnsToTitles();
+  // The whole text of a cell that is drawn cut short, or its own tooltip;
+  // empty when the cell shows everything.
+  QString CellToolTip(int row, int column) const;
   // Suspends (false) and resumes (true) drawing, for inserting many rows.
   void SetRedraw(bool redraw);
   const XListSysColors& GetSysColors() const { return sysColors_; }
@@ -115,6 +133,8 @@ class CXListCtrl : public QTableView {
   // A left double click anywhere in the list, rows or empty space, except
   // on a disabled row (the list window's own double-click notice).
   void ListDoubleClicked();
+  // Local files or folders were dropped on the list, in the drop's order.
+  void FilesDropped(const QStringList& paths);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -123,6 +143,10 @@ class CXListCtrl : public QTableView {
   void mouseMoveEvent(QMouseEvent* event) override;
   bool viewportEvent(QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ReadSysColors();
@@ -134,7 +158,8 @@ class CXListCtrl : public QTableView {
   void OnComboKeyDown();
   void CloseComboList(std::optional<QString> finalText, bool accepted);
   bool IsDisabledRowAt(const QPoint& pos) const;
-  void OnHoverTimeout();
+  void SetHotRow(int row);
+  void ToggleCheck(int row, int column);
 
   CXListModel* model_;
   CXHeaderCtrl* header_;
@@ -146,6 +171,5 @@ class CXListCtrl : public QTableView {
   XListSysColors sysColors_;
   bool showSelectionAlways_ = true;
   bool hotTrack_ = false;
-  int hoverRow_ = -1;
-  QTimer hoverTimer_;
+  int hotRow_ = -1;
 };

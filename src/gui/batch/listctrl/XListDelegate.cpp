@@ -2,10 +2,13 @@
 
 #include <qdrawutil.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolTip>
 #include <algorithm>
 
 #include "gui/batch/listctrl/XListCtrl.h"
@@ -17,6 +20,35 @@ constexpr int kImageGap = 2;
 }  // namespace
 
 CXListDelegate::CXListDelegate(CXListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+
+bool CXListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) {
+  if (!event || event->type() != QEvent::ToolTip || !index.isValid())
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+  const QString tip = list_->CellToolTip(index.row(), index.column());
+  if (tip.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+  }
+  QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+  return true;
+}
+
+QRect CXListDelegate::TextRect(const QRect& rect, const XListCell& cell) const {
+  if (cell.check == 0 || cell.check == 1) {
+    const QRect box = CheckBoxRect(rect, true);
+    return QRect(box.right() + 1 + kCheckTextGap, rect.top(), rect.right() - box.right() - kCheckTextGap,
+                 rect.height());
+  }
+  QRect textRect = rect.adjusted(kTextMargin, 0, -kTextMargin, 0);
+  // A drop-down cell leaves room for its button, shown while it is selected.
+  if (cell.combo) textRect.setRight(DropButtonRect(rect).left() - 2);
+  const QList<QPixmap>& images = list_->GetSmallImageList();
+  if (!cell.combo && cell.image >= 0 && cell.image < images.size())
+    textRect.setLeft(rect.left() + kImageGap + images[cell.image].width() + kImageGap);
+  return textRect;
+}
 
 int CXListDelegate::RowHeight(const QFontMetrics& metrics) {
   return std::max(metrics.height() + 6, kCheckBoxSize + 6);
@@ -53,12 +85,21 @@ QString CXListDelegate::ProgressLabel(const XListCell& cell) {
   return cell.progressText.isEmpty() ? QString::asprintf("%d%%", cell.progressPercent) : cell.progressText;
 }
 
-CXListDelegate::Colors CXListDelegate::CellColors(const XListCell& cell, bool rowEnabled,
-                                                  bool selected) const {
+CXListDelegate::Colors CXListDelegate::CellColors(const XListCell& cell, bool rowEnabled, bool selected,
+                                                  bool hot) const {
   const XListSysColors& sys = list_->GetSysColors();
   Colors colors{cell.textColor == kXDefaultColor ? sys.windowText : QColorFromRef(cell.textColor),
                 cell.backgroundColor == kXDefaultColor ? sys.window : QColorFromRef(cell.backgroundColor)};
-  if (!rowEnabled) colors.text = sys.grayText;
+  // A disabled row greys the text it draws in the default colour; a cell
+  // given its own colour (a red warning) keeps it.
+  if (!rowEnabled && cell.textColor == kXDefaultColor) colors.text = sys.grayText;
+  if (hot && !selected) {
+    // The hot-track highlight: a fifth of the selection colour over the cell.
+    const QColor& mark = sys.selection;
+    colors.background = QColor((colors.background.red() * 4 + mark.red()) / 5,
+                               (colors.background.green() * 4 + mark.green()) / 5,
+                               (colors.background.blue() * 4 + mark.blue()) / 5);
+  }
   if (selected) {
     if (list_->hasFocus())
       colors = {sys.selectionText, sys.selection};
@@ -74,7 +115,7 @@ void CXListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
   if (!cell) return;
   const bool rowEnabled = model->RowEnabled(index.row());
   const bool selected = option.state & QStyle::State_Selected;
-  const Colors colors = CellColors(*cell, rowEnabled, selected);
+  const Colors colors = CellColors(*cell, rowEnabled, selected, index.row() == list_->HotRow());
   const Qt::Alignment alignment = model->ColumnAlignment(index.column());
   const QRect rect = option.rect;
   p->save();

@@ -27,6 +27,12 @@ class CXListDelegate : public QStyledItemDelegate {
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  // Shows a cell's tooltip: its own, else the whole text of a cut cell.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override;
+
+  // Where the text of an unselected cell is drawn within cellRect.
+  QRect TextRect(const QRect& cellRect, const XListCell& cell) const;
 
   // The height of every row for the list's font.
   static int RowHeight(const QFontMetrics& metrics);
@@ -43,7 +49,7 @@ class CXListDelegate : public QStyledItemDelegate {
   struct Colors {
     QColor text, background;
   };
-  Colors CellColors(const XListCell& cell, bool rowEnabled, bool selected) const;
+  Colors CellColors(const XListCell& cell, bool rowEnabled, bool selected, bool hot) const;
   void DrawText(QPainter* p, const QRect& rect, const QString& text, Qt::Alignment alignment,
                 const QColor& color, bool bold) const;
   void DrawCheckBox(QPainter* p, const QRect& rect, const XListCell& cell, bool rowEnabled,

@@ -38,8 +38,9 @@ QVariant CXListModel::headerData(int section, Qt::Orientation orientation, int r
 
 Qt::ItemFlags CXListModel::flags(const QModelIndex& index) const {
   if (!IsCell(index.row(), index.column())) return Qt::NoItemFlags;
-  // A disabled row cannot be selected, not even by a range selection.
-  return RowEnabled(index.row()) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled;
+  // A disabled row stays selectable, so it can be removed; only its check
+  // boxes and drop-downs ignore the user.
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 bool CXListModel::IsCell(int row, int column) const {

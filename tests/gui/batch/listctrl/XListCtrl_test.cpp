@@ -1,16 +1,22 @@
 // The extended list control driven through its widgets: the header's
-// check-all box, clicks on disabled rows and what one progress step
-// repaints.
+// check-all box, disabled rows, selection by click and key but never by
+// hover, Space, cut-cell tooltips, fitting columns, drops, and what one
+// progress step repaints (Tab is the batch window test's).
 
 #include "gui/batch/listctrl/XListCtrl.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
+#include <QHelpEvent>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
+#include <QUrl>
 
 #include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "support/gui/GuiTestSupport.h"
 #include "support/gui/PaintCounter.h"
 
 namespace {
@@ -86,23 +92,231 @@ TEST_F(XListCtrlTest, TheHeaderBoxTicksEveryRowAndFollowsTheRows) {
   EXPECT_EQ(clicked[1], (QList<QVariant>{0, kCheckColumn}));
 }
 
-TEST_F(XListCtrlTest, ADisabledRowIsNeitherToggledNorSelectedNorDoubleClicked) {
+TEST_F(XListCtrlTest, ADisabledRowKeepsItsBoxButCanBeSelected) {
   AddRows(3);
   list.SetRowEnabled(1, false);
   QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
   QSignalSpy doubleClicked(&list, &CXListCtrl::ListDoubleClicked);
-  for (const int column : {kCheckColumn, 2}) Click(1, column);
+  Click(1, kCheckColumn);
+  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{1}));
+  kt::KeyClick(list.viewport(), Qt::Key_Space, " ");
+  QTest::keyClick(&list, Qt::Key_Space);
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, CellRect(1, 2).center());
   EXPECT_EQ(list.GetCellCheck(1, kCheckColumn), 1);
-  EXPECT_TRUE(list.GetSelectedRows().empty());
   EXPECT_EQ(clicked.count(), 0);
   EXPECT_EQ(doubleClicked.count(), 0);
   // The same click on an enabled row toggles and selects it; a range
-  // selection over the disabled row leaves it out.
+  // selection takes the disabled row in.
   Click(2, kCheckColumn);
   EXPECT_EQ(list.GetCellCheck(2, kCheckColumn), 0);
   Click(0, 2, Qt::ShiftModifier);
-  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 1, 2}));
+}
+
+// Clicks and keys select, as a desktop list does.
+TEST_F(XListCtrlTest, ClicksModifiersArrowsAndCtrlASelect) {
+  struct Step {
+    enum Kind { Click, Key } kind;
+    int rowOrKey;
+    Qt::KeyboardModifiers modifiers;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    std::vector<int> selected;
+  };
+  const Case cases[] = {
+      {"click", {{Step::Click, 1, {}}}, {1}},
+      {"shift-click", {{Step::Click, 1, {}}, {Step::Click, 3, Qt::ShiftModifier}}, {1, 2, 3}},
+      {"ctrl-click", {{Step::Click, 1, {}}, {Step::Click, 4, Qt::ControlModifier}}, {1, 4}},
+      {"ctrl-click off", {{Step::Click, 1, {}}, {Step::Click, 1, Qt::ControlModifier}}, {}},
+      {"down twice",
+       {{Step::Click, 1, {}}, {Step::Key, Qt::Key_Down, {}}, {Step::Key, Qt::Key_Down, {}}},
+       {3}},
+      {"shift-down", {{Step::Click, 1, {}}, {Step::Key, Qt::Key_Down, Qt::ShiftModifier}}, {1, 2}},
+      {"up from the top", {{Step::Click, 0, {}}, {Step::Key, Qt::Key_Up, {}}}, {0}},
+      {"ctrl+a", {{Step::Click, 2, {}}, {Step::Key, Qt::Key_A, Qt::ControlModifier}}, {0, 1, 2, 3, 4, 5}},
+      {"page down", {{Step::Click, 2, {}}, {Step::Key, Qt::Key_PageDown, {}}}, {5}},
+  };
+  AddRows(6);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    list.clearSelection();
+    for (const Step& step : c.steps) {
+      if (step.kind == Step::Click)
+        Click(step.rowOrKey, 2, step.modifiers);
+      else
+        QTest::keyClick(&list, Qt::Key(step.rowOrKey), step.modifiers);
+    }
+    EXPECT_EQ(list.GetSelectedRows(), c.selected);
+  }
+  EXPECT_EQ(Checks(), std::vector<int>(6, 1));  // no key or click on column 2 ticked anything
+}
+
+TEST_F(XListCtrlTest, HoverHighlightsTheRowButNeverSelectsIt) {
+  AddRows(4);
+  list.SetHotTrack(true);
+  Click(0, 2);
+  kt::PaintCounter::Settle(list.viewport());
+  const QPoint blank = CellRect(2, 6).center();  // a cell without text
+  const QColor plain = list.viewport()->grab().toImage().pixelColor(blank);
+  QTest::mouseMove(list.viewport(), blank);
+  EXPECT_EQ(list.HotRow(), 2);
+  // Longer than any desktop's hover time: still only the clicked row.
+  kt::Spin(450);
+  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0}));
+  const QColor hot = list.viewport()->grab().toImage().pixelColor(blank);
+  EXPECT_NE(hot, plain);
+  EXPECT_NE(hot, list.GetSysColors().selection);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(list.viewport(), &leave);
+  EXPECT_EQ(list.HotRow(), -1);
+  EXPECT_EQ(list.viewport()->grab().toImage().pixelColor(blank), plain);
+}
+
+TEST_F(XListCtrlTest, SpaceTogglesTheFocusedRowsBox) {
+  struct Case {
+    const char* name;
+    int row, column;
+    Qt::KeyboardModifiers modifiers;
+    bool enabled;
+    int check;
+  };
+  const Case cases[] = {
+      {"on the box", 1, kCheckColumn, {}, true, 0},
+      {"elsewhere in the row", 2, 3, {}, true, 0},
+      {"with Ctrl", 2, 3, Qt::ControlModifier, true, 1},
+      {"disabled row", 3, kCheckColumn, {}, false, 1},
+  };
+  AddRows(4);
+  QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
+  int toggles = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    list.SetCellCheck(c.row, kCheckColumn, 1);
+    list.SetRowEnabled(c.row, c.enabled);
+    list.setCurrentIndex(list.model()->index(c.row, c.column));
+    QTest::keyClick(&list, Qt::Key_Space, c.modifiers);
+    EXPECT_EQ(list.GetCellCheck(c.row, kCheckColumn), c.check);
+    toggles += c.check == 0 ? 1 : 0;
+    EXPECT_EQ(clicked.count(), toggles);
+  }
+  EXPECT_EQ(clicked.last(), (QList<QVariant>{2, kCheckColumn}));
+}
+
+TEST_F(XListCtrlTest, ACutCellShowsItsWholeTextAsATooltip) {
+  AddRows(2);
+  const QString longText = "a_long_name_of_a_batch_source_file_number_1.wav";
+  list.setColumnWidth(1, 60);
+  list.SetCellText(0, 1, longText);
+  list.SetCellText(1, 1, "a.wav");
+  list.SetCellText(1, 2, "x");
+  list.SetCellToolTip(1, 2, "own tip");
+  struct Case {
+    int row, column;
+    QString tip;
+  };
+  const Case cases[] = {{0, 1, longText}, {1, 1, ""}, {1, 2, "own tip"}, {0, 3, ""}, {0, kCheckColumn, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.row << "," << c.column);
+    EXPECT_EQ(list.CellToolTip(c.row, c.column), c.tip);
+    const QPoint pos = CellRect(c.row, c.column).center();
+    QHelpEvent help(QEvent::ToolTip, pos, list.viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(list.viewport(), &help);
+    if (c.tip.isEmpty()) {
+      EXPECT_FALSE(help.isAccepted());
+    } else {
+      EXPECT_TRUE(QToolTip::isVisible());
+      EXPECT_EQ(QToolTip::text(), c.tip);
+    }
+  }
+  // Wide enough, the same text shows whole and has no tooltip.
+  list.setColumnWidth(1, 600);
+  EXPECT_EQ(list.CellToolTip(0, 1), "");
+}
+
+TEST_F(XListCtrlTest, FittingWidensColumnsToTheirTextsUpToALimit) {
+  AddRows(3);
+  for (int column = 0; column < 8; ++column) list.setColumnWidth(column, 20);
+  list.SetCellText(1, 1, "a_long_name_of_a_batch_source_file.wav");
+  list.SetCellText(2, 2, "WAV");
+  list.SetCellBold(2, 2, true);
+  list.SetCellText(0, 6, QString(300, 'w'));
+  list.FitColumnsToRows(0, 2, 400);
+  for (int column = 0; column < 8; ++column) {
+    SCOPED_TRACE(column);
+    EXPECT_GE(list.columnWidth(column), header()->TitleWidth(column));
+    for (int row = 0; row < 3; ++row)
+      EXPECT_TRUE(column == 6 || list.CellToolTip(row, column).isEmpty()) << row;
+  }
+  EXPECT_EQ(list.columnWidth(6), 400);
+  EXPECT_EQ(list.CellToolTip(0, 6), QString(300, 'w'));
+  // Never narrower than the user made it.
+  list.setColumnWidth(3, 333);
+  list.FitColumnsToRows(0, 2, 400);
+  EXPECT_EQ(list.columnWidth(3), 333);
+}
+
+TEST_F(XListCtrlTest, CutTitlesTakeRoomFromWideColumns) {
+  struct Case {
+    const char* name;
+    std::vector<int> widths;
+    bool totalKept;
+  };
+  const Case cases[] = {
+      {"room to spare", {20, 400, 400, 400, 400, 400, 400, 400}, true},
+      {"no room", {20, 20, 20, 20, 20, 20, 20, 20}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int total = 0;
+    for (int column = 0; column < 8; ++column) list.setColumnWidth(column, c.widths[std::size_t(column)]);
+    for (int width : c.widths) total += width;
+    list.FitColumnsToTitles();
+    int after = 0;
+    for (int column = 0; column < 8; ++column) {
+      EXPECT_GE(list.columnWidth(column), header()->TitleWidth(column)) << column;
+      after += list.columnWidth(column);
+    }
+    // Kept to within a pixel per column of rounding; else every title wins.
+    EXPECT_TRUE(c.totalKept ? std::abs(after - total) <= 8 : after > total) << after << " " << total;
+  }
+}
+
+TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
+  QSignalSpy dropped(&list, &CXListCtrl::FilesDropped);
+  struct Case {
+    const char* name;
+    QList<QUrl> urls;
+    bool accepted;
+    QStringList paths;
+  };
+  const Case cases[] = {
+      {"files and a folder",
+       {QUrl::fromLocalFile("/music/b.wav"), QUrl("https://example.org/x.mp3"),
+        QUrl::fromLocalFile("/music/a")},
+       true,
+       {"/music/b.wav", "/music/a"}},
+      {"remote only", {QUrl("https://example.org/x.mp3")}, false, {}},
+      {"no urls", {}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dropped.clear();
+    QMimeData data;
+    if (!c.urls.isEmpty())
+      data.setUrls(c.urls);
+    else
+      data.setText("plain text");
+    const QPoint pos = list.viewport()->rect().center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &enter);
+    EXPECT_EQ(enter.isAccepted(), c.accepted);
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &drop);
+    ASSERT_EQ(dropped.count(), c.accepted ? 1 : 0);
+    EXPECT_EQ(dropped.isEmpty() ? QStringList() : dropped[0][0].toStringList(), c.paths);
+  }
 }
 
 TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
