@@ -15,11 +15,6 @@
 #include <system_error>
 #include <thread>
 
-#include "core/batch/BatchLog.h"
-#include "core/batch/BatchNaming.h"
-#include "core/batch/BatchOutputRules.h"
-#include "core/batch/BatchRun.h"
-#include "core/batch/BatchWorker.h"
 #include "cli/CliJob.h"
 #include "cli/CliJson.h"
 #include "cli/CliMessages.h"
@@ -27,6 +22,11 @@
 #include "cli/TerminalLine.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
+#include "core/batch/BatchLog.h"
+#include "core/batch/BatchNaming.h"
+#include "core/batch/BatchOutputRules.h"
+#include "core/batch/BatchRun.h"
+#include "core/batch/BatchWorker.h"
 
 namespace fs = std::filesystem;
 

@@ -165,6 +165,7 @@ bool CFile::Open(const std::string& path, Mode mode) {
   }
   fd_ = fd;
   lastOpenErrno_ = 0;
+  if (!Identity(openedDevice_, openedInode_)) openedDevice_ = openedInode_ = 0;
   filePos_ = 0;
   readLen_ = readPos_ = writeLen_ = 0;
   if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
@@ -383,6 +384,17 @@ void CFile::Abort() noexcept {
   ::close(fd_);
   fd_ = -1;
   readLen_ = readPos_ = writeLen_ = 0;
+}
+
+bool CFile::RemoveAndClose() noexcept {
+  struct stat st {};
+  const bool same = (openedDevice_ != 0 || openedInode_ != 0) && ::stat(path_.c_str(), &st) == 0 &&
+                    st.st_dev == openedDevice_ && st.st_ino == openedInode_;
+  const bool removed = same && ::unlink(path_.c_str()) == 0;
+  // What the buffer still holds belongs to a file that is gone.
+  writeLen_ = 0;
+  Abort();
+  return removed;
 }
 
 std::string CFile::GetFileName() const {

@@ -104,6 +104,11 @@ class CFile {
   void Close();
   // Closes without throwing, for clean-up after a failure.
   void Abort() noexcept;
+  // Removes a failed output: unlinks its path while that still names the
+  // file last opened (also when a failed Close has closed it already), and
+  // closes it. False (the file closed, not removed) when the path names
+  // another file now or cannot be removed.
+  bool RemoveAndClose() noexcept;
 
   const std::string& GetFilePath() const { return path_; }
   // The file name with extension, without folder.
@@ -125,6 +130,8 @@ class CFile {
 
   int fd_ = -1;
   std::string path_;
+  // Device and inode of the file last opened; 0 and 0 when none.
+  std::uint64_t openedDevice_ = 0, openedInode_ = 0;
   int lastOpenErrno_ = 0;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t filePos_ = 0;  // OS position of fd_

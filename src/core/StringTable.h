@@ -55,6 +55,9 @@ inline constexpr const char* kCaptionError = "Error";
 // describes the audio planned instead of the audio written.
 inline constexpr const char* kHeaderNotCorrected =
     "Its header could not be corrected: it claims more audio than the file holds.";
+// Added to a file failure's message when the output it left could not be
+// made a valid file and was removed.
+inline constexpr const char* kOutputRemoved = "The incomplete output was removed.";
 inline constexpr const char* kCaptionConfirm = "Confirm";
 inline constexpr const char* kCaptionComfirm = "Comfirm";
 inline constexpr const char* kCaptionInformation = "Information";

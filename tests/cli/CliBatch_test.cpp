@@ -152,8 +152,8 @@ TEST_F(CliBatchTest, AnOutputHardLinkedToASourceIsRefusedAtAnyNumberOfJobs) {
     kt::WriteAll(y, kt::EncodedSine(0.5, kt::LameSpec{}));
     fs::create_hard_link(y, in + "/x.mp3");
     const auto before = kt::ReadAll(y);
-    const kt::CliResult r =
-        kt::RunCli(dir.Path().string(), {"batch", x, y, "--overwrite", "--jobs", jobs, "--log", dir.File("l")});
+    const kt::CliResult r = kt::RunCli(
+        dir.Path().string(), {"batch", x, y, "--overwrite", "--jobs", jobs, "--log", dir.File("l")});
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     EXPECT_NE(r.out.find(x + ": Failed: " + LoadMessage(err::kOutputIsSource)), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(y + ": Done"), std::string::npos) << r.out;
@@ -194,7 +194,8 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
     EXPECT_EQ(r.exitCode, k.exitCode) << r.out << r.err;
     EXPECT_EQ(std::make_pair(kt::ReadAll(a), kt::ReadAll(c)), sources);
     if (k.exitCode == 0) continue;
-    EXPECT_EQ(r.err, "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
+    EXPECT_EQ(r.err,
+              "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
     EXPECT_FALSE(fs::exists(in + "/a.mp3"));
     if (fs::exists(k.log)) {
       EXPECT_EQ(kt::ReadAll(k.log), before);

@@ -8,6 +8,7 @@
 
 #include "cli/CliJob.h"
 #include "cli/CliProgress.h"
+#include "core/TimeText.h"
 #include "settings/RegistrySettings.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
@@ -276,7 +277,7 @@ TEST_F(CliTest, InterruptCancelsLikeTheCancelButtonAndExits130) {
   options.input = src;
   options.output = dir.File("partial.wav");
   options.from = 0;
-  options.to = 10;
+  options.to = 10 * timetext::kMicrosPerSecond;
   options.quiet = true;
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();

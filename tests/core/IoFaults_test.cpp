@@ -18,9 +18,10 @@
 #include <functional>
 #include <optional>
 
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveFile.h"
 #include "core/StringTable.h"
+#include "core/mp3/Mp3File.h"
+#include "core/mp3/Mp3LameTag.h"
+#include "core/wav/WaveFile.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
@@ -131,12 +132,13 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->Cause(), FileCause::DiskFull);
-    // The seam fails every later write: the header cannot be corrected either.
-    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kHeaderNotCorrected);
+    // The seam fails every later write: the header cannot be corrected
+    // either, so the output goes.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kOutputRemoved);
     EXPECT_EQ(wav.GetError(), 0u);  // a file failure leaves the code alone
   }
   EXPECT_TRUE(owner.messages.empty()) << "the saved-selection notice came after a failure";
-  EXPECT_EQ(fs::file_size(out), 100000u);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
@@ -149,17 +151,17 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kHeaderNotCorrected);
+    EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("PART-2.wav")) + " " + msg::kOutputRemoved);
   }
   EXPECT_EQ(fs::file_size(dir_.File("PART-1.wav")), 176400u + 44u);
-  EXPECT_EQ(fs::file_size(dir_.File("PART-2.wav")), 5000u);
+  EXPECT_FALSE(fs::exists(dir_.File("PART-2.wav")));
   EXPECT_FALSE(fs::exists(dir_.File("PART-3.wav")));
 }
 
 // Every WAV-writing operation, stopped by a cancel, by a real file-size
 // limit (rewriting the header still works) and by the fault seam (every later
 // write fails, the header's too): the partial output is kept, and its header
-// describes exactly the whole frames it holds, or the message says it does not.
+// describes exactly the whole frames it holds, or it is removed and the message says so.
 TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheTruth) {
   kt::WavSpec mono8;
   mono8.channels = 1;
@@ -181,7 +183,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       {"rip", source_, [](CWaveFile& w, auto& o, CProgress* p) { return w.RipChannels(2, o, p); }},
   };
   for (const auto& op : operations) {
-    for (const int fault : {0, 1, 2}) {  // cancel, file-size limit, seam
+    for (const int fault : {0, 1, 2, 3}) {  // cancel, file-size limit, seam, no room for the header
       SCOPED_TRACE(op.name + " " + std::to_string(fault));
       const std::string base = dir_.File(op.name + " out.wav");
       // A split writes its first piece under a name of its own.
@@ -206,10 +208,16 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       } else if (fault == 1) {
         EXPECT_EQ(RunWithFileSizeLimit(100001, [&] { return outcome(nullptr) == full ? 0 : 1; }), 0) << full;
         EXPECT_LE(fs::file_size(out), 100001u);
-      } else {
+      } else if (fault == 2) {
         DiskFullAfter seam(70001);
-        EXPECT_EQ(outcome(nullptr), full + " " + msg::kHeaderNotCorrected);
-        EXPECT_NE(kt::HeaderMismatch(out), "") << "the header was corrected after all: the note is wrong";
+        EXPECT_EQ(outcome(nullptr), full + " " + msg::kOutputRemoved);
+        EXPECT_FALSE(fs::exists(out)) << "the note says the output was removed";
+        continue;
+      } else {
+        const std::string removed = full + " " + msg::kOutputRemoved;
+        EXPECT_EQ(RunWithFileSizeLimit(20, [&] { return outcome(nullptr) == removed ? 0 : 1; }), 0)
+            << removed;
+        EXPECT_FALSE(fs::exists(out));
         continue;
       }
       EXPECT_EQ(kt::HeaderMismatch(out), "");
@@ -218,7 +226,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
   }
 }
 
-TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessage) {
+TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessageAndNoOutput) {
   const std::string out = dir_.File("encoded.mp3");
   {
     CWaveFile wav(source_, nullptr);
@@ -227,9 +235,10 @@ TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessage) {
     settings.bitrate = 128;
     const auto failure = FailureOf([&] { wav.ConvertToMp3(out, nullptr, settings); });
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(out));
+    // It would end mid-frame behind the tag frame's empty placeholder.
+    EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kOutputRemoved);
   }
-  EXPECT_EQ(fs::file_size(out), 20000u);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // The fault seam stands in for the disk in the tests above; here the kernel
@@ -302,39 +311,53 @@ std::string MakeMp3(const kt::TempDir& dir, const std::string& name, int copies 
   return path;
 }
 
+// The seam fails every later write. Plain pieces are cut back to their last
+// whole frame; a gapless piece cannot rewrite its header frame either, so it
+// is removed and the message says so.
 TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const Bytes before = kt::ReadAll(mp3);
   const std::string out = dir_.File("mp3 selection.mp3");
-  kt::ScriptedOwner owner;
-  owner.shred.numberOfSplits = 2;
-  owner.shred.baseFilename = dir_.File("half");
-  {
-    CMp3File file(mp3, &owner);
-    ASSERT_EQ(file.GetError(), 0u);
+  for (const bool gapless : {false, true}) {
+    SCOPED_TRACE(gapless);
+    kt::ScriptedOwner owner;
+    owner.shred.numberOfSplits = 2;
+    owner.shred.baseFilename = dir_.File("half");
+    const std::string note = gapless ? std::string(" ") + msg::kOutputRemoved : "";
     {
-      DiskFullAfter fault(20000);
-      const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
-      ASSERT_TRUE(failure.has_value());
-      EXPECT_EQ(failure->Message(), DiskFullText(out));
+      CMp3File file(mp3, &owner);
+      ASSERT_EQ(file.GetError(), 0u);
+      file.SetGaplessPieces(gapless);
+      {
+        DiskFullAfter fault(20000);
+        const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->Message(), DiskFullText(out) + note);
+      }
+      {
+        DiskFullAfter fault(40000);
+        const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")) + note);
+      }
     }
-    {
-      DiskFullAfter fault(40000);
-      const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
-      ASSERT_TRUE(failure.has_value());
-      EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")));
+    EXPECT_TRUE(owner.messages.empty());
+    EXPECT_EQ(kt::ReadAll(mp3), before);
+    if (gapless) {
+      EXPECT_FALSE(fs::exists(out) || fs::exists(dir_.File("HALF-2.mp3")));
+      continue;
     }
+    // What was written is kept, cut back to its last whole frame.
+    for (const std::string& partial : {out, dir_.File("HALF-2.mp3")}) {
+      const Bytes bytes = kt::ReadAll(partial);
+      EXPECT_GT(bytes.size(), 1000u) << partial;
+      EXPECT_EQ(kt::WalkEnd(bytes, 0, bytes.size()), bytes.size()) << partial;
+    }
+    EXPECT_LE(fs::file_size(out), 20000u);
+    EXPECT_LE(fs::file_size(dir_.File("HALF-1.mp3")) + fs::file_size(dir_.File("HALF-2.mp3")), 40000u);
+    fs::remove(out);
+    fs::remove(dir_.File("HALF-2.mp3"));
   }
-  EXPECT_TRUE(owner.messages.empty());
-  // What was written is kept, cut back to its last whole frame.
-  for (const std::string& partial : {out, dir_.File("HALF-2.mp3")}) {
-    const Bytes bytes = kt::ReadAll(partial);
-    EXPECT_GT(bytes.size(), 1000u) << partial;
-    EXPECT_EQ(kt::WalkEnd(bytes, 0, bytes.size()), bytes.size()) << partial;
-  }
-  EXPECT_LE(fs::file_size(out), 20000u);
-  EXPECT_LE(fs::file_size(dir_.File("HALF-1.mp3")) + fs::file_size(dir_.File("HALF-2.mp3")), 40000u);
-  EXPECT_EQ(kt::ReadAll(mp3), before);
 }
 
 TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
@@ -367,19 +390,38 @@ TEST_F(IoFaults, RealFileSizeLimitDuringAnMp3DecodeIsReportedAsDiskFull) {
   EXPECT_EQ(fs::file_size(out), 300000u);
 }
 
-TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailure) {
-  const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
+// A source that shrinks under an MP3 cut: a failure naming the source, and
+// the piece holds what reached it (what was read before the shrink), up to
+// its last whole frame, with a header frame (gapless) that counts them.
+TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailureAndThePieceEndsOnAWholeFrame) {
   const std::string out = dir_.File("selection.mp3");
-  kt::ScriptedOwner owner;
-  {
-    CMp3File file(mp3, &owner);
-    ASSERT_EQ(file.GetError(), 0u);
-    ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
-    const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 150, &progress); });
-    ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
-    EXPECT_EQ(failure->Message(), "An attempt was made to access " + mp3 + " past its end.");
+  for (const bool gapless : {true, false}) {
+    SCOPED_TRACE(gapless);
+    const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
+    kt::ScriptedOwner owner;
+    {
+      CMp3File file(mp3, &owner);
+      ASSERT_EQ(file.GetError(), 0u);
+      file.SetGaplessPieces(gapless);
+      ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
+      const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 150, &progress); });
+      ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
+      EXPECT_EQ(failure->Message(), "An attempt was made to access " + mp3 + " past its end.");
+    }
+    EXPECT_TRUE(owner.messages.empty());
+    const Bytes piece = kt::ReadAll(out);
+    // At most what the file layer had read before the shrink, far less than
+    // the source was.
+    EXPECT_LE(piece.size(), 100000u + CFile::kBufferSize + (gapless ? 417u * 3 : 0u));
+    EXPECT_GT(piece.size(), 50000u);
+    EXPECT_EQ(kt::WalkEnd(piece, 0, piece.size()), piece.size());
+    const auto tag = mp3::ReadLameTag(piece.data(), piece.size());
+    EXPECT_EQ(tag.has_value(), gapless);
+    if (tag) {
+      EXPECT_EQ(tag->frames, kt::WalkFrames(piece, 0, piece.size()).size() - 1);
+      EXPECT_EQ(tag->bytes, piece.size());
+    }
   }
-  EXPECT_TRUE(owner.messages.empty());
 }
 
 TEST_F(IoFaults, OutputThatIsAFolderOrInAMissingFolderGives103AndCreatesNothing) {

@@ -322,9 +322,10 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   main.commands.ShredEqually(*file);
   CFileFaults::Clear();
   ASSERT_EQ(main.messages.size(), 1u);
-  // The fault seam fails every later write, so the piece's header could not be corrected either.
+  // The fault seam fails every later write, so the piece's header could not
+  // be corrected either: the piece was removed.
   EXPECT_EQ(main.messages[0].text,
-            FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")) + " " + msg::kHeaderNotCorrected);
+            FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")) + " " + msg::kOutputRemoved);
   EXPECT_EQ(main.messages[0].caption, "Kestrune");
   EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
 }

@@ -91,8 +91,9 @@ TEST_F(DesktopServicesTest, OnlyALongOperationEndingInTheBackgroundIsAnnounced) 
     notifier->shown.clear();
     SaveSelection(dir.File("piece " + std::to_string(index++) + ".wav"));
     EXPECT_EQ(notifier->shown.size(), c.announced ? 1u : 0u);
-    if (c.announced && !notifier->shown.empty())
+    if (c.announced && !notifier->shown.empty()) {
       EXPECT_EQ(notifier->shown[0], QStringLiteral("Kestrune: done | Ten.wav has been worked on."));
+    }
   }
 }
 

@@ -63,8 +63,8 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
     const std::size_t asked = prompt.questions.size();
     RecentActions(*window)[1]->trigger();
     ASSERT_EQ(prompt.questions.size(), asked + 1);  // the message only
-    EXPECT_EQ(prompt.MessageTexts().last(), QStringLiteral("Cannot open audio file.\n") + gone +
-                                                 QStringLiteral(" no longer exists."));
+    EXPECT_EQ(prompt.MessageTexts().last(),
+              QStringLiteral("Cannot open audio file.\n") + gone + QStringLiteral(" no longer exists."));
     if (withFileOpen)
       EXPECT_EQ(window->File() ? window->File()->GetFileName() : "", "Take 5.wav");
     else

@@ -64,4 +64,3 @@ std::filesystem::path BatchResolvedPath(const std::string& path) {
   if (ec) resolved = std::filesystem::absolute(path, ec).lexically_normal();
   return resolved;
 }
-

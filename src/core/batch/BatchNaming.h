@@ -31,4 +31,3 @@ std::int32_t BatchTargetType(const std::string& cell, std::int32_t current);
 
 // A path with symbolic links and ".." resolved, as far as it exists.
 std::filesystem::path BatchResolvedPath(const std::string& path);
-

@@ -11,6 +11,8 @@ namespace {
 
 // Leading ID3v2 tags skipped before the frame search; writers rarely put more than one.
 constexpr int kMaxLeadingTags = 16;
+// Header frames (Xing/Info, VBRI) skipped at the start of the stream.
+constexpr int kMaxHeaderFrames = 4;
 // Averages outside what any MPEG bitrate allows mean a damaged frame count.
 constexpr std::uint64_t kMinByteRate = 8000 / 8;
 constexpr std::uint64_t kMaxByteRate = 448000 / 8;
@@ -54,25 +56,31 @@ void CMp3File::Scan() {
   audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
 
   // A Xing/Info or VBRI frame describes the stream and holds no audio: the
-  // audio starts with the next frame.
-  std::uint8_t frame[64] = {};
-  const std::size_t got = file.Read(frame, std::min<std::size_t>(sizeof frame, header_.FrameLength()));
-  const mp3::VbrHeader vbr = mp3::ParseVbrHeader(header_, frame, got);
+  // audio starts with the next frame. Some writers leave two (a VBRI frame,
+  // then an Info frame): every one is skipped, never copied as audio, and
+  // the first describes the stream.
   bool vbrConstant = false;
-  if (vbr.present) {
-    const std::uint64_t next = first + header_.FrameLength();
+  for (int k = 0; k < kMaxHeaderFrames; ++k) {
+    std::uint8_t frame[64] = {};
+    file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
+    const std::size_t got = file.Read(frame, std::min<std::size_t>(sizeof frame, header_.FrameLength()));
+    const mp3::VbrHeader vbr = mp3::ParseVbrHeader(header_, frame, got);
+    if (!vbr.present) break;
+    const std::uint64_t next = audioStart_ + header_.FrameLength();
     std::uint8_t bytes[4];
     file.Seek(static_cast<std::int64_t>(next), CFile::From::Begin);
     const mp3::FrameHeader following =
         file.Read(bytes, 4) == 4 ? mp3::FrameHeader::FromBytes(bytes) : mp3::FrameHeader{};
-    if (next < audioEnd_ && following.HasSync() && mp3::CheckFields(following) == err::kNone &&
-        following.SameStreamAs(header_)) {
-      vbrHeaderAt_ = first;
-      audioStart_ = next;
-      header_ = following;
+    if (next >= audioEnd_ || !following.HasSync() || mp3::CheckFields(following) != err::kNone ||
+        !following.SameStreamAs(header_))
+      break;
+    if (k == 0) {
+      vbrHeaderAt_ = audioStart_;
       vbrFrames_ = vbr.frames;
       vbrConstant = vbr.constant;
     }
+    audioStart_ = next;
+    header_ = following;
   }
   firstAudio_ = header_;
 
@@ -132,7 +140,7 @@ AudioError CMp3File::CheckHeader() {
   file.Seek(static_cast<std::int64_t>(back - 4 + header_.FrameLength()), CFile::From::Begin);
   const std::size_t got = file.Read(next, sizeof next);
   file.Seek(static_cast<std::int64_t>(back), CFile::From::Begin);
-  return mp3::IsFollowingHeader(next, got) ? err::kNone : err::kSyncLost;
+  return mp3::ContinuesStream(header_, next, got) ? err::kNone : err::kSyncLost;
 }
 
 std::optional<std::uint64_t> CMp3File::SearchFrame(
@@ -158,13 +166,36 @@ std::optional<std::uint64_t> CMp3File::SearchFrame(
 bool CMp3File::FindFrame() {
   const std::uint64_t from = file.GetPosition();
   const std::uint64_t to = std::min(file.GetLength(), from + kSearchWindow);
-  const auto found = SearchFrame(from, to, [this](std::uint64_t at, mp3::FrameHeader candidate) {
+  bool freeFormat = false;
+  const auto found = SearchFrame(from, to, [&](std::uint64_t at, mp3::FrameHeader candidate) {
+    // A free-format stream is not read (its frames have no length in their
+    // headers): found where it starts, it is refused rather than searched
+    // for a false sync deep inside its audio.
+    if (mp3::IsFreeFormat(candidate) && FreeFormatStreamAt(at, candidate)) return freeFormat = true;
     header_ = candidate;
     file.Seek(static_cast<std::int64_t>(at + 4), CFile::From::Begin);
     return CheckHeader() == err::kNone;
   });
   file.Seek(static_cast<std::int64_t>(found ? *found : to), CFile::From::Begin);
-  return found.has_value();
+  return found.has_value() && !freeFormat;
+}
+
+bool CMp3File::FreeFormatStreamAt(std::uint64_t at, mp3::FrameHeader first) {
+  // The next free-format header of the same stream, and one more at the same
+  // distance (give or take a padding slot).
+  std::vector<std::uint8_t> bytes(2 * mp3::kMaxFreeFormatFrame + 8);
+  const std::size_t got = file.ReadAt(bytes.data(), bytes.size(), at);
+  auto sameAt = [&](std::size_t i) {
+    if (i + 4 > got) return false;
+    const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(&bytes[i]);
+    return mp3::IsFreeFormat(h) && h.SameStreamAs(first);
+  };
+  for (std::size_t distance = 4; distance <= mp3::kMaxFreeFormatFrame; ++distance) {
+    if (!sameAt(distance)) continue;
+    for (std::size_t third = 2 * distance - 4; third <= 2 * distance + 4; ++third)
+      if (sameAt(third)) return true;
+  }
+  return false;
 }
 
 AudioError CMp3File::Rewind() {

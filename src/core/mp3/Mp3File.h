@@ -72,6 +72,9 @@ class CMp3File : public CAudioFile {
   // frame whose header and following header check out; on success the file
   // stands on its first byte and its header is current.
   bool FindFrame();
+  // True when the free-format header first at offset at is followed by two
+  // more of its stream at a steady distance.
+  bool FreeFormatStreamAt(std::uint64_t at, mp3::FrameHeader first);
   // Positions the file on the first audio frame (after any ID3v2 tag and a
   // VBR header frame); 109 when there is none. Returns the error code.
   AudioError Rewind();

@@ -273,6 +273,11 @@ AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::ui
   PiecePlan plan =
       map ? PlanPiece(*map, firstSample, end, firstSample) : PlanSelectionByBytes(firstSample, endSample);
   if (!WritesGapless()) plan.seconds = PlainSeconds(plan.span.first, plan.span.end);
+  // A selection without a sample or a whole frame would pass for a cut.
+  if (end <= firstSample || plan.span.end <= plan.span.first || plan.seconds <= 0.0) {
+    error = err::kZeroLength;
+    return error;
+  }
 
   CFile output;
   if (!CreateOutput(output, outputPath)) return error;

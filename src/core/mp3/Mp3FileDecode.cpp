@@ -25,6 +25,7 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   const unsigned channels = firstAudio_.ChannelMode() == 3 ? 1 : 2;
   const WaveForm form = DecodedWaveForm(duration * firstAudio_.SampleRate() * channels * 2);
   WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+  const std::uint64_t headerEnd = output.GetPosition();
 
   CProgressCounter silent;
   if (!progress) progress = &silent;
@@ -61,6 +62,13 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
     std::rethrow_exception(failure);
   }
   error = decoder.Error();
+  // A decode that gave no sample at all (a stream damaged past reading)
+  // would pass for a conversion: it is an error, and the empty file goes.
+  if (output.GetPosition() <= headerEnd && !progress->IsCancelled()) {
+    output.RemoveAndClose();
+    if (error == err::kNone) error = err::kZeroLength;
+    return -1;
+  }
   WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
   output.Close();
   return result;

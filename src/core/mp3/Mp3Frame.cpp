@@ -92,6 +92,15 @@ bool IsFollowingHeader(const std::uint8_t* bytes, std::size_t available) {
   return next.HasSync() && next.SampleRateIndex() != 3 && next.Version() != 1;
 }
 
+bool ContinuesStream(FrameHeader first, const std::uint8_t* bytes, std::size_t available) {
+  return IsFollowingHeader(bytes, available) && FrameHeader::FromBytes(bytes).SameStreamAs(first);
+}
+
+bool IsFreeFormat(FrameHeader header) {
+  return header.HasSync() && header.BitrateIndex() == 0 && header.Version() != 1 && header.Layer() != 0 &&
+         header.SampleRateIndex() != 3;
+}
+
 VbrHeader ParseVbrHeader(FrameHeader header, const std::uint8_t* frame, std::size_t length) {
   VbrHeader result;
   if (header.Layer() != 1) return result;  // only Layer III streams carry these frames

@@ -47,6 +47,18 @@ AudioError CheckFields(FrameHeader header);
 // version other than 1. Layer and bitrate are not looked at.
 bool IsFollowingHeader(const std::uint8_t* bytes, std::size_t available);
 
+// The header a stream's first frame must be followed by, one frame length
+// on: a following header (above) that also shares version, layer and
+// sampling rate with first. A false sync inside frame data rarely fakes that.
+bool ContinuesStream(FrameHeader first, const std::uint8_t* bytes, std::size_t available);
+
+// A header of a free-format stream: bitrate index 0, every other field valid.
+// Its frame length is not in the header but the distance to the next one.
+bool IsFreeFormat(FrameHeader header);
+// The longest free-format frame looked for: 640 kbit/s at 8000 Hz (MPEG 2.5
+// Layer III) is 5760 bytes.
+inline constexpr std::uint32_t kMaxFreeFormatFrame = 5761;
+
 // A Xing/Info or VBRI header in the first frame of a stream.
 struct VbrHeader {
   bool present = false;      // the frame carries one of the markers: it holds no audio

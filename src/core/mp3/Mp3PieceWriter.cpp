@@ -9,6 +9,7 @@
 
 #include "core/File.h"
 #include "core/Progress.h"
+#include "core/StringTable.h"
 #include "core/mp3/Mp3Reservoir.h"
 #include "core/mp3/Mp3SampleMap.h"
 
@@ -217,13 +218,32 @@ std::uint64_t CMp3PieceWriter::CopyFrames(CFile& output, std::uint64_t from, std
 
 std::uint64_t CMp3PieceWriter::CutToWholeFrames(CFile& output, std::uint64_t audioAt, std::uint64_t from,
                                                 std::uint64_t reached) {
+  // What could not be written is dropped; the frames are those that reached
+  // the output (the source may have shrunk since they were copied).
+  try {
+    output.Flush();
+  } catch (const CFileException&) {
+  }
   const std::uint64_t written = output.GetLength();
-  const std::uint64_t copied = written > audioAt ? std::min(written - audioAt, reached - from) : 0;
-  const std::uint64_t wholeEnd = ScanMp3Frames(source_, from, from + copied, facts_.stream, false).wholeEnd;
-  const std::uint64_t end = audioAt + (wholeEnd - from);
+  if (written < audioAt) throw CFileException(FileCause::DiskFull, output.GetFilePath());
+  const std::uint64_t copied = std::min(written - audioAt, reached - from);
+  const std::uint64_t end = ScanMp3Frames(output, audioAt, audioAt + copied, facts_.stream, false).wholeEnd;
   output.SetLength(end);
   output.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
-  return wholeEnd;
+  return from + (end - audioAt);
+}
+
+bool CMp3PieceWriter::MendOrRemove(CFile& output, const std::function<bool()>& mend) noexcept {
+  try {
+    if (mend()) {
+      output.Flush();
+      return false;
+    }
+  } catch (...) {
+  }
+  // Not one whole frame of the source, or a header frame that cannot be
+  // written: no reader could trust the file, so it goes.
+  return output.RemoveAndClose();
 }
 
 void CMp3PieceWriter::AppendId3v1(CFile& output) {
@@ -233,17 +253,20 @@ void CMp3PieceWriter::AppendId3v1(CFile& output) {
 bool CMp3PieceWriter::WritePlain(CFile& output, const Span& span, CProgress* progress) {
   const std::uint64_t audioAt = output.GetPosition();
   bool cancelled = false;
+  // A failure leaves the frames that reached the output, up to the last
+  // whole one, or no file.
+  auto mend = [&] { return CutToWholeFrames(output, audioAt, span.first, span.end) > span.first; };
   try {
     const std::uint64_t reached =
         CopyFrames(output, span.first, span.progressFrom, span.progressTo, span.end, progress, cancelled);
     if (reached < span.end) CutToWholeFrames(output, audioAt, span.first, reached);
     AppendId3v1(output);
     output.Flush();  // a failure to write shows here, while the piece can still be mended
+  } catch (CFileException& failure) {
+    if (MendOrRemove(output, mend)) failure.AddNote(msg::kOutputRemoved);
+    throw;
   } catch (...) {
-    try {
-      CutToWholeFrames(output, audioAt, span.first, span.end);
-    } catch (...) {
-    }
+    MendOrRemove(output, mend);
     throw;
   }
   return !cancelled;
@@ -289,23 +312,21 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
                                : lead.delay;
   tag.padding = padding;
 
-  if (facts_.id3v2End > 0) {
-    source_.Seek(0, CFile::From::Begin);
-    copy_(output, facts_.id3v2End, nullptr);
-  }
-  const std::uint64_t headerAt = output.GetPosition();
   std::vector<std::uint8_t> headerFrame = mp3::BuildHeaderFrame(firstHeader, tag);
-  output.Write(headerFrame.data(), headerFrame.size());
-  output.Write(lead.bytes.data(), lead.bytes.size());
-  const std::uint64_t audioAt = output.GetPosition();
+  const std::uint64_t headerAt = output.GetPosition() + facts_.id3v2End;
+  const std::uint64_t audioAt = headerAt + headerFrame.size() + lead.bytes.size();
 
   // The walk over the source frames and their CRC, run beside the copy of
-  // the same bytes.
+  // the same bytes; after a cut-short copy, the walk over what reached the
+  // output instead (the source may have shrunk meanwhile).
   const std::uint16_t seed = mp3::Crc16(lead.bytes.data(), lead.bytes.size());
   auto scanOf = [this, &lead, seed](std::uint64_t wholeEnd) {
     return ScanMp3Frames(source_, lead.sourceFrom, wholeEnd, facts_.stream, true, seed);
   };
-  std::future<Mp3FrameScan> ahead = std::async(std::launch::async, scanOf, to);
+  auto scanWritten = [&](std::uint64_t wholeEnd) {
+    return ScanMp3Frames(output, audioAt, audioAt + (wholeEnd - lead.sourceFrom), facts_.stream, true, seed);
+  };
+  std::future<Mp3FrameScan> ahead;
   auto settle = [&ahead] {
     try {
       if (ahead.valid()) ahead.get();
@@ -343,17 +364,29 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
     output.Seek(static_cast<std::int64_t>(back), CFile::From::Begin);
     return scan.frames;
   };
+  // Cut short: every written frame plays, up to the end of the last one, and
+  // the header frame describes them; false when not one frame is there.
+  auto cutShort = [&](std::uint64_t reached) {
+    tag.padding = kDecoderDelay;
+    const std::uint64_t wholeEnd = CutToWholeFrames(output, audioAt, lead.sourceFrom, reached);
+    finish(scanWritten(wholeEnd), wholeEnd);
+    return wholeEnd > lead.sourceFrom;
+  };
 
   bool cancelled = false;
   try {
+    if (facts_.id3v2End > 0) {
+      source_.Seek(0, CFile::From::Begin);
+      copy_(output, facts_.id3v2End, nullptr);
+    }
+    output.Write(headerFrame.data(), headerFrame.size());
+    output.Write(lead.bytes.data(), lead.bytes.size());
+    ahead = std::async(std::launch::async, scanOf, to);
     const std::uint64_t reached =
         CopyFrames(output, lead.sourceFrom, span.progressFrom, span.progressTo, to, progress, cancelled);
     if (reached < to) {
-      // Cut short: every written frame plays, up to the end of the last one.
       settle();
-      tag.padding = kDecoderDelay;
-      const std::uint64_t wholeEnd = CutToWholeFrames(output, audioAt, lead.sourceFrom, reached);
-      finish(scanOf(wholeEnd), wholeEnd);
+      cutShort(reached);
     } else {
       const std::uint64_t frames = finish(ahead.get(), to);
       // The next piece's count of frames starts here.
@@ -365,15 +398,13 @@ bool CMp3PieceWriter::WriteGapless(CFile& output, const Span& span, CProgress* p
     }
     AppendId3v1(output);
     output.Flush();  // a failure to write shows here, while the piece can still be mended
-  } catch (...) {
-    // What was written ends on its last whole frame and is described as such.
+  } catch (CFileException& failure) {
     settle();
-    try {
-      tag.padding = kDecoderDelay;
-      const std::uint64_t wholeEnd = CutToWholeFrames(output, audioAt, lead.sourceFrom, to);
-      finish(scanOf(wholeEnd), wholeEnd);
-    } catch (...) {
-    }
+    if (MendOrRemove(output, [&] { return cutShort(to); })) failure.AddNote(msg::kOutputRemoved);
+    throw;
+  } catch (...) {
+    settle();
+    MendOrRemove(output, [&] { return cutShort(to); });
     throw;
   }
   return !cancelled;

@@ -4,9 +4,9 @@
 // a header frame in the LAME format, the lead-in frames, the piece's frames,
 // a lead-out frame and the ID3v1 tag; decoders that honour the header frame
 // then output exactly the piece's span of the whole file's decode. A plain
-// piece is the frames and the ID3v1 tag. A piece cut short by a cancel or a
-// write failure ends on its last whole frame, and its header frame
-// describes what was written.
+// piece is the frames and the ID3v1 tag. A piece cut short by a cancel, a
+// write failure or a source that shrank ends on its last whole frame, and
+// its header frame describes what was written; one that kept no frame goes.
 
 #include <array>
 #include <cstdint>
@@ -81,7 +81,8 @@ class CMp3PieceWriter {
   };
   // Write a piece; false when the copy was cancelled. File failures
   // propagate, after the partial piece has been cut back to its last whole
-  // frame.
+  // frame and described by its header frame, or, when no frame could be
+  // kept, removed (and the failure's message says so).
   bool WriteGapless(CFile& output, const Span& span, CProgress* progress);
   bool WritePlain(CFile& output, const Span& span, CProgress* progress);
 
@@ -103,10 +104,15 @@ class CMp3PieceWriter {
   std::uint64_t CopyFrames(CFile& output, std::uint64_t from, std::uint64_t progressFrom,
                            std::uint64_t progressTo, std::uint64_t to, CProgress* progress, bool& cancelled);
   // Cuts output back to the last whole frame of the source bytes [from, reached)
-  // written at audioAt; returns that frame's end in the source.
+  // written at audioAt, walking what the output holds; returns that frame's
+  // end in the source. Throws when not even audioAt was written.
   std::uint64_t CutToWholeFrames(CFile& output, std::uint64_t audioAt, std::uint64_t from,
                                  std::uint64_t reached);
   void AppendId3v1(CFile& output);
+  // After a failure: runs mend (cut back to whole frames and describe
+  // them); when it fails or keeps no frame of the source, removes the
+  // output. True when the output was removed.
+  static bool MendOrRemove(CFile& output, const std::function<bool()>& mend) noexcept;
 
   CFile& source_;
   const Mp3StreamFacts& facts_;

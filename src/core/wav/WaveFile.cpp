@@ -119,7 +119,7 @@ void CWaveFile::SearchTags(std::uint64_t length) {
     file.Read(head, 12);
     rf64_ = TagIs(head, "RF64");
     riffSize_ = Le32(head + 4);
-      if (!FindChunk("fmt ")) {
+    if (!FindChunk("fmt ")) {
       error = err::kNoFormatChunk;
     } else {
       ReadFormat(length, -1);

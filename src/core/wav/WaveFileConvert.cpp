@@ -76,6 +76,11 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
                                     const WaveFormat& format, const std::vector<std::uint8_t>& extra,
                                     std::uint64_t newDataSize, std::size_t blockSize,
                                     std::size_t outputPerBlock, Transform transform) {
+  // A source without a sample frame gives no audio to convert.
+  if (WholeFrameBytes() == 0) {
+    error = err::kZeroLength;
+    return error;
+  }
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
   CWaveOutput output(out, DerivedHeaders(format, extra, newDataSize), newDataSize, format.blockAlign);

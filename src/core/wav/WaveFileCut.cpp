@@ -20,6 +20,11 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     error = err::kNoSplits;
     return error;
   }
+  // Pieces without a sample frame would pass for a split.
+  if (WholeFrameBytes() == 0) {
+    error = err::kZeroLength;
+    return error;
+  }
   const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
   // No piece may replace the source: refuse before anything is created.
   for (std::uint32_t i = 1; i <= pieces; ++i) {
@@ -73,13 +78,18 @@ AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::u
                                            std::uint64_t endSample, CProgress* progress) {
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return error;
+  const WaveSelection selection = PlanWaveSampleSelection(
+      dataSize_, format_.blockAlign, format_.avgBytesPerSec, format_.samplesPerSec, firstSample, endSample);
+  // A selection without a sample frame would pass for a cut.
+  if (selection.length < format_.blockAlign) {
+    error = err::kZeroLength;
+    return error;
+  }
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
   CProgressCounter silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
-  const WaveSelection selection = PlanWaveSampleSelection(
-      dataSize_, format_.blockAlign, format_.avgBytesPerSec, format_.samplesPerSec, firstSample, endSample);
   CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,
                      format_.blockAlign);
   output.Write([&] {

@@ -7,9 +7,10 @@
 #include <memory>
 #include <new>
 
-#include "core/SampleConvert.h"
-#include "core/wav/WaveFile.h"
 #include "core/Progress.h"
+#include "core/SampleConvert.h"
+#include "core/StringTable.h"
+#include "core/wav/WaveFile.h"
 
 namespace {
 
@@ -85,6 +86,74 @@ bool WriteEncoded(CFile& out, const std::vector<unsigned char>& buffer, int coun
   return true;
 }
 
+// One encoding: the encoder, its buffers and the walk over the data chunk.
+struct EncoderRun {
+  lame_global_flags* lame;
+  EncoderCalls calls;
+  std::uint16_t channels;
+  bool eightBit;
+  std::vector<std::uint8_t> input, staging;
+  std::vector<short> left, right;
+  std::vector<unsigned char> mp3;
+
+  std::size_t BlockBytes() const { return channels * kSamplesPerChannel; }
+  void Allocate() {
+    input.resize(2 * BlockBytes());
+    left.resize(kSamplesPerChannel);
+    right.resize(kSamplesPerChannel);
+    mp3.resize(calls.bufferBytes);
+    if (eightBit) staging.resize(BlockBytes());
+  }
+  // Encodes one block of perChannel samples from input; false when the
+  // encoder fails.
+  bool EncodeBlock(CFile& out, std::size_t perChannel) {
+    for (std::size_t i = 0; i < perChannel; ++i) {
+      const std::uint8_t* frame = input.data() + 2 * i * channels;
+      left[i] = static_cast<short>(frame[0] | (frame[1] << 8));
+      right[i] = channels == 2 ? static_cast<short>(frame[2] | (frame[3] << 8)) : left[i];
+    }
+    for (std::size_t done = 0; done < perChannel; done += calls.samplesPerCall) {
+      const int count = static_cast<int>(std::min(calls.samplesPerCall, perChannel - done));
+      if (!WriteEncoded(out, mp3,
+                        lame_encode_buffer(lame, left.data() + done, right.data() + done, count, mp3.data(),
+                                           static_cast<int>(mp3.size()))))
+        return false;
+    }
+    return true;
+  }
+  // Encodes the dataSize bytes at source's position block by block, flushes
+  // the encoder and writes its tag frame over the placeholder; false when
+  // the encoder fails.
+  bool EncodeAll(CFile& source, std::uint64_t dataSize, CFile& out, CProgress& p) {
+    const std::size_t blockBytes = BlockBytes();
+    std::uint64_t remaining = dataSize;
+    for (;;) {
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, blockBytes));
+      const std::size_t got = source.Read(eightBit ? staging.data() : input.data(), want);
+      remaining -= got;
+      if (eightBit) WidenToLe16(staging.data(), input.data(), got);
+      const std::size_t samples = eightBit ? got : got / 2;
+      if (!EncodeBlock(out, samples / channels)) return false;
+      PumpOneMessage();
+      if (p.IsCancelled()) break;
+      p.StepFile();
+      if (got < blockBytes) break;
+    }
+    if (!WriteEncoded(out, mp3, lame_encode_flush(lame, mp3.data(), static_cast<int>(mp3.size()))))
+      return false;
+    // LAME reserves the first frame for its tag frame (exact length and
+    // seek table for VBR and ABR); write it there now that it is known.
+    const std::size_t tagSize = lame_get_lametag_frame(lame, mp3.data(), mp3.size());
+    if (tagSize > 0 && tagSize <= mp3.size()) {
+      const std::uint64_t end = out.GetPosition();
+      out.SeekToBegin();
+      out.Write(mp3.data(), tagSize);
+      out.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
+    }
+    return true;
+  }
+};
+
 }  // namespace
 
 int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
@@ -103,6 +172,11 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     return 0;
   }
   if (RefuseOwnSource(outputPath)) return 0;
+  // A source without a sample frame gives no audio to encode.
+  if (WholeFrameBytes() == 0) {
+    error = err::kZeroLength;
+    return 0;
+  }
 
   LameHandle lame(lame_init());
   if (!lame) {
@@ -127,15 +201,9 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
   const EncoderCalls calls = PlanEncoderCalls(lame.get());
   const std::uint16_t channels = format_.channels;
   const std::size_t blockBytes = channels * kSamplesPerChannel;
-  std::vector<std::uint8_t> input, staging;
-  std::vector<short> left, right;
-  std::vector<unsigned char> mp3;
+  EncoderRun run{lame.get(), calls, channels, bits == 8, {}, {}, {}, {}, {}};
   try {
-    input.resize(2 * blockBytes);
-    left.resize(kSamplesPerChannel);
-    right.resize(kSamplesPerChannel);
-    mp3.resize(calls.bufferBytes);
-    if (bits == 8) staging.resize(blockBytes);
+    run.Allocate();
   } catch (const std::bad_alloc&) {
     error = err::kNoMemory;
     return 0;
@@ -153,48 +221,19 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
   p.SetFileRange(ProgressTotal((dataSize_ + blockBytes - 1) / blockBytes), 1);
   file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
 
-  // Only the data chunk is audio: chunks stored after it are not encoded.
-  std::uint64_t remaining = dataSize_;
-  for (;;) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, blockBytes));
-    const std::size_t got = file.Read(bits == 8 ? staging.data() : input.data(), want);
-    remaining -= got;
-    if (bits == 8) WidenToLe16(staging.data(), input.data(), got);
-    const std::size_t samples = bits == 8 ? got : got / 2;
-    const std::size_t perChannel = samples / channels;
-    for (std::size_t i = 0; i < perChannel; ++i) {
-      const std::uint8_t* frame = input.data() + 2 * i * channels;
-      left[i] = static_cast<short>(frame[0] | (frame[1] << 8));
-      right[i] = channels == 2 ? static_cast<short>(frame[2] | (frame[3] << 8)) : left[i];
+  // An encoding cut short by a file failure ends mid-frame, and its first
+  // frame is still the tag frame's empty placeholder: no reader can trust
+  // it, so it goes, and the message says so.
+  try {
+    if (!run.EncodeAll(file, dataSize_, out, p)) {
+      error = err::kEncoderInit;
+      return 0;  // out closes itself; what was encoded so far stays
     }
-    for (std::size_t done = 0; done < perChannel; done += calls.samplesPerCall) {
-      const int count = static_cast<int>(std::min(calls.samplesPerCall, perChannel - done));
-      if (!WriteEncoded(out, mp3,
-                        lame_encode_buffer(lame.get(), left.data() + done, right.data() + done, count,
-                                           mp3.data(), static_cast<int>(mp3.size())))) {
-        error = err::kEncoderInit;
-        return 0;  // out closes itself; what was encoded so far stays
-      }
-    }
-    PumpOneMessage();
-    if (p.IsCancelled()) break;
-    p.StepFile();
-    if (got < blockBytes) break;
+    lame.reset();
+    out.Close();
+  } catch (CFileException& failure) {
+    if (out.RemoveAndClose()) failure.AddNote(msg::kOutputRemoved);
+    throw;
   }
-  if (!WriteEncoded(out, mp3, lame_encode_flush(lame.get(), mp3.data(), static_cast<int>(mp3.size())))) {
-    error = err::kEncoderInit;
-    return 0;
-  }
-  // LAME reserves the first frame for its tag frame (exact length and
-  // seek table for VBR and ABR); write it there now that it is known.
-  const std::size_t tagSize = lame_get_lametag_frame(lame.get(), mp3.data(), mp3.size());
-  if (tagSize > 0 && tagSize <= mp3.size()) {
-    const std::uint64_t end = out.GetPosition();
-    out.SeekToBegin();
-    out.Write(mp3.data(), tagSize);
-    out.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
-  }
-  lame.reset();
-  out.Close();
   return 0;
 }

@@ -42,16 +42,17 @@ void CWaveOutput::Complete(bool salvaging) {
   audio_ = audio;
 }
 
-bool CWaveOutput::Salvage() noexcept {
+CWaveOutput::Outcome CWaveOutput::Salvage() noexcept {
   try {
     Complete(true);
-    return true;
+    return Outcome::Corrected;
   } catch (...) {
-    out_.Abort();
-    return false;
+    // A header that claims audio the file does not hold (or no header at
+    // all) is no WAV file: it goes.
+    return out_.RemoveAndClose() ? Outcome::Removed : Outcome::Left;
   }
 }
 
-std::string CWaveOutput::NotCorrectedNote() {
-  return msg::kHeaderNotCorrected;
+std::string CWaveOutput::Note(Outcome outcome) {
+  return outcome == Outcome::Removed ? msg::kOutputRemoved : msg::kHeaderNotCorrected;
 }

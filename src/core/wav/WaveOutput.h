@@ -21,8 +21,8 @@ class CWaveOutput {
 
   // Writes the header, runs body (which appends the audio), and completes
   // the file. A failure on the way leaves the file closed with a header
-  // that tells the truth, or, when even that cannot be written, a note
-  // saying so on the file failure, which goes on to the caller.
+  // that tells the truth; when even that cannot be written, the file is
+  // removed, and the file failure, which goes on to the caller, says so.
   template <class Body>
   void Write(Body&& body) {
     try {
@@ -30,7 +30,8 @@ class CWaveOutput {
       body();
       Complete(false);
     } catch (CFileException& failure) {
-      if (!Salvage()) failure.AddNote(NotCorrectedNote());
+      const Outcome outcome = Salvage();
+      if (outcome != Outcome::Corrected) failure.AddNote(Note(outcome));
       throw;
     } catch (...) {
       Salvage();
@@ -47,8 +48,9 @@ class CWaveOutput {
   // differs from the plan, then closes. salvaging: a pad byte that cannot
   // be written costs the last frame instead.
   void Complete(bool salvaging);
-  bool Salvage() noexcept;
-  static std::string NotCorrectedNote();
+  enum class Outcome { Corrected, Removed, Left };
+  Outcome Salvage() noexcept;
+  static std::string Note(Outcome outcome);
 
   CFile& out_;
   HeaderBuilder header_;

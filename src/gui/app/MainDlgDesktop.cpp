@@ -11,10 +11,10 @@
 #include "core/StringTable.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
-#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
 #include "gui/DesktopIntegration.h"
 #include "gui/Prompt.h"
+#include "gui/app/MainDlg.h"
 #include "settings/RecentFiles.h"
 
 void CMainDlg::AddDesktopEntries() {
@@ -95,7 +95,8 @@ void CMainDlg::OpenRecent(const QString& path) {
     recent::Remove(path);
     UpdateRecentMenu();
     Prompt().Ask(this, msg::kCaptionError,
-                 QString::fromStdString(LoadMessage(err::kCannotOpen)) + QStringLiteral("\n%1 no longer exists.").arg(path),
+                 QString::fromStdString(LoadMessage(err::kCannotOpen)) +
+                     QStringLiteral("\n%1 no longer exists.").arg(path),
                  MessageIcon::Error, PromptButtons::Ok);
     return;
   }

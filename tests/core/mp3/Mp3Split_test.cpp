@@ -285,11 +285,13 @@ TEST_F(Mp3SplitTest, SelectionPastTheEndIsClippedToTheAudio) {
   ASSERT_EQ(owner.messages.size(), 1u);
   EXPECT_EQ(owner.messages[0].text, expected);
 
-  // A start beyond the end and an end before the start give just the tag.
-  ASSERT_EQ(f.SaveSelection(dir.File("none.mp3"), 100, 200, &progress), 0u);
-  EXPECT_EQ(kt::ReadAll(dir.File("none.mp3")), s.tag);
-  ASSERT_EQ(f.SaveSelection(dir.File("back.mp3"), 5, 2, &progress), 0u);
-  EXPECT_EQ(kt::ReadAll(dir.File("back.mp3")), s.tag);
+  // A start beyond the end and an end before the start select no frame:
+  // 108, and nothing is written.
+  EXPECT_EQ(f.SaveSelection(dir.File("none.mp3"), 100, 200, &progress), err::kZeroLength);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none.mp3")));
+  EXPECT_EQ(f.SaveSelection(dir.File("back.mp3"), 5, 2, &progress), err::kZeroLength);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("back.mp3")));
+  EXPECT_EQ(owner.messages.size(), 1u);
 }
 
 TEST_F(Mp3SplitTest, SelectionCancelledOrRefusedShowsNoMessage) {
@@ -307,6 +309,40 @@ TEST_F(Mp3SplitTest, SelectionCancelledOrRefusedShowsNoMessage) {
   EXPECT_EQ(f.SaveSelection(dir.File("missing/y.mp3"), 0, 5, &fresh), 103u);
   EXPECT_TRUE(fresh.calls.empty());
   EXPECT_TRUE(owner.messages.empty());
+}
+
+// A VBRI frame followed by an Info frame opens the stream: both describe it
+// and neither is audio, so no piece, plain or gapless, carries either (a
+// gapless piece's only header frame is its own, at its start).
+TEST_F(Mp3SplitTest, NoHeaderFrameOfTheSourceIsCopiedAsAudio) {
+  kt::LameSpec layout;
+  layout.headerFrame = true;
+  Bytes vbri = kt::SyntheticFrames(kt::FrameSpec{}, 1);
+  const char marker[] = "VBRI";
+  std::copy(marker, marker + 4, vbri.begin() + 36);
+  vbri[50 + 3] = 116;  // a frame count
+  const Bytes source = Concat({vbri, kt::EncodedSine(3.0, layout)});
+  kt::WriteAll(dir.File("two headers.mp3"), source);
+  const auto headerFrames = [](const Bytes& piece) {
+    int count = 0;
+    for (const std::size_t at : kt::WalkFrames(piece, 0, piece.size())) {
+      const auto header = mp3::FrameHeader::FromBytes(&piece[at]);
+      count += mp3::ParseVbrHeader(header, &piece[at], std::min<std::size_t>(200, piece.size() - at)).present;
+    }
+    return count;
+  };
+  for (const bool gapless : {false, true}) {
+    SCOPED_TRACE(gapless);
+    CMp3File f(dir.File("two headers.mp3"), &owner);
+    ASSERT_EQ(f.GetError(), 0u);
+    f.SetGaplessPieces(gapless);
+    ASSERT_EQ(f.SaveSelection(dir.File("cut.mp3"), 0, 1, &progress), 0u);
+    const Bytes piece = kt::ReadAll(dir.File("cut.mp3"));
+    EXPECT_EQ(headerFrames(piece), gapless ? 1 : 0);
+    if (gapless) {
+      EXPECT_TRUE(mp3::ParseVbrHeader(mp3::FrameHeader::FromBytes(piece.data()), piece.data(), 200).present);
+    }
+  }
 }
 
 }  // namespace

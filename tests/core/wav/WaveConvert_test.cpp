@@ -316,7 +316,8 @@ TEST_F(ConvertFixture, DiskFullDuringAConversionRaisesTheFileFailureAndClosesThe
   EXPECT_THROW(wav.RipChannels(0x01, Out(), &progress), CFileException);
   CFileFaults::Clear();
   EXPECT_EQ(wav.GetError(), 0u);
-  EXPECT_LE(kt::ReadAll(Out()).size(), 500000u);
+  // The seam fails the header's rewrite too: the output went.
+  EXPECT_FALSE(std::filesystem::exists(Out()));
   EXPECT_EQ(wav.ConvertTo8Bit(Out("next.wav"), nullptr), 0u);
 }
 

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "core/SplitEstimate.h"
 #include "support/TestSupport.h"
 #include "support/WaveExpect.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -392,6 +397,44 @@ TEST(WaveDamagedInput, MutatedHeadersNeverCrashAnyOperation) {
     EXPECT_FALSE(wav.GetInformationLines().empty());
   }
   EXPECT_GT(opened, 30);
+}
+
+// An operation on a source without a whole sample frame would write no
+// audio: it fails with 108 and creates nothing, as does a selection that
+// starts at the end.
+TEST(WaveNoAudio, OperationsThatWouldWriteNoAudioFailWith108AndCreateNothing) {
+  kt::TempDir dir;
+  using Run = std::function<AudioError(CWaveFile&, const std::string&)>;
+  const std::pair<const char*, Run> operations[] = {
+      {"selection", [](CWaveFile& w, const std::string& o) { return w.SaveSelection(o, 0, 1, nullptr); }},
+      {"to 8 bit", [](CWaveFile& w, const std::string& o) { return w.ConvertTo8Bit(o, nullptr); }},
+      {"rip", [](CWaveFile& w, const std::string& o) { return w.RipChannels(1, o, nullptr); }},
+      {"to mp3",
+       [](CWaveFile& w, const std::string& o) {
+         w.ConvertToMp3(o, nullptr, Mp3EncodeSettings{});
+         return w.GetError();
+       }},
+      {"split",
+       [](CWaveFile& w, const std::string& o) {
+         static_cast<kt::ScriptedOwner*>(w.GetOwner())->shred.baseFilename = o;
+         return w.SplitEqually(nullptr);
+       }},
+  };
+  for (const std::size_t audio : {std::size_t{0}, std::size_t{3}}) {  // less than one 4-byte frame
+    for (const auto& [what, run] : operations) {
+      SCOPED_TRACE(std::string(what) + " " + std::to_string(audio));
+      kt::ScriptedOwner owner;
+      owner.shred.numberOfSplits = 2;
+      CWaveFile wav(kt::MakeWav(dir, "empty.wav", WavSpec{}, kt::PatternData(audio)), &owner);
+      ASSERT_EQ(wav.GetError(), 0u);
+      EXPECT_EQ(run(wav, dir.File("out")), err::kZeroLength);
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+      EXPECT_TRUE(owner.messages.empty());
+    }
+  }
+  CWaveFile wav(kt::MakeWav(dir, "one.wav", WavSpec{}, kt::PatternData(176400)), nullptr);
+  EXPECT_EQ(wav.SaveSelection(dir.File("late.wav"), 1, 2, nullptr), err::kZeroLength);
+  EXPECT_FALSE(fs::exists(dir.File("late.wav")));
 }
 
 }  // namespace

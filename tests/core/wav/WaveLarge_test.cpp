@@ -106,7 +106,8 @@ TEST(WaveRf64, TheInformationLineShowsTheDs64SizeAsRead) {
     kt::WriteAll(dir.File("a.wav"), bytes);
     CWaveFile wav(dir.File("a.wav"), nullptr);
     ASSERT_EQ(wav.GetError(), 0u);
-    EXPECT_EQ(wav.GetInformationLines().at(1), std::string("File size (As in Header) - ") + shown + " bytes (RF64)");
+    EXPECT_EQ(wav.GetInformationLines().at(1),
+              std::string("File size (As in Header) - ") + shown + " bytes (RF64)");
   }
 }
 
