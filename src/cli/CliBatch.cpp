@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +16,8 @@
 #include <thread>
 
 #include "cli/CliJob.h"
+#include "cli/CliJson.h"
+#include "cli/CliMessages.h"
 #include "cli/CliProgress.h"
 #include "cli/TerminalLine.h"
 #include "core/Progress.h"
@@ -71,6 +75,7 @@ enum class SlotState { Blocked, Waiting, Running, Ended };
 
 struct Slot {
   CliBatchItem item;
+  std::chrono::steady_clock::time_point started, ended;  // of its conversion
   BatchJob job;
   CJobSink sink;
   SlotState state = SlotState::Waiting;
@@ -184,10 +189,12 @@ void CBatchCliRun::Work() {
     {
       std::lock_guard lock(mutex_);
       slot.state = SlotState::Running;
+      slot.started = std::chrono::steady_clock::now();
     }
     BatchConvertWorker(slot.job);
     {
       std::lock_guard lock(mutex_);
+      slot.ended = std::chrono::steady_clock::now();
       slot.state = SlotState::Ended;
       ended_.push_back(i);
     }
@@ -216,7 +223,13 @@ void CBatchCliRun::Report(Slot& slot) {
   slot.reported = true;
   ++finished_;
   bar_.Erase();
-  if (item.status == batchtext::kFailed)
+  if (options_.json) {
+    const double seconds = std::chrono::duration<double>(slot.ended - slot.started).count();
+    std::fputs(BatchJson({item.sourcePath, BatchJoinPath(item.outputFolder, item.outputName), item.status,
+                          item.status == batchtext::kDone ? std::string() : item.reason, seconds})
+                   .c_str(),
+               out_);
+  } else if (item.status == batchtext::kFailed)
     std::fprintf(out_, "%s: %s: %s\n", item.sourcePath.c_str(), item.status.c_str(), item.reason.c_str());
   else
     std::fprintf(out_, "%s: %s\n", item.sourcePath.c_str(), item.status.c_str());
@@ -270,6 +283,7 @@ int CBatchCliRun::Run() {
   if (!options_.outDir.empty()) {
     std::error_code ec;
     fs::create_directories(options_.outDir, ec);
+    for (std::size_t i = 0; i < count_; ++i) fs::create_directories(slots_[i].item.outputFolder, ec);
   }
   CheckBeforeStart();
   log_.Open(logPath);
@@ -323,32 +337,45 @@ int CBatchCliRun::Run() {
     return 130;
   }
   if (failures == 0 && notConverted == 0) log_.WriteClosingLine(batchlog::kSuccessLine);
-  std::fprintf(out_, "%s\n", BatchSummaryText(failures, notConverted).c_str());
+  // With --json standard output holds only the JSON lines.
+  std::fprintf(options_.json ? err_ : out_, "%s\n", BatchSummaryText(failures, notConverted).c_str());
   return failures == 0 && notConverted == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options) {
-  std::vector<std::string> paths;
+  // Each file with the sub-folder of its output under --out-dir.
+  std::vector<std::pair<std::string, std::string>> paths;
   for (const std::string& input : options.inputs) {
     std::error_code ec;
     if (!fs::is_directory(input, ec)) {
-      paths.push_back(input);
+      paths.emplace_back(input, "");
       continue;
     }
-    std::vector<std::string> found;
-    for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
-      if (it->is_regular_file(ec) && IsBatchSource(it->path())) found.push_back(it->path().string());
+    std::vector<std::pair<std::string, std::string>> found;
+    const auto take = [&](const fs::directory_entry& entry) {
+      if (!entry.is_regular_file(ec) || !IsBatchSource(entry.path())) return;
+      const fs::path below = entry.path().parent_path().lexically_relative(input);
+      found.emplace_back(entry.path().string(), below == "." ? "" : below.string());
+    };
+    if (options.recursive) {
+      for (fs::recursive_directory_iterator it(input, fs::directory_options::skip_permission_denied, ec), end;
+           !ec && it != end; it.increment(ec))
+        take(*it);
+    } else {
+      for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec)) take(*it);
+    }
     std::sort(found.begin(), found.end());
     paths.insert(paths.end(), found.begin(), found.end());
   }
   std::vector<CliBatchItem> items;
-  for (const std::string& path : paths) {
+  for (const auto& [path, below] : paths) {
     CliBatchItem item;
     item.sourcePath = path;
     item.sourceType = BatchSourceType(BatchExtension(path));
-    item.outputFolder = WithSlash(options.outDir.empty() ? BatchFolder(path) : options.outDir);
+    item.outputFolder =
+        WithSlash(options.outDir.empty() ? BatchFolder(path) : (fs::path(options.outDir) / below).string());
     item.outputName = BatchOutputName(BatchFileName(path), BatchTargetExtension(item.sourceType));
     item.status = batchtext::kQueued;
     std::error_code ec;
@@ -359,6 +386,51 @@ std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options) {
   return items;
 }
 
+namespace {
+
+// The names of a --files-from list: one a line, or each ended by a NUL byte.
+bool ReadFileList(const std::string& listPath, bool nullSeparated, std::vector<std::string>& names,
+                  std::FILE* err) {
+  std::FILE* list = listPath == "-" ? stdin : std::fopen(listPath.c_str(), "rb");
+  if (!list) {
+    PrintFileError(err, listPath, "The file list cannot be read.", errno);
+    return false;
+  }
+  const int separator = nullSeparated ? '\0' : '\n';
+  std::string name;
+  for (int c; (c = std::fgetc(list)) != EOF;) {
+    if (c != separator) {
+      name += static_cast<char>(c);
+      continue;
+    }
+    if (!name.empty()) names.push_back(name);
+    name.clear();
+  }
+  if (!name.empty()) names.push_back(name);
+  const bool failed = std::ferror(list) != 0;
+  const int cause = errno;
+  if (list != stdin) std::fclose(list);
+  if (failed) PrintFileError(err, listPath, "The file list cannot be read.", cause);
+  return !failed;
+}
+
+}  // namespace
+
+void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
+  batch.add_flag("--json", options.json,
+                 "Print one JSON object per finished file instead of the status lines (see the man page)");
+  batch.add_option("--files-from", options.filesFrom, "Read the files to convert from this file, one a line (- for standard input)");
+  batch.add_flag("-0,--null", options.nullSeparated, "With --files-from: the names end with a NUL byte, not a newline");
+  batch.add_flag("--recursive", options.recursive, "Take the WAV and MP3 files of the folders' sub-folders too");
+}
+
 int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
-  return CBatchCliRun(options, out, err).Run();
+  CliBatchOptions withList = options;
+  if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
+    return 1;
+  if (withList.inputs.empty() && options.filesFrom.empty()) {
+    PrintUsageError(err, "batch needs FILE or --files-from");
+    return 2;
+  }
+  return CBatchCliRun(withList, out, err).Run();
 }

@@ -14,7 +14,18 @@ struct CliBatchOptions {
   unsigned jobs = 0;    // files converted at once; 0: one per CPU core
   std::string logPath;  // empty: the batch window's log
   bool quiet = false;
+  // For scripts:
+  bool json = false;          // one JSON object per finished file instead of the status lines
+  std::string filesFrom;      // a file naming the inputs, one a line ("-": standard input)
+  bool nullSeparated = false; // the names in filesFrom end with a NUL byte instead
+  bool recursive = false;     // folders are walked into their sub-folders too
 };
+
+namespace CLI {
+class App;
+}
+// Adds --json, --files-from, -0/--null and --recursive to the batch verb.
+void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options);
 
 // One file of the run as the log and the status lines show it.
 struct CliBatchItem {
@@ -29,9 +40,12 @@ struct CliBatchItem {
 };
 
 // The files of the run in the order named, folders expanded (their WAV and
-// MP3 files by name); each with its output folder and name.
+// MP3 files by name, with --recursive those of their sub-folders too, whose
+// outputs go to the same sub-folders under --out-dir); each with its output
+// folder and name. options.inputs holds the names read from --files-from.
 std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options);
 
 // Runs the batch and returns the exit code: 0 when every file converted, 1
-// when any failed or was not converted, 130 after Ctrl-C.
+// when any failed or was not converted (or the file list could not be
+// read), 2 when no file was named, 130 after Ctrl-C.
 int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "Version.h"
 #include "cli/CliBatch.h"
@@ -20,11 +21,15 @@
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 #include "settings/RegistrySettings.h"
+#include "cli/CliMessages.h"
+#include "cli/CliCompletion.h"
+#include "cli/CliJson.h"
+#include "core/ProgramInfo.h"
 
 namespace {
 
 int UsageError(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
+  PrintUsageError(err, message);
   return cliexit::kUsage;
 }
 
@@ -72,6 +77,36 @@ std::string SecondsText(std::uint64_t micros) {
   return text;
 }
 
+// The first word that is not an option: the verb, or empty when none is given.
+std::string VerbWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0] != '-') return argv[i];
+  return {};
+}
+
+std::string VerbList(const CLI::App& app) {
+  std::string list;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    list += (list.empty() ? "" : ", ") + sub->get_name();
+  return list;
+}
+
+bool IsVerb(const CLI::App& app, const std::string& word) {
+  return !app.get_subcommands([&word](const CLI::App* sub) { return sub->get_name() == word; }).empty();
+}
+
+// Help and the version go to standard output (a failed write is exit 1);
+// any other parse error is a usage error (exit 2).
+int AnswerParseError(const CLI::App& app, const CLI::ParseError& e, const std::string& verb) {
+  if (e.get_exit_code() == 0) {
+    std::ostringstream text, ignored;
+    app.exit(e, text, ignored);
+    return PrintAll(text.str(), stdout, stderr, "kestrune-cli") ? cliexit::kOk : cliexit::kFailed;
+  }
+  if (verb.empty()) return UsageError(stderr, "no verb given; the verbs are " + VerbList(app));
+  return UsageError(stderr, e.what());
+}
+
 std::string StartPastEndMessage(std::uint64_t from, double duration) {
   char text[200];
   std::snprintf(text, sizeof text,
@@ -100,15 +135,27 @@ std::uint8_t ChannelMask(const std::vector<unsigned>& channels) {
 }  // namespace
 
 int CCliJob::Fail(const std::string& message) {
-  std::fprintf(err_, "kestrune-cli: %s\n", message.c_str());
+  return FailOn(options_.input, message);
+}
+
+int CCliJob::FailOn(const std::string& path, const std::string& message, int cause) {
+  PrintFileError(err_, path, message, cause);
   return cliexit::kFailed;
 }
 
+int CCliJob::FailWithFileError(const CAudioFile& file) {
+  // A file that could not be opened or created names itself and the
+  // system's reason; every other fault is the source's.
+  if (!file.GetErrorPath().empty())
+    return FailOn(file.GetErrorPath(), LoadMessage(file.GetError()), file.GetErrorCause());
+  return Fail(LoadMessage(file.GetError()));
+}
+
 int CCliJob::Run() {
-  CCliOwner owner(out_, err_);
+  CCliOwner owner(out_, err_, options_.input);
   if (KindFromPath(options_.input) == AudioKind::Unsupported) return Fail(msg::kTypeNotSupported);
   std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input, &owner);
-  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+  if (file->GetError() != err::kNone) return FailWithFileError(*file);
 
   if (options_.overlap)
     file->SetOverlapMicros(*options_.overlap);
@@ -126,6 +173,10 @@ int CCliJob::Run() {
   try {
     switch (options_.verb) {
       case CliVerb::Info:
+        if (options_.json) {
+          std::fputs(InfoJson(*file, options_.input).c_str(), out_);
+          return cliexit::kOk;
+        }
         for (const auto& line : file->GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
         if (mp3) {
           const Mp3TagFields tag = mp3->GetTagFields();
@@ -137,7 +188,7 @@ int CCliJob::Run() {
         }
         return cliexit::kOk;
       case CliVerb::Shred: {
-        owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly});
+        owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly, options_.json});
         file->SplitEqually(&progress);
         if (owner.LastShredOutcome() == CCliOwner::ShredOutcome::Refused) return cliexit::kFailed;
         break;
@@ -181,10 +232,10 @@ int CCliJob::Run() {
     }
   } catch (const CFileException& e) {
     progress.Close();
-    return Fail(e.Message());
+    return FailOn(e.Path(), e.Message(), e.OsError());
   }
   progress.Close();
-  if (file->GetError() != err::kNone) return Fail(LoadMessage(file->GetError()));
+  if (file->GetError() != err::kNone) return FailWithFileError(*file);
   if (CCliProgress::Interrupted()) {
     std::fprintf(err_, "kestrune-cli: cancelled\n");
     return cliexit::kCancelled;
@@ -194,7 +245,13 @@ int CCliJob::Run() {
 
 int RunCli(int argc, char** argv) {
   CLI::App app{"Cuts and converts WAV and MP3 files.", "kestrune-cli"};
-  app.set_version_flag("--version", "kestrune-cli " KESTRUNE_VERSION);
+  std::string version = VersionText("kestrune-cli");
+  version.pop_back();  // CLI11 ends the text with its own newline
+  app.set_version_flag("--version", version);
+  // Set before the verbs are added: each verb's help inherits it.
+  std::string bugReport = BugReportText();
+  bugReport.pop_back();  // the help ends with a newline of its own
+  app.footer(bugReport);
   app.require_subcommand(1, 1);
   CliOptions options;
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
@@ -210,6 +267,7 @@ int RunCli(int argc, char** argv) {
 
   auto* info = app.add_subcommand("info", "Show the file's header facts (and the MP3 tag)");
   addInput(info);
+  info->add_flag("--json", options.json, "Print the facts as one JSON object (see the man page)");
 
   auto* shred = app.add_subcommand("shred", "Cut the file into N equal pieces");
   addInput(shred);
@@ -222,7 +280,8 @@ int RunCli(int argc, char** argv) {
       "setting)");
   shred->add_option("--suffix", options.suffix,
                     "Text between base name and piece number (default: stored setting)");
-  shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+  auto* estimate = shred->add_flag("--estimate", options.estimateOnly, "Only print the estimate");
+  shred->add_flag("--json", options.json, "With --estimate: print it as one JSON object")->needs(estimate);
   const char* framesOnlyHelp =
       "MP3: write plain copies of the source's frames (no ID3v2 tag, header frame or lead-in; default: "
       "the stored setting)";
@@ -245,9 +304,14 @@ int RunCli(int argc, char** argv) {
   addOutput(toMp3);
   toMp3->add_option("--bitrate", bitrate, "auto, or kbit/s")
       ->check(CLI::IsMember({"auto", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
-                             "224", "256", "320"}));
-  toMp3->add_option("--mode", mode, "Bitrate encoding")->check(CLI::IsMember({"cbr", "vbr", "abr"}));
-  toMp3->add_option("--quality", quality, "VBR quality, 0 best to 9 worst")->check(CLI::Range(0, 9));
+                             "224", "256", "320"}))
+      ->capture_default_str();
+  toMp3->add_option("--mode", mode, "Bitrate encoding")
+      ->check(CLI::IsMember({"cbr", "vbr", "abr"}))
+      ->capture_default_str();
+  toMp3->add_option("--quality", quality, "VBR quality, 0 best to 9 worst")
+      ->check(CLI::Range(0, 9))
+      ->capture_default_str();
   toMp3->add_flag("--mono", options.mp3.monoFlag, "Generate mono output");
   toMp3->add_flag("--copyright", options.mp3.copyrightFlag, "Set the copyright bit");
   toMp3->add_flag("--crc", options.mp3.crcFlag, "Protect frames with a CRC");
@@ -272,13 +336,13 @@ int RunCli(int argc, char** argv) {
 
   CliBatchOptions batchOptions;
   auto* batch = app.add_subcommand("batch", "Convert WAV files to MP3 and MP3 files to WAV, several at once");
-  batch->add_option("FILE", batchOptions.inputs, "Files, or folders whose WAV and MP3 files are converted")
-      ->required();
+  batch->add_option("FILE", batchOptions.inputs, "Files, or folders whose WAV and MP3 files are converted");
   batch->add_option("--out-dir", batchOptions.outDir, "Folder of the outputs (default: beside each source)");
   batch->add_flag("--overwrite", batchOptions.overwrite, "Replace outputs that exist");
   batch->add_option("--jobs", batchOptions.jobs, "Files converted at once (default: one per CPU core)")
       ->check(CLI::Range(1, 256));
   batch->add_option("--log", batchOptions.logPath, "Log file (default: the batch window's log)");
+  AddBatchScriptOptions(*batch, batchOptions);
 
   CliWaveformOptions waveformOptions;
   auto* waveform =
@@ -294,11 +358,19 @@ int RunCli(int argc, char** argv) {
   CliSplitOptions splitOptions;
   auto* split = AddSplitCommand(app, splitOptions);
 
+  // Hidden: the build writes the shell completions with it.
+  if (argc == 3 && std::string(argv[1]) == "--completion") {
+    const auto script = CompletionScript(app, argv[2]);
+    if (!script) return UsageError(stderr, "--completion takes bash, zsh or fish");
+    return PrintAll(*script, stdout, stderr, "kestrune-cli") ? cliexit::kOk : cliexit::kFailed;
+  }
+  const std::string verb = VerbWord(argc, argv);
+  if (!verb.empty() && !IsVerb(app, verb))
+    return UsageError(stderr, "unknown verb '" + verb + "'; the verbs are " + VerbList(app));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? cliexit::kOk : cliexit::kUsage;
+    return AnswerParseError(app, e, verb);
   }
 
   if (split->parsed()) {

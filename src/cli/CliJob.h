@@ -10,6 +10,8 @@
 
 #include "core/Mp3EncodeSettings.h"
 
+class CAudioFile;
+
 enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
 
 struct CliOptions {
@@ -17,6 +19,7 @@ struct CliOptions {
   std::string input;
   std::string output;
   bool quiet = false;
+  bool json = false;  // info, shred --estimate: one JSON object instead of the text
   // shred
   std::uint32_t splits = 0;
   std::string base;
@@ -49,7 +52,11 @@ class CCliJob {
   int Run();
 
  private:
+  // Print "kestrune-cli: FILE: message (reason)" and return 1; Fail names
+  // the input.
   int Fail(const std::string& message);
+  int FailOn(const std::string& path, const std::string& message, int cause = 0);
+  int FailWithFileError(const CAudioFile& file);
   std::FILE* ProgressStream() const;
 
   CliOptions options_;

@@ -12,13 +12,16 @@ struct ShredOptions {
   std::uint32_t splits = 0;
   std::string base;  // empty: the source's own path
   bool estimateOnly = false;
+  bool json = false;  // the estimate as one JSON object
 };
 
 class CCliOwner : public CAudioOwner {
  public:
   enum class ShredOutcome { NotAsked, Accepted, Refused, EstimateOnly };
 
-  CCliOwner(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+  // fileLabel: the file as the command line named it, for error lines.
+  CCliOwner(std::FILE* out, std::FILE* err, std::string fileLabel = {})
+      : out_(out), err_(err), fileLabel_(std::move(fileLabel)) {}
   void SetShredOptions(const ShredOptions& options) { shred_ = options; }
   ShredOutcome LastShredOutcome() const { return outcome_; }
 
@@ -28,6 +31,7 @@ class CCliOwner : public CAudioOwner {
  private:
   std::FILE* out_;
   std::FILE* err_;
+  std::string fileLabel_;
   ShredOptions shred_;
   ShredOutcome outcome_ = ShredOutcome::NotAsked;
 };

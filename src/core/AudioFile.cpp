@@ -15,6 +15,8 @@ constexpr std::uint64_t kCopyBatch = 8u << 20;
 CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow) : owner(ownerWindow), path_(path) {
   if (!file.Open(path, CFile::Mode::ReadShared)) {
     error = err::kCannotOpen;
+    errorPath_ = path;
+    errorCause_ = file.LastOpenError();
     return;
   }
   path_ = file.GetFilePath();
@@ -125,7 +127,12 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  if (output.Open(outputPath, CFile::Mode::CreateReadWrite)) return true;
+  if (output.Open(outputPath, CFile::Mode::CreateReadWrite)) {
+    lastOutputPath_ = output.GetFilePath();
+    return true;
+  }
   error = err::kCannotCreateOutput;
+  errorPath_ = outputPath;
+  errorCause_ = output.LastOpenError();
   return false;
 }

@@ -62,6 +62,14 @@ class CAudioFile {
   std::string GetFileName() const;
   const std::string& GetFilePath() const { return path_; }
   AudioError GetError() const { return error; }
+  // For a file that could not be opened or created (errors 102 and 103):
+  // the path as the operation named it and the system's errno; 0 otherwise.
+  const std::string& GetErrorPath() const { return errorPath_; }
+  int GetErrorCause() const { return errorCause_; }
+  // The output the last operation created (for a split, its last piece);
+  // empty when it created none since ForgetLastOutput.
+  const std::string& GetLastOutputPath() const { return lastOutputPath_; }
+  void ForgetLastOutput() { lastOutputPath_.clear(); }
   double GetDuration() const { return duration; }
   // The overlap of equal splits: whole seconds for the estimate and its
   // texts, exact microseconds for the cut (a typed "1.5" overlaps 1.5 s
@@ -100,4 +108,7 @@ class CAudioFile {
 
  private:
   std::string path_;
+  std::string errorPath_;
+  int errorCause_ = 0;
+  std::string lastOutputPath_;
 };

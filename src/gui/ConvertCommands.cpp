@@ -11,6 +11,7 @@
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/OperationRunner.h"
 #include "gui/Prompt.h"
+#include "core/AudioError.h"
 #include "gui/RipChannelsDlg.h"
 
 namespace {
@@ -48,15 +49,28 @@ void CFileCommands::StopPlayback() {
   if (host_.stopPlayback) host_.stopPlayback();
 }
 
+void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, const std::string& failure,
+                      const std::function<void(const QString&)>& wrote) {
+  const bool ok = failure.empty() && file.GetError() == err::kNone;
+  const QString name = QString::fromStdString(file.GetFileName());
+  notice.Finish(ok ? QStringLiteral("Kestrune: done") : QStringLiteral("Kestrune: failed"),
+                ok ? QStringLiteral("%1 has been worked on.").arg(name)
+                   : QStringLiteral("The operation on %1 did not succeed.").arg(name));
+  if (ok && wrote && !file.GetLastOutputPath().empty()) wrote(QString::fromStdString(file.GetLastOutputPath()));
+}
+
 void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
   // The operation may end half way; its own code would then describe an
   // earlier step, so the failure that ended it is shown instead.
+  file.ForgetLastOutput();
+  const COperationNotice notice(host_.window);
   const std::string failure = RunCatchingFileFailures(
       [&] {
         std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
         operation(progress.get());
       },
       file.GetFilePath());
+  NoteOperationEnd(file, notice, failure, host_.wrote);
   if (failure.empty()) {
     file.ReportError(host_.owner);
   } else if (host_.owner) {

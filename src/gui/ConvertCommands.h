@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/Owner.h"
+#include "gui/DesktopIntegration.h"
 
 class CAudioFile;
 class CProgress;
@@ -34,7 +35,14 @@ struct CCommandHost {
   std::function<std::unique_ptr<CProgress>()> makeProgress;
   // Runs the Settings command and returns the main window's overlap time.
   std::function<std::uint32_t()> runSettings;
+  // Told the file an operation wrote (its last output), when it ended well.
+  std::function<void(const QString& path)> wrote;
 };
+
+// After an operation: the notification of a long one that ended in the
+// background, and the written file told to wrote when it ended well.
+void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, const std::string& failure,
+                      const std::function<void(const QString&)>& wrote);
 
 class CFileCommands {
  public:

@@ -2,10 +2,21 @@
 
 #include "settings/Registry.h"
 
+#include <QFileInfo>
+
 // Each access opens the key for itself; any failure of the store becomes the
 // default value or a false result.
 
+namespace {
+// Reading creates nothing: without a store file every value is its default,
+// and the store's folder is not made (info and shred --estimate only read).
+bool StoreExists() {
+  return QFileInfo::exists(RegistryFilePath());
+}
+}  // namespace
+
 std::uint32_t ReadOverlapTime() {
+  if (!StoreExists()) return 0;
   try {
     CRegistry registry(kSettingsKeyPath);
     std::uint32_t value = 0;
@@ -16,6 +27,7 @@ std::uint32_t ReadOverlapTime() {
 }
 
 std::string ReadSuffix() {
+  if (!StoreExists()) return {};
   try {
     CRegistry registry(kSettingsKeyPath);
     std::string text;
@@ -26,6 +38,7 @@ std::string ReadSuffix() {
 }
 
 bool ReadGaplessMp3() {
+  if (!StoreExists()) return true;
   try {
     CRegistry registry(kSettingsKeyPath);
     std::uint32_t value = 1;

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -38,7 +39,7 @@ using Result = kt::CliResult;
 // and the fixed texts the tool prints itself.
 class Catalogue {
  public:
-  explicit Catalogue(const std::vector<std::string>& paths) {
+  explicit Catalogue(const std::vector<std::string>& paths) : paths_(paths) {
     for (std::uint32_t id = 1; id < 20000; ++id) {
       const std::string text = LoadMessage(id);
       if (!text.empty()) texts_.insert(text);
@@ -50,20 +51,29 @@ class Catalogue {
     texts_.insert(msg::kTypeNotSupported);
     texts_.insert(msg::kSingleChannelFile);
   }
-  // True when every line of stderr is "kestrune-cli: " and a catalogue text.
+  // True when every line of stderr is "kestrune-cli: FILE: " and a
+  // catalogue text, with the system's reason in brackets or without.
   bool Holds(const std::string& err) const {
     std::istringstream lines(err);
     std::string line;
     bool any = false;
+    static const std::regex reason(R"( \([A-Za-z ]+\)$)");
     while (std::getline(lines, line)) {
-      const std::string prefix = "kestrune-cli: ";
-      if (line.rfind(prefix, 0) != 0 || !texts_.count(line.substr(prefix.size()))) return false;
+      bool known = false;
+      for (const std::string& path : paths_) {
+        const std::string prefix = "kestrune-cli: " + path + ": ";
+        if (line.rfind(prefix, 0) != 0) continue;
+        const std::string text = line.substr(prefix.size());
+        known = texts_.count(text) || texts_.count(std::regex_replace(text, reason, ""));
+      }
+      if (!known) return false;
       any = true;
     }
     return any;
   }
 
  private:
+  std::vector<std::string> paths_;
   std::set<std::string> texts_;
 };
 
@@ -113,9 +123,11 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
   const std::string wav8 = Wav("eight.wav", 6, 8);
   const std::string mp3 = Mp3("song.mp3", 6);
   const std::string out = dir_.File("out put");
-  const std::string diskFull = "kestrune-cli: Disk full while accessing " + out + ".\n";
-  const std::string removed =
-      "kestrune-cli: Disk full while accessing " + out + ". " + msg::kOutputRemoved + "\n";
+  // The file limit makes the write fail with EFBIG, the system's reason.
+  const std::string diskFull =
+      "kestrune-cli: " + out + ": Disk full while accessing " + out + ". (File too large)\n";
+  const std::string removed = "kestrune-cli: " + out + ": Disk full while accessing " + out + ". " +
+                              msg::kOutputRemoved + " (File too large)\n";
   struct Case {
     std::vector<std::string> args;
     rlim_t limit;
@@ -126,7 +138,8 @@ TEST_F(CliFaults, FullDiskUnderEveryWritingVerbFailsWithTheMessageAndKeepsTheSou
       {{"cut", wav, "--from", "0", "--to", "5", "-o", out}, 100000, diskFull, wav},
       {{"shred", wav, "-n", "2", "--base", out, "--overlap", "0", "--suffix", ""},
        100000,
-       "kestrune-cli: Disk full while accessing " + dir_.File("OUT PUT-1.wav") + ".\n",
+       "kestrune-cli: " + dir_.File("OUT PUT-1.wav") + ": Disk full while accessing " +
+           dir_.File("OUT PUT-1.wav") + ". (File too large)\n",
        wav},
       {{"to-8bit", wav, "-o", out}, 50000, diskFull, wav},
       {{"to-16bit", wav8, "-o", out}, 50000, diskFull, wav8},
@@ -195,34 +208,46 @@ TEST_F(CliFaults, RefusalsExitNonZeroWithTheCatalogueTextAndCreateNothing) {
   const std::string out = dir_.File("never.wav");
   const Bytes original = kt::ReadAll(wav);
 
+  // Each line names the file at fault, the catalogue's text and, where the
+  // system gave one, its reason.
   struct Case {
     std::vector<std::string> args;
-    std::string text;
+    std::string file, text, reason;
   };
+  const std::string cannotOpen = LoadMessage(err::kCannotOpen),
+                    cannotCreate = LoadMessage(err::kCannotCreateOutput);
+  const std::string sameFile = LoadMessage(err::kOutputIsSource);
   const Case cases[] = {
-      {{"info", dir_.File("no such file.wav")}, LoadMessage(err::kCannotOpen)},
-      {{"info", empty}, LoadMessage(err::kZeroLength)},
-      {{"cut", garbageWav, "--from", "0", "--to", "1", "-o", out}, LoadMessage(err::kNoRiffHeader)},
-      {{"to-wav", garbageMp3, "-o", out}, LoadMessage(err::kInvalidMp3)},
-      {{"info", dir_.File("notes.txt")}, msg::kTypeNotSupported},
-      {{"cut", wav, "--from", "0", "--to", "1", "-o", folder}, LoadMessage(err::kCannotCreateOutput)},
-      {{"to-8bit", wav, "-o", inMissing}, LoadMessage(err::kCannotCreateOutput)},
-      {{"cut", wav, "--from", "0", "--to", "1", "-o", wav}, LoadMessage(err::kOutputIsSource)},
-      {{"to-8bit", wav, "-o", wav}, LoadMessage(err::kOutputIsSource)},
-      {{"to-16bit", wav, "-o", out}, LoadMessage(err::kNot8BitPcm)},
-      {{"rip", mono, "--channels", "1", "-o", out}, msg::kSingleChannelFile},
-      {{"info", fifo}, LoadMessage(err::kCannotOpen)},
-      {{"info", folder}, LoadMessage(err::kCannotOpen)},
-      {{"info", zero}, LoadMessage(err::kCannotOpen)},
-      {{"cut", wav, "--from", "0", "--to", "1", "-o", fifo}, LoadMessage(err::kCannotCreateOutput)},
-      {{"cut", wav, "--from", "0", "--to", "1", "-o", null}, LoadMessage(err::kCannotCreateOutput)},
-      {{"to-mp3", wav, "-o", null}, LoadMessage(err::kCannotCreateOutput)},
+      {{"info", dir_.File("no such file.wav")},
+       dir_.File("no such file.wav"),
+       cannotOpen,
+       "No such file or directory"},
+      {{"info", empty}, empty, LoadMessage(err::kZeroLength), ""},
+      {{"cut", garbageWav, "--from", "0", "--to", "1", "-o", out},
+       garbageWav,
+       LoadMessage(err::kNoRiffHeader),
+       ""},
+      {{"to-wav", garbageMp3, "-o", out}, garbageMp3, LoadMessage(err::kInvalidMp3), ""},
+      {{"info", dir_.File("notes.txt")}, dir_.File("notes.txt"), msg::kTypeNotSupported, ""},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", folder}, folder, cannotCreate, "Is a directory"},
+      {{"to-8bit", wav, "-o", inMissing}, inMissing, cannotCreate, "No such file or directory"},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", wav}, wav, sameFile, ""},
+      {{"to-8bit", wav, "-o", wav}, wav, sameFile, ""},
+      {{"to-16bit", wav, "-o", out}, wav, LoadMessage(err::kNot8BitPcm), ""},
+      {{"rip", mono, "--channels", "1", "-o", out}, mono, msg::kSingleChannelFile, ""},
+      {{"info", fifo}, fifo, cannotOpen, "Permission denied"},
+      {{"info", folder}, folder, cannotOpen, "Is a directory"},
+      {{"info", zero}, zero, cannotOpen, "Permission denied"},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", fifo}, fifo, cannotCreate, "Permission denied"},
+      {{"cut", wav, "--from", "0", "--to", "1", "-o", null}, null, cannotCreate, "Permission denied"},
+      {{"to-mp3", wav, "-o", null}, null, cannotCreate, "Permission denied"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1]);
     const Result r = Run(c.args);
     EXPECT_EQ(r.exitCode, cliexit::kFailed);
-    EXPECT_EQ(r.err, "kestrune-cli: " + c.text + "\n");
+    EXPECT_EQ(r.err, "kestrune-cli: " + c.file + ": " + c.text +
+                         (c.reason.empty() ? "" : " (" + c.reason + ")") + "\n");
     EXPECT_FALSE(fs::exists(out));
   }
   EXPECT_TRUE(fs::is_empty(folder));
@@ -335,7 +360,9 @@ TEST_F(CliFaults, OutputHeldByAnotherWriterFailsWith103AndIsNotTouched) {
     writer.Flush();
     const Result held = Run(run.args);
     EXPECT_EQ(held.exitCode, cliexit::kFailed);
-    EXPECT_EQ(held.err, "kestrune-cli: " + LoadMessage(err::kCannotCreateOutput) + "\n");
+    // The second writer is refused and told another program holds the file.
+    EXPECT_EQ(held.err, "kestrune-cli: " + run.output + ": " + LoadMessage(err::kCannotCreateOutput) +
+                            " (locked by another program)\n");
     EXPECT_EQ(kt::ReadAll(run.output), mine);
     writer.Close();
     EXPECT_EQ(Run(run.args).exitCode, 0);

@@ -52,15 +52,17 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndHelpWithZero) {
 TEST_F(CliTest, UnreadableOrUnknownFilesFailWithTheCatalogueMessage) {
   Result r = Run({"info", dir.File("missing.wav")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: Cannot open audio file.\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + dir.File("missing.wav") +
+                       ": Cannot open audio file. (No such file or directory)\n");
   kt::WriteAll(dir.File("notes.txt"), {'h', 'i'});
   r = Run({"info", dir.File("notes.txt")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: This file type is not supported\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + dir.File("notes.txt") + ": This file type is not supported\n");
   kt::WriteAll(dir.File("junk.wav"), kt::PatternData(3000));
   r = Run({"info", dir.File("junk.wav")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: AIFF Wave header not found. This WAV file is corrupted.\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + dir.File("junk.wav") +
+                       ": AIFF Wave header not found. This WAV file is corrupted.\n");
 }
 
 TEST_F(CliTest, InfoPrintsTheInformationWindowLines) {
@@ -143,11 +145,11 @@ TEST_F(CliTest, ShredEstimateOnlyWritesNothingAndRefusalsFail) {
 
   r = Run({"shred", src, "-n", "1"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: Please enter splits value greater than 1\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + src + ": Please enter splits value greater than 1\n");
   r = Run({"shred", src, "-n", "5"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err,
-            "kestrune-cli: The number of splits is too large so that it will not play even for 1 second\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + src +
+                       ": The number of splits is too large so that it will not play even for 1 second\n");
   EXPECT_FALSE(fs::exists(dir.File("A-1.wav")));
 }
 
@@ -174,7 +176,7 @@ TEST_F(CliTest, CutPrintsTheSelectionLengthAndRefusesItsOwnSource) {
   const auto before = kt::ReadAll(src);
   r = Run({"cut", src, "--from", "1", "--to", "3", "-o", src});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: Output file cannot be the same as the source file.\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + src + ": Output file cannot be the same as the source file.\n");
   EXPECT_EQ(kt::ReadAll(src), before);
 }
 
@@ -220,7 +222,8 @@ TEST_F(CliTest, TimesAreTakenInEveryFormAndABadOneIsAUsageErrorNamingItsOption) 
   for (const auto& row : bad) {
     const Result r = Run(row.args);
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err, row.err);
+    // A usage error: the line, then the pointer to --help.
+    EXPECT_EQ(r.err, row.err + std::string("Try 'kestrune-cli --help' for more information.\n"));
     EXPECT_TRUE(r.out.empty());
   }
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.wav")));
@@ -230,7 +233,8 @@ TEST_F(CliTest, UnwritableOutputFolderFailsWith103) {
   const std::string src = StereoWav("d.wav", 2);
   const Result r = Run({"cut", src, "--from", "0", "--to", "1", "-o", dir.File("no/such/folder/x.wav")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "kestrune-cli: Cannot create output file.\n");
+  EXPECT_EQ(r.err, "kestrune-cli: " + dir.File("no/such/folder/x.wav") +
+                       ": Cannot create output file. (No such file or directory)\n");
 }
 
 TEST_F(CliTest, ConversionsRoundTripThroughTheRealCodecs) {

@@ -53,7 +53,7 @@ TEST_F(CommandLineTest, AFileArgumentIsOpenedByItsFullPathAndASecondIsIgnored) {
 TEST_F(CommandLineTest, HelpVersionAndAWrongOptionPrintAndExitWithoutAWindow) {
   const std::tuple<const char*, int, QString> runs[] = {
       {"--help", 0, "The WAV or MP3 file to open."},
-      {"--version", 0, "kestrune " KESTRUNE_VERSION "\n"},
+      {"--version", 0, "kestrune (Kestrune) " KESTRUNE_VERSION "\n"},
       {"--no-such-option", 1, "Unknown option 'no-such-option'"}};
   for (const auto& [argument, code, text] : runs) {
     process.setArguments({QString::fromLatin1(argument)});
@@ -63,6 +63,32 @@ TEST_F(CommandLineTest, HelpVersionAndAWrongOptionPrintAndExitWithoutAWindow) {
     const QString output = process.readAllStandardOutput() + process.readAllStandardError();
     EXPECT_TRUE(output.contains(text)) << output.toStdString();
     EXPECT_FALSE(output.contains(QStringLiteral("window up"))) << argument;
+  }
+}
+
+// Without any display at all, help and the version still print (the toolkit
+// is not started for them); into a full disk they fail with exit 1.
+TEST_F(CommandLineTest, HelpAndVersionNeedNoDisplayAndFailOnAFullDisk) {
+  QProcessEnvironment env = process.processEnvironment();
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+  process.setProcessEnvironment(env);
+  const std::pair<const char*, QString> runs[] = {
+      {"--help", QStringLiteral("Report bugs to: <" KESTRUNE_CONTACT ">\n")},
+      {"-v", QStringLiteral("License GPL-3.0-or-later")},
+      {"--help-all", QStringLiteral("-platform")}};
+  for (const auto& [argument, text] : runs) {
+    process.setArguments({QString::fromLatin1(argument)});
+    process.start();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0) << argument;
+    EXPECT_TRUE(process.readAllStandardOutput().contains(text.toUtf8())) << argument;
+
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 1) << argument;
+    EXPECT_EQ(process.readAllStandardError(), "kestrune: write error: No space left on device\n");
+    process.setStandardOutputFile(QString());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "Version.h"
 #include "support/CliRunner.h"
@@ -26,14 +27,25 @@ std::string Quoted(const std::string& path) {
 
 const std::string kAppId = KESTRUNE_APP_ID;
 
-// Every file the install puts under the prefix, relative to it.
-const std::set<std::string> kInstalledFiles = {"bin/kestrune",
-                                               "bin/kestrune-cli",
-                                               "share/applications/" + kAppId + ".desktop",
-                                               "share/metainfo/" + kAppId + ".metainfo.xml",
-                                               "share/icons/hicolor/scalable/apps/" + kAppId + ".svg",
-                                               "share/man/man1/kestrune.1.gz",
-                                               "share/man/man1/kestrune-cli.1.gz"};
+// The files of each package, as the install puts them under the prefix.
+const std::set<std::string> kCliFiles = {
+    "bin/kestrune-cli", "share/man/man1/kestrune-cli.1.gz", "share/doc/kestrune-cli/copyright",
+    "share/doc/kestrune-cli/changelog.gz", "share/lintian/overrides/kestrune-cli",
+    "share/bash-completion/completions/kestrune-cli", "share/zsh/vendor-completions/_kestrune-cli",
+    "share/fish/vendor_completions.d/kestrune-cli.fish"};
+const std::set<std::string> kGuiFiles = {"bin/kestrune",
+                                         "share/applications/" + kAppId + ".desktop",
+                                         "share/metainfo/" + kAppId + ".metainfo.xml",
+                                         "share/icons/hicolor/scalable/apps/" + kAppId + ".svg",
+                                         "share/man/man1/kestrune.1.gz",
+                                         "share/doc/kestrune/copyright",
+                                         "share/doc/kestrune/changelog.gz",
+                                         "share/lintian/overrides/kestrune"};
+
+std::set<std::string> Union(std::set<std::string> a, const std::set<std::string>& b) {
+  a.insert(b.begin(), b.end());
+  return a;
+}
 
 // The files of a listing, one a line, each taken from after its first `after`.
 std::set<std::string> Files(const std::string& listing, const std::string& after = "") {
@@ -59,7 +71,8 @@ TEST(Install, ValidDesktopDataAndManPagesListingEveryVerbOptionAndExitCode) {
   const kt::CliResult install = Sh(std::string(KESTRUNE_CMAKE) + " --install " + Quoted(KESTRUNE_BUILD_DIR) +
                                    " --prefix " + Quoted(prefix));
   ASSERT_EQ(install.exitCode, 0) << install.out;
-  EXPECT_EQ(Files(Sh("find " + Quoted(prefix) + " -type f -printf '%P\\n'").out), kInstalledFiles);
+  EXPECT_EQ(Files(Sh("find " + Quoted(prefix) + " -type f -printf '%P\\n'").out),
+            Union(kCliFiles, kGuiFiles));
 
   const std::string desktop = prefix + "/share/applications/" + kAppId + ".desktop";
   const std::string metainfo = prefix + "/share/metainfo/" + kAppId + ".metainfo.xml";
@@ -108,21 +121,62 @@ TEST(Install, ValidDesktopDataAndManPagesListingEveryVerbOptionAndExitCode) {
   }
 }
 
-TEST(Package, DebianPackageHoldsTheInstalledFilesAndNeedsTheRuntimeLibraries) {
+TEST(Package, TwoDebianPackagesHoldTheirFilesNeedOnlyWhatTheyLinkAndPassLintian) {
   const kt::TempDir dir;
   const kt::CliResult pack = Sh(std::string(KESTRUNE_CPACK) + " -G DEB --config " +
                                 Quoted(std::string(KESTRUNE_BUILD_DIR) + "/CPackConfig.cmake") + " -B " +
                                 Quoted(dir.Path().string()));
   ASSERT_EQ(pack.exitCode, 0) << pack.out;
-  const std::string deb = Quoted(dir.Path().string()) + "/kestrune_" + KESTRUNE_VERSION + "_*.deb";
-  const kt::CliResult contents = Sh("dpkg-deb --fsys-tarfile " + deb + " | tar -t");
-  ASSERT_EQ(contents.exitCode, 0) << contents.out;
-  EXPECT_EQ(Files(contents.out, "usr/"), kInstalledFiles);
+  const auto Deb = [&dir](const std::string& package) {
+    return Quoted(dir.Path().string()) + "/" + package + "_" + KESTRUNE_VERSION + "_*.deb";
+  };
+  const struct {
+    std::string package;
+    std::set<std::string> files;
+    std::vector<std::string> needs, mustNotNeed;
+  } packages[] = {
+      {"kestrune-cli",
+       kCliFiles,
+       {"libqt6core6", "libmp3lame0", "libmad0"},
+       {"libqt6gui6", "libqt6widgets6", "libqt6multimedia6", "gstreamer", "libx", "libgl", "libglib"}},
+      {"kestrune",
+       kGuiFiles,
+       {"libqt6widgets6", "libqt6multimedia6", "libqt6svg6", "libmp3lame0", "libmad0",
+        "gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good"},
+       {"kestrune-cli"}},
+  };
+  for (const auto& [package, files, needs, mustNotNeed] : packages) {
+    SCOPED_TRACE(package);
+    const std::string deb = Deb(package);
+    const kt::CliResult contents = Sh("dpkg-deb --fsys-tarfile " + deb + " | tar -t");
+    ASSERT_EQ(contents.exitCode, 0) << contents.out;
+    EXPECT_EQ(Files(contents.out, "usr/"), files);
+    const std::string depends = Sh("dpkg-deb -f " + deb + " Depends").out;
+    for (const std::string& need : needs) EXPECT_NE(depends.find(need), std::string::npos) << need;
+    for (const std::string& not_needed : mustNotNeed)
+      EXPECT_EQ(depends.find(not_needed), std::string::npos) << depends;
 
-  const kt::CliResult depends = Sh("dpkg-deb -f " + deb + " Depends");
-  for (const char* package : {"libqt6widgets6", "libqt6multimedia6", "libqt6svg6", "libmp3lame0", "libmad0",
-                              "gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good"})
-    EXPECT_NE(depends.out.find(package), std::string::npos) << package << " in " << depends.out;
+    // The copyright file in the machine-readable format, the changelog of this version.
+    const std::string doc = "dpkg-deb --fsys-tarfile " + deb + " | tar -xO ./usr/share/doc/" + package;
+    EXPECT_EQ(
+        Sh(doc + "/copyright")
+            .out.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0),
+        0u);
+    EXPECT_NE(Sh(doc + "/copyright").out.find("License: GPL-3+\n"), std::string::npos);
+    EXPECT_EQ(Sh(doc + "/changelog.gz | gzip -dc | head -1").out,
+              std::string("kestrune (") + KESTRUNE_VERSION + ") unstable; urgency=medium\n");
+    // Hardened and without the compiler's notes.
+    const std::string program =
+        "dpkg-deb --fsys-tarfile " + deb + " | tar -xO ./usr/bin/" + package + " > prog; ";
+    const std::string elf = Sh(program + "readelf -S -d -h prog").out;
+    EXPECT_EQ(elf.find(".comment"), std::string::npos);
+    EXPECT_NE(elf.find("BIND_NOW"), std::string::npos);
+    EXPECT_NE(elf.find("Position-Independent Executable"), std::string::npos);
+  }
+  // Debian's policy checker: nothing at all, the overridden tags aside.
+  const kt::CliResult lintian = Sh("lintian -E -I --pedantic " + Deb("kestrune-cli") + " " + Deb("kestrune") +
+                                   " | grep -v 'running with root privileges'");
+  EXPECT_EQ(lintian.out, "");
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ std::string DefaultBatchLogPath() {
   fs::path folder;
   if (const char* state = std::getenv("KESTRUNE_STATE_DIR"); state && *state) {
     folder = state;
-  } else if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg) {
+  } else if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && fs::path(xdg).is_absolute()) {
+    // A relative XDG_STATE_HOME is ignored, as the XDG base directory rules say.
     folder = fs::path(xdg) / "Kestrune";
   } else {
     const char* home = std::getenv("HOME");

@@ -80,6 +80,8 @@ class CMp3File : public CAudioFile {
   AudioError Rewind();
 
   bool HasTag() const { return hasTag_; }
+  // Where the leading ID3v2 tags end (0: the file has none).
+  std::uint64_t GetId3v2End() const { return searchStart_; }
   const std::array<std::uint8_t, kTagSize>& GetTag() const { return tag_; }
   // The file length without the ID3v1 tag.
   std::uint64_t GetDataSize() const;

@@ -474,10 +474,13 @@ void CMainDlg::ReportFileFailure(const std::string& message) {
 void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)>& operation) {
   if (!file_) return;
   std::string failure;
+  file_->ForgetLastOutput();
+  const COperationNotice notice(this);
   {
     CProgressDlg progress(this);
     failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
   }
+  NoteOperationEnd(*file_, notice, failure, [this](const QString& path) { lastWritten_ = path; });
   if (!failure.empty()) {
     ReportFileFailure(failure);
     return;

@@ -60,6 +60,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
     ID_VIEW_WAVEFORM = 32810,
     ID_EDIT_SET_SELECTION = 32811,
     ID_FILE_SPLIT = 32804,
+    ID_FILE_SHOW_IN_FOLDER = 32805,
     IDC_ELAPSED = 1000,
     IDC_SELECTION = 1001,
     IDC_LENGTH = 1002,
@@ -99,6 +100,9 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // dropped from the list after the open's own message.
   void OpenRecent(const QString& path);
   QMenu* RecentMenu() const { return recentMenu_; }
+  // The file the last operation wrote; File > Show in Folder shows it.
+  const QString& LastWritten() const { return lastWritten_; }
+  void OnShowInFolder();
 
   // --- Shredding and converting (MainDlgCommands.cpp)
   void OnShredEqually();
@@ -243,6 +247,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   QMenu* fileMenu_ = nullptr;
   QMenu* convertMenu_ = nullptr;
   QMenu* recentMenu_ = nullptr;
+  QString lastWritten_;  // the file the last operation wrote, for File > Show in Folder
   bool noDeviceShown_ = false;
   std::map<int, QAction*> actions_;
 

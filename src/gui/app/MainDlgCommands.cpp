@@ -15,6 +15,7 @@ std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   host.window = this;
   host.owner = this;
   host.stopPlayback = [this] { StopPlayback(); };
+  host.wrote = [this](const QString& path) { lastWritten_ = path; };
   host.makeProgress = [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); };
   host.runSettings = [this] {
     OnSettings();

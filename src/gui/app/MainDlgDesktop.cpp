@@ -12,6 +12,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/PositionSlider.h"
+#include "gui/DesktopIntegration.h"
 #include "gui/Prompt.h"
 #include "gui/app/MainDlg.h"
 #include "settings/RecentFiles.h"
@@ -29,6 +30,9 @@ void CMainDlg::AddDesktopEntries() {
   QAction* save = AddAction(fileMenu_, QStringLiteral("Save se&lection..."), ID_FILE_SAVE_SELECTION,
                             &CMainDlg::OnSaveSelection);
   fileMenu_->insertAction(shred, save);
+  QAction* reveal = AddAction(fileMenu_, QStringLiteral("Show in &Folder"), ID_FILE_SHOW_IN_FOLDER,
+                              &CMainDlg::OnShowInFolder);
+  fileMenu_->insertAction(shred, reveal);
   fileMenu_->insertSeparator(shred);
 
   const std::pair<QAction*, QKeySequence> shortcuts[] = {
@@ -59,6 +63,11 @@ void CMainDlg::UpdateDesktopEntries() {
   // Ctrl+S and the menu entry do what SAVE does, when SAVE can.
   Action(ID_FILE_SAVE_SELECTION)->setEnabled(save_->isEnabled());
   Action(ID_FILE_RECENT)->setEnabled(!recent::Files().isEmpty());
+  Action(ID_FILE_SHOW_IN_FOLDER)->setEnabled(!lastWritten_.isEmpty());
+}
+
+void CMainDlg::OnShowInFolder() {
+  if (!lastWritten_.isEmpty()) Desktop().folders->ShowItem(lastWritten_);
 }
 
 void CMainDlg::UpdateRecentMenu() {

@@ -7,6 +7,7 @@
 
 #include "core/batch/BatchTypes.h"
 #include "gui/batch/BatchConvertDlg.h"
+#include "gui/DesktopIntegration.h"
 
 // ------------------------------------------------------------- the thread
 
@@ -27,6 +28,12 @@ void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
   window_->SetOpenFileSource(openFile_);
   connect(window_, &CBatchConvertDlg::Closed, this, &BatchConvertThread::OnWindowClosed,
           Qt::QueuedConnection);
+  // A run that ends while the user works elsewhere is announced.
+  connect(window_, &CBatchConvertDlg::RunFinished, this, [this] {
+    if (Desktop().inBackground(window_))
+      Desktop().notifier->Notify(QStringLiteral("Kestrune: batch conversion finished"),
+                                 QStringLiteral("The files of the Batch Convert window have been converted."));
+  });
   window_->Start();
   // Unless it remembers its place: the top edge 100 pixels below the main
   // window's; own left edge and size.

@@ -1,0 +1,28 @@
+#pragma once
+// The tool's error lines, one each on standard error, in the form GNU tools
+// use:
+//   kestrune-cli: FILE: MESSAGE (REASON)    a file could not be worked on
+//   kestrune-cli: MESSAGE                   anything else
+//   Try 'kestrune-cli --help' for more information.   after a usage error
+// MESSAGE is the program's own message text; REASON is the system's, where
+// there is one.
+
+#include <cstdio>
+#include <string>
+
+inline constexpr const char* kTryHelpLine = "Try 'kestrune-cli --help' for more information.";
+
+// The system's words for errno: strerror's, except for a lock another
+// process holds, which strerror calls "Resource temporarily unavailable".
+// Empty for 0. (A pointer to the text, not a copy: the text then stays whole
+// in the binary, where lintian's spelling check reads it.)
+const char* SystemReason(int cause);
+
+// "kestrune-cli: FILE: MESSAGE (REASON)", the reason left out when cause is 0.
+std::string FileErrorLine(const std::string& file, const std::string& message, int cause = 0);
+
+// Prints the line of FileErrorLine to err.
+void PrintFileError(std::FILE* err, const std::string& file, const std::string& message, int cause = 0);
+
+// Prints "kestrune-cli: MESSAGE" and the line that points to --help.
+void PrintUsageError(std::FILE* err, const std::string& message);
