@@ -30,9 +30,9 @@ CliResult RunProgram(const std::string& workDir, const std::string& program,
   const std::string errPath = workDir + "/stderr.txt";
   const pid_t pid = ::fork();
   if (pid == 0) {
-    std::freopen(outPath.c_str(), "w", stdout);
-    std::freopen(errPath.c_str(), "w", stderr);
-    std::freopen("/dev/null", "r", stdin);
+    if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr) ||
+        !std::freopen("/dev/null", "r", stdin))
+      ::_exit(127);
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit lim{fileLimit, fileLimit};
     ::setrlimit(RLIMIT_FSIZE, &lim);
