@@ -113,6 +113,11 @@ std::pair<int, int> CWaveformView::Axis() const {
 }
 
 std::uint64_t CWaveformView::SampleAtX(int x) const {
+  const std::uint64_t at = TimelineSampleAtX(x);
+  return at > offset_ ? at - offset_ : 0;
+}
+
+std::uint64_t CWaveformView::TimelineSampleAtX(int x) const {
   const auto [left, right] = Axis();
   const std::uint64_t span = span_ ? span_ : Length();
   const double t = std::clamp(static_cast<double>(x - left) / (right - left), 0.0, 1.0);
@@ -123,14 +128,15 @@ int CWaveformView::XOfSample(std::uint64_t sample) const {
   const auto [left, right] = Axis();
   const std::uint64_t span = span_ ? span_ : Length();
   if (span == 0) return left;
-  const double t = (static_cast<double>(sample) - static_cast<double>(first_)) / static_cast<double>(span);
+  const double t =
+      (static_cast<double>(sample + offset_) - static_cast<double>(first_)) / static_cast<double>(span);
   return left + static_cast<int>(std::lround(t * (right - left)));
 }
 
 void CWaveformView::ZoomAround(int x, double factor) {
   const std::uint64_t length = Length();
   if (length == 0) return;
-  const std::uint64_t at = SampleAtX(x);
+  const std::uint64_t at = TimelineSampleAtX(x);
   const std::uint64_t span = span_ ? span_ : length;
   const auto newSpan =
       static_cast<std::uint64_t>(std::max(16.0, std::round(static_cast<double>(span) * factor)));

@@ -54,8 +54,14 @@ class CWaveformView : public QWidget {
   void SetView(std::uint64_t first, std::uint64_t span);
   // Zooms by factor (< 1 in) keeping the sample under x where it is.
   void ZoomAround(int x, double factor);
+  // The file's sample under x, and where the file's sample lies. The view's
+  // own first and span are on the peaks' timeline, which is the decoder's;
+  // the file's samples are numbered as its gapless decode plays them.
   std::uint64_t SampleAtX(int x) const;
   int XOfSample(std::uint64_t sample) const;
+  // Decoder samples before the file's sample 0: an MP3 whose LAME header
+  // frame is trusted drops its delay and the decoder's own 529 samples.
+  void SetTimelineOffset(std::uint64_t samples) { offset_ = samples; }
   // The mark a drag moves (for Shift+arrow nudges): true for END.
   bool DraggingEnd() const { return dragEnd_; }
 
@@ -78,6 +84,8 @@ class CWaveformView : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  std::uint64_t TimelineSampleAtX(int x) const;
+  std::uint64_t offset_ = 0;
   std::pair<int, int> Axis() const;
   std::uint64_t Length() const;
   void PaintPeaks(QPainter& painter, const QRect& area);

@@ -19,6 +19,7 @@
 
 #include "core/peaks/PeakJob.h"
 #include "gui/MainWindowFixture.h"
+#include "support/GaplessCheck.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
@@ -127,6 +128,33 @@ TEST_F(WaveformTest, ThePictureShowsTheClickAndTheSineWhereTheyAre) {
   EXPECT_GT(inked(click), image.height() / 5) << "the click spans the top half of its band";
   EXPECT_LE(inked(At(2.0).x()), 2) << "silence is a flat line";
   EXPECT_GT(inked(At(8.0).x()), image.height() / 5) << "the sine shows";
+}
+
+// An MP3 with a LAME header frame plays without its delay and the decoder's
+// 529 samples; the strip draws the decoder's timeline, so a mark at the
+// file's sample s must be drawn where the decoder put sample s + delay + 529.
+TEST_F(WaveformTest, MarksOnALameMp3LieWhereItsGaplessDecodePlaysThem) {
+  const std::string mp3 = kt::LameEncode(dir, "Click.mp3", ClickWav(dir), {"-b", "192"});
+  ASSERT_FALSE(mp3.empty());
+  OpenAndWait(mp3);
+  View()->SetView(4 * kRate - 2000, 8000);  // about 1,100 samples of offset: tens of columns
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        View()->repaint();
+        return View()->ShowsDetail();
+      },
+      5000));
+  const QImage image = View()->grab().toImage();
+  const QColor base = View()->palette().color(QPalette::Base);
+  int loudest = 0, loudestX = -1;
+  for (int x = 4; x < image.width() - 4; ++x) {
+    int n = 0;
+    for (int y = 2; y < image.height() / 2 - 2; ++y) n += image.pixelColor(x, y) != base;
+    if (n > loudest) loudest = n, loudestX = x;
+  }
+  ASSERT_GT(loudest, image.height() / 8);
+  EXPECT_NEAR(loudestX, View()->XOfSample(4 * kRate), 4);
+  EXPECT_NEAR(static_cast<double>(View()->SampleAtX(loudestX)), 4.0 * kRate, 60.0);
 }
 
 // Zoomed in past the model's 256-sample blocks, the strip reads the samples

@@ -10,6 +10,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 
+#include "core/mp3/Mp3File.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/PositionSlider.h"
@@ -124,7 +125,12 @@ void CMainDlg::RememberSize() {
 }
 
 void CMainDlg::StartWaveform() {
-  if (file_ && WaveformShown()) waveform_->Open(*file_);
+  if (!file_ || !WaveformShown()) return;
+  std::uint64_t offset = 0;
+  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get()))
+    if (const auto& tag = mp3->GetTrustedLameTag()) offset = tag->delay + mp3::kDecoderDelay;
+  waveform_->View()->SetTimelineOffset(offset);
+  waveform_->Open(*file_);
 }
 
 void CMainDlg::OnSetSelection() {
