@@ -1,6 +1,12 @@
 #include "cli/CliJson.h"
 
-#include <id3tag.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2frame.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/unsynchronizedlyricsframe.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,27 +36,20 @@ std::string Line(const QJsonObject& object) {
   return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
-QString Utf8(const id3_ucs4_t* text) {
-  if (!text) return {};
-  std::unique_ptr<id3_utf8_t, void (*)(void*)> utf8(id3_ucs4_utf8duplicate(text), std::free);
-  return utf8 ? QString::fromUtf8(reinterpret_cast<const char*>(utf8.get())) : QString();
-}
+QString Text(const TagLib::String& text) { return QString::fromStdString(text.to8Bit(true)); }
 
 // The text of a frame: the strings of a text frame (joined by " / "), the
-// full text of a comment; empty for frames that hold no text.
-QString FrameText(const id3_frame& frame) {
-  QStringList parts;
-  for (unsigned i = 0; i < frame.nfields; ++i) {
-    const id3_field* field = id3_frame_field(&frame, i);
-    if (!field) continue;
-    if (id3_field_type(field) == ID3_FIELD_TYPE_STRINGLIST) {
-      for (unsigned n = 0; n < id3_field_getnstrings(field); ++n)
-        parts << Utf8(id3_field_getstrings(field, n));
-    } else if (id3_field_type(field) == ID3_FIELD_TYPE_STRINGFULL) {
-      parts << Utf8(id3_field_getfullstring(field));
-    }
+// text of a comment or lyrics frame; empty for frames that hold no text.
+QString FrameText(const TagLib::ID3v2::Frame& frame) {
+  if (const auto* text = dynamic_cast<const TagLib::ID3v2::TextIdentificationFrame*>(&frame)) {
+    QStringList parts;
+    for (const TagLib::String& part : text->fieldList()) parts << Text(part);
+    return parts.join(QStringLiteral(" / "));
   }
-  return parts.join(QStringLiteral(" / "));
+  if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(&frame)) return Text(comment->text());
+  if (const auto* lyrics = dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame*>(&frame))
+    return Text(lyrics->text());
+  return {};
 }
 
 QJsonValue Id3v2Json(const CMp3File& mp3) {
@@ -59,19 +58,21 @@ QJsonValue Id3v2Json(const CMp3File& mp3) {
   QJsonObject tag{{QStringLiteral("bytes"), static_cast<qint64>(length)}};
   CFile file;
   if (length > kMaxId3v2Bytes || !file.Open(mp3.GetFilePath(), CFile::Mode::ReadShared)) return tag;
-  std::vector<id3_byte_t> bytes(length);
+  TagLib::ByteVector bytes(static_cast<unsigned>(length), '\0');
   if (file.ReadAt(bytes.data(), bytes.size(), 0) != bytes.size()) return tag;
-  std::unique_ptr<id3_tag, void (*)(id3_tag*)> parsed(id3_tag_parse(bytes.data(), bytes.size()),
-                                                      id3_tag_delete);
-  if (!parsed) return tag;
-  const unsigned version = id3_tag_version(parsed.get());
+  // TagLib reads the tag from the bytes read here, so a file that changes
+  // meanwhile cannot make it read past them.
+  TagLib::ByteVectorStream stream(bytes);
+  TagLib::MPEG::File parsed(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+  const TagLib::ID3v2::Tag* id3 = parsed.hasID3v2Tag() ? parsed.ID3v2Tag() : nullptr;
+  if (!id3) return tag;
   tag[QStringLiteral("version")] =
-      QStringLiteral("2.%1.%2").arg(ID3_TAG_VERSION_MAJOR(version)).arg(ID3_TAG_VERSION_MINOR(version));
+      QStringLiteral("2.%1.%2").arg(id3->header()->majorVersion()).arg(id3->header()->revisionNumber());
   QJsonArray frames;
-  for (unsigned i = 0; i < parsed->nframes; ++i) {
-    const id3_frame& frame = *parsed->frames[i];
-    QJsonObject entry{{QStringLiteral("id"), QString::fromLatin1(frame.id)}};
-    const QString text = FrameText(frame);
+  for (const TagLib::ID3v2::Frame* frame : id3->frameList()) {
+    const TagLib::ByteVector id = frame->frameID();
+    QJsonObject entry{{QStringLiteral("id"), QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()))}};
+    const QString text = FrameText(*frame);
     if (!text.isEmpty()) entry[QStringLiteral("text")] = text;
     frames.append(entry);
   }
