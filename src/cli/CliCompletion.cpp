@@ -148,7 +148,7 @@ std::string Bash(const std::vector<OptionFacts>& global, const std::vector<VerbF
   return s.str();
 }
 
-// zsh's _arguments spec of one option.
+// zsh's _arguments entry of one option.
 std::string ZshSpec(const OptionFacts& o) {
   std::string help;
   for (char c : o.help)
@@ -157,12 +157,12 @@ std::string ZshSpec(const OptionFacts& o) {
   if (o.kind == ValueKind::Choice) value = ":value:(" + Joined(o.choices) + ")";
   if (o.kind == ValueKind::File) value = ":file:_files";
   if (o.kind == ValueKind::Number || o.kind == ValueKind::Text) value = ":value: ";
-  std::string spec;
+  std::string entry;
   for (const std::string& name : o.names) {
-    if (!spec.empty()) spec += " ";
-    spec += Quoted(name + "[" + help + "]" + value);
+    if (!entry.empty()) entry += " ";
+    entry += Quoted(name + "[" + help + "]" + value);
   }
-  return spec;
+  return entry;
 }
 
 std::string Zsh(const std::vector<OptionFacts>& global, const std::vector<VerbFacts>& verbs) {

@@ -64,8 +64,8 @@ TEST(WavePeaks, SineSilenceAndDifferentChannels) {
     pcm.push_back(static_cast<std::int16_t>(std::lround(16384 * std::sin(2 * M_PI * 441.0 * i / 44100))));
     pcm.push_back(0);
   }
-  kt::WavSpec spec;
-  const Drawn d = Draw(kt::MakeWav(dir, "a.wav", spec, Le16(pcm)));
+  kt::WavSpec format;
+  const Drawn d = Draw(kt::MakeWav(dir, "a.wav", format, Le16(pcm)));
   ASSERT_TRUE(d.job) << d.whyNot;
   const auto model = d.job->Model();
   EXPECT_EQ(model->Shape().lengthSamples, 44100u);
@@ -94,13 +94,13 @@ TEST(WavePeaks, ClickLandsInItsColumnInEveryForm) {
                {"ext24in32", 24, 4, 0xFFFE, true, 30000},
                {"ext16", 16, 2, 0xFFFE, true, 30000}};
   for (const Form& f : forms) {
-    kt::WavSpec spec;
-    spec.channels = 1;
-    spec.bitsPerSample = static_cast<std::uint16_t>(f.container * 8);
-    spec.formatTag = f.formatTag;
+    kt::WavSpec format;
+    format.channels = 1;
+    format.bitsPerSample = static_cast<std::uint16_t>(f.container * 8);
+    format.formatTag = f.formatTag;
     if (f.extensible) {
-      spec.fmtSize = 40;
-      spec.fmtExtra = kt::ExtensibleExtra(f.bits, 4);
+      format.fmtSize = 40;
+      format.fmtExtra = kt::ExtensibleExtra(f.bits, 4);
     }
     std::vector<std::uint8_t> data;
     for (std::uint32_t i = 0; i < frames; ++i) {
@@ -112,7 +112,7 @@ TEST(WavePeaks, ClickLandsInItsColumnInEveryForm) {
       for (int b = 0; b < f.container - 2; ++b) data.push_back(0);
       kt::PutLe16(data, static_cast<std::uint16_t>(v));
     }
-    const Drawn d = Draw(kt::MakeWav(dir, std::string(f.name) + ".wav", spec, data));
+    const Drawn d = Draw(kt::MakeWav(dir, std::string(f.name) + ".wav", format, data));
     ASSERT_TRUE(d.job) << f.name << ": " << d.whyNot;
     // 1000 columns of 100 samples: the click is in column 612.
     const auto columns = d.job->Model()->Columns(0, frames, 1000);
@@ -138,9 +138,9 @@ TEST(WavePeaks, FormsWithoutASampleReaderSaySo) {
   floatSpec.bitsPerSample = 32;
   const kt::WavSpec cases[] = {kt::ImaAdpcmSpec(505), floatSpec};
   int n = 0;
-  for (const kt::WavSpec& spec : cases) {
+  for (const kt::WavSpec& format : cases) {
     const Drawn d =
-        Draw(kt::MakeWav(dir, std::to_string(n++) + ".wav", spec, std::vector<std::uint8_t>(1024, 0)));
+        Draw(kt::MakeWav(dir, std::to_string(n++) + ".wav", format, std::vector<std::uint8_t>(1024, 0)));
     EXPECT_FALSE(d.job);
     EXPECT_NE(d.whyNot.find("cannot be drawn"), std::string::npos) << d.whyNot;
   }
@@ -163,19 +163,19 @@ TEST(Mp3Peaks, RangesDecodeAsTheWholeStream) {
   kt::TempDir dir;
   const struct {
     const char* name;
-    kt::LameSpec spec;
+    kt::LameSpec format;
   } cases[] = {{"cbr32", {2, 44100, 32, false, 4, false}},
                {"vbr", {2, 44100, 128, true, 2, true}},
                {"mono22", {1, 22050, 24, false, 4, false}}};
   for (const auto& c : cases) {
     std::vector<std::int16_t> pcm;
     // Loud noise-like chirps make LAME lean on the bit reservoir.
-    for (int i = 0; i < c.spec.sampleRate * 20; ++i)
-      for (int ch = 0; ch < c.spec.channels; ++ch)
+    for (int i = 0; i < c.format.sampleRate * 20; ++i)
+      for (int ch = 0; ch < c.format.channels; ++ch)
         pcm.push_back(static_cast<std::int16_t>(12000 * std::sin(0.00001 * i * i + ch) *
                                                 std::sin(0.37 * i * (ch + 1))));
     const std::string path = dir.File(std::string(c.name) + ".mp3");
-    kt::WriteAll(path, kt::EncodeMp3(pcm, c.spec));
+    kt::WriteAll(path, kt::EncodeMp3(pcm, c.format));
     const Drawn d = Draw(path, 2);
     ASSERT_TRUE(d.job) << d.whyNot;
     ASSERT_EQ(d.job->GetStage(), CPeakJob::Stage::Done);
@@ -209,19 +209,19 @@ TEST(Mp3Peaks, RangesDecodeAsTheWholeStream) {
 // decoded peaks on where the audio is loud and where it is silent.
 TEST(Mp3Peaks, EnvelopeAgreesWithExactPeaksOnLoudAndSilent) {
   kt::TempDir dir;
-  for (const kt::LameSpec& spec :
+  for (const kt::LameSpec& format :
        {kt::LameSpec{2, 44100, 128, false, 4, true}, kt::LameSpec{2, 44100, 128, true, 4, true},
         kt::LameSpec{1, 22050, 48, false, 4, false}}) {
     // 2 s loud, 2 s silent, 2 s quiet, 2 s silent, 2 s at full scale.
     std::vector<std::int16_t> pcm;
     const double levels[] = {0.5, 0.0, 0.05, 0.0, 0.95};
     for (double level : levels)
-      for (int i = 0; i < spec.sampleRate * 2; ++i)
-        for (int ch = 0; ch < spec.channels; ++ch)
+      for (int i = 0; i < format.sampleRate * 2; ++i)
+        for (int ch = 0; ch < format.channels; ++ch)
           pcm.push_back(static_cast<std::int16_t>(
-              std::lround(32767 * level * std::sin(2 * M_PI * 440.0 * i / spec.sampleRate))));
+              std::lround(32767 * level * std::sin(2 * M_PI * 440.0 * i / format.sampleRate))));
     const std::string path = dir.File("levels.mp3");
-    kt::WriteAll(path, kt::EncodeMp3(pcm, spec));
+    kt::WriteAll(path, kt::EncodeMp3(pcm, format));
     const Drawn envelope = Draw(path, 2, false);
     const Drawn exact = Draw(path, 2, true);
     ASSERT_TRUE(envelope.job && exact.job);

@@ -46,10 +46,10 @@ TEST_F(SplitWriterTest, WavePiecesJoinedAreTheSourceDataAndCarryInfoTags) {
   // The source's own INFO chunk: its genre stays, its title gives way.
   std::vector<std::uint8_t> info = {'I', 'N', 'F', 'O', 'I', 'G', 'N', 'R', 5, 0, 0, 0,   'J', 'a', 'z',
                                     'z', 0,   0,   'I', 'N', 'A', 'M', 4,   0, 0, 0, 'O', 'l', 'd', 0};
-  kt::WavSpec spec;
-  spec.after.push_back({"LIST", info});
+  kt::WavSpec format;
+  format.after.push_back({"LIST", info});
   const auto headerless = std::vector<std::uint8_t>(rec.wav.begin() + 44, rec.wav.end());
-  const std::string source = kt::MakeWav(dir, "take.wav", spec, headerless);
+  const std::string source = kt::MakeWav(dir, "take.wav", format, headerless);
   CWaveFile wave(source, nullptr);
   split::SplitPlan plan =
       split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);

@@ -39,11 +39,11 @@ void CXComboList::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
       answered_ = true;
-      emit WM_XCOMBOLIST_VK_RETURN();
+      emit ReturnPressed();
       return;
     case Qt::Key_Escape:
       answered_ = true;
-      emit WM_XCOMBOLIST_VK_ESCAPE();
+      emit EscapePressed();
       return;
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -52,7 +52,7 @@ void CXComboList::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Home:
     case Qt::Key_End:
       QListWidget::keyPressEvent(event);
-      emit WM_XCOMBOLIST_KEYDOWN();
+      emit KeyPressed();
       return;
     default:
       QListWidget::keyPressEvent(event);
@@ -74,7 +74,7 @@ void CXComboList::mousePressEvent(QMouseEvent* event) {
   QListWidget::mousePressEvent(event);
   if (itemAt(event->position().toPoint())) {
     answered_ = true;
-    emit WM_XCOMBOLIST_LBUTTONUP();
+    emit MouseReleased();
   }
 }
 

@@ -17,10 +17,10 @@ class CXComboList : public QListWidget {
   QString SelectedText() const;
 
  signals:
-  void WM_XCOMBOLIST_VK_RETURN();
-  void WM_XCOMBOLIST_VK_ESCAPE();
-  void WM_XCOMBOLIST_KEYDOWN();
-  void WM_XCOMBOLIST_LBUTTONUP();
+  void ReturnPressed();
+  void EscapePressed();
+  void KeyPressed();
+  void MouseReleased();
   // The list went away without Enter, Escape or a click in it (a click
   // elsewhere closes a pop-up).
   void Dismissed();

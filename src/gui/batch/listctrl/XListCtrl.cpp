@@ -294,7 +294,7 @@ void CXListCtrl::ToggleCheck(int row, int column) {
   if (!cell || (cell->check != 0 && cell->check != 1)) return;
   const int state = cell->check == 0 ? 1 : 0;
   model_->EditCell(row, column, [state](XListCell& c) { c.check = state; });
-  emit WM_XLISTCTRL_CHECKBOX_CLICKED(row, column);
+  emit CheckBoxClicked(row, column);
   UpdateCheckAllImage(column);
 }
 
@@ -403,11 +403,11 @@ void CXListCtrl::OpenComboList(int row, int column) {
   if (!cell || !cell->combo || !cell->comboEntries) return;
   if (!comboList_) {
     comboList_ = new CXComboList(this);
-    connect(comboList_, &CXComboList::WM_XCOMBOLIST_VK_RETURN, this, &CXListCtrl::OnComboReturn);
-    connect(comboList_, &CXComboList::WM_XCOMBOLIST_LBUTTONUP, this, &CXListCtrl::OnComboReturn);
-    connect(comboList_, &CXComboList::WM_XCOMBOLIST_VK_ESCAPE, this, &CXListCtrl::OnComboEscape);
+    connect(comboList_, &CXComboList::ReturnPressed, this, &CXListCtrl::OnComboReturn);
+    connect(comboList_, &CXComboList::MouseReleased, this, &CXListCtrl::OnComboReturn);
+    connect(comboList_, &CXComboList::EscapePressed, this, &CXListCtrl::OnComboEscape);
     connect(comboList_, &CXComboList::Dismissed, this, &CXListCtrl::OnComboEscape);
-    connect(comboList_, &CXComboList::WM_XCOMBOLIST_KEYDOWN, this, &CXListCtrl::OnComboKeyDown);
+    connect(comboList_, &CXComboList::KeyPressed, this, &CXListCtrl::OnComboKeyDown);
   }
   comboCell_ = model_->index(row, column);
   comboOpenedText_ = cell->text;
@@ -442,6 +442,6 @@ void CXListCtrl::CloseComboList(std::optional<QString> finalText, bool accepted)
     if (finalText) cell.text = *finalText;
     cell.comboPressed = false;
   });
-  if (accepted) emit WM_XLISTCTRL_COMBO_SELECTION(row, column);
+  if (accepted) emit ComboSelectionChanged(row, column);
   setFocus();
 }

@@ -127,9 +127,9 @@ class CXListCtrl : public QTableView {
 
  signals:
   // A click toggled the check box of (row, column).
-  void WM_XLISTCTRL_CHECKBOX_CLICKED(int row, int column);
+  void CheckBoxClicked(int row, int column);
   // A drop-down choice of (row, column) was accepted.
-  void WM_XLISTCTRL_COMBO_SELECTION(int row, int column);
+  void ComboSelectionChanged(int row, int column);
   // A left double click anywhere in the list, rows or empty space, except
   // on a disabled row (the list window's own double-click notice).
   void ListDoubleClicked();

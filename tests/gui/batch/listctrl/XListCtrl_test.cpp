@@ -67,7 +67,7 @@ TEST_F(XListCtrlTest, TheHeaderBoxTicksEveryRowAndFollowsTheRows) {
   list.SetCellCheck(2, kCheckColumn, 0);
   list.SetRowEnabled(2, false);
   ASSERT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kEmptyBoxImage);
-  QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
+  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
   // Through the header, disabled rows too; a title without the box does nothing.
   ClickHeader(kCheckColumn);
   EXPECT_EQ(Checks(), (std::vector<int>{1, 1, 1, 1}));
@@ -95,7 +95,7 @@ TEST_F(XListCtrlTest, TheHeaderBoxTicksEveryRowAndFollowsTheRows) {
 TEST_F(XListCtrlTest, ADisabledRowKeepsItsBoxButCanBeSelected) {
   AddRows(3);
   list.SetRowEnabled(1, false);
-  QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
+  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
   QSignalSpy doubleClicked(&list, &CXListCtrl::ListDoubleClicked);
   Click(1, kCheckColumn);
   EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{1}));
@@ -189,7 +189,7 @@ TEST_F(XListCtrlTest, SpaceTogglesTheFocusedRowsBox) {
       {"disabled row", 3, kCheckColumn, {}, false, 1},
   };
   AddRows(4);
-  QSignalSpy clicked(&list, &CXListCtrl::WM_XLISTCTRL_CHECKBOX_CLICKED);
+  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
   int toggles = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
