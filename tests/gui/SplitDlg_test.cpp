@@ -4,6 +4,8 @@
 // disk before Write pieces.
 
 #include "gui/SplitDlg.h"
+#include "gui/WaveformPanel.h"
+#include "gui/WaveformView.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +67,7 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     EXPECT_EQ(Column(dlg->CutTable(), 1),
               (QStringList{"0:00:03.000 - 0:00:04.000", "0:00:07.500 - 0:00:08.300"}));
     EXPECT_EQ(Column(dlg->CutTable(), 2), (QStringList{"0:00:01.000", "0:00:00.800"}));
+    EXPECT_EQ(window->Waveform()->View()->Markers(), (std::vector<std::uint64_t>{154350, 348390}));
     EXPECT_EQ(Column(dlg->PieceTable(), 3), (QStringList{"0:00:03.500", "0:00:04.400", "0:00:03.100"}));
     // Nothing is on disk before Write pieces.
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"take.wav"}));
@@ -72,10 +75,12 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     dlg->CutTable()->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_EQ(Column(dlg->PieceTable(), 3), (QStringList{"0:00:07.900", "0:00:03.100"}));
     EXPECT_EQ(dlg->Summary()->text(), "1 of 2 cuts ticked: 2 pieces. Untick a cut to leave it out.");
+    EXPECT_EQ(window->Waveform()->View()->Markers(), (std::vector<std::uint64_t>{348390}));
     dlg->WriteButton()->click();
   });
   window->Action(CMainDlg::ID_FILE_SPLIT)->trigger();
   EXPECT_TRUE(seen);
+  EXPECT_TRUE(window->Waveform()->View()->Markers().empty()) << "the cuts leave the waveform with the dialog";
   EXPECT_EQ(prompt.MessageTexts(), QStringList{"2 pieces written."});
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"TAKE-1.wav", "TAKE-2.wav", "take.wav"}));
   EXPECT_EQ(CWaveFile(dir.File("TAKE-1.wav"), nullptr).GetDataSize(), 348390u * 4);  // 7.9 s

@@ -3,12 +3,15 @@
 // Equally dialog are CFileCommands'; the window supplies playback, progress
 // windows and the Settings command.
 
-#include "gui/batch/BatchConvertThread.h"
+#include "core/split/SplitPlan.h"
+#include "gui/ConvertCommands.h"
 #include "gui/ProgressDlg.h"
 #include "gui/SplitDlg.h"
-#include "settings/RegistrySettings.h"
-#include "gui/ConvertCommands.h"
+#include "gui/WaveformPanel.h"
+#include "gui/WaveformView.h"
 #include "gui/app/MainDlg.h"
+#include "gui/batch/BatchConvertThread.h"
+#include "settings/RegistrySettings.h"
 
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   CCommandHost host;
@@ -35,8 +38,19 @@ void CMainDlg::OnSplit() {
   if (!File()) return;
   OnStop();
   CSplitDlg dialog(File()->GetFilePath(), ReadSuffix(), this);
-  dialog.SetProgressFactory([this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); });
+  dialog.SetProgressFactory(
+      [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); });
+  // The ticked cuts stand on the waveform while the dialog is open.
+  CWaveformView* view = waveform_->View();
+  dialog.SetCutPointsView([view](const split::SplitPlan* plan) {
+    std::vector<std::uint64_t> samples;
+    if (plan)
+      for (const split::CutPoint& cut : plan->cuts)
+        if (cut.enabled) samples.push_back(cut.at);
+    view->SetMarkers(std::move(samples));
+  });
   dialog.exec();
+  view->SetMarkers({});
 }
 
 bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
