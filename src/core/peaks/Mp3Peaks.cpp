@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "core/File.h"
+#include "core/Workers.h"
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3LameTag.h"
@@ -466,28 +467,16 @@ bool DecodeMp3Peaks(const Mp3Source& source, const Mp3Scan& scan, CPeakModel& mo
   const std::uint32_t spb = model.SamplesPerBlock();
   const std::uint64_t ranges = scan.rangeStarts.size();
   std::atomic<std::uint64_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  auto work = [&] {
-    try {
-      for (std::uint64_t range; (range = next.fetch_add(1)) < ranges && !cancel.load();) {
-        const std::uint64_t endFrame = std::min(scan.frames, (range + 1) * Mp3Scan::kChunkFrames);
-        const std::vector<Point> points = DecodeMp3Points(file, source, scan, range, endFrame, spb, cancel);
-        const std::uint64_t firstSample = range * Mp3Scan::kChunkFrames * source.samplesPerFrame;
-        // A range starts on a block boundary whenever the block divides it
-        // (always, but for very long files of short frames).
-        model.Store(firstSample / spb, points, points.size() / source.channels);
-      }
-    } catch (...) {
-      std::lock_guard lock(failureMutex);
-      if (!failure) failure = std::current_exception();
+  RunOnThreads(threads, [&] {
+    for (std::uint64_t range; (range = next.fetch_add(1)) < ranges && !cancel.load();) {
+      const std::uint64_t endFrame = std::min(scan.frames, (range + 1) * Mp3Scan::kChunkFrames);
+      const std::vector<Point> points = DecodeMp3Points(file, source, scan, range, endFrame, spb, cancel);
+      const std::uint64_t firstSample = range * Mp3Scan::kChunkFrames * source.samplesPerFrame;
+      // A range starts on a block boundary whenever the block divides it
+      // (always, but for very long files of short frames).
+      model.Store(firstSample / spb, points, points.size() / source.channels);
     }
-  };
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < std::max(threads, 1u); ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
+  });
   return !cancel.load();
 }
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/File.h"
+#include "core/Workers.h"
 #include "core/wav/WaveFile.h"
 
 namespace peaks {
@@ -94,26 +95,13 @@ bool ComputeWavePeaks(const WaveSource& source, CPeakModel& model, const std::at
   const std::uint64_t sliceBlocks =
       std::max<std::uint64_t>(1, (1u << 20) / (std::uint64_t{spb} * source.blockAlign));
   std::atomic<std::uint64_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  auto work = [&] {
-    try {
-      for (std::uint64_t b; (b = next.fetch_add(sliceBlocks)) < blocks && !cancel.load();) {
-        const std::uint64_t count = std::min(sliceBlocks, blocks - b);
-        const std::vector<Point> points =
-            ReadWavePoints(file, source, b * spb, (b + count) * spb, spb, cancel);
-        model.Store(b, points, points.size() / std::max<unsigned>(source.channels, 1));
-      }
-    } catch (...) {
-      std::lock_guard lock(failureMutex);
-      if (!failure) failure = std::current_exception();
+  RunOnThreads(threads, [&] {
+    for (std::uint64_t b; (b = next.fetch_add(sliceBlocks)) < blocks && !cancel.load();) {
+      const std::uint64_t count = std::min(sliceBlocks, blocks - b);
+      const std::vector<Point> points = ReadWavePoints(file, source, b * spb, (b + count) * spb, spb, cancel);
+      model.Store(b, points, points.size() / std::max<unsigned>(source.channels, 1));
     }
-  };
-  std::vector<std::thread> pool;
-  for (unsigned t = 1; t < std::max(threads, 1u); ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
+  });
   return !cancel.load();
 }
 
