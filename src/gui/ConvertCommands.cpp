@@ -3,29 +3,23 @@
 #include <QFile>
 #include <new>
 
+#include "core/AudioError.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
-#include "core/Progress.h"
-#include "gui/ShredEquallyDlg.h"
-#include "core/StringTable.h"
 #include "gui/ConvertMp3Dlg.h"
+#include "gui/EngineText.h"
 #include "gui/OperationRunner.h"
 #include "gui/Prompt.h"
-#include "core/AudioError.h"
 #include "gui/RipChannelsDlg.h"
+#include "gui/ShredEquallyDlg.h"
 
 namespace {
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-// File names travel in the system's 8-bit encoding, as the file layer takes them.
-std::string Native(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
 
 // The save dialogs take the extension without its "*." and dot.
 QString BareExtension(const std::string& extension) {
-  QString bare = Q(extension);
+  QString bare = FromEngineText(extension);
   while (bare.startsWith('*') || bare.startsWith('.')) bare.remove(0, 1);
   return bare.toLower();
 }
@@ -56,7 +50,8 @@ void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, co
   notice.Finish(ok ? QStringLiteral("Kestrune: done") : QStringLiteral("Kestrune: failed"),
                 ok ? QStringLiteral("%1 has been worked on.").arg(name)
                    : QStringLiteral("The operation on %1 did not succeed.").arg(name));
-  if (ok && wrote && !file.GetLastOutputPath().empty()) wrote(QString::fromStdString(file.GetLastOutputPath()));
+  if (ok && wrote && !file.GetLastOutputPath().empty())
+    wrote(QString::fromStdString(file.GetLastOutputPath()));
 }
 
 void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
@@ -99,25 +94,27 @@ void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName("wav", "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(Native(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(ToFileName(name), progress); });
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
   auto* wave = dynamic_cast<CWaveFile*>(&file);
   if (!wave) return;
   StopPlayback();
-  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  const QString name =
+      AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(Native(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(ToFileName(name), progress); });
 }
 
 void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
   auto* wave = dynamic_cast<CWaveFile*>(&file);
   if (!wave) return;
   StopPlayback();
-  const QString name = AskOutputName(BareExtension(file.GetDefaultExtension()), Q(file.GetFileFilter()));
+  const QString name =
+      AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(Native(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(ToFileName(name), progress); });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {

@@ -15,8 +15,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "gui/EstimateDlg.h"
 #include "core/StringTable.h"
+#include "gui/EngineText.h"
+#include "gui/EstimateDlg.h"
 #include "gui/Prompt.h"
 
 namespace {
@@ -31,13 +32,6 @@ std::uint64_t LeadingNumber(const QString& text) {
   return value;
 }
 
-QString Q(const std::string& text) {
-  return QFile::decodeName(text.c_str());
-}
-// File names travel in the system's 8-bit encoding, as the file layer takes them.
-std::string Native(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
 }  // namespace
 
 CUpDownCtrl::CUpDownCtrl(QLineEdit* buddy, int lower, int upper, QWidget* parent)
@@ -93,7 +87,7 @@ CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std:
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::StyledPanel);
   auto* frameLayout = new QVBoxLayout(frame);
-  title_ = new QLabel("Shredding file - " + Q(sourceFileName_), frame);
+  title_ = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
   title_->setTextFormat(Qt::PlainText);
   title_->setProperty("controlId", shredid::kTitle);
   frameLayout->addWidget(title_);
@@ -165,18 +159,19 @@ std::uint32_t CShredEquallyDlg::SplitsTyped() const {
 
 void CShredEquallyDlg::OnUseOriginalClicked(bool checked) {
   baseEdit_->setEnabled(!checked);
-  baseEdit_->setText(checked ? Q(sourceFilePath_) : QString());
+  baseEdit_->setText(checked ? FromFileName(sourceFilePath_) : QString());
 }
 
 void CShredEquallyDlg::OnBrowse() {
   FileDialogRequest request;
   request.title = "Browse - Base filename";
   request.filter = FileFilter();
-  request.initialName = useOriginal_->isChecked() ? Q(sourceFileName_) : QString();
+  request.initialName = useOriginal_->isChecked() ? FromFileName(sourceFileName_) : QString();
   const QString chosen = Prompt().GetSaveFileName(this, request);
   if (chosen.isEmpty()) return;
   const QFileInfo info(chosen);
-  if (!useOriginal_->isChecked() || info.fileName().compare(Q(sourceFileName_), Qt::CaseInsensitive) == 0) {
+  if (!useOriginal_->isChecked() ||
+      info.fileName().compare(FromFileName(sourceFileName_), Qt::CaseInsensitive) == 0) {
     baseEdit_->setText(chosen);
     return;
   }
@@ -188,12 +183,12 @@ void CShredEquallyDlg::OnBrowse() {
   if (answer == PromptAnswer::Yes) {
     baseEdit_->setText(chosen);
   } else {
-    baseEdit_->setText(info.path() + "/" + Q(sourceFileName_));
+    baseEdit_->setText(info.path() + "/" + FromFileName(sourceFileName_));
   }
 }
 
 void CShredEquallyDlg::OnShred() {
-  baseFilename_ = Native(InDocumentFolder(this, baseEdit_->text()));
+  baseFilename_ = ToFileName(InDocumentFolder(this, baseEdit_->text()));
   if (baseFilename_.empty()) {
     Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None, PromptButtons::Ok);
     return;
@@ -204,7 +199,7 @@ void CShredEquallyDlg::OnShred() {
 int CShredEquallyDlg::CheckOverlapTime(double playtime) {
   while (OverlapTooHigh(overlapTime_, playtime)) {
     const PromptAnswer answer =
-        Prompt().Ask(this, msg::kCaptionConfirm, Q(OverlapQuestion(overlapTime_, playtime)),
+        Prompt().Ask(this, msg::kCaptionConfirm, FromFileName(OverlapQuestion(overlapTime_, playtime)),
                      MessageIcon::Question, PromptButtons::YesNo);
     if (answer != PromptAnswer::Yes || !settingsCommand_) {
       Prompt().Ask(this, msg::kCaptionInformation, kOverlapNotice, MessageIcon::Warning, PromptButtons::Ok);
@@ -217,7 +212,7 @@ int CShredEquallyDlg::CheckOverlapTime(double playtime) {
 
 int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
   if (estimate.error != err::kNone) {
-    Prompt().Ask(this, msg::kCaptionError, Q(LoadMessage(estimate.error)), MessageIcon::None,
+    Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)), MessageIcon::None,
                  PromptButtons::Ok);
     switch (estimate.error) {
       case err::kNoSplits:

@@ -20,24 +20,22 @@
 #include "core/open/AudioFileFactory.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
+#include "gui/EngineText.h"
 #include "gui/Prompt.h"
 
 namespace {
 
 constexpr const char* kCaption = "Split";
 
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 std::string S(const QString& text) {
   return text.trimmed().toStdString();
 }
 
 QString Clock(std::uint64_t sample, std::uint32_t rate) {
-  return Q(split::ClockText(sample, rate));
+  return FromEngineText(split::ClockText(sample, rate));
 }
 QString Length(std::uint64_t samples, std::uint32_t rate) {
-  return Q(timetext::FormatTime(timetext::MicrosOf(samples, rate)));
+  return FromEngineText(timetext::FormatTime(timetext::MicrosOf(samples, rate)));
 }
 
 QTableWidget* MakeTable(const QStringList& headers, QWidget* parent) {
@@ -58,11 +56,11 @@ QTableWidgetItem* Cell(const QString& text) {
 
 CSplitDlg::CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent)
     : QDialog(parent), sourcePath_(sourcePath) {
-  setWindowTitle(QStringLiteral("Split %1").arg(Q(FileNamePart(sourcePath))));
+  setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath))));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(BuildOptions());
   layout->addWidget(BuildPreview(), 1);
-  suffix_->setText(Q(suffix));
+  suffix_->setText(FromEngineText(suffix));
   UpdateModeControls();
   resize(760, 620);
 }
@@ -111,7 +109,7 @@ QWidget* CSplitDlg::BuildOptions() {
   form->addRow(QStringLiteral("Cue s&heet:"), sheetRow);
   connect(browseSheet_, &QPushButton::clicked, this, [this] { OnBrowseSheet(); });
 
-  base_ = new QLineEdit(Q(sourcePath_), box);
+  base_ = new QLineEdit(FromEngineText(sourcePath_), box);
   suffix_ = new QLineEdit(box);
   outDir_ = new QLineEdit(box);
   browseFolder_ = new QPushButton(QStringLiteral("Browse..."), box);
@@ -198,7 +196,7 @@ std::optional<split::SplitRequest> CSplitDlg::ReadForm() {
     if (!edit->isEnabled()) continue;
     const timetext::ParsedTime parsed = timetext::ParseTime(S(edit->text()));
     if (!parsed.micros) {
-      ShowError(QStringLiteral("\"%1\" is not a time: %2.").arg(edit->text(), Q(parsed.reason)));
+      ShowError(QStringLiteral("\"%1\" is not a time: %2.").arg(edit->text(), FromEngineText(parsed.reason)));
       edit->setFocus();
       return std::nullopt;
     }
@@ -212,7 +210,7 @@ std::optional<split::SplitRequest> CSplitDlg::ReadForm() {
   r.outDir = S(outDir_->text());
   const std::string problem = split::CheckRequest(r);
   if (!problem.empty()) {
-    ShowError(Q(problem));
+    ShowError(FromEngineText(problem));
     return std::nullopt;
   }
   if (r.mode == split::SplitMode::Cue && S(cueSheet_->text()).empty()) {
@@ -229,17 +227,17 @@ void CSplitDlg::OnFind() {
   try {
     std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
     if (!file || file->GetError() != err::kNone) {
-      ShowError(Q(sourcePath_ + ": the file cannot be read"));
+      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
       return;
     }
     std::optional<split::CueSheet> sheet;
     if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
     plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
   } catch (const std::runtime_error& e) {
-    ShowError(Q(e.what()));
+    ShowError(FromEngineText(e.what()));
     return;
   } catch (const CFileException& e) {
-    ShowError(Q(e.Message()));
+    ShowError(FromEngineText(e.Message()));
     return;
   }
   FillCuts();
@@ -264,7 +262,7 @@ void CSplitDlg::FillCuts() {
     cutTable_->setItem(row, 2, Cell(silent ? Length(cut.silence->Length(), rate) : QString()));
     QString note;
     if (cut.noSilenceNear) note = QStringLiteral("no silence near: stays at its equal point");
-    if (!cut.next.title.empty()) note = Q(cut.next.title);
+    if (!cut.next.title.empty()) note = FromEngineText(cut.next.title);
     cutTable_->setItem(row, 3, Cell(note));
   }
   cutTable_->resizeColumnsToContents();
@@ -281,7 +279,7 @@ void CSplitDlg::FillPieces() {
     pieceTable_->setItem(row, 1, Cell(Clock(p.start, rate)));
     pieceTable_->setItem(row, 2, Cell(Clock(p.end, rate)));
     pieceTable_->setItem(row, 3, Cell(Length(p.end - p.start, rate)));
-    pieceTable_->setItem(row, 4, Cell(Q(p.path)));
+    pieceTable_->setItem(row, 4, Cell(FromEngineText(p.path)));
   }
   pieceTable_->resizeColumnsToContents();
   summary_->setText(QStringLiteral("%1 of %2 cuts ticked: %3 pieces. Untick a cut to leave it out.")
@@ -314,7 +312,7 @@ void CSplitDlg::OnWrite() {
   try {
     std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
     if (!file || file->GetError() != err::kNone) {
-      ShowError(Q(sourcePath_ + ": the file cannot be read"));
+      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
       return;
     }
     const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress.get());
@@ -327,10 +325,10 @@ void CSplitDlg::OnWrite() {
     if (!outcome.cancelled) accept();
   } catch (const std::runtime_error& e) {
     if (progress) progress->Close();
-    ShowError(Q(e.what()));
+    ShowError(FromEngineText(e.what()));
   } catch (const CFileException& e) {
     if (progress) progress->Close();
-    ShowError(Q(e.Message()));
+    ShowError(FromEngineText(e.Message()));
   }
 }
 
@@ -342,7 +340,7 @@ void CSplitDlg::OnExport(bool cue) {
   request.filter = cue ? QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||")
                        : QStringLiteral("Labels (*.txt)|*.txt|All files (*.*)|*.*||");
   request.defaultExtension = cue ? QStringLiteral("cue") : QStringLiteral("txt");
-  request.initialName = Q(FileNamePart(sourcePath_)).section(QLatin1Char('.'), 0, -2) +
+  request.initialName = FromEngineText(FileNamePart(sourcePath_)).section(QLatin1Char('.'), 0, -2) +
                         (cue ? QStringLiteral(".cue") : QStringLiteral(".txt"));
   request.overwritePrompt = true;
   const QString path = Prompt().GetSaveFileName(this, request);
@@ -356,7 +354,7 @@ void CSplitDlg::OnExport(bool cue) {
                          cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
                          {sourcePath_});
   } catch (const std::runtime_error& e) {
-    ShowError(Q(e.what()));
+    ShowError(FromEngineText(e.what()));
   }
 }
 
@@ -367,7 +365,7 @@ void CSplitDlg::OnBrowseSheet() {
   const QString path = Prompt().GetOpenFileName(this, request);
   if (path.isEmpty()) return;
   cueSheet_->setText(path);
-  if (outDir_->text().trimmed().isEmpty()) outDir_->setText(Q(FolderPart(path.toStdString())));
+  if (outDir_->text().trimmed().isEmpty()) outDir_->setText(FromEngineText(FolderPart(path.toStdString())));
   Forget();
 }
 

@@ -19,33 +19,30 @@
 #include <cstdio>
 #include <new>
 
-#include "core/open/AudioFileFactory.h"
 #include "core/File.h"
-#include "core/mp3/Mp3File.h"
-#include "gui/batch/BatchConvertThread.h"
-#include "gui/ProgressDlg.h"
 #include "core/StringTable.h"
+#include "core/mp3/Mp3File.h"
+#include "core/open/AudioFileFactory.h"
 #include "gui/AboutDlg.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/ConvertCommands.h"
 #include "gui/DialogKeys.h"
+#include "gui/EngineText.h"
 #include "gui/HelpViewer.h"
 #include "gui/InfoDlgs.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/PositionSlider.h"
+#include "gui/ProgressDlg.h"
 #include "gui/Prompt.h"
-#include "settings/RecentFiles.h"
-#include "settings/RegistrySettings.h"
 #include "gui/Resources.h"
 #include "gui/SettingsDlg.h"
 #include "gui/WaveformPanel.h"
+#include "gui/batch/BatchConvertThread.h"
+#include "settings/RecentFiles.h"
+#include "settings/RegistrySettings.h"
 
 namespace {
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QFrame* EtchedLine() {
   auto* line = new QFrame;
@@ -121,7 +118,8 @@ void CMainDlg::BuildMenus() {
   fileMenu_ = bar->addMenu(QStringLiteral("&File"));
   AddAction(fileMenu_, QStringLiteral("&Open..."), ID_FILE_OPEN, &CMainDlg::OnOpen);
   AddAction(fileMenu_, QStringLiteral("Shred &Equally..."), ID_FILE_SHRED_EQUALLY, &CMainDlg::OnShredEqually);
-  AddAction(fileMenu_, QStringLiteral("Split at Silences or by Cue S&heet..."), ID_FILE_SPLIT, &CMainDlg::OnSplit);
+  AddAction(fileMenu_, QStringLiteral("Split at Silences or by Cue S&heet..."), ID_FILE_SPLIT,
+            &CMainDlg::OnSplit);
   AddAction(fileMenu_, QStringLiteral("&Settings..."), ID_FILE_SETTINGS, &CMainDlg::OnSettings);
   AddAction(fileMenu_, QStringLiteral("File &information"), ID_FILE_INFORMATION,
             &CMainDlg::OnFileInformation);
@@ -295,8 +293,8 @@ void CMainDlg::UpdateFileMenu() {
 
 bool CMainDlg::CloseOpenFile() {
   if (!file_) return true;
-  const QString question =
-      QStringLiteral("%1 is already open. Do you wish to open another file ?").arg(Q(file_->GetFileName()));
+  const QString question = QStringLiteral("%1 is already open. Do you wish to open another file ?")
+                               .arg(FromEngineText(file_->GetFileName()));
   if (Prompt().Ask(this, msg::kCaptionComfirm, question, MessageIcon::Warning, PromptButtons::YesNo) !=
       PromptAnswer::Yes)
     return false;
@@ -326,7 +324,7 @@ void CMainDlg::DropOpenFile() {
 void CMainDlg::OnOpen() {
   if (!CloseOpenFile()) return;
   FileDialogRequest request;
-  request.filter = Q(LoadMessage(ids::kSupportedFilesFilter));
+  request.filter = FromEngineText(LoadMessage(ids::kSupportedFilesFilter));
   const QString path = Prompt().GetOpenFileName(this, request);
   if (path.isEmpty()) return;
   OpenPath(path);
@@ -427,7 +425,7 @@ void CMainDlg::OnFileInformation() {
 
 void CMainDlg::ShowInformation(CAudioFile& file) {
   QStringList lines;
-  for (const std::string& line : file.GetInformationLines()) lines << Q(line);
+  for (const std::string& line : file.GetInformationLines()) lines << FromEngineText(line);
   if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
     const Mp3TagFields tag = mp3->GetTagFields();
     Mp3Information info;
@@ -446,7 +444,7 @@ void CMainDlg::ShowInformation(CAudioFile& file) {
 }
 
 void CMainDlg::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
-  Prompt().Ask(this, Q(caption), Q(text), icon, PromptButtons::Ok);
+  Prompt().Ask(this, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
 }
 
 // ------------------------------------------------------------------- help
@@ -468,7 +466,8 @@ void CMainDlg::OnExit() {
 // ------------------------------------------------------------- operations
 
 void CMainDlg::ReportFileFailure(const std::string& message) {
-  Prompt().Ask(this, QString::fromLatin1(kAppName), Q(message), MessageIcon::Error, PromptButtons::Ok);
+  Prompt().Ask(this, QString::fromLatin1(kAppName), FromEngineText(message), MessageIcon::Error,
+               PromptButtons::Ok);
 }
 
 void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)>& operation) {
@@ -491,10 +490,10 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
 QString CMainDlg::AskOutputPath(const std::string& defaultExtension, const std::string& filter,
                                 bool overwritePrompt) {
   FileDialogRequest request;
-  QString extension = Q(defaultExtension);
+  QString extension = FromEngineText(defaultExtension);
   if (extension.startsWith(QStringLiteral("*."))) extension = extension.mid(2);
   request.defaultExtension = extension.toLower();
-  request.filter = Q(filter);
+  request.filter = FromEngineText(filter);
   request.overwritePrompt = overwritePrompt;
   return Prompt().GetSaveFileName(this, request);
 }

@@ -17,6 +17,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
+#include "gui/EngineText.h"
 #include "gui/HelpViewer.h"
 #include "gui/Prompt.h"
 #include "gui/batch/BatchConvertThread.h"
@@ -39,10 +40,6 @@ QRect Dlu(int x, int y, int width, int height) {
 }
 
 constexpr int kColumnWeights[batchcol::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 QWidget* ControlById(const QWidget* root, int id) {
   for (QWidget* child : root->findChildren<QWidget*>())
@@ -190,8 +187,9 @@ void CBatchConvertDlg::BuildList() {
   // The client width W of the list, known before the window is shown.
   const int unit = (list_->width() - 2 * list_->frameWidth()) / 21;
   for (int column = 0; column < batchcol::kCount; ++column)
-    list_->InsertColumn(column, Q(LoadMessage(ids::kBatchColumnFirst + static_cast<std::uint32_t>(column))),
-                        Qt::AlignCenter, unit * kColumnWeights[column]);
+    list_->InsertColumn(
+        column, FromEngineText(LoadMessage(ids::kBatchColumnFirst + static_cast<std::uint32_t>(column))),
+        Qt::AlignCenter, unit * kColumnWeights[column]);
   CXHeaderCtrl* header = list_->GetHeaderCtrl();
   header->SetImageList(CXHeaderCtrl::CheckBoxImages());
   for (int column = 0; column < batchcol::kCount; ++column)
@@ -243,7 +241,7 @@ void CBatchConvertDlg::OnStop() {
 // The log viewer and Change Output block this window only and are opened
 // without waiting for them.
 void CBatchConvertDlg::OnViewLog() {
-  auto* viewer = new CBatchLogDlg(Q(run_.LogPath()), this);
+  auto* viewer = new CBatchLogDlg(FromEngineText(run_.LogPath()), this);
   viewer->setAttribute(Qt::WA_DeleteOnClose);
   viewer->setWindowModality(Qt::WindowModal);
   viewer->open();
@@ -346,7 +344,7 @@ std::string CBatchConvertDlg::Text(int row, int column) const {
 }
 
 void CBatchConvertDlg::SetStatusText(int row, const std::string& text, std::uint32_t colour) {
-  list_->SetCellText(row, batchcol::kStatus, Q(text), static_cast<XColorRef>(colour),
+  list_->SetCellText(row, batchcol::kStatus, FromEngineText(text), static_cast<XColorRef>(colour),
                      static_cast<XColorRef>(batchcolour::kWhite));
 }
 
@@ -400,7 +398,7 @@ void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
 void CBatchConvertDlg::ShowSummary(const std::string& text, bool exclamation) {
   // Shown without waiting, so a main-window operation goes on meanwhile.
   summaryOpen_ = true;
-  Prompt().Open(this, QStringLiteral("Batch Convert Information"), Q(text),
+  Prompt().Open(this, QStringLiteral("Batch Convert Information"), FromEngineText(text),
                 exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
                 [this](PromptAnswer) {
                   summaryOpen_ = false;

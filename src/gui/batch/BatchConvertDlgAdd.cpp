@@ -9,6 +9,7 @@
 #include "core/StringTable.h"
 #include "core/batch/BatchFolderFiles.h"
 #include "core/batch/BatchNaming.h"
+#include "gui/EngineText.h"
 #include "gui/Prompt.h"
 #include "gui/batch/BatchConvertDlg.h"
 #include "gui/batch/listctrl/XListCtrl.h"
@@ -17,10 +18,6 @@ namespace {
 
 // The Status column is never narrower than its widest text.
 constexpr const char* kWidestStatus = "File Exists";
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 }  // namespace
 
@@ -49,7 +46,7 @@ void CBatchConvertDlg::BuildMenu() {
 // its running operations go on while the user chooses.
 void CBatchConvertDlg::OnAddFiles() {
   FileDialogRequest request;
-  request.filter = Q(LoadMessage(ids::kSupportedFilesFilter));
+  request.filter = FromEngineText(LoadMessage(ids::kSupportedFilesFilter));
   Prompt().OpenFileNames(this, request, [this](const QStringList& paths) {
     if (!paths.isEmpty()) AddFiles(paths);
   });
@@ -70,7 +67,7 @@ void CBatchConvertDlg::AddPaths(const QStringList& paths) {
       continue;
     }
     const BatchFolderScan scan = BatchFolderFiles(path.toStdString());
-    for (const std::string& found : scan.files) files << Q(found);
+    for (const std::string& found : scan.files) files << FromEngineText(found);
     if (!scan.complete) cutShort << path;
   }
   if (!files.isEmpty()) AddFiles(files);
@@ -92,8 +89,8 @@ void CBatchConvertDlg::AddFiles(const QStringList& paths) {
     list_->SetCellCheck(i, batchcol::kCheck, 1);
     const std::string name = BatchFileName(path);
     const std::string extension = BatchExtension(path);
-    list_->SetCellText(i, batchcol::kSource, Q(name));
-    list_->SetCellText(i, batchcol::kType, Q(extension));
+    list_->SetCellText(i, batchcol::kSource, FromEngineText(name));
+    list_->SetCellText(i, batchcol::kType, FromEngineText(extension));
     BatchRow* record = Record(i);
     record->sourcePath = path;
     record->sourceType = BatchSourceType(extension);
@@ -109,10 +106,10 @@ void CBatchConvertDlg::AddFiles(const QStringList& paths) {
                          static_cast<XColorRef>(batchcolour::kRed), kWhite);
     }
     list_->SetCellText(i, batchcol::kOutput,
-                       Q(BatchOutputName(name, BatchTargetExtension(record->sourceType))));
+                       FromEngineText(BatchOutputName(name, BatchTargetExtension(record->sourceType))));
     list_->SetCellText(i, batchcol::kStatus, QString::fromLatin1(batchtext::kQueued),
                        static_cast<XColorRef>(batchcolour::kBlack), kWhite);
-    const QString folder = Q(BatchFolder(path));
+    const QString folder = FromEngineText(BatchFolder(path));
     list_->SetCellText(i, batchcol::kSourcePath, folder);
     list_->SetCellText(i, batchcol::kOutputPath, folder);
   }
