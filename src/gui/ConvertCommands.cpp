@@ -92,7 +92,7 @@ void CFileCommands::ConvertToMp3(CAudioFile& file) {
 
 void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
-  const QString name = AskOutputName("wav", "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
+  const QString name = AskOutputName("wav", wav::kFileFilter);
   if (name.isEmpty()) return;
   RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(ToFileName(name), progress); });
 }

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "core/StringTable.h"
+#include "core/mp3/Mp3File.h"
 #include "gui/Prompt.h"
 
 namespace {
@@ -117,7 +118,7 @@ void CConvertMp3Dlg::OnEncodingChanged(int index) {
 void CConvertMp3Dlg::OnBrowse() {
   FileDialogRequest request;
   request.title = "Browse - MP3 Output filename";
-  request.filter = "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||";
+  request.filter = mp3::kFileFilter;
   request.defaultExtension = "mp3";
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;

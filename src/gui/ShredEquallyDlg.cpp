@@ -16,6 +16,8 @@
 #include <algorithm>
 
 #include "core/StringTable.h"
+#include "core/mp3/Mp3File.h"
+#include "core/wav/WaveFile.h"
 #include "gui/EngineText.h"
 #include "gui/EstimateDlg.h"
 #include "gui/Prompt.h"
@@ -238,7 +240,7 @@ int CWaveShredEquallyDlg::Estimate() {
 }
 
 QString CWaveShredEquallyDlg::FileFilter() const {
-  return "WAV files (*.wav)|*.wav|All files (*.*)|*.*||";
+  return wav::kFileFilter;
 }
 
 CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
@@ -251,5 +253,5 @@ int CMp3ShredEquallyDlg::Estimate() {
 }
 
 QString CMp3ShredEquallyDlg::FileFilter() const {
-  return "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||";
+  return mp3::kFileFilter;
 }

@@ -21,6 +21,10 @@
 
 struct ShredRequest;
 
+namespace mp3 {
+inline constexpr const char* kFileFilter = "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||";
+}  // namespace mp3
+
 // The ID3v1 tag as the information window shows it: "Unknown" in the six tag
 // fields when the file has no tag.
 struct Mp3TagFields {
@@ -47,7 +51,7 @@ class CMp3File : public CAudioFile {
                                   std::uint64_t endSample, CProgress* progress) override;
   std::uint64_t GetSampleCount() const override;
   std::string GetDefaultExtension() const override { return "*.MP3"; }
-  std::string GetFileFilter() const override { return "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||"; }
+  std::string GetFileFilter() const override { return mp3::kFileFilter; }
   int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
   int ConvertToWav(const std::string& outputPath, CProgress* progress) override;
   // The nine MPEG lines of the information window.
