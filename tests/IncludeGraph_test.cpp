@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -91,5 +92,16 @@ TEST(IncludeGraph, TheEngineIncludesNoQtHeader) {
     if (TopFolder(inc.file) == "core" && inc.angled) {
       EXPECT_FALSE(std::regex_match(inc.target, qt)) << inc.file << " includes " << inc.target;
     }
+  }
+}
+
+// The environment is read at the edges (settings, the programs); the
+// engine is handed paths, so tests and front ends decide them.
+TEST(IncludeGraph, TheEngineReadsNoEnvironmentVariable) {
+  for (const auto& entry : fs::recursive_directory_iterator(kSourceRoot / "core")) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("getenv("), std::string::npos) << entry.path();
   }
 }

@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cerrno>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -27,6 +27,7 @@
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
+#include "settings/StatePaths.h"
 
 namespace fs = std::filesystem;
 
@@ -419,14 +420,18 @@ bool ReadFileList(const std::string& listPath, bool nullSeparated, std::vector<s
 void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
   batch.add_flag("--json", options.json,
                  "Print one JSON object per finished file instead of the status lines (see the man page)");
-  batch.add_option("--files-from", options.filesFrom, "Read the files to convert from this file, one a line (- for standard input)");
-  batch.add_flag("-0,--null", options.nullSeparated, "With --files-from: the names end with a NUL byte, not a newline");
-  batch.add_flag("--recursive", options.recursive, "Take the WAV and MP3 files of the folders' sub-folders too");
+  batch.add_option("--files-from", options.filesFrom,
+                   "Read the files to convert from this file, one a line (- for standard input)");
+  batch.add_flag("-0,--null", options.nullSeparated,
+                 "With --files-from: the names end with a NUL byte, not a newline");
+  batch.add_flag("--recursive", options.recursive,
+                 "Take the WAV and MP3 files of the folders' sub-folders too");
 }
 
 int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
   CliBatchOptions withList = options;
-  if (!options.filesFrom.empty() && !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
+  if (!options.filesFrom.empty() &&
+      !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
     return 1;
   if (withList.inputs.empty() && options.filesFrom.empty()) {
     PrintUsageError(err, "batch needs FILE or --files-from");

@@ -24,11 +24,6 @@ inline constexpr const char* kAbortLine = "\n ++++ Batch conversion aborted by u
 // The eight lines of an entry, exactly as they are written.
 std::string FormatLogEntry(const BatchLogEntry& entry);
 
-// Where the log lives: $KESTRUNE_STATE_DIR when set, else
-// $XDG_STATE_HOME/Kestrune, else ~/.local/state/Kestrune; the file is
-// batchconvert.log.
-std::string DefaultBatchLogPath();
-
 class CBatchLog {
  public:
   CBatchLog() = default;

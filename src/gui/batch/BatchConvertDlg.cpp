@@ -26,6 +26,7 @@
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
 #include "settings/BatchWindowSettings.h"
+#include "settings/StatePaths.h"
 
 namespace {
 
