@@ -98,23 +98,21 @@ void CFileCommands::ConvertToWav(CAudioFile& file) {
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
-  auto* wave = dynamic_cast<CWaveFile*>(&file);
-  if (!wave) return;
-  StopPlayback();
-  const QString name =
-      AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
-  if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo8Bit(ToFileName(name), progress); });
+  ConvertSampleSize(file, &CWaveFile::ConvertTo8Bit);
 }
 
 void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
+  ConvertSampleSize(file, &CWaveFile::ConvertTo16Bit);
+}
+
+void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert) {
   auto* wave = dynamic_cast<CWaveFile*>(&file);
   if (!wave) return;
   StopPlayback();
   const QString name =
       AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { wave->ConvertTo16Bit(ToFileName(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { (wave->*convert)(ToFileName(name), progress); });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {

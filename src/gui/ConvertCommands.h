@@ -10,10 +10,12 @@
 #include <functional>
 #include <memory>
 
+#include "core/AudioError.h"
 #include "core/Owner.h"
 #include "gui/DesktopIntegration.h"
 
 class CAudioFile;
+class CWaveFile;
 class CProgress;
 class QWidget;
 
@@ -67,6 +69,9 @@ class CFileCommands {
   // A save-file dialog for a conversion's output; empty when cancelled.
   QString AskOutputName(const QString& defaultExtension, const QString& filter);
   void StopPlayback();
+  // 8-bit to 16-bit or back: the same questions, another converter.
+  using SampleSizeConversion = AudioError (CWaveFile::*)(const std::string&, CProgress*);
+  void ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert);
 
   CCommandHost host_;
 };
