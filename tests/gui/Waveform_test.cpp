@@ -19,10 +19,10 @@
 
 #include "core/peaks/PeakJob.h"
 #include "gui/MainWindowFixture.h"
-#include "support/GaplessCheck.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
+#include "support/GaplessCheck.h"
 
 namespace {
 
@@ -64,6 +64,30 @@ class WaveformTest : public kt::MainWindowTest {
                      Qt::NoModifier);
     QApplication::sendEvent(View(), &move);
     QTest::mouseRelease(View(), Qt::LeftButton, Qt::NoModifier, At(to));
+  }
+  // The strip as drawn: how many pixels of column x differ from the
+  // background, over the whole height or over the top band (the left channel).
+  struct Picture {
+    QImage image;
+    QColor base;
+    int Inked(int x, bool topBand = false) const {
+      int n = 0;
+      for (int y = 2; y < (topBand ? image.height() / 2 : image.height()) - 2; ++y)
+        n += image.pixelColor(x, y) != base;
+      return n;
+    }
+  };
+  Picture Grab() const { return {View()->grab().toImage(), View()->palette().color(QPalette::Base)}; }
+  // Zooms to [first, first + span), deeper than the model's blocks, and
+  // waits for the samples in view.
+  bool ZoomToDetail(std::uint64_t first, std::uint64_t span) {
+    View()->SetView(first, span);
+    return QTest::qWaitFor(
+        [&] {
+          View()->repaint();
+          return View()->ShowsDetail();
+        },
+        5000);
   }
   std::uint32_t DataBytes(const std::string& path) {
     const auto bytes = kt::ReadAll(path);
@@ -117,17 +141,11 @@ TEST_F(WaveformTest, ThePictureShowsTheClickAndTheSineWhereTheyAre) {
   const auto model = Panel()->Job()->Model();
   ASSERT_TRUE(model);
   EXPECT_EQ(model->Shape().lengthSamples, 10u * kRate);
-  const QImage image = View()->grab().toImage();
-  const QColor base = View()->palette().color(QPalette::Base);
-  auto inked = [&](int x) {
-    int n = 0;
-    for (int y = 2; y < image.height() - 2; ++y) n += image.pixelColor(x, y) != base;
-    return n;
-  };
-  const int click = At(4.0).x();
-  EXPECT_GT(inked(click), image.height() / 5) << "the click spans the top half of its band";
-  EXPECT_LE(inked(At(2.0).x()), 2) << "silence is a flat line";
-  EXPECT_GT(inked(At(8.0).x()), image.height() / 5) << "the sine shows";
+  const Picture picture = Grab();
+  const int height = picture.image.height();
+  EXPECT_GT(picture.Inked(At(4.0).x()), height / 5) << "the click spans the top half of its band";
+  EXPECT_LE(picture.Inked(At(2.0).x()), 2) << "silence is a flat line";
+  EXPECT_GT(picture.Inked(At(8.0).x()), height / 5) << "the sine shows";
 }
 
 // An MP3 with a LAME header frame plays without its delay and the decoder's
@@ -137,22 +155,12 @@ TEST_F(WaveformTest, MarksOnALameMp3LieWhereItsGaplessDecodePlaysThem) {
   const std::string mp3 = kt::LameEncode(dir, "Click.mp3", ClickWav(dir), {"-b", "192"});
   ASSERT_FALSE(mp3.empty());
   OpenAndWait(mp3);
-  View()->SetView(4 * kRate - 2000, 8000);  // about 1,100 samples of offset: tens of columns
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        View()->repaint();
-        return View()->ShowsDetail();
-      },
-      5000));
-  const QImage image = View()->grab().toImage();
-  const QColor base = View()->palette().color(QPalette::Base);
+  ASSERT_TRUE(ZoomToDetail(4 * kRate - 2000, 8000));  // about 1,100 samples of offset: tens of columns
+  const Picture picture = Grab();
   int loudest = 0, loudestX = -1;
-  for (int x = 4; x < image.width() - 4; ++x) {
-    int n = 0;
-    for (int y = 2; y < image.height() / 2 - 2; ++y) n += image.pixelColor(x, y) != base;
-    if (n > loudest) loudest = n, loudestX = x;
-  }
-  ASSERT_GT(loudest, image.height() / 8);
+  for (int x = 4; x < picture.image.width() - 4; ++x)
+    if (const int n = picture.Inked(x, true); n > loudest) loudest = n, loudestX = x;
+  ASSERT_GT(loudest, picture.image.height() / 8);
   EXPECT_NEAR(loudestX, View()->XOfSample(4 * kRate), 4);
   EXPECT_NEAR(static_cast<double>(View()->SampleAtX(loudestX)), 4.0 * kRate, 60.0);
 }
@@ -162,22 +170,11 @@ TEST_F(WaveformTest, MarksOnALameMp3LieWhereItsGaplessDecodePlaysThem) {
 TEST_F(WaveformTest, DeepZoomReadsTheSamplesInView) {
   OpenAndWait(ClickWav(dir));
   const std::uint64_t click = 4 * kRate;
-  View()->SetView(click - 1000, 2000);
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        View()->repaint();
-        return View()->ShowsDetail();
-      },
-      5000));
-  const QImage image = View()->grab().toImage();
-  const QColor base = View()->palette().color(QPalette::Base);
-  auto inked = [&](int x) {
-    int n = 0;
-    for (int y = 2; y < image.height() / 2 - 2; ++y) n += image.pixelColor(x, y) != base;
-    return n;
-  };
+  ASSERT_TRUE(ZoomToDetail(click - 1000, 2000));
+  const Picture picture = Grab();
+  auto inked = [&](int x) { return picture.Inked(x, true); };
   const int x = View()->XOfSample(click);
-  EXPECT_GT(std::max({inked(x - 1), inked(x), inked(x + 1)}), image.height() / 5);
+  EXPECT_GT(std::max({inked(x - 1), inked(x), inked(x + 1)}), picture.image.height() / 5);
   // Beyond the click's own column the left band is flat (a 256-sample block
   // would have spread it over about sixty columns here).
   for (int dx : {-12, -6, 6, 12}) EXPECT_LE(inked(x + dx), 3) << dx;
