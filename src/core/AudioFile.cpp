@@ -77,7 +77,8 @@ bool CAudioFile::FindChunk(const char* tag) {
   return false;
 }
 
-std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress* progress) {
+std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress* progress,
+                                   const CFile::CopyObserver* observer) {
   // The block loop below decides what is copied and when the file bar steps
   // and the cancel flag is read, exactly as a 10000-byte copy would; the
   // bytes themselves are moved in large batches, so the disk sees large
@@ -91,7 +92,7 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress
 
   auto flush = [&] {
     if (pending == 0 || sourceEnded) return;
-    const std::uint64_t moved = file.CopyTo(output, pending);
+    const std::uint64_t moved = file.CopyTo(output, pending, observer);
     copied += moved;
     if (moved < pending) sourceEnded = true;  // the source shrank meanwhile
     pending = 0;

@@ -91,8 +91,10 @@ class CAudioFile {
   bool FindChunk(const char* tag);
   // Copies count bytes from the current position of file to output in
   // 10000-byte blocks, stepping the file bar once per full block; stops at
-  // the end of the file or on cancel. Returns the bytes copied.
-  std::uint64_t CopyData(CFile& output, std::uint64_t count, CProgress* progress);
+  // the end of the file or on cancel. Returns the bytes copied. An observer
+  // sees every byte copied, in order (see CFile::CopyTo).
+  std::uint64_t CopyData(CFile& output, std::uint64_t count, CProgress* progress,
+                         const CFile::CopyObserver* observer = nullptr);
   // True (and error 119) when outputPath names the open source file.
   bool RefuseOwnSource(const std::string& outputPath);
   // Creates an output file; false (and error 103) when it cannot be created.

@@ -409,13 +409,17 @@ bool CFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
   return true;
 }
 
-std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
+std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count, const CopyObserver* observer) {
   if (fd_ < 0 || out.fd_ < 0) Throw(EBADF);
+  auto written = [observer](const std::uint8_t* bytes, std::size_t n) {
+    if (observer && n > 0) (*observer)(bytes, n);
+  };
   std::uint64_t done = 0;
   // What is already in the read buffer goes through the normal path.
   if (readPos_ < readLen_) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, readLen_ - readPos_));
     out.Write(buffer_.get() + readPos_, n);
+    written(buffer_.get() + readPos_, n);
     readPos_ += n;
     done += n;
   }
@@ -428,12 +432,20 @@ std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
     std::uint8_t* tmp = buffer_.get();
     const std::size_t n = RawRead(tmp, static_cast<std::size_t>(count - done));
     out.Write(tmp, n);
+    written(tmp, n);
     return done + n;
   }
   out.FlushWrite();
+  return done + CopyLarge(out, count - done, observer);
+}
+
+std::uint64_t CFile::CopyLarge(CFile& out, std::uint64_t count, const CopyObserver* observer) {
   // The kernel copies between the page caches without a trip through user
-  // memory; fall back to read and write where it cannot.
-  bool kernelCopy = gWriteBudget.load() == UINT64_MAX;
+  // memory; fall back to read and write where it cannot. A copy that is
+  // watched reads each block once into the buffer and writes it from there,
+  // which costs no more than the kernel's copy.
+  bool kernelCopy = gWriteBudget.load() == UINT64_MAX && !observer;
+  std::uint64_t done = 0;
   while (done < count) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kDirectCopyBlock));
@@ -458,6 +470,7 @@ std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
     const std::size_t n = RawRead(buffer_.get(), std::min(want, kBufferSize));
     if (n == 0) break;
     out.RawWrite(buffer_.get(), n);
+    if (observer) (*observer)(buffer_.get(), n);
     done += n;
   }
   return done;

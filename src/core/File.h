@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,14 +117,20 @@ class CFile {
   // Device and inode of the open file, to tell whether two paths are one file.
   bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
 
+  // Sees the bytes of a copy in order, each run once it has been written.
+  using CopyObserver = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
   // Copies count bytes from this file's position to out's position, through
   // the two files' buffers and large direct transfers; returns bytes copied
-  // (fewer only when this file ends).
-  std::uint64_t CopyTo(CFile& out, std::uint64_t count);
+  // (fewer only when this file ends). With an observer every byte goes
+  // through this file's buffer (read once, shown to the observer, written
+  // from there) instead of the kernel's file-to-file copy.
+  std::uint64_t CopyTo(CFile& out, std::uint64_t count, const CopyObserver* observer = nullptr);
 
  private:
   void FlushWrite();
   void DropReadBuffer();
+  // The part of CopyTo after the buffers are empty: direct transfers.
+  std::uint64_t CopyLarge(CFile& out, std::uint64_t count, const CopyObserver* observer);
   [[noreturn]] void Throw(int err) const;
   std::size_t RawRead(void* buffer, std::size_t count);
   void RawWrite(const void* buffer, std::size_t count);

@@ -64,11 +64,12 @@ std::uint64_t CMp3File::NextBoundary(std::uint64_t from) {
   return to == audioEnd_ ? audioEnd_ : from;
 }
 
-bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress) {
+bool CMp3File::CopyRange(CFile& output, std::uint64_t count, CProgress* progress,
+                         const CFile::CopyObserver* observer) {
   std::uint64_t part = count % kLargestCopy;
   if (part == 0) part = std::min(count, kLargestCopy);
   while (count > 0) {
-    if (CopyData(output, static_cast<std::uint32_t>(part), progress) < part) return false;
+    if (CopyData(output, static_cast<std::uint32_t>(part), progress, observer) < part) return false;
     if (progress && progress->IsCancelled()) return false;
     count -= part;
     part = std::min(count, kLargestCopy);
@@ -126,9 +127,10 @@ Mp3StreamFacts CMp3File::StreamFacts() {
 
 bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress) {
   const Mp3StreamFacts facts = StreamFacts();
-  CMp3PieceWriter writer(file, facts, [this](CFile& out, std::uint64_t count, CProgress* p) {
-    return CopyRange(out, count, p);
-  });
+  CMp3PieceWriter writer(
+      file, facts, [this](CFile& out, std::uint64_t count, CProgress* p, const CFile::CopyObserver* observer) {
+        return CopyRange(out, count, p, observer);
+      });
   if (WritesGapless()) return writer.WriteGapless(output, span, progress);
   return writer.WritePlain(output, span, progress);
 }

@@ -15,10 +15,11 @@
 #include <optional>
 #include <vector>
 
+#include "core/File.h"
 #include "core/mp3/Mp3Frame.h"
+#include "core/mp3/Mp3FrameScan.h"
 #include "core/mp3/Mp3LameTag.h"
 
-class CFile;
 class CProgress;
 
 // The stream a piece is cut from.
@@ -36,30 +37,12 @@ struct Mp3StreamFacts {
   std::map<std::uint64_t, std::uint64_t>* frameNumbers = nullptr;
 };
 
-// What one scan over a run of source bytes found.
-struct Mp3FrameScan {
-  std::uint64_t frames = 0;    // whole frames of the stream
-  std::uint64_t wholeEnd = 0;  // end of the last whole frame (the start when none)
-  std::uint16_t crc = 0;       // CRC-16 of the bytes scanned, continued from the seed
-  bool oneBitrate = true;      // every frame has the same bitrate index
-  unsigned bitrateIndex = 0;   // the first frame's
-  // Offsets (from the start) of every stride-th frame, for the seek table.
-  std::vector<std::uint64_t> samples;
-  std::uint64_t stride = 1;
-};
-
-// Walks the frames in [from, to) of source, reading with ReadAt (so it may
-// run beside a copy from the same file). Bytes that hold no frame of the
-// stream are stepped over. With crc, the CRC of all bytes is continued from
-// crcSeed. A source shorter than to throws the end-of-file failure.
-Mp3FrameScan ScanMp3Frames(const CFile& source, std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream,
-                           bool crc, std::uint16_t crcSeed = 0);
-
 class CMp3PieceWriter {
  public:
-  // Copies count bytes from the source's position to output with progress;
-  // false when cancelled.
-  using CopyFunction = std::function<bool(CFile& output, std::uint64_t count, CProgress* progress)>;
+  // Copies count bytes from the source's position to output with progress,
+  // showing them to the observer, if any; false when cancelled.
+  using CopyFunction = std::function<bool(CFile& output, std::uint64_t count, CProgress* progress,
+                                          const CFile::CopyObserver* observer)>;
 
   CMp3PieceWriter(CFile& source, const Mp3StreamFacts& facts, CopyFunction copy);
 
@@ -94,15 +77,54 @@ class CMp3PieceWriter {
     std::uint32_t delay = 0;          // the delay of a piece played from 529 samples into first's output
     std::uint32_t slotStart = 0;      // where first's output starts in the piece's decode
   };
+  // A gapless piece as planned before its copy, and where it lies in the output.
+  struct GaplessPlan {
+    LeadIn lead;
+    mp3::FrameHeader firstHeader;  // the piece's first source frame (the header frame's model)
+    std::uint64_t to = 0;          // the end of the source bytes copied, the lead-out included
+    mp3::LameTag tag;              // the header frame; counts, CRC and seek table come after the copy
+    std::size_t headerSize = 0;    // the header frame's length
+    std::uint64_t headerAt = 0;    // the header frame's offset in the output
+    std::uint64_t audioAt = 0;     // where the source's bytes start in the output
+    std::uint16_t crcSeed = 0;     // CRC of the lead-in frames
+  };
+
   // The lead-in of a piece whose decode starts headTrim stream samples into
   // the output of the frame at first.
   LeadIn MakeLeadIn(std::uint64_t first, std::uint32_t headTrim);
+  // The lead-in of a piece that starts at the first frame of the audio.
+  LeadIn FirstPieceLeadIn(std::uint64_t first, mp3::FrameHeader like) const;
+  // One silent frame more where some decoders' rounding needs it (see the definition).
+  void MatchDecoderPhase(LeadIn& lead, mp3::FrameHeader like, std::uint64_t first, std::uint32_t headTrim);
+  // The header of the stream frame at at; the stream's when none is there.
+  mp3::FrameHeader FrameHeaderAt(std::uint64_t at) const;
   // The number of the frame at at (a frame boundary), counted from the first audio frame.
   std::uint64_t FrameNumberAt(std::uint64_t at);
+
+  GaplessPlan PlanGapless(const Span& span, std::uint64_t outputAt);
+  // The end of the copy (with the lead-out frame unless sampleExact) and the padding.
+  std::uint64_t LeadOutEnd(const Span& span, std::uint32_t spf, std::uint32_t& padding) const;
+  mp3::LameTag StartTag(const Span& span, const LeadIn& lead, std::uint32_t padding) const;
+  // Writes the ID3v2 tags, the header frame and the lead-in, then the source
+  // frames, which pass through the frame walk on their way; returns the
+  // source offset the copy reached, and when whole, describes the piece.
+  std::uint64_t CopyGapless(CFile& output, GaplessPlan& plan, const Span& span, CProgress* progress,
+                            bool& cancelled);
+  // Fills in the header frame for the walked [lead.sourceFrom, wholeEnd)
+  // after the lead-in frames and writes it over the placeholder.
+  void Describe(CFile& output, GaplessPlan& plan, const Mp3FrameScan& scan, std::uint64_t wholeEnd);
+  // Cut short: every written frame plays, up to the end of the last one, and
+  // the header frame describes them; false when not one frame is there.
+  bool CutShort(CFile& output, GaplessPlan& plan, std::uint64_t reached);
+  // The next piece's count of frames starts at span.end.
+  void RememberFrameNumber(const GaplessPlan& plan, const Span& span, std::uint64_t frames);
+
   // Copies [from, to) of the source with progress over [progressFrom,
-  // progressTo); returns the source offset the copy reached.
+  // progressTo), showing the bytes to observer; returns the source offset
+  // the copy reached.
   std::uint64_t CopyFrames(CFile& output, std::uint64_t from, std::uint64_t progressFrom,
-                           std::uint64_t progressTo, std::uint64_t to, CProgress* progress, bool& cancelled);
+                           std::uint64_t progressTo, std::uint64_t to, CProgress* progress, bool& cancelled,
+                           const CFile::CopyObserver* observer = nullptr);
   // Cuts output back to the last whole frame of the source bytes [from, reached)
   // written at audioAt, walking what the output holds; returns that frame's
   // end in the source. Throws when not even audioAt was written.
@@ -113,6 +135,10 @@ class CMp3PieceWriter {
   // them); when it fails or keeps no frame of the source, removes the
   // output. True when the output was removed.
   static bool MendOrRemove(CFile& output, const std::function<bool()>& mend) noexcept;
+  // Runs write; after a file failure mends the output or removes it (and
+  // says so in the failure's message) before the failure goes on.
+  static void MendAfterFailure(CFile& output, const std::function<void()>& write,
+                               const std::function<bool()>& mend);
 
   CFile& source_;
   const Mp3StreamFacts& facts_;

@@ -1,0 +1,66 @@
+#pragma once
+// The walk over a run of source bytes that a gapless piece's header frame is
+// made from: its whole frames, the seek-table samples and the music CRC. The
+// walker takes the bytes in order as they pass through memory, so a copy can
+// feed it the very buffer it writes and no byte is read twice.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/mp3/Mp3Frame.h"
+
+class CFile;
+
+// What one scan over a run of source bytes found.
+struct Mp3FrameScan {
+  std::uint64_t frames = 0;    // whole frames of the stream
+  std::uint64_t wholeEnd = 0;  // end of the last whole frame (the start when none)
+  std::uint16_t crc = 0;       // CRC-16 of the bytes scanned, continued from the seed
+  bool oneBitrate = true;      // every frame has the same bitrate index
+  unsigned bitrateIndex = 0;   // the first frame's
+  // Offsets (from the start) of every stride-th frame, for the seek table.
+  std::vector<std::uint64_t> samples;
+  std::uint64_t stride = 1;
+};
+
+// True when header is a frame of the stream whose version, layer and
+// sampling rate stream gives.
+bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream);
+
+// Walks the frames in [from, to) from bytes fed in order. Bytes that hold no
+// frame of the stream are stepped over; a frame that would end past to is
+// not counted. With crc, the CRC of every byte fed is continued from crcSeed.
+class CMp3FrameWalker {
+ public:
+  CMp3FrameWalker(std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream, bool crc,
+                  std::uint16_t crcSeed = 0);
+  // The next count bytes of the run (bytes past to are ignored).
+  void Feed(const std::uint8_t* bytes, std::size_t count);
+  // The end of the bytes fed so far.
+  std::uint64_t FedEnd() const { return fedEnd_; }
+  // What was found; complete once the bytes up to to have been fed.
+  const Mp3FrameScan& Result() const { return scan_; }
+
+ private:
+  // The four bytes at next_, which may begin in the tail of the last feed.
+  mp3::FrameHeader HeaderAt(const std::uint8_t* block, std::uint64_t blockAt) const;
+  void Count(mp3::FrameHeader header);
+  void KeepTail(const std::uint8_t* bytes, std::size_t count);
+
+  std::uint64_t from_, to_;
+  mp3::FrameHeader stream_;
+  bool crc_;
+  Mp3FrameScan scan_;
+  std::uint64_t fedEnd_;
+  std::uint64_t next_;    // where the next frame should begin
+  bool ended_ = false;    // no further frame can fit before to
+  unsigned bitrate_ = 16;  // the last frame's bitrate index; 16: none yet
+  std::uint8_t tail_[3] = {};  // the three bytes before fedEnd_ (fewer at the start)
+};
+
+// Walks the frames in [from, to) of source, reading with ReadAt (so it may
+// run beside a copy from the same file). A source shorter than to throws the
+// end-of-file failure.
+Mp3FrameScan ScanMp3Frames(const CFile& source, std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream,
+                           bool crc, std::uint16_t crcSeed = 0);
