@@ -21,6 +21,9 @@ namespace {
 std::atomic<std::uint64_t> gWriteBudget{UINT64_MAX};
 
 constexpr std::size_t kDirectCopyBlock = 8u << 20;
+// A watched copy goes through the buffer in blocks that stay in the CPU's
+// cache between the read, the observer and the write.
+constexpr std::size_t kWatchedCopyBlock = 128u << 10;
 
 // Why a path that exists but is not a regular file cannot be used: folders
 // have their own errno, everything else (FIFO, device, socket) is refused
@@ -467,7 +470,7 @@ std::uint64_t CFile::CopyLarge(CFile& out, std::uint64_t count, const CopyObserv
       done += static_cast<std::uint64_t>(n);
       continue;
     }
-    const std::size_t n = RawRead(buffer_.get(), std::min(want, kBufferSize));
+    const std::size_t n = RawRead(buffer_.get(), std::min(want, observer ? kWatchedCopyBlock : kBufferSize));
     if (n == 0) break;
     out.RawWrite(buffer_.get(), n);
     if (observer) (*observer)(buffer_.get(), n);

@@ -27,7 +27,9 @@ class ProbeFile : public CAudioFile {
   int ConvertToWav(const std::string&, CProgress*) override { return -1; }
   std::vector<std::string> GetInformationLines() const override { return {}; }
   bool Find(const char* tag) { return FindChunk(tag); }
-  std::uint64_t Copy(CFile& out, std::uint32_t n, CProgress* p) { return CopyData(out, n, p); }
+  std::uint64_t Copy(CFile& out, std::uint32_t n, CProgress* p, const CFile::CopyObserver* seen = nullptr) {
+    return CopyData(out, n, p, seen);
+  }
   CFile& Source() { return file; }
 };
 
@@ -142,6 +144,46 @@ TEST(AudioFileCopyData, LargeCopyIsByteExact) {
   const auto got = kt::ReadAll(dir.File("out.bin"));
   ASSERT_EQ(got.size(), 20'000'004u);
   EXPECT_TRUE(std::equal(got.begin() + 4, got.end(), data.begin() + 3));
+}
+
+// A watched copy (the MP3 pieces' frame walk) sees every byte written, in
+// order, whether it came from the read buffer, a small remainder or the
+// large transfers; the bytes written are those of a plain copy.
+TEST(AudioFileCopyData, AWatchedCopySeesExactlyTheBytesItWrites) {
+  kt::TempDir dir;
+  const auto data = kt::PatternData(3'000'007);
+  kt::WriteAll(dir.File("src.bin"), data);
+  struct Case {
+    const char* name;
+    std::size_t readFirst;  // bytes read before the copy, so some come from the read buffer
+    std::size_t from, count;
+  };
+  const Case cases[] = {
+      {"small", 0, 100, 25000},
+      {"large, after the read buffer", 10, 13, 2'900'000},
+      {"past the end", 0, 2'999'000, 20000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProbeFile f(dir.File("src.bin"), nullptr);
+    CFile out;
+    ASSERT_TRUE(out.Open(dir.File("out.bin"), CFile::Mode::CreateReadWrite));
+    out.Write("HEAD", 4);
+    std::vector<std::uint8_t> seen, first(c.readFirst);
+    const CFile::CopyObserver watch = [&seen](const std::uint8_t* bytes, std::size_t n) {
+      seen.insert(seen.end(), bytes, bytes + n);
+    };
+    f.Source().Seek(static_cast<std::int64_t>(c.from - c.readFirst), CFile::From::Begin);
+    f.Source().Read(first.data(), first.size());
+    const std::uint64_t copied = f.Copy(out, static_cast<std::uint32_t>(c.count), nullptr, &watch);
+    out.Close();
+    const std::size_t expected = std::min(c.count, data.size() - c.from);
+    EXPECT_EQ(copied, expected);
+    const std::vector<std::uint8_t> slice(data.begin() + c.from, data.begin() + c.from + expected);
+    EXPECT_EQ(seen, slice);
+    const auto got = kt::ReadAll(dir.File("out.bin"));
+    EXPECT_EQ(std::vector<std::uint8_t>(got.begin() + 4, got.end()), slice);
+  }
 }
 
 TEST(AudioFileReportError, ShowsNothingForZeroAndTheTextOtherwise) {

@@ -185,7 +185,8 @@ class CMp3File : public CAudioFile {
   std::uint64_t NextBoundary(std::uint64_t from);
   // Copies count bytes from the current position, in CopyData calls of at
   // most 32-bit size; false when cancelled or the source ended early.
-  bool CopyRange(CFile& output, std::uint64_t count, CProgress* progress, const CFile::CopyObserver* observer);
+  bool CopyRange(CFile& output, std::uint64_t count, CProgress* progress,
+                 const CFile::CopyObserver* observer);
   Mp3StreamFacts StreamFacts();
   // True when pieces are written gapless: as set, for Layer III streams.
   bool WritesGapless() const;

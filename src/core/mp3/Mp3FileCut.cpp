@@ -105,8 +105,9 @@ const std::optional<mp3::LameTag>& CMp3File::GetTrustedLameTag() {
   // The frame count costs a pass over the file: the index's, or a count
   // where the stream is too long to index.
   if (tag) {
-    const std::uint64_t frames =
-        EnsureIndex() ? index_.Frames() : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
+    const std::uint64_t frames = EnsureIndex()
+                                     ? index_.Frames()
+                                     : ScanMp3Frames(file, audioStart_, audioEnd_, firstAudio_, false).frames;
     if (frames != tag->frames) tag.reset();
   }
   trustedTag_ = tag;
@@ -128,7 +129,8 @@ Mp3StreamFacts CMp3File::StreamFacts() {
 bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CProgress* progress) {
   const Mp3StreamFacts facts = StreamFacts();
   CMp3PieceWriter writer(
-      file, facts, [this](CFile& out, std::uint64_t count, CProgress* p, const CFile::CopyObserver* observer) {
+      file, facts,
+      [this](CFile& out, std::uint64_t count, CProgress* p, const CFile::CopyObserver* observer) {
         return CopyRange(out, count, p, observer);
       });
   if (WritesGapless()) return writer.WriteGapless(output, span, progress);

@@ -8,6 +8,7 @@
 #include "core/TimeText.h"
 #include "core/mp3/ApeTag.h"
 #include "core/mp3/Mp3File.h"
+#include "core/mp3/Mp3FrameScan.h"
 
 namespace {
 
@@ -76,6 +77,8 @@ void CMp3File::IndexFrames() {
   // The headers are read from large blocks (one read, not one a frame).
   std::vector<std::uint8_t> block(kIndexBlock);
   std::uint64_t blockAt = 0, blockEnd = 0;
+  CStreamFrameCheck check(firstAudio_);
+  std::uint32_t length = 0;  // the length of the frame frameAt found
   auto frameAt = [&](std::uint64_t at) {
     if (at < blockAt || at + 4 > blockEnd) {
       blockAt = at;
@@ -83,9 +86,8 @@ void CMp3File::IndexFrames() {
     }
     if (at + 4 > blockEnd) return mp3::FrameHeader{};
     const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(block.data() + (at - blockAt));
-    const bool ours = header.HasSync() && header.SameStreamAs(firstAudio_) &&
-                      mp3::CheckFields(header) == err::kNone && at + header.FrameLength() <= audioEnd_;
-    return ours ? header : mp3::FrameHeader{};
+    length = check.LengthOf(header);
+    return length > 0 && at + length <= audioEnd_ ? header : mp3::FrameHeader{};
   };
   std::uint64_t at = audioStart_;
   while (at < audioEnd_) {
@@ -101,7 +103,7 @@ void CMp3File::IndexFrames() {
           manyBitrateChanges_ = true;
       }
       bitrate = header.BitrateIndex();
-      at += header.FrameLength();
+      at += length;
       continue;
     }
     // Junk between frames holds no samples: go on at the next frame of the

@@ -20,9 +20,17 @@ bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream) {
          header.FrameLength() > 0;
 }
 
+void CStreamFrameCheck::Learn(std::uint32_t key) {
+  known_ = true;
+  key_ = key;
+  const mp3::FrameHeader bare{key};
+  length_ = IsStreamFrame(bare, stream_) ? bare.FrameLength() : 0;
+  paddingSlot_ = length_ > 0 ? mp3::FrameHeader{key | kPadding}.FrameLength() - length_ : 0;
+}
+
 CMp3FrameWalker::CMp3FrameWalker(std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream, bool crc,
                                  std::uint16_t crcSeed)
-    : from_(from), to_(std::max(from, to)), stream_(stream), crc_(crc), fedEnd_(from), next_(from) {
+    : from_(from), to_(std::max(from, to)), check_(stream), crc_(crc), fedEnd_(from), next_(from) {
   scan_.crc = crcSeed;
   scan_.wholeEnd = from;
   ended_ = next_ + 4 > to_;
@@ -72,9 +80,10 @@ void CMp3FrameWalker::Feed(const std::uint8_t* bytes, std::size_t count) {
   // A header is looked at once its four bytes are all here.
   while (!ended_ && next_ + 4 <= fedEnd_) {
     const mp3::FrameHeader header = HeaderAt(bytes, blockAt);
-    if (!IsStreamFrame(header, stream_)) {
+    const std::uint32_t length = check_.LengthOf(header);
+    if (length == 0) {
       ++next_;  // not a frame: look at the next byte
-    } else if (const std::uint64_t end = next_ + header.FrameLength(); end > to_) {
+    } else if (const std::uint64_t end = next_ + length; end > to_) {
       ended_ = true;  // a frame cut off at the end
     } else {
       Count(header);

@@ -28,6 +28,35 @@ struct Mp3FrameScan {
 // sampling rate stream gives.
 bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream);
 
+// The check of IsStreamFrame with the frame's length, remembering the last
+// verdict: the frames of a stream repeat their fields (the padding bit
+// aside), so a walk over them needs the header tables only where they change.
+class CStreamFrameCheck {
+ public:
+  explicit CStreamFrameCheck(mp3::FrameHeader stream) : stream_(stream) {}
+  // The length of the frame whose header is header when it is a frame of
+  // the stream, else 0.
+  std::uint32_t LengthOf(mp3::FrameHeader header) {
+    const std::uint32_t key = header.raw & kFields;
+    if (!known_ || key != key_) Learn(key);
+    if (length_ == 0) return 0;
+    return length_ + ((header.raw & kPadding) != 0 ? paddingSlot_ : 0);
+  }
+
+ private:
+  static constexpr std::uint32_t kPadding = 1u << 17;
+  // Sync, version, layer, bitrate and sampling rate: all that the verdict
+  // and the length depend on, besides the padding bit.
+  static constexpr std::uint32_t kFields = 0x00FEFEFFu & ~kPadding;
+  void Learn(std::uint32_t key);
+
+  mp3::FrameHeader stream_;
+  bool known_ = false;
+  std::uint32_t key_ = 0;
+  std::uint32_t length_ = 0;       // without padding; 0 when not a frame of the stream
+  std::uint32_t paddingSlot_ = 0;  // what the padding bit adds
+};
+
 // Walks the frames in [from, to) from bytes fed in order. Bytes that hold no
 // frame of the stream are stepped over; a frame that would end past to is
 // not counted. With crc, the CRC of every byte fed is continued from crcSeed.
@@ -49,13 +78,13 @@ class CMp3FrameWalker {
   void KeepTail(const std::uint8_t* bytes, std::size_t count);
 
   std::uint64_t from_, to_;
-  mp3::FrameHeader stream_;
+  CStreamFrameCheck check_;
   bool crc_;
   Mp3FrameScan scan_;
   std::uint64_t fedEnd_;
-  std::uint64_t next_;    // where the next frame should begin
-  bool ended_ = false;    // no further frame can fit before to
-  unsigned bitrate_ = 16;  // the last frame's bitrate index; 16: none yet
+  std::uint64_t next_;         // where the next frame should begin
+  bool ended_ = false;         // no further frame can fit before to
+  unsigned bitrate_ = 16;      // the last frame's bitrate index; 16: none yet
   std::uint8_t tail_[3] = {};  // the three bytes before fedEnd_ (fewer at the start)
 };
 

@@ -68,7 +68,8 @@ std::vector<std::uint64_t> ChainEndingAt(const SourceWindow& window, std::uint64
 }
 
 // The main data of the chain's frames, all but the last, end to end.
-std::vector<std::uint8_t> MainDataBefore(const SourceWindow& window, const std::vector<std::uint64_t>& chain) {
+std::vector<std::uint8_t> MainDataBefore(const SourceWindow& window,
+                                         const std::vector<std::uint64_t>& chain) {
   std::vector<std::uint8_t> mainData;
   for (std::size_t k = 0; k + 1 < chain.size(); ++k) {
     const mp3::FrameHeader h = window.HeaderAt(chain[k]);
@@ -99,15 +100,15 @@ std::size_t ReservoirReachBefore(const SourceWindow& window, std::uint64_t befor
 // The byte position in the piece (of total bytes, the header frame of
 // headerSize first, then leadSize bytes of lead-in frames) of the frame that
 // starts i percent of the way in, for every i, as the header frame's seek table.
-void FillSeekTable(mp3::LameTag& tag, const Mp3FrameScan& scan, std::uint64_t leadFrames, std::uint64_t headerSize,
-                   std::uint64_t leadSize, std::uint64_t total) {
+void FillSeekTable(mp3::LameTag& tag, const Mp3FrameScan& scan, std::uint64_t leadFrames,
+                   std::uint64_t headerSize, std::uint64_t leadSize, std::uint64_t total) {
   const std::uint64_t frames = leadFrames + scan.frames;
   for (std::size_t i = 0; i < tag.toc.size(); ++i) {
     const std::uint64_t frame = i * frames / 100;
     std::uint64_t offset = headerSize;
     if (frame >= leadFrames && !scan.samples.empty()) {
-      const std::size_t sample = std::min<std::size_t>(static_cast<std::size_t>((frame - leadFrames) / scan.stride),
-                                                       scan.samples.size() - 1);
+      const std::size_t sample = std::min<std::size_t>(
+          static_cast<std::size_t>((frame - leadFrames) / scan.stride), scan.samples.size() - 1);
       offset += leadSize + scan.samples[sample];
     }
     tag.toc[i] = static_cast<std::uint8_t>(std::min<std::uint64_t>(255, total ? offset * 256 / total : 0));
@@ -202,7 +203,8 @@ std::uint64_t CMp3PieceWriter::CopyFrames(CFile& output, std::uint64_t from, std
                                           bool& cancelled, const CFile::CopyObserver* observer) {
   cancelled = false;
   source_.Seek(static_cast<std::int64_t>(from), CFile::From::Begin);
-  if (progressFrom > from && !copy_(output, progressFrom - from, nullptr, observer)) return source_.GetPosition();
+  if (progressFrom > from && !copy_(output, progressFrom - from, nullptr, observer))
+    return source_.GetPosition();
   if (!copy_(output, progressTo - progressFrom, progress, observer)) {
     cancelled = progress && progress->IsCancelled();
     return source_.GetPosition();
@@ -326,7 +328,8 @@ CMp3PieceWriter::GaplessPlan CMp3PieceWriter::PlanGapless(const Span& span, std:
   return plan;
 }
 
-void CMp3PieceWriter::Describe(CFile& output, GaplessPlan& plan, const Mp3FrameScan& scan, std::uint64_t wholeEnd) {
+void CMp3PieceWriter::Describe(CFile& output, GaplessPlan& plan, const Mp3FrameScan& scan,
+                               std::uint64_t wholeEnd) {
   const LeadIn& lead = plan.lead;
   const std::uint64_t frames = lead.frames + scan.frames;
   const std::uint64_t total = plan.headerSize + lead.bytes.size() + (wholeEnd - lead.sourceFrom);
@@ -363,8 +366,8 @@ void CMp3PieceWriter::RememberFrameNumber(const GaplessPlan& plan, const Span& s
     (*facts_.frameNumbers)[span.end] = known->second + frames - (plan.to > span.end ? 1 : 0);
 }
 
-std::uint64_t CMp3PieceWriter::CopyGapless(CFile& output, GaplessPlan& plan, const Span& span, CProgress* progress,
-                                           bool& cancelled) {
+std::uint64_t CMp3PieceWriter::CopyGapless(CFile& output, GaplessPlan& plan, const Span& span,
+                                           CProgress* progress, bool& cancelled) {
   if (facts_.id3v2End > 0) {
     source_.Seek(0, CFile::From::Begin);
     copy_(output, facts_.id3v2End, nullptr, nullptr);
