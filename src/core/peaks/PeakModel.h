@@ -42,6 +42,13 @@ class Accumulator {
     squares_ += static_cast<std::uint64_t>(sample * sample);
     ++count_;
   }
+  // Adds count samples at once, given their lowest, highest and sum of squares.
+  void AddTotals(int min, int max, std::uint64_t squares, std::uint64_t count) {
+    if (min < min_) min_ = min;
+    if (max > max_) max_ = max;
+    squares_ += squares;
+    count_ += count;
+  }
   bool Empty() const { return count_ == 0; }
   Point Value() const;
   void Reset() { *this = Accumulator(); }

@@ -5,6 +5,10 @@
 #include <memory>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/File.h"
 #include "core/Workers.h"
 #include "core/wav/WaveFile.h"
@@ -19,6 +23,67 @@ constexpr std::size_t kReadBytes = 1 << 20;
 inline int SampleAt(const std::uint8_t* p, unsigned bytes) {
   if (bytes == 1) return (p[0] - 128) * 256;
   return static_cast<std::int16_t>(p[bytes - 2] | (p[bytes - 1] << 8));
+}
+
+// Adds the n sample frames at p of a plain 16-bit stream (samples packed,
+// channels interleaved) to acc, one accumulator a channel, sample by sample.
+void AddPacked16(const std::uint8_t* p, std::uint64_t n, std::vector<Accumulator>& acc) {
+  const std::size_t channels = acc.size();
+  for (std::uint64_t i = 0; i < n; ++i)
+    for (std::size_t c = 0; c < channels; ++c, p += 2)
+      acc[c].Add(static_cast<std::int16_t>(p[0] | (p[1] << 8)));
+}
+
+#if defined(__SSE2__)
+// The same for streams of 1, 2, 4 or 8 channels, eight samples at a time:
+// lane k of a vector always holds channel k mod channels, so every lane
+// keeps its own lowest, highest and sum of squares (exact: each square is
+// at most 2^30 and is summed in 64 bits), and the lanes of a channel are
+// joined at the end. The result is the sample-by-sample one.
+void AddPacked16Lanes(const std::uint8_t* p, std::uint64_t n, std::vector<Accumulator>& acc) {
+  const std::size_t channels = acc.size();
+  const std::uint64_t samples = n * channels, vectors = samples / 8;
+  const __m128i zero = _mm_setzero_si128();
+  __m128i low = _mm_set1_epi16(32767), high = _mm_set1_epi16(-32768);
+  __m128i sums[4] = {zero, zero, zero, zero};  // lanes 0-1, 2-3, 4-5, 6-7
+  for (std::uint64_t v = 0; v < vectors; ++v) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * v));
+    low = _mm_min_epi16(low, x);
+    high = _mm_max_epi16(high, x);
+    const __m128i lo = _mm_mullo_epi16(x, x), hi = _mm_mulhi_epi16(x, x);
+    const __m128i squares03 = _mm_unpacklo_epi16(lo, hi), squares47 = _mm_unpackhi_epi16(lo, hi);
+    sums[0] = _mm_add_epi64(sums[0], _mm_unpacklo_epi32(squares03, zero));
+    sums[1] = _mm_add_epi64(sums[1], _mm_unpackhi_epi32(squares03, zero));
+    sums[2] = _mm_add_epi64(sums[2], _mm_unpacklo_epi32(squares47, zero));
+    sums[3] = _mm_add_epi64(sums[3], _mm_unpackhi_epi32(squares47, zero));
+  }
+  alignas(16) std::int16_t lows[8], highs[8];
+  alignas(16) std::uint64_t squares[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lows), low);
+  _mm_store_si128(reinterpret_cast<__m128i*>(highs), high);
+  for (int k = 0; k < 4; ++k) _mm_store_si128(reinterpret_cast<__m128i*>(squares + 2 * k), sums[k]);
+  if (vectors > 0)
+    for (std::size_t k = 0; k < 8; ++k) acc[k % channels].AddTotals(lows[k], highs[k], squares[k], vectors);
+  // The samples after the last whole vector start on a channel boundary.
+  AddPacked16(p + 16 * vectors, (samples - vectors * 8) / channels, acc);
+}
+#endif
+
+// Adds the n frames at p to acc, one accumulator a channel.
+void AddFrames(const std::uint8_t* p, std::uint64_t n, const WaveSource& source,
+               std::vector<Accumulator>& acc) {
+  const unsigned channels = source.channels;
+  if (source.bytesPerSample == 2 && source.blockAlign == 2 * channels) {
+#if defined(__SSE2__)
+    if (8 % channels == 0) return AddPacked16Lanes(p, n, acc);
+#endif
+    return AddPacked16(p, n, acc);
+  }
+  const std::size_t align = source.blockAlign;
+  for (unsigned c = 0; c < channels; ++c) {
+    const std::uint8_t* q = p + c * source.bytesPerSample;
+    for (std::uint64_t i = 0; i < n; ++i, q += align) acc[c].Add(SampleAt(q, source.bytesPerSample));
+  }
 }
 
 }  // namespace
@@ -71,10 +136,8 @@ std::vector<Point> ReadWavePoints(const CFile& file, const WaveSource& source, s
     const std::uint64_t read = got / align;
     for (std::uint64_t f = 0; f < read; f += samplesPerPoint) {
       const std::uint64_t n = std::min<std::uint64_t>(samplesPerPoint, read - f);
-      for (unsigned c = 0; c < channels; ++c) {
-        const std::uint8_t* p = buffer.get() + f * align + c * source.bytesPerSample;
-        Accumulator& a = acc[c];
-        for (std::uint64_t i = 0; i < n; ++i, p += align) a.Add(SampleAt(p, source.bytesPerSample));
+      AddFrames(buffer.get() + f * align, n, source, acc);
+      for (Accumulator& a : acc) {
         points.push_back(a.Value());
         a.Reset();
       }

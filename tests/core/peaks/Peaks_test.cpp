@@ -6,10 +6,12 @@
 #include <atomic>
 #include <cmath>
 
+#include "core/File.h"
 #include "core/mp3/Mp3File.h"
 #include "core/open/AudioFileFactory.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
+#include "core/peaks/WavePeaks.h"
 #include "core/wav/WaveFile.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
@@ -143,6 +145,60 @@ TEST(WavePeaks, FormsWithoutASampleReaderSaySo) {
         Draw(kt::MakeWav(dir, std::to_string(n++) + ".wav", format, std::vector<std::uint8_t>(1024, 0)));
     EXPECT_FALSE(d.job);
     EXPECT_NE(d.whyNot.find("cannot be drawn"), std::string::npos) << d.whyNot;
+  }
+}
+
+// The 16-bit reader takes eight samples at a time for 1, 2, 4 and 8
+// channels: every point must still be the sample-by-sample one, for every
+// channel count, for points that end inside a vector, and at full scale
+// (the largest squares) over long points.
+TEST(WavePeaks, PointsOfEveryChannelCountAreTheSampleBySampleOnes) {
+  kt::TempDir dir;
+  const std::uint32_t frames = 5003;
+  for (const std::uint16_t channels : {1, 2, 3, 4, 5, 8}) {
+    std::vector<std::int16_t> pcm(frames * channels);
+    std::uint32_t state = 7u + channels;
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+      state = state * 1664525u + 1013904223u;
+      const std::size_t frame = i / channels;
+      // Full scale in the first 1000 frames, then noise whose level differs by channel.
+      pcm[i] = frame < 1000
+                   ? static_cast<std::int16_t>(state & 1u ? 32767 : -32768)
+                   : static_cast<std::int16_t>(static_cast<std::int32_t>(state >> 16) / (1 + i % channels) -
+                                               16384 / (1 + i % channels));
+    }
+    kt::WavSpec format;
+    format.channels = channels;
+    CWaveFile wav(kt::MakeWav(dir, std::to_string(channels) + ".wav", format, Le16(pcm)), nullptr);
+    std::string whyNot;
+    const auto source = peaks::WaveSourceOf(wav, whyNot);
+    ASSERT_TRUE(source.has_value()) << whyNot;
+    CFile file;
+    file.OpenOrThrow(source->path, CFile::Mode::ReadShared);
+    const std::atomic<bool> cancel{false};
+    for (const std::uint32_t perPoint : {1u, 3u, 7u, 256u, 1000u, 4096u}) {
+      SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(perPoint) + " samples a point");
+      const std::vector<peaks::Point> got = peaks::ReadWavePoints(file, *source, 0, frames, perPoint, cancel);
+      ASSERT_EQ(got.size(), (frames + perPoint - 1) / perPoint * channels);
+      for (std::size_t k = 0; k < got.size(); ++k) {
+        const std::size_t point = k / channels, channel = k % channels;
+        int low = 32767, high = -32768;
+        double squares = 0;
+        std::uint32_t count = 0;
+        for (std::size_t f = point * perPoint; f < std::min<std::size_t>(frames, (point + 1) * perPoint);
+             ++f) {
+          const int sample = pcm[f * channels + channel];
+          low = std::min(low, sample);
+          high = std::max(high, sample);
+          squares += double(sample) * sample;
+          ++count;
+        }
+        const auto rms = static_cast<std::int16_t>(std::min(std::sqrt(squares / count) + 0.5, 32767.0));
+        ASSERT_EQ(got[k].min, low) << k;
+        ASSERT_EQ(got[k].max, high) << k;
+        ASSERT_EQ(got[k].rms, rms) << k;
+      }
+    }
   }
 }
 
