@@ -25,8 +25,7 @@ CMp3File::CMp3File(const std::string& path, CAudioOwner* ownerWindow) : CAudioFi
 
 CMp3File::~CMp3File() = default;
 
-void CMp3File::Scan() {
-  const std::uint64_t length = file.GetLength();
+void CMp3File::ReadTags(std::uint64_t length) {
   // A file shorter than a tag has none.
   if (length >= kTagSize) {
     file.Seek(-static_cast<std::int64_t>(kTagSize), CFile::From::End);
@@ -42,19 +41,9 @@ void CMp3File::Scan() {
     if (tagLength == 0) break;
     searchStart_ += tagLength;
   }
+}
 
-  const std::uint64_t dataEnd = EndOfData();
-  file.Seek(static_cast<std::int64_t>(std::min(searchStart_, length)), CFile::From::Begin);
-  if (searchStart_ >= length || !FindFrame()) {
-    error = err::kInvalidMp3;
-    return;
-  }
-  const std::uint64_t first = file.GetPosition();
-  audioStart_ = first;
-  // Tags at the end are not audio; one that would reach into the first
-  // frame is not believed.
-  audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
-
+bool CMp3File::SkipHeaderFrames() {
   // A Xing/Info or VBRI frame describes the stream and holds no audio: the
   // audio starts with the next frame. Some writers leave two (a VBRI frame,
   // then an Info frame): every one is skipped, never copied as audio, and
@@ -82,15 +71,10 @@ void CMp3File::Scan() {
     audioStart_ = next;
     header_ = following;
   }
-  firstAudio_ = header_;
+  return vbrConstant;
+}
 
-  // A stream whose frames differ in bitrate is indexed, so that seconds map
-  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
-  if (!vbrConstant && BitrateVaries()) {
-    IndexFrames();
-    variable_ = !index_.Empty();
-  }
-
+void CMp3File::MeasureStream(bool vbrConstant) {
   const std::uint64_t audioBytes = GetAudioBytes();
   byteRate_ = header_.Bitrate() / 8;
   displayBitrate_ = header_.Bitrate();
@@ -118,6 +102,32 @@ void CMp3File::Scan() {
     }
   }
   sampleCount_ = std::isfinite(duration) ? static_cast<std::uint64_t>(std::llround(duration * rate)) : 0;
+}
+
+void CMp3File::Scan() {
+  const std::uint64_t length = file.GetLength();
+  ReadTags(length);
+  const std::uint64_t dataEnd = EndOfData();
+  file.Seek(static_cast<std::int64_t>(std::min(searchStart_, length)), CFile::From::Begin);
+  if (searchStart_ >= length || !FindFrame()) {
+    error = err::kInvalidMp3;
+    return;
+  }
+  const std::uint64_t first = file.GetPosition();
+  audioStart_ = first;
+  // Tags at the end are not audio; one that would reach into the first
+  // frame is not believed.
+  audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
+  const bool vbrConstant = SkipHeaderFrames();
+  firstAudio_ = header_;
+
+  // A stream whose frames differ in bitrate is indexed, so that seconds map
+  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
+  if (!vbrConstant && BitrateVaries()) {
+    IndexFrames();
+    variable_ = !index_.Empty();
+  }
+  MeasureStream(vbrConstant);
   reference_ = header_;
   if (vbrHeaderAt_ != UINT64_MAX) DescribeMusic();
   scanned_ = true;

@@ -135,6 +135,13 @@ class CMp3File : public CAudioFile {
 
  private:
   void Scan();
+  // Reads the ID3v1 tag and steps over the leading ID3v2 tags.
+  void ReadTags(std::uint64_t length);
+  // Steps audioStart_ over the Xing/Info and VBRI frames; true when the
+  // first of them marks a constant bitrate ("Info").
+  bool SkipHeaderFrames();
+  // Duration, byte rate, displayed bitrate and sample count of the stream.
+  void MeasureStream(bool vbrConstant);
   // The start of an APE tag at the end of the file (last, or before the
   // ID3v1 tag), or the file length without the ID3v1 tag.
   std::uint64_t EndOfData();
