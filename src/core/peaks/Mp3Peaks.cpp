@@ -16,8 +16,10 @@
 #include "core/Workers.h"
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
+#include "core/mp3/Mp3FrameScan.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3Reservoir.h"
+#include "core/peaks/GranuleMedians.h"
 
 namespace peaks {
 namespace {
@@ -28,12 +30,6 @@ constexpr std::uint32_t kGranule = 576;
 // From the median estimate of a granule to its peak, fitted on LAME's
 // output for sines and noise of known amplitude.
 constexpr double kEnvelopeScale = 3.2;
-constexpr std::size_t kMedianGranules = 9;
-
-bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream) {
-  return header.HasSync() && header.SameStreamAs(stream) && mp3::CheckFields(header) == err::kNone &&
-         header.FrameLength() > 0;
-}
 
 // Reads up to 25 bits at a time from a big-endian window of four bytes:
 // the bytes must run at least four past the last bit read.
@@ -135,33 +131,6 @@ std::uint8_t EstimateCode(unsigned gain, unsigned mainDataBits, unsigned largest
   return static_cast<std::uint8_t>(std::clamp(code, 1, 255));
 }
 
-// The median of nine codes, by a sorting network (19 exchanges).
-std::uint8_t MedianOfNine(std::array<std::uint8_t, 9> v) {
-  auto sort2 = [&](int a, int b) {
-    if (v[a] > v[b]) std::swap(v[a], v[b]);
-  };
-  sort2(1, 2);
-  sort2(4, 5);
-  sort2(7, 8);
-  sort2(0, 1);
-  sort2(3, 4);
-  sort2(6, 7);
-  sort2(1, 2);
-  sort2(4, 5);
-  sort2(7, 8);
-  sort2(0, 3);
-  sort2(5, 8);
-  sort2(4, 7);
-  sort2(3, 6);
-  sort2(1, 4);
-  sort2(2, 5);
-  sort2(4, 7);
-  sort2(4, 2);
-  sort2(6, 4);
-  sort2(4, 2);
-  return v[4];
-}
-
 // Reads the granule estimates of one Layer III frame: two codes a granule.
 void AddFrameLevels(const std::uint8_t* frame, mp3::FrameHeader header, std::vector<std::uint8_t>& levels) {
   const bool mpeg1 = header.Version() == 3;
@@ -213,6 +182,7 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
   // Four bytes more, zeroed after what was read, for the bit reader's window.
   auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kScanBlock + kSideInfoReach + 4);
   std::vector<std::uint64_t> recent;  // the last frames' offsets, for the lead-ins
+  CStreamFrameCheck check(source.stream);
   std::uint64_t next = source.audioStart;
   for (std::uint64_t block = source.audioStart; block < source.audioEnd; block += kScanBlock) {
     if (cancel.load(std::memory_order_relaxed)) return std::nullopt;
@@ -228,11 +198,12 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
         break;
       }
       const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(buffer.get() + i);
-      if (!IsStreamFrame(header, source.stream)) {
+      const std::uint32_t length = check.LengthOf(header);
+      if (length == 0) {
         ++next;
         continue;
       }
-      if (next + header.FrameLength() > source.audioEnd) {
+      if (next + length > source.audioEnd) {
         next = source.audioEnd;
         break;
       }
@@ -249,7 +220,7 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
       recent.push_back(next);
       if (recent.size() > Mp3Scan::kLeadFrames) recent.erase(recent.begin());
       ++scan.frames;
-      next += header.FrameLength();
+      next += length;
     }
     if (scan.frames > Mp3Scan::kMaxFrames) break;  // hostile files of tiny frames
   }
@@ -258,34 +229,31 @@ std::optional<Mp3Scan> ScanMp3(const CFile& file, const Mp3Source& source, const
 
 void StoreEnvelope(const Mp3Scan& scan, const Mp3Source& source, CPeakModel& model) {
   if (scan.levels.empty()) return;
+  // The level drawn for a median code, a table for the 256 codes.
+  static const std::array<int, 256> kLevels = [] {
+    std::array<int, 256> levels{};
+    for (std::size_t code = 0; code < levels.size(); ++code)
+      levels[code] = static_cast<int>(
+          std::min(DecodeEstimate(static_cast<std::uint8_t>(code)) * kEnvelopeScale, 1.0) * 32767.0);
+    return levels;
+  }();
   EnvelopeBuilder envelope(model);
   const unsigned channels = model.Shape().channels;
   const std::size_t granules = scan.levels.size() / 2;
   const std::size_t perFrame = source.samplesPerFrame / kGranule;
-  // A granule's estimate swings widely with what its tables hold; the
-  // median of its nine neighbours (the edges repeat the first and last)
-  // follows the loudness.
-  constexpr std::size_t kHalf = kMedianGranules / 2;
+  // The medians are taken a run of granules at a time, so their memory stays small.
+  constexpr std::size_t kRun = 1 << 16;
+  std::vector<std::uint8_t> medians[2];
   for (std::size_t g = 0; g < granules; ++g) {
+    if (g % kRun == 0)
+      for (unsigned lane = 0; lane < std::min(channels, 2u); ++lane)
+        MediansOfNine(scan.levels, lane, g, std::min(kRun, granules - g), medians[lane]);
     const std::uint64_t at = g * kGranule + mp3::kDecoderDelay;
     int levels[2] = {};
     for (unsigned c = 0; c < channels; ++c) {
       const unsigned lane = std::min(c, 1u);
-      const std::uint8_t own = scan.levels[2 * g + lane];
-      int level = 0;
       // Silence stays silent however loud its neighbours are.
-      if (own != 0) {
-        std::array<std::uint8_t, kMedianGranules> window{};
-        for (std::size_t k = 0; k < kMedianGranules; ++k) {
-          const std::size_t at9 = std::clamp<std::ptrdiff_t>(
-              static_cast<std::ptrdiff_t>(g + k) - static_cast<std::ptrdiff_t>(kHalf), 0,
-              static_cast<std::ptrdiff_t>(granules - 1));
-          window[k] = scan.levels[2 * at9 + lane];
-        }
-        level =
-            static_cast<int>(std::min(DecodeEstimate(MedianOfNine(window)) * kEnvelopeScale, 1.0) * 32767.0);
-      }
-      levels[c] = level;
+      if (scan.levels[2 * g + lane] != 0) levels[c] = kLevels[medians[lane][g % kRun]];
     }
     envelope.Add(at, levels);
     if (g % (perFrame * 4096) == 0) envelope.Flush(at);
@@ -322,7 +290,7 @@ std::vector<std::uint8_t> ReservoirFor(const CFile& file, const Mp3Source& sourc
     std::uint8_t h[4] = {};
     file.ReadAt(h, 4, lead.back());
     const mp3::FrameHeader read = mp3::FrameHeader::FromBytes(h);
-    return IsStreamFrame(read, source.stream) ? read : source.stream;
+    return ::IsStreamFrame(read, source.stream) ? read : source.stream;
   }();
   return mp3::BuildReservoirFrame(like, mainData.data() + mainData.size() - keep, keep);
 }
@@ -364,7 +332,7 @@ std::vector<std::size_t> FrameStarts(const RangeBytes& r, const Mp3Source& sourc
   const std::size_t end = r.bytes.size() - MAD_BUFFER_GUARD;
   for (std::size_t at = r.fileFrom; at + 4 <= end;) {
     const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(r.bytes.data() + at);
-    if (!IsStreamFrame(header, source.stream)) {
+    if (!::IsStreamFrame(header, source.stream)) {
       ++at;
       continue;
     }
