@@ -35,21 +35,16 @@ namespace {
 
 // The progress sink of one running file: counts its steps for the bar and
 // turns Ctrl-C into the Stop button.
-class CJobSink : public CProgress {
+class CJobSink : public CProgressSink {
  public:
-  void Start() override {}
-  void SetTitle(const std::string&) override {}
-  void SetFileCount(std::uint32_t) override {}
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override {
-    total_ = total;
-    step_ = step;
+  void Changed(const CProgressState& state, ProgressChange change) override {
+    if (change == ProgressChange::FileRange) {
+      total_ = state.file.maximum;
+      step_ = state.file.step;
+    } else if (change == ProgressChange::FileStep) {
+      steps_ += step_;
+    }
   }
-  void StepBoth() override {}
-  void StepOverall() override {}
-  void StepFile() override { steps_ += step_; }
-  void SetShreddingText(const std::string&, const std::string&) override {}
-  void SetConvertingText(const std::string&, const std::string&) override {}
-  void SetFileNumber(std::uint32_t) override {}
   bool IsCancelled() override {
     if (!CCliProgress::Interrupted()) return false;
     stopped_ = true;
@@ -174,7 +169,7 @@ void CBatchCliRun::CheckBeforeStart() {
       slot.job.outputPath = output;
       slot.job.sourceType = item.sourceType;
       slot.job.targetType = item.sourceType == sourcetype::kWav ? targettype::kMp3 : targettype::kWav;
-      slot.job.window = &slot.sink;
+      slot.job.sink = &slot.sink;
       slot.job.overwrite = options_.overwrite ? 1 : 0;
     }
   }

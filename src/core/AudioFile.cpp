@@ -109,7 +109,6 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress
     available -= take;
     if (pending >= kCopyBatch) flush();
     if (sourceEnded) break;
-    PumpOneMessage();
     if (progress && progress->IsCancelled()) break;
     total += take;
   }

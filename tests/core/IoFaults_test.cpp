@@ -80,10 +80,10 @@ int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
 // A progress window that does something to the world at its first file step.
 class ActingProgress : public kt::RecordingProgress {
  public:
-  explicit ActingProgress(std::function<void()> act) : act_(std::move(act)) {}
-  void StepFile() override {
-    kt::RecordingProgress::StepFile();
-    if (act_) std::exchange(act_, nullptr)();
+  explicit ActingProgress(std::function<void()> act) : act_(std::move(act)) {
+    onFileStep = [this] {
+      if (act_) std::exchange(act_, nullptr)();
+    };
   }
 
  private:

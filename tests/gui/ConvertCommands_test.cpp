@@ -57,7 +57,7 @@ class FakeMainWindow : public CAudioOwner {
   }
 
  private:
-  class Progress : public kt::RecordingProgress {
+  class Progress : public kt::ProgressRecord {
    public:
     explicit Progress(FakeMainWindow& w) : w_(w) { ++w_.liveProgressWindows; }
     ~Progress() override { --w_.liveProgressWindows; }
@@ -70,7 +70,7 @@ class FakeMainWindow : public CAudioOwner {
     CCommandHost host;
     host.owner = this;
     host.stopPlayback = [this] { ++playbackStops; };
-    host.makeProgress = [this]() -> std::unique_ptr<CProgress> {
+    host.makeProgress = [this]() -> std::unique_ptr<CProgressSink> {
       ++progressWindows;
       return std::make_unique<Progress>(*this);
     };
