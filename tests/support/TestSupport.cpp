@@ -156,6 +156,16 @@ std::string PatternWav(const TempDir& dir, const std::string& name, std::uint32_
   return MakeWav(dir, name, layout, PatternData(seconds * layout.ByteRate()));
 }
 
+std::size_t DiskFullAfter::Allow(std::size_t count) {
+  std::uint64_t budget = budget_.load();
+  if (budget == UINT64_MAX) return count;
+  std::size_t allowed;
+  do {
+    allowed = budget < count ? static_cast<std::size_t>(budget) : count;
+  } while (!budget_.compare_exchange_weak(budget, budget - allowed));
+  return allowed;
+}
+
 void ProgressRecord::Changed(const CProgressState& state, ProgressChange change) {
   switch (change) {
     case ProgressChange::Started:

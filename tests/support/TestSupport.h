@@ -2,12 +2,14 @@
 // Helpers shared by the engine tests: temporary folders, synthetic WAV files,
 // a recording progress window and a scripted owner.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/File.h"
 #include "core/Owner.h"
 #include "core/Progress.h"
 
@@ -101,6 +103,20 @@ class ProgressRecord : public CProgressSink {
 class RecordingProgress : public ProgressRecord, public CProgress {
  public:
   RecordingProgress() : CProgress(static_cast<ProgressRecord*>(this)) {}
+};
+
+// A disk that fills up: handed to a file object (CWaveFile, CMp3File), it
+// lets the given number of bytes through, over all the file's outputs, and
+// fails every later write as a full disk. Clear makes it roomy again.
+class DiskFullAfter : public CWriteFaults {
+ public:
+  explicit DiskFullAfter(std::uint64_t bytes) : budget_(bytes) {}
+  void FailWritesAfter(std::uint64_t bytes) { budget_ = bytes; }
+  void Clear() { budget_ = UINT64_MAX; }
+  std::size_t Allow(std::size_t count) override;
+
+ private:
+  std::atomic<std::uint64_t> budget_;
 };
 
 // Answers the Shred Equally request from fields and records every message.

@@ -206,11 +206,10 @@ TEST(Mp3Decode, WriteFailureEndsTheRunWithTheFileError) {
   kt::TempDir dir;
   kt::LameSpec layout;
   kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(3.0, layout));
-  CMp3File f(dir.File("in.mp3"), nullptr);
+  kt::DiskFullAfter disk(100000);
+  CMp3File f(dir.File("in.mp3"), nullptr, &disk);
   kt::RecordingProgress progress;
-  CFileFaults::FailWritesAfter(100000);
   EXPECT_THROW(f.ConvertToWav(dir.File("full.wav"), &progress), CFileException);
-  CFileFaults::Clear();
 }
 
 }  // namespace
