@@ -71,7 +71,7 @@ enum class SlotState { Blocked, Waiting, Running, Ended };
 
 struct Slot {
   CliBatchItem item;
-  std::chrono::steady_clock::time_point started, ended;  // of its conversion
+  CClock::TimePoint started, ended;  // of its conversion
   BatchJob job;
   CJobSink sink;
   SlotState state = SlotState::Waiting;
@@ -105,10 +105,11 @@ bool NamesAFileOfTheRun(const std::vector<CliBatchItem>& items, const std::strin
 
 class CBatchCliRun {
  public:
-  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
+  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock)
       : options_(options),
         out_(out),
         err_(err),
+        clock_(clock),
         showBar_(!options.quiet && ::isatty(::fileno(err))),
         bar_(err) {}
   int Run();
@@ -124,6 +125,7 @@ class CBatchCliRun {
   const CliBatchOptions& options_;
   std::FILE* out_;
   std::FILE* err_;
+  const CClock& clock_;  // times each file's conversion
   bool showBar_;
   CTerminalLine bar_;
   std::size_t count_ = 0;
@@ -185,12 +187,12 @@ void CBatchCliRun::Work() {
     {
       std::lock_guard lock(mutex_);
       slot.state = SlotState::Running;
-      slot.started = std::chrono::steady_clock::now();
+      slot.started = clock_.Now();
     }
     BatchConvertWorker(slot.job);
     {
       std::lock_guard lock(mutex_);
-      slot.ended = std::chrono::steady_clock::now();
+      slot.ended = clock_.Now();
       slot.state = SlotState::Ended;
       ended_.push_back(i);
     }
@@ -423,7 +425,7 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "Take the WAV and MP3 files of the folders' sub-folders too");
 }
 
-int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
+int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock) {
   CliBatchOptions withList = options;
   if (!options.filesFrom.empty() &&
       !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
@@ -432,5 +434,5 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) 
     PrintUsageError(err, "batch needs FILE or --files-from");
     return 2;
   }
-  return CBatchCliRun(withList, out, err).Run();
+  return CBatchCliRun(withList, out, err, clock).Run();
 }
