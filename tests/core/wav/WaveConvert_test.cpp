@@ -317,6 +317,7 @@ TEST_F(ConvertFixture, DiskFullDuringAConversionRaisesTheFileFailureAndClosesThe
   EXPECT_EQ(wav.GetError(), 0u);
   // The seam fails the header's rewrite too: the output went.
   EXPECT_FALSE(std::filesystem::exists(Out()));
+  disk.Clear();
   EXPECT_EQ(wav.ConvertTo8Bit(Out("next.wav"), nullptr), 0u);
 }
 
