@@ -28,35 +28,6 @@ CMp3File::~CMp3File() = default;
 
 void CMp3File::Scan() {
   const std::uint64_t length = file.GetLength();
-  ReadLeadingAndTrailingTags(length);
-  const std::uint64_t dataEnd = EndOfData();
-  file.Seek(static_cast<std::int64_t>(std::min(searchStart_, length)), CFile::From::Begin);
-  if (searchStart_ >= length || !FindFrame()) {
-    error = err::kInvalidMp3;
-    return;
-  }
-  const std::uint64_t first = file.GetPosition();
-  audioStart_ = first;
-  // Tags at the end are not audio; one that would reach into the first
-  // frame is not believed.
-  audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
-  const bool vbrConstant = SkipHeaderFrames();
-  firstAudio_ = header_;
-
-  // A stream whose frames differ in bitrate is indexed, so that seconds map
-  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
-  if (!vbrConstant && BitrateVaries()) {
-    IndexFrames();
-    variable_ = !index_.Empty();
-  }
-  MeasureStream(vbrConstant);
-  reference_ = header_;
-  if (vbrHeaderAt_ != UINT64_MAX) DescribeMusic();
-  scanned_ = true;
-  file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
-}
-
-void CMp3File::ReadLeadingAndTrailingTags(std::uint64_t length) {
   // A file shorter than a tag has none.
   if (length >= kTagSize) {
     file.Seek(-static_cast<std::int64_t>(kTagSize), CFile::From::End);
@@ -72,9 +43,19 @@ void CMp3File::ReadLeadingAndTrailingTags(std::uint64_t length) {
     if (tagLength == 0) break;
     searchStart_ += tagLength;
   }
-}
 
-bool CMp3File::SkipHeaderFrames() {
+  const std::uint64_t dataEnd = EndOfData();
+  file.Seek(static_cast<std::int64_t>(std::min(searchStart_, length)), CFile::From::Begin);
+  if (searchStart_ >= length || !FindFrame()) {
+    error = err::kInvalidMp3;
+    return;
+  }
+  const std::uint64_t first = file.GetPosition();
+  audioStart_ = first;
+  // Tags at the end are not audio; one that would reach into the first
+  // frame is not believed.
+  audioEnd_ = dataEnd > first ? dataEnd : std::max(GetDataSize(), first);
+
   // A Xing/Info or VBRI frame describes the stream and holds no audio: the
   // audio starts with the next frame. Some writers leave two (a VBRI frame,
   // then an Info frame): every one is skipped, never copied as audio, and
@@ -102,10 +83,15 @@ bool CMp3File::SkipHeaderFrames() {
     audioStart_ = next;
     header_ = following;
   }
-  return vbrConstant;
-}
+  firstAudio_ = header_;
 
-void CMp3File::MeasureStream(bool vbrConstant) {
+  // A stream whose frames differ in bitrate is indexed, so that seconds map
+  // to frames exactly. "Info" marks a constant bitrate: nothing is read.
+  if (!vbrConstant && BitrateVaries()) {
+    IndexFrames();
+    variable_ = !index_.Empty();
+  }
+
   const std::uint64_t audioBytes = GetAudioBytes();
   byteRate_ = header_.Bitrate() / 8;
   displayBitrate_ = header_.Bitrate();
@@ -133,6 +119,10 @@ void CMp3File::MeasureStream(bool vbrConstant) {
     }
   }
   sampleCount_ = std::isfinite(duration) ? static_cast<std::uint64_t>(std::llround(duration * rate)) : 0;
+  reference_ = header_;
+  if (vbrHeaderAt_ != UINT64_MAX) DescribeMusic();
+  scanned_ = true;
+  file.Seek(static_cast<std::int64_t>(audioStart_), CFile::From::Begin);
 }
 
 std::uint64_t CMp3File::GetSampleCount() const {

@@ -135,14 +135,6 @@ class CMp3File : public CAudioFile {
 
  private:
   void Scan();
-  // Reads the ID3v1 tag and steps searchStart_ past the ID3v2 tags.
-  void ReadLeadingAndTrailingTags(std::uint64_t length);
-  // Steps audioStart_ and header_ past the Xing/Info and VBRI frames,
-  // keeping the first one's facts; true when it marks a constant bitrate.
-  bool SkipHeaderFrames();
-  // Duration, byte rate, bitrate shown and sample count, from the counted
-  // or stated frames when there are any.
-  void MeasureStream(bool vbrConstant);
   // The start of an APE tag at the end of the file (last, or before the
   // ID3v1 tag), or the file length without the ID3v1 tag.
   std::uint64_t EndOfData();
