@@ -137,9 +137,11 @@ FileCause FileCauseFromErrno(int err) {
   }
 }
 
-std::string CFileException::Message() const {
-  const std::string message = FileFailureMessage(cause_, path_);
-  return note_.empty() ? message : message + " " + note_;
+CFileException::CFileException(FileCause cause, std::string path, int osError)
+    : CAudioFailure(err::kFileFault, path, osError, FileFailureMessage(cause, path)), cause_(cause) {}
+
+void CFileException::AddNote(const std::string& note) {
+  SetText(FileFailureMessage(cause_, Path()) + (note.empty() ? "" : " " + note));
 }
 
 CFile::~CFile() {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
+
 // What went wrong with a file; each cause has its own user-visible message.
 enum class FileCause {
   Generic,
@@ -29,25 +31,21 @@ enum class FileCause {
 // Maps an errno value to the cause shown to the user.
 FileCause FileCauseFromErrno(int err);
 
-// A failed file operation: the cause and the full path of the file.
-class CFileException {
+// A failed file operation: the cause, the full path of the file and the
+// system's reason; its text is the catalogue's message of the cause with the
+// path filled in (code err::kFileFault).
+class CFileException : public CAudioFailure {
  public:
-  CFileException(FileCause cause, std::string path, int osError = 0)
-      : cause_(cause), path_(std::move(path)), osError_(osError) {}
+  CFileException(FileCause cause, std::string path, int osError = 0);
   FileCause Cause() const { return cause_; }
-  const std::string& Path() const { return path_; }
-  int OsError() const { return osError_; }
   // The message for this failure, with the full file name filled in, and
   // the note, if any.
-  std::string Message() const;
+  const std::string& Message() const { return Text(); }
   // Adds a sentence on what the failure left behind to the message.
-  void AddNote(std::string note) { note_ = std::move(note); }
+  void AddNote(const std::string& note);
 
  private:
   FileCause cause_;
-  std::string path_;
-  int osError_;
-  std::string note_;
 };
 
 // Test seam: lets tests make writes fail as if the disk were full after a

@@ -5,17 +5,17 @@
 // the reason.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
 #include "core/split/SplitPlan.h"
 
 namespace split {
 
-class CueError : public std::runtime_error {
+class CueError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CueError(std::string text) : CAudioFailure(err::kCueSheet, {}, 0, std::move(text)) {}
 };
 
 struct CueTrack {

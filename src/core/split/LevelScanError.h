@@ -1,14 +1,16 @@
 #pragma once
 // Why a level scan could not run: the file and the reason, as one sentence.
 
-#include <stdexcept>
 #include <string>
+
+#include "core/AudioFailure.h"
 
 namespace split {
 
-class ScanError : public std::runtime_error {
+class ScanError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ScanError(std::string text, AudioError code = err::kLevelScan)
+      : CAudioFailure(code, {}, 0, std::move(text)) {}
 };
 
 }  // namespace split

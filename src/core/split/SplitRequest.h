@@ -39,7 +39,7 @@ std::string CheckRequest(const SplitRequest& request);
 // No silence in the file: the message says so and shows the quietest stretch.
 class NoSilenceError : public ScanError {
  public:
-  using ScanError::ScanError;
+  explicit NoSilenceError(std::string text) : ScanError(std::move(text), err::kNoSilence) {}
 };
 
 // The plan for file. Cue mode takes the sheet already read. Throws

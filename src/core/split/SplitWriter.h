@@ -5,10 +5,10 @@
 // written before it stay whole and are named in the message.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
 #include "core/split/SplitPlan.h"
 
 class CAudioFile;
@@ -16,9 +16,9 @@ class CProgress;
 
 namespace split {
 
-class WriteError : public std::runtime_error {
+class WriteError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  explicit WriteError(std::string text) : CAudioFailure(err::kPieceWrite, {}, 0, std::move(text)) {}
 };
 
 struct WriteOutcome {

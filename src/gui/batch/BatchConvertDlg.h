@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/batch/BatchRun.h"
-#include "core/batch/BatchWorker.h"
+#include "core/batch/BatchScheduler.h"
 #include "gui/ProgressDlg.h"
 
 class BatchConvertThread;
@@ -194,7 +194,7 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   bool created_ = false;
   bool closed_ = false;
   CBatchRun run_;
-  CBatchWorkerThread worker_;
+  CBatchScheduler worker_;  // one job at a time
   BatchFileMaker fileMaker_ = MakeBatchFile;
   std::function<void()> stepObserver_;
 };
