@@ -73,15 +73,19 @@ class CFile {
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
 
-  // Opens the file; returns false (without throwing) when it cannot be
-  // opened, leaving the reason in LastOpenError(). Only regular files are
-  // opened: a folder fails with EISDIR, a FIFO, device or socket with EACCES,
-  // without waiting for a FIFO's other end.
-  bool Open(const std::string& path, Mode mode);
+  // How an Open ended: true when the file is open; otherwise the system's
+  // reason (an errno value).
+  struct Opened {
+    int osError = 0;
+    explicit operator bool() const { return osError == 0; }
+  };
+  // Opens the file, without throwing. Only regular files are opened: a
+  // folder fails with EISDIR, a FIFO, device or socket with EACCES, without
+  // waiting for a FIFO's other end.
+  Opened Open(const std::string& path, Mode mode);
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
-  int LastOpenError() const { return lastOpenErrno_; }
 
   // Reads up to count bytes; fewer only at the end of the file.
   std::size_t Read(void* buffer, std::size_t count);
@@ -130,7 +134,6 @@ class CFile {
   std::string path_;
   // Device and inode of the file last opened; 0 and 0 when none.
   std::uint64_t openedDevice_ = 0, openedInode_ = 0;
-  int lastOpenErrno_ = 0;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t filePos_ = 0;  // OS position of fd_
   std::size_t readLen_ = 0;    // valid bytes in buffer_ when reading
