@@ -11,20 +11,20 @@
 
 #include "cli/CliBatch.h"
 #include "cli/CliCommandLine.h"
+#include "cli/CliCompletion.h"
+#include "cli/CliJson.h"
+#include "cli/CliMessages.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
-#include "cli/CliWaveform.h"
 #include "cli/CliSplit.h"
-#include "core/open/AudioFileFactory.h"
+#include "cli/CliWaveform.h"
+#include "core/ProgramInfo.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
 #include "core/mp3/Mp3File.h"
+#include "core/open/AudioFileFactory.h"
 #include "core/wav/WaveFile.h"
 #include "settings/RegistrySettings.h"
-#include "cli/CliMessages.h"
-#include "cli/CliCompletion.h"
-#include "cli/CliJson.h"
-#include "core/ProgramInfo.h"
 
 namespace {
 
@@ -185,8 +185,9 @@ int CCliJob::PrintInfo(CAudioFile& file) {
   if (auto* mp3 = dynamic_cast<CMp3File*>(&file)) {
     const Mp3TagFields tag = mp3->GetTagFields();
     const std::pair<const char*, const std::string*> fields[] = {
-        {"File name", &tag.fileName}, {"Title", &tag.title}, {"Artist", &tag.artist}, {"Album", &tag.album},
-        {"Year", &tag.year},          {"Comments", &tag.comment}, {"Genre", &tag.genre}};
+        {"File name", &tag.fileName}, {"Title", &tag.title}, {"Artist", &tag.artist},
+        {"Album", &tag.album},        {"Year", &tag.year},   {"Comments", &tag.comment},
+        {"Genre", &tag.genre}};
     for (const auto& [label, value] : fields) std::fprintf(out_, "%s - %s\n", label, value->c_str());
   }
   return cliexit::kOk;
@@ -261,7 +262,8 @@ std::optional<int> RunOwnVerb(CliCommandLine& line) {
   if (line.batch->parsed()) {
     line.batchOptions.quiet = line.options.quiet;
     // Each job's failure is its own line; this catches what ends the run.
-    return RunVerb(stderr, FailureForm::OwnText, {}, [&] { return RunCliBatch(line.batchOptions, stdout, stderr); });
+    return RunVerb(stderr, FailureForm::OwnText, {},
+                   [&] { return RunCliBatch(line.batchOptions, stdout, stderr); });
   }
   if (line.waveform->parsed())
     return RunVerb(stderr, FailureForm::OwnText, line.waveformOptions.input,

@@ -27,7 +27,8 @@ void PrintUsageError(std::FILE* err, const std::string& message) {
 }
 
 std::string OperationFailureLine(const OperationOutcome& outcome, FailureForm form) {
-  if ((form == FailureForm::OwnText && outcome.ending == OperationOutcome::Ending::Failed) || outcome.path.empty())
+  if ((form == FailureForm::OwnText && outcome.ending == OperationOutcome::Ending::Failed) ||
+      outcome.path.empty())
     return "kestrune-cli: " + outcome.text;
   return FileErrorLine(outcome.path, outcome.text, outcome.osError);
 }

@@ -316,15 +316,17 @@ void CSplitDlg::OnWrite() {
   const OperationOutcome outcome = RunAndCatch(
       [&] {
         std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
-        if (file && file->GetError() == err::kNone) written = split::WriteSplit(*file, *plan_, progress.get());
+        if (file && file->GetError() == err::kNone)
+          written = split::WriteSplit(*file, *plan_, progress.get());
       },
       sourcePath_);
   if (progress && (written || !outcome.Finished())) progress->Close();
   if (!outcome.Finished()) return ShowError(FromEngineText(outcome.text));
   if (!written) return ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
   const QString text =
-      written->cancelled ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(written->written.size())
-                         : QStringLiteral("%1 pieces written.").arg(written->written.size());
+      written->cancelled
+          ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(written->written.size())
+          : QStringLiteral("%1 pieces written.").arg(written->written.size());
   Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
   if (!written->cancelled) accept();
 }

@@ -44,17 +44,17 @@ TEST(CliFailures, EachKindOfFailureIsOneLineAndExit1InTheVerbsForm) {
     std::string fileLine;  // cut, to-mp3, shred, ...: "FILE: MESSAGE (REASON)"
     std::string ownText;   // split, waveform, batch: the failure's own words
   } cases[] = {
-      {"file fault", [] () -> int { throw CFileException(FileCause::DiskFull, "/music/out.mp3", ENOSPC); },
+      {"file fault", []() -> int { throw CFileException(FileCause::DiskFull, "/music/out.mp3", ENOSPC); },
        "kestrune-cli: /music/out.mp3: Disk full while accessing /music/out.mp3. (No space left on device)\n",
        "kestrune-cli: Disk full while accessing /music/out.mp3.\n"},
-      {"out of memory", [] () -> int { throw std::bad_alloc(); },
+      {"out of memory", []() -> int { throw std::bad_alloc(); },
        "kestrune-cli: /music/in.wav: " + memory + "\n", "kestrune-cli: /music/in.wav: " + memory + "\n"},
-      {"cue sheet", [] () -> int { throw split::CueError("/music/a.cue: line 3: TRACK needs a number"); },
+      {"cue sheet", []() -> int { throw split::CueError("/music/a.cue: line 3: TRACK needs a number"); },
        "kestrune-cli: /music/in.wav: /music/a.cue: line 3: TRACK needs a number\n",
        "kestrune-cli: /music/a.cue: line 3: TRACK needs a number\n"},
-      {"unknown exception", [] () -> int { throw std::out_of_range("index"); },
+      {"unknown exception", []() -> int { throw std::out_of_range("index"); },
        "kestrune-cli: /music/in.wav: " + unknown + "\n", "kestrune-cli: /music/in.wav: " + unknown + "\n"},
-      {"not an exception at all", [] () -> int { throw 7; }, "kestrune-cli: /music/in.wav: " + unknown + "\n",
+      {"not an exception at all", []() -> int { throw 7; }, "kestrune-cli: /music/in.wav: " + unknown + "\n",
        "kestrune-cli: /music/in.wav: " + unknown + "\n"},
   };
   for (const auto& c : cases) {

@@ -50,7 +50,8 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     return;
   }
   std::unique_ptr<CAudioFile> file;
-  const OperationOutcome opened = RunAndCatch([&] { file = make(job.sourcePath, job.sourceType); }, job.sourcePath);
+  const OperationOutcome opened =
+      RunAndCatch([&] { file = make(job.sourcePath, job.sourceType); }, job.sourcePath);
   if (!opened.Finished()) return RecordFailure(job, err::kCannotOpen, opened);
   if (!file) {
     job.result = err::kNoMemory;

@@ -167,7 +167,8 @@ void WriteTextFile(const std::string& path, const std::string& text, const std::
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int cause = errno;
-    throw CAudioFailure(err::kExport, path, cause, path + ": cannot create the file: " + std::strerror(cause));
+    throw CAudioFailure(err::kExport, path, cause,
+                        path + ": cannot create the file: " + std::strerror(cause));
   }
   std::size_t done = 0;
   int failure = 0;

@@ -48,7 +48,8 @@ TEST(BatchWorker, EachKindOfFailureBecomesTheJobsResultAndReason) {
     };
   };
   const auto whenConverted = [](std::function<void()> fail) -> BatchFileMaker {
-    return [fail](const std::string& path, std::int32_t) { return std::make_unique<FailingWave>(path, fail); };
+    return
+        [fail](const std::string& path, std::int32_t) { return std::make_unique<FailingWave>(path, fail); };
   };
   const struct {
     const char* what;
@@ -59,7 +60,8 @@ TEST(BatchWorker, EachKindOfFailureBecomesTheJobsResultAndReason) {
       {"file fault opening", whenOpened(fileFault), err::kCannotOpen,
        "Disk full while accessing " + output + "."},
       {"out of memory opening", whenOpened(noMemory), err::kNoMemory, LoadMessage(err::kNoMemory)},
-      {"cue error opening", whenOpened(cueError), err::kCannotOpen, "/music/a.cue: the cue sheet has no tracks"},
+      {"cue error opening", whenOpened(cueError), err::kCannotOpen,
+       "/music/a.cue: the cue sheet has no tracks"},
       {"unknown exception opening", whenOpened(strange), err::kCannotOpen, unknown},
       {"no file object", whenOpened([] {}), err::kNoMemory, LoadMessage(err::kNoMemory)},
       {"file fault converting", whenConverted(fileFault), err::kCannotCreateOutput,
