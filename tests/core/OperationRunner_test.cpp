@@ -50,7 +50,7 @@ TEST(OperationRunner, EachKindOfFailureBecomesItsOutcomeAndText) {
        "Disk full while accessing /data/out.wav. The incomplete output was removed."},
       {"catalogue code", [] { throw CAudioFailure(err::kTooManyChannels, "/data/three.wav"); },
        Ending::Failed, err::kTooManyChannels, "/data/three.wav", 0, LoadMessage(err::kTooManyChannels)},
-      {"cue sheet", [&] { split::ReadCueSheet(sheet); }, Ending::Failed, err::kCueSheet, fallback, 0,
+      {"cue sheet", [&] { split::ReadCueSheet(sheet); }, Ending::Failed, err::kCueSheet, sheet, 0,
        sheet + ": this is not a cue sheet (it holds binary data)"},
       {"export", [&] { split::WriteTextFile(noFolder, "cuts\n"); }, Ending::Failed, err::kExport, noFolder,
        ENOENT, noFolder + ": cannot create the file: No such file or directory"},

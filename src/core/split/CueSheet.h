@@ -15,7 +15,9 @@ namespace split {
 
 class CueError : public CAudioFailure {
  public:
-  explicit CueError(std::string text) : CAudioFailure(err::kCueSheet, {}, 0, std::move(text)) {}
+  // path: the sheet; text: the whole message, which names it.
+  CueError(std::string path, std::string text)
+      : CAudioFailure(err::kCueSheet, std::move(path), 0, std::move(text)) {}
 };
 
 struct CueTrack {

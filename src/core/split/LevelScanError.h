@@ -1,5 +1,6 @@
 #pragma once
-// Why a level scan could not run: the file and the reason, as one sentence.
+// Why a level scan could not run: the file and the reason, as one sentence
+// (a CAudioFailure with code err::kLevelScan).
 
 #include <string>
 
@@ -9,8 +10,9 @@ namespace split {
 
 class ScanError : public CAudioFailure {
  public:
-  explicit ScanError(std::string text, AudioError code = err::kLevelScan)
-      : CAudioFailure(code, {}, 0, std::move(text)) {}
+  // path: the file scanned; text: the whole message, which names it.
+  ScanError(std::string path, std::string text, int osError = 0, AudioError code = err::kLevelScan)
+      : CAudioFailure(code, std::move(path), osError, std::move(text)) {}
 };
 
 }  // namespace split

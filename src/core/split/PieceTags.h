@@ -12,7 +12,9 @@ namespace split {
 
 class TagError : public CAudioFailure {
  public:
-  explicit TagError(std::string text) : CAudioFailure(err::kPieceTag, {}, 0, std::move(text)) {}
+  // path: the piece; text: the whole message, which names it.
+  TagError(std::string path, std::string text)
+      : CAudioFailure(err::kPieceTag, std::move(path), 0, std::move(text)) {}
 };
 
 struct PieceTagFacts {

@@ -18,7 +18,9 @@ namespace split {
 
 class WriteError : public CAudioFailure {
  public:
-  explicit WriteError(std::string text) : CAudioFailure(err::kPieceWrite, {}, 0, std::move(text)) {}
+  // path: the piece (or the folder of the pieces); text: the whole message.
+  WriteError(std::string path, std::string text, int osError = 0)
+      : CAudioFailure(err::kPieceWrite, std::move(path), osError, std::move(text)) {}
 };
 
 struct WriteOutcome {

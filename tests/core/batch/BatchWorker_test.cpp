@@ -38,7 +38,9 @@ TEST(BatchWorker, EachKindOfFailureBecomesTheJobsResultAndReason) {
   const std::string unknown = "An unknown error occurred while accessing " + source + ".";
   const auto fileFault = [&] { throw CFileException(FileCause::DiskFull, output, ENOSPC); };
   const auto noMemory = [] { throw std::bad_alloc(); };
-  const auto cueError = [] { throw split::CueError("/music/a.cue: the cue sheet has no tracks"); };
+  const auto cueError = [] {
+    throw split::CueError("/music/a.cue", "/music/a.cue: the cue sheet has no tracks");
+  };
   const auto strange = [] { throw std::invalid_argument("strange"); };
   // Fails when the file object is made, or when it converts.
   const auto whenOpened = [](std::function<void()> fail) -> BatchFileMaker {
