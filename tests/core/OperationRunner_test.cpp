@@ -16,6 +16,8 @@
 #include "core/StringTable.h"
 #include "core/split/CueSheet.h"
 #include "core/split/CutListExport.h"
+#include "core/split/SilenceFinder.h"
+#include "core/wav/WaveFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -52,6 +54,12 @@ TEST(OperationRunner, EachKindOfFailureBecomesItsOutcomeAndText) {
        Ending::Failed, err::kTooManyChannels, "/data/three.wav", 0, LoadMessage(err::kTooManyChannels)},
       {"cue sheet", [&] { split::ReadCueSheet(sheet); }, Ending::Failed, err::kCueSheet, sheet, 0,
        sheet + ": this is not a cue sheet (it holds binary data)"},
+      {"silence scan",
+       [&] {
+         CWaveFile gone(missing, nullptr);
+         split::FindSilences(gone, {});
+       },
+       Ending::Failed, err::kLevelScan, missing, 0, missing + ": the file could not be opened"},
       {"export", [&] { split::WriteTextFile(noFolder, "cuts\n"); }, Ending::Failed, err::kExport, noFolder,
        ENOENT, noFolder + ": cannot create the file: No such file or directory"},
       {"out of memory", [] { throw std::bad_alloc(); }, Ending::OutOfMemory, err::kNoMemory, fallback, 0,
