@@ -35,7 +35,7 @@ std::string OperationFailureLine(const OperationOutcome& outcome, FailureForm fo
 
 int RunVerb(std::FILE* err, FailureForm form, const std::string& path, const std::function<int()>& verb) {
   int code = cliexit::kOk;
-  const OperationOutcome outcome = RunAndCatch([&] { code = verb(); }, path);
+  const OperationOutcome outcome = RunAndCatch(path, [&] { code = verb(); });
   if (outcome.Finished()) return code;
   std::fprintf(err, "%s\n", OperationFailureLine(outcome, form).c_str());
   return cliexit::kFailed;

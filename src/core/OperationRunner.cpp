@@ -6,7 +6,7 @@
 #include "core/File.h"
 #include "core/StringTable.h"
 
-OperationOutcome RunAndCatch(const std::function<void()>& operation, const std::string& fallbackPath) {
+OperationOutcome RunAndCatch(const std::string& fallbackPath, const std::function<void()>& operation) {
   OperationOutcome outcome;
   try {
     operation();

@@ -28,4 +28,4 @@ struct OperationOutcome {
 // Runs operation and returns how it ended. fallbackPath names the file in
 // the message of a fault of no known kind ("An unknown error occurred while
 // accessing ...") and is the outcome's path when the failure names none.
-OperationOutcome RunAndCatch(const std::function<void()>& operation, const std::string& fallbackPath);
+OperationOutcome RunAndCatch(const std::string& fallbackPath, const std::function<void()>& operation);

@@ -59,11 +59,12 @@ void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CPro
   // earlier step, so the failure that ended it is shown instead.
   file.ForgetLastOutput();
   const COperationNotice notice(host_.window);
-  const auto withProgress = [&] {
-    std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
-    operation(progress.get());
-  };
-  const std::string failure = RunAndCatch(withProgress, file.GetFilePath()).text;
+  const std::string failure = RunCatchingFileFailures(
+      [&] {
+        std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
+        operation(progress.get());
+      },
+      file.GetFilePath());
   NoteOperationEnd(file, notice, failure, host_.wrote);
   if (failure.empty()) {
     file.ReportError(host_.owner);

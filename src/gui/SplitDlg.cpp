@@ -225,24 +225,18 @@ void CSplitDlg::OnFind() {
   Forget();
   const std::optional<split::SplitRequest> request = ReadForm();
   if (!request) return;
-  std::string problem;
-  const OperationOutcome outcome = RunAndCatch(
-      [&] {
-        std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
-        if (!file || file->GetError() != err::kNone) {
-          problem = sourcePath_ + ": the file cannot be read";
-          return;
-        }
-        std::optional<split::CueSheet> sheet;
-        if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
-        plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
-      },
-      sourcePath_);
-  if (!outcome.Finished()) problem = outcome.text;
-  if (!problem.empty()) {
-    ShowError(FromEngineText(problem));
-    return;
-  }
+  const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    if (!file || file->GetError() != err::kNone) {
+      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
+      return;
+    }
+    std::optional<split::CueSheet> sheet;
+    if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
+    plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
+  });
+  if (!failure.Finished()) ShowError(FromEngineText(failure.text));
+  if (!plan_) return;
   FillCuts();
   FillPieces();
 }
@@ -312,23 +306,24 @@ void CSplitDlg::Forget() {
 void CSplitDlg::OnWrite() {
   if (!plan_) return;
   std::unique_ptr<CProgress> progress = makeProgress_ ? makeProgress_() : nullptr;
-  std::optional<split::WriteOutcome> written;
-  const OperationOutcome outcome = RunAndCatch(
-      [&] {
-        std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
-        if (file && file->GetError() == err::kNone)
-          written = split::WriteSplit(*file, *plan_, progress.get());
-      },
-      sourcePath_);
-  if (progress && (written || !outcome.Finished())) progress->Close();
-  if (!outcome.Finished()) return ShowError(FromEngineText(outcome.text));
-  if (!written) return ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
-  const QString text =
-      written->cancelled
-          ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(written->written.size())
-          : QStringLiteral("%1 pieces written.").arg(written->written.size());
-  Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
-  if (!written->cancelled) accept();
+  const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    if (!file || file->GetError() != err::kNone) {
+      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
+      return;
+    }
+    const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress.get());
+    if (progress) progress->Close();
+    const QString text =
+        outcome.cancelled
+            ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
+            : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
+    Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
+    if (!outcome.cancelled) accept();
+  });
+  if (failure.Finished()) return;
+  if (progress) progress->Close();
+  ShowError(FromEngineText(failure.text));
 }
 
 void CSplitDlg::OnExport(bool cue) {
@@ -348,14 +343,12 @@ void CSplitDlg::OnExport(bool cue) {
     ShowError(QStringLiteral("%1: the export would replace the source.").arg(path));
     return;
   }
-  const OperationOutcome outcome = RunAndCatch(
-      [&] {
-        split::WriteTextFile(path.toStdString(),
-                             cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
-                             {sourcePath_});
-      },
-      path.toStdString());
-  if (!outcome.Finished()) ShowError(FromEngineText(outcome.text));
+  const OperationOutcome failure = RunAndCatch(path.toStdString(), [&] {
+    split::WriteTextFile(path.toStdString(),
+                         cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
+                         {sourcePath_});
+  });
+  if (!failure.Finished()) ShowError(FromEngineText(failure.text));
 }
 
 void CSplitDlg::OnBrowseSheet() {

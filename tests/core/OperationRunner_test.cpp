@@ -71,7 +71,7 @@ TEST(OperationRunner, EachKindOfFailureBecomesItsOutcomeAndText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const OperationOutcome outcome = RunAndCatch(c.operation, fallback);
+    const OperationOutcome outcome = RunAndCatch(fallback, c.operation);
     EXPECT_EQ(outcome.ending, c.ending);
     EXPECT_EQ(outcome.Finished(), c.ending == Ending::Finished);
     EXPECT_EQ(outcome.code, c.code);

@@ -48,3 +48,19 @@ void CBatchScheduler::Work() {
     idle_.notify_all();
   }
 }
+
+CBatchWorkerThread::CBatchWorkerThread() : scheduler_(std::make_unique<CBatchScheduler>(1)) {}
+
+CBatchWorkerThread::~CBatchWorkerThread() = default;
+
+void CBatchWorkerThread::Start(BatchJob& job, BatchFileMaker make, std::function<void()> finished) {
+  BatchJobHooks hooks;
+  hooks.ended = [finished = std::move(finished)](bool) {
+    if (finished) finished();
+  };
+  scheduler_->Submit(job, std::move(hooks), std::move(make));
+}
+
+void CBatchWorkerThread::Join() {
+  scheduler_->Wait();
+}

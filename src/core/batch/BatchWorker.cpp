@@ -51,7 +51,7 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
   }
   std::unique_ptr<CAudioFile> file;
   const OperationOutcome opened =
-      RunAndCatch([&] { file = make(job.sourcePath, job.sourceType); }, job.sourcePath);
+      RunAndCatch(job.sourcePath, [&] { file = make(job.sourcePath, job.sourceType); });
   if (!opened.Finished()) return RecordFailure(job, err::kCannotOpen, opened);
   if (!file) {
     job.result = err::kNoMemory;
@@ -61,14 +61,12 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     job.result = file->GetError();
     return;
   }
-  const OperationOutcome converted = RunAndCatch(
-      [&] {
-        if (job.targetType == targettype::kWav)
-          file->ConvertToWav(job.outputPath, job.window);
-        else
-          file->ConvertToMp3(job.outputPath, job.window, BatchMp3Settings());
-        job.result = file->GetError();
-      },
-      job.sourcePath);
+  const OperationOutcome converted = RunAndCatch(job.sourcePath, [&] {
+    if (job.targetType == targettype::kWav)
+      file->ConvertToWav(job.outputPath, job.window);
+    else
+      file->ConvertToMp3(job.outputPath, job.window, BatchMp3Settings());
+    job.result = file->GetError();
+  });
   if (!converted.Finished()) RecordFailure(job, err::kCannotCreateOutput, converted);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The conversion of one batch job; CBatchScheduler (core/batch/BatchScheduler.h)
-// runs it on its worker threads.
+// runs it on its worker threads, and CBatchWorkerThread is the batch window's
+// one-at-a-time use of that scheduler.
 
 #include <functional>
 #include <memory>
@@ -26,3 +27,24 @@ std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t 
 // Nothing it meets escapes: a failed allocation is err::kNoMemory, any other
 // fault err::kCannotOpen or err::kCannotCreateOutput with its message.
 void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make = MakeBatchFile);
+
+class CBatchScheduler;
+
+// The batch window's worker: the one scheduler with one worker thread. Start
+// hands over a job and calls finished on the worker thread once the job's
+// result is written; the window's next-job step (CBatchRun) then hands over
+// the next. Destruction waits for a running job.
+class CBatchWorkerThread {
+ public:
+  CBatchWorkerThread();
+  ~CBatchWorkerThread();
+  CBatchWorkerThread(const CBatchWorkerThread&) = delete;
+  CBatchWorkerThread& operator=(const CBatchWorkerThread&) = delete;
+
+  void Start(BatchJob& job, BatchFileMaker make, std::function<void()> finished);
+  // Waits for the job handed over last to end.
+  void Join();
+
+ private:
+  std::unique_ptr<CBatchScheduler> scheduler_;
+};

@@ -35,7 +35,7 @@ bool CPeakJob::Run(const std::atomic<bool>& cancel, unsigned threads, bool exact
   // Through the engine's runner: nothing may escape the drawing thread.
   bool done = false;
   const OperationOutcome outcome = RunAndCatch(
-      [&] { done = wave_ ? RunWave(cancel, threads) : RunMp3(cancel, threads, exact); }, file_.GetFilePath());
+      file_.GetFilePath(), [&] { done = wave_ ? RunWave(cancel, threads) : RunMp3(cancel, threads, exact); });
   if (!outcome.Finished()) {
     failure_ = outcome.text;
     stage_ = Stage::Failed;

@@ -477,7 +477,7 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
   const COperationNotice notice(this);
   {
     CProgressDlg progress(this);
-    failure = RunAndCatch([&] { operation(*file_, progress); }, file_->GetFilePath()).text;
+    failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
   }
   NoteOperationEnd(*file_, notice, failure, [this](const QString& path) { lastWritten_ = path; });
   if (!failure.empty()) {

@@ -66,7 +66,7 @@ CBatchConvertDlg::~CBatchConvertDlg() {
   if (closeQuestion_) closeQuestion_->Withdraw();
   // Never leave a worker writing behind the window.
   run_.RequestStop();
-  worker_.Wait();
+  worker_.Join();
 }
 
 // ------------------------------------------------------------- building
@@ -372,12 +372,10 @@ void CBatchConvertDlg::ScrollTo(int row) {
 // ------------------------------------------------------------- the host
 
 void CBatchConvertDlg::StartWorker(BatchJob& job) {
-  BatchJobHooks hooks;
-  hooks.ended = [this](bool) {
+  worker_.Start(job, fileMaker_, [this] {
     // The job's result is written; the window reads it when this arrives.
     QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(batchmsg::kJobFinished)));
-  };
-  worker_.Submit(job, std::move(hooks), fileMaker_);
+  });
 }
 
 bool CBatchConvertDlg::OverwriteChecked() const {

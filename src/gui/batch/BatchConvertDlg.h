@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "core/batch/BatchRun.h"
-#include "core/batch/BatchScheduler.h"
+#include "core/batch/BatchWorker.h"
 #include "gui/ProgressDlg.h"
 
 class BatchConvertThread;
@@ -194,7 +194,7 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   bool created_ = false;
   bool closed_ = false;
   CBatchRun run_;
-  CBatchScheduler worker_;  // one job at a time
+  CBatchWorkerThread worker_;
   BatchFileMaker fileMaker_ = MakeBatchFile;
   std::function<void()> stepObserver_;
 };
