@@ -35,21 +35,16 @@ namespace {
 
 // The progress sink of one running file: counts its steps for the bar and
 // turns Ctrl-C into the Stop button.
-class CJobSink : public CProgress {
+class CJobSink : public CProgressSink {
  public:
-  void Start() override {}
-  void SetTitle(const std::string&) override {}
-  void SetFileCount(std::uint32_t) override {}
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override {
-    total_ = total;
-    step_ = step;
+  void Changed(const CProgressState& state, ProgressChange change) override {
+    if (change == ProgressChange::FileRange) {
+      total_ = state.file.maximum;
+      step_ = state.file.step;
+    } else if (change == ProgressChange::FileStep) {
+      steps_ += step_;
+    }
   }
-  void StepBoth() override {}
-  void StepOverall() override {}
-  void StepFile() override { steps_ += step_; }
-  void SetShreddingText(const std::string&, const std::string&) override {}
-  void SetConvertingText(const std::string&, const std::string&) override {}
-  void SetFileNumber(std::uint32_t) override {}
   bool IsCancelled() override {
     if (!CCliProgress::Interrupted()) return false;
     stopped_ = true;
@@ -76,7 +71,7 @@ enum class SlotState { Blocked, Waiting, Running, Ended };
 
 struct Slot {
   CliBatchItem item;
-  std::chrono::steady_clock::time_point started, ended;  // of its conversion
+  CClock::TimePoint started, ended;  // of its conversion
   BatchJob job;
   CJobSink sink;
   SlotState state = SlotState::Waiting;
@@ -110,10 +105,11 @@ bool NamesAFileOfTheRun(const std::vector<CliBatchItem>& items, const std::strin
 
 class CBatchCliRun {
  public:
-  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
+  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock)
       : options_(options),
         out_(out),
         err_(err),
+        clock_(clock),
         showBar_(!options.quiet && ::isatty(::fileno(err))),
         bar_(err) {}
   int Run();
@@ -133,6 +129,7 @@ class CBatchCliRun {
   const CliBatchOptions& options_;
   std::FILE* out_;
   std::FILE* err_;
+  const CClock& clock_;  // times each file's conversion
   bool showBar_;
   CTerminalLine bar_;
   std::size_t count_ = 0;
@@ -177,7 +174,7 @@ void CBatchCliRun::CheckBeforeStart() {
       slot.job.outputPath = output;
       slot.job.sourceType = item.sourceType;
       slot.job.targetType = item.sourceType == sourcetype::kWav ? targettype::kMp3 : targettype::kWav;
-      slot.job.window = &slot.sink;
+      slot.job.sink = &slot.sink;
       slot.job.overwrite = options_.overwrite ? 1 : 0;
     }
   }
@@ -190,14 +187,14 @@ BatchJobHooks CBatchCliRun::Hooks(std::size_t i) {
     if (CCliProgress::Interrupted()) return false;
     std::lock_guard lock(mutex_);
     slots_[i].state = SlotState::Running;
-    slots_[i].started = std::chrono::steady_clock::now();
+    slots_[i].started = clock_.Now();
     return true;
   };
   hooks.ended = [this, i](bool converted) {
     {
       std::lock_guard lock(mutex_);
       if (converted) {
-        slots_[i].ended = std::chrono::steady_clock::now();
+        slots_[i].ended = clock_.Now();
         slots_[i].state = SlotState::Ended;
         ended_.push_back(i);
       }
@@ -446,7 +443,7 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "Take the WAV and MP3 files of the folders' sub-folders too");
 }
 
-int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
+int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock) {
   CliBatchOptions withList = options;
   if (!options.filesFrom.empty() &&
       !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
@@ -455,5 +452,5 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) 
     PrintUsageError(err, "batch needs FILE or --files-from");
     return 2;
   }
-  return CBatchCliRun(withList, out, err).Run();
+  return CBatchCliRun(withList, out, err, clock).Run();
 }

@@ -152,9 +152,9 @@ int CCliJob::OpenAndRun() {
   ApplySettings(*file);
   if (options_.verb == CliVerb::Info) return PrintInfo(*file);
 
-  // Closed (its line erased) before any message, also when a failure
-  // unwinds through here.
-  CCliProgress progress(!options_.quiet && ::isatty(STDERR_FILENO), err_);
+  // Erased before any message, also when a failure unwinds through here.
+  CCliProgress bar(!options_.quiet && ::isatty(STDERR_FILENO), err_);
+  CProgress progress(&bar);
   CCliProgress::InstallInterruptHandler();
   if (const std::optional<int> code = Operate(*file, owner, progress)) return *code;
   progress.Close();

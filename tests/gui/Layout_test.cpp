@@ -65,15 +65,16 @@ TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
   CConvertMp3Dlg convertMp3(&window);
   CRipChannelsDlg rip(6, "WAV files (*.wav)|*.wav||", &window);
   CAboutDlg about(&window);
-  CProgressDlg progress(&window);
+  CProgressDlg progressWindow(&window);
+  CProgress progress(&progressWindow);
   progress.Start();
   progress.SetShreddingText("song.wav", "song-1.wav");
   for (QWidget* shown :
-       std::initializer_list<QWidget*>{&window, &settings, &convertMp3, &rip, &about, &progress})
+       std::initializer_list<QWidget*>{&window, &settings, &convertMp3, &rip, &about, &progressWindow})
     ExpectNothingClipped(shown);
   // A long name loses its middle; a short one beside it stays whole.
   progress.SetShreddingText("a.wav", std::string(60, 'x') + " production team.wav");
-  const QString action = kt::Control<QLabel>(&progress, 1010)->text();
+  const QString action = kt::Control<QLabel>(&progressWindow, 1010)->text();
   EXPECT_TRUE(action.startsWith(QStringLiteral("Shredding A.WAV to XXX"))) << action.toStdString();
   EXPECT_TRUE(action.endsWith(QStringLiteral("TEAM.WAV")) && action.contains(QChar(0x2026)))
       << action.toStdString();

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/OperationRunner.h"
+#include "core/Progress.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 
@@ -62,10 +63,12 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     return;
   }
   const OperationOutcome converted = RunAndCatch(job.sourcePath, [&] {
+    // A reporter of its own per job: each job's file range counts afresh.
+    CProgress progress(job.sink);
     if (job.targetType == targettype::kWav)
-      file->ConvertToWav(job.outputPath, job.window);
+      file->ConvertToWav(job.outputPath, &progress);
     else
-      file->ConvertToMp3(job.outputPath, job.window, BatchMp3Settings());
+      file->ConvertToMp3(job.outputPath, &progress, BatchMp3Settings());
     job.result = file->GetError();
   });
   if (!converted.Finished()) RecordFailure(job, err::kCannotCreateOutput, converted);

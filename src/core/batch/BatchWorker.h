@@ -22,8 +22,8 @@ using BatchFileMaker =
 std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType);
 
 // Opens the job's source as its type and converts it to the job's target
-// through job.window, leaving the outcome in job.result (and the message of
-// a failure that carries its own, such as a file fault, in job.failureText).
+// through job.sink, leaving the outcome in job.result (and the message of a
+// failure that carries its own, such as a file fault, in job.failureText).
 // Nothing it meets escapes: a failed allocation is err::kNoMemory, any other
 // fault err::kCannotOpen or err::kCannotCreateOutput with its message.
 void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make = MakeBatchFile);

@@ -476,7 +476,8 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
   file_->ForgetLastOutput();
   const COperationNotice notice(this);
   {
-    CProgressDlg progress(this);
+    CProgressDlg window(this);
+    CProgress progress(&window);
     failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
   }
   NoteOperationEnd(*file_, notice, failure, [this](const QString& path) { lastWritten_ = path; });

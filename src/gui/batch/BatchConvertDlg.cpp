@@ -51,8 +51,8 @@ QWidget* ControlById(const QWidget* root, int id) {
 }  // namespace
 
 CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
-    : CProgressDlg(nullptr, OwnControls{}),
-      run_(*this, *this, *this, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
+    : QDialog(nullptr),
+      run_(*this, *this, progressSink_, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -72,7 +72,7 @@ CBatchConvertDlg::~CBatchConvertDlg() {
 // ------------------------------------------------------------- building
 
 void CBatchConvertDlg::Start() {
-  // The window is created once; the worker's later calls do nothing.
+  // The window is created once.
   if (created_) return;
   created_ = true;
   BuildControls();
@@ -95,7 +95,7 @@ void CBatchConvertDlg::resizeEvent(QResizeEvent* event) {
     a.widget->setGeometry(a.base.x(), a.base.y() + (a.followsBottom ? taller : 0),
                           a.base.width() + (a.growsWide ? wider : 0),
                           a.base.height() + (a.growsTall ? taller : 0));
-  CProgressDlg::resizeEvent(event);
+  QDialog::resizeEvent(event);
 }
 
 void CBatchConvertDlg::BuildControls() {
@@ -277,8 +277,7 @@ void CBatchConvertDlg::OnHelp() {
 // ------------------------------------------------------------- events
 
 void CBatchConvertDlg::customEvent(QEvent* event) {
-  if (event->type() != static_cast<QEvent::Type>(batchmsg::kJobFinished))
-    return CProgressDlg::customEvent(event);
+  if (event->type() != static_cast<QEvent::Type>(batchmsg::kJobFinished)) return QDialog::customEvent(event);
   PassProtectedFiles();
   run_.OnJobFinished();
   if (!run_.Running()) OnRunEnded();
@@ -308,21 +307,6 @@ void CBatchConvertDlg::closeEvent(QCloseEvent* event) {
   // The window goes through Close; it hides itself when it is done.
   event->ignore();
   RequestClose();
-}
-
-// ------------------------------------------------------------- progress
-
-void CBatchConvertDlg::SetFileRange(std::uint32_t total, std::uint32_t step) {
-  run_.SetFileRange(total, step);
-}
-
-void CBatchConvertDlg::StepFile() {
-  run_.StepFile();
-  if (stepObserver_) stepObserver_();
-}
-
-bool CBatchConvertDlg::IsCancelled() {
-  return run_.IsCancelled();
 }
 
 // ------------------------------------------------------------- the rows
