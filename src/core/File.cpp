@@ -16,9 +16,6 @@
 namespace {
 
 constexpr std::size_t kDirectCopyBlock = 8u << 20;
-// A watched copy goes through the buffer in blocks that stay in the CPU's
-// cache between the read, the observer and the write.
-constexpr std::size_t kWatchedCopyBlock = 128u << 10;
 
 // Why a path that exists but is not a regular file cannot be used: folders
 // have their own errno, everything else (FIFO, device, socket) is refused
@@ -422,13 +419,10 @@ std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count, const CopyObserver*
 }
 
 std::uint64_t CFile::CopyLarge(CFile& out, std::uint64_t count, const CopyObserver* observer) {
+  if (observer) return CopyWatched(out, count, *observer);
   // The kernel copies between the page caches without a trip through user
-  // memory; fall back to read and write where it cannot. A watched copy
-  // reads each block once into the buffer, shows it and writes it from
-  // there: measured, that costs less than the kernel's copy beside a second
-  // read of the same bytes, and less wall time than handing the writes to
-  // another thread.
-  bool kernelCopy = out.faults_ == nullptr && !observer;
+  // memory; fall back to read and write where it cannot.
+  bool kernelCopy = out.faults_ == nullptr;
   std::uint64_t done = 0;
   while (done < count) {
     const std::size_t want =
@@ -451,10 +445,9 @@ std::uint64_t CFile::CopyLarge(CFile& out, std::uint64_t count, const CopyObserv
       done += static_cast<std::uint64_t>(n);
       continue;
     }
-    const std::size_t n = RawRead(buffer_.get(), std::min(want, observer ? kWatchedCopyBlock : kBufferSize));
+    const std::size_t n = RawRead(buffer_.get(), std::min(want, kBufferSize));
     if (n == 0) break;
     out.RawWrite(buffer_.get(), n);
-    if (observer) (*observer)(buffer_.get(), n);
     done += n;
   }
   return done;

@@ -129,8 +129,8 @@ class CFile {
   // the two files' buffers and large direct transfers; returns bytes copied
   // (fewer only when this file ends). With an observer every byte goes
   // through this file's buffer (read once, shown to the observer, written
-  // from there) instead of the kernel's file-to-file copy; the observer sees
-  // each block once it has been written.
+  // from there) instead of the kernel's file-to-file copy; the observer runs
+  // on the calling thread, before the bytes are written.
   std::uint64_t CopyTo(CFile& out, std::uint64_t count, const CopyObserver* observer = nullptr);
 
  private:
@@ -138,6 +138,9 @@ class CFile {
   void DropReadBuffer();
   // The part of CopyTo after the buffers are empty: direct transfers.
   std::uint64_t CopyLarge(CFile& out, std::uint64_t count, const CopyObserver* observer);
+  // A watched direct transfer: blocks read into this file's buffer, shown to
+  // the observer and written by a second thread meanwhile (FileCopy.cpp).
+  std::uint64_t CopyWatched(CFile& out, std::uint64_t count, const CopyObserver& observer);
   [[noreturn]] void Throw(int err) const;
   std::size_t RawRead(void* buffer, std::size_t count);
   void RawWrite(const void* buffer, std::size_t count);
