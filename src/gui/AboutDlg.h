@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class CGuiServices;
 class CStaticLink;
 
 inline constexpr const char* kMakerName = "the Kestrune developers";
@@ -20,7 +21,8 @@ class CAboutDlg : public QDialog {
   static constexpr int kEmailId = 1026;
   static constexpr int kEncoderId = 1068;
 
-  explicit CAboutDlg(QWidget* parent = nullptr);
+  // The links open through services.
+  explicit CAboutDlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   CStaticLink* WebPageLink() const { return webPage_; }
   CStaticLink* EmailLink() const { return email_; }

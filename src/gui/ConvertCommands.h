@@ -15,6 +15,7 @@
 #include "gui/DesktopIntegration.h"
 
 class CAudioFile;
+class CGuiServices;
 class CWaveFile;
 class CProgress;
 class QWidget;
@@ -48,7 +49,8 @@ void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, co
 
 class CFileCommands {
  public:
-  explicit CFileCommands(CCommandHost host) : host_(std::move(host)) {}
+  CFileCommands(const CGuiServices& services, CCommandHost host)
+      : services_(services), host_(std::move(host)) {}
 
   void ConvertToMp3(CAudioFile& file);
   void ConvertToWav(CAudioFile& file);
@@ -73,5 +75,6 @@ class CFileCommands {
   using SampleSizeConversion = AudioError (CWaveFile::*)(const std::string&, CProgress*);
   void ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert);
 
+  const CGuiServices& services_;
   CCommandHost host_;
 };

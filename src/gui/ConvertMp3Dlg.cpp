@@ -15,7 +15,7 @@
 
 #include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
 namespace {
 template <class T>
@@ -35,7 +35,8 @@ std::uint16_t LeadingNumber(const QString& text) {
 }
 }  // namespace
 
-CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
+CConvertMp3Dlg::CConvertMp3Dlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
   setWindowTitle("Convert to MP3");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
@@ -122,7 +123,7 @@ void CConvertMp3Dlg::OnBrowse() {
   request.defaultExtension = "mp3";
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (!chosen.isEmpty()) nameEdit_->setText(chosen);
 }
 
@@ -133,7 +134,8 @@ std::string CConvertMp3Dlg::WithMp3Extension(const std::string& name) {
 void CConvertMp3Dlg::OnOk() {
   mp3Name_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (mp3Name_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   mp3Name_ = QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithMp3Extension(mp3Name_).c_str())))

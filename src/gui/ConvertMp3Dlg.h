@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class CGuiServices;
 
 // Control ids of the Convert to MP3 dialog.
 namespace convertmp3id {
@@ -38,7 +39,7 @@ constexpr int kCredit = 0xFFFF;  // the encoder's credit line (a static text)
 
 class CConvertMp3Dlg : public QDialog {
  public:
-  explicit CConvertMp3Dlg(QWidget* parent = nullptr);
+  explicit CConvertMp3Dlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   const std::string& GetMp3Name() const { return mp3Name_; }
   std::uint16_t GetBitrate() const { return bitrate_; }
@@ -60,6 +61,7 @@ class CConvertMp3Dlg : public QDialog {
   void OnBrowse();
   void OnOk();
 
+  const CGuiServices& services_;
   bool crcFlag_ = false;
   bool originalFlag_ = true;
   bool copyrightFlag_ = false;

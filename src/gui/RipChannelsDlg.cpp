@@ -11,10 +11,11 @@
 #include <QVBoxLayout>
 
 #include "core/StringTable.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
-CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& fileFilter, QWidget* parent)
-    : QDialog(parent), channelCount_(channelCount), fileFilter_(fileFilter) {
+CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t channelCount,
+                                 const std::string& fileFilter, QWidget* parent)
+    : QDialog(parent), services_(services), channelCount_(channelCount), fileFilter_(fileFilter) {
   setWindowTitle("Rip Channels");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
@@ -69,7 +70,7 @@ void CRipChannelsDlg::OnBrowse() {
   request.filter = QString::fromStdString(fileFilter_);
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (!chosen.isEmpty()) nameEdit_->setText(chosen);
 }
 
@@ -85,12 +86,14 @@ std::string CRipChannelsDlg::WithWavExtension(const std::string& name) {
 
 void CRipChannelsDlg::OnOk() {
   if (channelMask_ == 0) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   outputName_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (outputName_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   outputName_ =

@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class CGuiServices;
 
 // Control ids of the Rip Channels dialog.
 namespace ripid {
@@ -28,7 +29,8 @@ class CRipChannelsDlg : public QDialog {
   static constexpr int kBoxes = 6;
 
   // fileFilter is the open file's file-dialog filter, for Browse.
-  CRipChannelsDlg(std::uint32_t channelCount, const std::string& fileFilter, QWidget* parent = nullptr);
+  CRipChannelsDlg(const CGuiServices& services, std::uint32_t channelCount, const std::string& fileFilter,
+                  QWidget* parent = nullptr);
 
   const std::string& GetOutputName() const { return outputName_; }
   std::uint8_t GetChannelMask() const { return channelMask_; }
@@ -41,6 +43,7 @@ class CRipChannelsDlg : public QDialog {
   void OnBrowse();
   void OnOk();
 
+  const CGuiServices& services_;
   std::uint8_t channelMask_ = 0;
   std::uint32_t channelCount_;
   bool channelFlags_[kBoxes] = {};

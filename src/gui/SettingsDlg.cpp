@@ -15,7 +15,7 @@
 #include "core/StringTable.h"
 #include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 #include "settings/RegistrySettings.h"
 
 namespace {
@@ -54,14 +54,15 @@ std::uint32_t ParseUnsigned(const QString& text) {
 
 }  // namespace
 
-CSettingsDlg::CSettingsDlg(QWidget* parent)
-    : QDialog(parent), overlapTime_(ReadOverlapTime()), suffix_(ReadFilenameSuffix()) {
+CSettingsDlg::CSettingsDlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services), overlapTime_(ReadOverlapTime()), suffix_(ReadFilenameSuffix()) {
   Build();
 }
 
-CSettingsDlg::CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven,
-                           bool suffixGiven, QWidget* parent)
+CSettingsDlg::CSettingsDlg(const CGuiServices& services, std::uint32_t overlapTime, const std::string& suffix,
+                           bool overlapGiven, bool suffixGiven, QWidget* parent)
     : QDialog(parent),
+      services_(services),
       overlapTime_(overlapGiven ? overlapTime : ReadOverlapTime()),
       suffix_(suffixGiven ? suffix : ReadFilenameSuffix()) {
   Build();
@@ -158,10 +159,13 @@ void CSettingsDlg::accept() {
   suffix_ = suffixEdit_->text().toStdString();
   gapless_ = gaplessBox_->isChecked();
   if (saveOverlap_->isChecked() && !SaveOverlapTime())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning,
+                           PromptButtons::Ok);
   if (saveSuffix_->isChecked() && !SaveFilenameSuffix())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning,
+                           PromptButtons::Ok);
   if (saveGapless_->isChecked() && !SaveGaplessMp3())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning,
+                           PromptButtons::Ok);
   QDialog::accept();
 }

@@ -12,6 +12,7 @@ class QGridLayout;
 class QLineEdit;
 class QSpinBox;
 class CFilterEdit;
+class CGuiServices;
 
 class CSettingsDlg : public QDialog {
   Q_OBJECT
@@ -34,10 +35,10 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSpareRow = 6;
 
   // Both values from the settings store.
-  explicit CSettingsDlg(QWidget* parent = nullptr);
+  explicit CSettingsDlg(const CGuiServices& services, QWidget* parent = nullptr);
   // Each value from the arguments when its flag is set, else from the store.
-  CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven, bool suffixGiven,
-               QWidget* parent = nullptr);
+  CSettingsDlg(const CGuiServices& services, std::uint32_t overlapTime, const std::string& suffix,
+               bool overlapGiven, bool suffixGiven, QWidget* parent = nullptr);
 
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
   const std::string& GetFilenameSuffix() const { return suffix_; }
@@ -57,6 +58,7 @@ class CSettingsDlg : public QDialog {
   void Build();
   QGridLayout* Grid() const { return grid_; }
 
+  const CGuiServices& services_;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
   bool gapless_ = true;

@@ -20,7 +20,7 @@
 #include "core/wav/WaveFile.h"
 #include "gui/EngineText.h"
 #include "gui/EstimateDlg.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
 namespace {
 // The leading decimal integer of a text, 0 when there is none; values past
@@ -76,9 +76,11 @@ void CUpDownCtrl::Step(int delta) {
   SetPos(static_cast<int>(stepped));
 }
 
-CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std::string& sourceFilePath,
-                                   std::uint32_t overlapTime, QWidget* parent)
+CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, const std::string& sourceFileName,
+                                   const std::string& sourceFilePath, std::uint32_t overlapTime,
+                                   QWidget* parent)
     : QDialog(parent),
+      services_(services),
       sourceFileName_(sourceFileName),
       sourceFilePath_(sourceFilePath),
       overlapTime_(overlapTime) {
@@ -169,7 +171,7 @@ void CShredEquallyDlg::OnBrowse() {
   request.title = "Browse - Base filename";
   request.filter = FileFilter();
   request.initialName = useOriginal_->isChecked() ? FromFileName(sourceFileName_) : QString();
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (chosen.isEmpty()) return;
   const QFileInfo info(chosen);
   if (!useOriginal_->isChecked() ||
@@ -177,11 +179,11 @@ void CShredEquallyDlg::OnBrowse() {
     baseEdit_->setText(chosen);
     return;
   }
-  const PromptAnswer answer =
-      Prompt().Ask(this, msg::kCaptionConfirm,
-                   "Use original filename option is enabled, but you have changed the base filename. Do you "
-                   "wish to use the changed filename ?",
-                   MessageIcon::Question, PromptButtons::YesNo);
+  const PromptAnswer answer = services_.Prompt().Ask(
+      this, msg::kCaptionConfirm,
+      "Use original filename option is enabled, but you have changed the base filename. Do you "
+      "wish to use the changed filename ?",
+      MessageIcon::Question, PromptButtons::YesNo);
   if (answer == PromptAnswer::Yes) {
     baseEdit_->setText(chosen);
   } else {
@@ -192,7 +194,8 @@ void CShredEquallyDlg::OnBrowse() {
 void CShredEquallyDlg::OnShred() {
   baseFilename_ = ToFileName(InDocumentFolder(this, baseEdit_->text()));
   if (baseFilename_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   if (Estimate() == 0) accept();
@@ -200,11 +203,12 @@ void CShredEquallyDlg::OnShred() {
 
 int CShredEquallyDlg::CheckOverlapTime(double playtime) {
   while (OverlapTooHigh(overlapTime_, playtime)) {
-    const PromptAnswer answer =
-        Prompt().Ask(this, msg::kCaptionConfirm, FromFileName(OverlapQuestion(overlapTime_, playtime)),
-                     MessageIcon::Question, PromptButtons::YesNo);
+    const PromptAnswer answer = services_.Prompt().Ask(this, msg::kCaptionConfirm,
+                                                       FromFileName(OverlapQuestion(overlapTime_, playtime)),
+                                                       MessageIcon::Question, PromptButtons::YesNo);
     if (answer != PromptAnswer::Yes || !settingsCommand_) {
-      Prompt().Ask(this, msg::kCaptionInformation, kOverlapNotice, MessageIcon::Warning, PromptButtons::Ok);
+      services_.Prompt().Ask(this, msg::kCaptionInformation, kOverlapNotice, MessageIcon::Warning,
+                             PromptButtons::Ok);
       break;
     }
     overlapTime_ = settingsCommand_();
@@ -214,8 +218,8 @@ int CShredEquallyDlg::CheckOverlapTime(double playtime) {
 
 int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
   if (estimate.error != err::kNone) {
-    Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)), MessageIcon::None,
-                 PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)),
+                           MessageIcon::None, PromptButtons::Ok);
     switch (estimate.error) {
       case err::kNoSplits:
         return -3;
@@ -230,10 +234,11 @@ int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
   return window.exec() == QDialog::Accepted ? 0 : -4;
 }
 
-CWaveShredEquallyDlg::CWaveShredEquallyDlg(const WaveSplitFacts& facts, const std::string& sourceFileName,
+CWaveShredEquallyDlg::CWaveShredEquallyDlg(const CGuiServices& services, const WaveSplitFacts& facts,
+                                           const std::string& sourceFileName,
                                            const std::string& sourceFilePath, std::uint32_t overlapTime,
                                            QWidget* parent)
-    : CShredEquallyDlg(sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
+    : CShredEquallyDlg(services, sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
 
 int CWaveShredEquallyDlg::Estimate() {
   return ShowEstimate(EstimateWaveSplit(facts_, SplitsTyped()));
@@ -243,10 +248,10 @@ QString CWaveShredEquallyDlg::FileFilter() const {
   return wav::kFileFilter;
 }
 
-CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
-                                         const std::string& sourceFilePath, std::uint32_t overlapTime,
-                                         QWidget* parent)
-    : CShredEquallyDlg(sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
+CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
+                                         const std::string& sourceFileName, const std::string& sourceFilePath,
+                                         std::uint32_t overlapTime, QWidget* parent)
+    : CShredEquallyDlg(services, sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
 
 int CMp3ShredEquallyDlg::Estimate() {
   return ShowEstimate(EstimateMp3Split(facts_, SplitsTyped()));

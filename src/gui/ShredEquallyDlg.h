@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class CGuiServices;
 
 // Control ids of the Shred Equally dialog.
 namespace shredid {
@@ -58,8 +59,8 @@ class CShredEquallyDlg : public QDialog {
   // overlap time afterwards.
   using SettingsCommand = std::function<std::uint32_t()>;
 
-  CShredEquallyDlg(const std::string& sourceFileName, const std::string& sourceFilePath,
-                   std::uint32_t overlapTime, QWidget* parent = nullptr);
+  CShredEquallyDlg(const CGuiServices& services, const std::string& sourceFileName,
+                   const std::string& sourceFilePath, std::uint32_t overlapTime, QWidget* parent = nullptr);
 
   std::uint32_t GetNumberOfSplits() const { return numberOfSplits_; }
   std::string GetBaseFilename() const { return baseFilename_; }
@@ -87,6 +88,7 @@ class CShredEquallyDlg : public QDialog {
   void OnBrowse();
   void OnShred();
 
+  const CGuiServices& services_;
   std::string sourceFileName_;
   std::string sourceFilePath_;
   std::uint32_t overlapTime_;
@@ -102,9 +104,9 @@ class CShredEquallyDlg : public QDialog {
 
 class CWaveShredEquallyDlg : public CShredEquallyDlg {
  public:
-  CWaveShredEquallyDlg(const WaveSplitFacts& facts, const std::string& sourceFileName,
-                       const std::string& sourceFilePath, std::uint32_t overlapTime,
-                       QWidget* parent = nullptr);
+  CWaveShredEquallyDlg(const CGuiServices& services, const WaveSplitFacts& facts,
+                       const std::string& sourceFileName, const std::string& sourceFilePath,
+                       std::uint32_t overlapTime, QWidget* parent = nullptr);
   int Estimate() override;
 
  protected:
@@ -116,9 +118,9 @@ class CWaveShredEquallyDlg : public CShredEquallyDlg {
 
 class CMp3ShredEquallyDlg : public CShredEquallyDlg {
  public:
-  CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
-                      const std::string& sourceFilePath, std::uint32_t overlapTime,
-                      QWidget* parent = nullptr);
+  CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
+                      const std::string& sourceFileName, const std::string& sourceFilePath,
+                      std::uint32_t overlapTime, QWidget* parent = nullptr);
   int Estimate() override;
 
  protected:

@@ -21,7 +21,7 @@
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
 #include "gui/EngineText.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
 namespace {
 
@@ -54,8 +54,9 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-CSplitDlg::CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent)
-    : QDialog(parent), sourcePath_(sourcePath) {
+CSplitDlg::CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
+                     QWidget* parent)
+    : QDialog(parent), services_(services), sourcePath_(sourcePath) {
   setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath))));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(BuildOptions());
@@ -321,7 +322,8 @@ void CSplitDlg::OnWrite() {
         outcome.cancelled
             ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
             : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
-    Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
+    services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information,
+                           PromptButtons::Ok);
     if (!outcome.cancelled) accept();
   } catch (const std::runtime_error& e) {
     if (progress) progress->Close();
@@ -343,7 +345,7 @@ void CSplitDlg::OnExport(bool cue) {
   request.initialName = FromEngineText(FileNamePart(sourcePath_)).section(QLatin1Char('.'), 0, -2) +
                         (cue ? QStringLiteral(".cue") : QStringLiteral(".txt"));
   request.overwritePrompt = true;
-  const QString path = Prompt().GetSaveFileName(this, request);
+  const QString path = services_.Prompt().GetSaveFileName(this, request);
   if (path.isEmpty()) return;
   if (AbsolutePath(path.toStdString()) == AbsolutePath(sourcePath_)) {
     ShowError(QStringLiteral("%1: the export would replace the source.").arg(path));
@@ -362,7 +364,7 @@ void CSplitDlg::OnBrowseSheet() {
   FileDialogRequest request;
   request.title = QStringLiteral("Open a cue sheet");
   request.filter = QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||");
-  const QString path = Prompt().GetOpenFileName(this, request);
+  const QString path = services_.Prompt().GetOpenFileName(this, request);
   if (path.isEmpty()) return;
   cueSheet_->setText(path);
   if (outDir_->text().trimmed().isEmpty()) outDir_->setText(FromEngineText(FolderPart(path.toStdString())));
@@ -371,12 +373,12 @@ void CSplitDlg::OnBrowseSheet() {
 
 void CSplitDlg::OnBrowseFolder() {
   const QString folder =
-      Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
+      services_.Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
   if (folder.isEmpty()) return;
   outDir_->setText(folder);
   Forget();
 }
 
 void CSplitDlg::ShowError(const QString& text) {
-  Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Error, PromptButtons::Ok);
+  services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Error, PromptButtons::Ok);
 }

@@ -24,6 +24,7 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class CProgress;
+class CGuiServices;
 
 class CSplitDlg : public QDialog {
  public:
@@ -32,7 +33,8 @@ class CSplitDlg : public QDialog {
   // Shows the cut points of a plan elsewhere (the waveform); empty: nowhere.
   using CutPointsView = std::function<void(const split::SplitPlan*)>;
 
-  CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent = nullptr);
+  CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
+            QWidget* parent = nullptr);
   ~CSplitDlg() override;
 
   void SetProgressFactory(ProgressFactory factory) { makeProgress_ = std::move(factory); }
@@ -77,6 +79,7 @@ class CSplitDlg : public QDialog {
   void Forget();
   void ShowError(const QString& text);
 
+  const CGuiServices& services_;
   std::string sourcePath_;
   std::optional<split::SplitPlan> plan_;
   ProgressFactory makeProgress_;

@@ -12,16 +12,16 @@
 #include <QSlider>
 #include <filesystem>
 
+#include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
+#include "gui/ConvertMp3Dlg.h"
 #include "gui/EstimateDlg.h"
+#include "gui/RipChannelsDlg.h"
 #include "gui/ShredEquallyDlg.h"
-#include "core/StringTable.h"
 #include "support/TestSupport.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
-#include "gui/ConvertMp3Dlg.h"
-#include "gui/RipChannelsDlg.h"
 
 using kt::Control;
 namespace fs = std::filesystem;
@@ -37,6 +37,7 @@ void Click(QWidget* window, int id) {
 // counts progress windows and answers RunShredEqually with the real dialog.
 class FakeMainWindow : public CAudioOwner {
  public:
+  explicit FakeMainWindow(const CGuiServices& services) : commands(services, Host()) {}
   struct Shown {
     std::string caption, text;
     MessageIcon icon;
@@ -47,7 +48,7 @@ class FakeMainWindow : public CAudioOwner {
   int progressWindows = 0;
   int liveProgressWindows = 0;
   CAudioFile* open = nullptr;
-  CFileCommands commands{Host()};
+  CFileCommands commands;
 
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
     messages.push_back({caption, text, icon, liveProgressWindows});
@@ -81,7 +82,7 @@ class FakeMainWindow : public CAudioOwner {
 struct ConvertCommands : ::testing::Test {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  FakeMainWindow main;
+  FakeMainWindow main{prompt.Services()};
 
   std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
                                       const std::vector<std::uint8_t>& data) {

@@ -28,7 +28,7 @@ void Click(QWidget* window, int id) {
 
 struct ConvertMp3Dlg : ::testing::Test {
   kt::ScriptedPrompt prompt;
-  CConvertMp3Dlg dlg;
+  CConvertMp3Dlg dlg{prompt.Services()};
   void Name(const QString& text) { Control<QLineEdit>(&dlg, id::kName)->setText(text); }
   bool QualityEnabled() {
     bool all = Control<QSlider>(&dlg, id::kQuality)->isEnabled();

@@ -30,8 +30,9 @@ class DesktopServicesTest : public kt::MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    SetDesktopServices({notifier, folders, [this] { return now += step; },
-                        [this](const QWidget* asked) { return asked == window.get() && background; }});
+    prompt.Services().desktop = {
+        notifier, folders, [this] { return now += step; },
+        [this](const QWidget* asked) { return asked == window.get() && background; }};
     Open(kt::MakeWavFile(dir, "Ten.wav", 10.0));
     ASSERT_NE(window->File(), nullptr);
   }

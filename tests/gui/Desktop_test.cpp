@@ -10,8 +10,8 @@
 
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/MainWindowFixture.h"
-#include "settings/RecentFiles.h"
 #include "gui/RipChannelsDlg.h"
+#include "settings/RecentFiles.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
             (QStringList{"&1 Take 5.wav", "&2 Take 10 && été.wav", "&3 Take 9.wav", "&4 Take 8.wav",
                          "&5 Take 7.wav", "&6 Take 6.wav", "&7 Take 4.wav", "&8 Take 3.wav"}));
   // The list lives in the settings store: a new window shows it too.
-  EXPECT_EQ(RecentEntries(*std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>())), reordered);
+  EXPECT_EQ(RecentEntries(*std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>())),
+            reordered);
 
   // A file gone from the disk is reported by name before any question, the
   // open file stays open (or none), and it leaves the list.
@@ -141,7 +142,7 @@ class SilentPlayer : public kt::FakePlayer {
 };
 
 TEST_F(DesktopTest, WithoutASoundDevicePlaySaysSoOnceAndPlaysOn) {
-  window = std::make_unique<CMainDlg>(std::make_unique<SilentPlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<SilentPlayer>());
   Open(MakeWavFile(dir, "Song.wav", 2.0));
   for (int i = 0; i < 2; ++i) {
     window->OnPlay();

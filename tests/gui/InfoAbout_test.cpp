@@ -93,23 +93,20 @@ TEST_F(InfoTest, GenreOutsideTheTableShowsAnEmptyField) {
 class AboutTest : public testing::Test {
  protected:
   void SetUp() override {
-    CStaticLink::SetOpener([this](const QString& link) {
+    prompt.Services().openLink = [this](const QString& link) {
       opened << link;
       return openSucceeds;
-    });
-    CStaticLink::SetBeeper([this] { ++beeps; });
+    };
+    prompt.Services().beep = [this] { ++beeps; };
   }
-  void TearDown() override {
-    CStaticLink::SetOpener(nullptr);
-    CStaticLink::SetBeeper(nullptr);
-  }
+  kt::ScriptedPrompt prompt;
   QStringList opened;
   bool openSucceeds = true;
   int beeps = 0;
 };
 
 TEST_F(AboutTest, AboutBoxShowsTheVersionAndThreeLinks) {
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kestrune v1.1"));
   EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kWebPageId), about.WebPageLink());
   EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kEmailId), about.EmailLink());
@@ -122,7 +119,7 @@ TEST_F(AboutTest, AboutBoxShowsTheVersionAndThreeLinks) {
 }
 
 TEST_F(AboutTest, ASuccessfulClickOpensTheLinkAndTurnsItPurple) {
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   about.EmailLink()->Click();
   about.WebPageLink()->Click();
   EXPECT_EQ(opened, (QStringList{QStringLiteral("mailto:") + QString::fromLatin1(kMakerEmail),
@@ -133,13 +130,13 @@ TEST_F(AboutTest, ASuccessfulClickOpensTheLinkAndTurnsItPurple) {
   EXPECT_FALSE(about.EncoderLink()->Visited());
   EXPECT_EQ(beeps, 0);
   // Each opening of the box starts unvisited.
-  CAboutDlg again;
+  CAboutDlg again(prompt.Services());
   EXPECT_FALSE(again.EmailLink()->Visited());
 }
 
 TEST_F(AboutTest, ALinkThatCannotBeOpenedOnlyBeepsAndStaysBlue) {
   openSucceeds = false;
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   about.EncoderLink()->Click();
   EXPECT_EQ(beeps, 1);
   EXPECT_FALSE(about.EncoderLink()->Visited());
@@ -147,8 +144,7 @@ TEST_F(AboutTest, ALinkThatCannotBeOpenedOnlyBeepsAndStaysBlue) {
 }
 
 TEST_F(AboutTest, TheHelpMenuOpensTheAboutBox) {
-  kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
   QString title;
   kt::WhenModal([&title](QWidget* modal) {
     title = modal->windowTitle();
@@ -162,7 +158,7 @@ TEST_F(AboutTest, TheHelpMenuOpensTheAboutBox) {
 
 TEST(Help, HelpTopicsOpensTheContentsAndTopicsOpenByName) {
   kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
   EXPECT_EQ(window.Action(CMainDlg::ID_HELP_TOPICS)->shortcut(), QKeySequence(Qt::Key_F1));
   window.Action(CMainDlg::ID_HELP_TOPICS)->trigger();
   CHelpViewer* viewer = CHelpViewer::Instance();

@@ -10,10 +10,10 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
-#include "gui/ProgressDlg.h"
 #include "gui/AboutDlg.h"
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/ProgressDlg.h"
 #include "gui/RipChannelsDlg.h"
 #include "gui/SettingsDlg.h"
 
@@ -59,12 +59,12 @@ void ExpectNothingClipped(QWidget* window) {
 TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "Song.wav", 3.0)));
-  CSettingsDlg settings(5, "_part", true, true, &window);
-  CConvertMp3Dlg convertMp3(&window);
-  CRipChannelsDlg rip(6, "WAV files (*.wav)|*.wav||", &window);
-  CAboutDlg about(&window);
+  CSettingsDlg settings(prompt.Services(), 5, "_part", true, true, &window);
+  CConvertMp3Dlg convertMp3(prompt.Services(), &window);
+  CRipChannelsDlg rip(prompt.Services(), 6, "WAV files (*.wav)|*.wav||", &window);
+  CAboutDlg about(prompt.Services(), &window);
   CProgressDlg progress(&window);
   progress.Start();
   progress.SetShreddingText("song.wav", "song-1.wav");

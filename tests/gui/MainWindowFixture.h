@@ -67,7 +67,7 @@ class MainWindowTest : public testing::Test {
     if (!showWaveform) WriteDwordSetting(kShowWaveformValue, 0);
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
-    window = std::make_unique<CMainDlg>(std::move(fake));
+    window = std::make_unique<CMainDlg>(WindowServices(), std::move(fake));
     window->show();
   }
   void TearDown() override {
@@ -75,6 +75,9 @@ class MainWindowTest : public testing::Test {
     qputenv("KESTRUNE_CONFIG_DIR", previousConfig);
   }
 
+  // The services the window is given: those asking prompt, unless a test
+  // has its questions answered elsewhere.
+  virtual CGuiServices& WindowServices() { return prompt.Services(); }
   CBitmapButton* Button(int id) const { return Control<CBitmapButton>(window.get(), id); }
   QString LabelText(int id) const { return Control<QLabel>(window.get(), id)->text(); }
   CPositionSlider* Slider() const { return window->Slider(); }

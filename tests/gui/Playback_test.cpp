@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "gui/ProgressDlg.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/ProgressDlg.h"
 
 namespace {
 
@@ -182,9 +182,9 @@ class ProgressAwarePrompt : public kt::ScriptedPrompt {
 
 TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   kt::TempDir dir;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
-  window.show();
   auto prompt = std::make_unique<ProgressAwarePrompt>();
+  CMainDlg window(prompt->Services(), std::make_unique<kt::FakePlayer>());
+  window.show();
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "a.wav", 1.0)));
   ASSERT_NE(window.File(), nullptr);
   bool blocking = false;

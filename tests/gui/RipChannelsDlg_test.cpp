@@ -35,15 +35,16 @@ TEST(RipChannelsDlg, BoxesAreEnabledByChannelCount) {
   const std::pair<std::uint32_t, const char*> cases[] = {{1, "100000"}, {2, "110000"}, {3, "111000"},
                                                          {4, "111100"}, {5, "111110"}, {6, "111111"},
                                                          {8, "111111"}};
+  kt::ScriptedPrompt prompt;
   for (auto [channels, pattern] : cases) {
-    CRipChannelsDlg dlg(channels, kWavFilter);
+    CRipChannelsDlg dlg(prompt.Services(), channels, kWavFilter);
     EXPECT_EQ(Enabled(dlg), pattern) << channels << " channels";
   }
 }
 
 TEST(RipChannelsDlg, EachBoxTogglesItsOwnBit) {
   kt::ScriptedPrompt prompt;
-  CRipChannelsDlg dlg(6, kWavFilter);
+  CRipChannelsDlg dlg(prompt.Services(), 6, kWavFilter);
   EXPECT_EQ(dlg.windowTitle(), "Rip Channels");
   for (int k = 0; k < 6; ++k) {
     Click(&dlg, kBoxes[k]);
@@ -58,7 +59,7 @@ TEST(RipChannelsDlg, EachBoxTogglesItsOwnBit) {
 
 TEST(RipChannelsDlg, NoChannelIsRefusedBeforeAnEmptyName) {
   kt::ScriptedPrompt prompt;
-  CRipChannelsDlg dlg(2, kWavFilter);
+  CRipChannelsDlg dlg(prompt.Services(), 2, kWavFilter);
   Click(&dlg, ripid::kOk);
   EXPECT_EQ(prompt.MessageTexts(), QStringList{"Select a channel to rip."});
   Click(&dlg, ripid::kRight);
@@ -73,7 +74,7 @@ TEST(RipChannelsDlg, NoChannelIsRefusedBeforeAnEmptyName) {
 
 TEST(RipChannelsDlg, OkWithChannelFiveOfSixAndANameProceeds) {
   kt::ScriptedPrompt prompt;
-  CRipChannelsDlg dlg(6, kWavFilter);
+  CRipChannelsDlg dlg(prompt.Services(), 6, kWavFilter);
   Click(&dlg, ripid::kChannel5);
   Control<QLineEdit>(&dlg, ripid::kName)->setText("/out/five");
   Click(&dlg, ripid::kOk);
@@ -91,7 +92,7 @@ TEST(RipChannelsDlg, OkAddsWavOnlyToANameWithoutExtension) {
                                                        {"right.", "right.wav"}};
   for (const auto& [typed, taken] : cases) {
     kt::ScriptedPrompt prompt;
-    CRipChannelsDlg dlg(2, kWavFilter);
+    CRipChannelsDlg dlg(prompt.Services(), 2, kWavFilter);
     Click(&dlg, ripid::kRight);
     Control<QLineEdit>(&dlg, ripid::kName)->setText(QString::fromUtf8(typed));
     Click(&dlg, ripid::kOk);
@@ -101,7 +102,7 @@ TEST(RipChannelsDlg, OkAddsWavOnlyToANameWithoutExtension) {
 
 TEST(RipChannelsDlg, BrowseUsesTheFileFilterAndFillsTheName) {
   kt::ScriptedPrompt prompt;
-  CRipChannelsDlg dlg(2, kWavFilter);
+  CRipChannelsDlg dlg(prompt.Services(), 2, kWavFilter);
   Control<QLineEdit>(&dlg, ripid::kName)->setText("typed");
   prompt.AnswerFile(QString()).AnswerFile("/out/right.wav");
   Click(&dlg, ripid::kBrowse);

@@ -13,9 +13,9 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/SettingsDlg.h"
 #include "settings/Registry.h"
 #include "settings/RegistrySettings.h"
-#include "gui/SettingsDlg.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
   EXPECT_EQ(ReadSuffix(), "_part");
   EXPECT_TRUE(prompt.questions.empty());
   // A new window (a new run) starts from the store.
-  CSettingsDlg fresh;
+  CSettingsDlg fresh(prompt.Services());
   EXPECT_EQ(fresh.GetOverlapTime(), 15u);
   EXPECT_EQ(fresh.GetFilenameSuffix(), "_part");
 }
@@ -187,7 +187,8 @@ TEST_F(SettingsTest, GaplessMp3PiecesReachesTheOpenMp3FileAndIsStoredOnlyWithIts
 }
 
 TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove200) {
-  CSettingsDlg dlg(0, "", true, true);
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 0, "", true, true);
   dlg.show();
   auto* suffix = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kSuffixEditId);
   kt::TypeText(suffix, QStringLiteral("a<b>c:d*e?f/g\\h"));
@@ -214,7 +215,8 @@ TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove
 }
 
 TEST(SettingsDlg, AnEmptyOverlapReadsAsZero) {
-  CSettingsDlg dlg(33, "s", true, true);
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 33, "s", true, true);
   kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditId)->clear();
   dlg.accept();
   EXPECT_EQ(dlg.GetOverlapTime(), 0u);

@@ -58,7 +58,7 @@ struct Fixture : ::testing::Test {
 using ShredEquallyDlg = Fixture;
 
 TEST_F(ShredEquallyDlg, StartsWithTitleTooltipsAndTwoSplits) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   EXPECT_EQ(dlg.windowTitle(), "Shred Equally");
   EXPECT_EQ(Control<QLabel>(&dlg, shredid::kTitle)->text(), "Shredding file - song.wav");
   EXPECT_EQ(Control<QLineEdit>(&dlg, shredid::kSplits)->text(), "2");
@@ -74,7 +74,7 @@ TEST_F(ShredEquallyDlg, StartsWithTitleTooltipsAndTwoSplits) {
 }
 
 TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   auto* spin = Control<QWidget>(&dlg, shredid::kSpin);
   auto* edit = Control<QLineEdit>(&dlg, shredid::kSplits);
   auto arrows = spin->findChildren<QToolButton*>();
@@ -106,7 +106,7 @@ TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
 }
 
 TEST_F(ShredEquallyDlg, RefusesEmptyBaseNameBeforeLookingAtTheSplits) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   Type(&dlg, shredid::kSplits, "");
   Click(&dlg, shredid::kShred);
   ASSERT_EQ(prompt.questions.size(), 1u);
@@ -118,7 +118,7 @@ TEST_F(ShredEquallyDlg, RefusesEmptyBaseNameBeforeLookingAtTheSplits) {
 }
 
 TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
-  CWaveShredEquallyDlg dlg(Wave(10000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(10000), "song.wav", "/music/song.wav", 0);
   Type(&dlg, shredid::kBaseFilename, "/out/piece");
   const struct {
     const char* typed;
@@ -147,10 +147,10 @@ TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
 }
 
 TEST_F(ShredEquallyDlg, ExactlyOneSecondPiecesPassAndOneByteShortIsRefused) {
-  CWaveShredEquallyDlg shortDlg(Wave(9999), "a.wav", "/a.wav", 0);
+  CWaveShredEquallyDlg shortDlg(prompt.Services(), Wave(9999), "a.wav", "/a.wav", 0);
   Type(&shortDlg, shredid::kSplits, "10");
   EXPECT_EQ(shortDlg.Estimate(), -1);
-  CWaveShredEquallyDlg exact(Wave(10000), "a.wav", "/a.wav", 0);
+  CWaveShredEquallyDlg exact(prompt.Services(), Wave(10000), "a.wav", "/a.wav", 0);
   Type(&exact, shredid::kSplits, "10");
   CloseEstimate(true);
   EXPECT_EQ(exact.Estimate(), 0);
@@ -163,7 +163,7 @@ TEST_F(ShredEquallyDlg, EstimateWindowShowsSixLinesWithUpperCaseName) {
   WaveSplitFacts facts = Wave(21000);
   facts.blockAlign = 4;
   facts.factSize = 4;
-  CWaveShredEquallyDlg dlg(facts, "Song.wav", "/music/Song.wav", 2);
+  CWaveShredEquallyDlg dlg(prompt.Services(), facts, "Song.wav", "/music/Song.wav", 2);
   Type(&dlg, shredid::kSplits, "4");  // 5250 bytes, rounded up to 5252
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
@@ -184,9 +184,9 @@ TEST_F(ShredEquallyDlg, EstimateWindowShowsSixLinesWithUpperCaseName) {
 
 TEST_F(ShredEquallyDlg, Mp3TagAddsOneHundredTwentyEightBytesAtTheSamePlaytime) {
   Mp3SplitFacts facts{100000, 16000, false};
-  CMp3ShredEquallyDlg plain(facts, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg plain(prompt.Services(), facts, "a.mp3", "/a.mp3", 0);
   facts.hasTag = true;
-  CMp3ShredEquallyDlg tagged(facts, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg tagged(prompt.Services(), facts, "a.mp3", "/a.mp3", 0);
   CloseEstimate(true);
   EXPECT_EQ(plain.Estimate(), 0);
   CloseEstimate(true);
@@ -199,7 +199,7 @@ TEST_F(ShredEquallyDlg, Mp3TagAddsOneHundredTwentyEightBytesAtTheSamePlaytime) {
 }
 
 TEST_F(ShredEquallyDlg, EscInEstimateReturnsToTheDialogWithoutMessage) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   Type(&dlg, shredid::kBaseFilename, "/out/piece");
   CloseEstimate(false);
   Click(&dlg, shredid::kShred);
@@ -212,7 +212,7 @@ TEST_F(ShredEquallyDlg, EscInEstimateReturnsToTheDialogWithoutMessage) {
 }
 
 TEST_F(ShredEquallyDlg, OkInEstimateAcceptsTheDialogWithItsValues) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   Type(&dlg, shredid::kBaseFilename, "/out/piece");
   Type(&dlg, shredid::kSplits, "7");
   CloseEstimate(true);
@@ -223,7 +223,7 @@ TEST_F(ShredEquallyDlg, OkInEstimateAcceptsTheDialogWithItsValues) {
 }
 
 TEST_F(ShredEquallyDlg, EstimateButtonNeverClosesTheDialog) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   CloseEstimate(true);
   Click(&dlg, shredid::kEstimate);
   EXPECT_EQ(estimates.size(), 1u);
@@ -231,7 +231,7 @@ TEST_F(ShredEquallyDlg, EstimateButtonNeverClosesTheDialog) {
 }
 
 TEST_F(ShredEquallyDlg, UseOriginalFilenameFillsAndDisablesThenClears) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   auto* edit = Control<QLineEdit>(&dlg, shredid::kBaseFilename);
   edit->setText("typed");
   Click(&dlg, shredid::kUseOriginal);
@@ -243,7 +243,7 @@ TEST_F(ShredEquallyDlg, UseOriginalFilenameFillsAndDisablesThenClears) {
 }
 
 TEST_F(ShredEquallyDlg, BrowseOutcomes) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   auto* edit = Control<QLineEdit>(&dlg, shredid::kBaseFilename);
   auto* check = Control<QCheckBox>(&dlg, shredid::kUseOriginal);
 
@@ -296,7 +296,7 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
 }
 
 TEST_F(ShredEquallyDlg, Mp3BrowseUsesTheMp3Filter) {
-  CMp3ShredEquallyDlg dlg(Mp3SplitFacts{100000, 16000, false}, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg dlg(prompt.Services(), Mp3SplitFacts{100000, 16000, false}, "a.mp3", "/a.mp3", 0);
   prompt.AnswerFile(QString());
   Click(&dlg, shredid::kBrowse);
   ASSERT_EQ(prompt.questions.size(), 1u);
@@ -304,7 +304,7 @@ TEST_F(ShredEquallyDlg, Mp3BrowseUsesTheMp3Filter) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
-  CWaveShredEquallyDlg dlg(Wave(21800), "a.wav", "/a.wav", 5);  // 10.9 s pieces: half is 5
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(21800), "a.wav", "/a.wav", 5);  // 10.9 s pieces: half is 5
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
   CloseEstimate(true);
@@ -314,7 +314,7 @@ TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapYesRunsSettingsAndAsksAgainUntilItFits) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);  // 9.9 s pieces: half is 4
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);  // 9.9 s pieces: half is 4
   std::vector<std::uint32_t> overlaps = {6, 3};
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return overlaps[settingsRuns++]; });
@@ -336,7 +336,7 @@ TEST_F(ShredEquallyDlg, OverlapYesRunsSettingsAndAsksAgainUntilItFits) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapNoShowsTheNoticeAndKeepsTheOverlap) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
   prompt.Answer(PromptAnswer::No);
@@ -351,7 +351,7 @@ TEST_F(ShredEquallyDlg, OverlapNoShowsTheNoticeAndKeepsTheOverlap) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapYesWithoutSettingsCommandEndsWithTheNotice) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);
   prompt.Answer(PromptAnswer::Yes);
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);

@@ -110,7 +110,7 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   toggle->trigger();
   EXPECT_FALSE(Panel()->isVisible());
   // The same window as one that never showed the waveform, widget by widget.
-  CMainDlg classic(std::make_unique<kt::FakePlayer>());
+  CMainDlg classic(prompt.Services(), std::make_unique<kt::FakePlayer>());
   classic.show();
   QApplication::processEvents();
   EXPECT_EQ(window->size(), classic.size());
@@ -131,7 +131,7 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   // The next window comes back at that size.
   window->resize(800, 500);
   window.reset();
-  window = std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window->show();
   EXPECT_EQ(window->size(), QSize(800, 500));
 }
@@ -314,7 +314,7 @@ TEST_F(WaveformTest, AFourteenPointFontFits) {
   const QFont previous = large;
   large.setPointSize(14);
   QApplication::setFont(large);
-  window = std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window->show();
   OpenAndWait(kt::MakeWavFile(dir, "Ten.wav", 10.0));
   Drag(1.0, 3.0);

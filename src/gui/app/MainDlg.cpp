@@ -29,12 +29,12 @@
 #include "gui/ConvertCommands.h"
 #include "gui/DialogKeys.h"
 #include "gui/EngineText.h"
+#include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
 #include "gui/InfoDlgs.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/PositionSlider.h"
 #include "gui/ProgressDlg.h"
-#include "gui/Prompt.h"
 #include "gui/Resources.h"
 #include "gui/SettingsDlg.h"
 #include "gui/WaveformPanel.h"
@@ -59,8 +59,8 @@ QString LengthText(double seconds) {
 
 }  // namespace
 
-CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
-    : QDialog(parent), commands_(MakeCommands()), player_(std::move(player)) {
+CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
+    : QDialog(parent), services_(services), commands_(MakeCommands()), player_(std::move(player)) {
   InitKestruneResources();
   setWindowTitle(QString::fromLatin1(kAppCaption));
   // A fixed-size window: no maximise; the close box ends the program.
@@ -68,7 +68,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
   BuildMenus();
-  batch_ = new CBatchConvertCommand(this, Action(ID_CONVERT_BATCH));
+  batch_ = new CBatchConvertCommand(services_, this, Action(ID_CONVERT_BATCH));
   // A batch run never replaces the file open here.
   batch_->SetOpenFileSource([this] { return file_ ? file_->GetFilePath() : std::string(); });
   BuildControls();
@@ -295,8 +295,8 @@ bool CMainDlg::CloseOpenFile() {
   if (!file_) return true;
   const QString question = QStringLiteral("%1 is already open. Do you wish to open another file ?")
                                .arg(FromEngineText(file_->GetFileName()));
-  if (Prompt().Ask(this, msg::kCaptionComfirm, question, MessageIcon::Warning, PromptButtons::YesNo) !=
-      PromptAnswer::Yes)
+  if (services_.Prompt().Ask(this, msg::kCaptionComfirm, question, MessageIcon::Warning,
+                             PromptButtons::YesNo) != PromptAnswer::Yes)
     return false;
   DropOpenFile();
   return true;
@@ -325,7 +325,7 @@ void CMainDlg::OnOpen() {
   if (!CloseOpenFile()) return;
   FileDialogRequest request;
   request.filter = FromEngineText(LoadMessage(ids::kSupportedFilesFilter));
-  const QString path = Prompt().GetOpenFileName(this, request);
+  const QString path = services_.Prompt().GetOpenFileName(this, request);
   if (path.isEmpty()) return;
   OpenPath(path);
 }
@@ -355,7 +355,8 @@ void CMainDlg::dropEvent(QDropEvent* event) {
 void CMainDlg::OpenPath(const QString& path) {
   std::unique_ptr<CAudioFile> opened = OpenAudioFile(QFile::encodeName(path).toStdString(), this);
   if (!opened) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kTypeNotSupported, MessageIcon::Error, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kTypeNotSupported, MessageIcon::Error,
+                           PromptButtons::Ok);
     return;
   }
   if (opened->ReportError(this) != err::kNone) return;
@@ -403,7 +404,7 @@ void CMainDlg::ApplyGaplessMp3() {
 }
 
 void CMainDlg::OnSettings() {
-  CSettingsDlg dialog(overlapTime_, suffix_, overlapSet_ != 0, suffixSet_ != 0, this);
+  CSettingsDlg dialog(services_, overlapTime_, suffix_, overlapSet_ != 0, suffixSet_ != 0, this);
   if (overlapSet_) dialog.SetGaplessMp3(gapless_);
   dialog.exec();
   overlapTime_ = dialog.GetOverlapTime();
@@ -444,7 +445,7 @@ void CMainDlg::ShowInformation(CAudioFile& file) {
 }
 
 void CMainDlg::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
-  Prompt().Ask(this, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
+  services_.Prompt().Ask(this, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
 }
 
 // ------------------------------------------------------------------- help
@@ -454,7 +455,7 @@ void CMainDlg::OnHelp() {
 }
 
 void CMainDlg::OnAbout() {
-  CAboutDlg dialog(this);
+  CAboutDlg dialog(services_, this);
   dialog.exec();
 }
 
@@ -466,15 +467,15 @@ void CMainDlg::OnExit() {
 // ------------------------------------------------------------- operations
 
 void CMainDlg::ReportFileFailure(const std::string& message) {
-  Prompt().Ask(this, QString::fromLatin1(kAppName), FromEngineText(message), MessageIcon::Error,
-               PromptButtons::Ok);
+  services_.Prompt().Ask(this, QString::fromLatin1(kAppName), FromEngineText(message), MessageIcon::Error,
+                         PromptButtons::Ok);
 }
 
 void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)>& operation) {
   if (!file_) return;
   std::string failure;
   file_->ForgetLastOutput();
-  const COperationNotice notice(this);
+  const COperationNotice notice(services_.desktop, this);
   {
     CProgressDlg progress(this);
     failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
@@ -495,7 +496,7 @@ QString CMainDlg::AskOutputPath(const std::string& defaultExtension, const std::
   request.defaultExtension = extension.toLower();
   request.filter = FromEngineText(filter);
   request.overwritePrompt = overwritePrompt;
-  return Prompt().GetSaveFileName(this, request);
+  return services_.Prompt().GetSaveFileName(this, request);
 }
 
 // --------------------------------------------------------------- playback
@@ -513,15 +514,17 @@ void CMainDlg::OnPlay() {
   if (!noDeviceShown_ && !player.HasOutputDevice()) {
     // Said once; the thumb still runs, so a selection can be marked.
     noDeviceShown_ = true;
-    Prompt().Ask(this, QString::fromLatin1(kAppName), QStringLiteral("No sound output device was found."),
-                 MessageIcon::Information, PromptButtons::Ok);
+    services_.Prompt().Ask(this, QString::fromLatin1(kAppName),
+                           QStringLiteral("No sound output device was found."), MessageIcon::Information,
+                           PromptButtons::Ok);
   }
   if (playingState_ == 0) player.SetFileName(QFile::decodeName(file_->GetFilePath().c_str()));
   playTimer_.start();
   player.SetCurrentPosition(slider_->GetPositionSeconds());
   if (!player.Play()) {
-    Prompt().Ask(this, QString::fromLatin1(kAppName), QStringLiteral("Cannot playback this audio file"),
-                 MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, QString::fromLatin1(kAppName),
+                           QStringLiteral("Cannot playback this audio file"), MessageIcon::None,
+                           PromptButtons::Ok);
     // Leave the window as it was before PLAY: nothing is playing.
     playTimer_.stop();
     stop_->setEnabled(false);
@@ -574,7 +577,7 @@ void CMainDlg::OnEndOfStream() {
 
 void CMainDlg::OnPlayerError() {
   const QString description = player_ ? player_->GetErrorDescription() : QString();
-  Prompt().Ask(this, msg::kCaptionError, description, MessageIcon::Error, PromptButtons::Ok);
+  services_.Prompt().Ask(this, msg::kCaptionError, description, MessageIcon::Error, PromptButtons::Ok);
   if (playingState_ != 0) {
     playTimer_.stop();
     playingState_ = 0;
@@ -637,7 +640,8 @@ void CMainDlg::OnStartSelection() {
 
 void CMainDlg::OnEndSelection() {
   if (slider_->SelectionRangeStart() == slider_->SelectionRangeEnd()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kMakeSelection, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kMakeSelection, MessageIcon::Warning,
+                           PromptButtons::Ok);
     return;
   }
   slider_->EndSelection();

@@ -27,6 +27,7 @@ class QMenuBar;
 class CBatchConvertCommand;
 class CBitmapButton;
 class CFileCommands;
+class CGuiServices;
 class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
@@ -76,9 +77,12 @@ class CMainDlg : public QDialog, public CAudioOwner {
   static constexpr int kCollapsedHeight = 270;
   static constexpr int kPlayTimerMs = 50;
 
-  // player: the playback engine; nullptr uses Qt Multimedia, created when
-  // first needed (or earlier through PreparePlayer).
-  explicit CMainDlg(std::unique_ptr<CMediaPlayer2> player = nullptr, QWidget* parent = nullptr);
+  // services: what the window and the windows it opens use from the
+  // desktop; they outlive the window. player: the playback engine; nullptr
+  // uses Qt Multimedia, created when first needed (or earlier through
+  // PreparePlayer).
+  explicit CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> player = nullptr,
+                    QWidget* parent = nullptr);
   ~CMainDlg() override;
 
   // --- File menu and opening
@@ -222,6 +226,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   std::unique_ptr<CFileCommands> MakeCommands();
   QAction* AddAction(QMenu* menu, const QString& text, int id, void (CMainDlg::*handler)());
 
+  const CGuiServices& services_;
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
   CWaveformPanel* waveform_ = nullptr;

@@ -24,7 +24,7 @@ std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
     OnSettings();
     return GetOverlapTime();
   };
-  return std::make_unique<CFileCommands>(std::move(host));
+  return std::make_unique<CFileCommands>(services_, std::move(host));
 }
 
 void CMainDlg::OnShredEqually() {
@@ -37,7 +37,7 @@ void CMainDlg::OnShredEqually() {
 void CMainDlg::OnSplit() {
   if (!File()) return;
   OnStop();
-  CSplitDlg dialog(File()->GetFilePath(), ReadSuffix(), this);
+  CSplitDlg dialog(services_, File()->GetFilePath(), ReadSuffix(), this);
   dialog.SetProgressFactory(
       [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); });
   // The ticked cuts stand on the waveform while the dialog is open.

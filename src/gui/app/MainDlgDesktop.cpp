@@ -11,9 +11,9 @@
 #include "core/StringTable.h"
 #include "gui/BitmapButton.h"
 #include "gui/ControlId.h"
-#include "gui/PositionSlider.h"
 #include "gui/DesktopIntegration.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
+#include "gui/PositionSlider.h"
 #include "gui/app/MainDlg.h"
 #include "settings/RecentFiles.h"
 
@@ -67,7 +67,7 @@ void CMainDlg::UpdateDesktopEntries() {
 }
 
 void CMainDlg::OnShowInFolder() {
-  if (!lastWritten_.isEmpty()) Desktop().folders->ShowItem(lastWritten_);
+  if (!lastWritten_.isEmpty()) services_.desktop.folders->ShowItem(lastWritten_);
 }
 
 void CMainDlg::UpdateRecentMenu() {
@@ -94,10 +94,10 @@ void CMainDlg::OpenRecent(const QString& path) {
   if (!QFileInfo::exists(path)) {
     recent::Remove(path);
     UpdateRecentMenu();
-    Prompt().Ask(this, msg::kCaptionError,
-                 QString::fromStdString(LoadMessage(err::kCannotOpen)) +
-                     QStringLiteral("\n%1 no longer exists.").arg(path),
-                 MessageIcon::Error, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError,
+                           QString::fromStdString(LoadMessage(err::kCannotOpen)) +
+                               QStringLiteral("\n%1 no longer exists.").arg(path),
+                           MessageIcon::Error, PromptButtons::Ok);
     return;
   }
   if (!CloseOpenFile()) return;

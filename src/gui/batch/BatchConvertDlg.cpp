@@ -18,8 +18,8 @@
 #include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
 #include "gui/EngineText.h"
+#include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
-#include "gui/Prompt.h"
 #include "gui/batch/BatchConvertThread.h"
 #include "gui/batch/BatchLogDlg.h"
 #include "gui/batch/ChangeOutputDlg.h"
@@ -50,8 +50,9 @@ QWidget* ControlById(const QWidget* root, int id) {
 
 }  // namespace
 
-CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
+CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& logPath)
     : CProgressDlg(nullptr, OwnControls{}),
+      services_(services),
       run_(*this, *this, *this, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -253,7 +254,7 @@ void CBatchConvertDlg::OnChangeOutput() {
   const std::vector<int> selected = list_->GetSelectedRows();
   if (selected.empty()) return;
   const int row = selected.front();
-  auto* dialog = new CChangeOutputDlg(this);
+  auto* dialog = new CChangeOutputDlg(services_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
   dialog->SetFolder(list_->GetCellText(row, batchcol::kOutputPath));
@@ -399,13 +400,13 @@ void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
 void CBatchConvertDlg::ShowSummary(const std::string& text, bool exclamation) {
   // Shown without waiting, so a main-window operation goes on meanwhile.
   summaryOpen_ = true;
-  Prompt().Open(this, QStringLiteral("Batch Convert Information"), FromEngineText(text),
-                exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
-                [this](PromptAnswer) {
-                  summaryOpen_ = false;
-                  // The run's last step may still be on its way out.
-                  QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
-                });
+  services_.Prompt().Open(this, QStringLiteral("Batch Convert Information"), FromEngineText(text),
+                          exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
+                          [this](PromptAnswer) {
+                            summaryOpen_ = false;
+                            // The run's last step may still be on its way out.
+                            QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
+                          });
 }
 
 void CBatchConvertDlg::CloseWindow() {

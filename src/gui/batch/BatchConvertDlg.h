@@ -24,6 +24,7 @@
 
 class BatchConvertThread;
 class CBitmapButton;
+class CGuiServices;
 class CXListCtrl;
 class CPromptHandle;
 class QAction;
@@ -47,7 +48,7 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   };
 
   // logPath: empty uses the default log.
-  explicit CBatchConvertDlg(const QString& logPath = QString());
+  explicit CBatchConvertDlg(const CGuiServices& services, const QString& logPath = QString());
   ~CBatchConvertDlg() override;
 
   void SetThread(BatchConvertThread* thread) { thread_ = thread; }
@@ -170,6 +171,7 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void CloseWindow() override;
   void PostPercent(int percent) override;
 
+  const CGuiServices& services_;
   std::vector<Anchored> anchored_;
   QSize baseSize_;
   bool restoredGeometry_ = false;

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "core/StringTable.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
 
 bool CBatchConvertDlg::CloseQuestionOpen() const {
@@ -28,7 +28,7 @@ void CBatchConvertDlg::AskClose() {
   if (run_.State() == BatchState::Converting) question = ids::kBatchCloseInProgress;
   if (run_.State() == BatchState::Unfinished) question = ids::kBatchCloseWithProblems;
   const int generation = ++closeGeneration_;
-  auto handle = Prompt().Open(
+  auto handle = services_.Prompt().Open(
       this, QString::fromLatin1(msg::kCaptionComfirm), QString::fromStdString(LoadMessage(question)),
       MessageIcon::Warning, PromptButtons::YesNo,
       [this, generation](PromptAnswer answer) { OnCloseAnswer(generation, answer == PromptAnswer::Yes); });

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "core/batch/BatchTypes.h"
+#include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
-#include "gui/DesktopIntegration.h"
 
 // ------------------------------------------------------------- the thread
 
@@ -23,16 +23,17 @@ void BatchConvertThread::customEvent(QEvent* event) {
 void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
   if (window_) return;
   mainWindow_ = mainWindow;
-  window_ = new CBatchConvertDlg;
+  window_ = new CBatchConvertDlg(services_);
   window_->SetThread(this);
   window_->SetOpenFileSource(openFile_);
   connect(window_, &CBatchConvertDlg::Closed, this, &BatchConvertThread::OnWindowClosed,
           Qt::QueuedConnection);
   // A run that ends while the user works elsewhere is announced.
   connect(window_, &CBatchConvertDlg::RunFinished, this, [this] {
-    if (Desktop().inBackground(window_))
-      Desktop().notifier->Notify(QStringLiteral("Kestrune: batch conversion finished"),
-                                 QStringLiteral("The files of the Batch Convert window have been converted."));
+    if (services_.desktop.inBackground(window_))
+      services_.desktop.notifier->Notify(
+          QStringLiteral("Kestrune: batch conversion finished"),
+          QStringLiteral("The files of the Batch Convert window have been converted."));
   });
   window_->Start();
   // Unless it remembers its place: the top edge 100 pixels below the main
@@ -53,8 +54,8 @@ void BatchConvertThread::OnWindowClosed() {
 
 // ------------------------------------------------------------- the main window's side
 
-CBatchConvertCommand::CBatchConvertCommand(QWidget* mainWindow, QAction* action)
-    : QObject(mainWindow), mainWindow_(mainWindow), action_(action) {
+CBatchConvertCommand::CBatchConvertCommand(const CGuiServices& services, QWidget* mainWindow, QAction* action)
+    : QObject(mainWindow), services_(services), mainWindow_(mainWindow), action_(action) {
   action_->setCheckable(true);
   connect(action_, &QAction::triggered, this, &CBatchConvertCommand::OnBatchConvert);
   UpdateMenu();
@@ -71,7 +72,7 @@ void CBatchConvertCommand::UpdateMenu() {
 
 void CBatchConvertCommand::OnBatchConvert() {
   if (!thread_) {
-    thread_ = new BatchConvertThread(this);
+    thread_ = new BatchConvertThread(services_, this);
     thread_->SetOpenFileSource(openFile_);
     QCoreApplication::postEvent(thread_, new CBatchMessage(batchmsg::kOpenWindow, mainWindow_));
   } else if (window_) {

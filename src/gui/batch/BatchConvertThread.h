@@ -14,6 +14,7 @@
 #include <string>
 
 class CBatchConvertDlg;
+class CGuiServices;
 class QAction;
 class QWidget;
 
@@ -31,7 +32,8 @@ class BatchConvertThread : public QObject {
   Q_OBJECT
 
  public:
-  explicit BatchConvertThread(QObject* parent = nullptr) : QObject(parent) {}
+  explicit BatchConvertThread(const CGuiServices& services, QObject* parent = nullptr)
+      : QObject(parent), services_(services) {}
   ~BatchConvertThread() override;
   CBatchConvertDlg* Window() const { return window_; }
   QWidget* MainWindow() const { return mainWindow_; }
@@ -46,6 +48,7 @@ class BatchConvertThread : public QObject {
   void OpenWindow(QWidget* mainWindow);
   void OnWindowClosed();
 
+  const CGuiServices& services_;
   QPointer<QWidget> mainWindow_;
   CBatchConvertDlg* window_ = nullptr;
   std::function<std::string()> openFile_;
@@ -57,7 +60,7 @@ class CBatchConvertCommand : public QObject {
  public:
   // action: the "Batch Convert..." menu entry, always enabled, checked while
   // a batch thread exists.
-  CBatchConvertCommand(QWidget* mainWindow, QAction* action);
+  CBatchConvertCommand(const CGuiServices& services, QWidget* mainWindow, QAction* action);
 
   // The menu command: opens the window, or asks the open one to close.
   void OnBatchConvert();
@@ -80,6 +83,7 @@ class CBatchConvertCommand : public QObject {
  private:
   void UpdateMenu();
 
+  const CGuiServices& services_;
   QWidget* mainWindow_;
   QAction* action_;
   // From the command that starts it until WM_BATCH_THREAD_ENDED.

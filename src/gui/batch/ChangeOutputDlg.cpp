@@ -7,9 +7,10 @@
 
 #include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
-CChangeOutputDlg::CChangeOutputDlg(QWidget* parent) : QDialog(parent) {
+CChangeOutputDlg::CChangeOutputDlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
   setWindowTitle(QStringLiteral("Change Output Filename or Path"));
   nameEdit_ = WithId(new CFilterEdit, IDC_NAME);
   nameEdit_->SetRefusedCharacters(QString::fromLatin1(kRefusedInName));
@@ -55,7 +56,7 @@ void CChangeOutputDlg::SetName(const QString& name) {
 }
 
 void CChangeOutputDlg::OnBrowse() {
-  const QString chosen = Prompt().GetExistingDirectory(this, QString(), folderEdit_->text());
+  const QString chosen = services_.Prompt().GetExistingDirectory(this, QString(), folderEdit_->text());
   if (chosen.isEmpty()) return;
   folder_ = chosen;
   folderEdit_->setText(chosen);

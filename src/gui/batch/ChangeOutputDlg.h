@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class CFilterEdit;
+class CGuiServices;
 
 class CChangeOutputDlg : public QDialog {
   Q_OBJECT
@@ -15,7 +16,7 @@ class CChangeOutputDlg : public QDialog {
   static constexpr const char* kRefusedInName = "*:?\\/<>";
   static constexpr const char* kRefusedInFolder = "*?<>";
 
-  explicit CChangeOutputDlg(QWidget* parent = nullptr);
+  explicit CChangeOutputDlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   void SetFolder(const QString& folder);
   void SetName(const QString& name);
@@ -26,6 +27,7 @@ class CChangeOutputDlg : public QDialog {
   void accept() override;
 
  private:
+  const CGuiServices& services_;
   CFilterEdit* nameEdit_;
   CFilterEdit* folderEdit_;
   QString folder_;

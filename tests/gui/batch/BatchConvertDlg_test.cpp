@@ -118,7 +118,8 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
 
-  std::unique_ptr<W> window = std::make_unique<W>();
+  const CGuiServices realServices;  // Qt's own dialogs and boxes, for the test that needs them
+  std::unique_ptr<W> window = std::make_unique<W>(prompt.Services());
 };
 
 TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
@@ -287,7 +288,7 @@ TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
   EXPECT_EQ(exit->geometry().left(), exitLeft);
   List()->setColumnWidth(1, 222);
   window->RequestClose();  // nothing added: closes at once and keeps its layout
-  window = std::make_unique<W>();
+  window = std::make_unique<W>(prompt.Services());
   window->Start();
   EXPECT_EQ(window->size(), QSize(first.width() + 300, first.height() + 200));
   EXPECT_EQ(List()->columnWidth(1), 222);
@@ -374,7 +375,8 @@ TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
 // modal to the batch window only, are open.
 TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   const std::string wav = Wav("a.wav");
-  SetPrompt(nullptr);  // the real dialogs and boxes
+  window = std::make_unique<W>(realServices);  // the real dialogs and boxes
+  window->Start();
   Button(W::IDC_ADD_FILES)->click();
   auto* dialog = window->findChild<QFileDialog*>();
   ASSERT_NE(dialog, nullptr);
@@ -399,7 +401,7 @@ TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   EXPECT_EQ(QApplication::activeModalWidget(), box);
   box->button(QMessageBox::Ok)->click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window->findChild<QMessageBox*>(); }, 5000));
-  SetPrompt(&prompt);
+  window.reset();
 }
 
 // A run that ends while the close question is open takes the question away;
@@ -424,7 +426,7 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto files = std::make_unique<BatchFiles>();
-    W batch;
+    W batch(files->prompt.Services());
     batch.Start();
     files->Add(batch, {files->Wav("a.wav", 2), files->Wav("b.wav", 1)});
     if (c.leaveOneUnchecked) batch.List()->SetCellCheck(1, 0, 0);
@@ -457,6 +459,8 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
 
 class MainWithBatchTest : public kt::MainWindowTest, public BatchFiles {
  protected:
+  // Both windows ask the batch files' prompt.
+  CGuiServices& WindowServices() override { return BatchFiles::prompt.Services(); }
   void TearDown() override {
     OpenGate();
     kt::MainWindowTest::TearDown();
