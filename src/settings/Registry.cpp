@@ -7,22 +7,15 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // Values are kept as text so the file stays readable and editable:
-//   dword:0000000a        a 4-byte number (REG_DWORD)
-//   sz:text               a string; bytes as Latin-1 (REG_SZ, NUL implied)
+//   dword:0000000a        a 4-byte number (stored::kNumber)
+//   sz:text               a string; bytes as Latin-1 (stored::kText)
 //   hex(N):61,62,00       any other type or layout, byte by byte
 // Hand-written values without a prefix are read as a number when they are
 // plain decimal digits, otherwise as a string.
-
-QString RegistryFilePath() {
-  const QByteArray custom = qgetenv("KESTRUNE_CONFIG_DIR");
-  if (!custom.isEmpty()) return QDir(QString::fromLocal8Bit(custom)).filePath(QStringLiteral("registry.ini"));
-  QString base = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
-  if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
-  return base + QStringLiteral("/Kestrune/registry.ini");
-}
 
 namespace {
 
@@ -53,25 +46,25 @@ QString ValueKey(const QString& section, const std::string& name) {
   return section + QLatin1Char('/') + escaped;
 }
 
-std::unique_ptr<QSettings> OpenStore() {
-  return std::make_unique<QSettings>(RegistryFilePath(), QSettings::IniFormat);
+std::unique_ptr<QSettings> OpenStore(const QString& storeFile) {
+  return std::make_unique<QSettings>(storeFile, QSettings::IniFormat);
 }
 
 // The store's folder exists (or was made) and a file there can be written.
-bool StoreWritable() {
-  const QFileInfo file(RegistryFilePath());
+bool StoreWritable(const QString& storeFile) {
+  const QFileInfo file(storeFile);
   if (!QDir().mkpath(file.absolutePath())) return false;
   if (file.exists()) return file.isWritable();
   return QFileInfo(file.absolutePath()).isWritable();
 }
 
 QString Encode(std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
-  if (type == REG_DWORD && bytes.size() == 4) {
+  if (type == stored::kNumber && bytes.size() == 4) {
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = (value << 8) | bytes[static_cast<std::size_t>(i)];
     return QStringLiteral("dword:%1").arg(value, 8, 16, QLatin1Char('0'));
   }
-  if (type == REG_SZ && !bytes.empty() && bytes.back() == 0 &&
+  if (type == stored::kText && !bytes.empty() && bytes.back() == 0 &&
       std::find(bytes.begin(), bytes.end() - 1, 0) == bytes.end() - 1) {
     return QStringLiteral("sz:") + QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
                                                        static_cast<qsizetype>(bytes.size() - 1));
@@ -88,7 +81,7 @@ bool Decode(const QVariant& stored, std::uint32_t& type, std::vector<std::uint8_
                            : stored.toString();
   bytes.clear();
   auto putDword = [&](std::uint32_t v) {
-    type = REG_DWORD;
+    type = stored::kNumber;
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
   if (text.startsWith(QStringLiteral("dword:"))) {
@@ -122,7 +115,7 @@ bool Decode(const QVariant& stored, std::uint32_t& type, std::vector<std::uint8_
       return true;
     }
   }
-  type = REG_SZ;
+  type = stored::kText;
   // Characters beyond Latin-1 (a hand edit) become '?' bytes.
   const QByteArray latin = body.toLatin1();
   bytes.assign(latin.begin(), latin.end());
@@ -132,6 +125,8 @@ bool Decode(const QVariant& stored, std::uint32_t& type, std::vector<std::uint8_
 
 }  // namespace
 
+CRegistryKey::CRegistryKey(QString storeFile) : storeFile_(std::move(storeFile)) {}
+
 CRegistryKey::~CRegistryKey() {
   Close();
 }
@@ -139,7 +134,7 @@ CRegistryKey::~CRegistryKey() {
 bool CRegistryKey::Open(RegistryRoot root, const std::string& subKey, std::uint32_t, std::uint32_t) {
   Close();
   const QString section = SectionName(root, subKey);
-  const auto store = OpenStore();
+  const auto store = OpenStore(storeFile_);
   if (store->status() != QSettings::NoError) return false;
   if (!store->childGroups().contains(section)) return false;
   section_ = section;
@@ -149,7 +144,7 @@ bool CRegistryKey::Open(RegistryRoot root, const std::string& subKey, std::uint3
 bool CRegistryKey::Create(RegistryRoot root, const std::string& subKey, std::uint32_t options,
                           std::uint32_t access) {
   if (Open(root, subKey, options, access)) return true;
-  if (!StoreWritable()) return false;
+  if (!StoreWritable(storeFile_)) return false;
   section_ = SectionName(root, subKey);
   created_ = 1;
   return true;
@@ -158,10 +153,10 @@ bool CRegistryKey::Create(RegistryRoot root, const std::string& subKey, std::uin
 bool CRegistryKey::SetValue(const std::string& name, std::uint32_t type, const void* data,
                             std::uint32_t size) {
   if (!IsOpen() || (size != 0 && data == nullptr)) return false;
-  if (!StoreWritable()) return false;
+  if (!StoreWritable(storeFile_)) return false;
   const auto* begin = static_cast<const std::uint8_t*>(data);
   const std::vector<std::uint8_t> bytes(begin, begin + size);
-  const auto store = OpenStore();
+  const auto store = OpenStore(storeFile_);
   store->setValue(ValueKey(section_, name), Encode(type, bytes));
   store->sync();
   return store->status() == QSettings::NoError;
@@ -169,11 +164,11 @@ bool CRegistryKey::SetValue(const std::string& name, std::uint32_t type, const v
 
 bool CRegistryKey::QueryValue(const std::string& name, std::uint32_t& size, std::uint32_t& type, void* data) {
   if (!IsOpen()) return false;
-  const auto store = OpenStore();
+  const auto store = OpenStore(storeFile_);
   const QVariant stored = store->value(ValueKey(section_, name));
   if (!stored.isValid()) return false;
   std::vector<std::uint8_t> bytes;
-  std::uint32_t storedType = REG_NONE;
+  std::uint32_t storedType = stored::kNone;
   if (!Decode(stored, storedType, bytes)) return false;
   const std::uint32_t buffer = size;
   size = static_cast<std::uint32_t>(bytes.size());
@@ -188,7 +183,7 @@ bool CRegistryKey::Close() {
   return true;
 }
 
-CRegistry::CRegistry(const std::string& keyPath) {
+CRegistry::CRegistry(QString storeFile, const std::string& keyPath) : CRegistryKey(std::move(storeFile)) {
   std::string path = keyPath;
   std::replace(path.begin(), path.end(), '/', '\\');
   const std::size_t slash = path.find('\\');
@@ -209,14 +204,13 @@ CRegistry::CRegistry(const std::string& keyPath) {
     root = RegistryRoot::CurrentConfig;
   else
     throw REGISTRY_OPEN_FAILED;  // no such root: nothing to open or create
-  if (!Open(root, subKey, 0, KEY_ALL_ACCESS) && !Create(root, subKey, 0, KEY_ALL_ACCESS))
-    throw REGISTRY_OPEN_FAILED;
+  if (!Open(root, subKey) && !Create(root, subKey)) throw REGISTRY_OPEN_FAILED;
 }
 
 bool CRegistry::ReadDword(const std::string& name, std::uint32_t& value) {
   std::uint8_t bytes[4] = {0, 0, 0, 0};
   std::uint32_t size = sizeof bytes;
-  std::uint32_t type = REG_NONE;
+  std::uint32_t type = stored::kNone;
   if (!QueryValue(name, size, type, bytes)) return false;
   value = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
@@ -226,13 +220,13 @@ bool CRegistry::ReadDword(const std::string& name, std::uint32_t& value) {
 bool CRegistry::WriteDword(const std::string& name, std::uint32_t value) {
   std::uint8_t bytes[4];
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
-  return SetValue(name, REG_DWORD, bytes, sizeof bytes);
+  return SetValue(name, stored::kNumber, bytes, sizeof bytes);
 }
 
 bool CRegistry::ReadString(const std::string& name, std::string& text) {
   char buffer[kReadBufferSize] = {};
   std::uint32_t size = sizeof buffer;
-  std::uint32_t type = REG_NONE;
+  std::uint32_t type = stored::kNone;
   if (!QueryValue(name, size, type, buffer)) return false;
   // Only printable ASCII is kept: the text ends at the first other byte.
   std::size_t length = 0;
@@ -248,5 +242,5 @@ bool CRegistry::WriteString(const std::string& name, const std::string& text) {
       static_cast<std::uint32_t>(std::min<std::size_t>(text.size() + 1, kWriteSizeLimit));
   std::vector<char> buffer(size, '\0');
   std::memcpy(buffer.data(), text.data(), size - 1);
-  return SetValue(name, REG_SZ, buffer.data(), size);
+  return SetValue(name, stored::kText, buffer.data(), size);
 }

@@ -1,9 +1,11 @@
 #pragma once
-// A registry-like settings store: keys named by a path such as
-// "HKEY_LOCAL_MACHINE\Software\Kestrune", each holding typed values. The
-// store is a per-user INI file (one section per key path) read and written
-// with QSettings; see RegistryFilePath. Qt Core only, so the command-line
-// tool reads the same settings as the desktop program.
+// Typed values in sections of the settings file, the layer CSettingsStore
+// writes its numbers and texts through. A section is named by a key path such
+// as "HKEY_LOCAL_MACHINE\Software\Kestrune": the settings file has always
+// named its sections so, and stored files rely on those names. The file is
+// an INI file read and written with QSettings; its path is handed in. Qt Core
+// only, so the command-line tool reads the same settings as the desktop
+// program.
 
 #include <QString>
 #include <cstdint>
@@ -16,34 +18,33 @@ enum REGISTRYERROR {
   REGISTRY_NOTHING_AFTER = -100,  // the first backslash ends the path
 };
 
-// The five predefined roots a key path may start with.
+// The five roots a key path may start with.
 enum class RegistryRoot { ClassesRoot, Users, LocalMachine, CurrentUser, CurrentConfig };
 
-// Value types, numbered as the registry numbers them.
-constexpr std::uint32_t REG_NONE = 0;
-constexpr std::uint32_t REG_SZ = 1;
-constexpr std::uint32_t REG_BINARY = 3;
-constexpr std::uint32_t REG_DWORD = 4;
-constexpr std::uint32_t KEY_ALL_ACCESS = 0xF003F;
-
-// The store file: $KESTRUNE_CONFIG_DIR/registry.ini when that variable is
-// set, else $XDG_CONFIG_HOME/Kestrune/registry.ini (default ~/.config).
-QString RegistryFilePath();
+// The types a value is stored as. Values that are neither numbers nor texts
+// carry their type's number in the file ("hex(3):..."), so the numbers stay.
+namespace stored {
+constexpr std::uint32_t kNone = 0;
+constexpr std::uint32_t kText = 1;    // "sz:" text, NUL implied
+constexpr std::uint32_t kBytes = 3;   // any bytes
+constexpr std::uint32_t kNumber = 4;  // "dword:" 4-byte little-endian number
+}  // namespace stored
 
 class CRegistryKey {
  public:
-  CRegistryKey() = default;
+  explicit CRegistryKey(QString storeFile);
   virtual ~CRegistryKey();
   CRegistryKey(const CRegistryKey&) = delete;
   CRegistryKey& operator=(const CRegistryKey&) = delete;
 
-  // True when the key exists in the store.
+  // True when the key exists in the store. The file has neither options nor
+  // access rights per key: those arguments are accepted and ignored.
   bool Open(RegistryRoot root, const std::string& subKey, std::uint32_t options = 0,
-            std::uint32_t access = KEY_ALL_ACCESS);
+            std::uint32_t access = 0);
   // True when the store can hold the key; sets the created flag when the key
   // did not exist before. The key is written with its first value.
   bool Create(RegistryRoot root, const std::string& subKey, std::uint32_t options = 0,
-              std::uint32_t access = KEY_ALL_ACCESS);
+              std::uint32_t access = 0);
   bool SetValue(const std::string& name, std::uint32_t type, const void* data, std::uint32_t size);
   // size: in, the buffer's size; out, the value's size. False when the value
   // is missing or larger than the buffer (then size tells what it needs).
@@ -54,15 +55,17 @@ class CRegistryKey {
   bool Created() const { return created_ != 0; }
 
  private:
+  QString storeFile_;
   QString section_;  // the key path in the store; empty when closed
   std::uint8_t created_ = 0;
 };
 
 class CRegistry : public CRegistryKey {
  public:
-  // Opens the key of a full path such as "HKEY_CURRENT_USER\Software\X",
-  // creating it when missing; throws REGISTRYERROR.
-  explicit CRegistry(const std::string& path);
+  // Opens the key of a full path such as "HKEY_CURRENT_USER\Software\X" in
+  // the settings file storeFile, creating it when missing; throws
+  // REGISTRYERROR.
+  CRegistry(QString storeFile, const std::string& path);
 
   bool ReadDword(const std::string& name, std::uint32_t& value);
   bool WriteDword(const std::string& name, std::uint32_t value);

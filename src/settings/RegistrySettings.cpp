@@ -1,95 +1,65 @@
 #include "settings/RegistrySettings.h"
 
-#include "settings/Registry.h"
-
-#include <QFileInfo>
-
-// Each access opens the key for itself; any failure of the store becomes the
-// default value or a false result.
+#include "settings/SettingsStore.h"
+#include "settings/StatePaths.h"
 
 namespace {
-// Reading creates nothing: without a store file every value is its default,
-// and the store's folder is not made (info and shred --estimate only read).
-bool StoreExists() {
-  return QFileInfo::exists(RegistryFilePath());
+CSettingsStore UserStore() {
+  return CSettingsStore(SettingsFilePath());
 }
 }  // namespace
 
 std::uint32_t ReadOverlapTime() {
-  if (!StoreExists()) return 0;
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    std::uint32_t value = 0;
-    return registry.ReadDword(kOverlapTimeValue, value) ? value : 0;
-  } catch (...) {
-    return 0;
-  }
+  return UserStore().OverlapTime();
 }
-
 std::string ReadSuffix() {
-  if (!StoreExists()) return {};
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    std::string text;
-    return registry.ReadString(kFilenameSuffixValue, text) ? text : std::string();
-  } catch (...) {
-    return {};
-  }
+  return UserStore().Suffix();
 }
-
 bool ReadGaplessMp3() {
-  if (!StoreExists()) return true;
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    std::uint32_t value = 1;
-    return registry.ReadDword(kGaplessMp3Value, value) ? value != 0 : true;
-  } catch (...) {
-    return true;
-  }
+  return UserStore().GaplessMp3();
 }
-
 bool WriteOverlapTime(std::uint32_t seconds) {
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    return registry.WriteDword(kOverlapTimeValue, seconds);
-  } catch (...) {
-    return false;
-  }
+  return UserStore().SetOverlapTime(seconds);
 }
-
 bool WriteSuffix(const std::string& suffix) {
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    return registry.WriteString(kFilenameSuffixValue, suffix);
-  } catch (...) {
-    return false;
-  }
+  return UserStore().SetSuffix(suffix);
 }
-
 bool WriteGaplessMp3(bool gapless) {
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    return registry.WriteDword(kGaplessMp3Value, gapless ? 1 : 0);
-  } catch (...) {
-    return false;
-  }
+  return UserStore().SetGaplessMp3(gapless);
 }
-
 std::uint32_t ReadDwordSetting(const char* name, std::uint32_t fallback) {
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    std::uint32_t value = fallback;
-    return registry.ReadDword(name, value) ? value : fallback;
-  } catch (...) {
-    return fallback;
-  }
+  return UserStore().ReadNumber(name, fallback);
+}
+bool WriteDwordSetting(const char* name, std::uint32_t value) {
+  return UserStore().WriteNumber(name, value);
+}
+QByteArray ReadBatchWindowGeometry() {
+  return UserStore().BatchWindowGeometry();
+}
+bool WriteBatchWindowGeometry(const QByteArray& geometry) {
+  return UserStore().SetBatchWindowGeometry(geometry);
+}
+std::vector<int> ReadBatchColumnWidths(int count) {
+  return UserStore().BatchColumnWidths(count);
+}
+bool WriteBatchColumnWidths(const std::vector<int>& widths) {
+  return UserStore().SetBatchColumnWidths(widths);
 }
 
-bool WriteDwordSetting(const char* name, std::uint32_t value) {
-  try {
-    CRegistry registry(kSettingsKeyPath);
-    return registry.WriteDword(name, value);
-  } catch (...) {
-    return false;
-  }
+namespace recent {
+QStringList Files() {
+  return UserStore().RecentFiles();
 }
+void Add(const QString& path) {
+  UserStore().AddRecentFile(path);
+}
+void Remove(const QString& path) {
+  UserStore().RemoveRecentFile(path);
+}
+QString LastFolder() {
+  return UserStore().LastFolder();
+}
+void SetLastFolder(const QString& folder) {
+  UserStore().SetLastFolder(folder);
+}
+}  // namespace recent

@@ -1,7 +1,16 @@
 #include "settings/StatePaths.h"
 
+#include <QDir>
 #include <cstdlib>
 #include <filesystem>
+
+QString SettingsFilePath() {
+  const QByteArray custom = qgetenv("KESTRUNE_CONFIG_DIR");
+  if (!custom.isEmpty()) return QDir(QString::fromLocal8Bit(custom)).filePath(QStringLiteral("registry.ini"));
+  QString base = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+  if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
+  return base + QStringLiteral("/Kestrune/registry.ini");
+}
 
 std::string DefaultBatchLogPath() {
   namespace fs = std::filesystem;

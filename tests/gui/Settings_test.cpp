@@ -15,6 +15,7 @@
 #include "gui/MainWindowFixture.h"
 #include "gui/SettingsDlg.h"
 #include "settings/Registry.h"
+#include "settings/StatePaths.h"
 #include "settings/RegistrySettings.h"
 
 namespace {
@@ -80,7 +81,7 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
   window->OnSettings();
   EXPECT_EQ(answer.shownOverlap, QStringLiteral("0"));
   EXPECT_EQ(answer.shownSuffix, QString());
-  CRegistry registry(kSettingsKeyPath);
+  CRegistry registry(SettingsFilePath(), kSettingsKeyPath);
   std::uint32_t overlap = 99;
   std::string suffix = "x";
   EXPECT_TRUE(registry.ReadDword(kOverlapTimeValue, overlap));

@@ -6,19 +6,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
+#include "settings/StatePaths.h"
 
 namespace {
 
 // Points the store at a fresh folder for one test.
 class RegistryTest : public testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    previous_ = qgetenv("KESTRUNE_CONFIG_DIR");
-    qputenv("KESTRUNE_CONFIG_DIR", dir_.path().toLocal8Bit());
-  }
-  void TearDown() override { qputenv("KESTRUNE_CONFIG_DIR", previous_); }
+  void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
   QString StoreFile() const { return dir_.filePath(QStringLiteral("registry.ini")); }
   void WriteStore(const QByteArray& text) {
     QFile f(StoreFile());
@@ -27,13 +23,13 @@ class RegistryTest : public testing::Test {
   }
 
   QTemporaryDir dir_;
-  QByteArray previous_;
+  CSettingsStore store_{StoreFile()};
 };
 
 TEST_F(RegistryTest, PathErrorsAreThrownAsTheirCodes) {
-  auto code = [](const std::string& path) {
+  auto code = [this](const std::string& path) {
     try {
-      CRegistry r(path);
+      CRegistry r(StoreFile(), path);
     } catch (REGISTRYERROR e) {
       return static_cast<int>(e);
     }
@@ -47,14 +43,14 @@ TEST_F(RegistryTest, PathErrorsAreThrownAsTheirCodes) {
 }
 
 TEST_F(RegistryTest, MissingKeyIsCreatedAndFlaggedAndValuesRoundTrip) {
-  CRegistry r("HKEY_LOCAL_MACHINE\\Software\\Kestrune");
+  CRegistry r(StoreFile(), "HKEY_LOCAL_MACHINE\\Software\\Kestrune");
   EXPECT_TRUE(r.Created());
   std::uint32_t value = 7;
   EXPECT_FALSE(r.ReadDword("Overlap time", value));
   EXPECT_EQ(value, 7u);
   ASSERT_TRUE(r.WriteDword("Overlap time", 0xDEADBEEF));
   ASSERT_TRUE(r.WriteString("Filename Suffix", "_part"));
-  CRegistry again("HKEY_LOCAL_MACHINE/Software/Kestrune");
+  CRegistry again(StoreFile(), "HKEY_LOCAL_MACHINE/Software/Kestrune");
   EXPECT_FALSE(again.Created());
   EXPECT_TRUE(again.ReadDword("Overlap time", value));
   EXPECT_EQ(value, 0xDEADBEEFu);
@@ -68,7 +64,7 @@ TEST_F(RegistryTest, MissingKeyIsCreatedAndFlaggedAndValuesRoundTrip) {
 }
 
 TEST_F(RegistryTest, StringsAreCutAtTheFirstByteOutsidePrintableAscii) {
-  CRegistry r("HKEY_LOCAL_MACHINE\\Software\\Kestrune");
+  CRegistry r(StoreFile(), "HKEY_LOCAL_MACHINE\\Software\\Kestrune");
   std::string text;
   ASSERT_TRUE(r.WriteString("a", "ab\tcd"));
   EXPECT_TRUE(r.ReadString("a", text));
@@ -85,7 +81,7 @@ TEST_F(RegistryTest, StringsAreCutAtTheFirstByteOutsidePrintableAscii) {
 }
 
 TEST_F(RegistryTest, LongStringsAreStoredAsTheirFirst1022Characters) {
-  CRegistry r("HKEY_LOCAL_MACHINE\\Software\\Kestrune");
+  CRegistry r(StoreFile(), "HKEY_LOCAL_MACHINE\\Software\\Kestrune");
   const std::string longText(1500, 'q');
   ASSERT_TRUE(r.WriteString("s", longText));
   std::string text;
@@ -95,13 +91,13 @@ TEST_F(RegistryTest, LongStringsAreStoredAsTheirFirst1022Characters) {
   std::vector<char> raw(4096);
   ASSERT_TRUE(r.QueryValue("s", size, type, raw.data()));
   EXPECT_EQ(size, 1023u);
-  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(type, stored::kText);
 }
 
 TEST_F(RegistryTest, ValuesLargerThanTheReadBufferReadAsMissing) {
-  CRegistry r("HKEY_LOCAL_MACHINE\\Software\\Kestrune");
+  CRegistry r(StoreFile(), "HKEY_LOCAL_MACHINE\\Software\\Kestrune");
   std::vector<std::uint8_t> big(2000, 'a');
-  ASSERT_TRUE(r.SetValue("big", REG_BINARY, big.data(), static_cast<std::uint32_t>(big.size())));
+  ASSERT_TRUE(r.SetValue("big", stored::kBytes, big.data(), static_cast<std::uint32_t>(big.size())));
   std::string text = "keep";
   EXPECT_FALSE(r.ReadString("big", text));
   std::uint32_t dword = 1;
@@ -117,49 +113,56 @@ TEST_F(RegistryTest, HandWrittenValuesAreRead) {
       "[HKEY_LOCAL_MACHINE%5CSoftware%5CKestrune]\n"
       "Overlap%20time=12\n"
       "Filename%20Suffix=_take\n");
-  EXPECT_EQ(ReadOverlapTime(), 12u);
-  EXPECT_EQ(ReadSuffix(), "_take");
+  EXPECT_EQ(store_.OverlapTime(), 12u);
+  EXPECT_EQ(store_.Suffix(), "_take");
 }
 
 TEST_F(RegistryTest, SettingsDefaultToZeroAndEmptyAndRoundTrip) {
-  EXPECT_EQ(ReadOverlapTime(), 0u);
-  EXPECT_EQ(ReadSuffix(), "");
+  EXPECT_EQ(store_.OverlapTime(), 0u);
+  EXPECT_EQ(store_.Suffix(), "");
   // Reading alone writes nothing.
   EXPECT_FALSE(QFile::exists(StoreFile()));
-  EXPECT_TRUE(WriteOverlapTime(42));
-  EXPECT_TRUE(WriteSuffix("-cut"));
-  EXPECT_EQ(ReadOverlapTime(), 42u);
-  EXPECT_EQ(ReadSuffix(), "-cut");
+  EXPECT_TRUE(store_.SetOverlapTime(42));
+  EXPECT_TRUE(store_.SetSuffix("-cut"));
+  EXPECT_EQ(store_.OverlapTime(), 42u);
+  EXPECT_EQ(store_.Suffix(), "-cut");
 }
 
 TEST_F(RegistryTest, UnwritableStoreFailsWritesAndReadsDefaults) {
   // A folder that cannot exist: its parent is a regular file.
   WriteStore("not a folder");
-  qputenv("KESTRUNE_CONFIG_DIR", (StoreFile() + QStringLiteral("/sub")).toLocal8Bit());
-  EXPECT_FALSE(WriteOverlapTime(5));
-  EXPECT_FALSE(WriteSuffix("x"));
-  EXPECT_EQ(ReadOverlapTime(), 0u);
-  EXPECT_EQ(ReadSuffix(), "");
+  const QString unreachable = StoreFile() + QStringLiteral("/sub/registry.ini");
+  CSettingsStore store(unreachable);
+  EXPECT_FALSE(store.SetOverlapTime(5));
+  EXPECT_FALSE(store.SetSuffix("x"));
+  EXPECT_EQ(store.OverlapTime(), 0u);
+  EXPECT_EQ(store.Suffix(), "");
   int code = 0;
   try {
-    CRegistry r("HKEY_LOCAL_MACHINE\\Software\\Kestrune");
+    CRegistry r(unreachable, "HKEY_LOCAL_MACHINE\\Software\\Kestrune");
   } catch (REGISTRYERROR e) {
     code = e;
   }
   EXPECT_EQ(code, -99);
 }
 
-TEST_F(RegistryTest, StoreFollowsXdgConfigHomeWithoutOverride) {
-  qunsetenv("KESTRUNE_CONFIG_DIR");
+TEST_F(RegistryTest, SettingsFileFollowsXdgConfigHomeWithoutOverride) {
+  const QByteArray custom = qgetenv("KESTRUNE_CONFIG_DIR");
   const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+  qunsetenv("KESTRUNE_CONFIG_DIR");
   qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-  EXPECT_EQ(RegistryFilePath(), dir_.path() + QStringLiteral("/Kestrune/registry.ini"));
-  EXPECT_TRUE(WriteOverlapTime(3));
-  EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("Kestrune/registry.ini"))));
-  if (xdg.isNull())
-    qunsetenv("XDG_CONFIG_HOME");
-  else
-    qputenv("XDG_CONFIG_HOME", xdg);
+  EXPECT_EQ(SettingsFilePath(), dir_.path() + QStringLiteral("/Kestrune/registry.ini"));
+  qputenv("XDG_CONFIG_HOME", "relative/ignored");
+  EXPECT_EQ(SettingsFilePath(), QDir::homePath() + QStringLiteral("/.config/Kestrune/registry.ini"));
+  qputenv("KESTRUNE_CONFIG_DIR", dir_.path().toLocal8Bit());
+  EXPECT_EQ(SettingsFilePath(), dir_.filePath(QStringLiteral("registry.ini")));
+  for (const auto& [name, value] :
+       {std::pair{"KESTRUNE_CONFIG_DIR", custom}, std::pair{"XDG_CONFIG_HOME", xdg}}) {
+    if (value.isNull())
+      qunsetenv(name);
+    else
+      qputenv(name, value);
+  }
 }
 
 }  // namespace

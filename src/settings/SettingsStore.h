@@ -1,0 +1,79 @@
+#pragma once
+// Everything the program keeps between runs, typed, in one INI file. The
+// file is handed in: the program passes SettingsFilePath() (settings/
+// StatePaths.h), tests a file of their own. The file's sections and value
+// names are the ones earlier versions wrote, so stored settings keep working.
+//
+// Reads never fail and never create anything: a missing or unreadable store
+// gives the default. Writes return false when the store cannot be written.
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The section that holds the split settings and the windows' numbers, and
+// the value names in it, as the settings file has always spelled them.
+inline constexpr const char* kSettingsKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Kestrune";
+inline constexpr const char* kOverlapTimeValue = "Overlap time";
+inline constexpr const char* kFilenameSuffixValue = "Filename Suffix";
+inline constexpr const char* kGaplessMp3Value = "Gapless MP3 pieces";
+inline constexpr const char* kShowWaveformValue = "Show waveform";
+inline constexpr const char* kWindowWidthValue = "Window width";
+inline constexpr const char* kWindowHeightValue = "Window height";
+inline constexpr const char* kBatchGeometryValue = "Batch window geometry";
+inline constexpr const char* kBatchColumnWidthsValue = "Batch column widths";
+
+class CSettingsStore {
+ public:
+  static constexpr int kMaxRecentFiles = 8;
+
+  explicit CSettingsStore(QString filePath);
+  const QString& FilePath() const { return filePath_; }
+
+  // How equal splits are cut: overlap in seconds (default 0), the filename
+  // suffix (default empty), gapless MP3 pieces (default on).
+  std::uint32_t OverlapTime() const;
+  bool SetOverlapTime(std::uint32_t seconds);
+  std::string Suffix() const;
+  bool SetSuffix(const std::string& suffix);
+  bool GaplessMp3() const;
+  bool SetGaplessMp3(bool gapless);
+
+  // The main window: whether the waveform shows (default yes) and the
+  // window's size while it shows (empty until first stored).
+  bool ShowWaveform() const;
+  bool SetShowWaveform(bool shown);
+  QSize WindowSize() const;
+  bool SetWindowSize(QSize size);
+
+  // The Batch Convert window: its geometry as QWidget saves it (empty when
+  // nothing readable is stored) and exactly count column widths, each 1 to
+  // 10000 pixels (empty otherwise).
+  QByteArray BatchWindowGeometry() const;
+  bool SetBatchWindowGeometry(const QByteArray& geometry);
+  std::vector<int> BatchColumnWidths(int count) const;
+  bool SetBatchColumnWidths(const std::vector<int>& widths);
+
+  // The files opened last, newest first, at most kMaxRecentFiles; and the
+  // folder the file dialogs returned last. Kept as Unicode text.
+  QStringList RecentFiles() const;
+  void AddRecentFile(const QString& path);
+  void RemoveRecentFile(const QString& path);
+  QString LastFolder() const;
+  void SetLastFolder(const QString& folder);
+
+  // Any number in the split settings' section: fallback when missing.
+  std::uint32_t ReadNumber(const char* name, std::uint32_t fallback) const;
+  bool WriteNumber(const char* name, std::uint32_t value);
+
+ private:
+  bool ReadText(const char* name, std::string& text) const;
+  bool WriteText(const char* name, const std::string& text);
+  bool Exists() const;
+
+  QString filePath_;
+};
