@@ -81,6 +81,10 @@ QString CFileCommands::AskOutputName(const QString& defaultExtension, const QStr
   return services_.Prompt().GetSaveFileName(host_.window, request);
 }
 
+QString CFileCommands::AskOutputFor(const CAudioFile& file) {
+  return AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
+}
+
 void CFileCommands::ConvertToMp3(CAudioFile& file) {
   StopPlayback();
   CConvertMp3Dlg dlg(services_, host_.window);
@@ -109,8 +113,7 @@ void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion con
   auto* wave = dynamic_cast<CWaveFile*>(&file);
   if (!wave) return;
   StopPlayback();
-  const QString name =
-      AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
+  const QString name = AskOutputFor(file);
   if (name.isEmpty()) return;
   RunOperation(file, [&](CProgress* progress) { (wave->*convert)(ToFileName(name), progress); });
 }

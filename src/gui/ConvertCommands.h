@@ -60,6 +60,10 @@ class CFileCommands {
   // The Shred Equally menu command and the SHRED button.
   void ShredEqually(CAudioFile& file);
 
+  // A save dialog for an output in file's own format (its extension and
+  // filter) that asks before replacing a file; empty when cancelled.
+  QString AskOutputFor(const CAudioFile& file);
+
   // The main window's answer to CAudioOwner::RunShredEqually: the Shred
   // Equally dialog of the file's format; false when cancelled.
   bool RunShredDialog(CAudioFile& file, ShredRequest& request);

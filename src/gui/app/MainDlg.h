@@ -3,12 +3,13 @@
 // selection, playback, and the commands of the File, Convert and Help menus.
 // It is also the owner of the open file: the file's own messages and
 // requests (the Shred Equally choices, the information window) come here.
+// Its parts each have one job: CMainMenus the menu bar, CMainControls the
+// slider, labels and buttons, CMainPlayback playing, CSelectionModel the
+// marks in samples, CFileCommands the conversions; the window wires them.
 
 #include <QDialog>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@ class QMenuBar;
 class CBatchConvertCommand;
 class CBitmapButton;
 class CFileCommands;
+class CMainControls;
+class CMainMenus;
+class CMainPlayback;
 class CGuiServices;
 class CMediaPlayer2;
 class CPositionSlider;
@@ -75,7 +79,6 @@ class CMainDlg : public QDialog, public CAudioOwner {
     IDC_SLIDER = 20,
   };
   static constexpr int kCollapsedHeight = 270;
-  static constexpr int kPlayTimerMs = 50;
 
   // services: what the window and the windows it opens use from the
   // desktop; they outlive the window. player: the playback engine; nullptr
@@ -85,25 +88,23 @@ class CMainDlg : public QDialog, public CAudioOwner {
                     QWidget* parent = nullptr);
   ~CMainDlg() override;
 
-  // --- File menu and opening
+  // --- File menu and opening (MainDlgOpen.cpp)
   void OnOpen();
   void OnDropFiles(const QStringList& paths);
   // Opens a path; the kind of file follows its extension.
   void OpenPath(const QString& path);
   // Asks before closing the open file; false when the user keeps it.
   bool CloseOpenFile();
-  void OnSettings();
-  void OnFileInformation();
-  void OnExit();
-  void UpdateFileMenu();
-
-  // --- Desktop habits (MainDlgDesktop.cpp): Close, Recent files, shortcuts
   // Closes the open file without asking (nothing unsaved is lost).
   void OnCloseFile();
   // Opens an entry of File > Recent files; a file gone from the disk is
   // dropped from the list after the open's own message.
   void OpenRecent(const QString& path);
-  QMenu* RecentMenu() const { return recentMenu_; }
+  void OnSettings();
+  void OnFileInformation();
+  void OnExit();
+  void UpdateFileMenu();
+  QMenu* RecentMenu() const;
   // The file the last operation wrote; File > Show in Folder shows it.
   const QString& LastWritten() const { return lastWritten_; }
   void OnShowInFolder();
@@ -123,20 +124,21 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void OnHelp();
   void OnAbout();
 
-  // --- Playback, slider and selection
+  // --- Playback (CMainPlayback)
   void OnPlay();
   void OnStop();
   void StopPlayback();
+  // The thumb to the player's position, as the follow timer moves it.
+  void OnTimer();
+  // Creates the playback engine now, so the first PLAY does not wait for it.
+  CMediaPlayer2& PreparePlayer();
+
+  // --- Selection (MainDlgSelection.cpp)
   void OnStartSelection();
   void OnEndSelection();
   void OnSaveSelection();
   void OnClearSelection();
   void OnToggleTimeMode();
-  void OnTimer();
-  void OnEndOfStream();
-  void OnPlayerError();
-  void OnSliderAction(int action);
-  void OnSliderReleased();
 
   // --- Settings as applied to the open file
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
@@ -159,9 +161,6 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // its outcome (the file's error, or the file failure that ended it).
   void RunWithProgress(const std::function<void(CAudioFile& file, CProgress& progress)>& operation);
 
-  // Creates the playback engine now, so the first PLAY does not wait for it.
-  CMediaPlayer2& PreparePlayer();
-
   // --- The waveform (MainDlgWaveform.cpp)
   void OnToggleWaveform();
   // Edit > Set Selection...: start and end typed as times.
@@ -174,12 +173,12 @@ class CMainDlg : public QDialog, public CAudioOwner {
 
   // --- State, for the commands of other windows and for tests
   CAudioFile* File() const { return file_.get(); }
-  CPositionSlider* Slider() const { return slider_; }
-  int PlayingState() const { return playingState_; }
-  bool PlayTimerActive() const { return playTimer_.isActive(); }
+  CPositionSlider* Slider() const;
+  int PlayingState() const;
+  bool PlayTimerActive() const;
   QAction* Action(int id) const;
-  QMenu* FileMenu() const { return fileMenu_; }
-  QMenu* ConvertMenu() const { return convertMenu_; }
+  QMenu* FileMenu() const;
+  QMenu* ConvertMenu() const;
   CBatchConvertCommand* Batch() const { return batch_; }
 
  protected:
@@ -194,10 +193,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void BuildMenus();
-  void BuildControls();
+  void ConnectControls();
   void BuildWaveform(QBoxLayout* content);
-  void AddViewMenu(QMenuBar* bar, QMenu* before);
   // The slider's position and marks into the selection model (unless the
   // marks came from the waveform), then a repaint.
   void SyncSelectionFromSlider();
@@ -211,53 +208,33 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void SetMaximizable(bool maximizable);
   void RememberSize();
   void StartWaveform();
-  void AddDesktopEntries();
   void SetDesktopTabOrder();
   void UpdateDesktopEntries();
-  void UpdateRecentMenu();
   void DropOpenFile();
   // Tells the file dialogs to start in the open file's folder.
   void SetDocumentFolder();
   void FileLoaded();
   void ReportFileFailure(const std::string& message);
-  // A save dialog for an output of the open file.
-  QString AskOutputPath(const std::string& defaultExtension, const std::string& filter, bool overwritePrompt);
-  void FocusButton(CBitmapButton* button);
+  // Saves the marked stretch to path, to the sample when it was marked so.
+  void SaveMarkedSelection(const QString& path);
+  // The buttons as they stand with no selection marked.
+  void ResetSelectionButtons();
   std::unique_ptr<CFileCommands> MakeCommands();
-  QAction* AddAction(QMenu* menu, const QString& text, int id, void (CMainDlg::*handler)());
 
   const CGuiServices& services_;
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
   CWaveformPanel* waveform_ = nullptr;
-  CPositionSlider* slider_ = nullptr;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
   std::uint8_t overlapSet_ = 0;
   std::uint8_t suffixSet_ = 0;
   bool gapless_ = true;
-  std::uint8_t playingState_ = 0;  // 0 stopped, 1 playing, 2 paused
-
-  QLabel* elapsed_ = nullptr;
-  QLabel* selection_ = nullptr;
-  QLabel* length_ = nullptr;
-  CBitmapButton* start_ = nullptr;
-  CBitmapButton* end_ = nullptr;
-  CBitmapButton* save_ = nullptr;
-  CBitmapButton* clear_ = nullptr;
-  CBitmapButton* play_ = nullptr;
-  CBitmapButton* stop_ = nullptr;
-  CBitmapButton* shred_ = nullptr;
-  QMenuBar* menuBar_ = nullptr;
-  QMenu* fileMenu_ = nullptr;
-  QMenu* convertMenu_ = nullptr;
-  QMenu* recentMenu_ = nullptr;
   QString lastWritten_;  // the file the last operation wrote, for File > Show in Folder
-  bool noDeviceShown_ = false;
-  std::map<int, QAction*> actions_;
 
+  std::unique_ptr<CMainMenus> menus_;
+  std::unique_ptr<CMainControls> controls_;
+  std::unique_ptr<CMainPlayback> playback_;
   std::unique_ptr<CFileCommands> commands_;
   CBatchConvertCommand* batch_ = nullptr;
-  std::unique_ptr<CMediaPlayer2> player_;
-  QTimer playTimer_;  // timer 10: moves the thumb while playing
 };

@@ -10,6 +10,7 @@
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 #include "gui/app/MainDlg.h"
+#include "gui/app/MainMenus.h"
 #include "gui/batch/BatchConvertThread.h"
 #include "settings/RegistrySettings.h"
 
@@ -58,13 +59,7 @@ bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
 }
 
 void CMainDlg::UpdateConvertMenu() {
-  const ConvertMenuState state = ConvertMenuFor(File());
-  Action(ID_CONVERT_RIP_CHANNELS)->setEnabled(state.ripChannels);
-  Action(ID_CONVERT_TO_MP3)->setEnabled(state.toMp3);
-  Action(ID_CONVERT_TO_8BIT)->setEnabled(state.to8Bit);
-  Action(ID_CONVERT_TO_16BIT)->setEnabled(state.to16Bit);
-  Action(ID_CONVERT_TO_WAV)->setEnabled(state.toWav);
-  // "Batch Convert..." is always enabled; CBatchConvertCommand keeps its check mark.
+  menus_->UpdateConvertMenu(ConvertMenuFor(File()));
 }
 
 void CMainDlg::customEvent(QEvent* event) {
