@@ -40,57 +40,10 @@ CConvertMp3Dlg::CConvertMp3Dlg(const CGuiServices& services, QWidget* parent)
   setWindowTitle("Convert to MP3");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
-
-  auto* nameRow = new QHBoxLayout;
-  nameRow->addWidget(new QLabel("MP3 Filename", this));
-  nameEdit_ = Tagged(new QLineEdit(this), convertmp3id::kName);
-  nameEdit_->setMinimumWidth(260);
-  nameRow->addWidget(nameEdit_);
-  auto* browse = Tagged(new QPushButton("Browse...", this), convertmp3id::kBrowse);
-  nameRow->addWidget(browse);
-  layout->addLayout(nameRow);
-
-  auto* bitrateGroup = new QGroupBox("MP3 Bitrate", this);
-  auto* bitrateGrid = new QGridLayout(bitrateGroup);
-  bitrateGrid->addWidget(new QLabel("Bitrate Encoding", bitrateGroup), 0, 0);
-  encoding_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kEncoding);
-  encoding_->addItems({"Constant Bitrate (CBR)", "Variable Bitrate (VBR)", "Average Bitrate (ABR)"});
-  bitrateGrid->addWidget(encoding_, 0, 1, 1, 2);
-  bitrateGrid->addWidget(new QLabel("Output bitrate", bitrateGroup), 1, 0);
-  bitrateList_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kBitrate);
-  bitrateList_->addItems({"Automatic", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
-                          "224", "256", "320"});
-  bitrateGrid->addWidget(bitrateList_, 1, 1);
-  bitrateGrid->addWidget(new QLabel("Kbits/Sec", bitrateGroup), 1, 2);
-  layout->addWidget(bitrateGroup);
-
-  qualityGroup_ = Tagged(new QGroupBox("VBR MP3 Quality", this), convertmp3id::kQualityGroup);
-  auto* qualityLayout = new QGridLayout(qualityGroup_);
-  quality_ = Tagged(new QSlider(Qt::Horizontal, qualityGroup_), convertmp3id::kQuality);
-  quality_->setRange(0, 10);
-  quality_->setValue(5);
-  quality_->setPageStep(1);
-  quality_->setTickPosition(QSlider::NoTicks);
-  qualityLayout->addWidget(quality_, 0, 0, 1, 3);
-  const char* labelTexts[] = {"Low", "Medium", "High"};
-  const int labelIds[] = {convertmp3id::kLow, convertmp3id::kMedium, convertmp3id::kHigh};
-  const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-  for (int i = 0; i < 3; ++i) {
-    qualityLabels_[i] = Tagged(new QLabel(labelTexts[i], qualityGroup_), labelIds[i]);
-    qualityLayout->addWidget(qualityLabels_[i], 1, i, alignments[i]);
-  }
-  layout->addWidget(qualityGroup_);
-
-  mono_ = Tagged(new QCheckBox("Generate mono output", this), convertmp3id::kMono);
-  auto* original = Tagged(new QCheckBox("Set as &Original", this), convertmp3id::kOriginal);
-  auto* copyright = Tagged(new QCheckBox("Set &Copyright", this), convertmp3id::kCopyright);
-  auto* crc = Tagged(new QCheckBox("Enable C&RC", this), convertmp3id::kCrc);
-  original->setChecked(true);
-  for (QCheckBox* box : {mono_, original, copyright, crc}) layout->addWidget(box);
-  connect(original, &QCheckBox::toggled, this, [this](bool on) { originalFlag_ = on; });
-  connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
-  connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
-
+  QPushButton* browse = BuildNameRow(layout);
+  BuildBitrateGroup(layout);
+  BuildQualityGroup(layout);
+  BuildFlags(layout);
   // Secondary text in the normal text colour: a disabled grey is hard to read.
   auto* credit = Tagged(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
                         convertmp3id::kCredit);
@@ -107,6 +60,65 @@ CConvertMp3Dlg::CConvertMp3Dlg(const CGuiServices& services, QWidget* parent)
   connect(browse, &QPushButton::clicked, this, &CConvertMp3Dlg::OnBrowse);
   connect(ok, &QPushButton::clicked, this, &CConvertMp3Dlg::OnOk);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QPushButton* CConvertMp3Dlg::BuildNameRow(QBoxLayout* layout) {
+  auto* nameRow = new QHBoxLayout;
+  nameRow->addWidget(new QLabel("MP3 Filename", this));
+  nameEdit_ = Tagged(new QLineEdit(this), convertmp3id::kName);
+  nameEdit_->setMinimumWidth(260);
+  nameRow->addWidget(nameEdit_);
+  auto* browse = Tagged(new QPushButton("Browse...", this), convertmp3id::kBrowse);
+  nameRow->addWidget(browse);
+  layout->addLayout(nameRow);
+  return browse;
+}
+
+void CConvertMp3Dlg::BuildBitrateGroup(QBoxLayout* layout) {
+  auto* bitrateGroup = new QGroupBox("MP3 Bitrate", this);
+  auto* bitrateGrid = new QGridLayout(bitrateGroup);
+  bitrateGrid->addWidget(new QLabel("Bitrate Encoding", bitrateGroup), 0, 0);
+  encoding_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kEncoding);
+  encoding_->addItems({"Constant Bitrate (CBR)", "Variable Bitrate (VBR)", "Average Bitrate (ABR)"});
+  bitrateGrid->addWidget(encoding_, 0, 1, 1, 2);
+  bitrateGrid->addWidget(new QLabel("Output bitrate", bitrateGroup), 1, 0);
+  bitrateList_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kBitrate);
+  bitrateList_->addItems({"Automatic", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
+                          "224", "256", "320"});
+  bitrateGrid->addWidget(bitrateList_, 1, 1);
+  bitrateGrid->addWidget(new QLabel("Kbits/Sec", bitrateGroup), 1, 2);
+  layout->addWidget(bitrateGroup);
+}
+
+void CConvertMp3Dlg::BuildQualityGroup(QBoxLayout* layout) {
+  qualityGroup_ = Tagged(new QGroupBox("VBR MP3 Quality", this), convertmp3id::kQualityGroup);
+  auto* qualityLayout = new QGridLayout(qualityGroup_);
+  quality_ = Tagged(new QSlider(Qt::Horizontal, qualityGroup_), convertmp3id::kQuality);
+  quality_->setRange(0, 10);
+  quality_->setValue(5);
+  quality_->setPageStep(1);
+  quality_->setTickPosition(QSlider::NoTicks);
+  qualityLayout->addWidget(quality_, 0, 0, 1, 3);
+  const char* labelTexts[] = {"Low", "Medium", "High"};
+  const int labelIds[] = {convertmp3id::kLow, convertmp3id::kMedium, convertmp3id::kHigh};
+  const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+  for (int i = 0; i < 3; ++i) {
+    qualityLabels_[i] = Tagged(new QLabel(labelTexts[i], qualityGroup_), labelIds[i]);
+    qualityLayout->addWidget(qualityLabels_[i], 1, i, alignments[i]);
+  }
+  layout->addWidget(qualityGroup_);
+}
+
+void CConvertMp3Dlg::BuildFlags(QBoxLayout* layout) {
+  mono_ = Tagged(new QCheckBox("Generate mono output", this), convertmp3id::kMono);
+  auto* original = Tagged(new QCheckBox("Set as &Original", this), convertmp3id::kOriginal);
+  auto* copyright = Tagged(new QCheckBox("Set &Copyright", this), convertmp3id::kCopyright);
+  auto* crc = Tagged(new QCheckBox("Enable C&RC", this), convertmp3id::kCrc);
+  original->setChecked(true);
+  for (QCheckBox* box : {mono_, original, copyright, crc}) layout->addWidget(box);
+  connect(original, &QCheckBox::toggled, this, [this](bool on) { originalFlag_ = on; });
+  connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
+  connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
 }
 
 void CConvertMp3Dlg::OnEncodingChanged(int index) {

@@ -9,7 +9,9 @@
 
 #include "core/Mp3EncodeSettings.h"
 
+class QBoxLayout;
 class QCheckBox;
+class QPushButton;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -57,6 +59,12 @@ class CConvertMp3Dlg : public QDialog {
   static std::string WithMp3Extension(const std::string& name);
 
  private:
+  // The name field and its Browse button (returned), the bitrate and quality
+  // groups, and the four flags, each added to layout.
+  QPushButton* BuildNameRow(QBoxLayout* layout);
+  void BuildBitrateGroup(QBoxLayout* layout);
+  void BuildQualityGroup(QBoxLayout* layout);
+  void BuildFlags(QBoxLayout* layout);
   void OnEncodingChanged(int index);
   void OnBrowse();
   void OnOk();

@@ -112,6 +112,21 @@ void CSettingsDlg::Build() {
   gaplessBox_->setChecked(gapless_);
   saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
 
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  WithId(buttons->button(QDialogButtonBox::Ok), 1);
+  WithId(buttons->button(QDialogButtonBox::Cancel), 2);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  // The dialog takes the size its contents need, whatever the font.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addLayout(LayOutGrid());
+  layout->addSpacing(8);
+  layout->addWidget(buttons);
+}
+
+QGridLayout* CSettingsDlg::LayOutGrid() {
   auto* line = new QFrame;
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
@@ -138,19 +153,7 @@ void CSettingsDlg::Build() {
   grid_->addWidget(gaplessBox_, kSpareRow, kLabelColumn, 1, 2);
   grid_->addWidget(saveGapless_, kSpareRow, kSaveColumn);
   grid_->setColumnStretch(kSaveColumn, 1);
-
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  WithId(buttons->button(QDialogButtonBox::Ok), 1);
-  WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-  auto* layout = new QVBoxLayout(this);
-  // The dialog takes the size its contents need, whatever the font.
-  layout->setSizeConstraint(QLayout::SetFixedSize);
-  layout->addLayout(grid_);
-  layout->addSpacing(8);
-  layout->addWidget(buttons);
+  return grid_;
 }
 
 void CSettingsDlg::accept() {

@@ -56,6 +56,8 @@ class CSettingsDlg : public QDialog {
 
  private:
   void Build();
+  // The fields, their explanations and Save boxes in one grid.
+  QGridLayout* LayOutGrid();
   QGridLayout* Grid() const { return grid_; }
 
   const CGuiServices& services_;

@@ -76,27 +76,42 @@ void CUpDownCtrl::Step(int delta) {
   SetPos(static_cast<int>(stepped));
 }
 
-CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, const std::string& sourceFileName,
+CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, Estimator estimate,
+                                   const QString& fileFilter, const std::string& sourceFileName,
                                    const std::string& sourceFilePath, std::uint32_t overlapTime,
                                    QWidget* parent)
     : QDialog(parent),
       services_(services),
+      estimate_(std::move(estimate)),
+      fileFilter_(fileFilter),
       sourceFileName_(sourceFileName),
       sourceFilePath_(sourceFilePath),
       overlapTime_(overlapTime) {
   setWindowTitle("Shred Equally");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+  BuildTitle(layout);
+  QPushButton* browse = BuildFields(layout);
+  BuildButtons(layout);
+  connect(splitsEdit_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { numberOfSplits_ = static_cast<std::uint32_t>(LeadingNumber(text)); });
+  splitsEdit_->setText(QString::number(numberOfSplits_));
+  connect(useOriginal_, &QCheckBox::clicked, this, &CShredEquallyDlg::OnUseOriginalClicked);
+  connect(browse, &QPushButton::clicked, this, &CShredEquallyDlg::OnBrowse);
+}
 
+void CShredEquallyDlg::BuildTitle(QBoxLayout* layout) {
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::StyledPanel);
   auto* frameLayout = new QVBoxLayout(frame);
-  title_ = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
-  title_->setTextFormat(Qt::PlainText);
-  title_->setProperty("controlId", shredid::kTitle);
-  frameLayout->addWidget(title_);
+  auto* title = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
+  title->setTextFormat(Qt::PlainText);
+  title->setProperty("controlId", shredid::kTitle);
+  frameLayout->addWidget(title);
   layout->addWidget(frame);
+}
 
+QPushButton* CShredEquallyDlg::BuildFields(QBoxLayout* layout) {
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel("Base filename :", this), 0, 0);
   baseEdit_ = new QLineEdit(this);
@@ -130,7 +145,10 @@ CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, const std::stri
   splitsRow->addStretch();
   grid->addLayout(splitsRow, 2, 1);
   layout->addLayout(grid);
+  return browse;
+}
 
+void CShredEquallyDlg::BuildButtons(QBoxLayout* layout) {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   auto* shred = new QPushButton("&Shred", this);
@@ -146,19 +164,9 @@ CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, const std::stri
   buttons->addWidget(estimate);
   buttons->addWidget(cancel);
   layout->addLayout(buttons);
-
-  connect(splitsEdit_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { numberOfSplits_ = static_cast<std::uint32_t>(LeadingNumber(text)); });
-  spin->SetPos(static_cast<int>(numberOfSplits_));
-  connect(useOriginal_, &QCheckBox::clicked, this, &CShredEquallyDlg::OnUseOriginalClicked);
-  connect(browse, &QPushButton::clicked, this, &CShredEquallyDlg::OnBrowse);
   connect(estimate, &QPushButton::clicked, this, [this] { Estimate(); });
   connect(shred, &QPushButton::clicked, this, &CShredEquallyDlg::OnShred);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-std::uint32_t CShredEquallyDlg::SplitsTyped() const {
-  return numberOfSplits_;
 }
 
 void CShredEquallyDlg::OnUseOriginalClicked(bool checked) {
@@ -169,7 +177,7 @@ void CShredEquallyDlg::OnUseOriginalClicked(bool checked) {
 void CShredEquallyDlg::OnBrowse() {
   FileDialogRequest request;
   request.title = "Browse - Base filename";
-  request.filter = FileFilter();
+  request.filter = fileFilter_;
   request.initialName = useOriginal_->isChecked() ? FromFileName(sourceFileName_) : QString();
   const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (chosen.isEmpty()) return;
@@ -201,7 +209,7 @@ void CShredEquallyDlg::OnShred() {
   if (Estimate() == 0) accept();
 }
 
-int CShredEquallyDlg::CheckOverlapTime(double playtime) {
+void CShredEquallyDlg::AskAboutOverlap(double playtime) {
   while (OverlapTooHigh(overlapTime_, playtime)) {
     const PromptAnswer answer = services_.Prompt().Ask(this, msg::kCaptionConfirm,
                                                        FromFileName(OverlapQuestion(overlapTime_, playtime)),
@@ -213,10 +221,10 @@ int CShredEquallyDlg::CheckOverlapTime(double playtime) {
     }
     overlapTime_ = settingsCommand_();
   }
-  return 0;
 }
 
-int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
+int CShredEquallyDlg::Estimate() {
+  const SplitEstimate estimate = estimate_(numberOfSplits_);
   if (estimate.error != err::kNone) {
     services_.Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)),
                            MessageIcon::None, PromptButtons::Ok);
@@ -229,7 +237,7 @@ int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
         return -1;
     }
   }
-  CheckOverlapTime(estimate.playtime);
+  AskAboutOverlap(estimate.playtime);
   CEstimateDlg window(sourceFileName_, numberOfSplits_, overlapTime_, estimate.size, estimate.playtime, this);
   return window.exec() == QDialog::Accepted ? 0 : -4;
 }
@@ -238,25 +246,13 @@ CWaveShredEquallyDlg::CWaveShredEquallyDlg(const CGuiServices& services, const W
                                            const std::string& sourceFileName,
                                            const std::string& sourceFilePath, std::uint32_t overlapTime,
                                            QWidget* parent)
-    : CShredEquallyDlg(services, sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
-
-int CWaveShredEquallyDlg::Estimate() {
-  return ShowEstimate(EstimateWaveSplit(facts_, SplitsTyped()));
-}
-
-QString CWaveShredEquallyDlg::FileFilter() const {
-  return wav::kFileFilter;
-}
+    : CShredEquallyDlg(
+          services, [facts](std::uint32_t splits) { return EstimateWaveSplit(facts, splits); },
+          wav::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}
 
 CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
                                          const std::string& sourceFileName, const std::string& sourceFilePath,
                                          std::uint32_t overlapTime, QWidget* parent)
-    : CShredEquallyDlg(services, sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
-
-int CMp3ShredEquallyDlg::Estimate() {
-  return ShowEstimate(EstimateMp3Split(facts_, SplitsTyped()));
-}
-
-QString CMp3ShredEquallyDlg::FileFilter() const {
-  return mp3::kFileFilter;
-}
+    : CShredEquallyDlg(
+          services, [facts](std::uint32_t splits) { return EstimateMp3Split(facts, splits); },
+          mp3::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}

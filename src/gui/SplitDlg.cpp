@@ -82,6 +82,22 @@ QWidget* CSplitDlg::BuildOptions() {
     form->addRow(r);
     connect(r, &QRadioButton::toggled, this, [this] { UpdateModeControls(); });
   }
+  AddSilenceOptions(box, form);
+  AddFileOptions(box, form);
+
+  find_ = new QPushButton(QStringLiteral("&Find cuts"), box);
+  form->addRow(find_);
+  connect(find_, &QPushButton::clicked, this, [this] { OnFind(); });
+  // A changed option makes the list shown out of date.
+  for (QLineEdit* e : {minSilence_, minPiece_, snap_, cueSheet_, base_, suffix_, outDir_})
+    connect(e, &QLineEdit::textEdited, this, [this] { Forget(); });
+  connect(threshold_, &QDoubleSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(pieces_, &QSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(cutAt_, &QComboBox::currentIndexChanged, this, [this] { Forget(); });
+  return box;
+}
+
+void CSplitDlg::AddSilenceOptions(QWidget* box, QFormLayout* form) {
   threshold_ = new QDoubleSpinBox(box);
   threshold_->setRange(split::kMinThresholdDb, split::kMaxThresholdDb);
   threshold_->setDecimals(1);
@@ -101,7 +117,9 @@ QWidget* CSplitDlg::BuildOptions() {
   form->addRow(QStringLiteral("Cut &at the silence's:"), cutAt_);
   form->addRow(QStringLiteral("&Number of pieces:"), pieces_);
   form->addRow(QStringLiteral("Look for silence &within ± (s):"), snap_);
+}
 
+void CSplitDlg::AddFileOptions(QWidget* box, QFormLayout* form) {
   cueSheet_ = new QLineEdit(box);
   browseSheet_ = new QPushButton(QStringLiteral("Browse..."), box);
   auto* sheetRow = new QHBoxLayout;
@@ -121,17 +139,6 @@ QWidget* CSplitDlg::BuildOptions() {
   form->addRow(QStringLiteral("S&uffix:"), suffix_);
   form->addRow(QStringLiteral("Fol&der of the tracks:"), folderRow);
   connect(browseFolder_, &QPushButton::clicked, this, [this] { OnBrowseFolder(); });
-
-  find_ = new QPushButton(QStringLiteral("&Find cuts"), box);
-  form->addRow(find_);
-  connect(find_, &QPushButton::clicked, this, [this] { OnFind(); });
-  // A changed option makes the list shown out of date.
-  for (QLineEdit* e : {minSilence_, minPiece_, snap_, cueSheet_, base_, suffix_, outDir_})
-    connect(e, &QLineEdit::textEdited, this, [this] { Forget(); });
-  connect(threshold_, &QDoubleSpinBox::valueChanged, this, [this] { Forget(); });
-  connect(pieces_, &QSpinBox::valueChanged, this, [this] { Forget(); });
-  connect(cutAt_, &QComboBox::currentIndexChanged, this, [this] { Forget(); });
-  return box;
 }
 
 QWidget* CSplitDlg::BuildPreview() {

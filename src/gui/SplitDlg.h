@@ -17,6 +17,7 @@
 
 class QComboBox;
 class QDoubleSpinBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -65,6 +66,9 @@ class CSplitDlg : public QDialog {
 
  private:
   QWidget* BuildOptions();
+  // The silence and equal-piece fields; the cue sheet and output fields.
+  void AddSilenceOptions(QWidget* box, QFormLayout* form);
+  void AddFileOptions(QWidget* box, QFormLayout* form);
   QWidget* BuildPreview();
   void UpdateModeControls();
   std::optional<split::SplitRequest> ReadForm();

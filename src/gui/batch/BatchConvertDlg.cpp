@@ -127,7 +127,10 @@ void CBatchConvertDlg::BuildControls() {
   Anchor(frame, true, true, false);
   Anchor(label, true, false, false);
   Anchor(overall_, true, true, false);
+  BuildButtons();
+}
 
+void CBatchConvertDlg::BuildButtons() {
   struct ButtonEntry {
     const char* caption;
     int id;

@@ -134,6 +134,8 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
     bool growsTall;
   };
   void BuildControls();
+  // The six buttons along the bottom edge.
+  void BuildButtons();
   void BuildList();
   void BuildMenu();
   void Anchor(QWidget* widget, bool followsBottom, bool growsWide, bool growsTall);
