@@ -21,6 +21,7 @@
 #include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
 #include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchListRows.h"
 #include "gui/batch/BatchLogDlg.h"
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
@@ -29,11 +30,6 @@
 #include "settings/StatePaths.h"
 
 namespace {
-
-// The BatchRow of a list row, attached by the list when the row is inserted.
-struct CBatchListRow : CXListRowRecord {
-  BatchRow row;
-};
 
 // Dialog units of the window's template in pixels of its 8-point font.
 QRect Dlu(int x, int y, int width, int height) {
@@ -53,7 +49,8 @@ QWidget* ControlById(const QWidget* root, int id) {
 CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& logPath)
     : CProgressDlg(nullptr, OwnControls{}),
       services_(services),
-      run_(*this, *this, *this, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
+      host_(services, HostWindow()),
+      run_(rows_, host_, *this, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -67,7 +64,20 @@ CBatchConvertDlg::~CBatchConvertDlg() {
   if (closeQuestion_) closeQuestion_->Withdraw();
   // Never leave a worker writing behind the window.
   run_.RequestStop();
-  worker_.Join();
+  host_.JoinWorker();
+}
+
+CBatchWindowHost::Window CBatchConvertDlg::HostWindow() {
+  CBatchWindowHost::Window window;
+  window.window = this;
+  window.jobFinished = [this] { OnJobFinished(); };
+  window.percent = [this](int percent) {
+    run_.ShowPercent(percent);
+    emit PercentShown(percent);
+  };
+  window.summaryRead = [this] { ResumeCloseRequest(); };
+  window.close = [this] { CloseNow(); };
+  return window;
 }
 
 // ------------------------------------------------------------- building
@@ -79,6 +89,8 @@ void CBatchConvertDlg::Start() {
   BuildControls();
   BuildList();
   BuildMenu();
+  rows_.SetList(list_);
+  host_.SetControls({overwrite_, convertAll_, stop_, overall_});
   RestoreLayout();
   show();
 }
@@ -217,13 +229,13 @@ void CBatchConvertDlg::BuildList() {
 
 void CBatchConvertDlg::OnRemoveFiles() {
   for (int row : list_->GetSelectedRows()) {
-    BatchRow* record = Record(row);
+    BatchRow* record = rows_.Record(row);
     if (record && record->status != static_cast<std::int32_t>(JobStatus::Converting))
       record->sourceType = sourcetype::kMarked;
   }
   list_->SetRedraw(false);
   for (int row = 0; row < list_->GetRowCount();) {
-    const BatchRow* record = Record(row);
+    const BatchRow* record = rows_.Record(row);
     if (record && record->sourceType == sourcetype::kMarked)
       list_->DeleteRow(row);
     else
@@ -280,9 +292,7 @@ void CBatchConvertDlg::OnHelp() {
 
 // ------------------------------------------------------------- events
 
-void CBatchConvertDlg::customEvent(QEvent* event) {
-  if (event->type() != static_cast<QEvent::Type>(batchmsg::kJobFinished))
-    return CProgressDlg::customEvent(event);
+void CBatchConvertDlg::OnJobFinished() {
   PassProtectedFiles();
   run_.OnJobFinished();
   if (!run_.Running()) OnRunEnded();
@@ -327,103 +337,4 @@ void CBatchConvertDlg::StepFile() {
 
 bool CBatchConvertDlg::IsCancelled() {
   return run_.IsCancelled();
-}
-
-// ------------------------------------------------------------- the rows
-
-int CBatchConvertDlg::RowCount() const {
-  return list_ ? list_->GetRowCount() : 0;
-}
-
-BatchRow* CBatchConvertDlg::Record(int row) const {
-  auto* record = list_ ? list_->GetRowRecordAs<CBatchListRow>(row) : nullptr;
-  return record ? &record->row : nullptr;
-}
-
-bool CBatchConvertDlg::IsChecked(int row) const {
-  return list_->GetCellCheck(row, batchcol::kCheck) == 1;
-}
-
-std::string CBatchConvertDlg::Text(int row, int column) const {
-  return list_->GetCellText(row, column).toStdString();
-}
-
-void CBatchConvertDlg::SetStatusText(int row, const std::string& text, std::uint32_t colour) {
-  list_->SetCellText(row, batchcol::kStatus, FromEngineText(text), static_cast<XColorRef>(colour),
-                     static_cast<XColorRef>(batchcolour::kWhite));
-}
-
-void CBatchConvertDlg::SetSourceBold(int row, bool bold) {
-  list_->SetCellBold(row, batchcol::kSource, bold);
-}
-
-void CBatchConvertDlg::ShowProgress(int row) {
-  list_->ShowCellProgress(row, batchcol::kStatus, true);
-}
-
-void CBatchConvertDlg::HideProgress(int row) {
-  list_->HideCellProgress(row, batchcol::kStatus);
-}
-
-void CBatchConvertDlg::SetProgress(int row, int percent) {
-  list_->SetCellProgress(row, batchcol::kStatus, percent);
-}
-
-void CBatchConvertDlg::ScrollTo(int row) {
-  list_->EnsureVisible(row);
-}
-
-// ------------------------------------------------------------- the host
-
-void CBatchConvertDlg::StartWorker(BatchJob& job) {
-  worker_.Start(job, fileMaker_, [this] {
-    // The job's result is written; the window reads it when this arrives.
-    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(batchmsg::kJobFinished)));
-  });
-}
-
-bool CBatchConvertDlg::OverwriteChecked() const {
-  return overwrite_->isChecked();
-}
-
-void CBatchConvertDlg::EnableConvertAll(bool enable) {
-  convertAll_->setEnabled(enable);
-}
-
-void CBatchConvertDlg::EnableStop(bool enable) {
-  stop_->setEnabled(enable);
-}
-
-void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
-  // A range of 0..0 would turn the bar into a busy indicator.
-  overall_->setRange(0, std::max(maximum, 1));
-  overall_->setValue(position);
-}
-
-void CBatchConvertDlg::ShowSummary(const std::string& text, bool exclamation) {
-  // Shown without waiting, so a main-window operation goes on meanwhile.
-  summaryOpen_ = true;
-  services_.Prompt().Open(this, QStringLiteral("Batch Convert Information"), FromEngineText(text),
-                          exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
-                          [this](PromptAnswer) {
-                            summaryOpen_ = false;
-                            // The run's last step may still be on its way out.
-                            QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
-                          });
-}
-
-void CBatchConvertDlg::CloseWindow() {
-  CloseNow();
-}
-
-void CBatchConvertDlg::PostPercent(int percent) {
-  // On the worker: the list belongs to this thread's owner, so the new
-  // value travels as a queued call.
-  QMetaObject::invokeMethod(
-      this,
-      [this, percent] {
-        run_.ShowPercent(percent);
-        emit PercentShown(percent);
-      },
-      Qt::QueuedConnection);
 }

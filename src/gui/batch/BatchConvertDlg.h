@@ -3,8 +3,9 @@
 // check box, the overall bar and six bitmap buttons. It is the progress sink
 // of the running conversion (the eleven progress operations of CProgressDlg,
 // most of them ignored) and carries the batch engine: the engine reaches the
-// list and the buttons through CBatchRows and CBatchHost. Everything here
-// runs on the GUI thread; only the progress operations run on the worker.
+// list through CBatchListRows and the buttons, the worker and the summary
+// through CBatchWindowHost. Everything here runs on the GUI thread; only the
+// progress operations run on the worker.
 //
 // The window's boxes are modal to it alone and never wait in a nested event
 // loop, so the main window and its running operations carry on meanwhile.
@@ -21,6 +22,8 @@
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
 #include "gui/ProgressDlg.h"
+#include "gui/batch/BatchListRows.h"
+#include "gui/batch/BatchWindowHost.h"
 
 class BatchConvertThread;
 class CBitmapButton;
@@ -31,7 +34,7 @@ class QAction;
 class QCheckBox;
 class QProgressBar;
 
-class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatchHost {
+class CBatchConvertDlg : public CProgressDlg {
   Q_OBJECT
 
  public:
@@ -106,7 +109,7 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   // seam for tests that need the conversion to wait at a known point.
   void SetStepObserver(std::function<void()> observer) { stepObserver_ = std::move(observer); }
   // Replaces how the worker creates file objects (tests).
-  void SetFileMaker(BatchFileMaker maker) { fileMaker_ = std::move(maker); }
+  void SetFileMaker(BatchFileMaker maker) { host_.SetFileMaker(std::move(maker)); }
 
  signals:
   // The window has closed for good; its owner ends.
@@ -117,7 +120,6 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void RunFinished();
 
  protected:
-  void customEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -147,31 +149,13 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   void OnCloseAnswer(int generation, bool yes);
   void Decide(bool yes);
   void OnRunEnded();
+  // A job's result is written: the run takes its next step.
+  void OnJobFinished();
+  // What the engine's host reaches in this window.
+  CBatchWindowHost::Window HostWindow();
   // Hands ProtectedFiles to the engine before each step of a run.
   void PassProtectedFiles();
   void ResumeCloseRequest();
-
-  // --- CBatchRows
-  int RowCount() const override;
-  BatchRow* Record(int row) const override;
-  bool IsChecked(int row) const override;
-  std::string Text(int row, int column) const override;
-  void SetStatusText(int row, const std::string& text, std::uint32_t colour) override;
-  void SetSourceBold(int row, bool bold) override;
-  void ShowProgress(int row) override;
-  void HideProgress(int row) override;
-  void SetProgress(int row, int percent) override;
-  void ScrollTo(int row) override;
-
-  // --- CBatchHost
-  void StartWorker(BatchJob& job) override;
-  bool OverwriteChecked() const override;
-  void EnableConvertAll(bool enable) override;
-  void EnableStop(bool enable) override;
-  void SetOverallProgress(int maximum, int position) override;
-  void ShowSummary(const std::string& text, bool exclamation) override;
-  void CloseWindow() override;
-  void PostPercent(int percent) override;
 
   const CGuiServices& services_;
   std::vector<Anchored> anchored_;
@@ -184,7 +168,6 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   // A close request whose question a finished run withdrew, asked again once
   // the summary has been read.
   bool closePending_ = false;
-  bool summaryOpen_ = false;
   std::function<std::string()> openFile_;
   QAction* addFolder_ = nullptr;
   CXListCtrl* list_ = nullptr;
@@ -197,8 +180,8 @@ class CBatchConvertDlg : public CProgressDlg, private CBatchRows, private CBatch
   BatchConvertThread* thread_ = nullptr;
   bool created_ = false;
   bool closed_ = false;
+  CBatchListRows rows_;
+  CBatchWindowHost host_;
   CBatchRun run_;
-  CBatchWorkerThread worker_;
-  BatchFileMaker fileMaker_ = MakeBatchFile;
   std::function<void()> stepObserver_;
 };

@@ -93,7 +93,7 @@ void CBatchConvertDlg::AddFiles(const QStringList& paths) {
     const std::string extension = BatchExtension(path);
     list_->SetCellText(i, batchcol::kSource, FromEngineText(name));
     list_->SetCellText(i, batchcol::kType, FromEngineText(extension));
-    BatchRow* record = Record(i);
+    BatchRow* record = rows_.Record(i);
     record->sourcePath = path;
     record->sourceType = BatchSourceType(extension);
     if (record->sourceType == sourcetype::kWav) {

@@ -62,11 +62,11 @@ void CBatchConvertDlg::OnRunEnded() {
   closeQuestion_.reset();
   ++closeGeneration_;
   closePending_ = true;
-  if (!summaryOpen_) QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
+  if (!host_.SummaryOpen()) QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
 }
 
 void CBatchConvertDlg::ResumeCloseRequest() {
-  if (!closePending_ || closed_ || summaryOpen_) return;
+  if (!closePending_ || closed_ || host_.SummaryOpen()) return;
   closePending_ = false;
   if (run_.State() == BatchState::Idle)
     Decide(true);  // nothing left that a question would be about
