@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
-#include "gui/ControlId.h"
 #include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 #include "gui/Resources.h"
 #include "gui/StaticLink.h"
 
@@ -41,10 +41,10 @@ CAboutDlg::CAboutDlg(const CGuiServices& services, QWidget* parent) : QDialog(pa
   auto link = [&services](const char* text) {
     return new CStaticLink(QString::fromLatin1(text), services.openLink, services.beep);
   };
-  webPage_ = WithId(link(kMakerWebPage), kWebPageId);
-  email_ = WithId(link(kMakerEmail), kEmailId);
+  webPage_ = Named(link(kMakerWebPage), kWebPageName);
+  email_ = Named(link(kMakerEmail), kEmailName);
   email_->SetLink(QStringLiteral("mailto:") + QString::fromLatin1(kMakerEmail));
-  encoder_ = WithId(link(kEncoderWebPage), kEncoderId);
+  encoder_ = Named(link(kEncoderWebPage), kEncoderName);
   for (CStaticLink* link : {webPage_, email_, encoder_}) link->setAlignment(Qt::AlignCenter);
 
   auto* line = new QFrame;
@@ -52,7 +52,7 @@ CAboutDlg::CAboutDlg(const CGuiServices& services, QWidget* parent) : QDialog(pa
   line->setFrameShadow(QFrame::Sunken);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  WithId(buttons->button(QDialogButtonBox::Ok), 1)->setDefault(true);
+  Named(buttons->button(QDialogButtonBox::Ok), "ok")->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
   auto* layout = new QVBoxLayout(this);

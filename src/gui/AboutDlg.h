@@ -17,9 +17,9 @@ class CAboutDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kWebPageId = 1027;
-  static constexpr int kEmailId = 1026;
-  static constexpr int kEncoderId = 1068;
+  static constexpr const char* kWebPageName = "webPage";
+  static constexpr const char* kEmailName = "email";
+  static constexpr const char* kEncoderName = "encoder";
 
   // The links open through services.
   explicit CAboutDlg(const CGuiServices& services, QWidget* parent = nullptr);

@@ -23,11 +23,11 @@ CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t cha
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(new QLabel("Rip to file  :", this));
   nameEdit_ = new QLineEdit(this);
-  nameEdit_->setProperty("controlId", ripid::kName);
+  nameEdit_->setObjectName(QString::fromLatin1(ripname::kName));
   nameEdit_->setMinimumWidth(220);
   nameRow->addWidget(nameEdit_);
   auto* browse = new QPushButton("Browse...", this);
-  browse->setProperty("controlId", ripid::kBrowse);
+  browse->setObjectName(QString::fromLatin1(ripname::kBrowse));
   nameRow->addWidget(browse);
   layout->addLayout(nameRow);
 
@@ -35,11 +35,11 @@ CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t cha
   auto* grid = new QGridLayout;
   const char* texts[kBoxes] = {"Left track", "Right track", "Channel #3",
                                "Channel #4", "Channel #5",  "Channel #6"};
-  const int ids[kBoxes] = {ripid::kLeft,     ripid::kRight,    ripid::kChannel3,
-                           ripid::kChannel4, ripid::kChannel5, ripid::kChannel6};
+  const char* const ids[kBoxes] = {ripname::kLeft,     ripname::kRight,    ripname::kChannel3,
+                           ripname::kChannel4, ripname::kChannel5, ripname::kChannel6};
   for (int k = 0; k < kBoxes; ++k) {
     auto* box = new QCheckBox(texts[k], this);
-    box->setProperty("controlId", ids[k]);
+    box->setObjectName(QString::fromLatin1(ids[k]));
     // Channels the file does not have cannot be picked; "Left track" always can.
     box->setEnabled(k == 0 || static_cast<std::uint32_t>(k) < channelCount_);
     connect(box, &QCheckBox::toggled, this, [this, k](bool on) {
@@ -53,10 +53,10 @@ CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t cha
 
   auto* buttons = new QDialogButtonBox(this);
   auto* ok = buttons->addButton(QDialogButtonBox::Ok);
-  ok->setProperty("controlId", ripid::kOk);
+  ok->setObjectName(QString::fromLatin1(ripname::kOk));
   ok->setDefault(true);
   auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-  cancel->setProperty("controlId", ripid::kCancel);
+  cancel->setObjectName(QString::fromLatin1(ripname::kCancel));
   layout->addWidget(buttons);
 
   connect(browse, &QPushButton::clicked, this, &CRipChannelsDlg::OnBrowse);

@@ -13,9 +13,9 @@
 #include <climits>
 
 #include "core/StringTable.h"
-#include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
 #include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 #include "settings/RegistrySettings.h"
 
 namespace {
@@ -93,28 +93,28 @@ void CSettingsDlg::Build() {
   setWindowTitle(QStringLiteral("Customize settings"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-  spin_ = WithId(new COverlapSpin, kSpinId);
+  spin_ = Named(new COverlapSpin, kSpinName);
   spin_->setValue(static_cast<int>(std::min<std::uint32_t>(overlapTime_, INT_MAX)));
   spin_->setMinimumWidth(80);
   // The spin box's text field is the overlap edit.
   auto* overlapEdit = spin_->findChild<QLineEdit*>();
-  if (overlapEdit) WithId(overlapEdit, kOverlapEditId);
+  if (overlapEdit) Named(overlapEdit, kOverlapEditName);
 
-  suffixEdit_ = WithId(new CFilterEdit, kSuffixEditId);
+  suffixEdit_ = Named(new CFilterEdit, kSuffixEditName);
   suffixEdit_->SetRefusedCharacters(QString::fromLatin1(LoadMessage(ids::kRefusedNameChars).c_str()));
   suffixEdit_->setText(QString::fromStdString(suffix_));
   suffixEdit_->setMinimumWidth(160);
 
-  saveOverlap_ = WithId(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapId);
-  saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
+  saveOverlap_ = Named(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapName);
+  saveSuffix_ = Named(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixName);
   gapless_ = ::ReadGaplessMp3();
-  gaplessBox_ = WithId(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessId);
+  gaplessBox_ = Named(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessName);
   gaplessBox_->setChecked(gapless_);
-  saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
+  saveGapless_ = Named(new QCheckBox(QStringLiteral("Save")), kSaveGaplessName);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  WithId(buttons->button(QDialogButtonBox::Ok), 1);
-  WithId(buttons->button(QDialogButtonBox::Cancel), 2);
+  Named(buttons->button(QDialogButtonBox::Ok), "ok");
+  Named(buttons->button(QDialogButtonBox::Cancel), "cancel");
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

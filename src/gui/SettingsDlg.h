@@ -18,13 +18,13 @@ class CSettingsDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kSpinId = 1012;
-  static constexpr int kOverlapEditId = 1034;
-  static constexpr int kSuffixEditId = 1061;
-  static constexpr int kSaveOverlapId = 1042;
-  static constexpr int kSaveSuffixId = 1043;
-  static constexpr int kGaplessId = 1045;
-  static constexpr int kSaveGaplessId = 1046;
+  static constexpr const char* kSpinName = "spin";
+  static constexpr const char* kOverlapEditName = "overlapEdit";
+  static constexpr const char* kSuffixEditName = "suffixEdit";
+  static constexpr const char* kSaveOverlapName = "saveOverlap";
+  static constexpr const char* kSaveSuffixName = "saveSuffix";
+  static constexpr const char* kGaplessName = "gapless";
+  static constexpr const char* kSaveGaplessName = "saveGapless";
   // The dialog is one grid: labels in column 0, fields in column 1, the
   // "Save..." boxes in column 2. This row, below the suffix, is kept for a
   // further setting laid out the same way (its box in columns 0-1, its Save

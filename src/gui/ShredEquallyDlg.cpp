@@ -106,7 +106,7 @@ void CShredEquallyDlg::BuildTitle(QBoxLayout* layout) {
   auto* frameLayout = new QVBoxLayout(frame);
   auto* title = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
   title->setTextFormat(Qt::PlainText);
-  title->setProperty("controlId", shredid::kTitle);
+  title->setObjectName(QString::fromLatin1(shredname::kTitle));
   frameLayout->addWidget(title);
   layout->addWidget(frame);
 }
@@ -115,16 +115,16 @@ QPushButton* CShredEquallyDlg::BuildFields(QBoxLayout* layout) {
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel("Base filename :", this), 0, 0);
   baseEdit_ = new QLineEdit(this);
-  baseEdit_->setProperty("controlId", shredid::kBaseFilename);
+  baseEdit_->setObjectName(QString::fromLatin1(shredname::kBaseFilename));
   baseEdit_->setToolTip("Enter a base filename");
   baseEdit_->setMinimumWidth(280);
   grid->addWidget(baseEdit_, 0, 1, 1, 2);
   auto* browse = new QPushButton("&Browse...", this);
-  browse->setProperty("controlId", shredid::kBrowse);
+  browse->setObjectName(QString::fromLatin1(shredname::kBrowse));
   browse->setToolTip("Browse and select a base filename");
   grid->addWidget(browse, 0, 3);
   useOriginal_ = new QCheckBox("&Use original filename", this);
-  useOriginal_->setProperty("controlId", shredid::kUseOriginal);
+  useOriginal_->setObjectName(QString::fromLatin1(shredname::kUseOriginal));
   useOriginal_->setToolTip("Uses the original filename for base filename");
   grid->addWidget(useOriginal_, 1, 1, 1, 3);
 
@@ -132,7 +132,7 @@ QPushButton* CShredEquallyDlg::BuildFields(QBoxLayout* layout) {
   auto* splitsRow = new QHBoxLayout;
   splitsRow->setSpacing(0);
   splitsEdit_ = new QLineEdit(this);
-  splitsEdit_->setProperty("controlId", shredid::kSplits);
+  splitsEdit_->setObjectName(QString::fromLatin1(shredname::kSplits));
   splitsEdit_->setToolTip("Enter number of splitss");
   splitsEdit_->setAlignment(Qt::AlignRight);
   splitsEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), splitsEdit_));
@@ -140,7 +140,7 @@ QPushButton* CShredEquallyDlg::BuildFields(QBoxLayout* layout) {
   splitsEdit_->setFixedWidth(70);
   splitsRow->addWidget(splitsEdit_);
   auto* spin = new CUpDownCtrl(splitsEdit_, 2, 200, this);
-  spin->setProperty("controlId", shredid::kSpin);
+  spin->setObjectName(QString::fromLatin1(shredname::kSpin));
   splitsRow->addWidget(spin);
   splitsRow->addStretch();
   grid->addLayout(splitsRow, 2, 1);
@@ -152,14 +152,14 @@ void CShredEquallyDlg::BuildButtons(QBoxLayout* layout) {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   auto* shred = new QPushButton("&Shred", this);
-  shred->setProperty("controlId", shredid::kShred);
+  shred->setObjectName(QString::fromLatin1(shredname::kShred));
   shred->setToolTip("Starts shredding");
   shred->setDefault(true);
   auto* estimate = new QPushButton("&Estimate", this);
-  estimate->setProperty("controlId", shredid::kEstimate);
+  estimate->setObjectName(QString::fromLatin1(shredname::kEstimate));
   estimate->setToolTip("Gives an estimated information about a split");
   auto* cancel = new QPushButton("Cancel", this);
-  cancel->setProperty("controlId", shredid::kCancel);
+  cancel->setObjectName(QString::fromLatin1(shredname::kCancel));
   buttons->addWidget(shred);
   buttons->addWidget(estimate);
   buttons->addWidget(cancel);

@@ -20,18 +20,18 @@ class QPushButton;
 class QToolButton;
 class CGuiServices;
 
-// Control ids of the Shred Equally dialog.
-namespace shredid {
-constexpr int kTitle = 1008;
-constexpr int kBaseFilename = 1024;
-constexpr int kUseOriginal = 1029;
-constexpr int kBrowse = 1028;
-constexpr int kSplits = 1007;
-constexpr int kSpin = 1011;
-constexpr int kShred = 1025;
-constexpr int kEstimate = 1006;
-constexpr int kCancel = 2;
-}  // namespace shredid
+// Object names of the controls of the Shred Equally dialog.
+namespace shredname {
+inline constexpr const char* kTitle = "title";
+inline constexpr const char* kBaseFilename = "baseFilename";
+inline constexpr const char* kUseOriginal = "useOriginal";
+inline constexpr const char* kBrowse = "browse";
+inline constexpr const char* kSplits = "splits";
+inline constexpr const char* kSpin = "spin";
+inline constexpr const char* kShred = "shred";
+inline constexpr const char* kEstimate = "estimate";
+inline constexpr const char* kCancel = "cancel";
+}  // namespace shredname
 
 // Arrows that step a buddy edit's number within a range; the Up and Down
 // keys in the edit do the same. Typed values outside the range stay as

@@ -28,9 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Clicks the button with that id, as the user does.
-void Click(QWidget* window, int id) {
-  kt::Control<QAbstractButton>(window, id)->click();
+// Clicks the button with that name, as the user does.
+void Click(QWidget* window, const char* name) {
+  kt::Control<QAbstractButton>(window, name)->click();
 }
 
 // The main window as the commands see it: records messages, stops playback,
@@ -159,9 +159,9 @@ TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
   kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
-    Click(dlg, ripid::kRight);
-    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
-    Click(dlg, ripid::kOk);
+    Click(dlg, ripname::kRight);
+    Control<QLineEdit>(dlg, ripname::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripname::kOk);
   });
   main.commands.RipChannels(*file);
   EXPECT_EQ(main.playbackStops, 1);
@@ -194,9 +194,9 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
   kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
-    Click(dlg, ripid::kChannel5);
-    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
-    Click(dlg, ripid::kOk);
+    Click(dlg, ripname::kChannel5);
+    Control<QLineEdit>(dlg, ripname::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripname::kOk);
   });
   main.commands.RipChannels(*file);
   EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
@@ -239,11 +239,11 @@ TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString());
   main.commands.ConvertTo8Bit(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, ripname::kCancel); });
   main.commands.RipChannels(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3name::kCancel); });
   main.commands.ConvertToMp3(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, shredname::kCancel); });
   main.commands.ShredEqually(*file);
   EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
   EXPECT_TRUE(main.messages.empty());
@@ -261,11 +261,11 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
     kt::WhenModal([&](QWidget* modal) {
       auto* dlg = dynamic_cast<CConvertMp3Dlg*>(modal);
       ASSERT_NE(dlg, nullptr);
-      Control<QComboBox>(dlg, convertmp3id::kEncoding)->setCurrentIndex(mode.encoding);
-      Control<QComboBox>(dlg, convertmp3id::kBitrate)->setCurrentText(mode.bitrate);
-      Control<QSlider>(dlg, convertmp3id::kQuality)->setValue(8);
-      Control<QLineEdit>(dlg, convertmp3id::kName)->setText(QString::fromStdString(dir.File(mode.name)));
-      Click(dlg, convertmp3id::kOk);
+      Control<QComboBox>(dlg, convertmp3name::kEncoding)->setCurrentIndex(mode.encoding);
+      Control<QComboBox>(dlg, convertmp3name::kBitrate)->setCurrentText(mode.bitrate);
+      Control<QSlider>(dlg, convertmp3name::kQuality)->setValue(8);
+      Control<QLineEdit>(dlg, convertmp3name::kName)->setText(QString::fromStdString(dir.File(mode.name)));
+      Click(dlg, convertmp3name::kOk);
     });
     main.commands.ConvertToMp3(*file);
     const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
@@ -315,9 +315,9 @@ TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
 TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   auto file = OpenStereo16(44100 * 4);
   kt::WhenModal([&](QWidget* modal) {
-    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
-    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
-    Click(modal, shredid::kShred);
+    Control<QLineEdit>(modal, shredname::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
+    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimatename::kOk); });
+    Click(modal, shredname::kShred);
   });
   CFileFaults::FailWritesAfter(50000);
   main.commands.ShredEqually(*file);

@@ -73,16 +73,16 @@ TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
     ExpectNothingClipped(shown);
   // A long name loses its middle; a short one beside it stays whole.
   progress.SetShreddingText("a.wav", std::string(60, 'x') + " production team.wav");
-  const QString action = kt::Control<QLabel>(&progress, 1010)->text();
+  const QString action = kt::Control<QLabel>(&progress, CProgressDlg::kActionLabelName)->text();
   EXPECT_TRUE(action.startsWith(QStringLiteral("Shredding A.WAV to XXX"))) << action.toStdString();
   EXPECT_TRUE(action.endsWith(QStringLiteral("TEAM.WAV")) && action.contains(QChar(0x2026)))
       << action.toStdString();
   progress.Close();
   // The readouts have room for their widest texts.
-  for (const auto& [id, text] : {std::pair{CMainDlg::IDC_ELAPSED, "Remaining : 9999.99 sec"},
-                                 {CMainDlg::IDC_SELECTION, "Improper selection"},
-                                 {CMainDlg::IDC_LENGTH, "Length : 9999.99 sec"}}) {
-    auto* label = kt::Control<QLabel>(&window, id);
+  for (const auto& [name, text] : {std::pair{CMainDlg::kElapsed, "Remaining : 9999.99 sec"},
+                                 {CMainDlg::kSelection, "Improper selection"},
+                                 {CMainDlg::kLength, "Length : 9999.99 sec"}}) {
+    auto* label = kt::Control<QLabel>(&window, name);
     EXPECT_GE(label->contentsRect().width(),
               label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)))
         << text;

@@ -78,13 +78,13 @@ class MainWindowTest : public testing::Test {
   // The services the window is given: those asking prompt, unless a test
   // has its questions answered elsewhere.
   virtual CGuiServices& WindowServices() { return prompt.Services(); }
-  CBitmapButton* Button(int id) const { return Control<CBitmapButton>(window.get(), id); }
-  QString LabelText(int id) const { return Control<QLabel>(window.get(), id)->text(); }
+  CBitmapButton* Button(const char* name) const { return Control<CBitmapButton>(window.get(), name); }
+  QString LabelText(const char* name) const { return Control<QLabel>(window.get(), name)->text(); }
   CPositionSlider* Slider() const { return window->Slider(); }
-  bool Enabled(int id) const { return Button(id)->isEnabled(); }
+  bool Enabled(const char* name) const { return Button(name)->isEnabled(); }
   void Open(const std::string& path) { window->OpenPath(QString::fromStdString(path)); }
   // Clicks a button as the user does.
-  void Click(int id) { Button(id)->click(); }
+  void Click(const char* name) { Button(name)->click(); }
   // Drags the thumb to a position and lets go, as the mouse does.
   void DragThumbTo(int position) {
     Slider()->setSliderDown(true);

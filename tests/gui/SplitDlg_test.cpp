@@ -78,7 +78,7 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     EXPECT_EQ(window->Waveform()->View()->Markers(), (std::vector<std::uint64_t>{348390}));
     dlg->WriteButton()->click();
   });
-  window->Action(CMainDlg::ID_FILE_SPLIT)->trigger();
+  window->Action(CMainDlg::kFileSplit)->trigger();
   EXPECT_TRUE(seen);
   EXPECT_TRUE(window->Waveform()->View()->Markers().empty()) << "the cuts leave the waveform with the dialog";
   EXPECT_EQ(prompt.MessageTexts(), QStringList{"2 pieces written."});

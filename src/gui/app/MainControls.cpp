@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "gui/BitmapButton.h"
-#include "gui/ControlId.h"
+#include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
 #include "gui/app/MainDlg.h"
 
@@ -34,7 +34,7 @@ void CMainControls::Focus(CBitmapButton* button) {
 }
 
 void CMainControls::BuildSlider() {
-  slider = WithId(new CPositionSlider, CMainDlg::IDC_SLIDER);
+  slider = Named(new CPositionSlider, CMainDlg::kSlider);
   slider->SetRange(0, 1000, true);
   slider->SetTicks();
   slider->setFixedSize(kSliderWidth, 26);
@@ -45,11 +45,11 @@ void CMainControls::BuildSlider() {
 }
 
 QBoxLayout* CMainControls::BuildLabels() {
-  elapsed = WithId(new QLabel, CMainDlg::IDC_ELAPSED);
+  elapsed = Named(new QLabel, CMainDlg::kElapsed);
   elapsed->setCursor(Qt::PointingHandCursor);
-  selection = WithId(new QLabel, CMainDlg::IDC_SELECTION);
+  selection = Named(new QLabel, CMainDlg::kSelection);
   selection->setAlignment(Qt::AlignCenter);
-  length = WithId(new QLabel, CMainDlg::IDC_LENGTH);
+  length = Named(new QLabel, CMainDlg::kLength);
   length->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   slider->SetElapsedLabel(elapsed);
   slider->SetSelectionLabel(selection);
@@ -73,20 +73,20 @@ QBoxLayout* CMainControls::BuildButtons() {
   struct ButtonSpec {
     CBitmapButton** button;
     const char* caption;
-    int id;
+    const char* name;
     const char* tip;
   };
   const ButtonSpec specs[] = {
-      {&start, "START", CMainDlg::IDC_START, "Starts selection"},
-      {&end, "END", CMainDlg::IDC_END, "Ends selection"},
-      {&save, "SAVE", CMainDlg::IDC_SAVE, "Saves selected split"},
-      {&clear, "CLEAR", CMainDlg::IDC_CLEAR, "Clears selection"},
-      {&play, "PLAY", CMainDlg::IDC_PLAY, "Starts playing from current slider position"},
-      {&stop, "STOP", CMainDlg::IDC_STOP, "Stops playing"},
-      {&shred, "SHRED", CMainDlg::IDC_SHRED, "Shreds to smaller splits"},
+      {&start, "START", CMainDlg::kStart, "Starts selection"},
+      {&end, "END", CMainDlg::kEnd, "Ends selection"},
+      {&save, "SAVE", CMainDlg::kSave, "Saves selected split"},
+      {&clear, "CLEAR", CMainDlg::kClear, "Clears selection"},
+      {&play, "PLAY", CMainDlg::kPlay, "Starts playing from current slider position"},
+      {&stop, "STOP", CMainDlg::kStop, "Stops playing"},
+      {&shred, "SHRED", CMainDlg::kShred, "Shreds to smaller splits"},
   };
   for (const ButtonSpec& spec : specs) {
-    CBitmapButton* button = WithId(new CBitmapButton(QString::fromLatin1(spec.caption)), spec.id);
+    CBitmapButton* button = Named(new CBitmapButton(QString::fromLatin1(spec.caption)), spec.name);
     button->setToolTip(QString::fromLatin1(spec.tip));
     button->setEnabled(false);
     *spec.button = button;

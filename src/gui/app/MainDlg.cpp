@@ -28,7 +28,7 @@
 #include "gui/app/MainControls.h"
 #include "gui/app/MainMenus.h"
 #include "gui/app/MainPlayback.h"
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchSession.h"
 #include "settings/RegistrySettings.h"
 
 CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
@@ -42,7 +42,7 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   menus_ = std::make_unique<CMainMenus>(*this);
   UpdateFileMenu();
   UpdateConvertMenu();
-  batch_ = new CBatchConvertCommand(services_, this, Action(ID_CONVERT_BATCH));
+  batch_ = new CBatchConvertCommand(services_, this, Action(kConvertBatch));
   // A batch run never replaces the file open here.
   batch_->SetOpenFileSource([this] { return file_ ? file_->GetFilePath() : std::string(); });
   controls_ = std::make_unique<CMainControls>();
@@ -99,8 +99,8 @@ int CMainDlg::PlayingState() const {
 bool CMainDlg::PlayTimerActive() const {
   return playback_->Following();
 }
-QAction* CMainDlg::Action(int id) const {
-  return menus_->Action(id);
+QAction* CMainDlg::Action(const char* name) const {
+  return menus_->Action(name);
 }
 QMenu* CMainDlg::FileMenu() const {
   return menus_->FileMenu();

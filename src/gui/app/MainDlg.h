@@ -43,41 +43,38 @@ class CMainDlg : public QDialog, public CAudioOwner {
   Q_OBJECT
 
  public:
-  // Command ids of the menus and buttons.
-  enum : int {
-    ID_FILE_OPEN = 32771,
-    ID_FILE_SHRED_EQUALLY = 32772,
-    ID_FILE_INFORMATION = 32774,
-    ID_FILE_EXIT = 32775,
-    ID_HELP_ABOUT = 32776,
-    ID_FILE_SETTINGS = 32778,
-    ID_CONVERT_RIP_CHANNELS = 32780,
-    ID_CONVERT_TO_MP3 = 32781,
-    ID_CONVERT_TO_16BIT = 32782,
-    ID_CONVERT_TO_8BIT = 32783,
-    ID_CONVERT_TO_WAV = 32784,
-    ID_CONVERT_BATCH = 32785,
-    ID_HELP_TOPICS = 57670,
-    // Entries a desktop program adds around the menus above.
-    ID_FILE_CLOSE = 32801,
-    ID_FILE_SAVE_SELECTION = 32802,
-    ID_FILE_RECENT = 32803,
-    ID_VIEW_WAVEFORM = 32810,
-    ID_EDIT_SET_SELECTION = 32811,
-    ID_FILE_SPLIT = 32804,
-    ID_FILE_SHOW_IN_FOLDER = 32805,
-    IDC_ELAPSED = 1000,
-    IDC_SELECTION = 1001,
-    IDC_LENGTH = 1002,
-    IDC_START = 1004,
-    IDC_END = 1005,
-    IDC_CLEAR = 1006,
-    IDC_PLAY = 1007,
-    IDC_STOP = 1008,
-    IDC_SAVE = 1009,
-    IDC_SHRED = 1025,
-    IDC_SLIDER = 20,
-  };
+  // Object names of the menu entries and of the controls.
+  static constexpr const char* kFileOpen = "fileOpen";
+  static constexpr const char* kFileShredEqually = "fileShredEqually";
+  static constexpr const char* kFileInformation = "fileInformation";
+  static constexpr const char* kFileExit = "fileExit";
+  static constexpr const char* kHelpAbout = "helpAbout";
+  static constexpr const char* kFileSettings = "fileSettings";
+  static constexpr const char* kConvertRipChannels = "convertRipChannels";
+  static constexpr const char* kConvertToMp3 = "convertToMp3";
+  static constexpr const char* kConvertTo16Bit = "convertTo16Bit";
+  static constexpr const char* kConvertTo8Bit = "convertTo8Bit";
+  static constexpr const char* kConvertToWav = "convertToWav";
+  static constexpr const char* kConvertBatch = "convertBatch";
+  static constexpr const char* kHelpTopics = "helpTopics";
+  static constexpr const char* kFileClose = "fileClose";
+  static constexpr const char* kFileSaveSelection = "fileSaveSelection";
+  static constexpr const char* kFileRecent = "fileRecent";
+  static constexpr const char* kViewWaveform = "viewWaveform";
+  static constexpr const char* kEditSetSelection = "editSetSelection";
+  static constexpr const char* kFileSplit = "fileSplit";
+  static constexpr const char* kFileShowInFolder = "fileShowInFolder";
+  static constexpr const char* kElapsed = "elapsed";
+  static constexpr const char* kSelection = "selection";
+  static constexpr const char* kLength = "length";
+  static constexpr const char* kStart = "start";
+  static constexpr const char* kEnd = "end";
+  static constexpr const char* kClear = "clear";
+  static constexpr const char* kPlay = "play";
+  static constexpr const char* kStop = "stop";
+  static constexpr const char* kSave = "save";
+  static constexpr const char* kShred = "shred";
+  static constexpr const char* kSlider = "slider";
   static constexpr int kCollapsedHeight = 270;
 
   // services: what the window and the windows it opens use from the
@@ -176,15 +173,13 @@ class CMainDlg : public QDialog, public CAudioOwner {
   CPositionSlider* Slider() const;
   int PlayingState() const;
   bool PlayTimerActive() const;
-  QAction* Action(int id) const;
+  QAction* Action(const char* name) const;
   QMenu* FileMenu() const;
   QMenu* ConvertMenu() const;
   CBatchConvertCommand* Batch() const { return batch_; }
 
  protected:
-  // The batch window's notifications, and closing while a batch runs
-  // (MainDlgCommands.cpp).
-  void customEvent(QEvent* event) override;
+  // Closing while a batch runs (MainDlgCommands.cpp).
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -11,7 +11,7 @@
 #include "gui/WaveformView.h"
 #include "gui/app/MainDlg.h"
 #include "gui/app/MainMenus.h"
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchSession.h"
 #include "settings/RegistrySettings.h"
 
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
@@ -60,10 +60,6 @@ bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
 
 void CMainDlg::UpdateConvertMenu() {
   menus_->UpdateConvertMenu(ConvertMenuFor(File()));
-}
-
-void CMainDlg::customEvent(QEvent* event) {
-  if (!batch_ || !batch_->HandleEvent(event)) QDialog::customEvent(event);
 }
 
 void CMainDlg::done(int result) {

@@ -12,7 +12,7 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/BitmapButton.h"
-#include "gui/ControlId.h"
+#include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
@@ -29,7 +29,7 @@ constexpr int kWaveformExtraHeight = 190;  // the strip's share of a new window
 }  // namespace
 
 bool CMainDlg::WaveformShown() const {
-  const QAction* action = Action(ID_VIEW_WAVEFORM);
+  const QAction* action = Action(kViewWaveform);
   return waveform_ && action && action->isChecked();
 }
 
@@ -48,11 +48,11 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
   connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
   connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
   connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
-  waveform_->setVisible(Action(ID_VIEW_WAVEFORM)->isChecked());
+  waveform_->setVisible(Action(kViewWaveform)->isChecked());
 }
 
 void CMainDlg::OnToggleWaveform() {
-  const bool shown = Action(ID_VIEW_WAVEFORM)->isChecked();
+  const bool shown = Action(kViewWaveform)->isChecked();
   if (!shown) {
     // The size it had with the strip, for when the strip comes back.
     WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));

@@ -5,7 +5,6 @@
 // entry runs one of the window's commands.
 
 #include <QString>
-#include <map>
 
 class QAction;
 class QMenu;
@@ -22,8 +21,8 @@ class CMainMenus {
   QMenu* FileMenu() const { return fileMenu_; }
   QMenu* ConvertMenu() const { return convertMenu_; }
   QMenu* RecentMenu() const { return recentMenu_; }
-  // The entry of a command id (nullptr if none).
-  QAction* Action(int id) const;
+  // The entry of that object name (nullptr if none).
+  QAction* Action(const char* name) const;
 
   // What can be chosen with a file open or not.
   void UpdateFileMenu(bool fileOpen);
@@ -35,7 +34,7 @@ class CMainMenus {
 
  private:
   using Command = void (CMainDlg::*)();
-  QAction* Add(QMenu* menu, const QString& text, int id, Command command);
+  QAction* Add(QMenu* menu, const QString& text, const char* name, Command command);
   void BuildFileMenu();
   void BuildConvertMenu();
   void BuildEditAndViewMenus();
@@ -48,5 +47,4 @@ class CMainMenus {
   QMenu* fileMenu_ = nullptr;
   QMenu* convertMenu_ = nullptr;
   QMenu* recentMenu_ = nullptr;
-  std::map<int, QAction*> actions_;
 };

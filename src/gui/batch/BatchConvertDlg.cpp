@@ -11,18 +11,19 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
+#include <string_view>
 
 #include "core/StringTable.h"
 #include "core/batch/BatchNaming.h"
 #include "gui/BitmapButton.h"
-#include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
 #include "gui/EngineText.h"
 #include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/ObjectName.h"
 #include "gui/batch/BatchListRows.h"
 #include "gui/batch/BatchLogDlg.h"
+#include "gui/batch/BatchSession.h"
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
@@ -37,12 +38,6 @@ QRect Dlu(int x, int y, int width, int height) {
 }
 
 constexpr int kColumnWeights[batchcol::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
-
-QWidget* ControlById(const QWidget* root, int id) {
-  for (QWidget* child : root->findChildren<QWidget*>())
-    if (ControlIdOf(child) == id) return child;
-  return nullptr;
-}
 
 }  // namespace
 
@@ -118,7 +113,7 @@ void CBatchConvertDlg::BuildControls() {
 
   // Placed by the template's dialog units; texts get the width they need,
   // since the desktop's font is wider than the template's.
-  overwrite_ = WithId(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), IDC_OVERWRITE);
+  overwrite_ = Named(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), kOverwrite);
   const QRect box = Dlu(13, 136, 89, 10);
   overwrite_->setGeometry(box.x(), box.center().y() - overwrite_->sizeHint().height() / 2,
                           overwrite_->sizeHint().width(), overwrite_->sizeHint().height());
@@ -128,7 +123,7 @@ void CBatchConvertDlg::BuildControls() {
   const QRect labelBox = Dlu(182, 137, 52, 8);
   label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2,
                      label->sizeHint().width(), label->sizeHint().height());
-  overall_ = WithId(new QProgressBar(this), IDC_OVERALL);
+  overall_ = Named(new QProgressBar(this), kOverall);
   const QRect barBox = Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2);
   const int barLeft = std::max(barBox.left(), label->geometry().right() + 8);
   overall_->setGeometry(barLeft, barBox.top(), barBox.right() - barLeft, barBox.height());
@@ -145,22 +140,22 @@ void CBatchConvertDlg::BuildControls() {
 void CBatchConvertDlg::BuildButtons() {
   struct ButtonEntry {
     const char* caption;
-    int id;
+    const char* name;
     int x;
     const char* tip;
     void (CBatchConvertDlg::*handler)();
   };
   const ButtonEntry entries[] = {
-      {"ADD_FILES", IDC_ADD_FILES, 5, "Adds files for batch conversion", &CBatchConvertDlg::OnAddFiles},
-      {"REMOVE_FILES", IDC_REMOVE_FILES, 74, "Removes files from batch conversion list",
+      {"ADD_FILES", kAddFiles, 5, "Adds files for batch conversion", &CBatchConvertDlg::OnAddFiles},
+      {"REMOVE_FILES", kRemoveFiles, 74, "Removes files from batch conversion list",
        &CBatchConvertDlg::OnRemoveFiles},
-      {"CONVERT_ALL", IDC_CONVERT_ALL, 143, "Starts batch conversion", &CBatchConvertDlg::OnConvertAll},
-      {"BATCH_STOP", IDC_BATCH_STOP, 212, "Stops batch conversion", &CBatchConvertDlg::OnStop},
-      {"VIEW_LOG", IDC_VIEW_LOG, 281, "Shows log for last batch conversion", &CBatchConvertDlg::OnViewLog},
-      {"EXIT", IDC_EXIT, 350, "Stops batch conversion and exits", nullptr},
+      {"CONVERT_ALL", kConvertAll, 143, "Starts batch conversion", &CBatchConvertDlg::OnConvertAll},
+      {"BATCH_STOP", kBatchStop, 212, "Stops batch conversion", &CBatchConvertDlg::OnStop},
+      {"VIEW_LOG", kViewLog, 281, "Shows log for last batch conversion", &CBatchConvertDlg::OnViewLog},
+      {"EXIT", kExit, 350, "Stops batch conversion and exits", nullptr},
   };
   for (const ButtonEntry& entry : entries) {
-    auto* button = WithId(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.id);
+    auto* button = Named(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.name);
     button->setFixedSize(Dlu(0, 0, 63, 20).size());
     button->move(Dlu(entry.x, 157, 0, 0).topLeft());
     button->setToolTip(QString::fromLatin1(entry.tip));
@@ -169,8 +164,8 @@ void CBatchConvertDlg::BuildButtons() {
       connect(button, &QAbstractButton::clicked, this, entry.handler);
     else
       connect(button, &QAbstractButton::clicked, this, [this] { RequestClose(); });
-    if (entry.id == IDC_CONVERT_ALL) convertAll_ = button;
-    if (entry.id == IDC_BATCH_STOP) stop_ = button;
+    if (std::string_view(entry.name) == kConvertAll) convertAll_ = button;
+    if (std::string_view(entry.name) == kBatchStop) stop_ = button;
   }
   convertAll_->setEnabled(false);
   stop_->setEnabled(false);
@@ -192,7 +187,7 @@ void CBatchConvertDlg::SaveLayout() {
 }
 
 void CBatchConvertDlg::BuildList() {
-  list_ = WithId(new CXListCtrl(this), IDC_LIST);
+  list_ = Named(new CXListCtrl(this), kList);
   list_->setGeometry(Dlu(3, 9, 413, 116));
   Anchor(list_, false, true, true);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -217,9 +212,8 @@ void CBatchConvertDlg::BuildList() {
   connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
   // Tab goes from the list to Overwrite, then along the buttons.
   QWidget* previous = list_;
-  for (int id : {int(IDC_OVERWRITE), int(IDC_ADD_FILES), int(IDC_REMOVE_FILES), int(IDC_CONVERT_ALL),
-                 int(IDC_BATCH_STOP), int(IDC_VIEW_LOG), int(IDC_EXIT)}) {
-    QWidget* next = ControlById(this, id);
+  for (const char* name : {kOverwrite, kAddFiles, kRemoveFiles, kConvertAll, kBatchStop, kViewLog, kExit}) {
+    QWidget* next = findChild<QWidget*>(QString::fromLatin1(name));
     setTabOrder(previous, next);
     previous = next;
   }
@@ -286,7 +280,7 @@ void CBatchConvertDlg::OnChangeOutput() {
 
 void CBatchConvertDlg::OnHelp() {
   // Owned by the main window, so the help outlives the batch window.
-  QWidget* owner = thread_ && thread_->MainWindow() ? thread_->MainWindow() : this;
+  QWidget* owner = session_ && session_->MainWindow() ? session_->MainWindow() : this;
   CHelpViewer::ShowTopic(owner, QStringLiteral("batch_convert"));
 }
 

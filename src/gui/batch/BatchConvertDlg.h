@@ -25,7 +25,7 @@
 #include "gui/batch/BatchListRows.h"
 #include "gui/batch/BatchWindowHost.h"
 
-class BatchConvertThread;
+class CBatchSession;
 class CBitmapButton;
 class CGuiServices;
 class CXListCtrl;
@@ -38,24 +38,23 @@ class CBatchConvertDlg : public CProgressDlg {
   Q_OBJECT
 
  public:
-  enum : int {
-    IDC_LIST = 1071,
-    IDC_OVERWRITE = 1074,
-    IDC_OVERALL = 1080,
-    IDC_ADD_FILES = 1033,
-    IDC_REMOVE_FILES = 1073,
-    IDC_CONVERT_ALL = 1070,
-    IDC_BATCH_STOP = 1048,
-    IDC_VIEW_LOG = 1047,
-    IDC_EXIT = 2,
-  };
+  // Object names of the controls.
+  static constexpr const char* kList = "list";
+  static constexpr const char* kOverwrite = "overwrite";
+  static constexpr const char* kOverall = "overall";
+  static constexpr const char* kAddFiles = "addFiles";
+  static constexpr const char* kRemoveFiles = "removeFiles";
+  static constexpr const char* kConvertAll = "convertAll";
+  static constexpr const char* kBatchStop = "batchStop";
+  static constexpr const char* kViewLog = "viewLog";
+  static constexpr const char* kExit = "exit";
 
   // logPath: empty uses the default log.
   explicit CBatchConvertDlg(const CGuiServices& services, const QString& logPath = QString());
   ~CBatchConvertDlg() override;
 
-  void SetThread(BatchConvertThread* thread) { thread_ = thread; }
-  BatchConvertThread* Thread() const { return thread_; }
+  void SetSession(CBatchSession* session) { session_ = session; }
+  CBatchSession* Session() const { return session_; }
 
   // --- The progress operations, as the running conversion drives them.
   void Start() override;
@@ -177,7 +176,7 @@ class CBatchConvertDlg : public CProgressDlg {
   CBitmapButton* stop_ = nullptr;
   const QStringList wavTargets_{QStringLiteral("WAV")};
   const QStringList mp3Targets_{QStringLiteral("MP3")};
-  BatchConvertThread* thread_ = nullptr;
+  CBatchSession* session_ = nullptr;
   bool created_ = false;
   bool closed_ = false;
   CBatchListRows rows_;

@@ -12,7 +12,11 @@ class CChangeOutputDlg : public QDialog {
   Q_OBJECT
 
  public:
-  enum : int { IDC_NAME = 1075, IDC_FOLDER = 1003, IDC_BROWSE = 1028, IDOK = 1, IDCANCEL = 2 };
+  static constexpr const char* kName = "name";
+  static constexpr const char* kFolder = "folder";
+  static constexpr const char* kBrowse = "browse";
+  static constexpr const char* kOk = "ok";
+  static constexpr const char* kCancel = "cancel";
   static constexpr const char* kRefusedInName = "*:?\\/<>";
   static constexpr const char* kRefusedInFolder = "*?<>";
 

@@ -1,33 +1,25 @@
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/batch/BatchSession.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 
-#include "core/batch/BatchTypes.h"
 #include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
 
-// ------------------------------------------------------------- the thread
+// ------------------------------------------------------------- the session
 
-BatchConvertThread::~BatchConvertThread() {
+CBatchSession::~CBatchSession() {
   delete window_;
 }
 
-void BatchConvertThread::customEvent(QEvent* event) {
-  if (event->type() != static_cast<QEvent::Type>(batchmsg::kOpenWindow)) return QObject::customEvent(event);
-  OpenWindow(qobject_cast<QWidget*>(static_cast<CBatchMessage*>(event)->Parameter()));
-}
-
-void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
+void CBatchSession::OpenWindow(QWidget* mainWindow, std::function<void(CBatchConvertDlg*)> opened) {
   if (window_) return;
   mainWindow_ = mainWindow;
   window_ = new CBatchConvertDlg(services_);
-  window_->SetThread(this);
+  window_->SetSession(this);
   window_->SetOpenFileSource(openFile_);
-  connect(window_, &CBatchConvertDlg::Closed, this, &BatchConvertThread::OnWindowClosed,
-          Qt::QueuedConnection);
+  connect(window_, &CBatchConvertDlg::Closed, this, &CBatchSession::OnWindowClosed, Qt::QueuedConnection);
   // A run that ends while the user works elsewhere is announced.
   connect(window_, &CBatchConvertDlg::RunFinished, this, [this] {
     if (services_.desktop.inBackground(window_))
@@ -40,15 +32,21 @@ void BatchConvertThread::OpenWindow(QWidget* mainWindow) {
   // window's; own left edge and size.
   if (mainWindow_ && !window_->RestoredGeometry())
     window_->move(window_->frameGeometry().left(), mainWindow_->frameGeometry().top() + 100);
-  if (mainWindow_)
-    QCoreApplication::postEvent(mainWindow_, new CBatchMessage(batchmsg::kWindowReady, window_));
+  // The main window's side (the session's parent) learns of the window
+  // from its own event queue.
+  if (mainWindow_ && opened)
+    QMetaObject::invokeMethod(
+        Receiver(), [opened = std::move(opened), window = window_] { opened(window); }, Qt::QueuedConnection);
 }
 
-void BatchConvertThread::OnWindowClosed() {
+QObject* CBatchSession::Receiver() {
+  return parent() ? parent() : this;
+}
+
+void CBatchSession::OnWindowClosed() {
   delete window_;
   window_ = nullptr;
-  if (mainWindow_)
-    QCoreApplication::postEvent(mainWindow_, new CBatchMessage(batchmsg::kThreadEnded, nullptr));
+  if (mainWindow_ && ended_) QMetaObject::invokeMethod(Receiver(), ended_, Qt::QueuedConnection);
   deleteLater();
 }
 
@@ -67,41 +65,44 @@ CBatchConvertDlg* CBatchConvertCommand::Window() const {
 
 void CBatchConvertCommand::UpdateMenu() {
   action_->setEnabled(true);
-  action_->setChecked(thread_ != nullptr);
+  action_->setChecked(session_ != nullptr);
 }
 
 void CBatchConvertCommand::OnBatchConvert() {
-  if (!thread_) {
-    thread_ = new BatchConvertThread(services_, this);
-    thread_->SetOpenFileSource(openFile_);
-    QCoreApplication::postEvent(thread_, new CBatchMessage(batchmsg::kOpenWindow, mainWindow_));
+  if (!session_) {
+    session_ = new CBatchSession(services_, this);
+    session_->SetOpenFileSource(openFile_);
+    session_->SetEndedHandler([this] { OnSessionEnded(); });
+    // The window opens once the command has returned, from the event loop.
+    QMetaObject::invokeMethod(
+        session_,
+        [session = session_, this] {
+          session->OpenWindow(mainWindow_, [this](CBatchConvertDlg* window) { OnWindowOpened(window); });
+        },
+        Qt::QueuedConnection);
   } else if (window_) {
-    // The close box's message: the window asks its question when it runs.
+    // The close box's request: the window asks its question when it runs.
     QTimer::singleShot(0, window_, [window = window_] { window->RequestClose(); });
   }
-  // Between the start and WM_BATCH_WINDOW_READY there is no window to ask.
+  // Between the start and the window's opening there is no window to ask.
   UpdateMenu();
 }
 
-bool CBatchConvertCommand::HandleEvent(QEvent* event) {
-  if (event->type() == static_cast<QEvent::Type>(batchmsg::kWindowReady)) {
-    window_ = qobject_cast<CBatchConvertDlg*>(static_cast<CBatchMessage*>(event)->Parameter());
-    return true;
-  }
-  if (event->type() == static_cast<QEvent::Type>(batchmsg::kThreadEnded)) {
-    thread_ = nullptr;
-    window_ = nullptr;
-    UpdateMenu();
-    if (auto exitAgain = std::exchange(exitAfterEnd_, nullptr)) exitAgain();
-    return true;
-  }
-  return false;
+void CBatchConvertCommand::OnWindowOpened(CBatchConvertDlg* window) {
+  window_ = window;
+}
+
+void CBatchConvertCommand::OnSessionEnded() {
+  session_ = nullptr;
+  window_ = nullptr;
+  UpdateMenu();
+  if (auto exitAgain = std::exchange(exitAfterEnd_, nullptr)) exitAgain();
 }
 
 bool CBatchConvertCommand::AllowExit(std::function<void()> exitAgain) {
   // Already waiting for a stopping run to end.
   if (exitAfterEnd_) return false;
-  if (!thread_ || !window_) return true;
+  if (!session_ || !window_) return true;
   // Yes: the program ends once the window has closed (during a run, once the
   // worker has stopped). No leaves everything as it was.
   return window_->RequestClose([this, exitAgain = std::move(exitAgain)](bool yes) {
