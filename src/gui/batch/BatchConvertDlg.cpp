@@ -32,8 +32,9 @@
 
 namespace {
 
-// Dialog units of the window's template in pixels of its 8-point font.
-QRect Dlu(int x, int y, int width, int height) {
+// The window's layout grid in pixels: a step across is 1.5 pixels, a step
+// down 1.625, the proportions of an 8-point font.
+QRect GridRect(int x, int y, int width, int height) {
   return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
 }
 
@@ -107,24 +108,24 @@ void CBatchConvertDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CBatchConvertDlg::BuildControls() {
-  baseSize_ = Dlu(0, 0, 423, 185).size();
+  baseSize_ = GridRect(0, 0, 423, 185).size();
   setMinimumSize(baseSize_);
   resize(baseSize_);
 
-  // Placed by the template's dialog units; texts get the width they need,
-  // since the desktop's font is wider than the template's.
+  // Placed on the layout grid; texts get the width they need, since the
+  // desktop's font is wider than the grid's.
   overwrite_ = Named(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), kOverwrite);
-  const QRect box = Dlu(13, 136, 89, 10);
+  const QRect box = GridRect(13, 136, 89, 10);
   overwrite_->setGeometry(box.x(), box.center().y() - overwrite_->sizeHint().height() / 2,
                           overwrite_->sizeHint().width(), overwrite_->sizeHint().height());
   auto* frame = new QGroupBox(this);
-  frame->setGeometry(Dlu(177, 129, 237, 21));
+  frame->setGeometry(GridRect(177, 129, 237, 21));
   auto* label = new QLabel(QStringLiteral("Overall Progress"), this);
-  const QRect labelBox = Dlu(182, 137, 52, 8);
+  const QRect labelBox = GridRect(182, 137, 52, 8);
   label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2,
                      label->sizeHint().width(), label->sizeHint().height());
   overall_ = Named(new QProgressBar(this), kOverall);
-  const QRect barBox = Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2);
+  const QRect barBox = GridRect(240, 137, 169, 8).adjusted(0, -2, 0, 2);
   const int barLeft = std::max(barBox.left(), label->geometry().right() + 8);
   overall_->setGeometry(barLeft, barBox.top(), barBox.right() - barLeft, barBox.height());
   overall_->setTextVisible(false);
@@ -156,8 +157,8 @@ void CBatchConvertDlg::BuildButtons() {
   };
   for (const ButtonEntry& entry : entries) {
     auto* button = Named(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.name);
-    button->setFixedSize(Dlu(0, 0, 63, 20).size());
-    button->move(Dlu(entry.x, 157, 0, 0).topLeft());
+    button->setFixedSize(GridRect(0, 0, 63, 20).size());
+    button->move(GridRect(entry.x, 157, 0, 0).topLeft());
     button->setToolTip(QString::fromLatin1(entry.tip));
     Anchor(button, true, false, false);
     if (entry.handler)
@@ -188,7 +189,7 @@ void CBatchConvertDlg::SaveLayout() {
 
 void CBatchConvertDlg::BuildList() {
   list_ = Named(new CXListCtrl(this), kList);
-  list_->setGeometry(Dlu(3, 9, 413, 116));
+  list_->setGeometry(GridRect(3, 9, 413, 116));
   Anchor(list_, false, true, true);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Full-row selection and hot tracking. Desktops here select by click and

@@ -27,6 +27,5 @@ CBatchLogDlg::CBatchLogDlg(const QString& logPath, QWidget* parent) : QDialog(pa
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(text_);
   layout->addLayout(buttons);
-  // 327 by 196 dialog units.
   resize(490, 320);
 }
