@@ -35,21 +35,16 @@ namespace {
 
 // The progress sink of one running file: counts its steps for the bar and
 // turns Ctrl-C into the Stop button.
-class CJobSink : public CProgress {
+class CJobSink : public CProgressSink {
  public:
-  void Start() override {}
-  void SetTitle(const std::string&) override {}
-  void SetFileCount(std::uint32_t) override {}
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override {
-    total_ = total;
-    step_ = step;
+  void Changed(const CProgressState& state, ProgressChange change) override {
+    if (change == ProgressChange::FileRange) {
+      total_ = state.file.maximum;
+      step_ = state.file.step;
+    } else if (change == ProgressChange::FileStep) {
+      steps_ += step_;
+    }
   }
-  void StepBoth() override {}
-  void StepOverall() override {}
-  void StepFile() override { steps_ += step_; }
-  void SetShreddingText(const std::string&, const std::string&) override {}
-  void SetConvertingText(const std::string&, const std::string&) override {}
-  void SetFileNumber(std::uint32_t) override {}
   bool IsCancelled() override {
     if (!CCliProgress::Interrupted()) return false;
     stopped_ = true;
@@ -76,7 +71,7 @@ enum class SlotState { Blocked, Waiting, Running, Ended };
 
 struct Slot {
   CliBatchItem item;
-  std::chrono::steady_clock::time_point started, ended;  // of its conversion
+  CClock::TimePoint started, ended;  // of its conversion
   BatchJob job;
   CJobSink sink;
   SlotState state = SlotState::Waiting;
@@ -110,10 +105,11 @@ bool NamesAFileOfTheRun(const std::vector<CliBatchItem>& items, const std::strin
 
 class CBatchCliRun {
  public:
-  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err)
+  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock)
       : options_(options),
         out_(out),
         err_(err),
+        clock_(clock),
         showBar_(!options.quiet && ::isatty(::fileno(err))),
         bar_(err) {}
   int Run();
@@ -129,6 +125,7 @@ class CBatchCliRun {
   const CliBatchOptions& options_;
   std::FILE* out_;
   std::FILE* err_;
+  const CClock& clock_;  // times each file's conversion
   bool showBar_;
   CTerminalLine bar_;
   std::size_t count_ = 0;
@@ -174,7 +171,7 @@ void CBatchCliRun::CheckBeforeStart() {
       slot.job.outputPath = output;
       slot.job.sourceType = item.sourceType;
       slot.job.targetType = item.sourceType == sourcetype::kWav ? targettype::kMp3 : targettype::kWav;
-      slot.job.window = &slot.sink;
+      slot.job.sink = &slot.sink;
       slot.job.overwrite = options_.overwrite ? 1 : 0;
     }
   }
@@ -190,12 +187,12 @@ void CBatchCliRun::Work() {
     {
       std::lock_guard lock(mutex_);
       slot.state = SlotState::Running;
-      slot.started = std::chrono::steady_clock::now();
+      slot.started = clock_.Now();
     }
     BatchConvertWorker(slot.job);
     {
       std::lock_guard lock(mutex_);
-      slot.ended = std::chrono::steady_clock::now();
+      slot.ended = clock_.Now();
       slot.state = SlotState::Ended;
       ended_.push_back(i);
     }
@@ -428,7 +425,7 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "Take the WAV and MP3 files of the folders' sub-folders too");
 }
 
-int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) {
+int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock) {
   CliBatchOptions withList = options;
   if (!options.filesFrom.empty() &&
       !ReadFileList(options.filesFrom, options.nullSeparated, withList.inputs, err))
@@ -437,5 +434,5 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err) 
     PrintUsageError(err, "batch needs FILE or --files-from");
     return 2;
   }
-  return CBatchCliRun(withList, out, err).Run();
+  return CBatchCliRun(withList, out, err, clock).Run();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Clock.h"
+
 struct CliBatchOptions {
   std::vector<std::string> inputs;  // files, or folders whose WAV and MP3 files are taken
   std::string outDir;               // empty: each output beside its source
@@ -47,5 +49,7 @@ std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options);
 
 // Runs the batch and returns the exit code: 0 when every file converted, 1
 // when any failed or was not converted (or the file list could not be
-// read), 2 when no file was named, 130 after Ctrl-C.
-int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err);
+// read), 2 when no file was named, 130 after Ctrl-C. Each file's conversion
+// is timed (--json's "seconds") by clock.
+int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err,
+                const CClock& clock = SteadyClock());

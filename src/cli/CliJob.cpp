@@ -167,7 +167,8 @@ int CCliJob::Run() {
   auto* mp3 = dynamic_cast<CMp3File*>(file.get());
   if (mp3) mp3->SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : ReadGaplessMp3());
   const bool showBar = !options_.quiet && ::isatty(STDERR_FILENO);
-  CCliProgress progress(showBar, err_);
+  CCliProgress bar(showBar, err_);
+  CProgress progress(&bar);
   CCliProgress::InstallInterruptHandler();
 
   try {

@@ -36,33 +36,33 @@ CCliProgress::~CCliProgress() {
 }
 
 bool CCliProgress::IsCancelled() {
-  if (gInterrupted) RequestCancel();
-  return CProgressCounter::IsCancelled();
+  if (gInterrupted) cancelled_ = true;
+  return cancelled_;
 }
 
-void CCliProgress::Close() {
-  line_.Erase();
+void CCliProgress::Changed(const CProgressState& state, ProgressChange change) {
+  if (change == ProgressChange::Closed) {
+    line_.Erase();
+    return;
+  }
+  Draw(state, change != ProgressChange::FileRange && change != ProgressChange::FileStep);
 }
 
-void CCliProgress::OnChanged(Change change) {
-  Draw(change != Change::File);
-}
-
-void CCliProgress::Draw(bool force) {
-  if (!show_ || !Started()) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (!force && line_.Drawn() && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+void CCliProgress::Draw(const CProgressState& state, bool force) {
+  if (!show_ || !state.started) return;
+  const CClock::TimePoint now = clock_.Now();
+  if (!force && line_.Drawn() && now - lastDraw_ < kRedrawInterval) return;
   lastDraw_ = now;
-  const auto& bar = FileBar();
+  const CProgressBarState& bar = state.file;
   const double fraction = bar.maximum ? static_cast<double>(bar.position) / bar.maximum : 0.0;
   const int filled = static_cast<int>(fraction * kBarWidth + 0.5);
   std::string line = CTerminalLine::Bar(filled, kBarWidth) + " ";
   char percent[16];
   std::snprintf(percent, sizeof percent, "%3d%% ", static_cast<int>(fraction * 100 + 0.5));
   line += percent;
-  line += CountText();
+  line += state.countText;
   line += "  ";
-  line += ActionText();
+  line += state.action.Text();
   if (line.size() > 149) line.resize(149);
   line_.Draw(line);
 }

@@ -93,7 +93,8 @@ std::optional<std::string> CheckExports(const CliSplitOptions& o, const std::str
 }
 
 int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, const split::SplitPlan& plan) {
-  CCliProgress progress(!quiet && ::isatty(STDERR_FILENO), err);
+  CCliProgress bar(!quiet && ::isatty(STDERR_FILENO), err);
+  CProgress progress(&bar);
   CCliProgress::InstallInterruptHandler();
   const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress);
   progress.Close();

@@ -12,7 +12,8 @@ namespace {
 constexpr std::uint64_t kCopyBatch = 8u << 20;
 }  // namespace
 
-CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow) : owner(ownerWindow), path_(path) {
+CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
+    : owner(ownerWindow), path_(path), writeFaults_(writeFaults) {
   if (!file.Open(path, CFile::Mode::ReadShared)) {
     error = err::kCannotOpen;
     errorPath_ = path;
@@ -109,7 +110,6 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress
     available -= take;
     if (pending >= kCopyBatch) flush();
     if (sourceEnded) break;
-    PumpOneMessage();
     if (progress && progress->IsCancelled()) break;
     total += take;
   }
@@ -127,7 +127,7 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  if (output.Open(outputPath, CFile::Mode::CreateReadWrite)) {
+  if (output.Open(outputPath, CFile::Mode::CreateReadWrite, writeFaults_)) {
     lastOutputPath_ = output.GetFilePath();
     return true;
   }

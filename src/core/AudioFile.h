@@ -19,7 +19,9 @@ class CAudioFile {
  public:
   static constexpr std::size_t kCopyBlock = 10000;
 
-  CAudioFile(const std::string& path, CAudioOwner* owner);
+  // writeFaults: what every output of the file's operations is written
+  // through (tests); none in production.
+  CAudioFile(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
   virtual ~CAudioFile();
   CAudioFile(const CAudioFile&) = delete;
   CAudioFile& operator=(const CAudioFile&) = delete;
@@ -111,4 +113,5 @@ class CAudioFile {
   std::string errorPath_;
   int errorCause_ = 0;
   std::string lastOutputPath_;
+  CWriteFaults* writeFaults_;
 };

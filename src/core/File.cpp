@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -15,10 +14,6 @@
 #include "core/StringTable.h"
 
 namespace {
-
-// Bytes that may still be written before the fault seam reports a full disk;
-// UINT64_MAX when no fault is armed.
-std::atomic<std::uint64_t> gWriteBudget{UINT64_MAX};
 
 constexpr std::size_t kDirectCopyBlock = 8u << 20;
 
@@ -87,13 +82,6 @@ bool LockAndEmpty(int fd) {
 
 }  // namespace
 
-void CFileFaults::FailWritesAfter(std::uint64_t bytes) {
-  gWriteBudget = bytes;
-}
-void CFileFaults::Clear() {
-  gWriteBudget = UINT64_MAX;
-}
-
 FileCause FileCauseFromErrno(int err) {
   switch (err) {
     case ENOENT:
@@ -146,9 +134,10 @@ CFile::~CFile() {
   Abort();
 }
 
-bool CFile::Open(const std::string& path, Mode mode) {
+bool CFile::Open(const std::string& path, Mode mode, CWriteFaults* faults) {
   Abort();
   path_ = AbsolutePath(path);
+  faults_ = faults;
   const bool writing = mode == Mode::CreateReadWrite;
   // No O_TRUNC: an output is emptied only once this process holds its lock,
   // so a file that another writer is filling is left as it is.
@@ -199,16 +188,8 @@ std::size_t CFile::RawRead(void* buffer, std::size_t count) {
 
 void CFile::RawWrite(const void* buffer, std::size_t count) {
   const auto* in = static_cast<const std::uint8_t*>(buffer);
-  std::size_t allowed = count;
-  bool failAfter = false;
-  const std::uint64_t budget = gWriteBudget.load();
-  if (budget != UINT64_MAX) {
-    if (budget < count) {
-      allowed = static_cast<std::size_t>(budget);
-      failAfter = true;
-    }
-    gWriteBudget = budget - allowed;
-  }
+  const std::size_t allowed = faults_ ? std::min(faults_->Allow(count), count) : count;
+  const bool failAfter = allowed < count;
   std::size_t done = 0;
   while (done < allowed) {
     const ssize_t n = ::write(fd_, in + done, allowed - done);
@@ -433,7 +414,7 @@ std::uint64_t CFile::CopyTo(CFile& out, std::uint64_t count) {
   out.FlushWrite();
   // The kernel copies between the page caches without a trip through user
   // memory; fall back to read and write where it cannot.
-  bool kernelCopy = gWriteBudget.load() == UINT64_MAX;
+  bool kernelCopy = out.faults_ == nullptr;
   while (done < count) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(count - done, kDirectCopyBlock));

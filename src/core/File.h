@@ -50,11 +50,14 @@ class CFileException {
   std::string note_;
 };
 
-// Test seam: lets tests make writes fail as if the disk were full after a
-// given number of bytes, across every CFile in the process.
-struct CFileFaults {
-  static void FailWritesAfter(std::uint64_t bytes);  // DiskFull after this many bytes
-  static void Clear();
+// Decides how much of each write to a file reaches the disk. Tests hand one
+// in to make writes fail as on a full disk; production code passes none.
+class CWriteFaults {
+ public:
+  virtual ~CWriteFaults() = default;
+  // Of count bytes about to be written, how many the disk takes; fewer make
+  // the write fail as on a full disk once those are written.
+  virtual std::size_t Allow(std::size_t count) = 0;
 };
 
 class CFile {
@@ -78,8 +81,9 @@ class CFile {
   // Opens the file; returns false (without throwing) when it cannot be
   // opened, leaving the reason in LastOpenError(). Only regular files are
   // opened: a folder fails with EISDIR, a FIFO, device or socket with EACCES,
-  // without waiting for a FIFO's other end.
-  bool Open(const std::string& path, Mode mode);
+  // without waiting for a FIFO's other end. Writes go through faults, when
+  // given, which then also keeps the kernel's direct copies off (CopyTo).
+  bool Open(const std::string& path, Mode mode, CWriteFaults* faults = nullptr);
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
@@ -133,6 +137,7 @@ class CFile {
   // Device and inode of the file last opened; 0 and 0 when none.
   std::uint64_t openedDevice_ = 0, openedInode_ = 0;
   int lastOpenErrno_ = 0;
+  CWriteFaults* faults_ = nullptr;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t filePos_ = 0;  // OS position of fd_
   std::size_t readLen_ = 0;    // valid bytes in buffer_ when reading

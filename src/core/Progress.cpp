@@ -2,88 +2,107 @@
 
 #include <cstdio>
 
-namespace {
-// One handler per thread: the GUI installs it on its own thread, and a batch
-// worker converting on another thread must never run the GUI's events.
-std::function<void()>& PumpHandler() {
-  thread_local std::function<void()> handler;
-  return handler;
-}
-}  // namespace
-
 void CProgressBarState::Step() {
   const std::uint64_t next = static_cast<std::uint64_t>(position) + step;
   position = next > maximum ? 0 : static_cast<std::uint32_t>(next);
 }
 
-void CProgressCounter::Start() {
-  started_ = true;
-  OnChanged(Change::Started);
+std::string CProgressAction::Text() const {
+  if (verb.empty()) return std::string();
+  return verb + ToUpperAscii(source) + " to " + ToUpperAscii(target);
 }
 
-void CProgressCounter::SetTitle(const std::string& title) {
-  title_ = title;
-  OnChanged(Change::Title);
+void CProgress::Tell(ProgressChange change) {
+  if (sink_) sink_->Changed(state_, change);
 }
 
-void CProgressCounter::SetFileCount(std::uint32_t count) {
-  fileCount_ = count;
+void CProgress::Start() {
+  if (inPieces_) return;
+  state_.started = true;
+  Tell(ProgressChange::Started);
+}
+
+void CProgress::SetTitle(const std::string& title) {
+  state_.title = title;
+  Tell(ProgressChange::Title);
+}
+
+void CProgress::SetFileCount(std::uint32_t count) {
+  if (inPieces_) return;
+  state_.fileCount = count;
   // The overall bar's maximum is a 16-bit value.
-  overall_ = CProgressBarState{count & 0xFFFFu, 1, 0};
-  OnChanged(Change::Overall);
+  state_.overall = CProgressBarState{count & 0xFFFFu, 1, 0};
+  Tell(ProgressChange::FileCount);
 }
 
-void CProgressCounter::SetFileRange(std::uint32_t total, std::uint32_t step) {
-  if (fileRange_ != 0) return;
-  fileRange_ = total;
-  file_ = CProgressBarState{total, step, 0};
-  OnChanged(Change::File);
+void CProgress::SetFileRange(std::uint32_t total, std::uint32_t step) {
+  if (state_.fileRange != 0) return;
+  state_.fileRange = total;
+  state_.file = CProgressBarState{total, step, 0};
+  Tell(ProgressChange::FileRange);
 }
 
-void CProgressCounter::StepBoth() {
-  if (fileCount_ == 0 || fileRange_ == 0) return;
-  file_.Step();
-  overall_.Step();
-  OnChanged(Change::File);
-  OnChanged(Change::Overall);
+void CProgress::StepBoth() {
+  if (state_.fileCount == 0 || state_.fileRange == 0) return;
+  state_.file.Step();
+  state_.overall.Step();
+  Tell(ProgressChange::FileStep);
+  Tell(ProgressChange::OverallStep);
 }
 
-void CProgressCounter::StepOverall() {
-  if (fileCount_ == 0 || fileRange_ == 0) return;
-  overall_.Step();
-  OnChanged(Change::Overall);
+void CProgress::StepOverall() {
+  if (state_.fileCount == 0 || state_.fileRange == 0) return;
+  state_.overall.Step();
+  Tell(ProgressChange::OverallStep);
 }
 
-void CProgressCounter::StepFile() {
-  if (fileCount_ == 0 || fileRange_ == 0) return;
-  file_.Step();
-  OnChanged(Change::File);
+void CProgress::StepFile() {
+  if (state_.fileCount == 0 || state_.fileRange == 0) return;
+  state_.file.Step();
+  Tell(ProgressChange::FileStep);
 }
 
-void CProgressCounter::SetShreddingText(const std::string& source, const std::string& target) {
-  actionText_ = "Shredding " + ToUpperAscii(source) + " to " + ToUpperAscii(target);
-  OnChanged(Change::Action);
+void CProgress::ShowAction(const char* verb, const std::string& source, const std::string& target) {
+  state_.action = CProgressAction{verb, source, target};
+  Tell(ProgressChange::Action);
 }
 
-void CProgressCounter::SetConvertingText(const std::string& source, const std::string& target) {
-  actionText_ = "Converting " + ToUpperAscii(source) + " to " + ToUpperAscii(target);
-  OnChanged(Change::Action);
+void CProgress::SetShreddingText(const std::string& source, const std::string& target) {
+  ShowAction("Shredding ", source, target);
 }
 
-void CProgressCounter::SetFileNumber(std::uint32_t number) {
+void CProgress::SetConvertingText(const std::string& source, const std::string& target) {
+  ShowAction("Converting ", source, target);
+}
+
+void CProgress::SetFileNumber(std::uint32_t number) {
+  ShowFileNumber(inPieces_ ? piece_ : number);
+}
+
+void CProgress::ShowFileNumber(std::uint32_t number) {
   char text[64];
-  std::snprintf(text, sizeof text, "%u out of %u file(s)", number, fileCount_);
-  countText_ = text;
-  OnChanged(Change::Count);
+  std::snprintf(text, sizeof text, "%u out of %u file(s)", number, state_.fileCount);
+  state_.fileNumber = number;
+  state_.countText = text;
+  Tell(ProgressChange::Count);
 }
 
-void PumpOneMessage() {
-  auto& handler = PumpHandler();
-  if (handler) handler();
+void CProgress::Close() {
+  if (inPieces_) return;
+  Tell(ProgressChange::Closed);
 }
 
-void SetPumpHandler(std::function<void()> handler) {
-  PumpHandler() = std::move(handler);
+void CProgress::BeginPieces(std::uint32_t count) {
+  EndPieces();
+  Start();
+  SetFileCount(count);
+  inPieces_ = true;
+  piece_ = 1;
+}
+
+void CProgress::SetPiece(std::uint32_t number) {
+  piece_ = number;
+  ShowFileNumber(number);
 }
 
 std::string ToUpperAscii(std::string text) {

@@ -1,30 +1,13 @@
 #pragma once
 // How a long operation reports its progress and learns of a cancel request.
-// The GUI's progress window, the batch window, the command-line tool and the
-// tests each implement CProgress.
+// The operations drive CProgress, which keeps the bookkeeping every display
+// shares (counts, ranges honoured once, bars that wrap, the title, the action
+// and count lines) and tells the CProgressSink it was given what changed. The
+// GUI's progress window, the batch window, the command-line tool and the
+// tests each implement a sink; with no sink an operation runs silently.
 
 #include <cstdint>
-#include <functional>
 #include <string>
-
-class CProgress {
- public:
-  virtual ~CProgress() = default;
-  virtual void Start() = 0;
-  virtual void SetTitle(const std::string& title) = 0;
-  virtual void SetFileCount(std::uint32_t count) = 0;
-  // Honoured once per object: later calls leave the first range in force.
-  virtual void SetFileRange(std::uint32_t total, std::uint32_t step) = 0;
-  virtual void StepBoth() = 0;
-  virtual void StepOverall() = 0;
-  virtual void StepFile() = 0;
-  virtual void SetShreddingText(const std::string& source, const std::string& target) = 0;
-  virtual void SetConvertingText(const std::string& source, const std::string& target) = 0;
-  virtual void SetFileNumber(std::uint32_t number) = 0;
-  virtual bool IsCancelled() = 0;
-  // Closes the window early (save selection does so before its message).
-  virtual void Close() {}
-};
 
 // A byte count as a file bar's range: counts past 32 bits fill the range.
 inline std::uint32_t ProgressTotal(std::uint64_t bytes) {
@@ -40,57 +23,97 @@ struct CProgressBarState {
   void Step();
 };
 
-// The bookkeeping every progress window shares: counts, ranges, bars, the
-// two labels and the cancel flag. Subclasses show it; OnChanged tells them
-// something visible changed.
-class CProgressCounter : public CProgress {
- public:
-  void Start() override;
-  void SetTitle(const std::string& title) override;
-  void SetFileCount(std::uint32_t count) override;
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override;
-  void StepBoth() override;
-  void StepOverall() override;
-  void StepFile() override;
-  void SetShreddingText(const std::string& source, const std::string& target) override;
-  void SetConvertingText(const std::string& source, const std::string& target) override;
-  void SetFileNumber(std::uint32_t number) override;
-  bool IsCancelled() override { return cancelRequested_; }
-
-  // Sets the cancel flag; it is never cleared.
-  void RequestCancel() { cancelRequested_ = true; }
-
-  bool Started() const { return started_; }
-  const std::string& Title() const { return title_; }
-  std::uint32_t FileCount() const { return fileCount_; }
-  std::uint32_t FileRange() const { return fileRange_; }
-  const CProgressBarState& OverallBar() const { return overall_; }
-  const CProgressBarState& FileBar() const { return file_; }
-  const std::string& ActionText() const { return actionText_; }
-  const std::string& CountText() const { return countText_; }
-
- protected:
-  enum class Change { Started, Title, Overall, File, Action, Count };
-  virtual void OnChanged(Change) {}
-
- private:
-  bool started_ = false;
-  bool cancelRequested_ = false;
-  std::uint32_t fileCount_ = 0;
-  std::uint32_t fileRange_ = 0;
-  std::string title_ = "Shredding... ";
-  std::string actionText_;
-  std::string countText_;
-  CProgressBarState overall_;
-  CProgressBarState file_;
+// The action line in parts, so a window can shorten each name on its own.
+struct CProgressAction {
+  std::string verb;    // "Shredding " or "Converting "
+  std::string source;  // the file names as the operation gave them
+  std::string target;
+  // "Shredding SOURCE to TARGET", the names upper-cased; empty before any.
+  std::string Text() const;
 };
 
-// Lets one pending user-interface event run, so the progress window repaints
-// and its Cancel button works while an operation holds the thread. Does
-// nothing until the GUI installs a handler, and nothing on other threads than
-// the one that installed it.
-void PumpOneMessage();
-void SetPumpHandler(std::function<void()> handler);
+// Everything a display of the progress shows.
+struct CProgressState {
+  bool started = false;
+  std::string title = "Shredding... ";
+  std::uint32_t fileCount = 0;
+  std::uint32_t fileRange = 0;  // 0 until an operation sets the file bar's range
+  std::uint32_t fileNumber = 0;
+  CProgressBarState overall;
+  CProgressBarState file;
+  CProgressAction action;
+  std::string countText;  // "2 out of 5 file(s)"
+};
+
+// What changed in the state since the sink last heard.
+enum class ProgressChange {
+  Started,
+  Title,
+  FileCount,    // the file count and with it the overall bar's range
+  OverallStep,  // the overall bar moved one step
+  FileRange,    // the file bar's range
+  FileStep,     // the file bar moved one step
+  Action,
+  Count,
+  Closed,  // the operation is done with the display (before its own message)
+};
+
+// What shows the progress of an operation and tells whether the user asked
+// to stop. Called on the thread that runs the operation.
+class CProgressSink {
+ public:
+  virtual ~CProgressSink() = default;
+  virtual void Changed(const CProgressState& state, ProgressChange change) = 0;
+  // Asked between blocks of work: true when the user asked to stop. A window
+  // lets its pending events run here, so it repaints and its Cancel button
+  // works while the operation holds the thread.
+  virtual bool IsCancelled() = 0;
+};
+
+// The progress reporter every long operation drives.
+class CProgress {
+ public:
+  explicit CProgress(CProgressSink* sink = nullptr) : sink_(sink) {}
+  CProgress(const CProgress&) = delete;
+  CProgress& operator=(const CProgress&) = delete;
+
+  void Start();
+  void SetTitle(const std::string& title);
+  // Also makes the overall bar 0..count (a 16-bit maximum), one step a file.
+  void SetFileCount(std::uint32_t count);
+  // Honoured once per reporter: later calls leave the first range in force.
+  void SetFileRange(std::uint32_t total, std::uint32_t step);
+  // Steps do nothing before both a file count and a file range are set.
+  void StepBoth();
+  void StepOverall();
+  void StepFile();
+  void SetShreddingText(const std::string& source, const std::string& target);
+  void SetConvertingText(const std::string& source, const std::string& target);
+  void SetFileNumber(std::uint32_t number);
+  bool IsCancelled() { return sink_ && sink_->IsCancelled(); }
+  // Done with the display early (save selection closes it before its message).
+  void Close();
+
+  // Several operations shown as one, each a piece of count: until EndPieces
+  // their Start, SetFileCount and Close do nothing and SetFileNumber shows
+  // the piece's number (a split saves each piece as a selection).
+  void BeginPieces(std::uint32_t count);
+  void SetPiece(std::uint32_t number);
+  void EndPieces() { inPieces_ = false; }
+
+  const CProgressState& State() const { return state_; }
+  CProgressSink* Sink() const { return sink_; }
+
+ private:
+  void Tell(ProgressChange change);
+  void ShowAction(const char* verb, const std::string& source, const std::string& target);
+  void ShowFileNumber(std::uint32_t number);
+
+  CProgressSink* sink_;
+  CProgressState state_;
+  bool inPieces_ = false;
+  std::uint32_t piece_ = 1;
+};
 
 // Upper-cases ASCII letters, leaving every other byte (UTF-8 included) alone.
 std::string ToUpperAscii(std::string text);

@@ -61,8 +61,9 @@ void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CPro
   const COperationNotice notice(services_.desktop, host_.window);
   const std::string failure = RunCatchingFileFailures(
       [&] {
-        std::unique_ptr<CProgress> progress = host_.makeProgress ? host_.makeProgress() : nullptr;
-        operation(progress.get());
+        std::unique_ptr<CProgressSink> window = host_.makeProgress ? host_.makeProgress() : nullptr;
+        CProgress progress(window.get());
+        operation(window ? &progress : nullptr);
       },
       file.GetFilePath());
   NoteOperationEnd(file, notice, failure, host_.wrote);

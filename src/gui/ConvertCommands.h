@@ -18,6 +18,7 @@ class CAudioFile;
 class CGuiServices;
 class CWaveFile;
 class CProgress;
+class CProgressSink;
 class QWidget;
 
 // Which conversions the Convert menu offers for the open file.
@@ -35,7 +36,7 @@ struct CCommandHost {
   CAudioOwner* owner = nullptr;  // shows the messages of ReportError
   std::function<void()> stopPlayback;
   // A new progress window for one operation.
-  std::function<std::unique_ptr<CProgress>()> makeProgress;
+  std::function<std::unique_ptr<CProgressSink>()> makeProgress;
   // Runs the Settings command and returns the main window's overlap time.
   std::function<std::uint32_t()> runSettings;
   // Told the file an operation wrote (its last output), when it ended well.

@@ -56,7 +56,7 @@ QString ElidedAction(const QFontMetrics& metrics, int width, const QString& verb
 CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowModality(Qt::WindowModal);
-  setWindowTitle(QString::fromStdString(Title()));
+  setWindowTitle(QString::fromStdString(CProgressState{}.title));
   setAttribute(Qt::WA_DeleteOnClose, false);
 
   action_ = new QLabel;
@@ -101,17 +101,9 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   }
   layout->setSizeConstraint(QLayout::SetFixedSize);
   sincePump_.start();
-  SetPumpHandler([this] { Pump(); });
 }
 
-CProgressDlg::CProgressDlg(QWidget* parentWindow, OwnControls) : QDialog(parentWindow), servesPump_(false) {}
-
-CProgressDlg::~CProgressDlg() {
-  if (servesPump_) SetPumpHandler(nullptr);
-}
-
-void CProgressDlg::Start() {
-  CProgressCounter::Start();
+void CProgressDlg::ShowStarted() {
   closing_ = false;
   show();
   raise();
@@ -120,32 +112,23 @@ void CProgressDlg::Start() {
   sincePump_.restart();
 }
 
-void CProgressDlg::Close() {
-  closing_ = true;
-  hide();
-}
-
-void CProgressDlg::SetShreddingText(const std::string& source, const std::string& target) {
-  CProgressCounter::SetShreddingText(source, target);
-  ShowAction("Shredding ", source, target);
-}
-
-void CProgressDlg::SetConvertingText(const std::string& source, const std::string& target) {
-  CProgressCounter::SetConvertingText(source, target);
-  ShowAction("Converting ", source, target);
-}
-
-void CProgressDlg::ShowAction(const char* verb, const std::string& source, const std::string& target) {
-  const QString full = QString::fromStdString(ActionText());
-  const QString elided = ElidedAction(action_->fontMetrics(), action_->contentsRect().width(),
-                                      QString::fromLatin1(verb), QString::fromStdString(ToUpperAscii(source)),
-                                      QString::fromStdString(ToUpperAscii(target)));
+void CProgressDlg::ShowAction(const CProgressAction& action) {
+  const QString full = QString::fromStdString(action.Text());
+  const QString elided =
+      ElidedAction(action_->fontMetrics(), action_->contentsRect().width(),
+                   QString::fromStdString(action.verb), QString::fromStdString(ToUpperAscii(action.source)),
+                   QString::fromStdString(ToUpperAscii(action.target)));
   action_->setText(elided);
   action_->setToolTip(elided == full ? QString() : full);
 }
 
 void CProgressDlg::OnCancelButton() {
-  RequestCancel();
+  cancelRequested_ = true;
+}
+
+bool CProgressDlg::IsCancelled() {
+  if (!closing_) Pump();
+  return cancelRequested_;
 }
 
 void CProgressDlg::Pump() {
@@ -157,7 +140,7 @@ void CProgressDlg::Pump() {
 }
 
 void CProgressDlg::closeEvent(QCloseEvent* event) {
-  // Only the program closes the window (Close or destruction).
+  // Only the program closes the window (Closed or destruction).
   if (closing_)
     event->accept();
   else
@@ -174,25 +157,31 @@ void CProgressDlg::ShowBar(QProgressBar* bar, const CProgressBarState& state) {
   if (bar->value() != value) bar->setValue(value);
 }
 
-void CProgressDlg::OnChanged(Change change) {
-  if (!action_) return;
+void CProgressDlg::Changed(const CProgressState& state, ProgressChange change) {
   switch (change) {
-    case Change::Started:
+    case ProgressChange::Started:
+      ShowStarted();
       break;
-    case Change::Title:
-      setWindowTitle(QString::fromStdString(Title()));
+    case ProgressChange::Title:
+      setWindowTitle(QString::fromStdString(state.title));
       break;
-    case Change::Overall:
-      ShowBar(overall_, OverallBar());
+    case ProgressChange::FileCount:
+    case ProgressChange::OverallStep:
+      ShowBar(overall_, state.overall);
       break;
-    case Change::File:
-      ShowBar(fileBar_, FileBar());
+    case ProgressChange::FileRange:
+    case ProgressChange::FileStep:
+      ShowBar(fileBar_, state.file);
       break;
-    case Change::Action:
-      // Shown by SetShreddingText and SetConvertingText, shortened to fit.
+    case ProgressChange::Action:
+      ShowAction(state.action);
       break;
-    case Change::Count:
-      count_->setText(QString::fromStdString(CountText()));
+    case ProgressChange::Count:
+      count_->setText(QString::fromStdString(state.countText));
+      break;
+    case ProgressChange::Closed:
+      closing_ = true;
+      hide();
       break;
   }
 }

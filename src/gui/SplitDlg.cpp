@@ -316,14 +316,16 @@ void CSplitDlg::Forget() {
 
 void CSplitDlg::OnWrite() {
   if (!plan_) return;
-  std::unique_ptr<CProgress> progress = makeProgress_ ? makeProgress_() : nullptr;
+  std::unique_ptr<CProgressSink> window = makeProgress_ ? makeProgress_() : nullptr;
+  CProgress reporter(window.get());
+  CProgress* progress = window ? &reporter : nullptr;
   try {
     std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
     if (!file || file->GetError() != err::kNone) {
       ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
       return;
     }
-    const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress.get());
+    const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress);
     if (progress) progress->Close();
     const QString text =
         outcome.cancelled

@@ -24,13 +24,13 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTableWidget;
-class CProgress;
+class CProgressSink;
 class CGuiServices;
 
 class CSplitDlg : public QDialog {
  public:
   // Makes the progress window of the write.
-  using ProgressFactory = std::function<std::unique_ptr<CProgress>()>;
+  using ProgressFactory = std::function<std::unique_ptr<CProgressSink>()>;
   // Shows the cut points of a plan elsewhere (the waveform); empty: nowhere.
   using CutPointsView = std::function<void(const split::SplitPlan*)>;
 

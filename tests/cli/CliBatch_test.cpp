@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -201,6 +203,46 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
       EXPECT_EQ(kt::ReadAll(k.log), before);
     }
   }
+}
+
+// A clock that moves 1.25 s every time it is read.
+class SteppingClock : public CClock {
+ public:
+  TimePoint Now() const override { return TimePoint{} + std::chrono::milliseconds(1250) * ++reads_; }
+  int Reads() const { return reads_; }
+
+ private:
+  mutable std::atomic<int> reads_{0};
+};
+
+TEST_F(CliBatchTest, EachFilesSecondsAreTheTimeOfItsOwnConversion) {
+  Wav("a.wav");
+  Wav("b.wav");
+  Wav("c.wav");
+  CliBatchOptions options;
+  options.inputs = {in};
+  options.outDir = dir.File("out");
+  options.jobs = 1;
+  options.json = true;
+  options.quiet = true;
+  options.logPath = dir.File("run.log");
+  SteppingClock clock;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(RunCliBatch(options, out, err, clock), 0);
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  std::fclose(err);
+  // One start and one end reading per file: each file took one step of the
+  // clock, however long the run before it was.
+  EXPECT_EQ(clock.Reads(), 6);
+  std::istringstream lines(text);
+  int files = 0;
+  for (std::string line; std::getline(lines, line); ++files)
+    EXPECT_NE(line.find("\"seconds\":1.25"), std::string::npos) << line;
+  EXPECT_EQ(files, 3);
 }
 
 }  // namespace

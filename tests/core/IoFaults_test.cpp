@@ -40,11 +40,7 @@ int OpenDescriptors() {
   return count;
 }
 
-// Arms the write fault for one scope and always disarms it.
-struct DiskFullAfter {
-  explicit DiskFullAfter(std::uint64_t bytes) { CFileFaults::FailWritesAfter(bytes); }
-  ~DiskFullAfter() { CFileFaults::Clear(); }
-};
+using kt::DiskFullAfter;
 
 // Runs op and returns the file failure it ends with (none: nullopt).
 template <class Op>
@@ -80,10 +76,10 @@ int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
 // A progress window that does something to the world at its first file step.
 class ActingProgress : public kt::RecordingProgress {
  public:
-  explicit ActingProgress(std::function<void()> act) : act_(std::move(act)) {}
-  void StepFile() override {
-    kt::RecordingProgress::StepFile();
-    if (act_) std::exchange(act_, nullptr)();
+  explicit ActingProgress(std::function<void()> act) : act_(std::move(act)) {
+    onFileStep = [this] {
+      if (act_) std::exchange(act_, nullptr)();
+    };
   }
 
  private:
@@ -99,7 +95,6 @@ class IoFaults : public ::testing::Test {
     descriptors_ = OpenDescriptors();
   }
   void TearDown() override {
-    CFileFaults::Clear();
     if (!sourceChangedOnPurpose_) {
       EXPECT_EQ(kt::ReadAll(source_), original_) << "the source changed";
     }
@@ -125,9 +120,9 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
   const std::string out = dir_.File("selection.wav");
   kt::ScriptedOwner owner;
   {
-    CWaveFile wav(source_, &owner);
-    ASSERT_EQ(wav.GetError(), 0u);
     DiskFullAfter fault(100000);
+    CWaveFile wav(source_, &owner, &fault);
+    ASSERT_EQ(wav.GetError(), 0u);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
     ASSERT_TRUE(failure.has_value());
@@ -146,8 +141,8 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
   owner.shred.numberOfSplits = 4;
   owner.shred.baseFilename = dir_.File("part");
   {
-    CWaveFile wav(source_, &owner);
     DiskFullAfter fault(176400 + 44 + 5000);  // piece 1 whole, a little of piece 2
+    CWaveFile wav(source_, &owner, &fault);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
@@ -190,10 +185,10 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       const std::string out = op.name == "piece" ? dir_.File("PIECE OUT-1.wav") : base;
       fs::remove(out);
       // What the operation ends with: its code, or the file failure's message.
-      auto outcome = [&](CProgress* progress) -> std::string {
+      auto outcome = [&](CProgress* progress, CWriteFaults* faults = nullptr) -> std::string {
         kt::ScriptedOwner owner;
         owner.shred.numberOfSplits = 2;
-        CWaveFile wav(op.source, &owner);
+        CWaveFile wav(op.source, &owner, faults);
         try {
           return "code " + std::to_string(op.run(wav, base, progress));
         } catch (const CFileException& e) {
@@ -210,7 +205,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
         EXPECT_LE(fs::file_size(out), 100001u);
       } else if (fault == 2) {
         DiskFullAfter seam(70001);
-        EXPECT_EQ(outcome(nullptr), full + " " + msg::kOutputRemoved);
+        EXPECT_EQ(outcome(nullptr, &seam), full + " " + msg::kOutputRemoved);
         EXPECT_FALSE(fs::exists(out)) << "the note says the output was removed";
         continue;
       } else {
@@ -229,8 +224,8 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
 TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessageAndNoOutput) {
   const std::string out = dir_.File("encoded.mp3");
   {
-    CWaveFile wav(source_, nullptr);
     DiskFullAfter fault(20000);
+    CWaveFile wav(source_, nullptr, &fault);
     Mp3EncodeSettings settings;
     settings.bitrate = 128;
     const auto failure = FailureOf([&] { wav.ConvertToMp3(out, nullptr, settings); });
@@ -325,17 +320,18 @@ TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
     owner.shred.baseFilename = dir_.File("half");
     const std::string note = gapless ? std::string(" ") + msg::kOutputRemoved : "";
     {
-      CMp3File file(mp3, &owner);
+      DiskFullAfter fault(UINT64_MAX);
+      CMp3File file(mp3, &owner, &fault);
       ASSERT_EQ(file.GetError(), 0u);
       file.SetGaplessPieces(gapless);
       {
-        DiskFullAfter fault(20000);
+        fault.FailWritesAfter(20000);
         const auto failure = FailureOf([&] { file.SaveSelection(out, 0, 3, nullptr); });
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(failure->Message(), DiskFullText(out) + note);
       }
       {
-        DiskFullAfter fault(40000);
+        fault.FailWritesAfter(40000);
         const auto failure = FailureOf([&] { file.SplitEqually(nullptr); });
         ASSERT_TRUE(failure.has_value());
         EXPECT_EQ(failure->Message(), DiskFullText(dir_.File("HALF-2.mp3")) + note);
@@ -364,9 +360,9 @@ TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const std::string out = dir_.File("decoded.wav");
   {
-    CMp3File file(mp3, nullptr);
-    ASSERT_EQ(file.GetError(), 0u);
     DiskFullAfter fault(100000);
+    CMp3File file(mp3, nullptr, &fault);
+    ASSERT_EQ(file.GetError(), 0u);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { file.ConvertToWav(out, &progress); });
     ASSERT_TRUE(failure.has_value());

@@ -58,7 +58,7 @@ class FakeMainWindow : public CAudioOwner {
   }
 
  private:
-  class Progress : public kt::RecordingProgress {
+  class Progress : public kt::ProgressRecord {
    public:
     explicit Progress(FakeMainWindow& w) : w_(w) { ++w_.liveProgressWindows; }
     ~Progress() override { --w_.liveProgressWindows; }
@@ -71,7 +71,7 @@ class FakeMainWindow : public CAudioOwner {
     CCommandHost host;
     host.owner = this;
     host.stopPlayback = [this] { ++playbackStops; };
-    host.makeProgress = [this]() -> std::unique_ptr<CProgress> {
+    host.makeProgress = [this]() -> std::unique_ptr<CProgressSink> {
       ++progressWindows;
       return std::make_unique<Progress>(*this);
     };
@@ -85,14 +85,14 @@ struct ConvertCommands : ::testing::Test {
   FakeMainWindow main{prompt.Services()};
 
   std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
-                                      const std::vector<std::uint8_t>& data) {
-    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), &main);
+                                      const std::vector<std::uint8_t>& data, CWriteFaults* faults = nullptr) {
+    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), &main, faults);
     EXPECT_EQ(file->GetError(), 0u);
     main.open = file.get();
     return file;
   }
-  std::unique_ptr<CWaveFile> OpenStereo16(std::uint32_t frames = 44100) {
-    return OpenWave("stereo.wav", kt::WavSpec{}, kt::Sine16(frames, 2, 44100, 440.0));
+  std::unique_ptr<CWaveFile> OpenStereo16(std::uint32_t frames = 44100, CWriteFaults* faults = nullptr) {
+    return OpenWave("stereo.wav", kt::WavSpec{}, kt::Sine16(frames, 2, 44100, 440.0), faults);
   }
   // The data bytes of a WAV file written by an operation.
   static std::vector<std::uint8_t> DataOf(const std::string& path, WaveFormat* format = nullptr) {
@@ -313,15 +313,14 @@ TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
 }
 
 TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
-  auto file = OpenStereo16(44100 * 4);
+  kt::DiskFullAfter disk(50000);
+  auto file = OpenStereo16(44100 * 4, &disk);
   kt::WhenModal([&](QWidget* modal) {
     Control<QLineEdit>(modal, shredname::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
     kt::WhenModal([](QWidget* estimate) { Click(estimate, estimatename::kOk); });
     Click(modal, shredname::kShred);
   });
-  CFileFaults::FailWritesAfter(50000);
   main.commands.ShredEqually(*file);
-  CFileFaults::Clear();
   ASSERT_EQ(main.messages.size(), 1u);
   // The fault seam fails every later write, so the piece's header could not
   // be corrected either: the piece was removed.

@@ -10,10 +10,10 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include "gui/ProgressDlg.h"
 #include "gui/AboutDlg.h"
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/MainWindowFixture.h"
-#include "gui/ProgressDlg.h"
 #include "gui/RipChannelsDlg.h"
 #include "gui/SettingsDlg.h"
 
@@ -65,24 +65,25 @@ TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
   CConvertMp3Dlg convertMp3(prompt.Services(), &window);
   CRipChannelsDlg rip(prompt.Services(), 6, "WAV files (*.wav)|*.wav||", &window);
   CAboutDlg about(prompt.Services(), &window);
-  CProgressDlg progress(&window);
+  CProgressDlg progressWindow(&window);
+  CProgress progress(&progressWindow);
   progress.Start();
   progress.SetShreddingText("song.wav", "song-1.wav");
   for (QWidget* shown :
-       std::initializer_list<QWidget*>{&window, &settings, &convertMp3, &rip, &about, &progress})
+       std::initializer_list<QWidget*>{&window, &settings, &convertMp3, &rip, &about, &progressWindow})
     ExpectNothingClipped(shown);
   // A long name loses its middle; a short one beside it stays whole.
   progress.SetShreddingText("a.wav", std::string(60, 'x') + " production team.wav");
-  const QString action = kt::Control<QLabel>(&progress, CProgressDlg::kActionLabelName)->text();
+  const QString action = kt::Control<QLabel>(&progressWindow, CProgressDlg::kActionLabelName)->text();
   EXPECT_TRUE(action.startsWith(QStringLiteral("Shredding A.WAV to XXX"))) << action.toStdString();
   EXPECT_TRUE(action.endsWith(QStringLiteral("TEAM.WAV")) && action.contains(QChar(0x2026)))
       << action.toStdString();
   progress.Close();
   // The readouts have room for their widest texts.
-  for (const auto& [name, text] : {std::pair{CMainDlg::kElapsed, "Remaining : 9999.99 sec"},
+  for (const auto& [id, text] : {std::pair{CMainDlg::kElapsed, "Remaining : 9999.99 sec"},
                                  {CMainDlg::kSelection, "Improper selection"},
                                  {CMainDlg::kLength, "Length : 9999.99 sec"}}) {
-    auto* label = kt::Control<QLabel>(&window, name);
+    auto* label = kt::Control<QLabel>(&window, id);
     EXPECT_GE(label->contentsRect().width(),
               label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)))
         << text;

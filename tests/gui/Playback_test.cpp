@@ -190,7 +190,7 @@ TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   bool blocking = false;
   window.RunWithProgress([&](CAudioFile&, CProgress& progress) {
     progress.Start();
-    auto* dlg = dynamic_cast<CProgressDlg*>(&progress);
+    auto* dlg = dynamic_cast<CProgressDlg*>(progress.Sink());
     blocking =
         dlg && dlg->isVisible() && dlg->parentWidget() == &window && dlg->windowModality() == Qt::WindowModal;
     throw CFileException(FileCause::DiskFull, "/data/out.wav");

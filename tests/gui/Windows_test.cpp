@@ -110,7 +110,8 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   EXPECT_GT(Colours(Shot(&about, "about")), 10);
   about.hide();
 
-  CProgressDlg progress(&window);
+  CProgressDlg progressWindow(&window);
+  CProgress progress(&progressWindow);
   progress.Start();
   progress.SetFileCount(3);
   progress.SetShreddingText("song.wav", "song-2.wav");
@@ -118,7 +119,7 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   progress.SetFileRange(100000, 10000);
   for (int i = 0; i < 6; ++i) progress.StepFile();
   progress.StepOverall();
-  EXPECT_GT(Colours(Shot(&progress, "progress")), 10);
+  EXPECT_GT(Colours(Shot(&progressWindow, "progress")), 10);
   progress.Close();
 
   CHelpViewer* help = CHelpViewer::ShowTopic(&window, QString());

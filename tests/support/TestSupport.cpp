@@ -156,46 +156,52 @@ std::string PatternWav(const TempDir& dir, const std::string& name, std::uint32_
   return MakeWav(dir, name, layout, PatternData(seconds * layout.ByteRate()));
 }
 
-void RecordingProgress::Start() {
-  calls.push_back("Start");
-  CProgressCounter::Start();
+std::size_t DiskFullAfter::Allow(std::size_t count) {
+  std::uint64_t budget = budget_.load();
+  if (budget == UINT64_MAX) return count;
+  std::size_t allowed;
+  do {
+    allowed = budget < count ? static_cast<std::size_t>(budget) : count;
+  } while (!budget_.compare_exchange_weak(budget, budget - allowed));
+  return allowed;
 }
-void RecordingProgress::SetTitle(const std::string& title) {
-  calls.push_back("SetTitle " + title);
-  CProgressCounter::SetTitle(title);
-}
-void RecordingProgress::SetFileCount(std::uint32_t count) {
-  calls.push_back("SetFileCount " + std::to_string(count));
-  CProgressCounter::SetFileCount(count);
-}
-void RecordingProgress::SetFileRange(std::uint32_t total, std::uint32_t step) {
-  calls.push_back("SetFileRange " + std::to_string(total) + " " + std::to_string(step));
-  CProgressCounter::SetFileRange(total, step);
-}
-void RecordingProgress::StepOverall() {
-  ++overallSteps;
-  calls.push_back("StepOverall");
-  CProgressCounter::StepOverall();
-}
-void RecordingProgress::StepFile() {
-  ++fileSteps;
-  CProgressCounter::StepFile();
-  if (cancelAfterFileSteps && fileSteps >= cancelAfterFileSteps) RequestCancel();
-}
-void RecordingProgress::SetShreddingText(const std::string& a, const std::string& b) {
-  calls.push_back("SetShreddingText " + a + " " + b);
-  CProgressCounter::SetShreddingText(a, b);
-}
-void RecordingProgress::SetConvertingText(const std::string& a, const std::string& b) {
-  calls.push_back("SetConvertingText " + a + " " + b);
-  CProgressCounter::SetConvertingText(a, b);
-}
-void RecordingProgress::SetFileNumber(std::uint32_t number) {
-  calls.push_back("SetFileNumber " + std::to_string(number));
-  CProgressCounter::SetFileNumber(number);
-}
-void RecordingProgress::Close() {
-  calls.push_back("Close");
+
+void ProgressRecord::Changed(const CProgressState& state, ProgressChange change) {
+  switch (change) {
+    case ProgressChange::Started:
+      calls.push_back("Start");
+      break;
+    case ProgressChange::Title:
+      calls.push_back("SetTitle " + state.title);
+      break;
+    case ProgressChange::FileCount:
+      calls.push_back("SetFileCount " + std::to_string(state.fileCount));
+      break;
+    case ProgressChange::OverallStep:
+      ++overallSteps;
+      calls.push_back("StepOverall");
+      break;
+    case ProgressChange::FileRange:
+      calls.push_back("SetFileRange " + std::to_string(state.file.maximum) + " " +
+                      std::to_string(state.file.step));
+      break;
+    case ProgressChange::FileStep:
+      ++fileSteps;
+      if (cancelAfterFileSteps && fileSteps >= cancelAfterFileSteps) cancelled_ = true;
+      if (onFileStep) onFileStep();
+      break;
+    case ProgressChange::Action: {
+      const char* call = state.action.verb == "Converting " ? "SetConvertingText " : "SetShreddingText ";
+      calls.push_back(call + state.action.source + " " + state.action.target);
+      break;
+    }
+    case ProgressChange::Count:
+      calls.push_back("SetFileNumber " + std::to_string(state.fileNumber));
+      break;
+    case ProgressChange::Closed:
+      calls.push_back("Close");
+      break;
+  }
 }
 
 void ScriptedOwner::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {

@@ -2,12 +2,14 @@
 // Helpers shared by the engine tests: temporary folders, synthetic WAV files,
 // a recording progress window and a scripted owner.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/File.h"
 #include "core/Owner.h"
 #include "core/Progress.h"
 
@@ -77,25 +79,44 @@ std::string MakeWav(const TempDir& dir, const std::string& name, const WavSpec& 
 std::string PatternWav(const TempDir& dir, const std::string& name, std::uint32_t seconds,
                        std::uint16_t bits = 16);
 
-// Records every progress call so tests can check the calling pattern.
-class RecordingProgress : public CProgressCounter {
+// Records what an operation reports, as the calls that changed it, so tests
+// can check the calling pattern; cancels on request.
+class ProgressRecord : public CProgressSink {
  public:
   std::vector<std::string> calls;
   std::uint32_t fileSteps = 0;
   std::uint32_t overallSteps = 0;
   // Cancel once the file bar has been stepped this many times (0: never).
   std::uint32_t cancelAfterFileSteps = 0;
+  // Runs at every file step, after it is counted.
+  std::function<void()> onFileStep;
 
-  void Start() override;
-  void SetTitle(const std::string& title) override;
-  void SetFileCount(std::uint32_t count) override;
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override;
-  void StepOverall() override;
-  void StepFile() override;
-  void SetShreddingText(const std::string& a, const std::string& b) override;
-  void SetConvertingText(const std::string& a, const std::string& b) override;
-  void SetFileNumber(std::uint32_t number) override;
-  void Close() override;
+  void Changed(const CProgressState& state, ProgressChange change) override;
+  bool IsCancelled() override { return cancelled_; }
+
+ private:
+  bool cancelled_ = false;
+};
+
+// A progress reporter whose sink is its own record: operations take it as
+// their CProgress, tests read the record.
+class RecordingProgress : public ProgressRecord, public CProgress {
+ public:
+  RecordingProgress() : CProgress(static_cast<ProgressRecord*>(this)) {}
+};
+
+// A disk that fills up: handed to a file object (CWaveFile, CMp3File), it
+// lets the given number of bytes through, over all the file's outputs, and
+// fails every later write as a full disk. Clear makes it roomy again.
+class DiskFullAfter : public CWriteFaults {
+ public:
+  explicit DiskFullAfter(std::uint64_t bytes) : budget_(bytes) {}
+  void FailWritesAfter(std::uint64_t bytes) { budget_ = bytes; }
+  void Clear() { budget_ = UINT64_MAX; }
+  std::size_t Allow(std::size_t count) override;
+
+ private:
+  std::atomic<std::uint64_t> budget_;
 };
 
 // Answers the Shred Equally request from fields and records every message.

@@ -98,7 +98,7 @@ bool CBatchRun::StartJob(int row) {
 
   job_.sourcePath = record ? record->sourcePath : std::string();
   job_.sourceType = record ? record->sourceType : sourcetype::kUnknown;
-  job_.window = &sink_;
+  job_.sink = &sink_;
   job_.result = err::kNone;
   job_.failureText.clear();
   job_.overwrite = host_.OverwriteChecked() ? 1 : 0;

@@ -59,7 +59,7 @@ std::string BatchSummaryText(std::uint32_t failures, std::uint32_t notConverted)
 
 class CBatchRun {
  public:
-  CBatchRun(CBatchRows& rows, CBatchHost& host, CProgress& sink, std::string logPath)
+  CBatchRun(CBatchRows& rows, CBatchHost& host, CProgressSink& sink, std::string logPath)
       : rows_(rows), host_(host), sink_(sink), logPath_(std::move(logPath)) {}
 
   // Files no output may replace besides the sources of the list (the file
@@ -120,7 +120,7 @@ class CBatchRun {
 
   CBatchRows& rows_;
   CBatchHost& host_;
-  CProgress& sink_;
+  CProgressSink& sink_;
   std::string logPath_;
   CBatchLog log_;
   BatchJob job_;

@@ -8,7 +8,7 @@
 
 #include "core/AudioError.h"
 
-class CProgress;
+class CProgressSink;
 
 enum class JobStatus : std::int32_t { Pending = 0, Converting = 1, Done = 2, Failed = 3 };
 
@@ -81,7 +81,7 @@ struct BatchJob {
   std::string outputPath;
   std::int32_t sourceType = sourcetype::kUnknown;
   std::int32_t targetType = targettype::kMp3;
-  CProgress* window = nullptr;  // progress sink of the conversion
+  CProgressSink* sink = nullptr;  // shows the conversion's progress; none: silent
   AudioError result = err::kNone;
   // A file-system failure that ended the conversion; its message is the
   // log's reason instead of the string-table text of result.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/File.h"
+#include "core/Progress.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 
@@ -57,10 +58,12 @@ int BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     return 1;
   }
   try {
+    // A reporter of its own per job: each job's file range counts afresh.
+    CProgress progress(job.sink);
     if (job.targetType == targettype::kWav)
-      file->ConvertToWav(job.outputPath, job.window);
+      file->ConvertToWav(job.outputPath, &progress);
     else
-      file->ConvertToMp3(job.outputPath, job.window, BatchMp3Settings());
+      file->ConvertToMp3(job.outputPath, &progress, BatchMp3Settings());
     job.result = file->GetError();
   } catch (const CFileException& e) {
     job.result = err::kCannotCreateOutput;

@@ -20,7 +20,7 @@ using BatchFileMaker =
 std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType);
 
 // Opens the job's source as its type and converts it to the job's target
-// through job.window, leaving the outcome in job.result (and a file-system
+// through job.sink, leaving the outcome in job.result (and a file-system
 // failure's message in job.failureText). Returns 0 when a conversion ran and
 // 1 when the job failed before converting.
 int BatchConvertWorker(BatchJob& job, const BatchFileMaker& make = MakeBatchFile);

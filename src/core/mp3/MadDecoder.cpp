@@ -48,7 +48,6 @@ struct CMadDecoder::Callbacks {
       const std::uint64_t now = d.input_.GetPosition() / kInputSize;
       if (d.progress_)
         for (; block < now; ++block) d.progress_->StepFile();
-      PumpOneMessage();
       if (d.progress_ && d.progress_->IsCancelled()) return Break(d);
       return MAD_FLOW_CONTINUE;
     } catch (...) {

@@ -19,7 +19,8 @@ constexpr std::uint64_t kMaxByteRate = 448000 / 8;
 
 }  // namespace
 
-CMp3File::CMp3File(const std::string& path, CAudioOwner* ownerWindow) : CAudioFile(path, ownerWindow) {
+CMp3File::CMp3File(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
+    : CAudioFile(path, ownerWindow, writeFaults) {
   if (error == err::kNone) Scan();
 }
 

@@ -42,7 +42,7 @@ class CMp3File : public CAudioFile {
   static constexpr std::uint32_t kSearchWindow = 65536;
   static constexpr std::size_t kTagSize = 128;
 
-  CMp3File(const std::string& path, CAudioOwner* owner);
+  CMp3File(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
   ~CMp3File() override;
 
   int GetFileType() const override { return 1; }

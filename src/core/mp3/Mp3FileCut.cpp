@@ -142,7 +142,7 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   if (!owner || !owner->RunShredEqually(*this, request)) return error;
   const std::uint32_t pieces = request.numberOfSplits;
   if (pieces == 0) return error;
-  CProgressCounter silent;
+  CProgress silent;
   if (!progress) progress = &silent;
 
   const std::string base = PieceBase(request);
@@ -263,7 +263,7 @@ AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::ui
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return error;
   if (Rewind() != err::kNone) return error;
-  CProgressCounter silent;
+  CProgress silent;
   if (!progress) progress = &silent;
 
   // An end before the start selects nothing.

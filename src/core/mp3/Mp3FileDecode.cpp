@@ -27,7 +27,7 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
   const std::uint64_t headerEnd = output.GetPosition();
 
-  CProgressCounter silent;
+  CProgress silent;
   if (!progress) progress = &silent;
   progress->Start();
   progress->SetTitle(kConvertTitle);

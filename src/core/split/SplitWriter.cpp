@@ -13,39 +13,18 @@ namespace split {
 
 namespace {
 
-// Passes one piece's progress on to the window that shows the whole split:
-// the window opens once, counts the pieces, and is closed by the caller
-// (each save would close it after its own piece).
-class PieceProgress : public CProgress {
+// Shows the pieces' saves as one split: the display opens once, counts the
+// pieces, and is closed by the caller (each save would close it after its
+// own piece). Ends the pieces however the writing ends.
+class PiecesShown {
  public:
-  PieceProgress(CProgress& whole, std::uint32_t pieces) : whole_(whole) {
-    whole_.Start();
-    whole_.SetFileCount(pieces);
-  }
-  void SetPiece(std::uint32_t number) {
-    number_ = number;
-    whole_.SetFileNumber(number);
-  }
-  void Start() override {}
-  void SetTitle(const std::string& title) override { whole_.SetTitle(title); }
-  void SetFileCount(std::uint32_t) override {}
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override { whole_.SetFileRange(total, step); }
-  void StepBoth() override { whole_.StepBoth(); }
-  void StepOverall() override { whole_.StepOverall(); }
-  void StepFile() override { whole_.StepFile(); }
-  void SetShreddingText(const std::string& s, const std::string& t) override {
-    whole_.SetShreddingText(s, t);
-  }
-  void SetConvertingText(const std::string& s, const std::string& t) override {
-    whole_.SetConvertingText(s, t);
-  }
-  void SetFileNumber(std::uint32_t) override { whole_.SetFileNumber(number_); }
-  bool IsCancelled() override { return whole_.IsCancelled(); }
-  void Close() override {}
+  PiecesShown(CProgress& whole, std::uint32_t pieces) : whole_(whole) { whole_.BeginPieces(pieces); }
+  ~PiecesShown() { whole_.EndPieces(); }
+  PiecesShown(const PiecesShown&) = delete;
+  PiecesShown& operator=(const PiecesShown&) = delete;
 
  private:
   CProgress& whole_;
-  std::uint32_t number_ = 1;
 };
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -95,8 +74,9 @@ void Tag(const CAudioFile& file, const SplitPlan& plan, const PlannedPiece& p, s
 WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress) {
   const std::vector<PlannedPiece> pieces = plan.Pieces();
   Refuse(pieces, file);
-  CProgressCounter silent;
-  PieceProgress each(progress ? *progress : silent, static_cast<std::uint32_t>(pieces.size()));
+  CProgress silent;
+  CProgress& each = progress ? *progress : silent;
+  const PiecesShown shown(each, static_cast<std::uint32_t>(pieces.size()));
   WriteOutcome outcome;
   const auto count = static_cast<std::uint32_t>(pieces.size());
   for (const PlannedPiece& p : pieces) {

@@ -27,7 +27,8 @@ constexpr std::uint32_t kSizeToEnd = 0xFFFFFFFFu;
 
 }  // namespace
 
-CWaveFile::CWaveFile(const std::string& path, CAudioOwner* ownerWindow) : CAudioFile(path, ownerWindow) {
+CWaveFile::CWaveFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
+    : CAudioFile(path, ownerWindow, writeFaults) {
   if (error == err::kNone) Parse();
 }
 

@@ -31,7 +31,7 @@ inline constexpr const char* kSelectionSavedCaption = "WAV Split Saved";
 
 class CWaveFile : public CAudioFile {
  public:
-  CWaveFile(const std::string& path, CAudioOwner* owner);
+  CWaveFile(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
   ~CWaveFile() override;
 
   int GetFileType() const override { return 0; }

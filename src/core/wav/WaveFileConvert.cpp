@@ -84,7 +84,7 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
   CWaveOutput output(out, DerivedHeaders(format, extra, newDataSize), newDataSize, format.blockAlign);
-  CProgressCounter silent;
+  CProgress silent;
   CProgress& p = progress ? *progress : silent;
   // A buffer that cannot be allocated ends the conversion with 118; a read
   // or write failure goes on to the caller, whose message names it. Either
@@ -116,7 +116,6 @@ AudioError CWaveFile::RunConversion(const std::string& outputPath, CProgress* pr
         for (std::size_t b = 0; b < blocks && !finished; ++b) {
           const std::size_t length = std::min(blockSize, got - b * blockSize);
           produced += transform(input.data() + b * blockSize, length, converted.data() + produced);
-          PumpOneMessage();
           if (p.IsCancelled()) break;
           p.StepFile();
           finished = length < blockSize;

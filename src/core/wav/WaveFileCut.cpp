@@ -35,7 +35,7 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
   const std::uint64_t overlapBytes =
       WaveBytesOfSamples(timetext::SampleAt(overlapMicros, format_.samplesPerSec), format_.avgBytesPerSec,
                          format_.samplesPerSec);
-  CProgressCounter silent;
+  CProgress silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
   p.SetFileCount(pieces);
@@ -87,7 +87,7 @@ AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::u
   }
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
-  CProgressCounter silent;
+  CProgress silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
   CWaveOutput output(out, DerivedHeaders(format_, extraFormatBytes_, selection.length), selection.length,

@@ -134,7 +134,6 @@ struct EncoderRun {
       if (eightBit) WidenToLe16(staging.data(), input.data(), got);
       const std::size_t samples = eightBit ? got : got / 2;
       if (!EncodeBlock(out, samples / channels)) return false;
-      PumpOneMessage();
       if (p.IsCancelled()) break;
       p.StepFile();
       if (got < blockBytes) break;
@@ -154,54 +153,59 @@ struct EncoderRun {
   }
 };
 
+// Why a source of this format cannot be encoded (checked in this order);
+// none when it can.
+AudioError EncodableFormatError(const WaveFormat& format, bool pcm) {
+  if (format.channels > 2) return err::kTooManyChannels;
+  if (format.bitsPerSample != 8 && format.bitsPerSample != 16) return err::kBitsNotSupported;
+  if (!pcm) return err::kCompressedData;
+  return err::kNone;
+}
+
+// An encoder set up for the settings, rate and channels; nullptr with the
+// reason in error when LAME cannot start or refuses the parameters.
+LameHandle OpenEncoder(Mp3EncodeSettings settings, std::uint32_t rate, std::uint16_t channels,
+                       AudioError& error) {
+  LameHandle lame(lame_init());
+  if (!lame) {
+    error = err::kEncoderInit;
+    return nullptr;
+  }
+  // The encoder takes the rate as an int: a larger one cannot be handed over.
+  if (rate > INT_MAX) {
+    error = err::kEncoderParams;
+    return nullptr;
+  }
+  // An average bitrate of 0 would make LAME aim at its lowest (8 kbit/s,
+  // resampled to 8000 Hz): without a bitrate, ABR aims where CBR would.
+  if (settings.encodingMode == 3 && settings.bitrate == 0)
+    settings.bitrate = AutomaticCbrBitrate(settings, rate, channels);
+  ApplySettings(lame.get(), settings, rate, channels);
+  if (lame_init_params(lame.get()) < 0) {
+    error = err::kEncoderParams;
+    return nullptr;
+  }
+  return lame;
+}
+
 }  // namespace
 
 int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
-  error = err::kNone;
-  if (format_.channels > 2) {
-    error = err::kTooManyChannels;
-    return 0;
-  }
-  const std::uint16_t bits = format_.bitsPerSample;
-  if (bits != 8 && bits != 16) {
-    error = err::kBitsNotSupported;
-    return 0;
-  }
-  if (!IsPcm()) {
-    error = err::kCompressedData;
-    return 0;
-  }
+  error = EncodableFormatError(format_, IsPcm());
+  if (error != err::kNone) return 0;
   if (RefuseOwnSource(outputPath)) return 0;
   // A source without a sample frame gives no audio to encode.
   if (WholeFrameBytes() == 0) {
     error = err::kZeroLength;
     return 0;
   }
-
-  LameHandle lame(lame_init());
-  if (!lame) {
-    error = err::kEncoderInit;
-    return 0;
-  }
-  // The encoder takes the rate as an int: a larger one cannot be handed over.
-  if (format_.samplesPerSec > INT_MAX) {
-    error = err::kEncoderParams;
-    return 0;
-  }
-  // An average bitrate of 0 would make LAME aim at its lowest (8 kbit/s,
-  // resampled to 8000 Hz): without a bitrate, ABR aims where CBR would.
-  if (settings.encodingMode == 3 && settings.bitrate == 0)
-    settings.bitrate = AutomaticCbrBitrate(settings, format_.samplesPerSec, format_.channels);
-  ApplySettings(lame.get(), settings, format_.samplesPerSec, format_.channels);
-  if (lame_init_params(lame.get()) < 0) {
-    error = err::kEncoderParams;
-    return 0;
-  }
+  LameHandle lame = OpenEncoder(settings, format_.samplesPerSec, format_.channels, error);
+  if (!lame) return 0;
 
   const EncoderCalls calls = PlanEncoderCalls(lame.get());
   const std::uint16_t channels = format_.channels;
   const std::size_t blockBytes = channels * kSamplesPerChannel;
-  EncoderRun run{lame.get(), calls, channels, bits == 8, {}, {}, {}, {}, {}};
+  EncoderRun run{lame.get(), calls, channels, format_.bitsPerSample == 8, {}, {}, {}, {}, {}};
   try {
     run.Allocate();
   } catch (const std::bad_alloc&) {
@@ -211,7 +215,7 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
 
   CFile out;
   if (!CreateOutput(out, outputPath)) return 0;
-  CProgressCounter silent;
+  CProgress silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
   p.SetTitle("Converting to MP3...");

@@ -249,7 +249,8 @@ void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)
   file_->ForgetLastOutput();
   const COperationNotice notice(services_.desktop, this);
   {
-    CProgressDlg progress(this);
+    CProgressDlg window(this);
+    CProgress progress(&window);
     failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
   }
   NoteOperationEnd(*file_, notice, failure, [this](const QString& path) { lastWritten_ = path; });

@@ -20,7 +20,9 @@ std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   host.owner = this;
   host.stopPlayback = [this] { StopPlayback(); };
   host.wrote = [this](const QString& path) { lastWritten_ = path; };
-  host.makeProgress = [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); };
+  host.makeProgress = [this]() -> std::unique_ptr<CProgressSink> {
+    return std::make_unique<CProgressDlg>(this);
+  };
   host.runSettings = [this] {
     OnSettings();
     return GetOverlapTime();
@@ -40,7 +42,7 @@ void CMainDlg::OnSplit() {
   OnStop();
   CSplitDlg dialog(services_, File()->GetFilePath(), ReadSuffix(), this);
   dialog.SetProgressFactory(
-      [this]() -> std::unique_ptr<CProgress> { return std::make_unique<CProgressDlg>(this); });
+      [this]() -> std::unique_ptr<CProgressSink> { return std::make_unique<CProgressDlg>(this); });
   // The ticked cuts stand on the waveform while the dialog is open.
   CWaveformView* view = waveform_->View();
   dialog.SetCutPointsView([view](const split::SplitPlan* plan) {

@@ -43,10 +43,10 @@ constexpr int kColumnWeights[batchcol::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
 }  // namespace
 
 CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& logPath)
-    : CProgressDlg(nullptr, OwnControls{}),
+    : QDialog(nullptr),
       services_(services),
       host_(services, HostWindow()),
-      run_(rows_, host_, *this, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
+      run_(rows_, host_, progressSink_, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -79,7 +79,7 @@ CBatchWindowHost::Window CBatchConvertDlg::HostWindow() {
 // ------------------------------------------------------------- building
 
 void CBatchConvertDlg::Start() {
-  // The window is created once; the worker's later calls do nothing.
+  // The window is created once.
   if (created_) return;
   created_ = true;
   BuildControls();
@@ -104,7 +104,7 @@ void CBatchConvertDlg::resizeEvent(QResizeEvent* event) {
     a.widget->setGeometry(a.base.x(), a.base.y() + (a.followsBottom ? taller : 0),
                           a.base.width() + (a.growsWide ? wider : 0),
                           a.base.height() + (a.growsTall ? taller : 0));
-  CProgressDlg::resizeEvent(event);
+  QDialog::resizeEvent(event);
 }
 
 void CBatchConvertDlg::BuildControls() {
@@ -317,19 +317,4 @@ void CBatchConvertDlg::closeEvent(QCloseEvent* event) {
   // The window goes through Close; it hides itself when it is done.
   event->ignore();
   RequestClose();
-}
-
-// ------------------------------------------------------------- progress
-
-void CBatchConvertDlg::SetFileRange(std::uint32_t total, std::uint32_t step) {
-  run_.SetFileRange(total, step);
-}
-
-void CBatchConvertDlg::StepFile() {
-  run_.StepFile();
-  if (stepObserver_) stepObserver_();
-}
-
-bool CBatchConvertDlg::IsCancelled() {
-  return run_.IsCancelled();
 }

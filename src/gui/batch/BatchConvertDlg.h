@@ -1,17 +1,17 @@
 #pragma once
 // The Batch Convert window: the list of files to convert, the Overwrite
-// check box, the overall bar and six bitmap buttons. It is the progress sink
-// of the running conversion (the eleven progress operations of CProgressDlg,
-// most of them ignored) and carries the batch engine: the engine reaches the
-// list through CBatchListRows and the buttons, the worker and the summary
-// through CBatchWindowHost. Everything here runs on the GUI thread; only the
-// progress operations run on the worker.
+// check box, the overall bar and six bitmap buttons. It carries the batch
+// engine: the engine reaches the list through CBatchListRows, the buttons,
+// the worker and the summary through CBatchWindowHost, and the running
+// conversion's progress through a CBatchProgressSink. Everything here runs
+// on the GUI thread; only the progress sink runs on the worker.
 //
 // The window's boxes are modal to it alone and never wait in a nested event
 // loop, so the main window and its running operations carry on meanwhile.
 // The window can be resized (never below its original size); its geometry
 // and column widths are remembered in the settings.
 
+#include <QDialog>
 #include <QPersistentModelIndex>
 #include <QRect>
 #include <QStringList>
@@ -21,8 +21,8 @@
 
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
-#include "gui/ProgressDlg.h"
 #include "gui/batch/BatchListRows.h"
+#include "gui/batch/BatchProgressSink.h"
 #include "gui/batch/BatchWindowHost.h"
 
 class CBatchSession;
@@ -34,7 +34,7 @@ class QAction;
 class QCheckBox;
 class QProgressBar;
 
-class CBatchConvertDlg : public CProgressDlg {
+class CBatchConvertDlg : public QDialog {
   Q_OBJECT
 
  public:
@@ -56,19 +56,8 @@ class CBatchConvertDlg : public CProgressDlg {
   void SetSession(CBatchSession* session) { session_ = session; }
   CBatchSession* Session() const { return session_; }
 
-  // --- The progress operations, as the running conversion drives them.
-  void Start() override;
-  void SetTitle(const std::string&) override {}
-  void SetFileCount(std::uint32_t) override {}
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override;
-  void StepBoth() override {}
-  void StepOverall() override {}
-  void StepFile() override;
-  void SetShreddingText(const std::string&, const std::string&) override {}
-  void SetConvertingText(const std::string&, const std::string&) override {}
-  void SetFileNumber(std::uint32_t) override {}
-  bool IsCancelled() override;
-  void Close() override {}
+  // Builds the window's controls and shows it; later calls do nothing.
+  void Start();
 
   // --- Commands
   void OnAddFiles();
@@ -106,7 +95,7 @@ class CBatchConvertDlg : public CProgressDlg {
   std::string LogPath() const { return run_.LogPath(); }
   // Called on the worker at every file step, after the step is counted: a
   // seam for tests that need the conversion to wait at a known point.
-  void SetStepObserver(std::function<void()> observer) { stepObserver_ = std::move(observer); }
+  void SetStepObserver(std::function<void()> observer) { progressSink_.SetStepObserver(std::move(observer)); }
   // Replaces how the worker creates file objects (tests).
   void SetFileMaker(BatchFileMaker maker) { host_.SetFileMaker(std::move(maker)); }
 
@@ -181,6 +170,8 @@ class CBatchConvertDlg : public CProgressDlg {
   bool closed_ = false;
   CBatchListRows rows_;
   CBatchWindowHost host_;
+  // Declared before the run, which is handed the sink; the sink only keeps
+  // a reference to the run until a conversion reports.
+  CBatchProgressSink progressSink_{run_};
   CBatchRun run_;
-  std::function<void()> stepObserver_;
 };

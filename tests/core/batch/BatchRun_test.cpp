@@ -22,7 +22,7 @@ namespace {
 
 // One fixture is the job list, the window around it and the progress sink the
 // engine talks to; a started worker waits in host.pending until Pump().
-class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHost, public CProgressCounter {
+class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHost, public CProgressSink {
  protected:
   struct Row {
     BatchRow record;
@@ -60,8 +60,9 @@ class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHos
   void ShowSummary(const std::string& text, bool) override { host.summaries.push_back(text); }
   void CloseWindow() override { host.closed = true; }
   void PostPercent(int percent) override { host.posted.push_back(percent); }
-  void SetFileRange(std::uint32_t total, std::uint32_t step) override { run.SetFileRange(total, step); }
-  void StepFile() override {
+  void Changed(const CProgressState& state, ProgressChange change) override {
+    if (change == ProgressChange::FileRange) run.SetFileRange(state.file.maximum, state.file.step);
+    if (change != ProgressChange::FileStep) return;
     run.StepFile();
     if (onStep) onStep();
   }

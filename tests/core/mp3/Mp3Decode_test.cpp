@@ -100,9 +100,9 @@ TEST(Mp3Decode, StereoSineRoundTripsWithExactHeaderAndEveryFrame) {
   // The guard bytes after the last read let the last frame decode too.
   EXPECT_EQ(d.wav.samples.size(), AudioFrames(mp3, 0, mp3.size()) * 1152 * 2);
   ExpectFollows(d.wav, pcm, 2);
-  EXPECT_EQ(progress.Title(), "Converting to WAV...");
-  EXPECT_EQ(progress.ActionText(), "Converting IN.MP3 to OUT.WAV");
-  EXPECT_EQ(progress.FileRange(), mp3.size() / 8192);
+  EXPECT_EQ(progress.State().title, "Converting to WAV...");
+  EXPECT_EQ(progress.State().action.Text(), "Converting IN.MP3 to OUT.WAV");
+  EXPECT_EQ(progress.State().fileRange, mp3.size() / 8192);
   EXPECT_EQ(progress.fileSteps, mp3.size() / 8192);
 }
 
@@ -206,11 +206,10 @@ TEST(Mp3Decode, WriteFailureEndsTheRunWithTheFileError) {
   kt::TempDir dir;
   kt::LameSpec layout;
   kt::WriteAll(dir.File("in.mp3"), kt::EncodedSine(3.0, layout));
-  CMp3File f(dir.File("in.mp3"), nullptr);
+  kt::DiskFullAfter disk(100000);
+  CMp3File f(dir.File("in.mp3"), nullptr, &disk);
   kt::RecordingProgress progress;
-  CFileFaults::FailWritesAfter(100000);
   EXPECT_THROW(f.ConvertToWav(dir.File("full.wav"), &progress), CFileException);
-  CFileFaults::Clear();
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST_F(Mp3SplitTest, PiecesAreWholeFramesAndConcatenateToTheSourceAudio) {
     EXPECT_EQ(joined, s.audio) << n << " pieces";
     EXPECT_FALSE(fs::exists(dir.File("OUT" + std::to_string(n) + "-" + std::to_string(n + 1) + ".mp3")));
   }
-  EXPECT_EQ(progress.OverallBar().position, 5u);
+  EXPECT_EQ(progress.State().overall.position, 5u);
 }
 
 TEST_F(Mp3SplitTest, VbrPiecesNeverCarryTheHeaderFrame) {
@@ -201,7 +201,7 @@ TEST_F(Mp3SplitTest, NamesUpperCaseTheFileNameOnlyAndDropMp3) {
   ASSERT_EQ(f.SplitEqually(&progress), 0u);
   EXPECT_TRUE(fs::exists(dir.File("music.mp3.d/TRACK_Part-1.mp3")));
   EXPECT_TRUE(fs::exists(dir.File("music.mp3.d/TRACK_Part-2.mp3")));
-  EXPECT_EQ(progress.ActionText(), "Shredding TRACK.MP3 to TRACK_PART-2.MP3");
+  EXPECT_EQ(progress.State().action.Text(), "Shredding TRACK.MP3 to TRACK_PART-2.MP3");
   EXPECT_EQ(Mp3PieceName("/a/B", "", 65536), "/a/B-65536.mp3");
   EXPECT_EQ(Mp3PieceName("/a/B", "x", 4294967295u), "/a/Bx-4294967295.mp3");
 }

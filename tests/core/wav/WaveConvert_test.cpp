@@ -311,13 +311,13 @@ TEST_F(ConvertFixture, CancelKeepsTheBlocksWrittenWithTheirOwnSizesInTheHeader) 
 
 TEST_F(ConvertFixture, DiskFullDuringAConversionRaisesTheFileFailureAndClosesTheOutput) {
   WavSpec layout;
-  CWaveFile wav(Make(layout, kt::PatternData(3000000)), nullptr);
-  CFileFaults::FailWritesAfter(500000);
+  kt::DiskFullAfter disk(500000);
+  CWaveFile wav(Make(layout, kt::PatternData(3000000)), nullptr, &disk);
   EXPECT_THROW(wav.RipChannels(0x01, Out(), &progress), CFileException);
-  CFileFaults::Clear();
   EXPECT_EQ(wav.GetError(), 0u);
   // The seam fails the header's rewrite too: the output went.
   EXPECT_FALSE(std::filesystem::exists(Out()));
+  disk.Clear();
   EXPECT_EQ(wav.ConvertTo8Bit(Out("next.wav"), nullptr), 0u);
 }
 

@@ -262,10 +262,10 @@ TEST_F(SplitFixture, PieceNamedLikeTheSourceIsRefusedWith119BeforeAnythingIsWrit
 }
 
 TEST_F(SplitFixture, DiskFullMidCopyRaisesTheFileFailureAndClosesThePiece) {
-  CWaveFile wav(Make(WavSpec{}, 3000000), &owner);
+  kt::DiskFullAfter disk(1000000);
+  CWaveFile wav(Make(WavSpec{}, 3000000), &owner, &disk);
   owner.shred.numberOfSplits = 2;
   owner.shred.baseFilename = dir.File("full");
-  CFileFaults::FailWritesAfter(1000000);
   try {
     wav.SplitEqually(&progress);
     ADD_FAILURE() << "no exception";
@@ -273,7 +273,7 @@ TEST_F(SplitFixture, DiskFullMidCopyRaisesTheFileFailureAndClosesThePiece) {
     EXPECT_EQ(e.Cause(), FileCause::DiskFull);
     EXPECT_NE(e.Message().find("FULL-1.wav"), std::string::npos);
   }
-  CFileFaults::Clear();
+  disk.Clear();
   // The seam fails the header's rewrite too: the piece went, and no later one came.
   EXPECT_FALSE(std::filesystem::exists(dir.File("FULL-1.wav")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("FULL-2.wav")));
