@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <string_view>
 
 #include "core/SplitEstimate.h"
 
@@ -20,7 +21,7 @@ CEstimateDlg::CEstimateDlg(const std::string& sourceFileName, std::uint32_t spli
     auto* label = new QLabel(QString::fromStdString(lines[i]), this);
     label->setObjectName(QString::fromLatin1(ids[i]));
     label->setTextFormat(Qt::PlainText);
-    if (ids[i] == estimatename::kIntroduction) {
+    if (std::string_view(ids[i]) == estimatename::kIntroduction) {
       label->setWordWrap(true);
       label->setMinimumWidth(360);
     }
