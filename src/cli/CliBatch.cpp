@@ -26,7 +26,7 @@
 #include "core/batch/BatchNaming.h"
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
-#include "core/batch/BatchWorker.h"
+#include "core/batch/BatchScheduler.h"
 #include "settings/StatePaths.h"
 
 namespace fs = std::filesystem;
@@ -115,12 +115,16 @@ class CBatchCliRun {
   int Run();
 
  private:
+  void TakeItems(std::vector<CliBatchItem> items);
   void Block(Slot& slot, const char* status, AudioError result);
   void CheckBeforeStart();
-  void Work();
+  void ConvertAll();
+  BatchJobHooks Hooks(std::size_t i);
+  void ReportUntilAllEnded();
   void Report(Slot& slot);
   void WriteLogInOrder();
   void DrawBar();
+  int Finish();
 
   const CliBatchOptions& options_;
   std::FILE* out_;
@@ -136,9 +140,8 @@ class CBatchCliRun {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::size_t> ended_;  // slots whose worker ended, in end order
-  std::atomic<std::size_t> next_{0};
-  int activeWorkers_ = 0;
+  std::deque<std::size_t> ended_;  // slots whose conversion ended, in end order
+  std::size_t outstanding_ = 0;    // jobs handed to the scheduler and not ended
 };
 
 void CBatchCliRun::Block(Slot& slot, const char* status, AudioError result) {
@@ -177,32 +180,61 @@ void CBatchCliRun::CheckBeforeStart() {
   }
 }
 
-void CBatchCliRun::Work() {
-  for (;;) {
-    if (CCliProgress::Interrupted()) break;
-    const std::size_t i = next_++;
-    if (i >= count_) break;
-    Slot& slot = slots_[i];
-    if (slot.state != SlotState::Waiting) continue;
+BatchJobHooks CBatchCliRun::Hooks(std::size_t i) {
+  BatchJobHooks hooks;
+  // After Ctrl-C no further file starts; those left stay queued.
+  hooks.starting = [this, i] {
+    if (CCliProgress::Interrupted()) return false;
+    std::lock_guard lock(mutex_);
+    slots_[i].state = SlotState::Running;
+    slots_[i].started = clock_.Now();
+    return true;
+  };
+  hooks.ended = [this, i](bool converted) {
     {
       std::lock_guard lock(mutex_);
-      slot.state = SlotState::Running;
-      slot.started = clock_.Now();
-    }
-    BatchConvertWorker(slot.job);
-    {
-      std::lock_guard lock(mutex_);
-      slot.ended = clock_.Now();
-      slot.state = SlotState::Ended;
-      ended_.push_back(i);
+      if (converted) {
+        slots_[i].ended = clock_.Now();
+        slots_[i].state = SlotState::Ended;
+        ended_.push_back(i);
+      }
+      --outstanding_;
     }
     changed_.notify_one();
-  }
+  };
+  return hooks;
+}
+
+void CBatchCliRun::ConvertAll() {
+  unsigned jobs = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, count_));
+  CBatchScheduler scheduler(jobs);
   {
     std::lock_guard lock(mutex_);
-    --activeWorkers_;
+    for (std::size_t i = 0; i < count_; ++i) outstanding_ += slots_[i].state == SlotState::Waiting ? 1 : 0;
   }
-  changed_.notify_one();
+  for (std::size_t i = 0; i < count_; ++i)
+    if (slots_[i].state == SlotState::Waiting) scheduler.Submit(slots_[i].job, Hooks(i));
+  ReportUntilAllEnded();
+}
+
+// Reports each file as it ends, in end order, and keeps the bar drawn.
+void CBatchCliRun::ReportUntilAllEnded() {
+  for (;;) {
+    std::deque<std::size_t> ended;
+    bool done = false;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait_for(lock, std::chrono::milliseconds(100),
+                        [this] { return !ended_.empty() || outstanding_ == 0; });
+      ended.swap(ended_);
+      done = outstanding_ == 0;
+    }
+    for (std::size_t i : ended) Report(slots_[i]);
+    WriteLogInOrder();
+    if (done) return;
+    DrawBar();
+  }
 }
 
 void CBatchCliRun::Report(Slot& slot) {
@@ -262,11 +294,21 @@ void CBatchCliRun::DrawBar() {
   bar_.Draw(CTerminalLine::Bar(filled, kWidth) + counts);
 }
 
+void CBatchCliRun::TakeItems(std::vector<CliBatchItem> items) {
+  count_ = items.size();
+  slots_ = std::make_unique<Slot[]>(count_);
+  for (std::size_t i = 0; i < count_; ++i) slots_[i].item = std::move(items[i]);
+  if (options_.outDir.empty()) return;
+  std::error_code ec;
+  fs::create_directories(options_.outDir, ec);
+  for (std::size_t i = 0; i < count_; ++i) fs::create_directories(slots_[i].item.outputFolder, ec);
+}
+
 int CBatchCliRun::Run() {
   std::vector<CliBatchItem> items = PlanCliBatch(options_);
   if (items.empty()) {
     std::fprintf(err_, "kestrune-cli: no WAV or MP3 files to convert\n");
-    return 1;
+    return cliexit::kFailed;
   }
   // The log is checked before anything, the log itself included, is opened.
   const std::string logPath = options_.logPath.empty() ? DefaultBatchLogPath() : options_.logPath;
@@ -275,14 +317,7 @@ int CBatchCliRun::Run() {
                  logPath.c_str());
     return cliexit::kUsage;
   }
-  count_ = items.size();
-  slots_ = std::make_unique<Slot[]>(count_);
-  for (std::size_t i = 0; i < count_; ++i) slots_[i].item = std::move(items[i]);
-  if (!options_.outDir.empty()) {
-    std::error_code ec;
-    fs::create_directories(options_.outDir, ec);
-    for (std::size_t i = 0; i < count_; ++i) fs::create_directories(slots_[i].item.outputFolder, ec);
-  }
+  TakeItems(std::move(items));
   CheckBeforeStart();
   log_.Open(logPath);
   CCliProgress::InstallInterruptHandler();
@@ -290,31 +325,13 @@ int CBatchCliRun::Run() {
   for (std::size_t i = 0; i < count_; ++i)
     if (slots_[i].state == SlotState::Blocked) Report(slots_[i]);
   WriteLogInOrder();
-
-  unsigned jobs = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, count_));
-  std::vector<std::thread> workers;
-  activeWorkers_ = static_cast<int>(jobs);
-  for (unsigned w = 0; w < jobs; ++w) workers.emplace_back([this] { Work(); });
-
-  for (;;) {
-    std::deque<std::size_t> ended;
-    bool done = false;
-    {
-      std::unique_lock lock(mutex_);
-      changed_.wait_for(lock, std::chrono::milliseconds(100),
-                        [this] { return !ended_.empty() || activeWorkers_ == 0; });
-      ended.swap(ended_);
-      done = activeWorkers_ == 0;
-    }
-    for (std::size_t i : ended) Report(slots_[i]);
-    WriteLogInOrder();
-    if (done) break;
-    DrawBar();
-  }
-  for (auto& worker : workers) worker.join();
+  ConvertAll();
   bar_.Erase();
+  return Finish();
+}
 
+// Closes the log and prints the summary; the exit code of the run.
+int CBatchCliRun::Finish() {
   // Files a stop kept from starting stay queued, without an entry.
   for (std::size_t i = 0; i < count_; ++i) {
     if (slots_[i].state != SlotState::Waiting) continue;
@@ -332,12 +349,13 @@ int CBatchCliRun::Run() {
   if (CCliProgress::Interrupted()) {
     log_.WriteClosingLine(batchlog::kAbortLine);
     std::fprintf(err_, "kestrune-cli: cancelled\n");
-    return 130;
+    return cliexit::kCancelled;
   }
-  if (failures == 0 && notConverted == 0) log_.WriteClosingLine(batchlog::kSuccessLine);
+  const bool allConverted = failures == 0 && notConverted == 0;
+  if (allConverted) log_.WriteClosingLine(batchlog::kSuccessLine);
   // With --json standard output holds only the JSON lines.
   std::fprintf(options_.json ? err_ : out_, "%s\n", BatchSummaryText(failures, notConverted).c_str());
-  return failures == 0 && notConverted == 0 ? 0 : 1;
+  return allConverted ? cliexit::kOk : cliexit::kFailed;
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #include "core/Mp3EncodeSettings.h"
 
 class CAudioFile;
+class CCliOwner;
+class CProgress;
+class CWaveFile;
 
 enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
 
@@ -57,6 +60,16 @@ class CCliJob {
   int Fail(const std::string& message);
   int FailOn(const std::string& path, const std::string& message, int cause = 0);
   int FailWithFileError(const CAudioFile& file);
+  // Opens the input and runs the verb on it.
+  int OpenAndRun();
+  // The overlap, suffix and gapless pieces: given, or the stored settings.
+  void ApplySettings(CAudioFile& file) const;
+  int PrintInfo(CAudioFile& file);
+  // Runs the verb's operation on the open file: an exit code when that ends
+  // the run at once (refused, a usage error), nothing when it ran.
+  std::optional<int> Operate(CAudioFile& file, CCliOwner& owner, CProgress& progress);
+  std::optional<int> Cut(CAudioFile& file, CProgress& progress);
+  std::optional<int> Rip(CWaveFile* wave, CProgress& progress);
   std::FILE* ProgressStream() const;
 
   CliOptions options_;

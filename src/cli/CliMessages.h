@@ -8,7 +8,10 @@
 // there is one.
 
 #include <cstdio>
+#include <functional>
 #include <string>
+
+#include "core/OperationRunner.h"
 
 inline constexpr const char* kTryHelpLine = "Try 'kestrune-cli --help' for more information.";
 
@@ -26,3 +29,19 @@ void PrintFileError(std::FILE* err, const std::string& file, const std::string& 
 
 // Prints "kestrune-cli: MESSAGE" and the line that points to --help.
 void PrintUsageError(std::FILE* err, const std::string& message);
+
+// How a verb prints the failure that ended it.
+enum class FailureForm {
+  FileLine,  // "kestrune-cli: FILE: MESSAGE (REASON)"
+  OwnText,   // "kestrune-cli: MESSAGE": a failure's own message names its file
+};
+
+// The line of the failure that ended an operation. A failed allocation or a
+// fault of no known kind is always a file line naming the outcome's path
+// (when there is one).
+std::string OperationFailureLine(const OperationOutcome& outcome, FailureForm form);
+
+// Runs a verb through the engine's runner: the verb's own exit code, or 1
+// after the failure that ended it, printed to err in form. path names the
+// file of a failure that has none of its own. Nothing escapes.
+int RunVerb(std::FILE* err, FailureForm form, const std::string& path, const std::function<int()>& verb);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/CliJob.h"
+#include "cli/CliMessages.h"
 #include "cli/CliProgress.h"
 #include "core/File.h"
 #include "core/Progress.h"
@@ -133,37 +134,41 @@ CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   return sub;
 }
 
+namespace {
+
+// Reads the sheet (for a cue split), opens the audio, plans and writes.
+int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std::FILE* out, std::FILE* err) {
+  std::optional<split::CueSheet> sheet;
+  std::string audioPath = o.input;
+  if (request.mode == split::SplitMode::Cue) {
+    sheet = split::ReadCueSheet(o.input);
+    audioPath = split::CueAudioPath(*sheet);
+  }
+  if (KindFromPath(audioPath) == AudioKind::Unsupported)
+    return Failure(err, audioPath + ": split works on WAV and MP3 files");
+  // No owner: the pieces are reported here, once, not one message each.
+  std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath, nullptr);
+  if (file->GetError() != err::kNone) return Failure(err, audioPath + ": " + LoadMessage(file->GetError()));
+  if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
+
+  const split::SplitPlan plan = split::BuildSplitPlan(*file, request, sheet ? &*sheet : nullptr);
+  if (o.json)
+    std::fputs(split::CutListJson(plan).c_str(), out);
+  else if (!o.quiet || o.dryRun)
+    std::fputs(split::CutListText(plan).c_str(), out);
+  Export(o, plan, audioPath);
+  if (o.dryRun) return cliexit::kOk;
+  return WritePieces(out, err, o.quiet || o.json, *file, plan);
+}
+
+}  // namespace
+
 int RunCliSplit(const CliSplitOptions& o, std::FILE* out, std::FILE* err) {
   split::SplitRequest request;
   if (auto problem = ReadRequest(o, request)) {
     std::fprintf(err, "kestrune-cli: %s\n", problem->c_str());
     return cliexit::kUsage;
   }
-  try {
-    std::optional<split::CueSheet> sheet;
-    std::string audioPath = o.input;
-    if (request.mode == split::SplitMode::Cue) {
-      sheet = split::ReadCueSheet(o.input);
-      audioPath = split::CueAudioPath(*sheet);
-    }
-    if (KindFromPath(audioPath) == AudioKind::Unsupported)
-      return Failure(err, audioPath + ": split works on WAV and MP3 files");
-    // No owner: the pieces are reported here, once, not one message each.
-    std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath, nullptr);
-    if (file->GetError() != err::kNone) return Failure(err, audioPath + ": " + LoadMessage(file->GetError()));
-    if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
-
-    const split::SplitPlan plan = split::BuildSplitPlan(*file, request, sheet ? &*sheet : nullptr);
-    if (o.json)
-      std::fputs(split::CutListJson(plan).c_str(), out);
-    else if (!o.quiet || o.dryRun)
-      std::fputs(split::CutListText(plan).c_str(), out);
-    Export(o, plan, audioPath);
-    if (o.dryRun) return cliexit::kOk;
-    return WritePieces(out, err, o.quiet || o.json, *file, plan);
-  } catch (const std::runtime_error& e) {
-    return Failure(err, e.what());
-  } catch (const CFileException& e) {
-    return Failure(err, e.Message());
-  }
+  // A split's failures name their file in their own words.
+  return RunVerb(err, FailureForm::OwnText, o.input, [&] { return SplitFile(o, request, out, err); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Outcome codes of audio operations. A code is also the id of its message in
-// the string table (LoadMessage); 0 is success.
+// the string table (LoadMessage); 0 is success. A code that ends an operation
+// travels in a CAudioFailure (core/AudioFailure.h).
 
 #include <cstdint>
 
@@ -40,4 +41,13 @@ constexpr AudioError kDecodeTooManyChannels = 4001;
 constexpr AudioError kBatchUnknownType = 10002;
 constexpr AudioError kBatchOutputExists = 10004;
 constexpr AudioError kBatchNotSelected = 10006;
+// Failures that carry a text of their own (CAudioFailure); no catalogue entry.
+constexpr AudioError kFileFault = 7000;   // a file operation failed (CFileException)
+constexpr AudioError kCueSheet = 7001;    // a cue sheet cannot be used
+constexpr AudioError kLevelScan = 7002;   // a silence scan cannot run
+constexpr AudioError kNoSilence = 7003;   // a silence split found no silence
+constexpr AudioError kPieceWrite = 7004;  // a piece of a split could not be written
+constexpr AudioError kPieceTag = 7005;    // a piece of a split could not be tagged
+constexpr AudioError kExport = 7006;      // a cut-list export could not be written
+constexpr AudioError kUnexpected = 7007;  // an operation ended by a fault of no known kind
 }  // namespace err

@@ -14,10 +14,10 @@ constexpr std::uint64_t kCopyBatch = 8u << 20;
 
 CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
     : owner(ownerWindow), path_(path), writeFaults_(writeFaults) {
-  if (!file.Open(path, CFile::Mode::ReadShared)) {
+  if (const CFile::Opened opened = file.Open(path, CFile::Mode::ReadShared); !opened) {
     error = err::kCannotOpen;
     errorPath_ = path;
-    errorCause_ = file.LastOpenError();
+    errorCause_ = opened.osError;
     return;
   }
   path_ = file.GetFilePath();
@@ -127,12 +127,13 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  if (output.Open(outputPath, CFile::Mode::CreateReadWrite, writeFaults_)) {
+  const CFile::Opened opened = output.Open(outputPath, CFile::Mode::CreateReadWrite, writeFaults_);
+  if (opened) {
     lastOutputPath_ = output.GetFilePath();
     return true;
   }
   error = err::kCannotCreateOutput;
   errorPath_ = outputPath;
-  errorCause_ = output.LastOpenError();
+  errorCause_ = opened.osError;
   return false;
 }

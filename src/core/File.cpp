@@ -125,16 +125,18 @@ FileCause FileCauseFromErrno(int err) {
   }
 }
 
-std::string CFileException::Message() const {
-  const std::string message = FileFailureMessage(cause_, path_);
-  return note_.empty() ? message : message + " " + note_;
+CFileException::CFileException(FileCause cause, std::string path, int osError)
+    : CAudioFailure(err::kFileFault, path, osError, FileFailureMessage(cause, path)), cause_(cause) {}
+
+void CFileException::AddNote(const std::string& note) {
+  SetText(FileFailureMessage(cause_, Path()) + (note.empty() ? "" : " " + note));
 }
 
 CFile::~CFile() {
   Abort();
 }
 
-bool CFile::Open(const std::string& path, Mode mode, CWriteFaults* faults) {
+CFile::Opened CFile::Open(const std::string& path, Mode mode, CWriteFaults* faults) {
   Abort();
   path_ = AbsolutePath(path);
   faults_ = faults;
@@ -143,27 +145,23 @@ bool CFile::Open(const std::string& path, Mode mode, CWriteFaults* faults) {
   // so a file that another writer is filling is left as it is.
   const int flags = (writing ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
   const int fd = OpenRegularFile(path, flags);
-  if (fd < 0) {
-    lastOpenErrno_ = errno;
-    return false;
-  }
+  if (fd < 0) return {errno};
   if (writing && !LockAndEmpty(fd)) {
-    lastOpenErrno_ = errno;
+    const int cause = errno;
     ::close(fd);
-    return false;
+    return {cause};
   }
   fd_ = fd;
-  lastOpenErrno_ = 0;
   if (!Identity(openedDevice_, openedInode_)) openedDevice_ = openedInode_ = 0;
   filePos_ = 0;
   readLen_ = readPos_ = writeLen_ = 0;
   if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
-  return true;
+  return {};
 }
 
 void CFile::OpenOrThrow(const std::string& path, Mode mode) {
-  if (!Open(path, mode))
-    throw CFileException(FileCauseFromErrno(lastOpenErrno_), AbsolutePath(path), lastOpenErrno_);
+  if (const Opened opened = Open(path, mode); !opened)
+    throw CFileException(FileCauseFromErrno(opened.osError), AbsolutePath(path), opened.osError);
 }
 
 void CFile::Throw(int err) const {

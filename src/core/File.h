@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
+
 // What went wrong with a file; each cause has its own user-visible message.
 enum class FileCause {
   Generic,
@@ -29,25 +31,21 @@ enum class FileCause {
 // Maps an errno value to the cause shown to the user.
 FileCause FileCauseFromErrno(int err);
 
-// A failed file operation: the cause and the full path of the file.
-class CFileException {
+// A failed file operation: the cause, the full path of the file and the
+// system's reason; its text is the catalogue's message of the cause with the
+// path filled in (code err::kFileFault).
+class CFileException : public CAudioFailure {
  public:
-  CFileException(FileCause cause, std::string path, int osError = 0)
-      : cause_(cause), path_(std::move(path)), osError_(osError) {}
+  CFileException(FileCause cause, std::string path, int osError = 0);
   FileCause Cause() const { return cause_; }
-  const std::string& Path() const { return path_; }
-  int OsError() const { return osError_; }
   // The message for this failure, with the full file name filled in, and
   // the note, if any.
-  std::string Message() const;
+  const std::string& Message() const { return Text(); }
   // Adds a sentence on what the failure left behind to the message.
-  void AddNote(std::string note) { note_ = std::move(note); }
+  void AddNote(const std::string& note);
 
  private:
   FileCause cause_;
-  std::string path_;
-  int osError_;
-  std::string note_;
 };
 
 // Decides how much of each write to a file reaches the disk. Tests hand one
@@ -78,16 +76,20 @@ class CFile {
   CFile(const CFile&) = delete;
   CFile& operator=(const CFile&) = delete;
 
-  // Opens the file; returns false (without throwing) when it cannot be
-  // opened, leaving the reason in LastOpenError(). Only regular files are
-  // opened: a folder fails with EISDIR, a FIFO, device or socket with EACCES,
-  // without waiting for a FIFO's other end. Writes go through faults, when
-  // given, which then also keeps the kernel's direct copies off (CopyTo).
-  bool Open(const std::string& path, Mode mode, CWriteFaults* faults = nullptr);
+  // How an Open ended: true when the file is open; otherwise the system's
+  // reason (an errno value).
+  struct Opened {
+    int osError = 0;
+    explicit operator bool() const { return osError == 0; }
+  };
+  // Opens the file, without throwing. Only regular files are opened: a
+  // folder fails with EISDIR, a FIFO, device or socket with EACCES, without
+  // waiting for a FIFO's other end. Writes go through faults, when given,
+  // which then also keeps the kernel's direct copies off (CopyTo).
+  Opened Open(const std::string& path, Mode mode, CWriteFaults* faults = nullptr);
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
-  int LastOpenError() const { return lastOpenErrno_; }
 
   // Reads up to count bytes; fewer only at the end of the file.
   std::size_t Read(void* buffer, std::size_t count);
@@ -136,7 +138,6 @@ class CFile {
   std::string path_;
   // Device and inode of the file last opened; 0 and 0 when none.
   std::uint64_t openedDevice_ = 0, openedInode_ = 0;
-  int lastOpenErrno_ = 0;
   CWriteFaults* faults_ = nullptr;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t filePos_ = 0;  // OS position of fd_

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "core/File.h"
+#include "core/OperationRunner.h"
 #include "core/Progress.h"
 #include "core/TimeText.h"
 #include "core/open/AudioFileFactory.h"
@@ -232,7 +233,7 @@ void CSplitDlg::OnFind() {
   Forget();
   const std::optional<split::SplitRequest> request = ReadForm();
   if (!request) return;
-  try {
+  const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
     std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
     if (!file || file->GetError() != err::kNone) {
       ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
@@ -241,13 +242,9 @@ void CSplitDlg::OnFind() {
     std::optional<split::CueSheet> sheet;
     if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
     plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
-  } catch (const std::runtime_error& e) {
-    ShowError(FromEngineText(e.what()));
-    return;
-  } catch (const CFileException& e) {
-    ShowError(FromEngineText(e.Message()));
-    return;
-  }
+  });
+  if (!failure.Finished()) ShowError(FromEngineText(failure.text));
+  if (!plan_) return;
   FillCuts();
   FillPieces();
 }
@@ -319,7 +316,7 @@ void CSplitDlg::OnWrite() {
   std::unique_ptr<CProgressSink> window = makeProgress_ ? makeProgress_() : nullptr;
   CProgress reporter(window.get());
   CProgress* progress = window ? &reporter : nullptr;
-  try {
+  const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
     std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
     if (!file || file->GetError() != err::kNone) {
       ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
@@ -334,13 +331,10 @@ void CSplitDlg::OnWrite() {
     services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information,
                            PromptButtons::Ok);
     if (!outcome.cancelled) accept();
-  } catch (const std::runtime_error& e) {
-    if (progress) progress->Close();
-    ShowError(FromEngineText(e.what()));
-  } catch (const CFileException& e) {
-    if (progress) progress->Close();
-    ShowError(FromEngineText(e.Message()));
-  }
+  });
+  if (failure.Finished()) return;
+  if (progress) progress->Close();
+  ShowError(FromEngineText(failure.text));
 }
 
 void CSplitDlg::OnExport(bool cue) {
@@ -360,13 +354,12 @@ void CSplitDlg::OnExport(bool cue) {
     ShowError(QStringLiteral("%1: the export would replace the source.").arg(path));
     return;
   }
-  try {
+  const OperationOutcome failure = RunAndCatch(path.toStdString(), [&] {
     split::WriteTextFile(path.toStdString(),
                          cue ? split::CueSheetText(*plan_, sourcePath_) : split::LabelsText(*plan_),
                          {sourcePath_});
-  } catch (const std::runtime_error& e) {
-    ShowError(FromEngineText(e.what()));
-  }
+  });
+  if (!failure.Finished()) ShowError(FromEngineText(failure.text));
 }
 
 void CSplitDlg::OnBrowseSheet() {

@@ -1,9 +1,8 @@
 #include "core/batch/BatchWorker.h"
 
 #include <memory>
-#include <new>
 
-#include "core/File.h"
+#include "core/OperationRunner.h"
 #include "core/Progress.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
@@ -27,37 +26,43 @@ std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t 
   return nullptr;
 }
 
-int BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
+namespace {
+
+// A job ended by a failure while its file was opened (fileFault
+// kCannotOpen) or converted (kCannotCreateOutput): a failed allocation is
+// "no memory"; a file fault, or a fault of no known kind, the fileFault code
+// with the failure's own message as the log's reason.
+void RecordFailure(BatchJob& job, AudioError fileFault, const OperationOutcome& outcome) {
+  if (outcome.ending == OperationOutcome::Ending::OutOfMemory) {
+    job.result = err::kNoMemory;
+    return;
+  }
+  job.result = fileFault;
+  job.failureText = outcome.text;
+}
+
+}  // namespace
+
+void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
   job.result = err::kNone;
   job.failureText.clear();
   if (job.sourceType != sourcetype::kWav && job.sourceType != sourcetype::kMp3) {
     job.result = err::kBatchUnknownType;
-    return 1;
+    return;
   }
   std::unique_ptr<CAudioFile> file;
-  try {
-    file = make(job.sourcePath, job.sourceType);
-  } catch (const std::bad_alloc&) {
-    job.result = err::kNoMemory;
-    return 1;
-  } catch (const CFileException& e) {
-    job.result = err::kCannotOpen;
-    job.failureText = e.Message();
-    return 1;
-  } catch (...) {
-    // Whatever keeps the object from being created ends this job only.
-    job.result = err::kNoMemory;
-    return 1;
-  }
+  const OperationOutcome opened =
+      RunAndCatch(job.sourcePath, [&] { file = make(job.sourcePath, job.sourceType); });
+  if (!opened.Finished()) return RecordFailure(job, err::kCannotOpen, opened);
   if (!file) {
     job.result = err::kNoMemory;
-    return 1;
+    return;
   }
   if (file->GetError() != err::kNone) {
     job.result = file->GetError();
-    return 1;
+    return;
   }
-  try {
+  const OperationOutcome converted = RunAndCatch(job.sourcePath, [&] {
     // A reporter of its own per job: each job's file range counts afresh.
     CProgress progress(job.sink);
     if (job.targetType == targettype::kWav)
@@ -65,23 +70,6 @@ int BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     else
       file->ConvertToMp3(job.outputPath, &progress, BatchMp3Settings());
     job.result = file->GetError();
-  } catch (const CFileException& e) {
-    job.result = err::kCannotCreateOutput;
-    job.failureText = e.Message();
-  } catch (...) {
-    job.result = err::kNoMemory;
-  }
-  return 0;
-}
-
-void CBatchWorkerThread::Start(BatchJob& job, BatchFileMaker make, std::function<void()> finished) {
-  Join();
-  thread_ = std::thread([&job, make = std::move(make), finished = std::move(finished)] {
-    BatchConvertWorker(job, make);
-    finished();
   });
-}
-
-void CBatchWorkerThread::Join() {
-  if (thread_.joinable()) thread_.join();
+  if (!converted.Finished()) RecordFailure(job, err::kCannotCreateOutput, converted);
 }

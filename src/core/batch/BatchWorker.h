@@ -1,9 +1,11 @@
 #pragma once
-// The conversion of one batch job, and the short-lived thread that runs it.
+// The conversion of one batch job; CBatchScheduler (core/batch/BatchScheduler.h)
+// runs it on its worker threads, and CBatchWorkerThread is the batch window's
+// one-at-a-time use of that scheduler.
 
 #include <functional>
 #include <memory>
-#include <thread>
+#include <string>
 
 #include "core/AudioFile.h"
 #include "core/Mp3EncodeSettings.h"
@@ -20,25 +22,29 @@ using BatchFileMaker =
 std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType);
 
 // Opens the job's source as its type and converts it to the job's target
-// through job.sink, leaving the outcome in job.result (and a file-system
-// failure's message in job.failureText). Returns 0 when a conversion ran and
-// 1 when the job failed before converting.
-int BatchConvertWorker(BatchJob& job, const BatchFileMaker& make = MakeBatchFile);
+// through job.sink, leaving the outcome in job.result (and the message of a
+// failure that carries its own, such as a file fault, in job.failureText).
+// Nothing it meets escapes: a failed allocation is err::kNoMemory, any other
+// fault err::kCannotOpen or err::kCannotCreateOutput with its message.
+void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make = MakeBatchFile);
 
-// Runs BatchConvertWorker on its own thread, then calls finished on that
-// thread (after the job's result is written). One job at a time; the thread
-// is joined before the next starts and on destruction.
+class CBatchScheduler;
+
+// The batch window's worker: the one scheduler with one worker thread. Start
+// hands over a job and calls finished on the worker thread once the job's
+// result is written; the window's next-job step (CBatchRun) then hands over
+// the next. Destruction waits for a running job.
 class CBatchWorkerThread {
  public:
-  CBatchWorkerThread() = default;
-  ~CBatchWorkerThread() { Join(); }
+  CBatchWorkerThread();
+  ~CBatchWorkerThread();
   CBatchWorkerThread(const CBatchWorkerThread&) = delete;
   CBatchWorkerThread& operator=(const CBatchWorkerThread&) = delete;
 
   void Start(BatchJob& job, BatchFileMaker make, std::function<void()> finished);
-  // Waits for the thread of the last job to end.
+  // Waits for the job handed over last to end.
   void Join();
 
  private:
-  std::thread thread_;
+  std::unique_ptr<CBatchScheduler> scheduler_;
 };

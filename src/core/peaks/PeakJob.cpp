@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/OperationRunner.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 
@@ -31,15 +32,17 @@ std::unique_ptr<CPeakJob> CPeakJob::For(CAudioFile& file, std::string& whyNot) {
 CPeakJob::~CPeakJob() = default;
 
 bool CPeakJob::Run(const std::atomic<bool>& cancel, unsigned threads, bool exact) {
-  try {
-    const bool done = wave_ ? RunWave(cancel, threads) : RunMp3(cancel, threads, exact);
-    stage_ = done ? Stage::Done : Stage::Cancelled;
-    return done;
-  } catch (const CFileException& e) {
-    failure_ = e.Message();
+  // Through the engine's runner: nothing may escape the drawing thread.
+  bool done = false;
+  const OperationOutcome outcome = RunAndCatch(
+      file_.GetFilePath(), [&] { done = wave_ ? RunWave(cancel, threads) : RunMp3(cancel, threads, exact); });
+  if (!outcome.Finished()) {
+    failure_ = outcome.text;
     stage_ = Stage::Failed;
     return false;
   }
+  stage_ = done ? Stage::Done : Stage::Cancelled;
+  return done;
 }
 
 bool CPeakJob::RunWave(const std::atomic<bool>& cancel, unsigned threads) {

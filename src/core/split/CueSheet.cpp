@@ -109,32 +109,32 @@ std::string Text(const char* value) {
 
 std::string ReadSheetText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw CueError(path + ": cannot open the cue sheet");
+  if (!in) throw CueError(path, path + ": cannot open the cue sheet");
   std::string text;
   text.resize(kMaxCueBytes + 1);
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > kMaxCueBytes) throw CueError(path + ": the cue sheet is larger than 1 MiB");
+  if (text.size() > kMaxCueBytes) throw CueError(path, path + ": the cue sheet is larger than 1 MiB");
   if (text.find('\0') != std::string::npos)
-    throw CueError(path + ": this is not a cue sheet (it holds binary data)");
+    throw CueError(path, path + ": this is not a cue sheet (it holds binary data)");
   // A byte order mark is no part of the first keyword.
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   return text;
 }
 
 void CheckTracks(const CueSheet& sheet) {
-  if (sheet.tracks.empty()) throw CueError(sheet.path + ": the cue sheet has no tracks");
+  if (sheet.tracks.empty()) throw CueError(sheet.path, sheet.path + ": the cue sheet has no tracks");
   for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
     const CueTrack& t = sheet.tracks[i];
     const std::string where = sheet.path + ": track " + std::to_string(t.number) + ": ";
-    if (t.start < 0) throw CueError(where + "it has no INDEX 01");
-    if (t.pregap > t.start) throw CueError(where + "its INDEX 00 comes after its INDEX 01");
+    if (t.start < 0) throw CueError(sheet.path, where + "it has no INDEX 01");
+    if (t.pregap > t.start) throw CueError(sheet.path, where + "its INDEX 00 comes after its INDEX 01");
     if (i > 0 && t.start <= sheet.tracks[i - 1].start)
-      throw CueError(where + "its INDEX 01 is not after the INDEX 01 of track " +
-                     std::to_string(sheet.tracks[i - 1].number));
+      throw CueError(sheet.path, where + "its INDEX 01 is not after the INDEX 01 of track " +
+                                     std::to_string(sheet.tracks[i - 1].number));
     if (i > 0 && t.pregap >= 0 && t.pregap < sheet.tracks[i - 1].start)
-      throw CueError(where + "its INDEX 00 lies before the INDEX 01 of track " +
-                     std::to_string(sheet.tracks[i - 1].number));
+      throw CueError(sheet.path, where + "its INDEX 00 lies before the INDEX 01 of track " +
+                                     std::to_string(sheet.tracks[i - 1].number));
   }
 }
 
@@ -148,7 +148,8 @@ CueSheet ReadCueSheet(const std::string& path) {
     const std::size_t line = BadLine(lines, outcome.messages);
     const std::string reason =
         outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
-    throw CueError(path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
+    throw CueError(path,
+                   path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
   }
   Cd* cd = outcome.cd.get();
   CueSheet sheet;
@@ -167,12 +168,12 @@ CueSheet ReadCueSheet(const std::string& path) {
     const std::string file = Text(track_get_filename(track));
     if (i == 1) sheet.fileName = file;
     if (file != sheet.fileName)
-      throw CueError(path + ": track " + std::to_string(i) + ": it is in \"" + file + "\", not in \"" +
-                     sheet.fileName + "\"; a sheet of several files cannot be split");
+      throw CueError(path, path + ": track " + std::to_string(i) + ": it is in \"" + file + "\", not in \"" +
+                               sheet.fileName + "\"; a sheet of several files cannot be split");
     sheet.tracks.push_back(t);
   }
   CheckTracks(sheet);
-  if (sheet.fileName.empty()) throw CueError(path + ": the cue sheet names no FILE");
+  if (sheet.fileName.empty()) throw CueError(path, path + ": the cue sheet names no FILE");
   return sheet;
 }
 
@@ -184,8 +185,8 @@ std::string CueAudioPath(const CueSheet& sheet) {
   const std::string audio = name.front() == '/' ? name : FolderPart(sheet.path) + name;
   struct stat st {};
   if (::stat(audio.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw CueError(sheet.path + ": track 1: the file \"" + sheet.fileName +
-                   "\" named by FILE is not there (" + audio + ")");
+    throw CueError(sheet.path, sheet.path + ": track 1: the file \"" + sheet.fileName +
+                                   "\" named by FILE is not there (" + audio + ")");
   return audio;
 }
 
@@ -203,9 +204,10 @@ SplitPlan PlanFromCue(const CueSheet& sheet, std::uint32_t rate, std::uint64_t t
     const CueTrack& t = sheet.tracks[i];
     const std::uint64_t at = CueFrameToSample(t.start, rate);
     if (at >= totalSamples)
-      throw CueError(sheet.path + ": track " + std::to_string(t.number) + ": it starts at " +
-                     timetext::FormatTime(timetext::MicrosOf(at, rate)) + ", past the end of the audio (" +
-                     timetext::FormatTime(timetext::MicrosOf(totalSamples, rate)) + ")");
+      throw CueError(sheet.path, sheet.path + ": track " + std::to_string(t.number) + ": it starts at " +
+                                     timetext::FormatTime(timetext::MicrosOf(at, rate)) +
+                                     ", past the end of the audio (" +
+                                     timetext::FormatTime(timetext::MicrosOf(totalSamples, rate)) + ")");
     const PieceFacts facts{t.title, t.performer, t.number};
     if (i == 0) {
       plan.start = at;

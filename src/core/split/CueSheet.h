@@ -5,17 +5,19 @@
 // the reason.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
 #include "core/split/SplitPlan.h"
 
 namespace split {
 
-class CueError : public std::runtime_error {
+class CueError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  // path: the sheet; text: the whole message, which names it.
+  CueError(std::string path, std::string text)
+      : CAudioFailure(err::kCueSheet, std::move(path), 0, std::move(text)) {}
 };
 
 struct CueTrack {

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 
+#include "core/AudioFailure.h"
 #include "core/File.h"
 #include "core/TimeText.h"
 
@@ -160,11 +160,16 @@ void WriteTextFile(const std::string& path, const std::string& text, const std::
     for (const std::string& other : keep) {
       struct stat st {};
       if (::stat(other.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
-        throw std::runtime_error(path + ": the export would replace " + other + "; nothing was written");
+        throw CAudioFailure(err::kExport, path, 0,
+                            path + ": the export would replace " + other + "; nothing was written");
     }
   }
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw std::runtime_error(path + ": cannot create the file: " + std::strerror(errno));
+  if (fd < 0) {
+    const int cause = errno;
+    throw CAudioFailure(err::kExport, path, cause,
+                        path + ": cannot create the file: " + std::strerror(cause));
+  }
   std::size_t done = 0;
   int failure = 0;
   while (done < text.size()) {
@@ -179,8 +184,8 @@ void WriteTextFile(const std::string& path, const std::string& text, const std::
   if (::close(fd) != 0 && failure == 0) failure = errno;
   if (failure != 0) {
     ::unlink(path.c_str());
-    throw std::runtime_error(path + ": cannot write the file: " + std::strerror(failure) +
-                             "; it was removed");
+    throw CAudioFailure(err::kExport, path, failure,
+                        path + ": cannot write the file: " + std::strerror(failure) + "; it was removed");
   }
 }
 

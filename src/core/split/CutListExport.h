@@ -30,8 +30,8 @@ std::string SecondsText(std::uint64_t sample, std::uint32_t rate);
 // "H:MM:SS.mmm" of a sample position.
 std::string ClockText(std::uint64_t sample, std::uint32_t rate);
 
-// Writes text to path whole, or removes what it wrote; throws std::runtime_error
-// naming the file and the reason. A path that is (by device and inode) one of
+// Writes text to path whole, or removes what it wrote; throws a CAudioFailure
+// (err::kExport) naming the file and the reason. A path that is (by device and inode) one of
 // keep, such as the source, is refused before anything is written.
 void WriteTextFile(const std::string& path, const std::string& text,
                    const std::vector<std::string>& keep = {});

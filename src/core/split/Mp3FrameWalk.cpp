@@ -23,7 +23,10 @@ constexpr std::size_t kMaxFrameBytes =
 class Descriptor {
  public:
   explicit Descriptor(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) throw ScanError(path + ": cannot open the file: " + std::strerror(errno));
+    if (fd_ < 0) {
+      const int cause = errno;
+      throw ScanError(path, path + ": cannot open the file: " + std::strerror(cause), cause);
+    }
   }
   ~Descriptor() { ::close(fd_); }
   Descriptor(const Descriptor&) = delete;
@@ -51,7 +54,10 @@ void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_
   while (got < bytes.size()) {
     const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(from + got));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw ScanError(path + ": cannot read the audio: " + std::strerror(n < 0 ? errno : EIO));
+    if (n <= 0) {
+      const int cause = n < 0 ? errno : EIO;
+      throw ScanError(path, path + ": cannot read the audio: " + std::strerror(cause), cause);
+    }
     got += static_cast<std::size_t>(n);
   }
 }
@@ -84,7 +90,7 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
       }
       const mp3::FrameHeader h = mp3::FrameHeader::FromBytes(&block[i]);
       if (list.offsets.size() >= kMaxFrames)
-        throw ScanError(path + ": the stream is longer than 24 hours; silence detection stops there");
+        throw ScanError(path, path + ": the stream is longer than 24 hours; silence detection stops there");
       list.offsets.push_back(pos + i);
       list.floors.push_back(static_cast<float>(
           levels.Feed(h, &block[i], std::min<std::size_t>(available, length)).value_or(kEmptyFrame)));

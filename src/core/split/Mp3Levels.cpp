@@ -131,7 +131,10 @@ void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std
   auto work = [&] {
     try {
       const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) throw ScanError(path + ": cannot open the file: " + std::strerror(errno));
+      if (fd < 0) {
+        const int cause = errno;
+        throw ScanError(path, path + ": cannot open the file: " + std::strerror(cause), cause);
+      }
       struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -158,14 +161,16 @@ void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std
 }  // namespace
 
 std::uint64_t Mp3TotalSamples(CMp3File& mp3) {
-  if (mp3.Rewind() != err::kNone) throw ScanError(mp3.GetFilePath() + ": no MPEG audio frame found");
+  if (mp3.Rewind() != err::kNone)
+    throw ScanError(mp3.GetFilePath(), mp3.GetFilePath() + ": no MPEG audio frame found");
   const mp3::FrameHeader first{mp3.GetHeader()};
   const Mp3FrameList frames = WalkMp3Frames(mp3.GetFilePath(), mp3.GetAudioStart(), mp3.GetAudioEnd(), first);
   return TimelineOf(mp3, frames, first.SamplesPerFrame()).total;
 }
 
 WindowLevels ScanMp3Levels(CMp3File& mp3, const Mp3ScanOptions& options, Mp3ScanStats* stats) {
-  if (mp3.Rewind() != err::kNone) throw ScanError(mp3.GetFilePath() + ": no MPEG audio frame found");
+  if (mp3.Rewind() != err::kNone)
+    throw ScanError(mp3.GetFilePath(), mp3.GetFilePath() + ": no MPEG audio frame found");
   const mp3::FrameHeader first{mp3.GetHeader()};
   const std::uint32_t spf = first.SamplesPerFrame();
   const Mp3FrameList frames = WalkMp3Frames(mp3.GetFilePath(), mp3.GetAudioStart(), mp3.GetAudioEnd(), first);

@@ -52,20 +52,20 @@ void CopyPictures(TagLib::ID3v2::Tag* from, TagLib::ID3v2::Tag* to) {
 void TagMp3Piece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
   TagLib::MPEG::File from(source.c_str(), false);
   TagLib::MPEG::File to(piece.c_str(), false);
-  if (!to.isValid()) throw TagError(piece + ": TagLib cannot open the piece to tag it");
+  if (!to.isValid()) throw TagError(piece, piece + ": TagLib cannot open the piece to tag it");
   // Only the new ID3v2.4 tag stays on the piece.
   to.strip(TagLib::MPEG::File::AllTags);
   TagLib::ID3v2::Tag* tag = to.ID3v2Tag(true);
   tag->setProperties(MergedProperties(from.isValid() ? from.properties() : TagLib::PropertyMap(), facts));
   if (from.isValid()) CopyPictures(from.ID3v2Tag(false), tag);
   if (!to.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4))
-    throw TagError(piece + ": TagLib cannot write the piece's tag");
+    throw TagError(piece, piece + ": TagLib cannot write the piece's tag");
 }
 
 void TagWavePiece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
   TagLib::RIFF::WAV::File from(source.c_str(), false);
   TagLib::RIFF::WAV::File to(piece.c_str(), false);
-  if (!to.isValid()) throw TagError(piece + ": TagLib cannot open the piece to tag it");
+  if (!to.isValid()) throw TagError(piece, piece + ": TagLib cannot open the piece to tag it");
   TagLib::RIFF::Info::Tag* tag = to.InfoTag();
   if (from.isValid() && from.hasInfoTag())
     for (const auto& [id, text] : from.InfoTag()->fieldListMap()) tag->setFieldText(id, text);
@@ -74,7 +74,7 @@ void TagWavePiece(const std::string& source, const std::string& piece, const Pie
   if (!facts.album.empty()) tag->setFieldText("IPRD", Utf8(facts.album));
   if (facts.track != 0) tag->setFieldText("ITRK", Utf8(TrackText(facts)));
   if (!to.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers))
-    throw TagError(piece + ": TagLib cannot write the piece's tag");
+    throw TagError(piece, piece + ": TagLib cannot write the piece's tag");
 }
 
 }  // namespace split

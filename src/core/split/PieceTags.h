@@ -4,14 +4,17 @@
 // WAV piece gets a LIST/INFO chunk built on the source's (INAM, IART, IPRD,
 // ITRK). The facts given replace the source's; empty ones keep them.
 
-#include <stdexcept>
 #include <string>
+
+#include "core/AudioFailure.h"
 
 namespace split {
 
-class TagError : public std::runtime_error {
+class TagError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  // path: the piece; text: the whole message, which names it.
+  TagError(std::string path, std::string text)
+      : CAudioFailure(err::kPieceTag, std::move(path), 0, std::move(text)) {}
 };
 
 struct PieceTagFacts {

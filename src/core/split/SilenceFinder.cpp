@@ -23,14 +23,17 @@ SilenceScan Evaluate(const WindowLevels& levels, std::uint64_t minSamples) {
 }  // namespace
 
 SilenceScan FindSilences(CAudioFile& file, const SilenceOptions& options) {
-  if (file.GetError() != err::kNone) throw ScanError(file.GetFilePath() + ": the file could not be opened");
+  if (file.GetError() != err::kNone)
+    throw ScanError(file.GetFilePath(), file.GetFilePath() + ": the file could not be opened");
   const double threshold = AmplitudeOf(options.thresholdDb);
   if (auto* wave = dynamic_cast<CWaveFile*>(&file)) {
     const WindowLevels levels = ScanWaveLevels(*wave, threshold);
     return Evaluate(levels, timetext::SampleAt(options.minSilenceMicros, levels.sampleRate));
   }
   auto* mp3 = dynamic_cast<CMp3File*>(&file);
-  if (!mp3) throw ScanError(file.GetFilePath() + ": silence detection reads WAV and MP3 files only");
+  if (!mp3)
+    throw ScanError(file.GetFilePath(),
+                    file.GetFilePath() + ": silence detection reads WAV and MP3 files only");
   Mp3ScanOptions o;
   o.threshold = threshold;
   o.minSamples = timetext::SampleAt(options.minSilenceMicros, mp3->GetSampleRate());

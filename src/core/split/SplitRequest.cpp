@@ -84,7 +84,8 @@ SplitPlan BuildSplitPlan(CAudioFile& file, const SplitRequest& request, const Cu
     const SilenceScan scan = FindSilences(file, request.silence);
     const std::uint32_t rate = scan.sampleRate;
     if (request.mode == SplitMode::Silence) {
-      if (scan.silences.empty()) throw NoSilenceError(NoSilenceMessage(file, scan, request.silence));
+      if (scan.silences.empty())
+        throw NoSilenceError(file.GetFilePath(), NoSilenceMessage(file, scan, request.silence));
       plan = PlanAtSilences(scan, request.place, timetext::SampleAt(request.minPieceMicros, rate));
     } else {
       plan = PlanEqualAtSilences(scan, request.pieces, timetext::SampleAt(request.snapMicros, rate));

@@ -39,7 +39,8 @@ std::string CheckRequest(const SplitRequest& request);
 // No silence in the file: the message says so and shows the quietest stretch.
 class NoSilenceError : public ScanError {
  public:
-  using ScanError::ScanError;
+  NoSilenceError(std::string path, std::string text)
+      : ScanError(std::move(path), std::move(text), 0, err::kNoSilence) {}
 };
 
 // The plan for file. Cue mode takes the sheet already read. Throws

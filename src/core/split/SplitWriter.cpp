@@ -48,11 +48,11 @@ void RemovePiece(const std::string& piece, const CAudioFile& file) {
 void Refuse(const std::vector<PlannedPiece>& pieces, const CAudioFile& file) {
   for (const PlannedPiece& p : pieces) {
     if (SameFile(p.path, file.GetFilePath()) || AbsolutePath(p.path) == AbsolutePath(file.GetFilePath()))
-      throw WriteError(p.path + ": a piece would replace the source; nothing was written.");
+      throw WriteError(p.path, p.path + ": a piece would replace the source; nothing was written.");
     const std::string folder = FolderPart(p.path);
     struct stat st {};
     if (!folder.empty() && (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-      throw WriteError(folder + ": the folder of the pieces does not exist; nothing was written.");
+      throw WriteError(folder, folder + ": the folder of the pieces does not exist; nothing was written.");
   }
 }
 
@@ -90,15 +90,17 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
       }
       if (error != err::kNone) {
         RemovePiece(p.path, file);
-        throw WriteError(p.path + ": " + LoadMessage(error) + WrittenNote(outcome.written));
+        throw WriteError(p.path, p.path + ": " + LoadMessage(error) + WrittenNote(outcome.written),
+                         file.GetErrorCause());
       }
       Tag(file, plan, p, count);
     } catch (const TagError& e) {
       RemovePiece(p.path, file);
-      throw WriteError(std::string(e.what()) + "; the piece was removed." + WrittenNote(outcome.written));
+      throw WriteError(e.Path(), e.Text() + "; the piece was removed." + WrittenNote(outcome.written));
     } catch (const CFileException& e) {
       RemovePiece(p.path, file);
-      throw WriteError(e.Message() + " The piece was removed." + WrittenNote(outcome.written));
+      throw WriteError(e.Path(), e.Message() + " The piece was removed." + WrittenNote(outcome.written),
+                       e.OsError());
     }
     outcome.written.push_back(p.path);
   }

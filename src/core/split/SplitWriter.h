@@ -5,10 +5,10 @@
 // written before it stay whole and are named in the message.
 
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/AudioFailure.h"
 #include "core/split/SplitPlan.h"
 
 class CAudioFile;
@@ -16,9 +16,11 @@ class CProgress;
 
 namespace split {
 
-class WriteError : public std::runtime_error {
+class WriteError : public CAudioFailure {
  public:
-  using std::runtime_error::runtime_error;
+  // path: the piece (or the folder of the pieces); text: the whole message.
+  WriteError(std::string path, std::string text, int osError = 0)
+      : CAudioFailure(err::kPieceWrite, std::move(path), osError, std::move(text)) {}
 };
 
 struct WriteOutcome {

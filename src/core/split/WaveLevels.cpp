@@ -111,10 +111,11 @@ Layout LayoutOf(const CWaveFile& wave) {
                  : l.bytesPerSample == 3 ? Encoding::S24
                                          : Encoding::S32;
   } else {
-    throw ScanError(wave.GetFilePath() + ": silence detection reads PCM and 32-bit float WAV files only");
+    throw ScanError(wave.GetFilePath(),
+                    wave.GetFilePath() + ": silence detection reads PCM and 32-bit float WAV files only");
   }
   if (channels == 0 || l.blockAlign < channels * l.bytesPerSample || wave.GetSampleRate() == 0)
-    throw ScanError(wave.GetFilePath() + ": the format chunk is damaged");
+    throw ScanError(wave.GetFilePath(), wave.GetFilePath() + ": the format chunk is damaged");
   return l;
 }
 
@@ -164,7 +165,9 @@ WindowLevels ScanWaveLevels(const CWaveFile& wave, double threshold) {
   WindowLevels levels;
   const std::uint64_t total = wave.GetDataSize() / layout.blockAlign;
   if (total / wave.GetSampleRate() > kMaxScanSeconds)
-    throw ScanError(wave.GetFilePath() + ": the recording is longer than 24 hours; silence detection stops there");
+    throw ScanError(
+        wave.GetFilePath(),
+        wave.GetFilePath() + ": the recording is longer than 24 hours; silence detection stops there");
   levels.Reset(wave.GetSampleRate(), total);
   const auto limit = static_cast<std::uint32_t>(std::clamp(std::ceil(threshold * kScale), 1.0, kScale));
   const std::size_t count = levels.windows.size();
@@ -177,7 +180,9 @@ WindowLevels ScanWaveLevels(const CWaveFile& wave, double threshold) {
     failures[0] = ScanPart(wave.GetFilePath(), wave.GetDataOffset(), layout, limit, levels, 0, half);
   }
   for (int f : failures)
-    if (f != 0) throw ScanError(wave.GetFilePath() + ": cannot read the audio: " + std::strerror(f));
+    if (f != 0)
+      throw ScanError(wave.GetFilePath(), wave.GetFilePath() + ": cannot read the audio: " + std::strerror(f),
+                      f);
   return levels;
 }
 
