@@ -218,49 +218,49 @@ class QtPrompt final : public CPrompt {
 };
 
 // Gives each file dialog its starting folder and remembers where the user
-// went, then asks the prompt in force.
+// went, then asks the prompt underneath.
 class StartFolderPrompt final : public CPrompt {
  public:
-  explicit StartFolderPrompt(std::function<CPrompt&()> inner) : inner_(std::move(inner)) {}
+  explicit StartFolderPrompt(CPrompt& inner) : inner_(inner) {}
 
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
-    return inner_().Ask(parent, caption, text, icon, buttons);
+    return inner_.Ask(parent, caption, text, icon, buttons);
   }
   std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
                                       MessageIcon icon, PromptButtons buttons,
                                       std::function<void(PromptAnswer)> answered) override {
-    return inner_().Open(parent, caption, text, icon, buttons, std::move(answered));
+    return inner_.Open(parent, caption, text, icon, buttons, std::move(answered));
   }
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
-    return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
+    return Remember(inner_.GetOpenFileName(parent, WithStart(parent, request)));
   }
   QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
-    const QStringList paths = inner_().GetOpenFileNames(parent, WithStart(parent, request));
+    const QStringList paths = inner_.GetOpenFileNames(parent, WithStart(parent, request));
     if (!paths.isEmpty()) Remember(paths.front());
     return paths;
   }
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
-    return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+    return Remember(inner_.GetSaveFileName(parent, WithStart(parent, request)));
   }
   void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
                      std::function<void(const QStringList&)> chosen) override {
-    inner_().OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
+    inner_.OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
       if (!paths.isEmpty()) Remember(paths.front());
       if (chosen) chosen(paths);
     });
   }
   void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
                      std::function<void(const QString&)> chosen) override {
-    inner_().OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
-                           [chosen](const QString& folder) {
-                             if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
-                             if (chosen) chosen(folder);
-                           });
+    inner_.OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
+                         [chosen](const QString& folder) {
+                           if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+                           if (chosen) chosen(folder);
+                         });
   }
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
     const QString folder =
-        inner_().GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
+        inner_.GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
     if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
     return folder;
   }
@@ -279,7 +279,7 @@ class StartFolderPrompt final : public CPrompt {
     return path;
   }
 
-  std::function<CPrompt&()> inner_;
+  CPrompt& inner_;
 };
 
 // The handle of a question that was answered before Open returned.
@@ -288,11 +288,6 @@ class AnsweredHandle final : public CPromptHandle {
   bool IsOpen() const override { return false; }
   void Withdraw() override {}
 };
-
-CPrompt*& Installed() {
-  static CPrompt* prompt = nullptr;
-  return prompt;
-}
 
 }  // namespace
 
@@ -316,13 +311,12 @@ void CPrompt::OpenDirectory(QWidget* parent, const QString& title, const QString
   if (chosen) chosen(folder);
 }
 
-CPrompt& Prompt() {
-  static StartFolderPrompt prompt([]() -> CPrompt& {
-    static QtPrompt qtPrompt;
-    CPrompt* installed = Installed();
-    return installed ? *installed : qtPrompt;
-  });
-  return prompt;
+std::unique_ptr<CPrompt> MakeQtPrompt() {
+  return std::make_unique<QtPrompt>();
+}
+
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner) {
+  return std::make_unique<StartFolderPrompt>(inner);
 }
 
 namespace {
@@ -345,10 +339,6 @@ QString DialogStartFolder(const QWidget* parent) {
   if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
   const QString last = recent::LastFolder();
   return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
-}
-
-void SetPrompt(CPrompt* prompt) {
-  Installed() = prompt;
 }
 
 QString QtFilter(const QString& filter) {

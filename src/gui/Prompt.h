@@ -1,7 +1,8 @@
 #pragma once
 // The one seam through which every window asks the user something: message
-// boxes and file dialogs. The program uses real Qt dialogs; tests install a
-// scripted prompt that answers in turn and fails on unexpected questions.
+// boxes and file dialogs. Windows reach it through their CGuiServices; the
+// program uses real Qt dialogs, tests a scripted prompt that answers in turn
+// and fails on unexpected questions.
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +23,7 @@ struct FileDialogRequest {
   QString filter;            // "WAV files (*.wav)|*.wav|All files (*.*)|*.*||"
   QString defaultExtension;  // without dot; empty for none
   QString initialName;       // file name or path shown at start
-  // The folder the dialog starts in. Left empty, Prompt() fills it: the
+  // The folder the dialog starts in. Left empty, WithStartFolders fills it: the
   // folder of an absolute initialName, else DialogStartFolder(parent).
   QString directory;
   bool overwritePrompt = false;
@@ -67,12 +68,12 @@ class CPrompt {
                              std::function<void(const QString&)> chosen);
 };
 
-// The prompt in force (the Qt one unless a test installed another), behind
-// a layer that gives every file dialog its starting folder and remembers the
-// folder of each path the user picks.
-CPrompt& Prompt();
-// Installs a prompt; nullptr restores the Qt one. The caller keeps ownership.
-void SetPrompt(CPrompt* prompt);
+// Qt's own message boxes and file dialogs.
+std::unique_ptr<CPrompt> MakeQtPrompt();
+// A layer over inner that gives every file dialog its starting folder (the
+// folder of an absolute initialName, else DialogStartFolder(parent)) and
+// remembers the folder of each path the user picks. inner must outlive it.
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner);
 
 // The window property naming the open file's folder: dialogs of that window
 // and of the windows it owns start there.

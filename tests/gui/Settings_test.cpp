@@ -13,10 +13,10 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/MainWindowFixture.h"
-#include "settings/Registry.h"
-#include "settings/StatePaths.h"
-#include "settings/RegistrySettings.h"
 #include "gui/SettingsDlg.h"
+#include "settings/Registry.h"
+#include "settings/RegistrySettings.h"
+#include "settings/StatePaths.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ struct SettingsAnswer {
 // Answers the Settings dialog the next command opens.
 void AnswerSettings(SettingsAnswer& answer) {
   kt::WhenModal([&answer](QWidget* modal) {
-    auto* overlap = kt::Control<QLineEdit>(modal, CSettingsDlg::kOverlapEditId);
-    auto* suffix = kt::Control<QLineEdit>(modal, CSettingsDlg::kSuffixEditId);
+    auto* overlap = kt::Control<QLineEdit>(modal, CSettingsDlg::kOverlapEditName);
+    auto* suffix = kt::Control<QLineEdit>(modal, CSettingsDlg::kSuffixEditName);
     ASSERT_TRUE(overlap && suffix);
     answer.shownOverlap = overlap->text();
     answer.shownSuffix = suffix->text();
@@ -50,13 +50,13 @@ void AnswerSettings(SettingsAnswer& answer) {
       suffix->clear();
       kt::TypeText(suffix, answer.suffix);
     }
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveOverlapId)->setChecked(answer.saveOverlap);
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveSuffixId)->setChecked(answer.saveSuffix);
-    auto* gapless = kt::Control<QCheckBox>(modal, CSettingsDlg::kGaplessId);
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveOverlapName)->setChecked(answer.saveOverlap);
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveSuffixName)->setChecked(answer.saveSuffix);
+    auto* gapless = kt::Control<QCheckBox>(modal, CSettingsDlg::kGaplessName);
     answer.shownGapless = gapless->isChecked();
     if (answer.gapless) gapless->setChecked(*answer.gapless);
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveGaplessId)->setChecked(answer.saveGapless);
-    kt::Control<QPushButton>(modal, answer.ok ? 1 : 2)->click();
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveGaplessName)->setChecked(answer.saveGapless);
+    kt::Control<QPushButton>(modal, answer.ok ? "ok" : "cancel")->click();
   });
 }
 
@@ -101,7 +101,7 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
   EXPECT_EQ(ReadSuffix(), "_part");
   EXPECT_TRUE(prompt.questions.empty());
   // A new window (a new run) starts from the store.
-  CSettingsDlg fresh;
+  CSettingsDlg fresh(prompt.Services());
   EXPECT_EQ(fresh.GetOverlapTime(), 15u);
   EXPECT_EQ(fresh.GetFilenameSuffix(), "_part");
 }
@@ -188,17 +188,18 @@ TEST_F(SettingsTest, GaplessMp3PiecesReachesTheOpenMp3FileAndIsStoredOnlyWithIts
 }
 
 TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove200) {
-  CSettingsDlg dlg(0, "", true, true);
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 0, "", true, true);
   dlg.show();
-  auto* suffix = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kSuffixEditId);
+  auto* suffix = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kSuffixEditName);
   kt::TypeText(suffix, QStringLiteral("a<b>c:d*e?f/g\\h"));
   EXPECT_EQ(suffix->text(), QStringLiteral("abcdefgh"));
   // Pasted text is not filtered.
   suffix->insert(QStringLiteral("<"));
   EXPECT_EQ(suffix->text(), QStringLiteral("abcdefgh<"));
 
-  auto* spin = kt::Control<QSpinBox>(&dlg, CSettingsDlg::kSpinId);
-  auto* overlap = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditId);
+  auto* spin = kt::Control<QSpinBox>(&dlg, CSettingsDlg::kSpinName);
+  auto* overlap = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditName);
   overlap->selectAll();
   kt::TypeText(overlap, QStringLiteral("x300"));
   EXPECT_EQ(overlap->text(), QStringLiteral("300"));  // digits only
@@ -215,8 +216,9 @@ TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove
 }
 
 TEST(SettingsDlg, AnEmptyOverlapReadsAsZero) {
-  CSettingsDlg dlg(33, "s", true, true);
-  kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditId)->clear();
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 33, "s", true, true);
+  kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditName)->clear();
   dlg.accept();
   EXPECT_EQ(dlg.GetOverlapTime(), 0u);
 }

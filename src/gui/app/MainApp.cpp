@@ -7,9 +7,10 @@
 #include <cstdio>
 
 #include "Version.h"
-#include "gui/app/MainDlg.h"
+#include "gui/GuiServices.h"
 #include "gui/Resources.h"
 #include "gui/Trace.h"
+#include "gui/app/MainDlg.h"
 
 CMainApp::CMainApp(int& argc, char** argv) : QApplication(argc, argv) {
   InitKestruneResources();
@@ -46,7 +47,9 @@ int CMainApp::Run() {
   for (const QString& extra : request.ignored)
     std::fprintf(stderr, "kestrune: one file is opened at a time; %s is ignored\n", qPrintable(extra));
 
-  CMainDlg window;
+  // The desktop's services, handed to every window from here down.
+  const CGuiServices services;
+  CMainDlg window(services);
   window_ = &window;
   window.installEventFilter(this);
   // An ordinary top-level window: the program ends when it closes.

@@ -4,9 +4,7 @@
 
 namespace kt {
 
-ScriptedPrompt::ScriptedPrompt() {
-  SetPrompt(this);
-}
+ScriptedPrompt::ScriptedPrompt() = default;
 
 struct ScriptedPrompt::OpenQuestion : CPromptHandle {
   QString text;
@@ -21,7 +19,6 @@ struct ScriptedPrompt::OpenQuestion : CPromptHandle {
 };
 
 ScriptedPrompt::~ScriptedPrompt() {
-  SetPrompt(nullptr);
   EXPECT_TRUE(OpenTexts().isEmpty()) << "questions left open: " << OpenTexts().join(" | ").toStdString();
   EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) were never asked for";
 }

@@ -1,6 +1,8 @@
 #pragma once
-// A CPrompt for GUI tests: installs itself for its lifetime, answers each
-// question from a queue in turn and records everything it was asked.
+// A CPrompt for GUI tests: answers each question from a queue in turn and
+// records everything it was asked. Services() are window services that ask
+// through it (behind the starting-folder layer, as the program's do); the
+// windows under test are given those.
 // Message boxes with only an OK button are recorded and acknowledged without
 // taking a queued answer; any other question with no queued answer, or with
 // an answer of the wrong kind, fails the test and is answered Cancel/No/empty.
@@ -14,6 +16,7 @@
 #include <variant>
 #include <vector>
 
+#include "gui/GuiServices.h"
 #include "gui/Prompt.h"
 
 namespace kt {
@@ -37,6 +40,10 @@ class ScriptedPrompt : public CPrompt {
   ScriptedPrompt& Answer(PromptAnswer answer);
   ScriptedPrompt& AnswerFile(const QString& path);  // empty: the user cancels
   ScriptedPrompt& AnswerFiles(const QStringList& paths);
+
+  // Window services whose questions come here; tests may replace their
+  // link opener, beep and desktop session with fakes.
+  CGuiServices& Services() { return services_; }
 
   std::vector<PromptQuestion> questions;
   // The texts of the message boxes shown so far, in order.
@@ -67,6 +74,7 @@ class ScriptedPrompt : public CPrompt {
   std::vector<std::shared_ptr<OpenQuestion>> opened_;
   QStringList NextFiles(const PromptQuestion& question);
   std::deque<std::variant<PromptAnswer, QStringList>> answers_;
+  CGuiServices services_{*this};
 };
 
 }  // namespace kt

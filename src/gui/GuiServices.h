@@ -1,0 +1,44 @@
+#pragma once
+// What the windows use from the desktop, in one object the application
+// creates and hands to each window at construction: the questions to the
+// user (message boxes and file dialogs), the desktop session (notifications,
+// the file manager, the clock), how a link is opened and how the program
+// beeps. Tests create their own with scripted answers and fakes.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "gui/DesktopIntegration.h"
+#include "gui/Prompt.h"
+
+class CGuiServices {
+ public:
+  // The desktop's own: Qt's boxes and dialogs, the session's notifications
+  // and file manager, QDesktopServices for links, QApplication::beep.
+  CGuiServices();
+  // The same, but every question goes to answers (a test's script); the
+  // caller keeps answers alive as long as these services.
+  explicit CGuiServices(CPrompt& answers);
+  CGuiServices(const CGuiServices&) = delete;
+  CGuiServices& operator=(const CGuiServices&) = delete;
+  ~CGuiServices();
+
+  // Every message box and file dialog, behind the layer that gives each file
+  // dialog its starting folder and remembers the folder the user picked.
+  CPrompt& Prompt() const { return *prompt_; }
+
+  // Opens a link with the desktop's handler; false when it could not.
+  std::function<bool(const QString& link)> openLink;
+  // The failure beep.
+  std::function<void()> beep;
+  // Notifications, the file manager, the clock and whether the user looks
+  // at the program.
+  DesktopServices desktop;
+
+ private:
+  explicit CGuiServices(std::unique_ptr<CPrompt> qtPrompt);
+
+  std::unique_ptr<CPrompt> qtPrompt_;  // when no answers were given
+  std::unique_ptr<CPrompt> prompt_;    // the starting-folder layer
+};
