@@ -3,17 +3,23 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
+#include <utility>
 
-CGuiServices::CGuiServices() : CGuiServices(MakeQtPrompt()) {}
+CGuiServices::CGuiServices(const QString& settingsFile, std::string batchLogPath)
+    : CGuiServices(MakeQtPrompt(), settingsFile, std::move(batchLogPath)) {}
 
-CGuiServices::CGuiServices(std::unique_ptr<CPrompt> qtPrompt) : CGuiServices(*qtPrompt) {
+CGuiServices::CGuiServices(std::unique_ptr<CPrompt> qtPrompt, const QString& settingsFile,
+                           std::string batchLogPath)
+    : CGuiServices(*qtPrompt, settingsFile, std::move(batchLogPath)) {
   qtPrompt_ = std::move(qtPrompt);
 }
 
-CGuiServices::CGuiServices(CPrompt& answers)
+CGuiServices::CGuiServices(CPrompt& answers, const QString& settingsFile, std::string batchLogPath)
     : openLink([](const QString& link) { return QDesktopServices::openUrl(QUrl::fromUserInput(link)); }),
       beep([] { QApplication::beep(); }),
       desktop(SessionDesktopServices()),
-      prompt_(WithStartFolders(answers)) {}
+      settings(settingsFile),
+      batchLogPath(std::move(batchLogPath)),
+      prompt_(WithStartFolders(answers, settings)) {}
 
 CGuiServices::~CGuiServices() = default;

@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <functional>
 
-#include "settings/RecentFiles.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -221,7 +221,7 @@ class QtPrompt final : public CPrompt {
 // went, then asks the prompt underneath.
 class StartFolderPrompt final : public CPrompt {
  public:
-  explicit StartFolderPrompt(CPrompt& inner) : inner_(inner) {}
+  StartFolderPrompt(CPrompt& inner, const CSettingsStore& settings) : inner_(inner), settings_(settings) {}
 
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
@@ -245,41 +245,43 @@ class StartFolderPrompt final : public CPrompt {
   }
   void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
                      std::function<void(const QStringList&)> chosen) override {
-    inner_.OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
+    inner_.OpenFileNames(parent, WithStart(parent, request), [this, chosen](const QStringList& paths) {
       if (!paths.isEmpty()) Remember(paths.front());
       if (chosen) chosen(paths);
     });
   }
   void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
                      std::function<void(const QString&)> chosen) override {
-    inner_.OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
-                         [chosen](const QString& folder) {
-                           if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+    inner_.OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent, settings_) : start,
+                         [this, chosen](const QString& folder) {
+                           if (!folder.isEmpty()) settings_.SetLastFolder(QDir::cleanPath(folder));
                            if (chosen) chosen(folder);
                          });
   }
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
-    const QString folder =
-        inner_.GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
-    if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+    const QString folder = inner_.GetExistingDirectory(
+        parent, title, start.isEmpty() ? DialogStartFolder(parent, settings_) : start);
+    if (!folder.isEmpty()) settings_.SetLastFolder(QDir::cleanPath(folder));
     return folder;
   }
 
  private:
-  static FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) {
+  FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) const {
     if (request.directory.isEmpty()) {
       const QFileInfo initial(request.initialName);
-      request.directory = !request.initialName.isEmpty() && initial.isAbsolute() ? initial.absolutePath()
-                                                                                 : DialogStartFolder(parent);
+      request.directory = !request.initialName.isEmpty() && initial.isAbsolute()
+                              ? initial.absolutePath()
+                              : DialogStartFolder(parent, settings_);
     }
     return request;
   }
-  static QString Remember(const QString& path) {
-    if (!path.isEmpty()) recent::SetLastFolder(QFileInfo(path).absolutePath());
+  QString Remember(const QString& path) {
+    if (!path.isEmpty()) settings_.SetLastFolder(QFileInfo(path).absolutePath());
     return path;
   }
 
   CPrompt& inner_;
+  const CSettingsStore& settings_;
 };
 
 // The handle of a question that was answered before Open returned.
@@ -315,8 +317,8 @@ std::unique_ptr<CPrompt> MakeQtPrompt() {
   return std::make_unique<QtPrompt>();
 }
 
-std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner) {
-  return std::make_unique<StartFolderPrompt>(inner);
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner, const CSettingsStore& settings) {
+  return std::make_unique<StartFolderPrompt>(inner, settings);
 }
 
 namespace {
@@ -335,9 +337,9 @@ QString InDocumentFolder(const QWidget* parent, const QString& name) {
   return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
-QString DialogStartFolder(const QWidget* parent) {
+QString DialogStartFolder(const QWidget* parent, const CSettingsStore& settings) {
   if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
-  const QString last = recent::LastFolder();
+  const QString last = settings.LastFolder();
   return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
 }
 

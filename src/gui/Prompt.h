@@ -11,6 +11,7 @@
 
 #include "core/Owner.h"
 
+class CSettingsStore;
 class QWidget;
 
 enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -72,17 +73,18 @@ class CPrompt {
 std::unique_ptr<CPrompt> MakeQtPrompt();
 // A layer over inner that gives every file dialog its starting folder (the
 // folder of an absolute initialName, else DialogStartFolder(parent)) and
-// remembers the folder of each path the user picks. inner must outlive it.
-std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner);
+// remembers the folder of each path the user picks in settings. inner and
+// settings must outlive it.
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner, const CSettingsStore& settings);
 
 // The window property naming the open file's folder: dialogs of that window
 // and of the windows it owns start there.
 inline constexpr const char* kDocumentFolderProperty = "documentFolder";
 
 // Where a file dialog over parent starts: the nearest kDocumentFolderProperty
-// up the parent chain, else the folder a file dialog returned last, else
-// empty (the toolkit's choice).
-QString DialogStartFolder(const QWidget* parent);
+// up the parent chain, else the folder a file dialog returned last (kept in
+// settings), else empty (the toolkit's choice).
+QString DialogStartFolder(const QWidget* parent, const CSettingsStore& settings);
 
 // An output name typed without a folder goes beside the open file (the
 // nearest kDocumentFolderProperty up the parent chain), where the dialogs

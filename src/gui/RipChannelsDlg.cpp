@@ -36,7 +36,7 @@ CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t cha
   const char* texts[kBoxes] = {"Left track", "Right track", "Channel #3",
                                "Channel #4", "Channel #5",  "Channel #6"};
   const char* const ids[kBoxes] = {ripname::kLeft,     ripname::kRight,    ripname::kChannel3,
-                           ripname::kChannel4, ripname::kChannel5, ripname::kChannel6};
+                                   ripname::kChannel4, ripname::kChannel5, ripname::kChannel6};
   for (int k = 0; k < kBoxes; ++k) {
     auto* box = new QCheckBox(texts[k], this);
     box->setObjectName(QString::fromLatin1(ids[k]));

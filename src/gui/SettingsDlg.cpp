@@ -16,7 +16,6 @@
 #include "gui/FilterEdit.h"
 #include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
-#include "settings/RegistrySettings.h"
 
 namespace {
 
@@ -68,20 +67,20 @@ CSettingsDlg::CSettingsDlg(const CGuiServices& services, std::uint32_t overlapTi
   Build();
 }
 
-std::uint32_t CSettingsDlg::ReadOverlapTime() {
-  return ::ReadOverlapTime();
+std::uint32_t CSettingsDlg::ReadOverlapTime() const {
+  return services_.settings.OverlapTime();
 }
-std::string CSettingsDlg::ReadFilenameSuffix() {
-  return ::ReadSuffix();
+std::string CSettingsDlg::ReadFilenameSuffix() const {
+  return services_.settings.Suffix();
 }
 bool CSettingsDlg::SaveOverlapTime() const {
-  return ::WriteOverlapTime(overlapTime_);
+  return services_.settings.SetOverlapTime(overlapTime_);
 }
 bool CSettingsDlg::SaveFilenameSuffix() const {
-  return ::WriteSuffix(suffix_);
+  return services_.settings.SetSuffix(suffix_);
 }
 bool CSettingsDlg::SaveGaplessMp3() const {
-  return ::WriteGaplessMp3(gapless_);
+  return services_.settings.SetGaplessMp3(gapless_);
 }
 
 void CSettingsDlg::SetGaplessMp3(bool gapless) {
@@ -107,7 +106,7 @@ void CSettingsDlg::Build() {
 
   saveOverlap_ = Named(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapName);
   saveSuffix_ = Named(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixName);
-  gapless_ = ::ReadGaplessMp3();
+  gapless_ = services_.settings.GaplessMp3();
   gaplessBox_ = Named(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessName);
   gaplessBox_->setChecked(gapless_);
   saveGapless_ = Named(new QCheckBox(QStringLiteral("Save")), kSaveGaplessName);

@@ -46,8 +46,9 @@ class CSettingsDlg : public QDialog {
   // Shows this value instead of the stored one; call before the dialog runs.
   void SetGaplessMp3(bool gapless);
 
-  static std::uint32_t ReadOverlapTime();
-  static std::string ReadFilenameSuffix();
+  // The stored values (the services' settings store).
+  std::uint32_t ReadOverlapTime() const;
+  std::string ReadFilenameSuffix() const;
   bool SaveOverlapTime() const;
   bool SaveFilenameSuffix() const;
   bool SaveGaplessMp3() const;

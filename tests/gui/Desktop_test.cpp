@@ -11,7 +11,7 @@
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/RipChannelsDlg.h"
-#include "settings/RecentFiles.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
       EXPECT_EQ(window->File() ? window->File()->GetFileName() : "", "Take 5.wav");
     else
       EXPECT_EQ(window->File(), nullptr);
-    EXPECT_FALSE(recent::Files().contains(gone));
+    EXPECT_FALSE(WindowServices().settings.RecentFiles().contains(gone));
   }
   EXPECT_EQ(RecentEntries(*window).size(), 6);
 }
@@ -97,7 +97,7 @@ TEST_F(DesktopTest, FileDialogsStartInTheOpenFilesFolderElseTheLastFolderUsed) {
   for (const OutputDialog& row : kOutputDialogs) {
     // No file open and no folder used yet: the toolkit's choice.
     window->OnCloseFile();
-    recent::SetLastFolder(QString());
+    WindowServices().settings.SetLastFolder(QString());
     prompt.AnswerFile(song);
     window->OnOpen();
     ASSERT_NE(window->File(), nullptr) << row.name;

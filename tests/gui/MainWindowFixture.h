@@ -12,7 +12,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/PositionSlider.h"
 #include "gui/app/MainDlg.h"
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 #include "support/gui/FakePlayer.h"
 #include "support/gui/GuiTestSupport.h"
@@ -64,7 +64,7 @@ class MainWindowTest : public testing::Test {
     previousConfig = qgetenv("KESTRUNE_CONFIG_DIR");
     qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
     // The classic window unless a test asks for the waveform.
-    if (!showWaveform) WriteDwordSetting(kShowWaveformValue, 0);
+    if (!showWaveform) WindowServices().settings.SetShowWaveform(false);
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
     window = std::make_unique<CMainDlg>(WindowServices(), std::move(fake));

@@ -14,6 +14,7 @@
 #include <QPushButton>
 
 #include "gui/GuiServices.h"
+#include "settings/StatePaths.h"
 #include "support/TestSupport.h"
 #include "support/gui/GuiTestSupport.h"
 
@@ -35,7 +36,7 @@ TEST(QtPrompt, FiltersBecomeQtFilters) {
 }
 
 TEST(QtPrompt, QuestionShowsCaptionTextIconAndButtonsAndReturnsTheClickedOne) {
-  const CGuiServices services;  // Qt's own boxes and dialogs
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   bool checked = false;
   kt::WhenModal([&checked](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -57,7 +58,7 @@ TEST(QtPrompt, QuestionShowsCaptionTextIconAndButtonsAndReturnsTheClickedOne) {
 }
 
 TEST(QtPrompt, ErrorBoxHasTheStopIconAndOneOkButton) {
-  const CGuiServices services;  // Qt's own boxes and dialogs
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::WhenModal([](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
@@ -73,7 +74,7 @@ TEST(QtPrompt, ErrorBoxHasTheStopIconAndOneOkButton) {
 }
 
 TEST(QtPrompt, OpenDialogOffersTheFiltersAndReturnsTheChosenPath) {
-  const CGuiServices services;  // Qt's own boxes and dialogs
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::TempDir dir;
   ASSERT_TRUE(std::filesystem::create_directory(dir.Path() / "Music"));
   kt::WriteAll(dir.File("Music/Song.MP3"), {1, 2, 3});
@@ -105,7 +106,7 @@ TEST(QtPrompt, OpenDialogOffersTheFiltersAndReturnsTheChosenPath) {
 }
 
 TEST(QtPrompt, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {
-  const CGuiServices services;  // Qt's own boxes and dialogs
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::TempDir dir;
   kt::WhenModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);

@@ -15,8 +15,7 @@
 #include "gui/MainWindowFixture.h"
 #include "gui/SettingsDlg.h"
 #include "settings/Registry.h"
-#include "settings/RegistrySettings.h"
-#include "settings/StatePaths.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -67,6 +66,8 @@ class SettingsTest : public kt::MainWindowTest {
     Open(kt::MakeWavFile(dir, "one.wav", 2.0));
     ASSERT_NE(window->File(), nullptr);
   }
+  // The store the window was given.
+  const CSettingsStore& Store() { return WindowServices().settings; }
   void Replace(const std::string& name) {
     prompt.Answer(PromptAnswer::Yes).AnswerFile(QString::fromStdString(kt::MakeWavFile(dir, name, 1.0)));
     window->OnOpen();
@@ -81,7 +82,7 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
   window->OnSettings();
   EXPECT_EQ(answer.shownOverlap, QStringLiteral("0"));
   EXPECT_EQ(answer.shownSuffix, QString());
-  CRegistry registry(SettingsFilePath(), kSettingsKeyPath);
+  CRegistry registry(Store().FilePath(), kSettingsKeyPath);
   std::uint32_t overlap = 99;
   std::string suffix = "x";
   EXPECT_TRUE(registry.ReadDword(kOverlapTimeValue, overlap));
@@ -97,8 +98,8 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
                         .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
-  EXPECT_EQ(ReadOverlapTime(), 15u);
-  EXPECT_EQ(ReadSuffix(), "_part");
+  EXPECT_EQ(Store().OverlapTime(), 15u);
+  EXPECT_EQ(Store().Suffix(), "_part");
   EXPECT_TRUE(prompt.questions.empty());
   // A new window (a new run) starts from the store.
   CSettingsDlg fresh(prompt.Services());
@@ -107,8 +108,11 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
 }
 
 TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
+  // A window whose store cannot be: its folder's parent is a file.
   kt::WriteAll(dir.File("blocker"), {1});
-  qputenv("KESTRUNE_CONFIG_DIR", QByteArray::fromStdString(dir.File("blocker") + "/sub"));
+  const CGuiServices blocked(prompt, QString::fromStdString(dir.File("blocker") + "/sub/registry.ini"), {});
+  window = std::make_unique<CMainDlg>(blocked, std::make_unique<kt::FakePlayer>());
+  Open(kt::MakeWavFile(dir, "one.wav", 2.0));
   SettingsAnswer answer{.overlap = QStringLiteral("7"),
                         .suffix = QStringLiteral("_s"),
                         .saveOverlap = true,
@@ -124,11 +128,12 @@ TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
   EXPECT_EQ(window->GetOverlapTime(), 7u);
   EXPECT_EQ(window->GetFilenameSuffix(), "_s");
   EXPECT_EQ(window->File()->GetOverlapTime(), 7u);
+  window.reset();  // before the services it was given
 }
 
 TEST_F(SettingsTest, CancelStillSetsTheFlagsWithTheValuesItOpenedWith) {
-  ASSERT_TRUE(WriteOverlapTime(4));
-  ASSERT_TRUE(WriteSuffix("_r"));
+  ASSERT_TRUE(Store().SetOverlapTime(4));
+  ASSERT_TRUE(Store().SetSuffix("_r"));
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 4u);
   SettingsAnswer answer{.overlap = QStringLiteral("50"), .suffix = QStringLiteral("_zz"), .ok = false};
@@ -140,18 +145,18 @@ TEST_F(SettingsTest, CancelStillSetsTheFlagsWithTheValuesItOpenedWith) {
   EXPECT_TRUE(window->SuffixSet());
   EXPECT_EQ(window->GetOverlapTime(), 4u);
   // From now on the window's values win over the store.
-  ASSERT_TRUE(WriteOverlapTime(9));
+  ASSERT_TRUE(Store().SetOverlapTime(9));
   Replace("three.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 4u);
   EXPECT_EQ(window->File()->GetSuffix(), "_r");
 }
 
 TEST_F(SettingsTest, StoredValuesApplyAtEachOpenUntilSettingsRuns) {
-  ASSERT_TRUE(WriteOverlapTime(3));
+  ASSERT_TRUE(Store().SetOverlapTime(3));
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 3u);
-  ASSERT_TRUE(WriteOverlapTime(8));
-  ASSERT_TRUE(WriteSuffix("_n"));
+  ASSERT_TRUE(Store().SetOverlapTime(8));
+  ASSERT_TRUE(Store().SetSuffix("_n"));
   Replace("three.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 8u);
   EXPECT_EQ(window->File()->GetSuffix(), "_n");
@@ -178,13 +183,13 @@ TEST_F(SettingsTest, GaplessMp3PiecesReachesTheOpenMp3FileAndIsStoredOnlyWithIts
   window->OnSettings();
   EXPECT_TRUE(off.shownGapless);
   EXPECT_FALSE(mp3->GetGaplessPieces());
-  EXPECT_TRUE(ReadGaplessMp3()) << "stored although its Save box was clear";
+  EXPECT_TRUE(Store().GaplessMp3()) << "stored although its Save box was clear";
   // The dialog shows the run's value; with its Save box it is stored.
   SettingsAnswer save{.saveGapless = true};
   AnswerSettings(save);
   window->OnSettings();
   EXPECT_FALSE(save.shownGapless);
-  EXPECT_FALSE(ReadGaplessMp3());
+  EXPECT_FALSE(Store().GaplessMp3());
 }
 
 TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove200) {

@@ -122,7 +122,7 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
     EXPECT_EQ(kt::Control<QWidget>(window.get(), name)->geometry(),
               kt::Control<QWidget>(&classic, name)->geometry())
         << name;
-  EXPECT_EQ(ReadDwordSetting(kShowWaveformValue, 1), 0u);
+  EXPECT_FALSE(WindowServices().settings.ShowWaveform());
 
   toggle->trigger();
   QApplication::processEvents();

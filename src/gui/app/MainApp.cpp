@@ -11,12 +11,13 @@
 #include "gui/Resources.h"
 #include "gui/Trace.h"
 #include "gui/app/MainDlg.h"
+#include "settings/StatePaths.h"
 
 CMainApp::CMainApp(int& argc, char** argv) : QApplication(argc, argv) {
   InitKestruneResources();
   setApplicationName(QStringLiteral("kestrune"));
   setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
-  // The settings store is named by RegistryFilePath, not by these.
+  // The settings file is named by SettingsFilePath, not by these.
   setOrganizationName(QString::fromLatin1(kAppName));
   // The window manager and the desktop entry match the window by this.
   setDesktopFileName(QStringLiteral(KESTRUNE_APP_ID));
@@ -48,7 +49,7 @@ int CMainApp::Run() {
     std::fprintf(stderr, "kestrune: one file is opened at a time; %s is ignored\n", qPrintable(extra));
 
   // The desktop's services, handed to every window from here down.
-  const CGuiServices services;
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());
   CMainDlg window(services);
   window_ = &window;
   window.installEventFilter(this);

@@ -29,7 +29,6 @@
 #include "gui/app/MainMenus.h"
 #include "gui/app/MainPlayback.h"
 #include "gui/batch/BatchSession.h"
-#include "settings/RegistrySettings.h"
 
 CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> player, QWidget* parent)
     : QDialog(parent), services_(services), commands_(MakeCommands()) {
@@ -39,7 +38,7 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setWindowIcon(QIcon(QStringLiteral(":/kestrune/kestrune.svg")));
-  menus_ = std::make_unique<CMainMenus>(*this);
+  menus_ = std::make_unique<CMainMenus>(*this, services_.settings);
   UpdateFileMenu();
   UpdateConvertMenu();
   batch_ = new CBatchConvertCommand(services_, this, Action(kConvertBatch));
@@ -160,18 +159,18 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainDlg::ApplyOverlapTime() {
   if (!file_) return;
-  if (!overlapSet_) overlapTime_ = CSettingsDlg::ReadOverlapTime();
+  if (!overlapSet_) overlapTime_ = services_.settings.OverlapTime();
   file_->SetOverlapTime(overlapTime_);
 }
 
 void CMainDlg::ApplyFilenameSuffix() {
   if (!file_) return;
-  if (!suffixSet_) suffix_ = CSettingsDlg::ReadFilenameSuffix();
+  if (!suffixSet_) suffix_ = services_.settings.Suffix();
   file_->SetSuffix(suffix_);
 }
 
 void CMainDlg::ApplyGaplessMp3() {
-  if (!overlapSet_) gapless_ = ReadGaplessMp3();
+  if (!overlapSet_) gapless_ = services_.settings.GaplessMp3();
   if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get())) mp3->SetGaplessPieces(gapless_);
 }
 

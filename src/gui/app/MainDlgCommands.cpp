@@ -5,6 +5,7 @@
 
 #include "core/split/SplitPlan.h"
 #include "gui/ConvertCommands.h"
+#include "gui/GuiServices.h"
 #include "gui/ProgressDlg.h"
 #include "gui/SplitDlg.h"
 #include "gui/WaveformPanel.h"
@@ -12,7 +13,6 @@
 #include "gui/app/MainDlg.h"
 #include "gui/app/MainMenus.h"
 #include "gui/batch/BatchSession.h"
-#include "settings/RegistrySettings.h"
 
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   CCommandHost host;
@@ -40,7 +40,7 @@ void CMainDlg::OnShredEqually() {
 void CMainDlg::OnSplit() {
   if (!File()) return;
   OnStop();
-  CSplitDlg dialog(services_, File()->GetFilePath(), ReadSuffix(), this);
+  CSplitDlg dialog(services_, File()->GetFilePath(), services_.settings.Suffix(), this);
   dialog.SetProgressFactory(
       [this]() -> std::unique_ptr<CProgressSink> { return std::make_unique<CProgressDlg>(this); });
   // The ticked cuts stand on the waveform while the dialog is open.

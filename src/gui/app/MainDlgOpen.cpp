@@ -28,7 +28,6 @@
 #include "gui/app/MainDlg.h"
 #include "gui/app/MainMenus.h"
 #include "gui/app/MainPlayback.h"
-#include "settings/RecentFiles.h"
 
 namespace {
 
@@ -116,7 +115,7 @@ void CMainDlg::OpenPath(const QString& path) {
   }
   if (opened->ReportError(this) != err::kNone) return;
   file_ = std::move(opened);
-  recent::Add(path);
+  services_.settings.AddRecentFile(path);
   SetDocumentFolder();
   FileLoaded();
   setWindowTitle(QString::fromLatin1(kAppCaption) + QStringLiteral(" - ") + path);
@@ -161,7 +160,7 @@ void CMainDlg::OpenRecent(const QString& path) {
   // A file gone from the disk is reported before the question about the
   // open file, which stays open, and is not offered again.
   if (!QFileInfo::exists(path)) {
-    recent::Remove(path);
+    services_.settings.RemoveRecentFile(path);
     menus_->UpdateRecentMenu();
     services_.Prompt().Ask(this, msg::kCaptionError,
                            QString::fromStdString(LoadMessage(err::kCannotOpen)) +

@@ -12,6 +12,7 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/BitmapButton.h"
+#include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
 #include "gui/SetSelectionDlg.h"
@@ -20,7 +21,6 @@
 #include "gui/app/MainControls.h"
 #include "gui/app/MainDlg.h"
 #include "gui/app/MainPlayback.h"
-#include "settings/RegistrySettings.h"
 
 namespace {
 constexpr int kSliderWidth = CMainControls::kSliderWidth;
@@ -55,10 +55,9 @@ void CMainDlg::OnToggleWaveform() {
   const bool shown = Action(kViewWaveform)->isChecked();
   if (!shown) {
     // The size it had with the strip, for when the strip comes back.
-    WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
-    WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+    services_.settings.SetWindowSize(size());
   }
-  WriteDwordSetting(kShowWaveformValue, shown ? 1 : 0);
+  services_.settings.SetShowWaveform(shown);
   waveform_->setVisible(shown);
   if (shown && file_) StartWaveform();
   if (!shown) waveform_->Close();
@@ -71,8 +70,9 @@ void CMainDlg::ShowResizable() {
   const QSize least(std::max(520, needed.width()), std::max(kCollapsedHeight, needed.height()));
   setMinimumSize(least);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  const int width = static_cast<int>(ReadDwordSetting(kWindowWidthValue, 0));
-  const int height = static_cast<int>(ReadDwordSetting(kWindowHeightValue, 0));
+  const QSize stored = services_.settings.WindowSize();
+  const int width = stored.width();
+  const int height = stored.height();
   resize(std::max(width ? width : 720, least.width()),
          std::max(height ? height : kCollapsedHeight + kWaveformExtraHeight, least.height()));
   FitSliderToWindow();
@@ -109,8 +109,7 @@ void CMainDlg::RememberSize() {
   // Written when the strip goes or the window closes, not on every step of
   // a drag of the window's edge.
   if (!WaveformShown()) return;
-  WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
-  WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+  services_.settings.SetWindowSize(size());
 }
 
 void CMainDlg::StartWaveform() {

@@ -8,10 +8,10 @@
 #include "gui/ConvertCommands.h"
 #include "gui/ObjectName.h"
 #include "gui/app/MainDlg.h"
-#include "settings/RecentFiles.h"
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 
-CMainMenus::CMainMenus(CMainDlg& window) : window_(window) {
+CMainMenus::CMainMenus(CMainDlg& window, const CSettingsStore& settings)
+    : window_(window), settings_(settings) {
   bar_ = new QMenuBar(&window);
   BuildFileMenu();
   BuildConvertMenu();
@@ -73,7 +73,7 @@ void CMainMenus::BuildEditAndViewMenus() {
   QAction* waveform =
       Add(view, QStringLiteral("&Waveform"), CMainDlg::kViewWaveform, &CMainDlg::OnToggleWaveform);
   waveform->setCheckable(true);
-  waveform->setChecked(ReadDwordSetting(kShowWaveformValue, 1) != 0);
+  waveform->setChecked(settings_.ShowWaveform());
 }
 
 void CMainMenus::BuildHelpMenu() {
@@ -139,13 +139,13 @@ void CMainMenus::UpdateDesktopEntries(bool fileOpen, bool canSave, bool written)
   Action(CMainDlg::kFileClose)->setEnabled(fileOpen);
   // Ctrl+S and the menu entry do what SAVE does, when SAVE can.
   Action(CMainDlg::kFileSaveSelection)->setEnabled(canSave);
-  Action(CMainDlg::kFileRecent)->setEnabled(!recent::Files().isEmpty());
+  Action(CMainDlg::kFileRecent)->setEnabled(!settings_.RecentFiles().isEmpty());
   Action(CMainDlg::kFileShowInFolder)->setEnabled(written);
 }
 
 void CMainMenus::UpdateRecentMenu() {
   recentMenu_->clear();
-  const QStringList files = recent::Files();
+  const QStringList files = settings_.RecentFiles();
   for (int i = 0; i < files.size(); ++i) {
     const QString path = files[i];
     // "&1 name" keeps the numbers as keyboard accelerators; a literal "&" in

@@ -12,10 +12,13 @@ class QMenuBar;
 class CMainDlg;
 struct ConvertMenuState;
 
+class CSettingsStore;
+
 class CMainMenus {
  public:
   // Builds the menus of window; the bar is window's child, not yet laid out.
-  explicit CMainMenus(CMainDlg& window);
+  // settings gives the recent files and whether the waveform shows.
+  CMainMenus(CMainDlg& window, const CSettingsStore& settings);
 
   QMenuBar* Bar() const { return bar_; }
   QMenu* FileMenu() const { return fileMenu_; }
@@ -43,6 +46,7 @@ class CMainMenus {
   void AddShortcuts(QAction* close, QAction* save);
 
   CMainDlg& window_;
+  const CSettingsStore& settings_;
   QMenuBar* bar_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   QMenu* convertMenu_ = nullptr;

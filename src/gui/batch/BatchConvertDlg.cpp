@@ -27,8 +27,6 @@
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
-#include "settings/BatchWindowSettings.h"
-#include "settings/StatePaths.h"
 
 namespace {
 
@@ -46,7 +44,7 @@ CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& 
     : QDialog(nullptr),
       services_(services),
       host_(services, HostWindow()),
-      run_(rows_, host_, progressSink_, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
+      run_(rows_, host_, progressSink_, logPath.isEmpty() ? services.batchLogPath : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -173,18 +171,18 @@ void CBatchConvertDlg::BuildButtons() {
 }
 
 void CBatchConvertDlg::RestoreLayout() {
-  if (const QByteArray geometry = ReadBatchWindowGeometry(); !geometry.isEmpty())
+  if (const QByteArray geometry = services_.settings.BatchWindowGeometry(); !geometry.isEmpty())
     restoredGeometry_ = restoreGeometry(geometry);
-  const std::vector<int> widths = ReadBatchColumnWidths(batchcol::kCount);
+  const std::vector<int> widths = services_.settings.BatchColumnWidths(batchcol::kCount);
   for (std::size_t column = 0; column < widths.size(); ++column)
     list_->setColumnWidth(int(column), widths[column]);
 }
 
 void CBatchConvertDlg::SaveLayout() {
-  WriteBatchWindowGeometry(saveGeometry());
+  services_.settings.SetBatchWindowGeometry(saveGeometry());
   std::vector<int> widths;
   for (int column = 0; column < batchcol::kCount; ++column) widths.push_back(list_->columnWidth(column));
-  WriteBatchColumnWidths(widths);
+  services_.settings.SetBatchColumnWidths(widths);
 }
 
 void CBatchConvertDlg::BuildList() {

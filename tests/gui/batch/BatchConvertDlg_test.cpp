@@ -31,7 +31,7 @@
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
-#include "settings/BatchWindowSettings.h"
+#include "settings/StatePaths.h"
 #include "support/Mp3Builder.h"
 #include "support/WaveExpect.h"
 
@@ -120,7 +120,8 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
 
-  const CGuiServices realServices;  // Qt's own dialogs and boxes, for the test that needs them
+  const CGuiServices realServices{
+      SettingsFilePath(), DefaultBatchLogPath()};  // Qt's own dialogs and boxes, for the test that needs them
   std::unique_ptr<W> window = std::make_unique<W>(prompt.Services());
 };
 

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/StatePaths.h"
+
 namespace kt {
+
+CGuiServices& ScriptedPrompt::Services() {
+  if (!services_)
+    services_ = std::make_unique<CGuiServices>(*this, SettingsFilePath(), DefaultBatchLogPath());
+  return *services_;
+}
 
 ScriptedPrompt::ScriptedPrompt() = default;
 

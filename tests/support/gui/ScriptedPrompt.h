@@ -2,7 +2,9 @@
 // A CPrompt for GUI tests: answers each question from a queue in turn and
 // records everything it was asked. Services() are window services that ask
 // through it (behind the starting-folder layer, as the program's do); the
-// windows under test are given those.
+// windows under test are given those. Their settings store and batch log are
+// where the environment points (KESTRUNE_CONFIG_DIR, KESTRUNE_STATE_DIR) when
+// Services() is first called: fixtures point them at folders of their own.
 // Message boxes with only an OK button are recorded and acknowledged without
 // taking a queued answer; any other question with no queued answer, or with
 // an answer of the wrong kind, fails the test and is answered Cancel/No/empty.
@@ -43,7 +45,7 @@ class ScriptedPrompt : public CPrompt {
 
   // Window services whose questions come here; tests may replace their
   // link opener, beep and desktop session with fakes.
-  CGuiServices& Services() { return services_; }
+  CGuiServices& Services();
 
   std::vector<PromptQuestion> questions;
   // The texts of the message boxes shown so far, in order.
@@ -74,7 +76,7 @@ class ScriptedPrompt : public CPrompt {
   std::vector<std::shared_ptr<OpenQuestion>> opened_;
   QStringList NextFiles(const PromptQuestion& question);
   std::deque<std::variant<PromptAnswer, QStringList>> answers_;
-  CGuiServices services_{*this};
+  std::unique_ptr<CGuiServices> services_;
 };
 
 }  // namespace kt
