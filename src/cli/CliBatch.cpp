@@ -27,7 +27,6 @@
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchScheduler.h"
-#include "settings/StatePaths.h"
 
 namespace fs = std::filesystem;
 
@@ -311,7 +310,7 @@ int CBatchCliRun::Run() {
     return cliexit::kFailed;
   }
   // The log is checked before anything, the log itself included, is opened.
-  const std::string logPath = options_.logPath.empty() ? DefaultBatchLogPath() : options_.logPath;
+  const std::string& logPath = options_.logPath;
   if (NamesAFileOfTheRun(items, logPath)) {
     std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be a source or an output of the run\n",
                  logPath.c_str());

@@ -14,13 +14,13 @@ struct CliBatchOptions {
   std::string outDir;               // empty: each output beside its source
   bool overwrite = false;
   unsigned jobs = 0;    // files converted at once; 0: one per CPU core
-  std::string logPath;  // empty: the batch window's log
+  std::string logPath;  // the log; the command line fills in the batch window's when none is given
   bool quiet = false;
   // For scripts:
-  bool json = false;          // one JSON object per finished file instead of the status lines
-  std::string filesFrom;      // a file naming the inputs, one a line ("-": standard input)
-  bool nullSeparated = false; // the names in filesFrom end with a NUL byte instead
-  bool recursive = false;     // folders are walked into their sub-folders too
+  bool json = false;           // one JSON object per finished file instead of the status lines
+  std::string filesFrom;       // a file naming the inputs, one a line ("-": standard input)
+  bool nullSeparated = false;  // the names in filesFrom end with a NUL byte instead
+  bool recursive = false;      // folders are walked into their sub-folders too
 };
 
 namespace CLI {

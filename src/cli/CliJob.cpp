@@ -16,6 +16,7 @@
 #include "cli/CliMessages.h"
 #include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
+#include "cli/CliServices.h"
 #include "cli/CliSplit.h"
 #include "cli/CliWaveform.h"
 #include "core/ProgramInfo.h"
@@ -24,7 +25,7 @@
 #include "core/mp3/Mp3File.h"
 #include "core/open/AudioFileFactory.h"
 #include "core/wav/WaveFile.h"
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -170,10 +171,10 @@ void CCliJob::ApplySettings(CAudioFile& file) const {
   if (options_.overlap)
     file.SetOverlapMicros(*options_.overlap);
   else
-    file.SetOverlapTime(ReadOverlapTime());
-  file.SetSuffix(options_.suffix ? *options_.suffix : ReadSuffix());
+    file.SetOverlapTime(settings_.OverlapTime());
+  file.SetSuffix(options_.suffix ? *options_.suffix : settings_.Suffix());
   if (auto* mp3 = dynamic_cast<CMp3File*>(&file))
-    mp3->SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : ReadGaplessMp3());
+    mp3->SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : settings_.GaplessMp3());
 }
 
 int CCliJob::PrintInfo(CAudioFile& file) {
@@ -254,13 +255,15 @@ std::optional<int> CCliJob::Rip(CWaveFile* wave, CProgress& progress) {
 namespace {
 
 // The verbs with a runner of their own; nothing when the verb is a job's.
-std::optional<int> RunOwnVerb(CliCommandLine& line) {
+std::optional<int> RunOwnVerb(CliCommandLine& line, const CliServices& services) {
   if (line.split->parsed()) {
     line.splitOptions.quiet = line.options.quiet;
+    line.splitOptions.storedSuffix = services.settings.Suffix();
     return RunCliSplit(line.splitOptions, stdout, stderr);
   }
   if (line.batch->parsed()) {
     line.batchOptions.quiet = line.options.quiet;
+    if (line.batchOptions.logPath.empty()) line.batchOptions.logPath = services.defaultBatchLogPath;
     // Each job's failure is its own line; this catches what ends the run.
     return RunVerb(stderr, FailureForm::OwnText, {},
                    [&] { return RunCliBatch(line.batchOptions, stdout, stderr); });
@@ -293,18 +296,19 @@ std::optional<int> Parse(CliCommandLine& line, int argc, char** argv) {
 
 }  // namespace
 
-int RunCli(int argc, char** argv) {
+int RunCli(int argc, char** argv, CliServices& services) {
   CliCommandLine line;
   if (const std::optional<int> code = Parse(line, argc, argv)) return *code;
   const std::string& picture = line.waveformOptions.output;
   if (line.waveform->parsed() && NamesAStandardStream(picture))
     return UsageError(stderr, "-o " + picture + ": the output must be a file");
   // Every verb's notices and lines are checked to have reached standard output.
-  if (const std::optional<int> code = RunOwnVerb(line)) return FinishStandardOutput(*code, stdout, stderr);
+  if (const std::optional<int> code = RunOwnVerb(line, services))
+    return FinishStandardOutput(*code, stdout, stderr);
   if (const auto why = line.ReadJobOptions()) return UsageError(stderr, *why);
   const CliOptions& options = line.options;
   if (!options.output.empty() && NamesAStandardStream(options.output))
     return UsageError(stderr, "-o " + options.output +
                                   ": the output must be a file; standard output carries the tool's notices");
-  return FinishStandardOutput(CCliJob(options, stdout, stderr).Run(), stdout, stderr);
+  return FinishStandardOutput(CCliJob(options, services.settings, stdout, stderr).Run(), stdout, stderr);
 }

@@ -47,10 +47,14 @@ constexpr int kUsage = 2;
 constexpr int kCancelled = 130;
 }  // namespace cliexit
 
+class CSettingsStore;
+struct CliServices;
+
 class CCliJob {
  public:
-  CCliJob(CliOptions options, std::FILE* out, std::FILE* err)
-      : options_(std::move(options)), out_(out), err_(err) {}
+  // settings gives the overlap, suffix and gapless pieces not given as options.
+  CCliJob(CliOptions options, const CSettingsStore& settings, std::FILE* out, std::FILE* err)
+      : options_(std::move(options)), settings_(settings), out_(out), err_(err) {}
   // Runs the job and returns the process exit code.
   int Run();
 
@@ -73,9 +77,10 @@ class CCliJob {
   std::FILE* ProgressStream() const;
 
   CliOptions options_;
+  const CSettingsStore& settings_;
   std::FILE* out_;
   std::FILE* err_;
 };
 
-// Parses argv and runs the job; the whole of main.
-int RunCli(int argc, char** argv);
+// Parses argv and runs the verb with what main() found around the tool.
+int RunCli(int argc, char** argv, CliServices& services);

@@ -4,8 +4,8 @@
 #include <taglib/id3v2frame.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
-#include <taglib/textidentificationframe.h>
 #include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 
 #include <QJsonArray>
@@ -36,7 +36,9 @@ std::string Line(const QJsonObject& object) {
   return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
 }
 
-QString Text(const TagLib::String& text) { return QString::fromStdString(text.to8Bit(true)); }
+QString Text(const TagLib::String& text) {
+  return QString::fromStdString(text.to8Bit(true));
+}
 
 // The text of a frame: the strings of a text frame (joined by " / "), the
 // text of a comment or lyrics frame; empty for frames that hold no text.
@@ -46,7 +48,8 @@ QString FrameText(const TagLib::ID3v2::Frame& frame) {
     for (const TagLib::String& part : text->fieldList()) parts << Text(part);
     return parts.join(QStringLiteral(" / "));
   }
-  if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(&frame)) return Text(comment->text());
+  if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(&frame))
+    return Text(comment->text());
   if (const auto* lyrics = dynamic_cast<const TagLib::ID3v2::UnsynchronizedLyricsFrame*>(&frame))
     return Text(lyrics->text());
   return {};
@@ -71,7 +74,8 @@ QJsonValue Id3v2Json(const CMp3File& mp3) {
   QJsonArray frames;
   for (const TagLib::ID3v2::Frame* frame : id3->frameList()) {
     const TagLib::ByteVector id = frame->frameID();
-    QJsonObject entry{{QStringLiteral("id"), QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()))}};
+    QJsonObject entry{
+        {QStringLiteral("id"), QString::fromLatin1(id.data(), static_cast<qsizetype>(id.size()))}};
     const QString text = FrameText(*frame);
     if (!text.isEmpty()) entry[QStringLiteral("text")] = text;
     frames.append(entry);

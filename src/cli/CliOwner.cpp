@@ -2,9 +2,9 @@
 
 #include "cli/CliJson.h"
 #include "cli/CliMessages.h"
-#include "core/open/AudioFileFactory.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
+#include "core/open/AudioFileFactory.h"
 
 void CCliOwner::ShowMessage(const std::string&, const std::string& text, MessageIcon icon) {
   if (icon == MessageIcon::Error && !fileLabel_.empty())

@@ -17,7 +17,6 @@
 #include "core/split/CutListExport.h"
 #include "core/split/SplitRequest.h"
 #include "core/split/SplitWriter.h"
-#include "settings/RegistrySettings.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitReq
                                : split::CutPlace::Middle;
   r.pieces = o.equal;
   r.base = o.base;
-  r.suffix = o.suffix ? *o.suffix : ReadSuffix();
+  r.suffix = o.suffix ? *o.suffix : o.storedSuffix;
   r.outDir = o.outDir;
   const std::string problem = split::CheckRequest(r);
   if (!problem.empty()) return problem;

@@ -22,7 +22,8 @@ struct CliSplitOptions {
   std::uint32_t equal = 0;
   std::string snap = "10";
   std::string base;
-  std::optional<std::string> suffix;  // default: the stored setting
+  std::optional<std::string> suffix;  // default: storedSuffix
+  std::string storedSuffix;           // the settings store's suffix
   std::string outDir;
   bool dryRun = false;
   bool json = false;

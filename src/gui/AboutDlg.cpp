@@ -10,7 +10,8 @@
 #include <QVBoxLayout>
 
 #include "Version.h"
-#include "gui/ControlId.h"
+#include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 #include "gui/Resources.h"
 #include "gui/StaticLink.h"
 
@@ -22,7 +23,7 @@ QLabel* Centred(const QString& text) {
 }
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(const CGuiServices& services, QWidget* parent) : QDialog(parent) {
   InitKestruneResources();
   setWindowTitle(QStringLiteral("About Kestrune v" KESTRUNE_VERSION));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -37,10 +38,13 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   bold.setPointSizeF(bold.pointSizeF() * 1.3);
   name->setFont(bold);
 
-  webPage_ = WithId(new CStaticLink(QString::fromLatin1(kMakerWebPage)), kWebPageId);
-  email_ = WithId(new CStaticLink(QString::fromLatin1(kMakerEmail)), kEmailId);
+  auto link = [&services](const char* text) {
+    return new CStaticLink(QString::fromLatin1(text), services.openLink, services.beep);
+  };
+  webPage_ = Named(link(kMakerWebPage), kWebPageName);
+  email_ = Named(link(kMakerEmail), kEmailName);
   email_->SetLink(QStringLiteral("mailto:") + QString::fromLatin1(kMakerEmail));
-  encoder_ = WithId(new CStaticLink(QString::fromLatin1(kEncoderWebPage)), kEncoderId);
+  encoder_ = Named(link(kEncoderWebPage), kEncoderName);
   for (CStaticLink* link : {webPage_, email_, encoder_}) link->setAlignment(Qt::AlignCenter);
 
   auto* line = new QFrame;
@@ -48,7 +52,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   line->setFrameShadow(QFrame::Sunken);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  WithId(buttons->button(QDialogButtonBox::Ok), 1)->setDefault(true);
+  Named(buttons->button(QDialogButtonBox::Ok), "ok")->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
   auto* layout = new QVBoxLayout(this);

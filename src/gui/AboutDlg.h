@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class CGuiServices;
 class CStaticLink;
 
 inline constexpr const char* kMakerName = "the Kestrune developers";
@@ -16,11 +17,12 @@ class CAboutDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kWebPageId = 1027;
-  static constexpr int kEmailId = 1026;
-  static constexpr int kEncoderId = 1068;
+  static constexpr const char* kWebPageName = "webPage";
+  static constexpr const char* kEmailName = "email";
+  static constexpr const char* kEncoderName = "encoder";
 
-  explicit CAboutDlg(QWidget* parent = nullptr);
+  // The links open through services.
+  explicit CAboutDlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   CStaticLink* WebPageLink() const { return webPage_; }
   CStaticLink* EmailLink() const { return email_; }

@@ -10,8 +10,8 @@
 #include "core/wav/WaveFile.h"
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/EngineText.h"
+#include "gui/GuiServices.h"
 #include "gui/OperationRunner.h"
-#include "gui/Prompt.h"
 #include "gui/RipChannelsDlg.h"
 #include "gui/ShredEquallyDlg.h"
 
@@ -58,7 +58,7 @@ void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CPro
   // The operation may end half way; its own code would then describe an
   // earlier step, so the failure that ended it is shown instead.
   file.ForgetLastOutput();
-  const COperationNotice notice(host_.window);
+  const COperationNotice notice(services_.desktop, host_.window);
   const std::string failure = RunCatchingFileFailures(
       [&] {
         std::unique_ptr<CProgressSink> window = host_.makeProgress ? host_.makeProgress() : nullptr;
@@ -79,12 +79,16 @@ QString CFileCommands::AskOutputName(const QString& defaultExtension, const QStr
   request.filter = filter;
   request.defaultExtension = defaultExtension;
   request.overwritePrompt = true;
-  return Prompt().GetSaveFileName(host_.window, request);
+  return services_.Prompt().GetSaveFileName(host_.window, request);
+}
+
+QString CFileCommands::AskOutputFor(const CAudioFile& file) {
+  return AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
 }
 
 void CFileCommands::ConvertToMp3(CAudioFile& file) {
   StopPlayback();
-  CConvertMp3Dlg dlg(host_.window);
+  CConvertMp3Dlg dlg(services_, host_.window);
   if (dlg.exec() != QDialog::Accepted) return;
   const std::string name = dlg.GetMp3Name();
   const Mp3EncodeSettings settings = dlg.GetSettings();
@@ -110,8 +114,7 @@ void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion con
   auto* wave = dynamic_cast<CWaveFile*>(&file);
   if (!wave) return;
   StopPlayback();
-  const QString name =
-      AskOutputName(BareExtension(file.GetDefaultExtension()), FromEngineText(file.GetFileFilter()));
+  const QString name = AskOutputFor(file);
   if (name.isEmpty()) return;
   RunOperation(file, [&](CProgress* progress) { (wave->*convert)(ToFileName(name), progress); });
 }
@@ -121,12 +124,12 @@ void CFileCommands::RipChannels(CAudioFile& file) {
   if (!wave) return;
   const std::uint32_t channels = wave->GetFormat().channels;
   if (channels < 2) {
-    Prompt().Ask(host_.window, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning,
-                 PromptButtons::Ok);
+    services_.Prompt().Ask(host_.window, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning,
+                           PromptButtons::Ok);
     return;
   }
   StopPlayback();
-  CRipChannelsDlg dlg(channels, file.GetFileFilter(), host_.window);
+  CRipChannelsDlg dlg(services_, channels, file.GetFileFilter(), host_.window);
   if (dlg.exec() != QDialog::Accepted) return;
   const std::uint8_t mask = dlg.GetChannelMask();
   const std::string name = dlg.GetOutputName();
@@ -141,11 +144,11 @@ void CFileCommands::ShredEqually(CAudioFile& file) {
 bool CFileCommands::RunShredDialog(CAudioFile& file, ShredRequest& request) {
   std::unique_ptr<CShredEquallyDlg> dlg;
   if (const auto* wave = dynamic_cast<const CWaveFile*>(&file)) {
-    dlg = std::make_unique<CWaveShredEquallyDlg>(wave->GetSplitFacts(), file.GetFileName(),
+    dlg = std::make_unique<CWaveShredEquallyDlg>(services_, wave->GetSplitFacts(), file.GetFileName(),
                                                  file.GetFilePath(), file.GetOverlapTime(), host_.window);
   } else if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
-    dlg = std::make_unique<CMp3ShredEquallyDlg>(mp3->GetSplitFacts(), file.GetFileName(), file.GetFilePath(),
-                                                file.GetOverlapTime(), host_.window);
+    dlg = std::make_unique<CMp3ShredEquallyDlg>(services_, mp3->GetSplitFacts(), file.GetFileName(),
+                                                file.GetFilePath(), file.GetOverlapTime(), host_.window);
   } else {
     return false;
   }

@@ -15,6 +15,7 @@
 #include "gui/DesktopIntegration.h"
 
 class CAudioFile;
+class CGuiServices;
 class CWaveFile;
 class CProgress;
 class CProgressSink;
@@ -49,7 +50,8 @@ void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, co
 
 class CFileCommands {
  public:
-  explicit CFileCommands(CCommandHost host) : host_(std::move(host)) {}
+  CFileCommands(const CGuiServices& services, CCommandHost host)
+      : services_(services), host_(std::move(host)) {}
 
   void ConvertToMp3(CAudioFile& file);
   void ConvertToWav(CAudioFile& file);
@@ -58,6 +60,10 @@ class CFileCommands {
   void RipChannels(CAudioFile& file);
   // The Shred Equally menu command and the SHRED button.
   void ShredEqually(CAudioFile& file);
+
+  // A save dialog for an output in file's own format (its extension and
+  // filter) that asks before replacing a file; empty when cancelled.
+  QString AskOutputFor(const CAudioFile& file);
 
   // The main window's answer to CAudioOwner::RunShredEqually: the Shred
   // Equally dialog of the file's format; false when cancelled.
@@ -74,5 +80,6 @@ class CFileCommands {
   using SampleSizeConversion = AudioError (CWaveFile::*)(const std::string&, CProgress*);
   void ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert);
 
+  const CGuiServices& services_;
   CCommandHost host_;
 };

@@ -15,15 +15,10 @@
 
 #include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 
 namespace {
-template <class T>
-T* Tagged(T* widget, int id) {
-  widget->setProperty("controlId", id);
-  return widget;
-}
-
 // The leading decimal integer of a list entry; "Automatic" gives 0.
 std::uint16_t LeadingNumber(const QString& text) {
   std::uint32_t value = 0;
@@ -35,69 +30,23 @@ std::uint16_t LeadingNumber(const QString& text) {
 }
 }  // namespace
 
-CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
+CConvertMp3Dlg::CConvertMp3Dlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
   setWindowTitle("Convert to MP3");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
-
-  auto* nameRow = new QHBoxLayout;
-  nameRow->addWidget(new QLabel("MP3 Filename", this));
-  nameEdit_ = Tagged(new QLineEdit(this), convertmp3id::kName);
-  nameEdit_->setMinimumWidth(260);
-  nameRow->addWidget(nameEdit_);
-  auto* browse = Tagged(new QPushButton("Browse...", this), convertmp3id::kBrowse);
-  nameRow->addWidget(browse);
-  layout->addLayout(nameRow);
-
-  auto* bitrateGroup = new QGroupBox("MP3 Bitrate", this);
-  auto* bitrateGrid = new QGridLayout(bitrateGroup);
-  bitrateGrid->addWidget(new QLabel("Bitrate Encoding", bitrateGroup), 0, 0);
-  encoding_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kEncoding);
-  encoding_->addItems({"Constant Bitrate (CBR)", "Variable Bitrate (VBR)", "Average Bitrate (ABR)"});
-  bitrateGrid->addWidget(encoding_, 0, 1, 1, 2);
-  bitrateGrid->addWidget(new QLabel("Output bitrate", bitrateGroup), 1, 0);
-  bitrateList_ = Tagged(new QComboBox(bitrateGroup), convertmp3id::kBitrate);
-  bitrateList_->addItems({"Automatic", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
-                          "224", "256", "320"});
-  bitrateGrid->addWidget(bitrateList_, 1, 1);
-  bitrateGrid->addWidget(new QLabel("Kbits/Sec", bitrateGroup), 1, 2);
-  layout->addWidget(bitrateGroup);
-
-  qualityGroup_ = Tagged(new QGroupBox("VBR MP3 Quality", this), convertmp3id::kQualityGroup);
-  auto* qualityLayout = new QGridLayout(qualityGroup_);
-  quality_ = Tagged(new QSlider(Qt::Horizontal, qualityGroup_), convertmp3id::kQuality);
-  quality_->setRange(0, 10);
-  quality_->setValue(5);
-  quality_->setPageStep(1);
-  quality_->setTickPosition(QSlider::NoTicks);
-  qualityLayout->addWidget(quality_, 0, 0, 1, 3);
-  const char* labelTexts[] = {"Low", "Medium", "High"};
-  const int labelIds[] = {convertmp3id::kLow, convertmp3id::kMedium, convertmp3id::kHigh};
-  const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-  for (int i = 0; i < 3; ++i) {
-    qualityLabels_[i] = Tagged(new QLabel(labelTexts[i], qualityGroup_), labelIds[i]);
-    qualityLayout->addWidget(qualityLabels_[i], 1, i, alignments[i]);
-  }
-  layout->addWidget(qualityGroup_);
-
-  mono_ = Tagged(new QCheckBox("Generate mono output", this), convertmp3id::kMono);
-  auto* original = Tagged(new QCheckBox("Set as &Original", this), convertmp3id::kOriginal);
-  auto* copyright = Tagged(new QCheckBox("Set &Copyright", this), convertmp3id::kCopyright);
-  auto* crc = Tagged(new QCheckBox("Enable C&RC", this), convertmp3id::kCrc);
-  original->setChecked(true);
-  for (QCheckBox* box : {mono_, original, copyright, crc}) layout->addWidget(box);
-  connect(original, &QCheckBox::toggled, this, [this](bool on) { originalFlag_ = on; });
-  connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
-  connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
-
+  QPushButton* browse = BuildNameRow(layout);
+  BuildBitrateGroup(layout);
+  BuildQualityGroup(layout);
+  BuildFlags(layout);
   // Secondary text in the normal text colour: a disabled grey is hard to read.
-  auto* credit = Tagged(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
-                        convertmp3id::kCredit);
+  auto* credit = Named(new QLabel("MP3 encoding by the LAME project (lame.sourceforge.net)", this),
+                       convertmp3name::kCredit);
   layout->addWidget(credit);
 
   auto* buttons = new QDialogButtonBox(this);
-  auto* ok = Tagged(buttons->addButton(QDialogButtonBox::Ok), convertmp3id::kOk);
-  auto* cancel = Tagged(buttons->addButton(QDialogButtonBox::Cancel), convertmp3id::kCancel);
+  auto* ok = Named(buttons->addButton(QDialogButtonBox::Ok), convertmp3name::kOk);
+  auto* cancel = Named(buttons->addButton(QDialogButtonBox::Cancel), convertmp3name::kCancel);
   ok->setDefault(true);
   layout->addWidget(buttons);
 
@@ -106,6 +55,65 @@ CConvertMp3Dlg::CConvertMp3Dlg(QWidget* parent) : QDialog(parent) {
   connect(browse, &QPushButton::clicked, this, &CConvertMp3Dlg::OnBrowse);
   connect(ok, &QPushButton::clicked, this, &CConvertMp3Dlg::OnOk);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QPushButton* CConvertMp3Dlg::BuildNameRow(QBoxLayout* layout) {
+  auto* nameRow = new QHBoxLayout;
+  nameRow->addWidget(new QLabel("MP3 Filename", this));
+  nameEdit_ = Named(new QLineEdit(this), convertmp3name::kName);
+  nameEdit_->setMinimumWidth(260);
+  nameRow->addWidget(nameEdit_);
+  auto* browse = Named(new QPushButton("Browse...", this), convertmp3name::kBrowse);
+  nameRow->addWidget(browse);
+  layout->addLayout(nameRow);
+  return browse;
+}
+
+void CConvertMp3Dlg::BuildBitrateGroup(QBoxLayout* layout) {
+  auto* bitrateGroup = new QGroupBox("MP3 Bitrate", this);
+  auto* bitrateGrid = new QGridLayout(bitrateGroup);
+  bitrateGrid->addWidget(new QLabel("Bitrate Encoding", bitrateGroup), 0, 0);
+  encoding_ = Named(new QComboBox(bitrateGroup), convertmp3name::kEncoding);
+  encoding_->addItems({"Constant Bitrate (CBR)", "Variable Bitrate (VBR)", "Average Bitrate (ABR)"});
+  bitrateGrid->addWidget(encoding_, 0, 1, 1, 2);
+  bitrateGrid->addWidget(new QLabel("Output bitrate", bitrateGroup), 1, 0);
+  bitrateList_ = Named(new QComboBox(bitrateGroup), convertmp3name::kBitrate);
+  bitrateList_->addItems({"Automatic", "32", "40", "48", "56", "64", "80", "96", "112", "128", "160", "192",
+                          "224", "256", "320"});
+  bitrateGrid->addWidget(bitrateList_, 1, 1);
+  bitrateGrid->addWidget(new QLabel("Kbits/Sec", bitrateGroup), 1, 2);
+  layout->addWidget(bitrateGroup);
+}
+
+void CConvertMp3Dlg::BuildQualityGroup(QBoxLayout* layout) {
+  qualityGroup_ = Named(new QGroupBox("VBR MP3 Quality", this), convertmp3name::kQualityGroup);
+  auto* qualityLayout = new QGridLayout(qualityGroup_);
+  quality_ = Named(new QSlider(Qt::Horizontal, qualityGroup_), convertmp3name::kQuality);
+  quality_->setRange(0, 10);
+  quality_->setValue(5);
+  quality_->setPageStep(1);
+  quality_->setTickPosition(QSlider::NoTicks);
+  qualityLayout->addWidget(quality_, 0, 0, 1, 3);
+  const char* labelTexts[] = {"Low", "Medium", "High"};
+  const char* const labelIds[] = {convertmp3name::kLow, convertmp3name::kMedium, convertmp3name::kHigh};
+  const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+  for (int i = 0; i < 3; ++i) {
+    qualityLabels_[i] = Named(new QLabel(labelTexts[i], qualityGroup_), labelIds[i]);
+    qualityLayout->addWidget(qualityLabels_[i], 1, i, alignments[i]);
+  }
+  layout->addWidget(qualityGroup_);
+}
+
+void CConvertMp3Dlg::BuildFlags(QBoxLayout* layout) {
+  mono_ = Named(new QCheckBox("Generate mono output", this), convertmp3name::kMono);
+  auto* original = Named(new QCheckBox("Set as &Original", this), convertmp3name::kOriginal);
+  auto* copyright = Named(new QCheckBox("Set &Copyright", this), convertmp3name::kCopyright);
+  auto* crc = Named(new QCheckBox("Enable C&RC", this), convertmp3name::kCrc);
+  original->setChecked(true);
+  for (QCheckBox* box : {mono_, original, copyright, crc}) layout->addWidget(box);
+  connect(original, &QCheckBox::toggled, this, [this](bool on) { originalFlag_ = on; });
+  connect(copyright, &QCheckBox::toggled, this, [this](bool on) { copyrightFlag_ = on; });
+  connect(crc, &QCheckBox::toggled, this, [this](bool on) { crcFlag_ = on; });
 }
 
 void CConvertMp3Dlg::OnEncodingChanged(int index) {
@@ -122,7 +130,7 @@ void CConvertMp3Dlg::OnBrowse() {
   request.defaultExtension = "mp3";
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (!chosen.isEmpty()) nameEdit_->setText(chosen);
 }
 
@@ -133,7 +141,8 @@ std::string CConvertMp3Dlg::WithMp3Extension(const std::string& name) {
 void CConvertMp3Dlg::OnOk() {
   mp3Name_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (mp3Name_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterMp3Filename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   mp3Name_ = QFile::encodeName(InDocumentFolder(this, QFile::decodeName(WithMp3Extension(mp3Name_).c_str())))

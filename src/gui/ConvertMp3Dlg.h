@@ -9,36 +9,39 @@
 
 #include "core/Mp3EncodeSettings.h"
 
+class QBoxLayout;
 class QCheckBox;
+class QPushButton;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class CGuiServices;
 
-// Control ids of the Convert to MP3 dialog.
-namespace convertmp3id {
-constexpr int kName = 1059;
-constexpr int kBrowse = 1028;
-constexpr int kEncoding = 1061;
-constexpr int kBitrate = 1060;
-constexpr int kQualityGroup = 1067;
-constexpr int kQuality = 1062;
-constexpr int kLow = 1066;
-constexpr int kMedium = 1064;
-constexpr int kHigh = 1065;
-constexpr int kMono = 1068;
-constexpr int kOriginal = 1056;
-constexpr int kCopyright = 1057;
-constexpr int kCrc = 1058;
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-constexpr int kCredit = 0xFFFF;  // the encoder's credit line (a static text)
-}  // namespace convertmp3id
+// Object names of the controls of the Convert to MP3 dialog.
+namespace convertmp3name {
+inline constexpr const char* kName = "name";
+inline constexpr const char* kBrowse = "browse";
+inline constexpr const char* kEncoding = "encoding";
+inline constexpr const char* kBitrate = "bitrate";
+inline constexpr const char* kQualityGroup = "qualityGroup";
+inline constexpr const char* kQuality = "quality";
+inline constexpr const char* kLow = "low";
+inline constexpr const char* kMedium = "medium";
+inline constexpr const char* kHigh = "high";
+inline constexpr const char* kMono = "mono";
+inline constexpr const char* kOriginal = "original";
+inline constexpr const char* kCopyright = "copyright";
+inline constexpr const char* kCrc = "crc";
+inline constexpr const char* kOk = "ok";
+inline constexpr const char* kCancel = "cancel";
+inline constexpr const char* kCredit = "credit";  // the encoder's credit line (a static text)
+}  // namespace convertmp3name
 
 class CConvertMp3Dlg : public QDialog {
  public:
-  explicit CConvertMp3Dlg(QWidget* parent = nullptr);
+  explicit CConvertMp3Dlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   const std::string& GetMp3Name() const { return mp3Name_; }
   std::uint16_t GetBitrate() const { return bitrate_; }
@@ -56,10 +59,17 @@ class CConvertMp3Dlg : public QDialog {
   static std::string WithMp3Extension(const std::string& name);
 
  private:
+  // The name field and its Browse button (returned), the bitrate and quality
+  // groups, and the four flags, each added to layout.
+  QPushButton* BuildNameRow(QBoxLayout* layout);
+  void BuildBitrateGroup(QBoxLayout* layout);
+  void BuildQualityGroup(QBoxLayout* layout);
+  void BuildFlags(QBoxLayout* layout);
   void OnEncodingChanged(int index);
   void OnBrowse();
   void OnOk();
 
+  const CGuiServices& services_;
   bool crcFlag_ = false;
   bool originalFlag_ = true;
   bool copyrightFlag_ = false;

@@ -58,18 +58,9 @@ qint64 SteadyMilliseconds() {
 
 }  // namespace
 
-DesktopServices& Desktop() {
-  static DesktopServices services{std::make_shared<CDBusNotifier>(), std::make_shared<CFileManagerShower>(),
-                                  SteadyMilliseconds, ProgramInBackground};
-  return services;
-}
-
-void SetDesktopServices(DesktopServices services) {
-  DesktopServices& current = Desktop();
-  if (services.notifier) current.notifier = std::move(services.notifier);
-  if (services.folders) current.folders = std::move(services.folders);
-  if (services.clock) current.clock = std::move(services.clock);
-  if (services.inBackground) current.inBackground = std::move(services.inBackground);
+DesktopServices SessionDesktopServices() {
+  return {std::make_shared<CDBusNotifier>(), std::make_shared<CFileManagerShower>(), SteadyMilliseconds,
+          ProgramInBackground};
 }
 
 bool ProgramInBackground(const QWidget* window) {
@@ -81,9 +72,10 @@ bool ProgramInBackground(const QWidget* window) {
          QGuiApplication::applicationState() != Qt::ApplicationActive;
 }
 
-COperationNotice::COperationNotice(QWidget* window) : window_(window), started_(Desktop().clock()) {}
+COperationNotice::COperationNotice(const DesktopServices& desktop, QWidget* window)
+    : desktop_(desktop), window_(window), started_(desktop.clock()) {}
 
 void COperationNotice::Finish(const QString& summary, const QString& body) const {
-  if (Desktop().clock() - started_ <= kNotifyAfterMs || !Desktop().inBackground(window_)) return;
-  Desktop().notifier->Notify(summary, body);
+  if (desktop_.clock() - started_ <= kNotifyAfterMs || !desktop_.inBackground(window_)) return;
+  desktop_.notifier->Notify(summary, body);
 }

@@ -3,8 +3,8 @@
 // a long operation or a batch run ends while Kestrune's window is not the
 // active one (freedesktop Notifications over D-Bus), and showing a written
 // file in the file manager (org.freedesktop.FileManager1 ShowItems, else
-// the folder opened with the desktop's default handler). Tests put fakes in
-// place with SetDesktopServices.
+// the folder opened with the desktop's default handler). The windows get
+// them through their CGuiServices; tests put fakes there.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -36,10 +36,9 @@ struct DesktopServices {
   std::function<bool(const QWidget* window)> inBackground;
 };
 
-// The services in use: the session's own unless a test set others.
-DesktopServices& Desktop();
-// Puts services in place (a test's fakes); nullptr members keep the current.
-void SetDesktopServices(DesktopServices services);
+// The session's own: D-Bus notifications, the file manager, a steady clock
+// and ProgramInBackground.
+DesktopServices SessionDesktopServices();
 
 // An operation longer than this ends with a notification when the window
 // is not active.
@@ -49,10 +48,11 @@ inline constexpr qint64 kNotifyAfterMs = 10000;
 // kNotifyAfterMs and window is not the active window.
 class COperationNotice {
  public:
-  explicit COperationNotice(QWidget* window);
+  COperationNotice(const DesktopServices& desktop, QWidget* window);
   void Finish(const QString& summary, const QString& body) const;
 
  private:
+  const DesktopServices& desktop_;
   QWidget* window_;
   qint64 started_;
 };

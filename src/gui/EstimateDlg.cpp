@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <string_view>
 
 #include "core/SplitEstimate.h"
 
@@ -13,14 +14,14 @@ CEstimateDlg::CEstimateDlg(const std::string& sourceFileName, std::uint32_t spli
   setWindowTitle("Estimate");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
-  const int ids[] = {estimateid::kIntroduction, estimateid::kSource,   estimateid::kSplits,
-                     estimateid::kSize,         estimateid::kPlaytime, estimateid::kOverlap};
+  const char* const ids[] = {estimatename::kIntroduction, estimatename::kSource,   estimatename::kSplits,
+                             estimatename::kSize,         estimatename::kPlaytime, estimatename::kOverlap};
   const auto lines = EstimateLines(sourceFileName, splits, overlapTime, size, playtime);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     auto* label = new QLabel(QString::fromStdString(lines[i]), this);
-    label->setProperty("controlId", ids[i]);
+    label->setObjectName(QString::fromLatin1(ids[i]));
     label->setTextFormat(Qt::PlainText);
-    if (ids[i] == estimateid::kIntroduction) {
+    if (std::string_view(ids[i]) == estimatename::kIntroduction) {
       label->setWordWrap(true);
       label->setMinimumWidth(360);
     }
@@ -29,7 +30,7 @@ CEstimateDlg::CEstimateDlg(const std::string& sourceFileName, std::uint32_t spli
   }
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
-  ok->setProperty("controlId", estimateid::kOk);
+  ok->setObjectName(QString::fromLatin1(estimatename::kOk));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(buttons);

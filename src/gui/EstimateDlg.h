@@ -5,16 +5,16 @@
 #include <cstdint>
 #include <string>
 
-// Control ids of the estimate window, in the order the lines are shown.
-namespace estimateid {
-constexpr int kIntroduction = 1041;
-constexpr int kSource = 1037;
-constexpr int kSplits = 1038;
-constexpr int kSize = 1039;
-constexpr int kPlaytime = 1040;
-constexpr int kOverlap = 1042;
-constexpr int kOk = 1;
-}  // namespace estimateid
+// Object names of the controls of the estimate window, in the order the lines are shown.
+namespace estimatename {
+inline constexpr const char* kIntroduction = "introduction";
+inline constexpr const char* kSource = "source";
+inline constexpr const char* kSplits = "splits";
+inline constexpr const char* kSize = "size";
+inline constexpr const char* kPlaytime = "playtime";
+inline constexpr const char* kOverlap = "overlap";
+inline constexpr const char* kOk = "ok";
+}  // namespace estimatename
 
 class CEstimateDlg : public QDialog {
  public:

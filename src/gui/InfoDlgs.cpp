@@ -9,20 +9,20 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "gui/ControlId.h"
+#include "gui/ObjectName.h"
 
 namespace {
 
 QDialogButtonBox* OkButton(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-  QPushButton* ok = WithId(buttons->button(QDialogButtonBox::Ok), 1);
+  QPushButton* ok = Named(buttons->button(QDialogButtonBox::Ok), "ok");
   ok->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   return buttons;
 }
 
-QLabel* CentredLine(const QString& text, int id) {
-  auto* label = WithId(new QLabel(text), id);
+QLabel* CentredLine(const QString& text, const char* name) {
+  auto* label = Named(new QLabel(text), name);
   label->setAlignment(Qt::AlignCenter);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return label;
@@ -37,7 +37,7 @@ CWavInfoDlg::CWavInfoDlg(const QStringList& lines, QWidget* parent) : QDialog(pa
   auto* frameLayout = new QVBoxLayout(frame);
   frameLayout->setSpacing(8);
   for (int i = 0; i < 9; ++i)
-    frameLayout->addWidget(CentredLine(i < lines.size() ? lines[i] : QString(), kLineIds[i]));
+    frameLayout->addWidget(CentredLine(i < lines.size() ? lines[i] : QString(), kLineNames[i]));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frame);
   QDialogButtonBox* buttons = OkButton(this);
@@ -52,8 +52,8 @@ CMp3InfoDlg::CMp3InfoDlg(const Mp3Information& info, QWidget* parent) : QDialog(
 
   auto* tagFrame = new QGroupBox(QStringLiteral(" TAG info "));
   auto* form = new QFormLayout(tagFrame);
-  auto field = [](const QString& text, int id) {
-    auto* edit = WithId(new QLineEdit(text), id);
+  auto field = [](const QString& text, const char* name) {
+    auto* edit = Named(new QLineEdit(text), name);
     edit->setReadOnly(true);
     edit->setCursorPosition(0);
     edit->setMinimumWidth(220);
@@ -61,16 +61,16 @@ CMp3InfoDlg::CMp3InfoDlg(const Mp3Information& info, QWidget* parent) : QDialog(
   };
   static const char* const kTagLabels[6] = {
       "Title   :  ", "Artist  : ", "Album  :", "Year  : ", "Comments  :", "Genre  :"};
-  form->addRow(QStringLiteral("File name   :"), field(info.fileName, kFileNameId));
+  form->addRow(QStringLiteral("File name   :"), field(info.fileName, kFileNameName));
   for (int i = 0; i < 6; ++i)
     form->addRow(QString::fromLatin1(kTagLabels[i]),
-                 field(i < info.tagFields.size() ? info.tagFields[i] : QString(), kTagIds[i]));
+                 field(i < info.tagFields.size() ? info.tagFields[i] : QString(), kTagNames[i]));
 
   auto* mpegFrame = new QGroupBox(QStringLiteral(" MPEG info "));
   auto* mpegLayout = new QVBoxLayout(mpegFrame);
   for (int i = 0; i < 9; ++i)
     mpegLayout->addWidget(
-        CentredLine(i < info.mpegLines.size() ? info.mpegLines[i] : QString(), kMpegIds[i]));
+        CentredLine(i < info.mpegLines.size() ? info.mpegLines[i] : QString(), kMpegNames[i]));
 
   auto* frames = new QHBoxLayout;
   frames->addWidget(tagFrame, 4);

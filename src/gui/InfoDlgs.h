@@ -10,8 +10,10 @@ class CWavInfoDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // The ids of the nine lines, in the order of the lines.
-  static constexpr int kLineIds[9] = {1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1026};
+  // The object names of the nine lines, in the order of the lines.
+  static constexpr const char* kLineNames[9] = {"fileName",   "fileSize", "channels",
+                                                "sampleRate", "byteRate", "bitsPerSample",
+                                                "frameSize",  "dataSize", "duration"};
 
   CWavInfoDlg(const QStringList& lines, QWidget* parent = nullptr);
 };
@@ -29,10 +31,12 @@ class CMp3InfoDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kFileNameId = 1019;
+  static constexpr const char* kFileNameName = "fileName";
   // Title, artist, album, year, comment, genre.
-  static constexpr int kTagIds[6] = {1021, 1022, 1005, 1003, 1006, 1004};
-  static constexpr int kMpegIds[9] = {1007, 1008, 1009, 1015, 1016, 1017, 1018, 1020, 1026};
+  static constexpr const char* kTagNames[6] = {"title", "artist", "album", "year", "comment", "genre"};
+  static constexpr const char* kMpegNames[9] = {"fileSize",    "sampleRate",  "bitrate",
+                                                "frameLength", "mpegVersion", "mpegLayer",
+                                                "copyrighted", "original",    "duration"};
 
   CMp3InfoDlg(const Mp3Information& info, QWidget* parent = nullptr);
 };

@@ -38,7 +38,7 @@ class CPositionSlider : public QSlider {
   // is given as the stretch between the two marks.
   bool GetSelection(double& startSeconds, double& endSeconds) const;
 
-  // The trackbar's own selection range, set by UpdateSelection.
+  // The slider's own selection range, set by UpdateSelection.
   void SetSelectionRange(int start, int end);
   int SelectionRangeStart() const { return rangeSelStart_; }
   int SelectionRangeEnd() const { return rangeSelEnd_; }

@@ -22,9 +22,9 @@ QGroupBox* Frame(const QString& title, QWidget* content) {
   return box;
 }
 
-QProgressBar* Bar(int id) {
+QProgressBar* Bar(const char* name) {
   auto* bar = new QProgressBar;
-  bar->setProperty("controlId", id);
+  bar->setObjectName(QString::fromLatin1(name));
   bar->setTextVisible(false);
   bar->setRange(0, 100);
   bar->setValue(0);
@@ -60,12 +60,12 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   setAttribute(Qt::WA_DeleteOnClose, false);
 
   action_ = new QLabel;
-  action_->setProperty("controlId", kActionLabelId);
+  action_->setObjectName(QString::fromLatin1(kActionLabelName));
   action_->setAlignment(Qt::AlignCenter);
   // A fixed width: long names are shortened instead of widening the window.
   action_->setFixedWidth(std::max(QFontMetrics(action_->font()).averageCharWidth() * 64, 400));
   count_ = new QLabel;
-  count_->setProperty("controlId", kCountLabelId);
+  count_->setObjectName(QString::fromLatin1(kCountLabelName));
   count_->setAlignment(Qt::AlignCenter);
   auto* labels = new QWidget;
   auto* labelLayout = new QVBoxLayout(labels);
@@ -74,11 +74,11 @@ CProgressDlg::CProgressDlg(QWidget* parentWindow) : QDialog(parentWindow) {
   labelLayout->addWidget(count_);
   auto* labelFrame = Frame(QString(), labels);
 
-  overall_ = Bar(kOverallBarId);
-  fileBar_ = Bar(kFileBarId);
+  overall_ = Bar(kOverallBarName);
+  fileBar_ = Bar(kFileBarName);
 
   cancel_ = new QPushButton(tr("Cancel"));
-  cancel_->setProperty("controlId", kCancelId);
+  cancel_->setObjectName(QString::fromLatin1(kCancelName));
   cancel_->setAutoDefault(false);
   connect(cancel_, &QPushButton::clicked, this, &CProgressDlg::OnCancelButton);
   auto* buttons = new QHBoxLayout;

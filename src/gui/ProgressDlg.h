@@ -19,12 +19,12 @@ class CProgressDlg : public QDialog, public CProgressSink {
   Q_OBJECT
 
  public:
-  // Control ids of the window's controls.
-  static constexpr int kActionLabelId = 1010;
-  static constexpr int kCountLabelId = 1011;
-  static constexpr int kOverallBarId = 1027;
-  static constexpr int kFileBarId = 1028;
-  static constexpr int kCancelId = 1044;
+  // Object names of the controls of the window's controls.
+  static constexpr const char* kActionLabelName = "actionLabel";
+  static constexpr const char* kCountLabelName = "countLabel";
+  static constexpr const char* kOverallBarName = "overallBar";
+  static constexpr const char* kFileBarName = "fileBar";
+  static constexpr const char* kCancelName = "cancel";
   static constexpr int kPumpIntervalMs = 20;
 
   explicit CProgressDlg(QWidget* parentWindow = nullptr);

@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <functional>
 
-#include "settings/RecentFiles.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -218,68 +218,70 @@ class QtPrompt final : public CPrompt {
 };
 
 // Gives each file dialog its starting folder and remembers where the user
-// went, then asks the prompt in force.
+// went, then asks the prompt underneath.
 class StartFolderPrompt final : public CPrompt {
  public:
-  explicit StartFolderPrompt(std::function<CPrompt&()> inner) : inner_(std::move(inner)) {}
+  StartFolderPrompt(CPrompt& inner, const CSettingsStore& settings) : inner_(inner), settings_(settings) {}
 
   PromptAnswer Ask(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon,
                    PromptButtons buttons) override {
-    return inner_().Ask(parent, caption, text, icon, buttons);
+    return inner_.Ask(parent, caption, text, icon, buttons);
   }
   std::shared_ptr<CPromptHandle> Open(QWidget* parent, const QString& caption, const QString& text,
                                       MessageIcon icon, PromptButtons buttons,
                                       std::function<void(PromptAnswer)> answered) override {
-    return inner_().Open(parent, caption, text, icon, buttons, std::move(answered));
+    return inner_.Open(parent, caption, text, icon, buttons, std::move(answered));
   }
   QString GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override {
-    return Remember(inner_().GetOpenFileName(parent, WithStart(parent, request)));
+    return Remember(inner_.GetOpenFileName(parent, WithStart(parent, request)));
   }
   QStringList GetOpenFileNames(QWidget* parent, const FileDialogRequest& request) override {
-    const QStringList paths = inner_().GetOpenFileNames(parent, WithStart(parent, request));
+    const QStringList paths = inner_.GetOpenFileNames(parent, WithStart(parent, request));
     if (!paths.isEmpty()) Remember(paths.front());
     return paths;
   }
   QString GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override {
-    return Remember(inner_().GetSaveFileName(parent, WithStart(parent, request)));
+    return Remember(inner_.GetSaveFileName(parent, WithStart(parent, request)));
   }
   void OpenFileNames(QWidget* parent, const FileDialogRequest& request,
                      std::function<void(const QStringList&)> chosen) override {
-    inner_().OpenFileNames(parent, WithStart(parent, request), [chosen](const QStringList& paths) {
+    inner_.OpenFileNames(parent, WithStart(parent, request), [this, chosen](const QStringList& paths) {
       if (!paths.isEmpty()) Remember(paths.front());
       if (chosen) chosen(paths);
     });
   }
   void OpenDirectory(QWidget* parent, const QString& title, const QString& start,
                      std::function<void(const QString&)> chosen) override {
-    inner_().OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start,
-                           [chosen](const QString& folder) {
-                             if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
-                             if (chosen) chosen(folder);
-                           });
+    inner_.OpenDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent, settings_) : start,
+                         [this, chosen](const QString& folder) {
+                           if (!folder.isEmpty()) settings_.SetLastFolder(QDir::cleanPath(folder));
+                           if (chosen) chosen(folder);
+                         });
   }
   QString GetExistingDirectory(QWidget* parent, const QString& title, const QString& start) override {
-    const QString folder =
-        inner_().GetExistingDirectory(parent, title, start.isEmpty() ? DialogStartFolder(parent) : start);
-    if (!folder.isEmpty()) recent::SetLastFolder(QDir::cleanPath(folder));
+    const QString folder = inner_.GetExistingDirectory(
+        parent, title, start.isEmpty() ? DialogStartFolder(parent, settings_) : start);
+    if (!folder.isEmpty()) settings_.SetLastFolder(QDir::cleanPath(folder));
     return folder;
   }
 
  private:
-  static FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) {
+  FileDialogRequest WithStart(const QWidget* parent, FileDialogRequest request) const {
     if (request.directory.isEmpty()) {
       const QFileInfo initial(request.initialName);
-      request.directory = !request.initialName.isEmpty() && initial.isAbsolute() ? initial.absolutePath()
-                                                                                 : DialogStartFolder(parent);
+      request.directory = !request.initialName.isEmpty() && initial.isAbsolute()
+                              ? initial.absolutePath()
+                              : DialogStartFolder(parent, settings_);
     }
     return request;
   }
-  static QString Remember(const QString& path) {
-    if (!path.isEmpty()) recent::SetLastFolder(QFileInfo(path).absolutePath());
+  QString Remember(const QString& path) {
+    if (!path.isEmpty()) settings_.SetLastFolder(QFileInfo(path).absolutePath());
     return path;
   }
 
-  std::function<CPrompt&()> inner_;
+  CPrompt& inner_;
+  const CSettingsStore& settings_;
 };
 
 // The handle of a question that was answered before Open returned.
@@ -288,11 +290,6 @@ class AnsweredHandle final : public CPromptHandle {
   bool IsOpen() const override { return false; }
   void Withdraw() override {}
 };
-
-CPrompt*& Installed() {
-  static CPrompt* prompt = nullptr;
-  return prompt;
-}
 
 }  // namespace
 
@@ -316,13 +313,12 @@ void CPrompt::OpenDirectory(QWidget* parent, const QString& title, const QString
   if (chosen) chosen(folder);
 }
 
-CPrompt& Prompt() {
-  static StartFolderPrompt prompt([]() -> CPrompt& {
-    static QtPrompt qtPrompt;
-    CPrompt* installed = Installed();
-    return installed ? *installed : qtPrompt;
-  });
-  return prompt;
+std::unique_ptr<CPrompt> MakeQtPrompt() {
+  return std::make_unique<QtPrompt>();
+}
+
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner, const CSettingsStore& settings) {
+  return std::make_unique<StartFolderPrompt>(inner, settings);
 }
 
 namespace {
@@ -341,14 +337,10 @@ QString InDocumentFolder(const QWidget* parent, const QString& name) {
   return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
-QString DialogStartFolder(const QWidget* parent) {
+QString DialogStartFolder(const QWidget* parent, const CSettingsStore& settings) {
   if (const QString folder = DocumentFolder(parent); !folder.isEmpty()) return folder;
-  const QString last = recent::LastFolder();
+  const QString last = settings.LastFolder();
   return !last.isEmpty() && QFileInfo(last).isDir() ? last : QString();
-}
-
-void SetPrompt(CPrompt* prompt) {
-  Installed() = prompt;
 }
 
 QString QtFilter(const QString& filter) {

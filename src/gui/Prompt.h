@@ -1,7 +1,8 @@
 #pragma once
 // The one seam through which every window asks the user something: message
-// boxes and file dialogs. The program uses real Qt dialogs; tests install a
-// scripted prompt that answers in turn and fails on unexpected questions.
+// boxes and file dialogs. Windows reach it through their CGuiServices; the
+// program uses real Qt dialogs, tests a scripted prompt that answers in turn
+// and fails on unexpected questions.
 
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,7 @@
 
 #include "core/Owner.h"
 
+class CSettingsStore;
 class QWidget;
 
 enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -22,7 +24,7 @@ struct FileDialogRequest {
   QString filter;            // "WAV files (*.wav)|*.wav|All files (*.*)|*.*||"
   QString defaultExtension;  // without dot; empty for none
   QString initialName;       // file name or path shown at start
-  // The folder the dialog starts in. Left empty, Prompt() fills it: the
+  // The folder the dialog starts in. Left empty, WithStartFolders fills it: the
   // folder of an absolute initialName, else DialogStartFolder(parent).
   QString directory;
   bool overwritePrompt = false;
@@ -67,21 +69,22 @@ class CPrompt {
                              std::function<void(const QString&)> chosen);
 };
 
-// The prompt in force (the Qt one unless a test installed another), behind
-// a layer that gives every file dialog its starting folder and remembers the
-// folder of each path the user picks.
-CPrompt& Prompt();
-// Installs a prompt; nullptr restores the Qt one. The caller keeps ownership.
-void SetPrompt(CPrompt* prompt);
+// Qt's own message boxes and file dialogs.
+std::unique_ptr<CPrompt> MakeQtPrompt();
+// A layer over inner that gives every file dialog its starting folder (the
+// folder of an absolute initialName, else DialogStartFolder(parent)) and
+// remembers the folder of each path the user picks in settings. inner and
+// settings must outlive it.
+std::unique_ptr<CPrompt> WithStartFolders(CPrompt& inner, const CSettingsStore& settings);
 
 // The window property naming the open file's folder: dialogs of that window
 // and of the windows it owns start there.
 inline constexpr const char* kDocumentFolderProperty = "documentFolder";
 
 // Where a file dialog over parent starts: the nearest kDocumentFolderProperty
-// up the parent chain, else the folder a file dialog returned last, else
-// empty (the toolkit's choice).
-QString DialogStartFolder(const QWidget* parent);
+// up the parent chain, else the folder a file dialog returned last (kept in
+// settings), else empty (the toolkit's choice).
+QString DialogStartFolder(const QWidget* parent, const CSettingsStore& settings);
 
 // An output name typed without a folder goes beside the open file (the
 // nearest kDocumentFolderProperty up the parent chain), where the dialogs

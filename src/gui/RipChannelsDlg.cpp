@@ -11,10 +11,11 @@
 #include <QVBoxLayout>
 
 #include "core/StringTable.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
-CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& fileFilter, QWidget* parent)
-    : QDialog(parent), channelCount_(channelCount), fileFilter_(fileFilter) {
+CRipChannelsDlg::CRipChannelsDlg(const CGuiServices& services, std::uint32_t channelCount,
+                                 const std::string& fileFilter, QWidget* parent)
+    : QDialog(parent), services_(services), channelCount_(channelCount), fileFilter_(fileFilter) {
   setWindowTitle("Rip Channels");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
@@ -22,11 +23,11 @@ CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& 
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(new QLabel("Rip to file  :", this));
   nameEdit_ = new QLineEdit(this);
-  nameEdit_->setProperty("controlId", ripid::kName);
+  nameEdit_->setObjectName(QString::fromLatin1(ripname::kName));
   nameEdit_->setMinimumWidth(220);
   nameRow->addWidget(nameEdit_);
   auto* browse = new QPushButton("Browse...", this);
-  browse->setProperty("controlId", ripid::kBrowse);
+  browse->setObjectName(QString::fromLatin1(ripname::kBrowse));
   nameRow->addWidget(browse);
   layout->addLayout(nameRow);
 
@@ -34,11 +35,11 @@ CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& 
   auto* grid = new QGridLayout;
   const char* texts[kBoxes] = {"Left track", "Right track", "Channel #3",
                                "Channel #4", "Channel #5",  "Channel #6"};
-  const int ids[kBoxes] = {ripid::kLeft,     ripid::kRight,    ripid::kChannel3,
-                           ripid::kChannel4, ripid::kChannel5, ripid::kChannel6};
+  const char* const ids[kBoxes] = {ripname::kLeft,     ripname::kRight,    ripname::kChannel3,
+                                   ripname::kChannel4, ripname::kChannel5, ripname::kChannel6};
   for (int k = 0; k < kBoxes; ++k) {
     auto* box = new QCheckBox(texts[k], this);
-    box->setProperty("controlId", ids[k]);
+    box->setObjectName(QString::fromLatin1(ids[k]));
     // Channels the file does not have cannot be picked; "Left track" always can.
     box->setEnabled(k == 0 || static_cast<std::uint32_t>(k) < channelCount_);
     connect(box, &QCheckBox::toggled, this, [this, k](bool on) {
@@ -52,10 +53,10 @@ CRipChannelsDlg::CRipChannelsDlg(std::uint32_t channelCount, const std::string& 
 
   auto* buttons = new QDialogButtonBox(this);
   auto* ok = buttons->addButton(QDialogButtonBox::Ok);
-  ok->setProperty("controlId", ripid::kOk);
+  ok->setObjectName(QString::fromLatin1(ripname::kOk));
   ok->setDefault(true);
   auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
-  cancel->setProperty("controlId", ripid::kCancel);
+  cancel->setObjectName(QString::fromLatin1(ripname::kCancel));
   layout->addWidget(buttons);
 
   connect(browse, &QPushButton::clicked, this, &CRipChannelsDlg::OnBrowse);
@@ -69,7 +70,7 @@ void CRipChannelsDlg::OnBrowse() {
   request.filter = QString::fromStdString(fileFilter_);
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (!chosen.isEmpty()) nameEdit_->setText(chosen);
 }
 
@@ -85,12 +86,14 @@ std::string CRipChannelsDlg::WithWavExtension(const std::string& name) {
 
 void CRipChannelsDlg::OnOk() {
   if (channelMask_ == 0) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kSelectChannel, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   outputName_ = QFile::encodeName(nameEdit_->text()).toStdString();
   if (outputName_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterFilename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   outputName_ =

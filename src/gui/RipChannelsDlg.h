@@ -8,27 +8,29 @@
 
 class QCheckBox;
 class QLineEdit;
+class CGuiServices;
 
-// Control ids of the Rip Channels dialog.
-namespace ripid {
-constexpr int kName = 1052;
-constexpr int kBrowse = 1028;
-constexpr int kLeft = 1048;
-constexpr int kRight = 1049;
-constexpr int kChannel3 = 1050;
-constexpr int kChannel4 = 1051;
-constexpr int kChannel5 = 1053;
-constexpr int kChannel6 = 1054;
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-}  // namespace ripid
+// Object names of the controls of the Rip Channels dialog.
+namespace ripname {
+inline constexpr const char* kName = "name";
+inline constexpr const char* kBrowse = "browse";
+inline constexpr const char* kLeft = "left";
+inline constexpr const char* kRight = "right";
+inline constexpr const char* kChannel3 = "channel3";
+inline constexpr const char* kChannel4 = "channel4";
+inline constexpr const char* kChannel5 = "channel5";
+inline constexpr const char* kChannel6 = "channel6";
+inline constexpr const char* kOk = "ok";
+inline constexpr const char* kCancel = "cancel";
+}  // namespace ripname
 
 class CRipChannelsDlg : public QDialog {
  public:
   static constexpr int kBoxes = 6;
 
   // fileFilter is the open file's file-dialog filter, for Browse.
-  CRipChannelsDlg(std::uint32_t channelCount, const std::string& fileFilter, QWidget* parent = nullptr);
+  CRipChannelsDlg(const CGuiServices& services, std::uint32_t channelCount, const std::string& fileFilter,
+                  QWidget* parent = nullptr);
 
   const std::string& GetOutputName() const { return outputName_; }
   std::uint8_t GetChannelMask() const { return channelMask_; }
@@ -41,6 +43,7 @@ class CRipChannelsDlg : public QDialog {
   void OnBrowse();
   void OnOk();
 
+  const CGuiServices& services_;
   std::uint8_t channelMask_ = 0;
   std::uint32_t channelCount_;
   bool channelFlags_[kBoxes] = {};

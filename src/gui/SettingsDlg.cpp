@@ -13,10 +13,9 @@
 #include <climits>
 
 #include "core/StringTable.h"
-#include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
-#include "gui/Prompt.h"
-#include "settings/RegistrySettings.h"
+#include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 
 namespace {
 
@@ -54,33 +53,34 @@ std::uint32_t ParseUnsigned(const QString& text) {
 
 }  // namespace
 
-CSettingsDlg::CSettingsDlg(QWidget* parent)
-    : QDialog(parent), overlapTime_(ReadOverlapTime()), suffix_(ReadFilenameSuffix()) {
+CSettingsDlg::CSettingsDlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services), overlapTime_(ReadOverlapTime()), suffix_(ReadFilenameSuffix()) {
   Build();
 }
 
-CSettingsDlg::CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven,
-                           bool suffixGiven, QWidget* parent)
+CSettingsDlg::CSettingsDlg(const CGuiServices& services, std::uint32_t overlapTime, const std::string& suffix,
+                           bool overlapGiven, bool suffixGiven, QWidget* parent)
     : QDialog(parent),
+      services_(services),
       overlapTime_(overlapGiven ? overlapTime : ReadOverlapTime()),
       suffix_(suffixGiven ? suffix : ReadFilenameSuffix()) {
   Build();
 }
 
-std::uint32_t CSettingsDlg::ReadOverlapTime() {
-  return ::ReadOverlapTime();
+std::uint32_t CSettingsDlg::ReadOverlapTime() const {
+  return services_.settings.OverlapTime();
 }
-std::string CSettingsDlg::ReadFilenameSuffix() {
-  return ::ReadSuffix();
+std::string CSettingsDlg::ReadFilenameSuffix() const {
+  return services_.settings.Suffix();
 }
 bool CSettingsDlg::SaveOverlapTime() const {
-  return ::WriteOverlapTime(overlapTime_);
+  return services_.settings.SetOverlapTime(overlapTime_);
 }
 bool CSettingsDlg::SaveFilenameSuffix() const {
-  return ::WriteSuffix(suffix_);
+  return services_.settings.SetSuffix(suffix_);
 }
 bool CSettingsDlg::SaveGaplessMp3() const {
-  return ::WriteGaplessMp3(gapless_);
+  return services_.settings.SetGaplessMp3(gapless_);
 }
 
 void CSettingsDlg::SetGaplessMp3(bool gapless) {
@@ -92,25 +92,40 @@ void CSettingsDlg::Build() {
   setWindowTitle(QStringLiteral("Customize settings"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
-  spin_ = WithId(new COverlapSpin, kSpinId);
+  spin_ = Named(new COverlapSpin, kSpinName);
   spin_->setValue(static_cast<int>(std::min<std::uint32_t>(overlapTime_, INT_MAX)));
   spin_->setMinimumWidth(80);
   // The spin box's text field is the overlap edit.
   auto* overlapEdit = spin_->findChild<QLineEdit*>();
-  if (overlapEdit) WithId(overlapEdit, kOverlapEditId);
+  if (overlapEdit) Named(overlapEdit, kOverlapEditName);
 
-  suffixEdit_ = WithId(new CFilterEdit, kSuffixEditId);
+  suffixEdit_ = Named(new CFilterEdit, kSuffixEditName);
   suffixEdit_->SetRefusedCharacters(QString::fromLatin1(LoadMessage(ids::kRefusedNameChars).c_str()));
   suffixEdit_->setText(QString::fromStdString(suffix_));
   suffixEdit_->setMinimumWidth(160);
 
-  saveOverlap_ = WithId(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapId);
-  saveSuffix_ = WithId(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixId);
-  gapless_ = ::ReadGaplessMp3();
-  gaplessBox_ = WithId(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessId);
+  saveOverlap_ = Named(new QCheckBox(QStringLiteral("Save overlap time")), kSaveOverlapName);
+  saveSuffix_ = Named(new QCheckBox(QStringLiteral("Save filename suffix")), kSaveSuffixName);
+  gapless_ = services_.settings.GaplessMp3();
+  gaplessBox_ = Named(new QCheckBox(QStringLiteral("Gapless MP3 pieces")), kGaplessName);
   gaplessBox_->setChecked(gapless_);
-  saveGapless_ = WithId(new QCheckBox(QStringLiteral("Save")), kSaveGaplessId);
+  saveGapless_ = Named(new QCheckBox(QStringLiteral("Save")), kSaveGaplessName);
 
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  Named(buttons->button(QDialogButtonBox::Ok), "ok");
+  Named(buttons->button(QDialogButtonBox::Cancel), "cancel");
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  // The dialog takes the size its contents need, whatever the font.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addLayout(LayOutGrid());
+  layout->addSpacing(8);
+  layout->addWidget(buttons);
+}
+
+QGridLayout* CSettingsDlg::LayOutGrid() {
   auto* line = new QFrame;
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
@@ -137,19 +152,7 @@ void CSettingsDlg::Build() {
   grid_->addWidget(gaplessBox_, kSpareRow, kLabelColumn, 1, 2);
   grid_->addWidget(saveGapless_, kSpareRow, kSaveColumn);
   grid_->setColumnStretch(kSaveColumn, 1);
-
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  WithId(buttons->button(QDialogButtonBox::Ok), 1);
-  WithId(buttons->button(QDialogButtonBox::Cancel), 2);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-  auto* layout = new QVBoxLayout(this);
-  // The dialog takes the size its contents need, whatever the font.
-  layout->setSizeConstraint(QLayout::SetFixedSize);
-  layout->addLayout(grid_);
-  layout->addSpacing(8);
-  layout->addWidget(buttons);
+  return grid_;
 }
 
 void CSettingsDlg::accept() {
@@ -158,10 +161,13 @@ void CSettingsDlg::accept() {
   suffix_ = suffixEdit_->text().toStdString();
   gapless_ = gaplessBox_->isChecked();
   if (saveOverlap_->isChecked() && !SaveOverlapTime())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveOverlap, MessageIcon::Warning,
+                           PromptButtons::Ok);
   if (saveSuffix_->isChecked() && !SaveFilenameSuffix())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveSuffix, MessageIcon::Warning,
+                           PromptButtons::Ok);
   if (saveGapless_->isChecked() && !SaveGaplessMp3())
-    Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kUnableSaveGapless, MessageIcon::Warning,
+                           PromptButtons::Ok);
   QDialog::accept();
 }

@@ -12,18 +12,19 @@ class QGridLayout;
 class QLineEdit;
 class QSpinBox;
 class CFilterEdit;
+class CGuiServices;
 
 class CSettingsDlg : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kSpinId = 1012;
-  static constexpr int kOverlapEditId = 1034;
-  static constexpr int kSuffixEditId = 1061;
-  static constexpr int kSaveOverlapId = 1042;
-  static constexpr int kSaveSuffixId = 1043;
-  static constexpr int kGaplessId = 1045;
-  static constexpr int kSaveGaplessId = 1046;
+  static constexpr const char* kSpinName = "spin";
+  static constexpr const char* kOverlapEditName = "overlapEdit";
+  static constexpr const char* kSuffixEditName = "suffixEdit";
+  static constexpr const char* kSaveOverlapName = "saveOverlap";
+  static constexpr const char* kSaveSuffixName = "saveSuffix";
+  static constexpr const char* kGaplessName = "gapless";
+  static constexpr const char* kSaveGaplessName = "saveGapless";
   // The dialog is one grid: labels in column 0, fields in column 1, the
   // "Save..." boxes in column 2. This row, below the suffix, is kept for a
   // further setting laid out the same way (its box in columns 0-1, its Save
@@ -34,10 +35,10 @@ class CSettingsDlg : public QDialog {
   static constexpr int kSpareRow = 6;
 
   // Both values from the settings store.
-  explicit CSettingsDlg(QWidget* parent = nullptr);
+  explicit CSettingsDlg(const CGuiServices& services, QWidget* parent = nullptr);
   // Each value from the arguments when its flag is set, else from the store.
-  CSettingsDlg(std::uint32_t overlapTime, const std::string& suffix, bool overlapGiven, bool suffixGiven,
-               QWidget* parent = nullptr);
+  CSettingsDlg(const CGuiServices& services, std::uint32_t overlapTime, const std::string& suffix,
+               bool overlapGiven, bool suffixGiven, QWidget* parent = nullptr);
 
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
   const std::string& GetFilenameSuffix() const { return suffix_; }
@@ -45,8 +46,9 @@ class CSettingsDlg : public QDialog {
   // Shows this value instead of the stored one; call before the dialog runs.
   void SetGaplessMp3(bool gapless);
 
-  static std::uint32_t ReadOverlapTime();
-  static std::string ReadFilenameSuffix();
+  // The stored values (the services' settings store).
+  std::uint32_t ReadOverlapTime() const;
+  std::string ReadFilenameSuffix() const;
   bool SaveOverlapTime() const;
   bool SaveFilenameSuffix() const;
   bool SaveGaplessMp3() const;
@@ -55,8 +57,11 @@ class CSettingsDlg : public QDialog {
 
  private:
   void Build();
+  // The fields, their explanations and Save boxes in one grid.
+  QGridLayout* LayOutGrid();
   QGridLayout* Grid() const { return grid_; }
 
+  const CGuiServices& services_;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
   bool gapless_ = true;

@@ -20,7 +20,7 @@
 #include "core/wav/WaveFile.h"
 #include "gui/EngineText.h"
 #include "gui/EstimateDlg.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
 namespace {
 // The leading decimal integer of a text, 0 when there is none; values past
@@ -76,38 +76,55 @@ void CUpDownCtrl::Step(int delta) {
   SetPos(static_cast<int>(stepped));
 }
 
-CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std::string& sourceFilePath,
-                                   std::uint32_t overlapTime, QWidget* parent)
+CShredEquallyDlg::CShredEquallyDlg(const CGuiServices& services, Estimator estimate,
+                                   const QString& fileFilter, const std::string& sourceFileName,
+                                   const std::string& sourceFilePath, std::uint32_t overlapTime,
+                                   QWidget* parent)
     : QDialog(parent),
+      services_(services),
+      estimate_(std::move(estimate)),
+      fileFilter_(fileFilter),
       sourceFileName_(sourceFileName),
       sourceFilePath_(sourceFilePath),
       overlapTime_(overlapTime) {
   setWindowTitle("Shred Equally");
   auto* layout = new QVBoxLayout(this);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // not resizable
+  BuildTitle(layout);
+  QPushButton* browse = BuildFields(layout);
+  BuildButtons(layout);
+  connect(splitsEdit_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { numberOfSplits_ = static_cast<std::uint32_t>(LeadingNumber(text)); });
+  splitsEdit_->setText(QString::number(numberOfSplits_));
+  connect(useOriginal_, &QCheckBox::clicked, this, &CShredEquallyDlg::OnUseOriginalClicked);
+  connect(browse, &QPushButton::clicked, this, &CShredEquallyDlg::OnBrowse);
+}
 
+void CShredEquallyDlg::BuildTitle(QBoxLayout* layout) {
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::StyledPanel);
   auto* frameLayout = new QVBoxLayout(frame);
-  title_ = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
-  title_->setTextFormat(Qt::PlainText);
-  title_->setProperty("controlId", shredid::kTitle);
-  frameLayout->addWidget(title_);
+  auto* title = new QLabel("Shredding file - " + FromFileName(sourceFileName_), frame);
+  title->setTextFormat(Qt::PlainText);
+  title->setObjectName(QString::fromLatin1(shredname::kTitle));
+  frameLayout->addWidget(title);
   layout->addWidget(frame);
+}
 
+QPushButton* CShredEquallyDlg::BuildFields(QBoxLayout* layout) {
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel("Base filename :", this), 0, 0);
   baseEdit_ = new QLineEdit(this);
-  baseEdit_->setProperty("controlId", shredid::kBaseFilename);
+  baseEdit_->setObjectName(QString::fromLatin1(shredname::kBaseFilename));
   baseEdit_->setToolTip("Enter a base filename");
   baseEdit_->setMinimumWidth(280);
   grid->addWidget(baseEdit_, 0, 1, 1, 2);
   auto* browse = new QPushButton("&Browse...", this);
-  browse->setProperty("controlId", shredid::kBrowse);
+  browse->setObjectName(QString::fromLatin1(shredname::kBrowse));
   browse->setToolTip("Browse and select a base filename");
   grid->addWidget(browse, 0, 3);
   useOriginal_ = new QCheckBox("&Use original filename", this);
-  useOriginal_->setProperty("controlId", shredid::kUseOriginal);
+  useOriginal_->setObjectName(QString::fromLatin1(shredname::kUseOriginal));
   useOriginal_->setToolTip("Uses the original filename for base filename");
   grid->addWidget(useOriginal_, 1, 1, 1, 3);
 
@@ -115,7 +132,7 @@ CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std:
   auto* splitsRow = new QHBoxLayout;
   splitsRow->setSpacing(0);
   splitsEdit_ = new QLineEdit(this);
-  splitsEdit_->setProperty("controlId", shredid::kSplits);
+  splitsEdit_->setObjectName(QString::fromLatin1(shredname::kSplits));
   splitsEdit_->setToolTip("Enter number of splitss");
   splitsEdit_->setAlignment(Qt::AlignRight);
   splitsEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), splitsEdit_));
@@ -123,40 +140,33 @@ CShredEquallyDlg::CShredEquallyDlg(const std::string& sourceFileName, const std:
   splitsEdit_->setFixedWidth(70);
   splitsRow->addWidget(splitsEdit_);
   auto* spin = new CUpDownCtrl(splitsEdit_, 2, 200, this);
-  spin->setProperty("controlId", shredid::kSpin);
+  spin->setObjectName(QString::fromLatin1(shredname::kSpin));
   splitsRow->addWidget(spin);
   splitsRow->addStretch();
   grid->addLayout(splitsRow, 2, 1);
   layout->addLayout(grid);
+  return browse;
+}
 
+void CShredEquallyDlg::BuildButtons(QBoxLayout* layout) {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   auto* shred = new QPushButton("&Shred", this);
-  shred->setProperty("controlId", shredid::kShred);
+  shred->setObjectName(QString::fromLatin1(shredname::kShred));
   shred->setToolTip("Starts shredding");
   shred->setDefault(true);
   auto* estimate = new QPushButton("&Estimate", this);
-  estimate->setProperty("controlId", shredid::kEstimate);
+  estimate->setObjectName(QString::fromLatin1(shredname::kEstimate));
   estimate->setToolTip("Gives an estimated information about a split");
   auto* cancel = new QPushButton("Cancel", this);
-  cancel->setProperty("controlId", shredid::kCancel);
+  cancel->setObjectName(QString::fromLatin1(shredname::kCancel));
   buttons->addWidget(shred);
   buttons->addWidget(estimate);
   buttons->addWidget(cancel);
   layout->addLayout(buttons);
-
-  connect(splitsEdit_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { numberOfSplits_ = static_cast<std::uint32_t>(LeadingNumber(text)); });
-  spin->SetPos(static_cast<int>(numberOfSplits_));
-  connect(useOriginal_, &QCheckBox::clicked, this, &CShredEquallyDlg::OnUseOriginalClicked);
-  connect(browse, &QPushButton::clicked, this, &CShredEquallyDlg::OnBrowse);
   connect(estimate, &QPushButton::clicked, this, [this] { Estimate(); });
   connect(shred, &QPushButton::clicked, this, &CShredEquallyDlg::OnShred);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
-std::uint32_t CShredEquallyDlg::SplitsTyped() const {
-  return numberOfSplits_;
 }
 
 void CShredEquallyDlg::OnUseOriginalClicked(bool checked) {
@@ -167,9 +177,9 @@ void CShredEquallyDlg::OnUseOriginalClicked(bool checked) {
 void CShredEquallyDlg::OnBrowse() {
   FileDialogRequest request;
   request.title = "Browse - Base filename";
-  request.filter = FileFilter();
+  request.filter = fileFilter_;
   request.initialName = useOriginal_->isChecked() ? FromFileName(sourceFileName_) : QString();
-  const QString chosen = Prompt().GetSaveFileName(this, request);
+  const QString chosen = services_.Prompt().GetSaveFileName(this, request);
   if (chosen.isEmpty()) return;
   const QFileInfo info(chosen);
   if (!useOriginal_->isChecked() ||
@@ -177,11 +187,11 @@ void CShredEquallyDlg::OnBrowse() {
     baseEdit_->setText(chosen);
     return;
   }
-  const PromptAnswer answer =
-      Prompt().Ask(this, msg::kCaptionConfirm,
-                   "Use original filename option is enabled, but you have changed the base filename. Do you "
-                   "wish to use the changed filename ?",
-                   MessageIcon::Question, PromptButtons::YesNo);
+  const PromptAnswer answer = services_.Prompt().Ask(
+      this, msg::kCaptionConfirm,
+      "Use original filename option is enabled, but you have changed the base filename. Do you "
+      "wish to use the changed filename ?",
+      MessageIcon::Question, PromptButtons::YesNo);
   if (answer == PromptAnswer::Yes) {
     baseEdit_->setText(chosen);
   } else {
@@ -192,30 +202,32 @@ void CShredEquallyDlg::OnBrowse() {
 void CShredEquallyDlg::OnShred() {
   baseFilename_ = ToFileName(InDocumentFolder(this, baseEdit_->text()));
   if (baseFilename_.empty()) {
-    Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None, PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, msg::kEnterBaseFilename, MessageIcon::None,
+                           PromptButtons::Ok);
     return;
   }
   if (Estimate() == 0) accept();
 }
 
-int CShredEquallyDlg::CheckOverlapTime(double playtime) {
+void CShredEquallyDlg::AskAboutOverlap(double playtime) {
   while (OverlapTooHigh(overlapTime_, playtime)) {
-    const PromptAnswer answer =
-        Prompt().Ask(this, msg::kCaptionConfirm, FromFileName(OverlapQuestion(overlapTime_, playtime)),
-                     MessageIcon::Question, PromptButtons::YesNo);
+    const PromptAnswer answer = services_.Prompt().Ask(this, msg::kCaptionConfirm,
+                                                       FromFileName(OverlapQuestion(overlapTime_, playtime)),
+                                                       MessageIcon::Question, PromptButtons::YesNo);
     if (answer != PromptAnswer::Yes || !settingsCommand_) {
-      Prompt().Ask(this, msg::kCaptionInformation, kOverlapNotice, MessageIcon::Warning, PromptButtons::Ok);
+      services_.Prompt().Ask(this, msg::kCaptionInformation, kOverlapNotice, MessageIcon::Warning,
+                             PromptButtons::Ok);
       break;
     }
     overlapTime_ = settingsCommand_();
   }
-  return 0;
 }
 
-int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
+int CShredEquallyDlg::Estimate() {
+  const SplitEstimate estimate = estimate_(numberOfSplits_);
   if (estimate.error != err::kNone) {
-    Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)), MessageIcon::None,
-                 PromptButtons::Ok);
+    services_.Prompt().Ask(this, msg::kCaptionError, FromFileName(LoadMessage(estimate.error)),
+                           MessageIcon::None, PromptButtons::Ok);
     switch (estimate.error) {
       case err::kNoSplits:
         return -3;
@@ -225,33 +237,22 @@ int CShredEquallyDlg::ShowEstimate(const SplitEstimate& estimate) {
         return -1;
     }
   }
-  CheckOverlapTime(estimate.playtime);
+  AskAboutOverlap(estimate.playtime);
   CEstimateDlg window(sourceFileName_, numberOfSplits_, overlapTime_, estimate.size, estimate.playtime, this);
   return window.exec() == QDialog::Accepted ? 0 : -4;
 }
 
-CWaveShredEquallyDlg::CWaveShredEquallyDlg(const WaveSplitFacts& facts, const std::string& sourceFileName,
+CWaveShredEquallyDlg::CWaveShredEquallyDlg(const CGuiServices& services, const WaveSplitFacts& facts,
+                                           const std::string& sourceFileName,
                                            const std::string& sourceFilePath, std::uint32_t overlapTime,
                                            QWidget* parent)
-    : CShredEquallyDlg(sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
+    : CShredEquallyDlg(
+          services, [facts](std::uint32_t splits) { return EstimateWaveSplit(facts, splits); },
+          wav::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}
 
-int CWaveShredEquallyDlg::Estimate() {
-  return ShowEstimate(EstimateWaveSplit(facts_, SplitsTyped()));
-}
-
-QString CWaveShredEquallyDlg::FileFilter() const {
-  return wav::kFileFilter;
-}
-
-CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
-                                         const std::string& sourceFilePath, std::uint32_t overlapTime,
-                                         QWidget* parent)
-    : CShredEquallyDlg(sourceFileName, sourceFilePath, overlapTime, parent), facts_(facts) {}
-
-int CMp3ShredEquallyDlg::Estimate() {
-  return ShowEstimate(EstimateMp3Split(facts_, SplitsTyped()));
-}
-
-QString CMp3ShredEquallyDlg::FileFilter() const {
-  return mp3::kFileFilter;
-}
+CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
+                                         const std::string& sourceFileName, const std::string& sourceFilePath,
+                                         std::uint32_t overlapTime, QWidget* parent)
+    : CShredEquallyDlg(
+          services, [facts](std::uint32_t splits) { return EstimateMp3Split(facts, splits); },
+          mp3::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}

@@ -3,7 +3,7 @@
 // pieces of an equal split, checks them against the open file, warns about a
 // too large overlap time and shows the estimate. It cuts nothing itself; the
 // caller reads the accepted values after OK. The estimate depends on the file
-// format, so each format has its own subclass.
+// format: each format's subclass gives its arithmetic and file filter.
 
 #include <QDialog>
 #include <cstdint>
@@ -12,24 +12,26 @@
 
 #include "core/SplitEstimate.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class CGuiServices;
 
-// Control ids of the Shred Equally dialog.
-namespace shredid {
-constexpr int kTitle = 1008;
-constexpr int kBaseFilename = 1024;
-constexpr int kUseOriginal = 1029;
-constexpr int kBrowse = 1028;
-constexpr int kSplits = 1007;
-constexpr int kSpin = 1011;
-constexpr int kShred = 1025;
-constexpr int kEstimate = 1006;
-constexpr int kCancel = 2;
-}  // namespace shredid
+// Object names of the controls of the Shred Equally dialog.
+namespace shredname {
+inline constexpr const char* kTitle = "title";
+inline constexpr const char* kBaseFilename = "baseFilename";
+inline constexpr const char* kUseOriginal = "useOriginal";
+inline constexpr const char* kBrowse = "browse";
+inline constexpr const char* kSplits = "splits";
+inline constexpr const char* kSpin = "spin";
+inline constexpr const char* kShred = "shred";
+inline constexpr const char* kEstimate = "estimate";
+inline constexpr const char* kCancel = "cancel";
+}  // namespace shredname
 
 // Arrows that step a buddy edit's number within a range; the Up and Down
 // keys in the edit do the same. Typed values outside the range stay as
@@ -58,9 +60,6 @@ class CShredEquallyDlg : public QDialog {
   // overlap time afterwards.
   using SettingsCommand = std::function<std::uint32_t()>;
 
-  CShredEquallyDlg(const std::string& sourceFileName, const std::string& sourceFilePath,
-                   std::uint32_t overlapTime, QWidget* parent = nullptr);
-
   std::uint32_t GetNumberOfSplits() const { return numberOfSplits_; }
   std::string GetBaseFilename() const { return baseFilename_; }
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
@@ -71,22 +70,30 @@ class CShredEquallyDlg : public QDialog {
   // Validates, runs the overlap check and shows the estimate window.
   // 0 the estimate was accepted; -1 pieces under one second; -2 fewer than two
   // splits; -3 no number of splits; -4 the estimate window was dismissed.
-  virtual int Estimate() = 0;
-  // Asks to change a too large overlap time; always 0.
-  int CheckOverlapTime(double playtime);
+  int Estimate();
 
  protected:
-  // The open file type's file-dialog filter.
-  virtual QString FileFilter() const = 0;
-  // The common part of Estimate, given the format's arithmetic.
-  int ShowEstimate(const SplitEstimate& estimate);
-  std::uint32_t SplitsTyped() const;
+  // The format's arithmetic: the estimate of an equal split in n pieces.
+  using Estimator = std::function<SplitEstimate(std::uint32_t splits)>;
+  // fileFilter: the open file type's file-dialog filter, for Browse.
+  CShredEquallyDlg(const CGuiServices& services, Estimator estimate, const QString& fileFilter,
+                   const std::string& sourceFileName, const std::string& sourceFilePath,
+                   std::uint32_t overlapTime, QWidget* parent);
 
  private:
+  void BuildTitle(QBoxLayout* layout);
+  QPushButton* BuildFields(QBoxLayout* layout);
+  void BuildButtons(QBoxLayout* layout);
+  // While the overlap is too long for the pieces, offers the Settings
+  // command to shorten it; a No leaves it with a notice.
+  void AskAboutOverlap(double playtime);
   void OnUseOriginalClicked(bool checked);
   void OnBrowse();
   void OnShred();
 
+  const CGuiServices& services_;
+  Estimator estimate_;
+  QString fileFilter_;
   std::string sourceFileName_;
   std::string sourceFilePath_;
   std::uint32_t overlapTime_;
@@ -94,36 +101,23 @@ class CShredEquallyDlg : public QDialog {
   std::string baseFilename_;
   SettingsCommand settingsCommand_;
 
-  QLabel* title_;
-  QLineEdit* baseEdit_;
-  QCheckBox* useOriginal_;
-  QLineEdit* splitsEdit_;
+  QLineEdit* baseEdit_ = nullptr;
+  QCheckBox* useOriginal_ = nullptr;
+  QLineEdit* splitsEdit_ = nullptr;
 };
 
+// The dialog over a WAV file: pieces cut on sample frames.
 class CWaveShredEquallyDlg : public CShredEquallyDlg {
  public:
-  CWaveShredEquallyDlg(const WaveSplitFacts& facts, const std::string& sourceFileName,
-                       const std::string& sourceFilePath, std::uint32_t overlapTime,
-                       QWidget* parent = nullptr);
-  int Estimate() override;
-
- protected:
-  QString FileFilter() const override;
-
- private:
-  WaveSplitFacts facts_;
+  CWaveShredEquallyDlg(const CGuiServices& services, const WaveSplitFacts& facts,
+                       const std::string& sourceFileName, const std::string& sourceFilePath,
+                       std::uint32_t overlapTime, QWidget* parent = nullptr);
 };
 
+// The dialog over an MP3 file: pieces cut on frames.
 class CMp3ShredEquallyDlg : public CShredEquallyDlg {
  public:
-  CMp3ShredEquallyDlg(const Mp3SplitFacts& facts, const std::string& sourceFileName,
-                      const std::string& sourceFilePath, std::uint32_t overlapTime,
-                      QWidget* parent = nullptr);
-  int Estimate() override;
-
- protected:
-  QString FileFilter() const override;
-
- private:
-  Mp3SplitFacts facts_;
+  CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
+                      const std::string& sourceFileName, const std::string& sourceFilePath,
+                      std::uint32_t overlapTime, QWidget* parent = nullptr);
 };

@@ -22,7 +22,7 @@
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
 #include "gui/EngineText.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 
 namespace {
 
@@ -55,8 +55,9 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-CSplitDlg::CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent)
-    : QDialog(parent), sourcePath_(sourcePath) {
+CSplitDlg::CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
+                     QWidget* parent)
+    : QDialog(parent), services_(services), sourcePath_(sourcePath) {
   setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath))));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(BuildOptions());
@@ -82,6 +83,22 @@ QWidget* CSplitDlg::BuildOptions() {
     form->addRow(r);
     connect(r, &QRadioButton::toggled, this, [this] { UpdateModeControls(); });
   }
+  AddSilenceOptions(box, form);
+  AddFileOptions(box, form);
+
+  find_ = new QPushButton(QStringLiteral("&Find cuts"), box);
+  form->addRow(find_);
+  connect(find_, &QPushButton::clicked, this, [this] { OnFind(); });
+  // A changed option makes the list shown out of date.
+  for (QLineEdit* e : {minSilence_, minPiece_, snap_, cueSheet_, base_, suffix_, outDir_})
+    connect(e, &QLineEdit::textEdited, this, [this] { Forget(); });
+  connect(threshold_, &QDoubleSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(pieces_, &QSpinBox::valueChanged, this, [this] { Forget(); });
+  connect(cutAt_, &QComboBox::currentIndexChanged, this, [this] { Forget(); });
+  return box;
+}
+
+void CSplitDlg::AddSilenceOptions(QWidget* box, QFormLayout* form) {
   threshold_ = new QDoubleSpinBox(box);
   threshold_->setRange(split::kMinThresholdDb, split::kMaxThresholdDb);
   threshold_->setDecimals(1);
@@ -101,7 +118,9 @@ QWidget* CSplitDlg::BuildOptions() {
   form->addRow(QStringLiteral("Cut &at the silence's:"), cutAt_);
   form->addRow(QStringLiteral("&Number of pieces:"), pieces_);
   form->addRow(QStringLiteral("Look for silence &within ± (s):"), snap_);
+}
 
+void CSplitDlg::AddFileOptions(QWidget* box, QFormLayout* form) {
   cueSheet_ = new QLineEdit(box);
   browseSheet_ = new QPushButton(QStringLiteral("Browse..."), box);
   auto* sheetRow = new QHBoxLayout;
@@ -121,17 +140,6 @@ QWidget* CSplitDlg::BuildOptions() {
   form->addRow(QStringLiteral("S&uffix:"), suffix_);
   form->addRow(QStringLiteral("Fol&der of the tracks:"), folderRow);
   connect(browseFolder_, &QPushButton::clicked, this, [this] { OnBrowseFolder(); });
-
-  find_ = new QPushButton(QStringLiteral("&Find cuts"), box);
-  form->addRow(find_);
-  connect(find_, &QPushButton::clicked, this, [this] { OnFind(); });
-  // A changed option makes the list shown out of date.
-  for (QLineEdit* e : {minSilence_, minPiece_, snap_, cueSheet_, base_, suffix_, outDir_})
-    connect(e, &QLineEdit::textEdited, this, [this] { Forget(); });
-  connect(threshold_, &QDoubleSpinBox::valueChanged, this, [this] { Forget(); });
-  connect(pieces_, &QSpinBox::valueChanged, this, [this] { Forget(); });
-  connect(cutAt_, &QComboBox::currentIndexChanged, this, [this] { Forget(); });
-  return box;
 }
 
 QWidget* CSplitDlg::BuildPreview() {
@@ -320,7 +328,8 @@ void CSplitDlg::OnWrite() {
         outcome.cancelled
             ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
             : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
-    Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information, PromptButtons::Ok);
+    services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information,
+                           PromptButtons::Ok);
     if (!outcome.cancelled) accept();
   });
   if (failure.Finished()) return;
@@ -339,7 +348,7 @@ void CSplitDlg::OnExport(bool cue) {
   request.initialName = FromEngineText(FileNamePart(sourcePath_)).section(QLatin1Char('.'), 0, -2) +
                         (cue ? QStringLiteral(".cue") : QStringLiteral(".txt"));
   request.overwritePrompt = true;
-  const QString path = Prompt().GetSaveFileName(this, request);
+  const QString path = services_.Prompt().GetSaveFileName(this, request);
   if (path.isEmpty()) return;
   if (AbsolutePath(path.toStdString()) == AbsolutePath(sourcePath_)) {
     ShowError(QStringLiteral("%1: the export would replace the source.").arg(path));
@@ -357,7 +366,7 @@ void CSplitDlg::OnBrowseSheet() {
   FileDialogRequest request;
   request.title = QStringLiteral("Open a cue sheet");
   request.filter = QStringLiteral("Cue sheets (*.cue)|*.cue|All files (*.*)|*.*||");
-  const QString path = Prompt().GetOpenFileName(this, request);
+  const QString path = services_.Prompt().GetOpenFileName(this, request);
   if (path.isEmpty()) return;
   cueSheet_->setText(path);
   if (outDir_->text().trimmed().isEmpty()) outDir_->setText(FromEngineText(FolderPart(path.toStdString())));
@@ -366,12 +375,12 @@ void CSplitDlg::OnBrowseSheet() {
 
 void CSplitDlg::OnBrowseFolder() {
   const QString folder =
-      Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
+      services_.Prompt().GetExistingDirectory(this, QStringLiteral("Folder of the tracks"), outDir_->text());
   if (folder.isEmpty()) return;
   outDir_->setText(folder);
   Forget();
 }
 
 void CSplitDlg::ShowError(const QString& text) {
-  Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Error, PromptButtons::Ok);
+  services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Error, PromptButtons::Ok);
 }

@@ -17,6 +17,7 @@
 
 class QComboBox;
 class QDoubleSpinBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,6 +25,7 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class CProgressSink;
+class CGuiServices;
 
 class CSplitDlg : public QDialog {
  public:
@@ -32,7 +34,8 @@ class CSplitDlg : public QDialog {
   // Shows the cut points of a plan elsewhere (the waveform); empty: nowhere.
   using CutPointsView = std::function<void(const split::SplitPlan*)>;
 
-  CSplitDlg(const std::string& sourcePath, const std::string& suffix, QWidget* parent = nullptr);
+  CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
+            QWidget* parent = nullptr);
   ~CSplitDlg() override;
 
   void SetProgressFactory(ProgressFactory factory) { makeProgress_ = std::move(factory); }
@@ -63,6 +66,9 @@ class CSplitDlg : public QDialog {
 
  private:
   QWidget* BuildOptions();
+  // The silence and equal-piece fields; the cue sheet and output fields.
+  void AddSilenceOptions(QWidget* box, QFormLayout* form);
+  void AddFileOptions(QWidget* box, QFormLayout* form);
   QWidget* BuildPreview();
   void UpdateModeControls();
   std::optional<split::SplitRequest> ReadForm();
@@ -77,6 +83,7 @@ class CSplitDlg : public QDialog {
   void Forget();
   void ShowError(const QString& text);
 
+  const CGuiServices& services_;
   std::string sourcePath_;
   std::optional<split::SplitPlan> plan_;
   ProgressFactory makeProgress_;

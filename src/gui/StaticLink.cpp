@@ -1,23 +1,10 @@
 #include "gui/StaticLink.h"
 
-#include <QApplication>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QUrl>
 
-namespace {
-CStaticLink::Opener& OpenerSlot() {
-  static CStaticLink::Opener opener;
-  return opener;
-}
-std::function<void()>& BeeperSlot() {
-  static std::function<void()> beeper;
-  return beeper;
-}
-}  // namespace
-
-CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, parent) {
+CStaticLink::CStaticLink(const QString& text, Opener opener, std::function<void()> beep, QWidget* parent)
+    : QLabel(text, parent), opener_(std::move(opener)), beep_(std::move(beep)) {
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::TabFocus);
   setTextInteractionFlags(Qt::NoTextInteraction);
@@ -27,22 +14,10 @@ CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, pa
   ApplyColour();
 }
 
-void CStaticLink::SetOpener(Opener opener) {
-  OpenerSlot() = std::move(opener);
-}
-void CStaticLink::SetBeeper(std::function<void()> beeper) {
-  BeeperSlot() = std::move(beeper);
-}
-
 void CStaticLink::Click() {
   if (link_.isEmpty()) link_ = text();
-  const QUrl url = QUrl::fromUserInput(link_);
-  const bool opened = OpenerSlot() ? OpenerSlot()(link_) : QDesktopServices::openUrl(url);
-  if (!opened) {
-    if (BeeperSlot())
-      BeeperSlot()();
-    else
-      QApplication::beep();
+  if (!opener_ || !opener_(link_)) {
+    if (beep_) beep_();
     return;
   }
   visited_ = 1;

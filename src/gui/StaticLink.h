@@ -14,7 +14,9 @@ class CStaticLink : public QLabel {
  public:
   using Opener = std::function<bool(const QString& link)>;
 
-  explicit CStaticLink(const QString& text = QString(), QWidget* parent = nullptr);
+  // opener opens a link (false when it could not); beep is the failure
+  // beep. The window passes its CGuiServices' own.
+  CStaticLink(const QString& text, Opener opener, std::function<void()> beep, QWidget* parent = nullptr);
 
   void SetLink(const QString& link) { link_ = link; }
   const QString& Link() const { return link_; }
@@ -22,11 +24,6 @@ class CStaticLink : public QLabel {
   QColor CurrentColour() const { return visited_ ? visitedColour_ : unvisitedColour_; }
   // Opens the link as a click does.
   void Click();
-
-  // Test seams: how links are opened (default: QDesktopServices) and how the
-  // failure beep is made (default: QApplication::beep). nullptr restores.
-  static void SetOpener(Opener opener);
-  static void SetBeeper(std::function<void()> beeper);
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -39,4 +36,6 @@ class CStaticLink : public QLabel {
   QColor visitedColour_{128, 0, 128};
   int visited_ = 0;
   QString link_;
+  Opener opener_;
+  std::function<void()> beep_;
 };

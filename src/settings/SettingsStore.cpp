@@ -38,7 +38,7 @@ std::uint32_t CSettingsStore::ReadNumber(const char* name, std::uint32_t fallbac
   }
 }
 
-bool CSettingsStore::WriteNumber(const char* name, std::uint32_t value) {
+bool CSettingsStore::WriteNumber(const char* name, std::uint32_t value) const {
   try {
     CRegistry registry(filePath_, kSettingsKeyPath);
     return registry.WriteDword(name, value);
@@ -57,7 +57,7 @@ bool CSettingsStore::ReadText(const char* name, std::string& text) const {
   }
 }
 
-bool CSettingsStore::WriteText(const char* name, const std::string& text) {
+bool CSettingsStore::WriteText(const char* name, const std::string& text) const {
   try {
     CRegistry registry(filePath_, kSettingsKeyPath);
     return registry.WriteString(name, text);
@@ -70,7 +70,7 @@ std::uint32_t CSettingsStore::OverlapTime() const {
   return ReadNumber(kOverlapTimeValue, 0);
 }
 
-bool CSettingsStore::SetOverlapTime(std::uint32_t seconds) {
+bool CSettingsStore::SetOverlapTime(std::uint32_t seconds) const {
   return WriteNumber(kOverlapTimeValue, seconds);
 }
 
@@ -79,7 +79,7 @@ std::string CSettingsStore::Suffix() const {
   return ReadText(kFilenameSuffixValue, text) ? text : std::string();
 }
 
-bool CSettingsStore::SetSuffix(const std::string& suffix) {
+bool CSettingsStore::SetSuffix(const std::string& suffix) const {
   return WriteText(kFilenameSuffixValue, suffix);
 }
 
@@ -87,7 +87,7 @@ bool CSettingsStore::GaplessMp3() const {
   return ReadNumber(kGaplessMp3Value, 1) != 0;
 }
 
-bool CSettingsStore::SetGaplessMp3(bool gapless) {
+bool CSettingsStore::SetGaplessMp3(bool gapless) const {
   return WriteNumber(kGaplessMp3Value, gapless ? 1 : 0);
 }
 
@@ -95,17 +95,17 @@ bool CSettingsStore::ShowWaveform() const {
   return ReadNumber(kShowWaveformValue, 1) != 0;
 }
 
-bool CSettingsStore::SetShowWaveform(bool shown) {
+bool CSettingsStore::SetShowWaveform(bool shown) const {
   return WriteNumber(kShowWaveformValue, shown ? 1 : 0);
 }
 
 QSize CSettingsStore::WindowSize() const {
   const auto width = static_cast<int>(ReadNumber(kWindowWidthValue, 0));
   const auto height = static_cast<int>(ReadNumber(kWindowHeightValue, 0));
-  return width > 0 && height > 0 ? QSize(width, height) : QSize();
+  return QSize(width, height);
 }
 
-bool CSettingsStore::SetWindowSize(QSize size) {
+bool CSettingsStore::SetWindowSize(QSize size) const {
   const bool width = WriteNumber(kWindowWidthValue, static_cast<std::uint32_t>(size.width()));
   return WriteNumber(kWindowHeightValue, static_cast<std::uint32_t>(size.height())) && width;
 }
@@ -121,7 +121,7 @@ QByteArray CSettingsStore::BatchWindowGeometry() const {
   return decoded.toHex() == hex.toLower() ? decoded : QByteArray();
 }
 
-bool CSettingsStore::SetBatchWindowGeometry(const QByteArray& geometry) {
+bool CSettingsStore::SetBatchWindowGeometry(const QByteArray& geometry) const {
   if (geometry.size() * 2 > int(CRegistry::kWriteSizeLimit)) return false;
   return WriteText(kBatchGeometryValue, geometry.toHex().toStdString());
 }
@@ -141,7 +141,7 @@ std::vector<int> CSettingsStore::BatchColumnWidths(int count) const {
   return widths;
 }
 
-bool CSettingsStore::SetBatchColumnWidths(const std::vector<int>& widths) {
+bool CSettingsStore::SetBatchColumnWidths(const std::vector<int>& widths) const {
   QStringList parts;
   for (int width : widths) parts << QString::number(width);
   return WriteText(kBatchColumnWidthsValue, parts.join(QLatin1Char(',')).toStdString());
@@ -156,7 +156,7 @@ QStringList CSettingsStore::RecentFiles() const {
   return files.mid(0, kMaxRecentFiles);
 }
 
-void CSettingsStore::AddRecentFile(const QString& path) {
+void CSettingsStore::AddRecentFile(const QString& path) const {
   QStringList files = RecentFiles();
   files.removeAll(path);
   files.prepend(path);
@@ -164,7 +164,7 @@ void CSettingsStore::AddRecentFile(const QString& path) {
       .setValue(QString::fromLatin1(kRecentFilesKey), files.mid(0, kMaxRecentFiles));
 }
 
-void CSettingsStore::RemoveRecentFile(const QString& path) {
+void CSettingsStore::RemoveRecentFile(const QString& path) const {
   QStringList files = RecentFiles();
   files.removeAll(path);
   QSettings(filePath_, QSettings::IniFormat).setValue(QString::fromLatin1(kRecentFilesKey), files);
@@ -175,6 +175,6 @@ QString CSettingsStore::LastFolder() const {
   return QSettings(filePath_, QSettings::IniFormat).value(QString::fromLatin1(kLastFolderKey)).toString();
 }
 
-void CSettingsStore::SetLastFolder(const QString& folder) {
+void CSettingsStore::SetLastFolder(const QString& folder) const {
   QSettings(filePath_, QSettings::IniFormat).setValue(QString::fromLatin1(kLastFolderKey), folder);
 }

@@ -27,6 +27,8 @@ inline constexpr const char* kWindowHeightValue = "Window height";
 inline constexpr const char* kBatchGeometryValue = "Batch window geometry";
 inline constexpr const char* kBatchColumnWidthsValue = "Batch column widths";
 
+// A handle on the file: it holds only the path, so a const store can still
+// write (every access opens the file for itself).
 class CSettingsStore {
  public:
   static constexpr int kMaxRecentFiles = 8;
@@ -37,42 +39,42 @@ class CSettingsStore {
   // How equal splits are cut: overlap in seconds (default 0), the filename
   // suffix (default empty), gapless MP3 pieces (default on).
   std::uint32_t OverlapTime() const;
-  bool SetOverlapTime(std::uint32_t seconds);
+  bool SetOverlapTime(std::uint32_t seconds) const;
   std::string Suffix() const;
-  bool SetSuffix(const std::string& suffix);
+  bool SetSuffix(const std::string& suffix) const;
   bool GaplessMp3() const;
-  bool SetGaplessMp3(bool gapless);
+  bool SetGaplessMp3(bool gapless) const;
 
   // The main window: whether the waveform shows (default yes) and the
-  // window's size while it shows (empty until first stored).
+  // window's size while it shows (each side 0 until stored).
   bool ShowWaveform() const;
-  bool SetShowWaveform(bool shown);
+  bool SetShowWaveform(bool shown) const;
   QSize WindowSize() const;
-  bool SetWindowSize(QSize size);
+  bool SetWindowSize(QSize size) const;
 
   // The Batch Convert window: its geometry as QWidget saves it (empty when
   // nothing readable is stored) and exactly count column widths, each 1 to
   // 10000 pixels (empty otherwise).
   QByteArray BatchWindowGeometry() const;
-  bool SetBatchWindowGeometry(const QByteArray& geometry);
+  bool SetBatchWindowGeometry(const QByteArray& geometry) const;
   std::vector<int> BatchColumnWidths(int count) const;
-  bool SetBatchColumnWidths(const std::vector<int>& widths);
+  bool SetBatchColumnWidths(const std::vector<int>& widths) const;
 
   // The files opened last, newest first, at most kMaxRecentFiles; and the
   // folder the file dialogs returned last. Kept as Unicode text.
   QStringList RecentFiles() const;
-  void AddRecentFile(const QString& path);
-  void RemoveRecentFile(const QString& path);
+  void AddRecentFile(const QString& path) const;
+  void RemoveRecentFile(const QString& path) const;
   QString LastFolder() const;
-  void SetLastFolder(const QString& folder);
+  void SetLastFolder(const QString& folder) const;
 
   // Any number in the split settings' section: fallback when missing.
   std::uint32_t ReadNumber(const char* name, std::uint32_t fallback) const;
-  bool WriteNumber(const char* name, std::uint32_t value);
+  bool WriteNumber(const char* name, std::uint32_t value) const;
 
  private:
   bool ReadText(const char* name, std::string& text) const;
-  bool WriteText(const char* name, const std::string& text);
+  bool WriteText(const char* name, const std::string& text) const;
   bool Exists() const;
 
   QString filePath_;

@@ -9,7 +9,7 @@
 #include "cli/CliJob.h"
 #include "cli/CliProgress.h"
 #include "core/TimeText.h"
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
@@ -26,6 +26,10 @@ class CliTest : public ::testing::Test {
   void SetUp() override { setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1); }
 
   Result Run(const std::vector<std::string>& args) { return kt::RunCli(dir.Path().string(), args); }
+  // The store the tool finds through KESTRUNE_CONFIG_DIR.
+  CSettingsStore Settings() {
+    return CSettingsStore(QString::fromStdString(dir.File("config") + "/registry.ini"));
+  }
 
   std::string StereoWav(const std::string& name, std::uint32_t seconds) {
     kt::WavSpec layout;
@@ -130,7 +134,7 @@ TEST_F(CliTest, FramesOnlyGivesPlainFrameCopiesAndTheStoredSettingChoosesOtherwi
 
   // Without the flag the stored setting decides: gapless unless saved off.
   for (const Bytes& piece : shred("GAPLESS", false)) EXPECT_EQ(kt::Slice(piece, 0, id3v2.size()), id3v2);
-  ASSERT_TRUE(WriteGaplessMp3(false));
+  ASSERT_TRUE(Settings().SetGaplessMp3(false));
   r = Run({"-q", "cut", src, "--from", "1", "--to", "3", "-o", dir.File("cut2.mp3")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(kt::ReadAll(dir.File("cut2.mp3")), cut);
@@ -282,7 +286,9 @@ TEST_F(CliTest, InterruptCancelsLikeTheCancelButtonAndExits130) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   CCliProgress::SetInterrupted(true);
-  const int code = CCliJob(options, out, err).Run();
+  const int code =
+      CCliJob(options, CSettingsStore(QString::fromStdString(dir.File("config/registry.ini"))), out, err)
+          .Run();
   CCliProgress::SetInterrupted(false);
   EXPECT_EQ(code, 130);
   // The header and the first block made it; the output is closed and kept,
@@ -302,8 +308,8 @@ namespace {
 TEST_F(CliTest, ShredTakesOverlapAndSuffixFromTheStoredSettings) {
   // The desktop program's Settings dialog writes the store; the tool reads it.
   setenv("KESTRUNE_CONFIG_DIR", dir.File("config").c_str(), 1);
-  ASSERT_TRUE(WriteOverlapTime(1));
-  ASSERT_TRUE(WriteSuffix("_kept"));
+  ASSERT_TRUE(Settings().SetOverlapTime(1));
+  ASSERT_TRUE(Settings().SetSuffix("_kept"));
   const std::string src = StereoWav("f.wav", 4);
   const Result r = Run({"shred", src, "-n", "2"});
   ASSERT_EQ(r.exitCode, 0) << r.err;

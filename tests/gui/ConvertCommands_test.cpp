@@ -12,31 +12,32 @@
 #include <QSlider>
 #include <filesystem>
 
+#include "core/StringTable.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
+#include "gui/ConvertMp3Dlg.h"
 #include "gui/EstimateDlg.h"
+#include "gui/RipChannelsDlg.h"
 #include "gui/ShredEquallyDlg.h"
-#include "core/StringTable.h"
 #include "support/TestSupport.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
-#include "gui/ConvertMp3Dlg.h"
-#include "gui/RipChannelsDlg.h"
 
 using kt::Control;
 namespace fs = std::filesystem;
 
 namespace {
 
-// Clicks the button with that id, as the user does.
-void Click(QWidget* window, int id) {
-  kt::Control<QAbstractButton>(window, id)->click();
+// Clicks the button with that name, as the user does.
+void Click(QWidget* window, const char* name) {
+  kt::Control<QAbstractButton>(window, name)->click();
 }
 
 // The main window as the commands see it: records messages, stops playback,
 // counts progress windows and answers RunShredEqually with the real dialog.
 class FakeMainWindow : public CAudioOwner {
  public:
+  explicit FakeMainWindow(const CGuiServices& services) : commands(services, Host()) {}
   struct Shown {
     std::string caption, text;
     MessageIcon icon;
@@ -47,7 +48,7 @@ class FakeMainWindow : public CAudioOwner {
   int progressWindows = 0;
   int liveProgressWindows = 0;
   CAudioFile* open = nullptr;
-  CFileCommands commands{Host()};
+  CFileCommands commands;
 
   void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
     messages.push_back({caption, text, icon, liveProgressWindows});
@@ -81,7 +82,7 @@ class FakeMainWindow : public CAudioOwner {
 struct ConvertCommands : ::testing::Test {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  FakeMainWindow main;
+  FakeMainWindow main{prompt.Services()};
 
   std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
                                       const std::vector<std::uint8_t>& data, CWriteFaults* faults = nullptr) {
@@ -158,9 +159,9 @@ TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
   kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
-    Click(dlg, ripid::kRight);
-    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
-    Click(dlg, ripid::kOk);
+    Click(dlg, ripname::kRight);
+    Control<QLineEdit>(dlg, ripname::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripname::kOk);
   });
   main.commands.RipChannels(*file);
   EXPECT_EQ(main.playbackStops, 1);
@@ -193,9 +194,9 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
   kt::WhenModal([&](QWidget* modal) {
     auto* dlg = dynamic_cast<CRipChannelsDlg*>(modal);
     ASSERT_NE(dlg, nullptr);
-    Click(dlg, ripid::kChannel5);
-    Control<QLineEdit>(dlg, ripid::kName)->setText(QString::fromStdString(out));
-    Click(dlg, ripid::kOk);
+    Click(dlg, ripname::kChannel5);
+    Control<QLineEdit>(dlg, ripname::kName)->setText(QString::fromStdString(out));
+    Click(dlg, ripname::kOk);
   });
   main.commands.RipChannels(*file);
   EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
@@ -238,11 +239,11 @@ TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString());
   main.commands.ConvertTo8Bit(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, ripid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, ripname::kCancel); });
   main.commands.RipChannels(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3id::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, convertmp3name::kCancel); });
   main.commands.ConvertToMp3(*file);
-  kt::WhenModal([](QWidget* modal) { Click(modal, shredid::kCancel); });
+  kt::WhenModal([](QWidget* modal) { Click(modal, shredname::kCancel); });
   main.commands.ShredEqually(*file);
   EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
   EXPECT_TRUE(main.messages.empty());
@@ -260,11 +261,11 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
     kt::WhenModal([&](QWidget* modal) {
       auto* dlg = dynamic_cast<CConvertMp3Dlg*>(modal);
       ASSERT_NE(dlg, nullptr);
-      Control<QComboBox>(dlg, convertmp3id::kEncoding)->setCurrentIndex(mode.encoding);
-      Control<QComboBox>(dlg, convertmp3id::kBitrate)->setCurrentText(mode.bitrate);
-      Control<QSlider>(dlg, convertmp3id::kQuality)->setValue(8);
-      Control<QLineEdit>(dlg, convertmp3id::kName)->setText(QString::fromStdString(dir.File(mode.name)));
-      Click(dlg, convertmp3id::kOk);
+      Control<QComboBox>(dlg, convertmp3name::kEncoding)->setCurrentIndex(mode.encoding);
+      Control<QComboBox>(dlg, convertmp3name::kBitrate)->setCurrentText(mode.bitrate);
+      Control<QSlider>(dlg, convertmp3name::kQuality)->setValue(8);
+      Control<QLineEdit>(dlg, convertmp3name::kName)->setText(QString::fromStdString(dir.File(mode.name)));
+      Click(dlg, convertmp3name::kOk);
     });
     main.commands.ConvertToMp3(*file);
     const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
@@ -315,9 +316,9 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
   kt::DiskFullAfter disk(50000);
   auto file = OpenStereo16(44100 * 4, &disk);
   kt::WhenModal([&](QWidget* modal) {
-    Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
-    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimateid::kOk); });
-    Click(modal, shredid::kShred);
+    Control<QLineEdit>(modal, shredname::kBaseFilename)->setText(QString::fromStdString(dir.File("full")));
+    kt::WhenModal([](QWidget* estimate) { Click(estimate, estimatename::kOk); });
+    Click(modal, shredname::kShred);
   });
   main.commands.ShredEqually(*file);
   ASSERT_EQ(main.messages.size(), 1u);

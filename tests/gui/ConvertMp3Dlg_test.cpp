@@ -17,23 +17,23 @@
 #include "support/gui/ScriptedPrompt.h"
 
 using kt::Control;
-namespace id = convertmp3id;
+namespace names = convertmp3name;
 
 namespace {
 
-// Clicks the button with that id, as the user does.
-void Click(QWidget* window, int id) {
-  kt::Control<QAbstractButton>(window, id)->click();
+// Clicks the button with that name, as the user does.
+void Click(QWidget* window, const char* name) {
+  kt::Control<QAbstractButton>(window, name)->click();
 }
 
 struct ConvertMp3Dlg : ::testing::Test {
   kt::ScriptedPrompt prompt;
-  CConvertMp3Dlg dlg;
-  void Name(const QString& text) { Control<QLineEdit>(&dlg, id::kName)->setText(text); }
+  CConvertMp3Dlg dlg{prompt.Services()};
+  void Name(const QString& text) { Control<QLineEdit>(&dlg, names::kName)->setText(text); }
   bool QualityEnabled() {
-    bool all = Control<QSlider>(&dlg, id::kQuality)->isEnabled();
+    bool all = Control<QSlider>(&dlg, names::kQuality)->isEnabled();
     bool any = all;
-    for (int label : {id::kQualityGroup, id::kLow, id::kMedium, id::kHigh}) {
+    for (const char* label : {names::kQualityGroup, names::kLow, names::kMedium, names::kHigh}) {
       const bool on = Control<QWidget>(&dlg, label)->isEnabled();
       all = all && on;
       any = any || on;
@@ -45,27 +45,27 @@ struct ConvertMp3Dlg : ::testing::Test {
 
 TEST_F(ConvertMp3Dlg, OpensWithListsOnFirstItemsSliderAtFiveAndOriginalTicked) {
   EXPECT_EQ(dlg.windowTitle(), "Convert to MP3");
-  auto* encoding = Control<QComboBox>(&dlg, id::kEncoding);
-  auto* bitrate = Control<QComboBox>(&dlg, id::kBitrate);
+  auto* encoding = Control<QComboBox>(&dlg, names::kEncoding);
+  auto* bitrate = Control<QComboBox>(&dlg, names::kBitrate);
   EXPECT_EQ(encoding->count(), 3);
   EXPECT_EQ(encoding->currentText(), "Constant Bitrate (CBR)");
   EXPECT_EQ(bitrate->count(), 15);
   EXPECT_EQ(bitrate->currentText(), "Automatic");
   EXPECT_EQ(bitrate->itemText(14), "320");
-  auto* slider = Control<QSlider>(&dlg, id::kQuality);
+  auto* slider = Control<QSlider>(&dlg, names::kQuality);
   EXPECT_EQ(slider->minimum(), 0);
   EXPECT_EQ(slider->maximum(), 10);
   EXPECT_EQ(slider->value(), 5);
   EXPECT_FALSE(QualityEnabled());
-  EXPECT_TRUE(Control<QCheckBox>(&dlg, id::kOriginal)->isChecked());
-  EXPECT_FALSE(Control<QCheckBox>(&dlg, id::kCopyright)->isChecked());
-  EXPECT_FALSE(Control<QCheckBox>(&dlg, id::kCrc)->isChecked());
-  EXPECT_FALSE(Control<QCheckBox>(&dlg, id::kMono)->isChecked());
+  EXPECT_TRUE(Control<QCheckBox>(&dlg, names::kOriginal)->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>(&dlg, names::kCopyright)->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>(&dlg, names::kCrc)->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>(&dlg, names::kMono)->isChecked());
 }
 
 TEST_F(ConvertMp3Dlg, DefaultsMapToConstantAutomaticQualityFiveAndAppendMp3) {
   Name("/out/a");
-  Click(&dlg, id::kOk);
+  Click(&dlg, names::kOk);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.GetMp3Name(), "/out/a.mp3");
   EXPECT_EQ(dlg.GetBitrate(), 0);
@@ -83,52 +83,52 @@ TEST_F(ConvertMp3Dlg, DefaultsMapToConstantAutomaticQualityFiveAndAppendMp3) {
 }
 
 TEST_F(ConvertMp3Dlg, VariableBitrateEnablesSliderAndMapsPositionEightToQualityTwo) {
-  auto* encoding = Control<QComboBox>(&dlg, id::kEncoding);
+  auto* encoding = Control<QComboBox>(&dlg, names::kEncoding);
   encoding->setCurrentIndex(1);
   EXPECT_TRUE(QualityEnabled());
-  Control<QSlider>(&dlg, id::kQuality)->setValue(8);
+  Control<QSlider>(&dlg, names::kQuality)->setValue(8);
   Name("/out/v.mp3");
-  Click(&dlg, id::kOk);
+  Click(&dlg, names::kOk);
   EXPECT_EQ(dlg.GetEncodingMode(), 2);
   EXPECT_EQ(dlg.GetVbrQuality(), 2);
   EXPECT_EQ(dlg.GetMp3Name(), "/out/v.mp3");
   encoding->setCurrentIndex(2);
   EXPECT_FALSE(QualityEnabled());
-  EXPECT_EQ(Control<QSlider>(&dlg, id::kQuality)->value(), 8) << "disabling keeps the position";
+  EXPECT_EQ(Control<QSlider>(&dlg, names::kQuality)->value(), 8) << "disabling keeps the position";
 }
 
 TEST_F(ConvertMp3Dlg, SliderEndsMapToBestAndWorstQuality) {
-  auto* slider = Control<QSlider>(&dlg, id::kQuality);
+  auto* slider = Control<QSlider>(&dlg, names::kQuality);
   Name("x");
   const std::pair<int, int> cases[] = {{10, 0}, {5, 5}, {1, 9}, {0, 9}};
   for (auto [position, quality] : cases) {
     slider->setValue(position);
-    Click(&dlg, id::kOk);
+    Click(&dlg, names::kOk);
     EXPECT_EQ(dlg.GetVbrQuality(), quality) << "position " << position;
   }
 }
 
 TEST_F(ConvertMp3Dlg, AverageBitrateWith192) {
-  Control<QComboBox>(&dlg, id::kEncoding)->setCurrentIndex(2);
-  Control<QComboBox>(&dlg, id::kBitrate)->setCurrentText("192");
+  Control<QComboBox>(&dlg, names::kEncoding)->setCurrentIndex(2);
+  Control<QComboBox>(&dlg, names::kBitrate)->setCurrentText("192");
   Name("b");
-  Click(&dlg, id::kOk);
+  Click(&dlg, names::kOk);
   EXPECT_EQ(dlg.GetBitrate(), 192);
   EXPECT_EQ(dlg.GetEncodingMode(), 3);
 }
 
 TEST_F(ConvertMp3Dlg, FlagsFollowTheirBoxes) {
-  Click(&dlg, id::kOriginal);
-  Click(&dlg, id::kCopyright);
-  Click(&dlg, id::kCrc);
-  Click(&dlg, id::kMono);
+  Click(&dlg, names::kOriginal);
+  Click(&dlg, names::kCopyright);
+  Click(&dlg, names::kCrc);
+  Click(&dlg, names::kMono);
   Name("f");
-  Click(&dlg, id::kOk);
+  Click(&dlg, names::kOk);
   EXPECT_FALSE(dlg.GetOriginalFlag());
   EXPECT_TRUE(dlg.GetCopyrightFlag());
   EXPECT_TRUE(dlg.GetCrcFlag());
   EXPECT_TRUE(dlg.GetMonoFlag());
-  Click(&dlg, id::kOriginal);
+  Click(&dlg, names::kOriginal);
   EXPECT_TRUE(dlg.GetOriginalFlag());
   EXPECT_TRUE(dlg.GetSettings().originalFlag);
 }
@@ -143,7 +143,7 @@ TEST_F(ConvertMp3Dlg, Mp3ExtensionRules) {
 }
 
 TEST_F(ConvertMp3Dlg, EmptyNameIsRefusedAndTheDialogStaysOpen) {
-  Click(&dlg, id::kOk);
+  Click(&dlg, names::kOk);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].text, "Please enter the MP3 filename.");
   EXPECT_EQ(prompt.questions[0].caption, "Error");
@@ -154,10 +154,10 @@ TEST_F(ConvertMp3Dlg, EmptyNameIsRefusedAndTheDialogStaysOpen) {
 TEST_F(ConvertMp3Dlg, BrowseFillsTheNameAndCancelKeepsIt) {
   Name("/music/start");
   prompt.AnswerFile("/music/chosen.mp3").AnswerFile(QString());
-  Click(&dlg, id::kBrowse);
-  auto* edit = Control<QLineEdit>(&dlg, id::kName);
+  Click(&dlg, names::kBrowse);
+  auto* edit = Control<QLineEdit>(&dlg, names::kName);
   EXPECT_EQ(edit->text(), "/music/chosen.mp3");
-  Click(&dlg, id::kBrowse);
+  Click(&dlg, names::kBrowse);
   EXPECT_EQ(edit->text(), "/music/chosen.mp3");
   ASSERT_EQ(prompt.questions.size(), 2u);
   const FileDialogRequest& r = prompt.questions[0].request;

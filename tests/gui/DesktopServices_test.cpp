@@ -30,8 +30,9 @@ class DesktopServicesTest : public kt::MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    SetDesktopServices({notifier, folders, [this] { return now += step; },
-                        [this](const QWidget* asked) { return asked == window.get() && background; }});
+    prompt.Services().desktop = {
+        notifier, folders, [this] { return now += step; },
+        [this](const QWidget* asked) { return asked == window.get() && background; }};
     Open(kt::MakeWavFile(dir, "Ten.wav", 10.0));
     ASSERT_NE(window->File(), nullptr);
   }
@@ -39,15 +40,15 @@ class DesktopServicesTest : public kt::MainWindowTest {
   bool ShowInFolderEnabled() {
     QMenu* file = window->findChild<QMenuBar*>()->actions().first()->menu();
     emit file->aboutToShow();
-    return window->Action(CMainDlg::ID_FILE_SHOW_IN_FOLDER)->isEnabled();
+    return window->Action(CMainDlg::kFileShowInFolder)->isEnabled();
   }
   void SaveSelection(const std::string& out) {
     Slider()->SetPosition(0.1);
-    Click(CMainDlg::IDC_START);
+    Click(CMainDlg::kStart);
     DragThumbTo(300);
-    Click(CMainDlg::IDC_END);
+    Click(CMainDlg::kEnd);
     prompt.AnswerFile(QString::fromStdString(out));
-    Click(CMainDlg::IDC_SAVE);
+    Click(CMainDlg::kSave);
   }
 
   std::shared_ptr<FakeNotifier> notifier = std::make_shared<FakeNotifier>();
@@ -63,13 +64,13 @@ TEST_F(DesktopServicesTest, ShowInFolderShowsTheLastWrittenFileOnlyOnceThereIsOn
   SaveSelection(out);
   ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(out)));
   ASSERT_TRUE(ShowInFolderEnabled());
-  window->Action(CMainDlg::ID_FILE_SHOW_IN_FOLDER)->trigger();
+  window->Action(CMainDlg::kFileShowInFolder)->trigger();
   ASSERT_EQ(folders->items.size(), 1u);
   EXPECT_EQ(folders->items[0], QString::fromStdString(out));
 
   // A save that fails writes nothing new: the entry keeps the last good file.
   SaveSelection(dir.File("no such folder/x.wav"));
-  window->Action(CMainDlg::ID_FILE_SHOW_IN_FOLDER)->trigger();
+  window->Action(CMainDlg::kFileShowInFolder)->trigger();
   EXPECT_EQ(folders->items.back(), QString::fromStdString(out));
 }
 

@@ -10,8 +10,8 @@
 
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/MainWindowFixture.h"
-#include "settings/RecentFiles.h"
 #include "gui/RipChannelsDlg.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ QStringList RecentEntries(CMainDlg& window) {
 }
 
 TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromTheDisk) {
-  EXPECT_FALSE(window->Action(CMainDlg::ID_FILE_RECENT)->isEnabled());
+  EXPECT_FALSE(window->Action(CMainDlg::kFileRecent)->isEnabled());
   std::vector<std::string> paths;
   for (int i = 1; i <= 10; ++i) {
     paths.push_back(MakeWavFile(dir, "Take " + std::to_string(i) + (i == 10 ? " & été.wav" : ".wav"), 0.1));
@@ -40,7 +40,7 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
   EXPECT_EQ(RecentEntries(*window),
             (QStringList{"&1 Take 10 && été.wav", "&2 Take 9.wav", "&3 Take 8.wav", "&4 Take 7.wav",
                          "&5 Take 6.wav", "&6 Take 5.wav", "&7 Take 4.wav", "&8 Take 3.wav"}));
-  EXPECT_TRUE(window->Action(CMainDlg::ID_FILE_RECENT)->isEnabled());
+  EXPECT_TRUE(window->Action(CMainDlg::kFileRecent)->isEnabled());
 
   // Opening a listed file moves it up once, after the question about the open file.
   prompt.Answer(PromptAnswer::Yes);
@@ -51,7 +51,8 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
             (QStringList{"&1 Take 5.wav", "&2 Take 10 && été.wav", "&3 Take 9.wav", "&4 Take 8.wav",
                          "&5 Take 7.wav", "&6 Take 6.wav", "&7 Take 4.wav", "&8 Take 3.wav"}));
   // The list lives in the settings store: a new window shows it too.
-  EXPECT_EQ(RecentEntries(*std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>())), reordered);
+  EXPECT_EQ(RecentEntries(*std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>())),
+            reordered);
 
   // A file gone from the disk is reported by name before any question, the
   // open file stays open (or none), and it leaves the list.
@@ -69,7 +70,7 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
       EXPECT_EQ(window->File() ? window->File()->GetFileName() : "", "Take 5.wav");
     else
       EXPECT_EQ(window->File(), nullptr);
-    EXPECT_FALSE(recent::Files().contains(gone));
+    EXPECT_FALSE(WindowServices().settings.RecentFiles().contains(gone));
   }
   EXPECT_EQ(RecentEntries(*window).size(), 6);
 }
@@ -79,13 +80,14 @@ TEST_F(DesktopTest, RecentFilesKeepTheLastEightNewestFirstAndDropOnesGoneFromThe
 struct OutputDialog {
   const char* name;
   void (CMainDlg::*command)();
-  int browse = 0, cancel = 0;
+  const char* browse = nullptr;
+  const char* cancel = nullptr;
 };
 const OutputDialog kOutputDialogs[] = {
     {"to wav", &CMainDlg::OnConvertToWav},
     {"to 8 bit", &CMainDlg::OnConvertTo8Bit},
-    {"to mp3", &CMainDlg::OnConvertToMp3, convertmp3id::kBrowse, convertmp3id::kCancel},
-    {"rip", &CMainDlg::OnRipChannels, ripid::kBrowse, ripid::kCancel}};
+    {"to mp3", &CMainDlg::OnConvertToMp3, convertmp3name::kBrowse, convertmp3name::kCancel},
+    {"rip", &CMainDlg::OnRipChannels, ripname::kBrowse, ripname::kCancel}};
 
 TEST_F(DesktopTest, FileDialogsStartInTheOpenFilesFolderElseTheLastFolderUsed) {
   kt::TempDir other;
@@ -95,7 +97,7 @@ TEST_F(DesktopTest, FileDialogsStartInTheOpenFilesFolderElseTheLastFolderUsed) {
   for (const OutputDialog& row : kOutputDialogs) {
     // No file open and no folder used yet: the toolkit's choice.
     window->OnCloseFile();
-    recent::SetLastFolder(QString());
+    WindowServices().settings.SetLastFolder(QString());
     prompt.AnswerFile(song);
     window->OnOpen();
     ASSERT_NE(window->File(), nullptr) << row.name;
@@ -123,7 +125,7 @@ TEST_F(DesktopTest, FileDialogsStartInTheOpenFilesFolderElseTheLastFolderUsed) {
 
 TEST_F(DesktopTest, AClickOnTheTrackJumpsThereAndPlaybackFollows) {
   Open(MakeWavFile(dir, "Song.wav", 20.0));
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   // The pixel grid is coarser than 1000 positions: within one pixel's worth.
   const int tolerance = 1000 / std::max(Slider()->XOfValue(1000) - Slider()->XOfValue(0), 1) + 1;
   for (int target : {750, 200, 1000}) {
@@ -141,7 +143,7 @@ class SilentPlayer : public kt::FakePlayer {
 };
 
 TEST_F(DesktopTest, WithoutASoundDevicePlaySaysSoOnceAndPlaysOn) {
-  window = std::make_unique<CMainDlg>(std::make_unique<SilentPlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<SilentPlayer>());
   Open(MakeWavFile(dir, "Song.wav", 2.0));
   for (int i = 0; i < 2; ++i) {
     window->OnPlay();

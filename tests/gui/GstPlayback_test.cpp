@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 
 #include "core/mp3/Mp3File.h"
-#include "support/Mp3Builder.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/MediaPlayer2.h"
+#include "support/Mp3Builder.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ TEST(GstPlayback, AShortWavPlaysToItsEndAndTheWindowReturnsToStopped) {
   layout.channels = 1;
   layout.sampleRate = 22050;
   const std::string path = kt::MakeWav(dir, "Tone.wav", layout, kt::Sine16(22050 * 6 / 5, 1, 22050, 440.0));
-  CMainDlg window;  // the real player
+  CMainDlg window(prompt.Services());  // the real player
   window.show();
   window.OpenPath(QString::fromStdString(path));
   ASSERT_NE(window.File(), nullptr);
@@ -89,7 +89,7 @@ TEST(GstPlayback, AGaplessMp3PiecePlaysToItsEndWithoutGStreamerComplaints) {
   ::dup2(capture, 2);
   ::close(capture);
   {
-    CMainDlg window;
+    CMainDlg window(prompt.Services());
     window.show();
     window.OpenPath(QString::fromStdString(dir.File("PIECE-2.mp3")));
     window.OnPlay();

@@ -10,29 +10,29 @@
 #include <QTextDocument>
 
 #include "gui/AboutDlg.h"
-#include "gui/ControlId.h"
 #include "gui/HelpViewer.h"
 #include "gui/InfoDlgs.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/ObjectName.h"
 #include "gui/StaticLink.h"
 
 namespace {
 
 using InfoTest = kt::MainWindowTest;
 
-// Runs the File information command and collects the window's texts by id.
-std::map<int, QString> ShowInformation(CMainDlg& window, QString& title) {
-  std::map<int, QString> texts;
+// Runs the File information command and collects the window's texts by object name.
+std::map<QString, QString> ShowInformation(CMainDlg& window, QString& title) {
+  std::map<QString, QString> texts;
   kt::WhenModal([&](QWidget* modal) {
     title = modal->windowTitle();
     for (QWidget* w : modal->findChildren<QWidget*>()) {
-      const int id = ControlIdOf(w);
-      if (auto* label = qobject_cast<QLabel*>(w)) texts[id] = label->text();
-      if (auto* edit = qobject_cast<QLineEdit*>(w)) texts[id] = edit->text();
+      const QString name = w->objectName();
+      if (auto* label = qobject_cast<QLabel*>(w)) texts[name] = label->text();
+      if (auto* edit = qobject_cast<QLineEdit*>(w)) texts[name] = edit->text();
     }
-    kt::Control<QPushButton>(modal, 1)->click();
+    kt::Control<QPushButton>(modal, "ok")->click();
   });
-  window.Action(CMainDlg::ID_FILE_INFORMATION)->trigger();
+  window.Action(CMainDlg::kFileInformation)->trigger();
   return texts;
 }
 
@@ -41,15 +41,15 @@ TEST_F(InfoTest, WavInformationShowsTheHeaderFacts) {
   QString title;
   const auto texts = ShowInformation(*window, title);
   EXPECT_EQ(title, QStringLiteral("WAV File Information"));
-  EXPECT_EQ(texts.at(1010), QStringLiteral("Filename - Ten.wav"));
-  EXPECT_EQ(texts.at(1011), QStringLiteral("File size (As in Header) - 1764044 bytes"));
-  EXPECT_EQ(texts.at(1012), QStringLiteral("Number of Channels - 2"));
-  EXPECT_EQ(texts.at(1013), QStringLiteral("Samples per second - 44100"));
-  EXPECT_EQ(texts.at(1014), QStringLiteral("Average bytes per second - 176400 bytes"));
-  EXPECT_EQ(texts.at(1015), QStringLiteral("Bits per sample - 16 bits"));
-  EXPECT_EQ(texts.at(1016), QStringLiteral("Sample frame size - 4 bytes"));
-  EXPECT_EQ(texts.at(1017), QStringLiteral("Data bytes size - 1764000 bytes"));
-  EXPECT_EQ(texts.at(1026), QStringLiteral("Playing duration - 10.00 seconds"));
+  EXPECT_EQ(texts.at("fileName"), QStringLiteral("Filename - Ten.wav"));
+  EXPECT_EQ(texts.at("fileSize"), QStringLiteral("File size (As in Header) - 1764044 bytes"));
+  EXPECT_EQ(texts.at("channels"), QStringLiteral("Number of Channels - 2"));
+  EXPECT_EQ(texts.at("sampleRate"), QStringLiteral("Samples per second - 44100"));
+  EXPECT_EQ(texts.at("byteRate"), QStringLiteral("Average bytes per second - 176400 bytes"));
+  EXPECT_EQ(texts.at("bitsPerSample"), QStringLiteral("Bits per sample - 16 bits"));
+  EXPECT_EQ(texts.at("frameSize"), QStringLiteral("Sample frame size - 4 bytes"));
+  EXPECT_EQ(texts.at("dataSize"), QStringLiteral("Data bytes size - 1764000 bytes"));
+  EXPECT_EQ(texts.at("duration"), QStringLiteral("Playing duration - 10.00 seconds"));
 }
 
 TEST_F(InfoTest, Mp3InformationShowsFrameFactsAndTheLatin1Tag) {
@@ -58,34 +58,34 @@ TEST_F(InfoTest, Mp3InformationShowsFrameFactsAndTheLatin1Tag) {
   QString title;
   const auto texts = ShowInformation(*window, title);
   EXPECT_EQ(title, QStringLiteral("MP3 File Information"));
-  EXPECT_EQ(texts.at(1019), QStringLiteral("Tagged.mp3"));
-  EXPECT_EQ(texts.at(1021), QStringLiteral("Title \u00E9t\u00E9"));
-  EXPECT_EQ(texts.at(1022), QStringLiteral("Artist"));
-  EXPECT_EQ(texts.at(1005), QStringLiteral("Album"));
-  EXPECT_EQ(texts.at(1003), QStringLiteral("1999"));
-  EXPECT_EQ(texts.at(1006), QStringLiteral("Comment"));
-  EXPECT_EQ(texts.at(1004), QStringLiteral("Rock"));
-  EXPECT_EQ(texts.at(1007), QStringLiteral("File size - 41828 bytes"));
-  EXPECT_EQ(texts.at(1008), QStringLiteral("Sampling Rate - 44100 Smp/sec"));
-  EXPECT_EQ(texts.at(1009), QStringLiteral("Bitrate - 128 Kbits/sec"));
-  EXPECT_EQ(texts.at(1015), QStringLiteral("Frame length - 417 bytes"));
-  EXPECT_EQ(texts.at(1016), QStringLiteral("MPEG version - 1.0"));
-  EXPECT_EQ(texts.at(1017), QStringLiteral("MPEG Layer - 3"));
-  EXPECT_TRUE(texts.at(1026).startsWith(QStringLiteral("Play Duration - ")));
+  EXPECT_EQ(texts.at("fileName"), QStringLiteral("Tagged.mp3"));
+  EXPECT_EQ(texts.at("title"), QStringLiteral("Title \u00E9t\u00E9"));
+  EXPECT_EQ(texts.at("artist"), QStringLiteral("Artist"));
+  EXPECT_EQ(texts.at("album"), QStringLiteral("Album"));
+  EXPECT_EQ(texts.at("year"), QStringLiteral("1999"));
+  EXPECT_EQ(texts.at("comment"), QStringLiteral("Comment"));
+  EXPECT_EQ(texts.at("genre"), QStringLiteral("Rock"));
+  EXPECT_EQ(texts.at("fileSize"), QStringLiteral("File size - 41828 bytes"));
+  EXPECT_EQ(texts.at("sampleRate"), QStringLiteral("Sampling Rate - 44100 Smp/sec"));
+  EXPECT_EQ(texts.at("bitrate"), QStringLiteral("Bitrate - 128 Kbits/sec"));
+  EXPECT_EQ(texts.at("frameLength"), QStringLiteral("Frame length - 417 bytes"));
+  EXPECT_EQ(texts.at("mpegVersion"), QStringLiteral("MPEG version - 1.0"));
+  EXPECT_EQ(texts.at("mpegLayer"), QStringLiteral("MPEG Layer - 3"));
+  EXPECT_TRUE(texts.at("duration").startsWith(QStringLiteral("Play Duration - ")));
 }
 
 TEST_F(InfoTest, Mp3WithoutTagShowsUnknownInEveryTagField) {
   Open(kt::MakeMp3File(dir, "plain.mp3", 60, false));
   QString title;
   const auto texts = ShowInformation(*window, title);
-  for (int id : CMp3InfoDlg::kTagIds) EXPECT_EQ(texts.at(id), QStringLiteral("Unknown")) << id;
-  EXPECT_EQ(texts.at(1009), QStringLiteral("Bitrate - 128 Kbits/sec"));
+  for (const char* name : CMp3InfoDlg::kTagNames) EXPECT_EQ(texts.at(name), QStringLiteral("Unknown")) << name;
+  EXPECT_EQ(texts.at("bitrate"), QStringLiteral("Bitrate - 128 Kbits/sec"));
 }
 
 TEST_F(InfoTest, GenreOutsideTheTableShowsAnEmptyField) {
   Open(kt::MakeMp3File(dir, "nogenre.mp3", 60, true, 255));
   QString title;
-  EXPECT_EQ(ShowInformation(*window, title).at(1004), QString());
+  EXPECT_EQ(ShowInformation(*window, title).at("genre"), QString());
 }
 
 // ------------------------------------------------------------------- About
@@ -93,27 +93,24 @@ TEST_F(InfoTest, GenreOutsideTheTableShowsAnEmptyField) {
 class AboutTest : public testing::Test {
  protected:
   void SetUp() override {
-    CStaticLink::SetOpener([this](const QString& link) {
+    prompt.Services().openLink = [this](const QString& link) {
       opened << link;
       return openSucceeds;
-    });
-    CStaticLink::SetBeeper([this] { ++beeps; });
+    };
+    prompt.Services().beep = [this] { ++beeps; };
   }
-  void TearDown() override {
-    CStaticLink::SetOpener(nullptr);
-    CStaticLink::SetBeeper(nullptr);
-  }
+  kt::ScriptedPrompt prompt;
   QStringList opened;
   bool openSucceeds = true;
   int beeps = 0;
 };
 
 TEST_F(AboutTest, AboutBoxShowsTheVersionAndThreeLinks) {
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kestrune v1.1"));
-  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kWebPageId), about.WebPageLink());
-  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kEmailId), about.EmailLink());
-  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kEncoderId), about.EncoderLink());
+  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kWebPageName), about.WebPageLink());
+  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kEmailName), about.EmailLink());
+  EXPECT_EQ(kt::FindControl(&about, CAboutDlg::kEncoderName), about.EncoderLink());
   EXPECT_TRUE(about.EncoderLink()->text().contains(QStringLiteral("lame")));
   for (CStaticLink* link : {about.WebPageLink(), about.EmailLink(), about.EncoderLink()}) {
     EXPECT_TRUE(link->font().underline());
@@ -122,7 +119,7 @@ TEST_F(AboutTest, AboutBoxShowsTheVersionAndThreeLinks) {
 }
 
 TEST_F(AboutTest, ASuccessfulClickOpensTheLinkAndTurnsItPurple) {
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   about.EmailLink()->Click();
   about.WebPageLink()->Click();
   EXPECT_EQ(opened, (QStringList{QStringLiteral("mailto:") + QString::fromLatin1(kMakerEmail),
@@ -133,13 +130,13 @@ TEST_F(AboutTest, ASuccessfulClickOpensTheLinkAndTurnsItPurple) {
   EXPECT_FALSE(about.EncoderLink()->Visited());
   EXPECT_EQ(beeps, 0);
   // Each opening of the box starts unvisited.
-  CAboutDlg again;
+  CAboutDlg again(prompt.Services());
   EXPECT_FALSE(again.EmailLink()->Visited());
 }
 
 TEST_F(AboutTest, ALinkThatCannotBeOpenedOnlyBeepsAndStaysBlue) {
   openSucceeds = false;
-  CAboutDlg about;
+  CAboutDlg about(prompt.Services());
   about.EncoderLink()->Click();
   EXPECT_EQ(beeps, 1);
   EXPECT_FALSE(about.EncoderLink()->Visited());
@@ -147,14 +144,13 @@ TEST_F(AboutTest, ALinkThatCannotBeOpenedOnlyBeepsAndStaysBlue) {
 }
 
 TEST_F(AboutTest, TheHelpMenuOpensTheAboutBox) {
-  kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
   QString title;
   kt::WhenModal([&title](QWidget* modal) {
     title = modal->windowTitle();
-    kt::Control<QPushButton>(modal, 1)->click();
+    kt::Control<QPushButton>(modal, "ok")->click();
   });
-  window.Action(CMainDlg::ID_HELP_ABOUT)->trigger();
+  window.Action(CMainDlg::kHelpAbout)->trigger();
   EXPECT_EQ(title, QStringLiteral("About Kestrune v1.1"));
 }
 
@@ -162,9 +158,9 @@ TEST_F(AboutTest, TheHelpMenuOpensTheAboutBox) {
 
 TEST(Help, HelpTopicsOpensTheContentsAndTopicsOpenByName) {
   kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
-  EXPECT_EQ(window.Action(CMainDlg::ID_HELP_TOPICS)->shortcut(), QKeySequence(Qt::Key_F1));
-  window.Action(CMainDlg::ID_HELP_TOPICS)->trigger();
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
+  EXPECT_EQ(window.Action(CMainDlg::kHelpTopics)->shortcut(), QKeySequence(Qt::Key_F1));
+  window.Action(CMainDlg::kHelpTopics)->trigger();
   CHelpViewer* viewer = CHelpViewer::Instance();
   ASSERT_NE(viewer, nullptr);
   EXPECT_TRUE(viewer->isVisible());

@@ -59,12 +59,12 @@ void ExpectNothingClipped(QWidget* window) {
 TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
+  CMainDlg window(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "Song.wav", 3.0)));
-  CSettingsDlg settings(5, "_part", true, true, &window);
-  CConvertMp3Dlg convertMp3(&window);
-  CRipChannelsDlg rip(6, "WAV files (*.wav)|*.wav||", &window);
-  CAboutDlg about(&window);
+  CSettingsDlg settings(prompt.Services(), 5, "_part", true, true, &window);
+  CConvertMp3Dlg convertMp3(prompt.Services(), &window);
+  CRipChannelsDlg rip(prompt.Services(), 6, "WAV files (*.wav)|*.wav||", &window);
+  CAboutDlg about(prompt.Services(), &window);
   CProgressDlg progressWindow(&window);
   CProgress progress(&progressWindow);
   progress.Start();
@@ -74,15 +74,15 @@ TEST_F(Layout, EveryWindowFitsItsContentsAndTheMarksSitOnTheirTicks) {
     ExpectNothingClipped(shown);
   // A long name loses its middle; a short one beside it stays whole.
   progress.SetShreddingText("a.wav", std::string(60, 'x') + " production team.wav");
-  const QString action = kt::Control<QLabel>(&progressWindow, 1010)->text();
+  const QString action = kt::Control<QLabel>(&progressWindow, CProgressDlg::kActionLabelName)->text();
   EXPECT_TRUE(action.startsWith(QStringLiteral("Shredding A.WAV to XXX"))) << action.toStdString();
   EXPECT_TRUE(action.endsWith(QStringLiteral("TEAM.WAV")) && action.contains(QChar(0x2026)))
       << action.toStdString();
   progress.Close();
   // The readouts have room for their widest texts.
-  for (const auto& [id, text] : {std::pair{CMainDlg::IDC_ELAPSED, "Remaining : 9999.99 sec"},
-                                 {CMainDlg::IDC_SELECTION, "Improper selection"},
-                                 {CMainDlg::IDC_LENGTH, "Length : 9999.99 sec"}}) {
+  for (const auto& [id, text] : {std::pair{CMainDlg::kElapsed, "Remaining : 9999.99 sec"},
+                                 {CMainDlg::kSelection, "Improper selection"},
+                                 {CMainDlg::kLength, "Length : 9999.99 sec"}}) {
     auto* label = kt::Control<QLabel>(&window, id);
     EXPECT_GE(label->contentsRect().width(),
               label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)))

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kButtons[] = {CMainDlg::IDC_START, CMainDlg::IDC_END,  CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR,
-                            CMainDlg::IDC_PLAY,  CMainDlg::IDC_STOP, CMainDlg::IDC_SHRED};
+constexpr const char* kButtons[] = {CMainDlg::kStart, CMainDlg::kEnd,  CMainDlg::kSave, CMainDlg::kClear,
+                                    CMainDlg::kPlay,  CMainDlg::kStop, CMainDlg::kShred};
 
 using kt::MakeMp3File;
 using kt::MakeWavFile;
@@ -29,42 +29,42 @@ TEST_F(MainDlgTest, StartsCollapsedWithNoFileAndEverythingDisabled) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1"));
   EXPECT_EQ(window->height(), 270);
   EXPECT_FALSE(Slider()->isEnabled());
-  for (int id : kButtons) EXPECT_FALSE(Enabled(id)) << id;
+  for (const char* name : kButtons) EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_EQ(Slider()->minimum(), 0);
   EXPECT_EQ(Slider()->maximum(), 1000);
   EXPECT_EQ(Slider()->pageStep(), 10);
   const std::set<int> ticks = Slider()->Ticks();
   EXPECT_EQ(ticks, (std::set<int>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901}));
-  EXPECT_EQ(LabelText(1000), QStringLiteral("Elapsed :  0.00 sec"));
-  EXPECT_EQ(LabelText(1001), QStringLiteral("Selected :  0.00 sec"));
-  EXPECT_EQ(LabelText(1002), QStringLiteral("Length :  0.00 sec"));
-  EXPECT_EQ(Button(CMainDlg::IDC_PLAY)->toolTip(),
+  EXPECT_EQ(LabelText(CMainDlg::kElapsed), QStringLiteral("Elapsed :  0.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  0.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kLength), QStringLiteral("Length :  0.00 sec"));
+  EXPECT_EQ(Button(CMainDlg::kPlay)->toolTip(),
             QStringLiteral("Starts playing from current slider position"));
   EXPECT_EQ(Slider()->toolTip(), QStringLiteral("Position the thumb from where you want to play or select"));
-  EXPECT_EQ(Button(CMainDlg::IDC_PLAY)->CurrentState(), 'X');
+  EXPECT_EQ(Button(CMainDlg::kPlay)->CurrentState(), 'X');
 }
 
 TEST_F(MainDlgTest, MenusAreGrayedWithoutAFileAndFollowTheOpenFile) {
   emit window->FileMenu()->aboutToShow();
   emit window->ConvertMenu()->aboutToShow();
-  for (int id : {CMainDlg::ID_FILE_SHRED_EQUALLY, CMainDlg::ID_FILE_INFORMATION, CMainDlg::ID_FILE_SETTINGS})
-    EXPECT_FALSE(window->Action(id)->isEnabled()) << id;
-  for (int id :
-       {CMainDlg::ID_FILE_OPEN, CMainDlg::ID_FILE_EXIT, CMainDlg::ID_HELP_TOPICS, CMainDlg::ID_HELP_ABOUT})
-    EXPECT_TRUE(window->Action(id)->isEnabled()) << id;
-  for (int id : {CMainDlg::ID_CONVERT_TO_MP3, CMainDlg::ID_CONVERT_TO_WAV, CMainDlg::ID_CONVERT_TO_8BIT,
-                 CMainDlg::ID_CONVERT_TO_16BIT, CMainDlg::ID_CONVERT_RIP_CHANNELS})
-    EXPECT_FALSE(window->Action(id)->isEnabled()) << id;
+  for (const char* name : {CMainDlg::kFileShredEqually, CMainDlg::kFileInformation, CMainDlg::kFileSettings})
+    EXPECT_FALSE(window->Action(name)->isEnabled()) << name;
+  for (const char* name :
+       {CMainDlg::kFileOpen, CMainDlg::kFileExit, CMainDlg::kHelpTopics, CMainDlg::kHelpAbout})
+    EXPECT_TRUE(window->Action(name)->isEnabled()) << name;
+  for (const char* name : {CMainDlg::kConvertToMp3, CMainDlg::kConvertToWav, CMainDlg::kConvertTo8Bit,
+                         CMainDlg::kConvertTo16Bit, CMainDlg::kConvertRipChannels})
+    EXPECT_FALSE(window->Action(name)->isEnabled()) << name;
 
   Open(MakeWavFile(dir, "a.wav", 1.0));
   emit window->FileMenu()->aboutToShow();
   emit window->ConvertMenu()->aboutToShow();
-  for (int id : {CMainDlg::ID_FILE_SHRED_EQUALLY, CMainDlg::ID_FILE_INFORMATION, CMainDlg::ID_FILE_SETTINGS})
-    EXPECT_TRUE(window->Action(id)->isEnabled()) << id;
-  EXPECT_TRUE(window->Action(CMainDlg::ID_CONVERT_TO_MP3)->isEnabled());
-  EXPECT_TRUE(window->Action(CMainDlg::ID_CONVERT_TO_8BIT)->isEnabled());
-  EXPECT_FALSE(window->Action(CMainDlg::ID_CONVERT_TO_16BIT)->isEnabled());
-  EXPECT_FALSE(window->Action(CMainDlg::ID_CONVERT_TO_WAV)->isEnabled());
+  for (const char* name : {CMainDlg::kFileShredEqually, CMainDlg::kFileInformation, CMainDlg::kFileSettings})
+    EXPECT_TRUE(window->Action(name)->isEnabled()) << name;
+  EXPECT_TRUE(window->Action(CMainDlg::kConvertToMp3)->isEnabled());
+  EXPECT_TRUE(window->Action(CMainDlg::kConvertTo8Bit)->isEnabled());
+  EXPECT_FALSE(window->Action(CMainDlg::kConvertTo16Bit)->isEnabled());
+  EXPECT_FALSE(window->Action(CMainDlg::kConvertToWav)->isEnabled());
 }
 
 TEST_F(MainDlgTest, EnterAndEscapeDoNotEndTheWindow) {
@@ -78,7 +78,7 @@ TEST_F(MainDlgTest, EnterAndEscapeDoNotEndTheWindow) {
 
 TEST_F(MainDlgTest, ExitAndTheCloseBoxEndTheWindowWithoutAsking) {
   Open(MakeWavFile(dir, "a.wav", 1.0));
-  window->Action(CMainDlg::ID_FILE_EXIT)->trigger();
+  window->Action(CMainDlg::kFileExit)->trigger();
   EXPECT_FALSE(window->isVisible());
   window->show();
   EXPECT_TRUE(window->close());
@@ -94,12 +94,11 @@ TEST_F(MainDlgTest, OpeningAWavFileEnablesTheSliderAndStartPlayShred) {
   ASSERT_NE(window->File(), nullptr);
   EXPECT_EQ(window->File()->GetFileType(), 0);
   EXPECT_TRUE(Slider()->isEnabled());
-  for (int id : {CMainDlg::IDC_START, CMainDlg::IDC_PLAY, CMainDlg::IDC_SHRED})
-    EXPECT_TRUE(Enabled(id)) << id;
-  for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR, CMainDlg::IDC_STOP})
-    EXPECT_FALSE(Enabled(id)) << id;
+  for (const char* name : {CMainDlg::kStart, CMainDlg::kPlay, CMainDlg::kShred}) EXPECT_TRUE(Enabled(name)) << name;
+  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear, CMainDlg::kStop})
+    EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1 - ") + QString::fromStdString(path));
-  EXPECT_EQ(LabelText(1002), QStringLiteral("Length : 10.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kLength), QStringLiteral("Length : 10.00 sec"));
   EXPECT_EQ(window->height(), 270);
   EXPECT_TRUE(prompt.questions.empty());
 }
@@ -176,7 +175,7 @@ TEST_F(MainDlgTest, ReplacingAskedYesThenCancelledLeavesNoFileOpen) {
   EXPECT_EQ(window->File(), nullptr);
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1"));
   EXPECT_FALSE(Slider()->isEnabled());
-  for (int id : kButtons) EXPECT_FALSE(Enabled(id)) << id;
+  for (const char* name : kButtons) EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_TRUE(player->fileName.isEmpty());
   // The open dialog offered the supported files.
   ASSERT_EQ(prompt.questions.size(), 2u);
@@ -192,7 +191,7 @@ TEST_F(MainDlgTest, ReplacingAskedYesOpensTheNewFile) {
   window->OnOpen();
   ASSERT_NE(window->File(), nullptr);
   EXPECT_EQ(window->File()->GetFileName(), "second.wav");
-  EXPECT_EQ(LabelText(1002), QStringLiteral("Length :  2.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kLength), QStringLiteral("Length :  2.00 sec"));
 }
 
 TEST_F(MainDlgTest, DroppingThreeFilesOpensOnlyTheFirst) {

@@ -9,11 +9,11 @@
 
 #include "core/wav/WaveFile.h"
 #include "gui/EstimateDlg.h"
-#include "gui/ShredEquallyDlg.h"
-#include "support/Mp3Builder.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/RipChannelsDlg.h"
 #include "gui/SettingsDlg.h"
+#include "gui/ShredEquallyDlg.h"
+#include "support/Mp3Builder.h"
 
 namespace fs = std::filesystem;
 
@@ -33,25 +33,25 @@ struct MainShredConvert : kt::MainWindowTest {
   void AnswerShred(const std::string& base, int splits, const char* settingsOverlap = nullptr) {
     kt::WhenModal([=](QWidget* modal) {
       ASSERT_NE(dynamic_cast<CShredEquallyDlg*>(modal), nullptr);
-      kt::Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(base));
-      kt::Control<QLineEdit>(modal, shredid::kSplits)->setText(QString::number(splits));
+      kt::Control<QLineEdit>(modal, shredname::kBaseFilename)->setText(QString::fromStdString(base));
+      kt::Control<QLineEdit>(modal, shredname::kSplits)->setText(QString::number(splits));
       auto acceptEstimate = [] {
         kt::WhenModal([](QWidget* estimate) {
           ASSERT_NE(dynamic_cast<CEstimateDlg*>(estimate), nullptr);
-          kt::Control<QAbstractButton>(estimate, estimateid::kOk)->click();
+          kt::Control<QAbstractButton>(estimate, estimatename::kOk)->click();
         });
       };
       if (settingsOverlap) {
         kt::WhenModal([=](QWidget* settings) {
           ASSERT_NE(dynamic_cast<CSettingsDlg*>(settings), nullptr);
-          kt::Control<QLineEdit>(settings, CSettingsDlg::kOverlapEditId)->setText(settingsOverlap);
+          kt::Control<QLineEdit>(settings, CSettingsDlg::kOverlapEditName)->setText(settingsOverlap);
           acceptEstimate();
-          kt::Control<QAbstractButton>(settings, 1)->click();
+          kt::Control<QAbstractButton>(settings, "ok")->click();
         });
       } else {
         acceptEstimate();
       }
-      kt::Control<QAbstractButton>(modal, shredid::kShred)->click();
+      kt::Control<QAbstractButton>(modal, shredname::kShred)->click();
     });
   }
   static std::uint32_t DataSize(const std::string& path) {
@@ -64,7 +64,7 @@ struct MainShredConvert : kt::MainWindowTest {
 TEST_F(MainShredConvert, ShredButtonWritesThePiecesAndReportsNothing) {
   OpenFile(MakeWavFile(dir, "song.wav", 6.0));
   AnswerShred(dir.File("piece"), 3);
-  Click(CMainDlg::IDC_SHRED);
+  Click(CMainDlg::kShred);
   EXPECT_TRUE(prompt.MessageTexts().isEmpty()) << prompt.MessageTexts().join("|").toStdString();
   for (int i = 1; i <= 3; ++i)
     EXPECT_EQ(DataSize(dir.File("PIECE-" + std::to_string(i) + ".wav")), 44100u * 4 * 2);
@@ -76,7 +76,7 @@ TEST_F(MainShredConvert, OverlapQuestionYesRunsTheSettingsDialogAndTheCutUsesIts
   window->File()->SetOverlapTime(3);  // 2-second pieces: 1 second is the most that passes unasked
   prompt.Answer(PromptAnswer::Yes);
   AnswerShred(dir.File("o"), 2, "1");
-  window->Action(CMainDlg::ID_FILE_SHRED_EQUALLY)->trigger();
+  window->Action(CMainDlg::kFileShredEqually)->trigger();
   ASSERT_EQ(prompt.MessageTexts().size(), 1);
   EXPECT_TRUE(prompt.MessageTexts()[0].startsWith("Overlap time is 3 Second(s),"));
   EXPECT_EQ(window->GetOverlapTime(), 1u);
@@ -88,15 +88,15 @@ TEST_F(MainShredConvert, Mp3ShredEstimatesWithTheTagAndCutsWholeFrames) {
   OpenFile(MakeMp3File(dir, "a.mp3", 200, true));  // 200 frames of 417 bytes at 16000 bytes a second
   std::vector<QString> lines;
   kt::WhenModal([&](QWidget* modal) {
-    kt::Control<QLineEdit>(modal, shredid::kBaseFilename)->setText(QString::fromStdString(dir.File("m")));
+    kt::Control<QLineEdit>(modal, shredname::kBaseFilename)->setText(QString::fromStdString(dir.File("m")));
     kt::WhenModal([&](QWidget* estimate) {
-      for (int id : {estimateid::kSize, estimateid::kPlaytime})
-        lines.push_back(kt::Control<QLabel>(estimate, id)->text());
-      kt::Control<QAbstractButton>(estimate, estimateid::kOk)->click();
+      for (const char* name : {estimatename::kSize, estimatename::kPlaytime})
+        lines.push_back(kt::Control<QLabel>(estimate, name)->text());
+      kt::Control<QAbstractButton>(estimate, estimatename::kOk)->click();
     });
-    kt::Control<QAbstractButton>(modal, shredid::kShred)->click();
+    kt::Control<QAbstractButton>(modal, shredname::kShred)->click();
   });
-  Click(CMainDlg::IDC_SHRED);
+  Click(CMainDlg::kShred);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "File splits' size - 41828 bytes");
   EXPECT_EQ(lines[1], "File splits' playtime - 2.61 Second(s)");
@@ -117,7 +117,7 @@ TEST_F(MainShredConvert, Mp3ShredEstimatesWithTheTagAndCutsWholeFrames) {
 
 TEST_F(MainShredConvert, RipOnAMonoFileRefusesAndKeepsPlaying) {
   OpenFile(MakeWavFile(dir, "mono.wav", 2.0, 1, 16));
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   ASSERT_EQ(window->PlayingState(), 1);
   window->OnRipChannels();
   ASSERT_EQ(prompt.questions.size(), 1u);
@@ -128,15 +128,15 @@ TEST_F(MainShredConvert, RipOnAMonoFileRefusesAndKeepsPlaying) {
 
 TEST_F(MainShredConvert, RipFromTheMenuStopsPlaybackAndWritesTheChannels) {
   OpenFile(MakeWavFile(dir, "stereo.wav", 1.0));
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   const std::string out = dir.File("left.wav");
   kt::WhenModal([&](QWidget* modal) {
     EXPECT_EQ(window->PlayingState(), 0) << "playback stops before the dialog";
-    kt::Control<QAbstractButton>(modal, ripid::kLeft)->click();
-    kt::Control<QLineEdit>(modal, ripid::kName)->setText(QString::fromStdString(out));
-    kt::Control<QAbstractButton>(modal, ripid::kOk)->click();
+    kt::Control<QAbstractButton>(modal, ripname::kLeft)->click();
+    kt::Control<QLineEdit>(modal, ripname::kName)->setText(QString::fromStdString(out));
+    kt::Control<QAbstractButton>(modal, ripname::kOk)->click();
   });
-  window->Action(CMainDlg::ID_CONVERT_RIP_CHANNELS)->trigger();
+  window->Action(CMainDlg::kConvertRipChannels)->trigger();
   EXPECT_TRUE(prompt.MessageTexts().isEmpty());
   EXPECT_EQ(DataSize(out), 44100u * 2);
 }
@@ -144,7 +144,7 @@ TEST_F(MainShredConvert, RipFromTheMenuStopsPlaybackAndWritesTheChannels) {
 TEST_F(MainShredConvert, CancelledConvertDialogWritesNothing) {
   OpenFile(MakeWavFile(dir, "stereo8.wav", 0.5, 2, 8));
   prompt.AnswerFile(QString());
-  window->Action(CMainDlg::ID_CONVERT_TO_16BIT)->trigger();
+  window->Action(CMainDlg::kConvertTo16Bit)->trigger();
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
   EXPECT_TRUE(prompt.MessageTexts().isEmpty());
 }

@@ -12,7 +12,7 @@
 #include "gui/BitmapButton.h"
 #include "gui/PositionSlider.h"
 #include "gui/app/MainDlg.h"
-#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 #include "support/gui/FakePlayer.h"
 #include "support/gui/GuiTestSupport.h"
@@ -64,10 +64,10 @@ class MainWindowTest : public testing::Test {
     previousConfig = qgetenv("KESTRUNE_CONFIG_DIR");
     qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
     // The classic window unless a test asks for the waveform.
-    if (!showWaveform) WriteDwordSetting(kShowWaveformValue, 0);
+    if (!showWaveform) WindowServices().settings.SetShowWaveform(false);
     auto fake = std::make_unique<FakePlayer>();
     player = fake.get();
-    window = std::make_unique<CMainDlg>(std::move(fake));
+    window = std::make_unique<CMainDlg>(WindowServices(), std::move(fake));
     window->show();
   }
   void TearDown() override {
@@ -75,13 +75,16 @@ class MainWindowTest : public testing::Test {
     qputenv("KESTRUNE_CONFIG_DIR", previousConfig);
   }
 
-  CBitmapButton* Button(int id) const { return Control<CBitmapButton>(window.get(), id); }
-  QString LabelText(int id) const { return Control<QLabel>(window.get(), id)->text(); }
+  // The services the window is given: those asking prompt, unless a test
+  // has its questions answered elsewhere.
+  virtual CGuiServices& WindowServices() { return prompt.Services(); }
+  CBitmapButton* Button(const char* name) const { return Control<CBitmapButton>(window.get(), name); }
+  QString LabelText(const char* name) const { return Control<QLabel>(window.get(), name)->text(); }
   CPositionSlider* Slider() const { return window->Slider(); }
-  bool Enabled(int id) const { return Button(id)->isEnabled(); }
+  bool Enabled(const char* name) const { return Button(name)->isEnabled(); }
   void Open(const std::string& path) { window->OpenPath(QString::fromStdString(path)); }
   // Clicks a button as the user does.
-  void Click(int id) { Button(id)->click(); }
+  void Click(const char* name) { Button(name)->click(); }
   // Drags the thumb to a position and lets go, as the mouse does.
   void DragThumbTo(int position) {
     Slider()->setSliderDown(true);

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "gui/ProgressDlg.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/ProgressDlg.h"
 
 namespace {
 
@@ -24,34 +24,34 @@ class PlaybackTest : public kt::MainWindowTest {
 
 TEST_F(PlaybackTest, PlayLoadsTheFileAndStartsFromTheThumb) {
   Slider()->SetPosition(0.25);
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   EXPECT_EQ(window->PlayingState(), 1);
   EXPECT_EQ(player->fileName, QString::fromStdString(path));
   EXPECT_DOUBLE_EQ(player->position, 2.5);
   EXPECT_EQ(player->calls.back(), QStringLiteral("Play"));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_PLAY));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_STOP));
-  EXPECT_TRUE(Button(CMainDlg::IDC_STOP)->hasFocus() || !window->isActiveWindow());
+  EXPECT_FALSE(Enabled(CMainDlg::kPlay));
+  EXPECT_TRUE(Enabled(CMainDlg::kStop));
+  EXPECT_TRUE(Button(CMainDlg::kStop)->hasFocus() || !window->isActiveWindow());
   EXPECT_TRUE(window->PlayTimerActive());
 }
 
 TEST_F(PlaybackTest, StopPausesAndPlayResumesFromTheThumbWithoutReloading) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   const int loads = player->loads;
   player->position = 4.0;
   window->OnTimer();
-  Click(CMainDlg::IDC_STOP);
+  Click(CMainDlg::kStop);
   EXPECT_EQ(window->PlayingState(), 2);
   EXPECT_EQ(player->calls.back(), QStringLiteral("Pause"));
   EXPECT_FALSE(window->PlayTimerActive());
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_PLAY));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_STOP));
+  EXPECT_TRUE(Enabled(CMainDlg::kPlay));
+  EXPECT_FALSE(Enabled(CMainDlg::kStop));
   // STOP again while paused changes nothing.
   window->OnStop();
   EXPECT_EQ(window->PlayingState(), 2);
   Slider()->SetPosition(0.6);
   const int sourceCalls = player->Count(QStringLiteral("SetFileName"));
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   EXPECT_EQ(window->PlayingState(), 1);
   EXPECT_EQ(player->loads, loads);
   EXPECT_EQ(player->Count(QStringLiteral("SetFileName")), sourceCalls);  // the paused player keeps its source
@@ -59,11 +59,11 @@ TEST_F(PlaybackTest, StopPausesAndPlayResumesFromTheThumbWithoutReloading) {
 }
 
 TEST_F(PlaybackTest, TimerMovesTheThumbAndTheLabels) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   player->position = 5.0;
   window->OnTimer();
   EXPECT_EQ(Slider()->ThumbPosition(), 500);
-  EXPECT_EQ(LabelText(CMainDlg::IDC_ELAPSED), QStringLiteral("Elapsed :  5.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kElapsed), QStringLiteral("Elapsed :  5.00 sec"));
   // The real timer runs every 50 ms while playing.
   player->position = 7.5;
   kt::Spin(150);
@@ -75,44 +75,44 @@ TEST_F(PlaybackTest, TimerMovesTheThumbAndTheLabels) {
 }
 
 TEST_F(PlaybackTest, EndOfStreamReturnsTheThumbToTheStart) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   player->position = 9.0;
   window->OnTimer();
   player->FinishStream();
   EXPECT_EQ(window->PlayingState(), 0);
   EXPECT_EQ(Slider()->ThumbPosition(), 0);
   EXPECT_FALSE(window->PlayTimerActive());
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_PLAY));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_STOP));
-  EXPECT_EQ(LabelText(CMainDlg::IDC_ELAPSED), QStringLiteral("Elapsed :  0.00 sec"));
+  EXPECT_TRUE(Enabled(CMainDlg::kPlay));
+  EXPECT_FALSE(Enabled(CMainDlg::kStop));
+  EXPECT_EQ(LabelText(CMainDlg::kElapsed), QStringLiteral("Elapsed :  0.00 sec"));
   // PLAY starts from the beginning again.
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   EXPECT_DOUBLE_EQ(player->position, 0.0);
 }
 
 TEST_F(PlaybackTest, RefusedPlaybackLeavesTheWindowAsBeforePlay) {
   player->refusePlay = true;
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].text, QStringLiteral("Cannot playback this audio file"));
   EXPECT_EQ(prompt.questions[0].caption, QStringLiteral("Kestrune"));
   EXPECT_EQ(window->PlayingState(), 0);
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_PLAY));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_STOP));
+  EXPECT_TRUE(Enabled(CMainDlg::kPlay));
+  EXPECT_FALSE(Enabled(CMainDlg::kStop));
   EXPECT_FALSE(window->PlayTimerActive());
   // From pause the state stays paused.
   player->refusePlay = false;
-  Click(CMainDlg::IDC_PLAY);
-  Click(CMainDlg::IDC_STOP);
+  Click(CMainDlg::kPlay);
+  Click(CMainDlg::kStop);
   player->refusePlay = true;
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   EXPECT_EQ(window->PlayingState(), 2);
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_PLAY));
+  EXPECT_TRUE(Enabled(CMainDlg::kPlay));
   EXPECT_FALSE(window->PlayTimerActive());
 }
 
 TEST_F(PlaybackTest, PlayerErrorShowsItsDescriptionAndStops) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   player->errorText = QStringLiteral("Could not decode stream.");
   player->Fail();
   ASSERT_EQ(prompt.questions.size(), 1u);
@@ -121,26 +121,26 @@ TEST_F(PlaybackTest, PlayerErrorShowsItsDescriptionAndStops) {
   EXPECT_EQ(prompt.questions[0].icon, MessageIcon::Error);
   EXPECT_EQ(window->PlayingState(), 0);
   EXPECT_FALSE(window->PlayTimerActive());
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_PLAY));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_STOP));
+  EXPECT_TRUE(Enabled(CMainDlg::kPlay));
+  EXPECT_FALSE(Enabled(CMainDlg::kStop));
 }
 
 TEST_F(PlaybackTest, PagingTheThumbWhilePlayingSeeksThePlayer) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   Slider()->setSliderPosition(300);
   Slider()->triggerAction(QAbstractSlider::SliderPageStepAdd);  // 310
   EXPECT_DOUBLE_EQ(player->position, 3.1);
   EXPECT_EQ(player->calls.back(), QStringLiteral("Play"));
   EXPECT_TRUE(window->PlayTimerActive());
   // While paused the thumb moves alone.
-  Click(CMainDlg::IDC_STOP);
+  Click(CMainDlg::kStop);
   const int calls = player->calls.size();
   Slider()->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(player->calls.size(), calls);
 }
 
 TEST_F(PlaybackTest, DraggingWhilePlayingHoldsTheTimerUntilRelease) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   Slider()->setSliderDown(true);
   Slider()->setSliderPosition(800);
   Slider()->triggerAction(QAbstractSlider::SliderMove);
@@ -152,14 +152,14 @@ TEST_F(PlaybackTest, DraggingWhilePlayingHoldsTheTimerUntilRelease) {
 }
 
 TEST_F(PlaybackTest, OpeningAnotherFileStopsPlayback) {
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kPlay);
   prompt.Answer(PromptAnswer::Yes).AnswerFile(QString());
   window->OnOpen();
   EXPECT_EQ(window->PlayingState(), 0);
   EXPECT_TRUE(player->calls.contains(QStringLiteral("Stop")));
   EXPECT_FALSE(window->PlayTimerActive());
   EXPECT_TRUE(player->fileName.isEmpty());
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_PLAY));
+  EXPECT_FALSE(Enabled(CMainDlg::kPlay));
 }
 
 }  // namespace
@@ -182,9 +182,9 @@ class ProgressAwarePrompt : public kt::ScriptedPrompt {
 
 TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   kt::TempDir dir;
-  CMainDlg window(std::make_unique<kt::FakePlayer>());
-  window.show();
   auto prompt = std::make_unique<ProgressAwarePrompt>();
+  CMainDlg window(prompt->Services(), std::make_unique<kt::FakePlayer>());
+  window.show();
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "a.wav", 1.0)));
   ASSERT_NE(window.File(), nullptr);
   bool blocking = false;

@@ -12,11 +12,11 @@
 
 namespace {
 
-QProgressBar* Bar(const CProgressDlg& dlg, int id) {
-  return kt::Control<QProgressBar>(&dlg, id);
+QProgressBar* Bar(const CProgressDlg& dlg, const char* name) {
+  return kt::Control<QProgressBar>(&dlg, name);
 }
-QString Label(const CProgressDlg& dlg, int id) {
-  return kt::Control<QLabel>(&dlg, id)->text();
+QString Label(const CProgressDlg& dlg, const char* name) {
+  return kt::Control<QLabel>(&dlg, name)->text();
 }
 
 // The progress window as an operation drives it: through a reporter.
@@ -34,7 +34,7 @@ TEST(ProgressDlg, StartsWithTheShreddingCaptionAndEmptyBars) {
   EXPECT_TRUE(dlg.isVisible());
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Shredding... "));
   EXPECT_EQ(dlg.windowModality(), Qt::WindowModal);
-  for (int id : {1010, 1011, 1027, 1028, 1044}) EXPECT_NE(kt::FindControl(&dlg, id), nullptr) << id;
+  for (const char* name : {CProgressDlg::kActionLabelName, CProgressDlg::kCountLabelName, CProgressDlg::kOverallBarName, CProgressDlg::kFileBarName, CProgressDlg::kCancelName}) EXPECT_NE(kt::FindControl(&dlg, name), nullptr) << name;
   shown.progress.SetTitle("Converting to WAV...");
   EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Converting to WAV..."));
 }
@@ -47,8 +47,8 @@ TEST(ProgressDlg, StepsBeforeCountOrRangeDoNothing) {
   progress.SetFileCount(2);
   progress.StepFile();  // no file range yet
   EXPECT_EQ(progress.State().file.position, 0u);
-  EXPECT_EQ(Bar(shown.dlg, 1028)->value(), 0);
-  EXPECT_EQ(Bar(shown.dlg, 1027)->value(), 0);
+  EXPECT_EQ(Bar(shown.dlg, CProgressDlg::kFileBarName)->value(), 0);
+  EXPECT_EQ(Bar(shown.dlg, CProgressDlg::kOverallBarName)->value(), 0);
 }
 
 TEST(ProgressDlg, SecondFileRangeIsIgnoredAndTheFileBarWraps) {
@@ -60,24 +60,24 @@ TEST(ProgressDlg, SecondFileRangeIsIgnoredAndTheFileBarWraps) {
   progress.SetFileRange(25000, 10000);
   progress.SetFileRange(99999, 1);  // a later piece: the first range stays
   EXPECT_EQ(progress.State().fileRange, 25000u);
-  EXPECT_EQ(Bar(dlg, 1028)->maximum(), 25000);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kFileBarName)->maximum(), 25000);
   progress.StepFile();
   progress.StepFile();
-  EXPECT_EQ(Bar(dlg, 1028)->value(), 20000);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kFileBarName)->value(), 20000);
   progress.StepFile();  // 30000 passes the end: starts again from 0
-  EXPECT_EQ(Bar(dlg, 1028)->value(), 0);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kFileBarName)->value(), 0);
   for (int i = 0; i < 3; ++i) progress.StepOverall();
-  EXPECT_EQ(Bar(dlg, 1027)->value(), 3);
-  EXPECT_EQ(Bar(dlg, 1027)->maximum(), 3);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kOverallBarName)->value(), 3);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kOverallBarName)->maximum(), 3);
   progress.StepBoth();  // both bars move; the overall one passes its end
-  EXPECT_EQ(Bar(dlg, 1028)->value(), 10000);
-  EXPECT_EQ(Bar(dlg, 1027)->value(), 0);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kFileBarName)->value(), 10000);
+  EXPECT_EQ(Bar(dlg, CProgressDlg::kOverallBarName)->value(), 0);
 }
 
 TEST(ProgressDlg, OverallMaximumIsASixteenBitValue) {
   Shown shown;
   shown.progress.SetFileCount(65536 + 7);
-  EXPECT_EQ(Bar(shown.dlg, 1027)->maximum(), 7);
+  EXPECT_EQ(Bar(shown.dlg, CProgressDlg::kOverallBarName)->maximum(), 7);
   EXPECT_EQ(shown.progress.State().fileCount, 65543u);
 }
 
@@ -86,7 +86,7 @@ TEST(ProgressDlg, RangesBeyondIntAreShownScaled) {
   shown.progress.SetFileCount(1);
   shown.progress.SetFileRange(0xFFFFFFF0u, 0x40000000u);
   shown.progress.StepFile();
-  const QProgressBar* bar = Bar(shown.dlg, 1028);
+  const QProgressBar* bar = Bar(shown.dlg, CProgressDlg::kFileBarName);
   EXPECT_GT(bar->maximum(), 0);
   EXPECT_NEAR(double(bar->value()) / bar->maximum(), 0.25, 0.01);
 }
@@ -96,11 +96,11 @@ TEST(ProgressDlg, LabelsReadUpperCasedNamesAndTheFileCount) {
   CProgress& progress = shown.progress;
   progress.SetFileCount(5);
   progress.SetShreddingText("song.mp3", "song-1.mp3");
-  EXPECT_EQ(Label(shown.dlg, 1010), QStringLiteral("Shredding SONG.MP3 to SONG-1.MP3"));
+  EXPECT_EQ(Label(shown.dlg, CProgressDlg::kActionLabelName), QStringLiteral("Shredding SONG.MP3 to SONG-1.MP3"));
   progress.SetConvertingText("a.wav", "b.mp3");
-  EXPECT_EQ(Label(shown.dlg, 1010), QStringLiteral("Converting A.WAV to B.MP3"));
+  EXPECT_EQ(Label(shown.dlg, CProgressDlg::kActionLabelName), QStringLiteral("Converting A.WAV to B.MP3"));
   progress.SetFileNumber(2);
-  EXPECT_EQ(Label(shown.dlg, 1011), QStringLiteral("2 out of 5 file(s)"));
+  EXPECT_EQ(Label(shown.dlg, CProgressDlg::kCountLabelName), QStringLiteral("2 out of 5 file(s)"));
 }
 
 TEST(ProgressDlg, CancelButtonSetsTheFlagWithoutClosing) {
@@ -108,7 +108,7 @@ TEST(ProgressDlg, CancelButtonSetsTheFlagWithoutClosing) {
   CProgressDlg& dlg = shown.dlg;
   shown.progress.Start();
   EXPECT_FALSE(shown.progress.IsCancelled());
-  kt::Control<QPushButton>(&dlg, 1044)->click();
+  kt::Control<QPushButton>(&dlg, CProgressDlg::kCancelName)->click();
   EXPECT_TRUE(shown.progress.IsCancelled());
   EXPECT_TRUE(dlg.isVisible());
   // Escape and the close request do not close or cancel anything further.
@@ -122,7 +122,7 @@ TEST(ProgressDlg, CancelButtonSetsTheFlagWithoutClosing) {
 TEST(ProgressDlg, AskingForCancelLetsAClickOnCancelThroughWhileWorkHoldsTheThread) {
   Shown shown;
   shown.progress.Start();
-  auto* cancel = kt::Control<QPushButton>(&shown.dlg, 1044);
+  auto* cancel = kt::Control<QPushButton>(&shown.dlg, CProgressDlg::kCancelName);
   // A click queued while "work" runs is delivered when the work asks.
   QMetaObject::invokeMethod(cancel, "click", Qt::QueuedConnection);
   QElapsedTimer clock;

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "gui/GuiServices.h"
+#include "settings/StatePaths.h"
 #include "support/TestSupport.h"
 #include "support/gui/GuiTestSupport.h"
 
@@ -34,7 +36,7 @@ TEST(QtPrompt, FiltersBecomeQtFilters) {
 }
 
 TEST(QtPrompt, QuestionShowsCaptionTextIconAndButtonsAndReturnsTheClickedOne) {
-  SetPrompt(nullptr);
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   bool checked = false;
   kt::WhenModal([&checked](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -48,14 +50,15 @@ TEST(QtPrompt, QuestionShowsCaptionTextIconAndButtonsAndReturnsTheClickedOne) {
     box->button(QMessageBox::No)->click();
   });
   const PromptAnswer answer =
-      Prompt().Ask(nullptr, QStringLiteral("Comfirm"),
-                   QStringLiteral("a.wav is already open. Do you wish to open another file ?"),
-                   MessageIcon::Warning, PromptButtons::YesNo);
+      services.Prompt().Ask(nullptr, QStringLiteral("Comfirm"),
+                            QStringLiteral("a.wav is already open. Do you wish to open another file ?"),
+                            MessageIcon::Warning, PromptButtons::YesNo);
   EXPECT_TRUE(checked);
   EXPECT_EQ(answer, PromptAnswer::No);
 }
 
 TEST(QtPrompt, ErrorBoxHasTheStopIconAndOneOkButton) {
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::WhenModal([](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
@@ -64,12 +67,14 @@ TEST(QtPrompt, ErrorBoxHasTheStopIconAndOneOkButton) {
     SaveShot(box, "error");
     box->button(QMessageBox::Ok)->click();
   });
-  EXPECT_EQ(Prompt().Ask(nullptr, QStringLiteral("Error"), QStringLiteral("This file type is not supported"),
-                         MessageIcon::Error, PromptButtons::Ok),
+  EXPECT_EQ(services.Prompt().Ask(nullptr, QStringLiteral("Error"),
+                                  QStringLiteral("This file type is not supported"), MessageIcon::Error,
+                                  PromptButtons::Ok),
             PromptAnswer::Ok);
 }
 
 TEST(QtPrompt, OpenDialogOffersTheFiltersAndReturnsTheChosenPath) {
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::TempDir dir;
   ASSERT_TRUE(std::filesystem::create_directory(dir.Path() / "Music"));
   kt::WriteAll(dir.File("Music/Song.MP3"), {1, 2, 3});
@@ -97,10 +102,11 @@ TEST(QtPrompt, OpenDialogOffersTheFiltersAndReturnsTheChosenPath) {
   request.filter = QStringLiteral(
       "All Supported files| *.wav; *.mp3;|Wave Files (*.wav)| *.wav|MP3 files (*.mp3)| *.mp3|All Files "
       "(*.*)|*.*||");
-  EXPECT_EQ(Prompt().GetOpenFileName(nullptr, request), wanted);
+  EXPECT_EQ(services.Prompt().GetOpenFileName(nullptr, request), wanted);
 }
 
 TEST(QtPrompt, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());  // Qt's own boxes and dialogs
   kt::TempDir dir;
   kt::WhenModal([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -115,11 +121,11 @@ TEST(QtPrompt, SaveDialogAddsTheDefaultExtensionAndCancelGivesNothing) {
   FileDialogRequest request;
   request.filter = QStringLiteral("WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
   request.defaultExtension = QStringLiteral("wav");
-  const QString chosen = Prompt().GetSaveFileName(nullptr, request);
+  const QString chosen = services.Prompt().GetSaveFileName(nullptr, request);
   EXPECT_TRUE(chosen.endsWith(QStringLiteral("/part.wav"))) << chosen.toStdString();
 
   kt::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  EXPECT_TRUE(Prompt().GetSaveFileName(nullptr, request).isEmpty());
+  EXPECT_TRUE(services.Prompt().GetSaveFileName(nullptr, request).isEmpty());
 }
 
 }  // namespace

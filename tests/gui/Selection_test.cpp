@@ -25,25 +25,25 @@ class SelectionTest : public kt::MainWindowTest {
   }
   void MarkSelection(int from, int to) {
     Slider()->SetPosition(from / 1000.0);
-    Click(CMainDlg::IDC_START);
+    Click(CMainDlg::kStart);
     DragThumbTo(to);
-    Click(CMainDlg::IDC_END);
+    Click(CMainDlg::kEnd);
   }
 };
 
 TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
   Slider()->SetPosition(0.1);
-  Click(CMainDlg::IDC_START);
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_START));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_END));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_CLEAR));
+  Click(CMainDlg::kStart);
+  EXPECT_FALSE(Enabled(CMainDlg::kStart));
+  EXPECT_TRUE(Enabled(CMainDlg::kEnd));
+  EXPECT_TRUE(Enabled(CMainDlg::kClear));
   EXPECT_TRUE(Slider()->Ticks().count(100));
   DragThumbTo(350);
   EXPECT_TRUE(Slider()->Ticks().count(350));
-  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  2.50 sec"));
-  Click(CMainDlg::IDC_END);
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_END));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  2.50 sec"));
+  Click(CMainDlg::kEnd);
+  EXPECT_FALSE(Enabled(CMainDlg::kEnd));
+  EXPECT_TRUE(Enabled(CMainDlg::kSave));
   double start = 0, end = 0;
   ASSERT_TRUE(Slider()->GetSelection(start, end));
   EXPECT_DOUBLE_EQ(start, 1.0);
@@ -51,7 +51,7 @@ TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
 
   const std::string out = dir.File("part.wav");
   prompt.AnswerFile(QString::fromStdString(out));
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(out)));
   EXPECT_EQ(DataBytes(out), 2u * 176400u);  // seconds 1 to 3
   const kt::PromptQuestion& save = prompt.questions.front();
@@ -60,80 +60,80 @@ TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
   EXPECT_EQ(save.request.defaultExtension, QStringLiteral("wav"));
   EXPECT_TRUE(save.request.overwritePrompt);  // never replaces another file unasked
   // After saving: selection gone, START again.
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
-  for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR}) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_TRUE(Enabled(CMainDlg::kStart));
+  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear}) EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_FALSE(Slider()->SelectionDone());
-  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  0.00 sec"));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  0.00 sec"));
 }
 
 TEST_F(SelectionTest, ThumbLeftOfTheStartShowsImproperSelection) {
   Slider()->SetPosition(0.5);
-  Click(CMainDlg::IDC_START);
+  Click(CMainDlg::kStart);
   DragThumbTo(200);
-  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Improper selection"));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Improper selection"));
 }
 
 TEST_F(SelectionTest, ASelectionMarkedRightToLeftIsSavedBetweenItsMarks) {
   MarkSelection(700, 200);
-  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Improper selection"));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Improper selection"));
   const std::string out = dir.File("backwards.wav");
   prompt.AnswerFile(QString::fromStdString(out));
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   EXPECT_EQ(DataBytes(out), 5u * 176400u);  // seconds 2 to 7
 }
 
 TEST_F(SelectionTest, EndWithoutMovingTheThumbAsksForASelection) {
   Slider()->SetPosition(0.3);
-  Click(CMainDlg::IDC_START);
-  Click(CMainDlg::IDC_END);
+  Click(CMainDlg::kStart);
+  Click(CMainDlg::kEnd);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].text,
             QStringLiteral("Please make a selection by dragging the slider thumb."));
   EXPECT_EQ(prompt.questions[0].caption, QStringLiteral("Error"));
   EXPECT_EQ(prompt.questions[0].icon, MessageIcon::Warning);
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_END));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_TRUE(Enabled(CMainDlg::kEnd));
+  EXPECT_FALSE(Enabled(CMainDlg::kSave));
   EXPECT_TRUE(Slider()->Selecting());
 }
 
 TEST_F(SelectionTest, PlaybackTicksExtendTheSelection) {
-  Click(CMainDlg::IDC_START);
-  Click(CMainDlg::IDC_PLAY);
+  Click(CMainDlg::kStart);
+  Click(CMainDlg::kPlay);
   player->position = 4.0;
   window->OnTimer();
-  EXPECT_EQ(LabelText(CMainDlg::IDC_SELECTION), QStringLiteral("Selected :  4.00 sec"));
-  Click(CMainDlg::IDC_END);
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  4.00 sec"));
+  Click(CMainDlg::kEnd);
+  EXPECT_TRUE(Enabled(CMainDlg::kSave));
   // SAVE pauses playback first.
   prompt.AnswerFile(QString());
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   EXPECT_EQ(window->PlayingState(), 2);
 }
 
 TEST_F(SelectionTest, CancelledSaveKeepsTheSelection) {
   MarkSelection(100, 300);
   prompt.AnswerFile(QString());
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   EXPECT_TRUE(Slider()->SelectionDone());
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_TRUE(Enabled(CMainDlg::kSave));
 }
 
 TEST_F(SelectionTest, FailedSaveReportsAndStillClearsTheSelection) {
   MarkSelection(100, 300);
   prompt.AnswerFile(QString::fromStdString(dir.File("no-such-folder/part.wav")));
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   EXPECT_TRUE(prompt.MessageTexts().contains(QStringLiteral("Cannot create output file.")));
   EXPECT_FALSE(Slider()->SelectionDone());
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
+  EXPECT_TRUE(Enabled(CMainDlg::kStart));
 }
 
 TEST_F(SelectionTest, ClearResetsMarksAndButtons) {
   Slider()->SetPosition(0.4);
-  Click(CMainDlg::IDC_START);
+  Click(CMainDlg::kStart);
   DragThumbTo(600);
-  Click(CMainDlg::IDC_CLEAR);
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_START));
-  for (int id : {CMainDlg::IDC_END, CMainDlg::IDC_SAVE, CMainDlg::IDC_CLEAR}) EXPECT_FALSE(Enabled(id)) << id;
+  Click(CMainDlg::kClear);
+  EXPECT_TRUE(Enabled(CMainDlg::kStart));
+  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear}) EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_FALSE(Slider()->Selecting());
   EXPECT_EQ(Slider()->SelectionRangeStart(), Slider()->SelectionRangeEnd());
   EXPECT_EQ(Slider()->Ticks(), (std::set<int>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901}));
@@ -141,7 +141,7 @@ TEST_F(SelectionTest, ClearResetsMarksAndButtons) {
 
 TEST_F(SelectionTest, ClickingTheElapsedLabelSwitchesToRemainingAndBack) {
   Slider()->SetPosition(0.25);
-  auto* elapsed = kt::Control<QLabel>(window.get(), CMainDlg::IDC_ELAPSED);
+  auto* elapsed = kt::Control<QLabel>(window.get(), CMainDlg::kElapsed);
   QMouseEvent click(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
   QApplication::sendEvent(elapsed, &click);

@@ -13,10 +13,9 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/MainWindowFixture.h"
-#include "settings/Registry.h"
-#include "settings/StatePaths.h"
-#include "settings/RegistrySettings.h"
 #include "gui/SettingsDlg.h"
+#include "settings/Registry.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -37,8 +36,8 @@ struct SettingsAnswer {
 // Answers the Settings dialog the next command opens.
 void AnswerSettings(SettingsAnswer& answer) {
   kt::WhenModal([&answer](QWidget* modal) {
-    auto* overlap = kt::Control<QLineEdit>(modal, CSettingsDlg::kOverlapEditId);
-    auto* suffix = kt::Control<QLineEdit>(modal, CSettingsDlg::kSuffixEditId);
+    auto* overlap = kt::Control<QLineEdit>(modal, CSettingsDlg::kOverlapEditName);
+    auto* suffix = kt::Control<QLineEdit>(modal, CSettingsDlg::kSuffixEditName);
     ASSERT_TRUE(overlap && suffix);
     answer.shownOverlap = overlap->text();
     answer.shownSuffix = suffix->text();
@@ -50,13 +49,13 @@ void AnswerSettings(SettingsAnswer& answer) {
       suffix->clear();
       kt::TypeText(suffix, answer.suffix);
     }
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveOverlapId)->setChecked(answer.saveOverlap);
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveSuffixId)->setChecked(answer.saveSuffix);
-    auto* gapless = kt::Control<QCheckBox>(modal, CSettingsDlg::kGaplessId);
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveOverlapName)->setChecked(answer.saveOverlap);
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveSuffixName)->setChecked(answer.saveSuffix);
+    auto* gapless = kt::Control<QCheckBox>(modal, CSettingsDlg::kGaplessName);
     answer.shownGapless = gapless->isChecked();
     if (answer.gapless) gapless->setChecked(*answer.gapless);
-    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveGaplessId)->setChecked(answer.saveGapless);
-    kt::Control<QPushButton>(modal, answer.ok ? 1 : 2)->click();
+    kt::Control<QCheckBox>(modal, CSettingsDlg::kSaveGaplessName)->setChecked(answer.saveGapless);
+    kt::Control<QPushButton>(modal, answer.ok ? "ok" : "cancel")->click();
   });
 }
 
@@ -67,6 +66,8 @@ class SettingsTest : public kt::MainWindowTest {
     Open(kt::MakeWavFile(dir, "one.wav", 2.0));
     ASSERT_NE(window->File(), nullptr);
   }
+  // The store the window was given.
+  const CSettingsStore& Store() { return WindowServices().settings; }
   void Replace(const std::string& name) {
     prompt.Answer(PromptAnswer::Yes).AnswerFile(QString::fromStdString(kt::MakeWavFile(dir, name, 1.0)));
     window->OnOpen();
@@ -81,7 +82,7 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
   window->OnSettings();
   EXPECT_EQ(answer.shownOverlap, QStringLiteral("0"));
   EXPECT_EQ(answer.shownSuffix, QString());
-  CRegistry registry(SettingsFilePath(), kSettingsKeyPath);
+  CRegistry registry(Store().FilePath(), kSettingsKeyPath);
   std::uint32_t overlap = 99;
   std::string suffix = "x";
   EXPECT_TRUE(registry.ReadDword(kOverlapTimeValue, overlap));
@@ -97,18 +98,21 @@ TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {
                         .saveSuffix = true};
   AnswerSettings(answer);
   window->OnSettings();
-  EXPECT_EQ(ReadOverlapTime(), 15u);
-  EXPECT_EQ(ReadSuffix(), "_part");
+  EXPECT_EQ(Store().OverlapTime(), 15u);
+  EXPECT_EQ(Store().Suffix(), "_part");
   EXPECT_TRUE(prompt.questions.empty());
   // A new window (a new run) starts from the store.
-  CSettingsDlg fresh;
+  CSettingsDlg fresh(prompt.Services());
   EXPECT_EQ(fresh.GetOverlapTime(), 15u);
   EXPECT_EQ(fresh.GetFilenameSuffix(), "_part");
 }
 
 TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
+  // A window whose store cannot be: its folder's parent is a file.
   kt::WriteAll(dir.File("blocker"), {1});
-  qputenv("KESTRUNE_CONFIG_DIR", QByteArray::fromStdString(dir.File("blocker") + "/sub"));
+  const CGuiServices blocked(prompt, QString::fromStdString(dir.File("blocker") + "/sub/registry.ini"), {});
+  window = std::make_unique<CMainDlg>(blocked, std::make_unique<kt::FakePlayer>());
+  Open(kt::MakeWavFile(dir, "one.wav", 2.0));
   SettingsAnswer answer{.overlap = QStringLiteral("7"),
                         .suffix = QStringLiteral("_s"),
                         .saveOverlap = true,
@@ -124,11 +128,12 @@ TEST_F(SettingsTest, UnwritableStoreReportsBothFailuresAndTheValuesStillApply) {
   EXPECT_EQ(window->GetOverlapTime(), 7u);
   EXPECT_EQ(window->GetFilenameSuffix(), "_s");
   EXPECT_EQ(window->File()->GetOverlapTime(), 7u);
+  window.reset();  // before the services it was given
 }
 
 TEST_F(SettingsTest, CancelStillSetsTheFlagsWithTheValuesItOpenedWith) {
-  ASSERT_TRUE(WriteOverlapTime(4));
-  ASSERT_TRUE(WriteSuffix("_r"));
+  ASSERT_TRUE(Store().SetOverlapTime(4));
+  ASSERT_TRUE(Store().SetSuffix("_r"));
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 4u);
   SettingsAnswer answer{.overlap = QStringLiteral("50"), .suffix = QStringLiteral("_zz"), .ok = false};
@@ -140,18 +145,18 @@ TEST_F(SettingsTest, CancelStillSetsTheFlagsWithTheValuesItOpenedWith) {
   EXPECT_TRUE(window->SuffixSet());
   EXPECT_EQ(window->GetOverlapTime(), 4u);
   // From now on the window's values win over the store.
-  ASSERT_TRUE(WriteOverlapTime(9));
+  ASSERT_TRUE(Store().SetOverlapTime(9));
   Replace("three.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 4u);
   EXPECT_EQ(window->File()->GetSuffix(), "_r");
 }
 
 TEST_F(SettingsTest, StoredValuesApplyAtEachOpenUntilSettingsRuns) {
-  ASSERT_TRUE(WriteOverlapTime(3));
+  ASSERT_TRUE(Store().SetOverlapTime(3));
   Replace("two.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 3u);
-  ASSERT_TRUE(WriteOverlapTime(8));
-  ASSERT_TRUE(WriteSuffix("_n"));
+  ASSERT_TRUE(Store().SetOverlapTime(8));
+  ASSERT_TRUE(Store().SetSuffix("_n"));
   Replace("three.wav");
   EXPECT_EQ(window->File()->GetOverlapTime(), 8u);
   EXPECT_EQ(window->File()->GetSuffix(), "_n");
@@ -178,27 +183,28 @@ TEST_F(SettingsTest, GaplessMp3PiecesReachesTheOpenMp3FileAndIsStoredOnlyWithIts
   window->OnSettings();
   EXPECT_TRUE(off.shownGapless);
   EXPECT_FALSE(mp3->GetGaplessPieces());
-  EXPECT_TRUE(ReadGaplessMp3()) << "stored although its Save box was clear";
+  EXPECT_TRUE(Store().GaplessMp3()) << "stored although its Save box was clear";
   // The dialog shows the run's value; with its Save box it is stored.
   SettingsAnswer save{.saveGapless = true};
   AnswerSettings(save);
   window->OnSettings();
   EXPECT_FALSE(save.shownGapless);
-  EXPECT_FALSE(ReadGaplessMp3());
+  EXPECT_FALSE(Store().GaplessMp3());
 }
 
 TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove200) {
-  CSettingsDlg dlg(0, "", true, true);
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 0, "", true, true);
   dlg.show();
-  auto* suffix = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kSuffixEditId);
+  auto* suffix = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kSuffixEditName);
   kt::TypeText(suffix, QStringLiteral("a<b>c:d*e?f/g\\h"));
   EXPECT_EQ(suffix->text(), QStringLiteral("abcdefgh"));
   // Pasted text is not filtered.
   suffix->insert(QStringLiteral("<"));
   EXPECT_EQ(suffix->text(), QStringLiteral("abcdefgh<"));
 
-  auto* spin = kt::Control<QSpinBox>(&dlg, CSettingsDlg::kSpinId);
-  auto* overlap = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditId);
+  auto* spin = kt::Control<QSpinBox>(&dlg, CSettingsDlg::kSpinName);
+  auto* overlap = kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditName);
   overlap->selectAll();
   kt::TypeText(overlap, QStringLiteral("x300"));
   EXPECT_EQ(overlap->text(), QStringLiteral("300"));  // digits only
@@ -215,8 +221,9 @@ TEST(SettingsDlg, SuffixRefusesFileNameCharactersAndOverlapTakesTypedValuesAbove
 }
 
 TEST(SettingsDlg, AnEmptyOverlapReadsAsZero) {
-  CSettingsDlg dlg(33, "s", true, true);
-  kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditId)->clear();
+  kt::ScriptedPrompt prompt;
+  CSettingsDlg dlg(prompt.Services(), 33, "s", true, true);
+  kt::Control<QLineEdit>(&dlg, CSettingsDlg::kOverlapEditName)->clear();
   dlg.accept();
   EXPECT_EQ(dlg.GetOverlapTime(), 0u);
 }

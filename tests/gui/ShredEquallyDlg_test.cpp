@@ -19,9 +19,9 @@ using kt::Control;
 
 namespace {
 
-// Clicks the button with that id, as the user does.
-void Click(QWidget* window, int id) {
-  kt::Control<QAbstractButton>(window, id)->click();
+// Clicks the button with that name, as the user does.
+void Click(QWidget* window, const char* name) {
+  kt::Control<QAbstractButton>(window, name)->click();
 }
 
 // 1000 bytes per second, one-byte frames: n pieces of dataSize / n bytes.
@@ -43,40 +43,43 @@ struct Fixture : ::testing::Test {
       auto* window = dynamic_cast<CEstimateDlg*>(modal);
       ASSERT_NE(window, nullptr) << "the estimate window should be open";
       std::vector<std::string> lines;
-      for (int id : {1041, 1037, 1038, 1039, 1040, 1042})
-        lines.push_back(Control<QLabel>(window, id)->text().toStdString());
+      for (const char* name : {estimatename::kIntroduction, estimatename::kSource, estimatename::kSplits,
+                             estimatename::kSize, estimatename::kPlaytime, estimatename::kOverlap})
+        lines.push_back(Control<QLabel>(window, name)->text().toStdString());
       estimates.push_back(lines);
       if (ok)
-        Click(window, estimateid::kOk);
+        Click(window, estimatename::kOk);
       else
         window->reject();  // what Esc and the close box do
     });
   }
-  static void Type(QWidget* dlg, int id, const QString& text) { Control<QLineEdit>(dlg, id)->setText(text); }
+  static void Type(QWidget* dlg, const char* name, const QString& text) {
+    Control<QLineEdit>(dlg, name)->setText(text);
+  }
 };
 
 using ShredEquallyDlg = Fixture;
 
 TEST_F(ShredEquallyDlg, StartsWithTitleTooltipsAndTwoSplits) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   EXPECT_EQ(dlg.windowTitle(), "Shred Equally");
-  EXPECT_EQ(Control<QLabel>(&dlg, shredid::kTitle)->text(), "Shredding file - song.wav");
-  EXPECT_EQ(Control<QLineEdit>(&dlg, shredid::kSplits)->text(), "2");
+  EXPECT_EQ(Control<QLabel>(&dlg, shredname::kTitle)->text(), "Shredding file - song.wav");
+  EXPECT_EQ(Control<QLineEdit>(&dlg, shredname::kSplits)->text(), "2");
   EXPECT_EQ(dlg.GetNumberOfSplits(), 2u);
-  EXPECT_EQ(Control<QLineEdit>(&dlg, shredid::kSplits)->toolTip(), "Enter number of splitss");
-  EXPECT_EQ(Control<QLineEdit>(&dlg, shredid::kBaseFilename)->toolTip(), "Enter a base filename");
-  EXPECT_EQ(Control<QWidget>(&dlg, shredid::kUseOriginal)->toolTip(),
+  EXPECT_EQ(Control<QLineEdit>(&dlg, shredname::kSplits)->toolTip(), "Enter number of splitss");
+  EXPECT_EQ(Control<QLineEdit>(&dlg, shredname::kBaseFilename)->toolTip(), "Enter a base filename");
+  EXPECT_EQ(Control<QWidget>(&dlg, shredname::kUseOriginal)->toolTip(),
             "Uses the original filename for base filename");
-  EXPECT_EQ(Control<QWidget>(&dlg, shredid::kBrowse)->toolTip(), "Browse and select a base filename");
-  EXPECT_EQ(Control<QWidget>(&dlg, shredid::kEstimate)->toolTip(),
+  EXPECT_EQ(Control<QWidget>(&dlg, shredname::kBrowse)->toolTip(), "Browse and select a base filename");
+  EXPECT_EQ(Control<QWidget>(&dlg, shredname::kEstimate)->toolTip(),
             "Gives an estimated information about a split");
-  EXPECT_EQ(Control<QWidget>(&dlg, shredid::kShred)->toolTip(), "Starts shredding");
+  EXPECT_EQ(Control<QWidget>(&dlg, shredname::kShred)->toolTip(), "Starts shredding");
 }
 
 TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  auto* spin = Control<QWidget>(&dlg, shredid::kSpin);
-  auto* edit = Control<QLineEdit>(&dlg, shredid::kSplits);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  auto* spin = Control<QWidget>(&dlg, shredname::kSpin);
+  auto* edit = Control<QLineEdit>(&dlg, shredname::kSplits);
   auto arrows = spin->findChildren<QToolButton*>();
   ASSERT_EQ(arrows.size(), 2);
   QToolButton* up = arrows[0]->arrowType() == Qt::UpArrow ? arrows[0] : arrows[1];
@@ -106,9 +109,9 @@ TEST_F(ShredEquallyDlg, SpinArrowsStopAtTwoAndTwoHundredButTypedValuesStay) {
 }
 
 TEST_F(ShredEquallyDlg, RefusesEmptyBaseNameBeforeLookingAtTheSplits) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  Type(&dlg, shredid::kSplits, "");
-  Click(&dlg, shredid::kShred);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  Type(&dlg, shredname::kSplits, "");
+  Click(&dlg, shredname::kShred);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].text, "Please enter the base filename.");
   EXPECT_EQ(prompt.questions[0].caption, "Error");
@@ -118,8 +121,8 @@ TEST_F(ShredEquallyDlg, RefusesEmptyBaseNameBeforeLookingAtTheSplits) {
 }
 
 TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
-  CWaveShredEquallyDlg dlg(Wave(10000), "song.wav", "/music/song.wav", 0);
-  Type(&dlg, shredid::kBaseFilename, "/out/piece");
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(10000), "song.wav", "/music/song.wav", 0);
+  Type(&dlg, shredname::kBaseFilename, "/out/piece");
   const struct {
     const char* typed;
     int result;
@@ -133,13 +136,13 @@ TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
   };
   for (const auto& c : cases) {
     prompt.questions.clear();
-    Type(&dlg, shredid::kSplits, c.typed);
+    Type(&dlg, shredname::kSplits, c.typed);
     EXPECT_EQ(dlg.Estimate(), c.result) << c.typed;
     ASSERT_EQ(prompt.questions.size(), 1u) << c.typed;
     EXPECT_EQ(prompt.questions[0].text.toStdString(), c.message);
     EXPECT_EQ(prompt.questions[0].caption, "Error");
     prompt.questions.clear();
-    Click(&dlg, shredid::kShred);
+    Click(&dlg, shredname::kShred);
     EXPECT_EQ(prompt.MessageTexts(), QStringList{c.message}) << "Shred shows the same refusal";
   }
   EXPECT_EQ(dlg.result(), QDialog::Rejected) << "a refusal leaves the dialog open";
@@ -147,11 +150,11 @@ TEST_F(ShredEquallyDlg, RefusesMissingTooFewAndTooManySplitsWithTheirMessages) {
 }
 
 TEST_F(ShredEquallyDlg, ExactlyOneSecondPiecesPassAndOneByteShortIsRefused) {
-  CWaveShredEquallyDlg shortDlg(Wave(9999), "a.wav", "/a.wav", 0);
-  Type(&shortDlg, shredid::kSplits, "10");
+  CWaveShredEquallyDlg shortDlg(prompt.Services(), Wave(9999), "a.wav", "/a.wav", 0);
+  Type(&shortDlg, shredname::kSplits, "10");
   EXPECT_EQ(shortDlg.Estimate(), -1);
-  CWaveShredEquallyDlg exact(Wave(10000), "a.wav", "/a.wav", 0);
-  Type(&exact, shredid::kSplits, "10");
+  CWaveShredEquallyDlg exact(prompt.Services(), Wave(10000), "a.wav", "/a.wav", 0);
+  Type(&exact, shredname::kSplits, "10");
   CloseEstimate(true);
   EXPECT_EQ(exact.Estimate(), 0);
   ASSERT_EQ(estimates.size(), 1u);
@@ -163,8 +166,8 @@ TEST_F(ShredEquallyDlg, EstimateWindowShowsSixLinesWithUpperCaseName) {
   WaveSplitFacts facts = Wave(21000);
   facts.blockAlign = 4;
   facts.factSize = 4;
-  CWaveShredEquallyDlg dlg(facts, "Song.wav", "/music/Song.wav", 2);
-  Type(&dlg, shredid::kSplits, "4");  // 5250 bytes, rounded up to 5252
+  CWaveShredEquallyDlg dlg(prompt.Services(), facts, "Song.wav", "/music/Song.wav", 2);
+  Type(&dlg, shredname::kSplits, "4");  // 5250 bytes, rounded up to 5252
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
   ASSERT_EQ(estimates.size(), 1u);
@@ -184,9 +187,9 @@ TEST_F(ShredEquallyDlg, EstimateWindowShowsSixLinesWithUpperCaseName) {
 
 TEST_F(ShredEquallyDlg, Mp3TagAddsOneHundredTwentyEightBytesAtTheSamePlaytime) {
   Mp3SplitFacts facts{100000, 16000, false};
-  CMp3ShredEquallyDlg plain(facts, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg plain(prompt.Services(), facts, "a.mp3", "/a.mp3", 0);
   facts.hasTag = true;
-  CMp3ShredEquallyDlg tagged(facts, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg tagged(prompt.Services(), facts, "a.mp3", "/a.mp3", 0);
   CloseEstimate(true);
   EXPECT_EQ(plain.Estimate(), 0);
   CloseEstimate(true);
@@ -199,10 +202,10 @@ TEST_F(ShredEquallyDlg, Mp3TagAddsOneHundredTwentyEightBytesAtTheSamePlaytime) {
 }
 
 TEST_F(ShredEquallyDlg, EscInEstimateReturnsToTheDialogWithoutMessage) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  Type(&dlg, shredid::kBaseFilename, "/out/piece");
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  Type(&dlg, shredname::kBaseFilename, "/out/piece");
   CloseEstimate(false);
-  Click(&dlg, shredid::kShred);
+  Click(&dlg, shredname::kShred);
   EXPECT_EQ(estimates.size(), 1u) << "Shred shows the estimate first";
   EXPECT_TRUE(prompt.questions.empty());
   EXPECT_FALSE(dlg.isVisible() && dlg.result() == QDialog::Accepted);
@@ -212,44 +215,44 @@ TEST_F(ShredEquallyDlg, EscInEstimateReturnsToTheDialogWithoutMessage) {
 }
 
 TEST_F(ShredEquallyDlg, OkInEstimateAcceptsTheDialogWithItsValues) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  Type(&dlg, shredid::kBaseFilename, "/out/piece");
-  Type(&dlg, shredid::kSplits, "7");
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  Type(&dlg, shredname::kBaseFilename, "/out/piece");
+  Type(&dlg, shredname::kSplits, "7");
   CloseEstimate(true);
-  Click(&dlg, shredid::kShred);
+  Click(&dlg, shredname::kShred);
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
   EXPECT_EQ(dlg.GetNumberOfSplits(), 7u);
   EXPECT_EQ(dlg.GetBaseFilename(), "/out/piece");
 }
 
 TEST_F(ShredEquallyDlg, EstimateButtonNeverClosesTheDialog) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
   CloseEstimate(true);
-  Click(&dlg, shredid::kEstimate);
+  Click(&dlg, shredname::kEstimate);
   EXPECT_EQ(estimates.size(), 1u);
   EXPECT_EQ(dlg.result(), QDialog::Rejected);
 }
 
 TEST_F(ShredEquallyDlg, UseOriginalFilenameFillsAndDisablesThenClears) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  auto* edit = Control<QLineEdit>(&dlg, shredid::kBaseFilename);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  auto* edit = Control<QLineEdit>(&dlg, shredname::kBaseFilename);
   edit->setText("typed");
-  Click(&dlg, shredid::kUseOriginal);
+  Click(&dlg, shredname::kUseOriginal);
   EXPECT_EQ(edit->text(), "/music/song.wav");
   EXPECT_FALSE(edit->isEnabled());
-  Click(&dlg, shredid::kUseOriginal);
+  Click(&dlg, shredname::kUseOriginal);
   EXPECT_EQ(edit->text(), "");
   EXPECT_TRUE(edit->isEnabled());
 }
 
 TEST_F(ShredEquallyDlg, BrowseOutcomes) {
-  CWaveShredEquallyDlg dlg(Wave(100000), "song.wav", "/music/song.wav", 0);
-  auto* edit = Control<QLineEdit>(&dlg, shredid::kBaseFilename);
-  auto* check = Control<QCheckBox>(&dlg, shredid::kUseOriginal);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(100000), "song.wav", "/music/song.wav", 0);
+  auto* edit = Control<QLineEdit>(&dlg, shredname::kBaseFilename);
+  auto* check = Control<QCheckBox>(&dlg, shredname::kUseOriginal);
 
   // Unchecked: the chosen path, after a dialog with no initial name.
   prompt.AnswerFile("/out/base");
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   EXPECT_EQ(edit->text(), "/out/base");
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].kind, kt::PromptQuestion::Kind::SaveFile);
@@ -260,14 +263,14 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
 
   // Cancel: nothing changes.
   prompt.AnswerFile(QString());
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   EXPECT_EQ(edit->text(), "/out/base");
 
   // Checked and the same name in other letter case: taken without a question.
-  Click(&dlg, shredid::kUseOriginal);
+  Click(&dlg, shredname::kUseOriginal);
   prompt.questions.clear();
   prompt.AnswerFile("/elsewhere/SONG.WAV");
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/SONG.WAV");
   EXPECT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].request.initialName, "song.wav");
@@ -276,7 +279,7 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
   prompt.questions.clear();
   prompt.AnswerFile("/elsewhere/other");
   prompt.Answer(PromptAnswer::Yes);
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/other");
   ASSERT_EQ(prompt.questions.size(), 2u);
   EXPECT_EQ(
@@ -290,21 +293,21 @@ TEST_F(ShredEquallyDlg, BrowseOutcomes) {
   // No: the chosen folder with the source file's name.
   prompt.AnswerFile("/elsewhere/deep/other");
   prompt.Answer(PromptAnswer::No);
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   EXPECT_EQ(edit->text(), "/elsewhere/deep/song.wav");
   EXPECT_TRUE(check->isChecked()) << "the check box keeps its state";
 }
 
 TEST_F(ShredEquallyDlg, Mp3BrowseUsesTheMp3Filter) {
-  CMp3ShredEquallyDlg dlg(Mp3SplitFacts{100000, 16000, false}, "a.mp3", "/a.mp3", 0);
+  CMp3ShredEquallyDlg dlg(prompt.Services(), Mp3SplitFacts{100000, 16000, false}, "a.mp3", "/a.mp3", 0);
   prompt.AnswerFile(QString());
-  Click(&dlg, shredid::kBrowse);
+  Click(&dlg, shredname::kBrowse);
   ASSERT_EQ(prompt.questions.size(), 1u);
   EXPECT_EQ(prompt.questions[0].request.filter, "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||");
 }
 
 TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
-  CWaveShredEquallyDlg dlg(Wave(21800), "a.wav", "/a.wav", 5);  // 10.9 s pieces: half is 5
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(21800), "a.wav", "/a.wav", 5);  // 10.9 s pieces: half is 5
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
   CloseEstimate(true);
@@ -314,7 +317,7 @@ TEST_F(ShredEquallyDlg, OverlapWithinHalfThePlaytimeAsksNothing) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapYesRunsSettingsAndAsksAgainUntilItFits) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);  // 9.9 s pieces: half is 4
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);  // 9.9 s pieces: half is 4
   std::vector<std::uint32_t> overlaps = {6, 3};
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return overlaps[settingsRuns++]; });
@@ -336,7 +339,7 @@ TEST_F(ShredEquallyDlg, OverlapYesRunsSettingsAndAsksAgainUntilItFits) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapNoShowsTheNoticeAndKeepsTheOverlap) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);
   int settingsRuns = 0;
   dlg.SetSettingsCommand([&] { return ++settingsRuns, 0u; });
   prompt.Answer(PromptAnswer::No);
@@ -351,7 +354,7 @@ TEST_F(ShredEquallyDlg, OverlapNoShowsTheNoticeAndKeepsTheOverlap) {
 }
 
 TEST_F(ShredEquallyDlg, OverlapYesWithoutSettingsCommandEndsWithTheNotice) {
-  CWaveShredEquallyDlg dlg(Wave(19800), "a.wav", "/a.wav", 5);
+  CWaveShredEquallyDlg dlg(prompt.Services(), Wave(19800), "a.wav", "/a.wav", 5);
   prompt.Answer(PromptAnswer::Yes);
   CloseEstimate(true);
   EXPECT_EQ(dlg.Estimate(), 0);
@@ -360,7 +363,7 @@ TEST_F(ShredEquallyDlg, OverlapYesWithoutSettingsCommandEndsWithTheNotice) {
 
 TEST_F(ShredEquallyDlg, EstimateWithZeroSizeSaysNotEstimated) {
   CEstimateDlg window("x.wav", 2, 0, 0, 1.5);
-  EXPECT_EQ(Control<QLabel>(&window, estimateid::kSize)->text(), "File splits' size - Not estimated");
+  EXPECT_EQ(Control<QLabel>(&window, estimatename::kSize)->text(), "File splits' size - Not estimated");
   EXPECT_EQ(window.windowTitle(), "Estimate");
 }
 

@@ -4,8 +4,6 @@
 // disk before Write pieces.
 
 #include "gui/SplitDlg.h"
-#include "gui/WaveformPanel.h"
-#include "gui/WaveformView.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +19,8 @@
 
 #include "MainWindowFixture.h"
 #include "core/wav/WaveFile.h"
+#include "gui/WaveformPanel.h"
+#include "gui/WaveformView.h"
 #include "support/SilenceRecording.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/ScriptedPrompt.h"
@@ -78,7 +78,7 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     EXPECT_EQ(window->Waveform()->View()->Markers(), (std::vector<std::uint64_t>{348390}));
     dlg->WriteButton()->click();
   });
-  window->Action(CMainDlg::ID_FILE_SPLIT)->trigger();
+  window->Action(CMainDlg::kFileSplit)->trigger();
   EXPECT_TRUE(seen);
   EXPECT_TRUE(window->Waveform()->View()->Markers().empty()) << "the cuts leave the waveform with the dialog";
   EXPECT_EQ(prompt.MessageTexts(), QStringList{"2 pieces written."});
@@ -98,7 +98,7 @@ TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsA
       "TITLE \"Set\"\nFILE \"other.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n"
       "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Main: Part\"\n    INDEX 01 00:05:00\n";
   kt::WriteAll(dir.File("set.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
-  CSplitDlg dlg(dir.File("take.wav"), "");
+  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "");
   dlg.CueMode()->click();
   EXPECT_FALSE(dlg.Threshold()->isEnabled());
   EXPECT_FALSE(dlg.Base()->isEnabled());
@@ -121,7 +121,7 @@ TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsA
 }
 
 TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesForgetTheList) {
-  CSplitDlg dlg(dir.File("take.wav"), "");
+  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "");
   dlg.MinSilence()->setText("0:99");
   dlg.FindButton()->click();
   ASSERT_EQ(prompt.MessageTexts().size(), 1);
@@ -158,7 +158,7 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
 }
 
 TEST_F(SplitDlgTest, EqualPiecesShowWhichCutsFoundNoSilence) {
-  CSplitDlg dlg(dir.File("take.wav"), "_s");
+  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "_s");
   dlg.EqualMode()->click();
   dlg.Pieces()->setValue(2);
   dlg.Snap()->setText("0.2");

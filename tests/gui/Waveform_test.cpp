@@ -96,7 +96,7 @@ class WaveformTest : public kt::MainWindowTest {
 };
 
 TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
-  QAction* toggle = window->Action(CMainDlg::ID_VIEW_WAVEFORM);
+  QAction* toggle = window->Action(CMainDlg::kViewWaveform);
   ASSERT_TRUE(toggle && toggle->isCheckable() && toggle->isChecked());
   EXPECT_TRUE(Panel()->isVisible());
   EXPECT_GT(window->height(), CMainDlg::kCollapsedHeight);
@@ -110,19 +110,19 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   toggle->trigger();
   EXPECT_FALSE(Panel()->isVisible());
   // The same window as one that never showed the waveform, widget by widget.
-  CMainDlg classic(std::make_unique<kt::FakePlayer>());
+  CMainDlg classic(prompt.Services(), std::make_unique<kt::FakePlayer>());
   classic.show();
   QApplication::processEvents();
   EXPECT_EQ(window->size(), classic.size());
   EXPECT_EQ(window->height(), CMainDlg::kCollapsedHeight);
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   EXPECT_EQ(Slider()->width(), 476);
-  for (int id : {CMainDlg::IDC_SLIDER, CMainDlg::IDC_START, CMainDlg::IDC_SHRED, CMainDlg::IDC_ELAPSED,
-                 CMainDlg::IDC_LENGTH})
-    EXPECT_EQ(kt::Control<QWidget>(window.get(), id)->geometry(),
-              kt::Control<QWidget>(&classic, id)->geometry())
-        << id;
-  EXPECT_EQ(ReadDwordSetting(kShowWaveformValue, 1), 0u);
+  for (const char* name :
+       {CMainDlg::kSlider, CMainDlg::kStart, CMainDlg::kShred, CMainDlg::kElapsed, CMainDlg::kLength})
+    EXPECT_EQ(kt::Control<QWidget>(window.get(), name)->geometry(),
+              kt::Control<QWidget>(&classic, name)->geometry())
+        << name;
+  EXPECT_FALSE(WindowServices().settings.ShowWaveform());
 
   toggle->trigger();
   QApplication::processEvents();
@@ -131,7 +131,7 @@ TEST_F(WaveformTest, WaveformOffGivesTodaysWindowAndOnMakesItResizable) {
   // The next window comes back at that size.
   window->resize(800, 500);
   window.reset();
-  window = std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window->show();
   EXPECT_EQ(window->size(), QSize(800, 500));
 }
@@ -188,14 +188,14 @@ TEST_F(WaveformTest, DragSelectsAndSaveWritesThatSpan) {
   EXPECT_NEAR(static_cast<double>(span->first) / kRate, 2.0, 0.05);
   EXPECT_NEAR(static_cast<double>(span->end) / kRate, 5.0, 0.05);
   // As START and END leave them: SAVE and CLEAR ready.
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_CLEAR));
-  EXPECT_FALSE(Enabled(CMainDlg::IDC_END));
+  EXPECT_TRUE(Enabled(CMainDlg::kSave));
+  EXPECT_TRUE(Enabled(CMainDlg::kClear));
+  EXPECT_FALSE(Enabled(CMainDlg::kEnd));
   EXPECT_TRUE(Slider()->SelectionDone());
   EXPECT_TRUE(Panel()->Readout()->text().contains(QStringLiteral("Start 0:00:0")));
   const std::string out = dir.File("dragged.wav");
   prompt.AnswerFile(QString::fromStdString(out));
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(out)));
   // To the sample.
   EXPECT_EQ(DataBytes(out), (span->end - span->first) * 4);
@@ -238,7 +238,7 @@ TEST(SetSelection, TypedTimesReadToTheSampleOrSayWhyNot) {
 // dialog open with the reason; right times select, and SAVE writes them.
 TEST_F(WaveformTest, SetSelectionTakesTypedTimesAndSaveWritesThemToTheSample) {
   OpenAndWait(kt::MakeWavFile(dir, "Twenty.wav", 20.0));
-  QAction* set = window->Action(CMainDlg::ID_EDIT_SET_SELECTION);
+  QAction* set = window->Action(CMainDlg::kEditSetSelection);
   ASSERT_TRUE(set && set->isEnabled());
   QString shownProblem;
   QTimer::singleShot(0, [&] {
@@ -259,10 +259,10 @@ TEST_F(WaveformTest, SetSelectionTakesTypedTimesAndSaveWritesThemToTheSample) {
   EXPECT_EQ(span->end, 638127u);
   EXPECT_EQ(Panel()->Readout()->text(),
             QStringLiteral("Start 0:00:01.000   End 0:00:14.470   Length 0:00:13.470"));
-  EXPECT_TRUE(Enabled(CMainDlg::IDC_SAVE));
+  EXPECT_TRUE(Enabled(CMainDlg::kSave));
   const std::string out = dir.File("typed.wav");
   prompt.AnswerFile(QString::fromStdString(out));
-  Click(CMainDlg::IDC_SAVE);
+  Click(CMainDlg::kSave);
   EXPECT_EQ(DataBytes(out), (638127u - kRate) * 4);
 }
 
@@ -314,7 +314,7 @@ TEST_F(WaveformTest, AFourteenPointFontFits) {
   const QFont previous = large;
   large.setPointSize(14);
   QApplication::setFont(large);
-  window = std::make_unique<CMainDlg>(std::make_unique<kt::FakePlayer>());
+  window = std::make_unique<CMainDlg>(prompt.Services(), std::make_unique<kt::FakePlayer>());
   window->show();
   OpenAndWait(kt::MakeWavFile(dir, "Ten.wav", 10.0));
   Drag(1.0, 3.0);

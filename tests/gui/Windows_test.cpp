@@ -10,18 +10,18 @@
 #include <QPixmap>
 #include <QTextBrowser>
 
-#include "gui/ProgressDlg.h"
-#include "support/TestSupport.h"
-#include "support/gui/FakePlayer.h"
-#include "support/gui/GuiTestSupport.h"
-#include "support/gui/ScriptedPrompt.h"
 #include "gui/AboutDlg.h"
 #include "gui/BitmapButton.h"
 #include "gui/HelpViewer.h"
 #include "gui/InfoDlgs.h"
-#include "gui/app/MainDlg.h"
 #include "gui/PositionSlider.h"
+#include "gui/ProgressDlg.h"
 #include "gui/SettingsDlg.h"
+#include "gui/app/MainDlg.h"
+#include "support/TestSupport.h"
+#include "support/gui/FakePlayer.h"
+#include "support/gui/GuiTestSupport.h"
+#include "support/gui/ScriptedPrompt.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   kt::WavSpec layout;
   const std::string wav = kt::MakeWav(dir, "Song.wav", layout, kt::PatternData(layout.ByteRate() * 8));
   auto fake = std::make_unique<kt::FakePlayer>();
-  CMainDlg window(std::move(fake));
+  CMainDlg window(prompt.Services(), std::move(fake));
   EXPECT_GT(Colours(Shot(&window, "main-empty")), 20);
   window.OpenPath(QString::fromStdString(wav));
   window.Slider()->setSliderPosition(250);
@@ -76,7 +76,7 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   const QImage open = Shot(&window, "main-file-open");
   EXPECT_GT(Colours(open), 20);
 
-  CSettingsDlg settings(5, "_part", true, true, &window);
+  CSettingsDlg settings(prompt.Services(), 5, "_part", true, true, &window);
   EXPECT_GT(Colours(Shot(&settings, "settings")), 10);
   settings.hide();
 
@@ -106,7 +106,7 @@ TEST(Windows, MainWindowAndItsDialogsRender) {
   EXPECT_GT(Colours(Shot(&mp3Info, "mp3-information")), 10);
   mp3Info.hide();
 
-  CAboutDlg about(&window);
+  CAboutDlg about(prompt.Services(), &window);
   EXPECT_GT(Colours(Shot(&about, "about")), 10);
   about.hide();
 

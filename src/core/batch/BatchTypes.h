@@ -41,14 +41,6 @@ constexpr int kOutputPath = 7;
 constexpr int kCount = 8;
 }  // namespace batchcol
 
-// Messages between the main window, the batch window's owner and the worker.
-namespace batchmsg {
-constexpr int kOpenWindow = 10000;
-constexpr int kThreadEnded = 10001;
-constexpr int kWindowReady = 10003;
-constexpr int kJobFinished = 10004;
-}  // namespace batchmsg
-
 // Texts of the Status column.
 namespace batchtext {
 inline constexpr const char* kQueued = "Queued";

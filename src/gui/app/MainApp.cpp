@@ -7,15 +7,17 @@
 #include <cstdio>
 
 #include "Version.h"
-#include "gui/app/MainDlg.h"
+#include "gui/GuiServices.h"
 #include "gui/Resources.h"
 #include "gui/Trace.h"
+#include "gui/app/MainDlg.h"
+#include "settings/StatePaths.h"
 
 CMainApp::CMainApp(int& argc, char** argv) : QApplication(argc, argv) {
   InitKestruneResources();
   setApplicationName(QStringLiteral("kestrune"));
   setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
-  // The settings store is named by RegistryFilePath, not by these.
+  // The settings file is named by SettingsFilePath, not by these.
   setOrganizationName(QString::fromLatin1(kAppName));
   // The window manager and the desktop entry match the window by this.
   setDesktopFileName(QStringLiteral(KESTRUNE_APP_ID));
@@ -46,7 +48,9 @@ int CMainApp::Run() {
   for (const QString& extra : request.ignored)
     std::fprintf(stderr, "kestrune: one file is opened at a time; %s is ignored\n", qPrintable(extra));
 
-  CMainDlg window;
+  // The desktop's services, handed to every window from here down.
+  const CGuiServices services(SettingsFilePath(), DefaultBatchLogPath());
+  CMainDlg window(services);
   window_ = &window;
   window.installEventFilter(this);
   // An ordinary top-level window: the program ends when it closes.

@@ -3,12 +3,13 @@
 // selection, playback, and the commands of the File, Convert and Help menus.
 // It is also the owner of the open file: the file's own messages and
 // requests (the Shred Equally choices, the information window) come here.
+// Its parts each have one job: CMainMenus the menu bar, CMainControls the
+// slider, labels and buttons, CMainPlayback playing, CSelectionModel the
+// marks in samples, CFileCommands the conversions; the window wires them.
 
 #include <QDialog>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,10 @@ class QMenuBar;
 class CBatchConvertCommand;
 class CBitmapButton;
 class CFileCommands;
+class CMainControls;
+class CMainMenus;
+class CMainPlayback;
+class CGuiServices;
 class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
@@ -38,68 +43,65 @@ class CMainDlg : public QDialog, public CAudioOwner {
   Q_OBJECT
 
  public:
-  // Command ids of the menus and buttons.
-  enum : int {
-    ID_FILE_OPEN = 32771,
-    ID_FILE_SHRED_EQUALLY = 32772,
-    ID_FILE_INFORMATION = 32774,
-    ID_FILE_EXIT = 32775,
-    ID_HELP_ABOUT = 32776,
-    ID_FILE_SETTINGS = 32778,
-    ID_CONVERT_RIP_CHANNELS = 32780,
-    ID_CONVERT_TO_MP3 = 32781,
-    ID_CONVERT_TO_16BIT = 32782,
-    ID_CONVERT_TO_8BIT = 32783,
-    ID_CONVERT_TO_WAV = 32784,
-    ID_CONVERT_BATCH = 32785,
-    ID_HELP_TOPICS = 57670,
-    // Entries a desktop program adds around the menus above.
-    ID_FILE_CLOSE = 32801,
-    ID_FILE_SAVE_SELECTION = 32802,
-    ID_FILE_RECENT = 32803,
-    ID_VIEW_WAVEFORM = 32810,
-    ID_EDIT_SET_SELECTION = 32811,
-    ID_FILE_SPLIT = 32804,
-    ID_FILE_SHOW_IN_FOLDER = 32805,
-    IDC_ELAPSED = 1000,
-    IDC_SELECTION = 1001,
-    IDC_LENGTH = 1002,
-    IDC_START = 1004,
-    IDC_END = 1005,
-    IDC_CLEAR = 1006,
-    IDC_PLAY = 1007,
-    IDC_STOP = 1008,
-    IDC_SAVE = 1009,
-    IDC_SHRED = 1025,
-    IDC_SLIDER = 20,
-  };
+  // Object names of the menu entries and of the controls.
+  static constexpr const char* kFileOpen = "fileOpen";
+  static constexpr const char* kFileShredEqually = "fileShredEqually";
+  static constexpr const char* kFileInformation = "fileInformation";
+  static constexpr const char* kFileExit = "fileExit";
+  static constexpr const char* kHelpAbout = "helpAbout";
+  static constexpr const char* kFileSettings = "fileSettings";
+  static constexpr const char* kConvertRipChannels = "convertRipChannels";
+  static constexpr const char* kConvertToMp3 = "convertToMp3";
+  static constexpr const char* kConvertTo16Bit = "convertTo16Bit";
+  static constexpr const char* kConvertTo8Bit = "convertTo8Bit";
+  static constexpr const char* kConvertToWav = "convertToWav";
+  static constexpr const char* kConvertBatch = "convertBatch";
+  static constexpr const char* kHelpTopics = "helpTopics";
+  static constexpr const char* kFileClose = "fileClose";
+  static constexpr const char* kFileSaveSelection = "fileSaveSelection";
+  static constexpr const char* kFileRecent = "fileRecent";
+  static constexpr const char* kViewWaveform = "viewWaveform";
+  static constexpr const char* kEditSetSelection = "editSetSelection";
+  static constexpr const char* kFileSplit = "fileSplit";
+  static constexpr const char* kFileShowInFolder = "fileShowInFolder";
+  static constexpr const char* kElapsed = "elapsed";
+  static constexpr const char* kSelection = "selection";
+  static constexpr const char* kLength = "length";
+  static constexpr const char* kStart = "start";
+  static constexpr const char* kEnd = "end";
+  static constexpr const char* kClear = "clear";
+  static constexpr const char* kPlay = "play";
+  static constexpr const char* kStop = "stop";
+  static constexpr const char* kSave = "save";
+  static constexpr const char* kShred = "shred";
+  static constexpr const char* kSlider = "slider";
   static constexpr int kCollapsedHeight = 270;
-  static constexpr int kPlayTimerMs = 50;
 
-  // player: the playback engine; nullptr uses Qt Multimedia, created when
-  // first needed (or earlier through PreparePlayer).
-  explicit CMainDlg(std::unique_ptr<CMediaPlayer2> player = nullptr, QWidget* parent = nullptr);
+  // services: what the window and the windows it opens use from the
+  // desktop; they outlive the window. player: the playback engine; nullptr
+  // uses Qt Multimedia, created when first needed (or earlier through
+  // PreparePlayer).
+  explicit CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> player = nullptr,
+                    QWidget* parent = nullptr);
   ~CMainDlg() override;
 
-  // --- File menu and opening
+  // --- File menu and opening (MainDlgOpen.cpp)
   void OnOpen();
   void OnDropFiles(const QStringList& paths);
   // Opens a path; the kind of file follows its extension.
   void OpenPath(const QString& path);
   // Asks before closing the open file; false when the user keeps it.
   bool CloseOpenFile();
-  void OnSettings();
-  void OnFileInformation();
-  void OnExit();
-  void UpdateFileMenu();
-
-  // --- Desktop habits (MainDlgDesktop.cpp): Close, Recent files, shortcuts
   // Closes the open file without asking (nothing unsaved is lost).
   void OnCloseFile();
   // Opens an entry of File > Recent files; a file gone from the disk is
   // dropped from the list after the open's own message.
   void OpenRecent(const QString& path);
-  QMenu* RecentMenu() const { return recentMenu_; }
+  void OnSettings();
+  void OnFileInformation();
+  void OnExit();
+  void UpdateFileMenu();
+  QMenu* RecentMenu() const;
   // The file the last operation wrote; File > Show in Folder shows it.
   const QString& LastWritten() const { return lastWritten_; }
   void OnShowInFolder();
@@ -119,20 +121,21 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void OnHelp();
   void OnAbout();
 
-  // --- Playback, slider and selection
+  // --- Playback (CMainPlayback)
   void OnPlay();
   void OnStop();
   void StopPlayback();
+  // The thumb to the player's position, as the follow timer moves it.
+  void OnTimer();
+  // Creates the playback engine now, so the first PLAY does not wait for it.
+  CMediaPlayer2& PreparePlayer();
+
+  // --- Selection (MainDlgSelection.cpp)
   void OnStartSelection();
   void OnEndSelection();
   void OnSaveSelection();
   void OnClearSelection();
   void OnToggleTimeMode();
-  void OnTimer();
-  void OnEndOfStream();
-  void OnPlayerError();
-  void OnSliderAction(int action);
-  void OnSliderReleased();
 
   // --- Settings as applied to the open file
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
@@ -155,9 +158,6 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // its outcome (the file's error, or the file failure that ended it).
   void RunWithProgress(const std::function<void(CAudioFile& file, CProgress& progress)>& operation);
 
-  // Creates the playback engine now, so the first PLAY does not wait for it.
-  CMediaPlayer2& PreparePlayer();
-
   // --- The waveform (MainDlgWaveform.cpp)
   void OnToggleWaveform();
   // Edit > Set Selection...: start and end typed as times.
@@ -170,18 +170,16 @@ class CMainDlg : public QDialog, public CAudioOwner {
 
   // --- State, for the commands of other windows and for tests
   CAudioFile* File() const { return file_.get(); }
-  CPositionSlider* Slider() const { return slider_; }
-  int PlayingState() const { return playingState_; }
-  bool PlayTimerActive() const { return playTimer_.isActive(); }
-  QAction* Action(int id) const;
-  QMenu* FileMenu() const { return fileMenu_; }
-  QMenu* ConvertMenu() const { return convertMenu_; }
+  CPositionSlider* Slider() const;
+  int PlayingState() const;
+  bool PlayTimerActive() const;
+  QAction* Action(const char* name) const;
+  QMenu* FileMenu() const;
+  QMenu* ConvertMenu() const;
   CBatchConvertCommand* Batch() const { return batch_; }
 
  protected:
-  // The batch window's notifications, and closing while a batch runs
-  // (MainDlgCommands.cpp).
-  void customEvent(QEvent* event) override;
+  // Closing while a batch runs (MainDlgCommands.cpp).
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -190,10 +188,8 @@ class CMainDlg : public QDialog, public CAudioOwner {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void BuildMenus();
-  void BuildControls();
+  void ConnectControls();
   void BuildWaveform(QBoxLayout* content);
-  void AddViewMenu(QMenuBar* bar, QMenu* before);
   // The slider's position and marks into the selection model (unless the
   // marks came from the waveform), then a repaint.
   void SyncSelectionFromSlider();
@@ -207,52 +203,33 @@ class CMainDlg : public QDialog, public CAudioOwner {
   void SetMaximizable(bool maximizable);
   void RememberSize();
   void StartWaveform();
-  void AddDesktopEntries();
   void SetDesktopTabOrder();
   void UpdateDesktopEntries();
-  void UpdateRecentMenu();
   void DropOpenFile();
   // Tells the file dialogs to start in the open file's folder.
   void SetDocumentFolder();
   void FileLoaded();
   void ReportFileFailure(const std::string& message);
-  // A save dialog for an output of the open file.
-  QString AskOutputPath(const std::string& defaultExtension, const std::string& filter, bool overwritePrompt);
-  void FocusButton(CBitmapButton* button);
+  // Saves the marked stretch to path, to the sample when it was marked so.
+  void SaveMarkedSelection(const QString& path);
+  // The buttons as they stand with no selection marked.
+  void ResetSelectionButtons();
   std::unique_ptr<CFileCommands> MakeCommands();
-  QAction* AddAction(QMenu* menu, const QString& text, int id, void (CMainDlg::*handler)());
 
+  const CGuiServices& services_;
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
   CWaveformPanel* waveform_ = nullptr;
-  CPositionSlider* slider_ = nullptr;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;
   std::uint8_t overlapSet_ = 0;
   std::uint8_t suffixSet_ = 0;
   bool gapless_ = true;
-  std::uint8_t playingState_ = 0;  // 0 stopped, 1 playing, 2 paused
-
-  QLabel* elapsed_ = nullptr;
-  QLabel* selection_ = nullptr;
-  QLabel* length_ = nullptr;
-  CBitmapButton* start_ = nullptr;
-  CBitmapButton* end_ = nullptr;
-  CBitmapButton* save_ = nullptr;
-  CBitmapButton* clear_ = nullptr;
-  CBitmapButton* play_ = nullptr;
-  CBitmapButton* stop_ = nullptr;
-  CBitmapButton* shred_ = nullptr;
-  QMenuBar* menuBar_ = nullptr;
-  QMenu* fileMenu_ = nullptr;
-  QMenu* convertMenu_ = nullptr;
-  QMenu* recentMenu_ = nullptr;
   QString lastWritten_;  // the file the last operation wrote, for File > Show in Folder
-  bool noDeviceShown_ = false;
-  std::map<int, QAction*> actions_;
 
+  std::unique_ptr<CMainMenus> menus_;
+  std::unique_ptr<CMainControls> controls_;
+  std::unique_ptr<CMainPlayback> playback_;
   std::unique_ptr<CFileCommands> commands_;
   CBatchConvertCommand* batch_ = nullptr;
-  std::unique_ptr<CMediaPlayer2> player_;
-  QTimer playTimer_;  // timer 10: moves the thumb while playing
 };

@@ -5,13 +5,14 @@
 
 #include "core/split/SplitPlan.h"
 #include "gui/ConvertCommands.h"
+#include "gui/GuiServices.h"
 #include "gui/ProgressDlg.h"
 #include "gui/SplitDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 #include "gui/app/MainDlg.h"
-#include "gui/batch/BatchConvertThread.h"
-#include "settings/RegistrySettings.h"
+#include "gui/app/MainMenus.h"
+#include "gui/batch/BatchSession.h"
 
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   CCommandHost host;
@@ -26,7 +27,7 @@ std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
     OnSettings();
     return GetOverlapTime();
   };
-  return std::make_unique<CFileCommands>(std::move(host));
+  return std::make_unique<CFileCommands>(services_, std::move(host));
 }
 
 void CMainDlg::OnShredEqually() {
@@ -39,7 +40,7 @@ void CMainDlg::OnShredEqually() {
 void CMainDlg::OnSplit() {
   if (!File()) return;
   OnStop();
-  CSplitDlg dialog(File()->GetFilePath(), ReadSuffix(), this);
+  CSplitDlg dialog(services_, File()->GetFilePath(), services_.settings.Suffix(), this);
   dialog.SetProgressFactory(
       [this]() -> std::unique_ptr<CProgressSink> { return std::make_unique<CProgressDlg>(this); });
   // The ticked cuts stand on the waveform while the dialog is open.
@@ -60,17 +61,7 @@ bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
 }
 
 void CMainDlg::UpdateConvertMenu() {
-  const ConvertMenuState state = ConvertMenuFor(File());
-  Action(ID_CONVERT_RIP_CHANNELS)->setEnabled(state.ripChannels);
-  Action(ID_CONVERT_TO_MP3)->setEnabled(state.toMp3);
-  Action(ID_CONVERT_TO_8BIT)->setEnabled(state.to8Bit);
-  Action(ID_CONVERT_TO_16BIT)->setEnabled(state.to16Bit);
-  Action(ID_CONVERT_TO_WAV)->setEnabled(state.toWav);
-  // "Batch Convert..." is always enabled; CBatchConvertCommand keeps its check mark.
-}
-
-void CMainDlg::customEvent(QEvent* event) {
-  if (!batch_ || !batch_->HandleEvent(event)) QDialog::customEvent(event);
+  menus_->UpdateConvertMenu(ConvertMenuFor(File()));
 }
 
 void CMainDlg::done(int result) {

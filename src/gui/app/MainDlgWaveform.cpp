@@ -12,36 +12,24 @@
 
 #include "core/mp3/Mp3File.h"
 #include "gui/BitmapButton.h"
-#include "gui/ControlId.h"
+#include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
+#include "gui/app/MainControls.h"
 #include "gui/app/MainDlg.h"
-#include "settings/RegistrySettings.h"
+#include "gui/app/MainPlayback.h"
 
 namespace {
-constexpr int kSliderWidth = 476;
-constexpr int kContentMargin = 12;
+constexpr int kSliderWidth = CMainControls::kSliderWidth;
+constexpr int kContentMargin = CMainControls::kContentMargin;
 constexpr int kWaveformExtraHeight = 190;  // the strip's share of a new window
 }  // namespace
 
-void CMainDlg::AddViewMenu(QMenuBar* bar, QMenu* before) {
-  // Edit comes after File, View after Convert, as desktop programs order them.
-  auto* edit = new QMenu(QStringLiteral("&Edit"), bar);
-  bar->insertMenu(before->menuAction(), edit);
-  QAction* set =
-      AddAction(edit, QStringLiteral("Set &Selection..."), ID_EDIT_SET_SELECTION, &CMainDlg::OnSetSelection);
-  set->setEnabled(false);
-  QMenu* view = bar->addMenu(QStringLiteral("&View"));
-  QAction* waveform =
-      AddAction(view, QStringLiteral("&Waveform"), ID_VIEW_WAVEFORM, &CMainDlg::OnToggleWaveform);
-  waveform->setCheckable(true);
-  waveform->setChecked(ReadDwordSetting(kShowWaveformValue, 1) != 0);
-}
-
 bool CMainDlg::WaveformShown() const {
-  const QAction* action = Action(ID_VIEW_WAVEFORM);
+  const QAction* action = Action(kViewWaveform);
   return waveform_ && action && action->isChecked();
 }
 
@@ -52,24 +40,24 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
   view->SetAxis([this, view] {
     QWidget* top = view->window();
     auto xOf = [&](int value) {
-      return view->mapFrom(top, slider_->mapTo(top, QPoint(slider_->XOfValue(value), 0))).x();
+      return view->mapFrom(top, controls_->slider->mapTo(top, QPoint(controls_->slider->XOfValue(value), 0)))
+          .x();
     };
-    return std::pair<int, int>(xOf(slider_->minimum()), xOf(slider_->maximum()));
+    return std::pair<int, int>(xOf(controls_->slider->minimum()), xOf(controls_->slider->maximum()));
   });
   connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
   connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
   connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
-  waveform_->setVisible(Action(ID_VIEW_WAVEFORM)->isChecked());
+  waveform_->setVisible(Action(kViewWaveform)->isChecked());
 }
 
 void CMainDlg::OnToggleWaveform() {
-  const bool shown = Action(ID_VIEW_WAVEFORM)->isChecked();
+  const bool shown = Action(kViewWaveform)->isChecked();
   if (!shown) {
     // The size it had with the strip, for when the strip comes back.
-    WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
-    WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+    services_.settings.SetWindowSize(size());
   }
-  WriteDwordSetting(kShowWaveformValue, shown ? 1 : 0);
+  services_.settings.SetShowWaveform(shown);
   waveform_->setVisible(shown);
   if (shown && file_) StartWaveform();
   if (!shown) waveform_->Close();
@@ -82,8 +70,9 @@ void CMainDlg::ShowResizable() {
   const QSize least(std::max(520, needed.width()), std::max(kCollapsedHeight, needed.height()));
   setMinimumSize(least);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  const int width = static_cast<int>(ReadDwordSetting(kWindowWidthValue, 0));
-  const int height = static_cast<int>(ReadDwordSetting(kWindowHeightValue, 0));
+  const QSize stored = services_.settings.WindowSize();
+  const int width = stored.width();
+  const int height = stored.height();
   resize(std::max(width ? width : 720, least.width()),
          std::max(height ? height : kCollapsedHeight + kWaveformExtraHeight, least.height()));
   FitSliderToWindow();
@@ -99,16 +88,16 @@ void CMainDlg::SetMaximizable(bool maximizable) {
 
 void CMainDlg::FitSliderToWindow() {
   if (!WaveformShown()) {
-    slider_->setFixedWidth(kSliderWidth);
+    controls_->slider->setFixedWidth(kSliderWidth);
     return;
   }
   // The slider spans the window, less room for the scale marks to centre
   // on its ends.
   int widest = 0;
-  if (auto* scale = findChild<CSliderScale*>())
+  if (CSliderScale* scale = controls_->scale)
     for (int i = 0; i < CSliderScale::kMarks; ++i)
       widest = std::max(widest, scale->Mark(i)->sizeHint().width());
-  slider_->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
+  controls_->slider->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event) {
@@ -120,8 +109,7 @@ void CMainDlg::RememberSize() {
   // Written when the strip goes or the window closes, not on every step of
   // a drag of the window's edge.
   if (!WaveformShown()) return;
-  WriteDwordSetting(kWindowWidthValue, static_cast<std::uint32_t>(width()));
-  WriteDwordSetting(kWindowHeightValue, static_cast<std::uint32_t>(height()));
+  services_.settings.SetWindowSize(size());
 }
 
 void CMainDlg::StartWaveform() {
@@ -142,28 +130,29 @@ void CMainDlg::OnSetSelection() {
                           this);
   if (dialog.exec() != QDialog::Accepted) return;
   SelectSamples(dialog.Selection().first, dialog.Selection().end);
-  FocusButton(save_);
+  CMainControls::Focus(controls_->save);
 }
 
 int CMainDlg::SliderPositionOf(std::uint64_t sample) const {
   const std::uint64_t length = marks_.Length();
   if (length == 0) return 0;
-  return static_cast<int>(static_cast<double>(sample) / static_cast<double>(length) * slider_->RangeMax());
+  return static_cast<int>(static_cast<double>(sample) / static_cast<double>(length) *
+                          controls_->slider->RangeMax());
 }
 
 void CMainDlg::SyncSelectionFromSlider() {
   if (!waveform_) return;
   const std::uint64_t length = marks_.Length();
   auto sampleOf = [&](int position) {
-    return static_cast<std::uint64_t>(static_cast<double>(position) / slider_->RangeMax() *
+    return static_cast<std::uint64_t>(static_cast<double>(position) / controls_->slider->RangeMax() *
                                       static_cast<double>(length));
   };
-  marks_.SetPosition(sampleOf(slider_->ThumbPosition()));
+  marks_.SetPosition(sampleOf(controls_->slider->ThumbPosition()));
   if (!marks_.Exact()) {
-    if (slider_->Selecting())
-      marks_.Start(sampleOf(slider_->SelStart()));
-    else if (slider_->SelectionDone())
-      marks_.Select(sampleOf(slider_->SelStart()), sampleOf(slider_->SelEnd()));
+    if (controls_->slider->Selecting())
+      marks_.Start(sampleOf(controls_->slider->SelStart()));
+    else if (controls_->slider->SelectionDone())
+      marks_.Select(sampleOf(controls_->slider->SelStart()), sampleOf(controls_->slider->SelEnd()));
     else
       marks_.Clear();
   }
@@ -173,8 +162,8 @@ void CMainDlg::SyncSelectionFromSlider() {
 
 void CMainDlg::OnWaveformSeek(std::uint64_t sample) {
   if (!file_ || marks_.Length() == 0) return;
-  slider_->SetPosition(static_cast<double>(sample) / static_cast<double>(marks_.Length()));
-  OnSliderReleased();
+  controls_->slider->SetPosition(static_cast<double>(sample) / static_cast<double>(marks_.Length()));
+  playback_->OnSliderReleased();
   marks_.SetPosition(sample);
   waveform_->View()->update();
 }
@@ -183,10 +172,10 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
   if (!file_) return;
   marks_.Select(first, end);
   marks_.SetExact(true);
-  slider_->SetMarks(SliderPositionOf(marks_.StartMark()), SliderPositionOf(marks_.EndMark()));
+  controls_->slider->SetMarks(SliderPositionOf(marks_.StartMark()), SliderPositionOf(marks_.EndMark()));
   // As START and END would leave the buttons: SAVE and CLEAR ready.
-  for (CBitmapButton* b : {start_, end_}) b->setEnabled(false);
-  for (CBitmapButton* b : {save_, clear_}) b->setEnabled(true);
+  for (CBitmapButton* b : {controls_->start, controls_->end}) b->setEnabled(false);
+  for (CBitmapButton* b : {controls_->save, controls_->clear}) b->setEnabled(true);
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
@@ -194,7 +183,7 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
 void CMainDlg::OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished) {
   if (!file_ || anchor == sample) return;
   SelectSamples(anchor, sample);
-  if (finished) FocusButton(save_);
+  if (finished) CMainControls::Focus(controls_->save);
 }
 
 void CMainDlg::OnWaveformNudge(int milliseconds) {

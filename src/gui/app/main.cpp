@@ -3,10 +3,10 @@
 #include <QtGlobal>
 #include <cstdio>
 
-#include "gui/app/InfoOptions.h"
-#include "gui/app/MainApp.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/Trace.h"
+#include "gui/app/InfoOptions.h"
+#include "gui/app/MainApp.h"
 
 int main(int argc, char** argv) {
   StartProcessClock();

@@ -11,48 +11,40 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
+#include <string_view>
 
 #include "core/StringTable.h"
 #include "core/batch/BatchNaming.h"
 #include "gui/BitmapButton.h"
-#include "gui/ControlId.h"
 #include "gui/DialogKeys.h"
 #include "gui/EngineText.h"
+#include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
-#include "gui/Prompt.h"
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/ObjectName.h"
+#include "gui/batch/BatchListRows.h"
 #include "gui/batch/BatchLogDlg.h"
+#include "gui/batch/BatchSession.h"
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
-#include "settings/BatchWindowSettings.h"
-#include "settings/StatePaths.h"
 
 namespace {
 
-// The BatchRow of a list row, attached by the list when the row is inserted.
-struct CBatchListRow : CXListRowRecord {
-  BatchRow row;
-};
-
-// Dialog units of the window's template in pixels of its 8-point font.
-QRect Dlu(int x, int y, int width, int height) {
+// The window's layout grid in pixels: a step across is 1.5 pixels, a step
+// down 1.625, the proportions of an 8-point font.
+QRect GridRect(int x, int y, int width, int height) {
   return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
 }
 
 constexpr int kColumnWeights[batchcol::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
 
-QWidget* ControlById(const QWidget* root, int id) {
-  for (QWidget* child : root->findChildren<QWidget*>())
-    if (ControlIdOf(child) == id) return child;
-  return nullptr;
-}
-
 }  // namespace
 
-CBatchConvertDlg::CBatchConvertDlg(const QString& logPath)
+CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& logPath)
     : QDialog(nullptr),
-      run_(*this, *this, progressSink_, logPath.isEmpty() ? DefaultBatchLogPath() : logPath.toStdString()) {
+      services_(services),
+      host_(services, HostWindow()),
+      run_(rows_, host_, progressSink_, logPath.isEmpty() ? services.batchLogPath : logPath.toStdString()) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -66,7 +58,20 @@ CBatchConvertDlg::~CBatchConvertDlg() {
   if (closeQuestion_) closeQuestion_->Withdraw();
   // Never leave a worker writing behind the window.
   run_.RequestStop();
-  worker_.Join();
+  host_.JoinWorker();
+}
+
+CBatchWindowHost::Window CBatchConvertDlg::HostWindow() {
+  CBatchWindowHost::Window window;
+  window.window = this;
+  window.jobFinished = [this] { OnJobFinished(); };
+  window.percent = [this](int percent) {
+    run_.ShowPercent(percent);
+    emit PercentShown(percent);
+  };
+  window.summaryRead = [this] { ResumeCloseRequest(); };
+  window.close = [this] { CloseNow(); };
+  return window;
 }
 
 // ------------------------------------------------------------- building
@@ -78,6 +83,8 @@ void CBatchConvertDlg::Start() {
   BuildControls();
   BuildList();
   BuildMenu();
+  rows_.SetList(list_);
+  host_.SetControls({overwrite_, convertAll_, stop_, overall_});
   RestoreLayout();
   show();
 }
@@ -99,24 +106,24 @@ void CBatchConvertDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CBatchConvertDlg::BuildControls() {
-  baseSize_ = Dlu(0, 0, 423, 185).size();
+  baseSize_ = GridRect(0, 0, 423, 185).size();
   setMinimumSize(baseSize_);
   resize(baseSize_);
 
-  // Placed by the template's dialog units; texts get the width they need,
-  // since the desktop's font is wider than the template's.
-  overwrite_ = WithId(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), IDC_OVERWRITE);
-  const QRect box = Dlu(13, 136, 89, 10);
+  // Placed on the layout grid; texts get the width they need, since the
+  // desktop's font is wider than the grid's.
+  overwrite_ = Named(new QCheckBox(QStringLiteral("Overwrite existing file(s)"), this), kOverwrite);
+  const QRect box = GridRect(13, 136, 89, 10);
   overwrite_->setGeometry(box.x(), box.center().y() - overwrite_->sizeHint().height() / 2,
                           overwrite_->sizeHint().width(), overwrite_->sizeHint().height());
   auto* frame = new QGroupBox(this);
-  frame->setGeometry(Dlu(177, 129, 237, 21));
+  frame->setGeometry(GridRect(177, 129, 237, 21));
   auto* label = new QLabel(QStringLiteral("Overall Progress"), this);
-  const QRect labelBox = Dlu(182, 137, 52, 8);
+  const QRect labelBox = GridRect(182, 137, 52, 8);
   label->setGeometry(labelBox.x(), labelBox.center().y() - label->sizeHint().height() / 2,
                      label->sizeHint().width(), label->sizeHint().height());
-  overall_ = WithId(new QProgressBar(this), IDC_OVERALL);
-  const QRect barBox = Dlu(240, 137, 169, 8).adjusted(0, -2, 0, 2);
+  overall_ = Named(new QProgressBar(this), kOverall);
+  const QRect barBox = GridRect(240, 137, 169, 8).adjusted(0, -2, 0, 2);
   const int barLeft = std::max(barBox.left(), label->geometry().right() + 8);
   overall_->setGeometry(barLeft, barBox.top(), barBox.right() - barLeft, barBox.height());
   overall_->setTextVisible(false);
@@ -126,58 +133,61 @@ void CBatchConvertDlg::BuildControls() {
   Anchor(frame, true, true, false);
   Anchor(label, true, false, false);
   Anchor(overall_, true, true, false);
+  BuildButtons();
+}
 
+void CBatchConvertDlg::BuildButtons() {
   struct ButtonEntry {
     const char* caption;
-    int id;
+    const char* name;
     int x;
     const char* tip;
     void (CBatchConvertDlg::*handler)();
   };
   const ButtonEntry entries[] = {
-      {"ADD_FILES", IDC_ADD_FILES, 5, "Adds files for batch conversion", &CBatchConvertDlg::OnAddFiles},
-      {"REMOVE_FILES", IDC_REMOVE_FILES, 74, "Removes files from batch conversion list",
+      {"ADD_FILES", kAddFiles, 5, "Adds files for batch conversion", &CBatchConvertDlg::OnAddFiles},
+      {"REMOVE_FILES", kRemoveFiles, 74, "Removes files from batch conversion list",
        &CBatchConvertDlg::OnRemoveFiles},
-      {"CONVERT_ALL", IDC_CONVERT_ALL, 143, "Starts batch conversion", &CBatchConvertDlg::OnConvertAll},
-      {"BATCH_STOP", IDC_BATCH_STOP, 212, "Stops batch conversion", &CBatchConvertDlg::OnStop},
-      {"VIEW_LOG", IDC_VIEW_LOG, 281, "Shows log for last batch conversion", &CBatchConvertDlg::OnViewLog},
-      {"EXIT", IDC_EXIT, 350, "Stops batch conversion and exits", nullptr},
+      {"CONVERT_ALL", kConvertAll, 143, "Starts batch conversion", &CBatchConvertDlg::OnConvertAll},
+      {"BATCH_STOP", kBatchStop, 212, "Stops batch conversion", &CBatchConvertDlg::OnStop},
+      {"VIEW_LOG", kViewLog, 281, "Shows log for last batch conversion", &CBatchConvertDlg::OnViewLog},
+      {"EXIT", kExit, 350, "Stops batch conversion and exits", nullptr},
   };
   for (const ButtonEntry& entry : entries) {
-    auto* button = WithId(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.id);
-    button->setFixedSize(Dlu(0, 0, 63, 20).size());
-    button->move(Dlu(entry.x, 157, 0, 0).topLeft());
+    auto* button = Named(new CBitmapButton(QString::fromLatin1(entry.caption), this), entry.name);
+    button->setFixedSize(GridRect(0, 0, 63, 20).size());
+    button->move(GridRect(entry.x, 157, 0, 0).topLeft());
     button->setToolTip(QString::fromLatin1(entry.tip));
     Anchor(button, true, false, false);
     if (entry.handler)
       connect(button, &QAbstractButton::clicked, this, entry.handler);
     else
       connect(button, &QAbstractButton::clicked, this, [this] { RequestClose(); });
-    if (entry.id == IDC_CONVERT_ALL) convertAll_ = button;
-    if (entry.id == IDC_BATCH_STOP) stop_ = button;
+    if (std::string_view(entry.name) == kConvertAll) convertAll_ = button;
+    if (std::string_view(entry.name) == kBatchStop) stop_ = button;
   }
   convertAll_->setEnabled(false);
   stop_->setEnabled(false);
 }
 
 void CBatchConvertDlg::RestoreLayout() {
-  if (const QByteArray geometry = ReadBatchWindowGeometry(); !geometry.isEmpty())
+  if (const QByteArray geometry = services_.settings.BatchWindowGeometry(); !geometry.isEmpty())
     restoredGeometry_ = restoreGeometry(geometry);
-  const std::vector<int> widths = ReadBatchColumnWidths(batchcol::kCount);
+  const std::vector<int> widths = services_.settings.BatchColumnWidths(batchcol::kCount);
   for (std::size_t column = 0; column < widths.size(); ++column)
     list_->setColumnWidth(int(column), widths[column]);
 }
 
 void CBatchConvertDlg::SaveLayout() {
-  WriteBatchWindowGeometry(saveGeometry());
+  services_.settings.SetBatchWindowGeometry(saveGeometry());
   std::vector<int> widths;
   for (int column = 0; column < batchcol::kCount; ++column) widths.push_back(list_->columnWidth(column));
-  WriteBatchColumnWidths(widths);
+  services_.settings.SetBatchColumnWidths(widths);
 }
 
 void CBatchConvertDlg::BuildList() {
-  list_ = WithId(new CXListCtrl(this), IDC_LIST);
-  list_->setGeometry(Dlu(3, 9, 413, 116));
+  list_ = Named(new CXListCtrl(this), kList);
+  list_->setGeometry(GridRect(3, 9, 413, 116));
   Anchor(list_, false, true, true);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Full-row selection and hot tracking. Desktops here select by click and
@@ -201,9 +211,8 @@ void CBatchConvertDlg::BuildList() {
   connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
   // Tab goes from the list to Overwrite, then along the buttons.
   QWidget* previous = list_;
-  for (int id : {int(IDC_OVERWRITE), int(IDC_ADD_FILES), int(IDC_REMOVE_FILES), int(IDC_CONVERT_ALL),
-                 int(IDC_BATCH_STOP), int(IDC_VIEW_LOG), int(IDC_EXIT)}) {
-    QWidget* next = ControlById(this, id);
+  for (const char* name : {kOverwrite, kAddFiles, kRemoveFiles, kConvertAll, kBatchStop, kViewLog, kExit}) {
+    QWidget* next = findChild<QWidget*>(QString::fromLatin1(name));
     setTabOrder(previous, next);
     previous = next;
   }
@@ -213,13 +222,13 @@ void CBatchConvertDlg::BuildList() {
 
 void CBatchConvertDlg::OnRemoveFiles() {
   for (int row : list_->GetSelectedRows()) {
-    BatchRow* record = Record(row);
+    BatchRow* record = rows_.Record(row);
     if (record && record->status != static_cast<std::int32_t>(JobStatus::Converting))
       record->sourceType = sourcetype::kMarked;
   }
   list_->SetRedraw(false);
   for (int row = 0; row < list_->GetRowCount();) {
-    const BatchRow* record = Record(row);
+    const BatchRow* record = rows_.Record(row);
     if (record && record->sourceType == sourcetype::kMarked)
       list_->DeleteRow(row);
     else
@@ -253,7 +262,7 @@ void CBatchConvertDlg::OnChangeOutput() {
   const std::vector<int> selected = list_->GetSelectedRows();
   if (selected.empty()) return;
   const int row = selected.front();
-  auto* dialog = new CChangeOutputDlg(this);
+  auto* dialog = new CChangeOutputDlg(services_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
   dialog->SetFolder(list_->GetCellText(row, batchcol::kOutputPath));
@@ -270,14 +279,13 @@ void CBatchConvertDlg::OnChangeOutput() {
 
 void CBatchConvertDlg::OnHelp() {
   // Owned by the main window, so the help outlives the batch window.
-  QWidget* owner = thread_ && thread_->MainWindow() ? thread_->MainWindow() : this;
+  QWidget* owner = session_ && session_->MainWindow() ? session_->MainWindow() : this;
   CHelpViewer::ShowTopic(owner, QStringLiteral("batch_convert"));
 }
 
 // ------------------------------------------------------------- events
 
-void CBatchConvertDlg::customEvent(QEvent* event) {
-  if (event->type() != static_cast<QEvent::Type>(batchmsg::kJobFinished)) return QDialog::customEvent(event);
+void CBatchConvertDlg::OnJobFinished() {
   PassProtectedFiles();
   run_.OnJobFinished();
   if (!run_.Running()) OnRunEnded();
@@ -307,103 +315,4 @@ void CBatchConvertDlg::closeEvent(QCloseEvent* event) {
   // The window goes through Close; it hides itself when it is done.
   event->ignore();
   RequestClose();
-}
-
-// ------------------------------------------------------------- the rows
-
-int CBatchConvertDlg::RowCount() const {
-  return list_ ? list_->GetRowCount() : 0;
-}
-
-BatchRow* CBatchConvertDlg::Record(int row) const {
-  auto* record = list_ ? list_->GetRowRecordAs<CBatchListRow>(row) : nullptr;
-  return record ? &record->row : nullptr;
-}
-
-bool CBatchConvertDlg::IsChecked(int row) const {
-  return list_->GetCellCheck(row, batchcol::kCheck) == 1;
-}
-
-std::string CBatchConvertDlg::Text(int row, int column) const {
-  return list_->GetCellText(row, column).toStdString();
-}
-
-void CBatchConvertDlg::SetStatusText(int row, const std::string& text, std::uint32_t colour) {
-  list_->SetCellText(row, batchcol::kStatus, FromEngineText(text), static_cast<XColorRef>(colour),
-                     static_cast<XColorRef>(batchcolour::kWhite));
-}
-
-void CBatchConvertDlg::SetSourceBold(int row, bool bold) {
-  list_->SetCellBold(row, batchcol::kSource, bold);
-}
-
-void CBatchConvertDlg::ShowProgress(int row) {
-  list_->ShowCellProgress(row, batchcol::kStatus, true);
-}
-
-void CBatchConvertDlg::HideProgress(int row) {
-  list_->HideCellProgress(row, batchcol::kStatus);
-}
-
-void CBatchConvertDlg::SetProgress(int row, int percent) {
-  list_->SetCellProgress(row, batchcol::kStatus, percent);
-}
-
-void CBatchConvertDlg::ScrollTo(int row) {
-  list_->EnsureVisible(row);
-}
-
-// ------------------------------------------------------------- the host
-
-void CBatchConvertDlg::StartWorker(BatchJob& job) {
-  worker_.Start(job, fileMaker_, [this] {
-    // The job's result is written; the window reads it when this arrives.
-    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(batchmsg::kJobFinished)));
-  });
-}
-
-bool CBatchConvertDlg::OverwriteChecked() const {
-  return overwrite_->isChecked();
-}
-
-void CBatchConvertDlg::EnableConvertAll(bool enable) {
-  convertAll_->setEnabled(enable);
-}
-
-void CBatchConvertDlg::EnableStop(bool enable) {
-  stop_->setEnabled(enable);
-}
-
-void CBatchConvertDlg::SetOverallProgress(int maximum, int position) {
-  // A range of 0..0 would turn the bar into a busy indicator.
-  overall_->setRange(0, std::max(maximum, 1));
-  overall_->setValue(position);
-}
-
-void CBatchConvertDlg::ShowSummary(const std::string& text, bool exclamation) {
-  // Shown without waiting, so a main-window operation goes on meanwhile.
-  summaryOpen_ = true;
-  Prompt().Open(this, QStringLiteral("Batch Convert Information"), FromEngineText(text),
-                exclamation ? MessageIcon::Warning : MessageIcon::Information, PromptButtons::Ok,
-                [this](PromptAnswer) {
-                  summaryOpen_ = false;
-                  // The run's last step may still be on its way out.
-                  QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
-                });
-}
-
-void CBatchConvertDlg::CloseWindow() {
-  CloseNow();
-}
-
-void CBatchConvertDlg::PostPercent(int percent) {
-  // On the worker: the list belongs to this thread's owner, so the new
-  // value travels as a queued call.
-  QMetaObject::invokeMethod(
-      this,
-      [this, percent] {
-        run_.ShowPercent(percent);
-        emit PercentShown(percent);
-      },
-      Qt::QueuedConnection);
 }

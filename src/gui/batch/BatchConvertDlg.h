@@ -1,10 +1,10 @@
 #pragma once
 // The Batch Convert window: the list of files to convert, the Overwrite
 // check box, the overall bar and six bitmap buttons. It carries the batch
-// engine: the engine reaches the list and the buttons through CBatchRows and
-// CBatchHost, and the running conversion's progress through a
-// CBatchProgressSink. Everything here runs on the GUI thread; only the
-// progress sink runs on the worker.
+// engine: the engine reaches the list through CBatchListRows, the buttons,
+// the worker and the summary through CBatchWindowHost, and the running
+// conversion's progress through a CBatchProgressSink. Everything here runs
+// on the GUI thread; only the progress sink runs on the worker.
 //
 // The window's boxes are modal to it alone and never wait in a nested event
 // loop, so the main window and its running operations carry on meanwhile.
@@ -21,38 +21,40 @@
 
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
+#include "gui/batch/BatchListRows.h"
 #include "gui/batch/BatchProgressSink.h"
+#include "gui/batch/BatchWindowHost.h"
 
-class BatchConvertThread;
+class CBatchSession;
 class CBitmapButton;
+class CGuiServices;
 class CXListCtrl;
 class CPromptHandle;
 class QAction;
 class QCheckBox;
 class QProgressBar;
 
-class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost {
+class CBatchConvertDlg : public QDialog {
   Q_OBJECT
 
  public:
-  enum : int {
-    IDC_LIST = 1071,
-    IDC_OVERWRITE = 1074,
-    IDC_OVERALL = 1080,
-    IDC_ADD_FILES = 1033,
-    IDC_REMOVE_FILES = 1073,
-    IDC_CONVERT_ALL = 1070,
-    IDC_BATCH_STOP = 1048,
-    IDC_VIEW_LOG = 1047,
-    IDC_EXIT = 2,
-  };
+  // Object names of the controls.
+  static constexpr const char* kList = "list";
+  static constexpr const char* kOverwrite = "overwrite";
+  static constexpr const char* kOverall = "overall";
+  static constexpr const char* kAddFiles = "addFiles";
+  static constexpr const char* kRemoveFiles = "removeFiles";
+  static constexpr const char* kConvertAll = "convertAll";
+  static constexpr const char* kBatchStop = "batchStop";
+  static constexpr const char* kViewLog = "viewLog";
+  static constexpr const char* kExit = "exit";
 
   // logPath: empty uses the default log.
-  explicit CBatchConvertDlg(const QString& logPath = QString());
+  explicit CBatchConvertDlg(const CGuiServices& services, const QString& logPath = QString());
   ~CBatchConvertDlg() override;
 
-  void SetThread(BatchConvertThread* thread) { thread_ = thread; }
-  BatchConvertThread* Thread() const { return thread_; }
+  void SetSession(CBatchSession* session) { session_ = session; }
+  CBatchSession* Session() const { return session_; }
 
   // Builds the window's controls and shows it; later calls do nothing.
   void Start();
@@ -95,7 +97,7 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
   // seam for tests that need the conversion to wait at a known point.
   void SetStepObserver(std::function<void()> observer) { progressSink_.SetStepObserver(std::move(observer)); }
   // Replaces how the worker creates file objects (tests).
-  void SetFileMaker(BatchFileMaker maker) { fileMaker_ = std::move(maker); }
+  void SetFileMaker(BatchFileMaker maker) { host_.SetFileMaker(std::move(maker)); }
 
  signals:
   // The window has closed for good; its owner ends.
@@ -106,7 +108,6 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
   void RunFinished();
 
  protected:
-  void customEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -123,6 +124,8 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
     bool growsTall;
   };
   void BuildControls();
+  // The six buttons along the bottom edge.
+  void BuildButtons();
   void BuildList();
   void BuildMenu();
   void Anchor(QWidget* widget, bool followsBottom, bool growsWide, bool growsTall);
@@ -134,32 +137,15 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
   void OnCloseAnswer(int generation, bool yes);
   void Decide(bool yes);
   void OnRunEnded();
+  // A job's result is written: the run takes its next step.
+  void OnJobFinished();
+  // What the engine's host reaches in this window.
+  CBatchWindowHost::Window HostWindow();
   // Hands ProtectedFiles to the engine before each step of a run.
   void PassProtectedFiles();
   void ResumeCloseRequest();
 
-  // --- CBatchRows
-  int RowCount() const override;
-  BatchRow* Record(int row) const override;
-  bool IsChecked(int row) const override;
-  std::string Text(int row, int column) const override;
-  void SetStatusText(int row, const std::string& text, std::uint32_t colour) override;
-  void SetSourceBold(int row, bool bold) override;
-  void ShowProgress(int row) override;
-  void HideProgress(int row) override;
-  void SetProgress(int row, int percent) override;
-  void ScrollTo(int row) override;
-
-  // --- CBatchHost
-  void StartWorker(BatchJob& job) override;
-  bool OverwriteChecked() const override;
-  void EnableConvertAll(bool enable) override;
-  void EnableStop(bool enable) override;
-  void SetOverallProgress(int maximum, int position) override;
-  void ShowSummary(const std::string& text, bool exclamation) override;
-  void CloseWindow() override;
-  void PostPercent(int percent) override;
-
+  const CGuiServices& services_;
   std::vector<Anchored> anchored_;
   QSize baseSize_;
   bool restoredGeometry_ = false;
@@ -170,7 +156,6 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
   // A close request whose question a finished run withdrew, asked again once
   // the summary has been read.
   bool closePending_ = false;
-  bool summaryOpen_ = false;
   std::function<std::string()> openFile_;
   QAction* addFolder_ = nullptr;
   CXListCtrl* list_ = nullptr;
@@ -180,13 +165,13 @@ class CBatchConvertDlg : public QDialog, private CBatchRows, private CBatchHost 
   CBitmapButton* stop_ = nullptr;
   const QStringList wavTargets_{QStringLiteral("WAV")};
   const QStringList mp3Targets_{QStringLiteral("MP3")};
-  BatchConvertThread* thread_ = nullptr;
+  CBatchSession* session_ = nullptr;
   bool created_ = false;
   bool closed_ = false;
+  CBatchListRows rows_;
+  CBatchWindowHost host_;
   // Declared before the run, which is handed the sink; the sink only keeps
   // a reference to the run until a conversion reports.
   CBatchProgressSink progressSink_{run_};
   CBatchRun run_;
-  CBatchWorkerThread worker_;
-  BatchFileMaker fileMaker_ = MakeBatchFile;
 };

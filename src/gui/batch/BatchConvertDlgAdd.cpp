@@ -10,7 +10,7 @@
 #include "core/batch/BatchFolderFiles.h"
 #include "core/batch/BatchNaming.h"
 #include "gui/EngineText.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
 #include "gui/batch/listctrl/XListCtrl.h"
 
@@ -47,15 +47,16 @@ void CBatchConvertDlg::BuildMenu() {
 void CBatchConvertDlg::OnAddFiles() {
   FileDialogRequest request;
   request.filter = FromEngineText(LoadMessage(ids::kSupportedFilesFilter));
-  Prompt().OpenFileNames(this, request, [this](const QStringList& paths) {
+  services_.Prompt().OpenFileNames(this, request, [this](const QStringList& paths) {
     if (!paths.isEmpty()) AddFiles(paths);
   });
 }
 
 void CBatchConvertDlg::OnAddFolder() {
-  Prompt().OpenDirectory(this, QStringLiteral("Add Folder"), QString(), [this](const QString& folder) {
-    if (!folder.isEmpty()) AddPaths({folder});
-  });
+  services_.Prompt().OpenDirectory(this, QStringLiteral("Add Folder"), QString(),
+                                   [this](const QString& folder) {
+                                     if (!folder.isEmpty()) AddPaths({folder});
+                                   });
 }
 
 void CBatchConvertDlg::AddPaths(const QStringList& paths) {
@@ -72,12 +73,13 @@ void CBatchConvertDlg::AddPaths(const QStringList& paths) {
   }
   if (!files.isEmpty()) AddFiles(files);
   for (const QString& folder : cutShort)
-    Prompt().Open(this, QStringLiteral("Batch Convert"),
-                  QStringLiteral("The folder %1 is too large to read whole: only the WAV and MP3 files among "
-                                 "the first %2 entries read were added.")
-                      .arg(folder)
-                      .arg(kBatchFolderEntryLimit),
-                  MessageIcon::Warning, PromptButtons::Ok, {});
+    services_.Prompt().Open(
+        this, QStringLiteral("Batch Convert"),
+        QStringLiteral("The folder %1 is too large to read whole: only the WAV and MP3 files among "
+                       "the first %2 entries read were added.")
+            .arg(folder)
+            .arg(kBatchFolderEntryLimit),
+        MessageIcon::Warning, PromptButtons::Ok, {});
 }
 
 void CBatchConvertDlg::AddFiles(const QStringList& paths) {
@@ -91,7 +93,7 @@ void CBatchConvertDlg::AddFiles(const QStringList& paths) {
     const std::string extension = BatchExtension(path);
     list_->SetCellText(i, batchcol::kSource, FromEngineText(name));
     list_->SetCellText(i, batchcol::kType, FromEngineText(extension));
-    BatchRow* record = Record(i);
+    BatchRow* record = rows_.Record(i);
     record->sourcePath = path;
     record->sourceType = BatchSourceType(extension);
     if (record->sourceType == sourcetype::kWav) {

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "core/StringTable.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
 
 bool CBatchConvertDlg::CloseQuestionOpen() const {
@@ -28,7 +28,7 @@ void CBatchConvertDlg::AskClose() {
   if (run_.State() == BatchState::Converting) question = ids::kBatchCloseInProgress;
   if (run_.State() == BatchState::Unfinished) question = ids::kBatchCloseWithProblems;
   const int generation = ++closeGeneration_;
-  auto handle = Prompt().Open(
+  auto handle = services_.Prompt().Open(
       this, QString::fromLatin1(msg::kCaptionComfirm), QString::fromStdString(LoadMessage(question)),
       MessageIcon::Warning, PromptButtons::YesNo,
       [this, generation](PromptAnswer answer) { OnCloseAnswer(generation, answer == PromptAnswer::Yes); });
@@ -62,11 +62,11 @@ void CBatchConvertDlg::OnRunEnded() {
   closeQuestion_.reset();
   ++closeGeneration_;
   closePending_ = true;
-  if (!summaryOpen_) QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
+  if (!host_.SummaryOpen()) QTimer::singleShot(0, this, &CBatchConvertDlg::ResumeCloseRequest);
 }
 
 void CBatchConvertDlg::ResumeCloseRequest() {
-  if (!closePending_ || closed_ || summaryOpen_) return;
+  if (!closePending_ || closed_ || host_.SummaryOpen()) return;
   closePending_ = false;
   if (run_.State() == BatchState::Idle)
     Decide(true);  // nothing left that a question would be about

@@ -7,17 +7,17 @@
 #include <QVBoxLayout>
 
 #include "core/batch/BatchLog.h"
-#include "gui/ControlId.h"
+#include "gui/ObjectName.h"
 
 CBatchLogDlg::CBatchLogDlg(const QString& logPath, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Batch Convert Log File"));
-  text_ = WithId(new QPlainTextEdit, IDC_LOG_TEXT);
+  text_ = Named(new QPlainTextEdit, kLogText);
   text_->setReadOnly(true);
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   text_->setPlainText(QString::fromStdString(ReadBatchLogForViewer(logPath.toStdString())));
 
-  auto* ok = WithId(new QPushButton(QStringLiteral("OK")), IDOK);
+  auto* ok = Named(new QPushButton(QStringLiteral("OK")), kOk);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   auto* buttons = new QHBoxLayout;
@@ -27,6 +27,5 @@ CBatchLogDlg::CBatchLogDlg(const QString& logPath, QWidget* parent) : QDialog(pa
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(text_);
   layout->addLayout(buttons);
-  // 327 by 196 dialog units.
   resize(490, 320);
 }

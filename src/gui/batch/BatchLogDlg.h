@@ -10,7 +10,8 @@ class CBatchLogDlg : public QDialog {
   Q_OBJECT
 
  public:
-  enum : int { IDC_LOG_TEXT = 1078, IDOK = 1 };
+  static constexpr const char* kLogText = "logText";
+  static constexpr const char* kOk = "ok";
   CBatchLogDlg(const QString& logPath, QWidget* parent = nullptr);
   QPlainTextEdit* Text() const { return text_; }
 

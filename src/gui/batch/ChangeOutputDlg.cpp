@@ -5,24 +5,25 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
-#include "gui/Prompt.h"
+#include "gui/GuiServices.h"
+#include "gui/ObjectName.h"
 
-CChangeOutputDlg::CChangeOutputDlg(QWidget* parent) : QDialog(parent) {
+CChangeOutputDlg::CChangeOutputDlg(const CGuiServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
   setWindowTitle(QStringLiteral("Change Output Filename or Path"));
-  nameEdit_ = WithId(new CFilterEdit, IDC_NAME);
+  nameEdit_ = Named(new CFilterEdit, kName);
   nameEdit_->SetRefusedCharacters(QString::fromLatin1(kRefusedInName));
-  folderEdit_ = WithId(new CFilterEdit, IDC_FOLDER);
+  folderEdit_ = Named(new CFilterEdit, kFolder);
   folderEdit_->SetRefusedCharacters(QString::fromLatin1(kRefusedInFolder));
-  auto* browse = WithId(new QPushButton(QStringLiteral("Browse...")), IDC_BROWSE);
+  auto* browse = Named(new QPushButton(QStringLiteral("Browse...")), kBrowse);
   browse->setAutoDefault(false);
   connect(browse, &QPushButton::clicked, this, &CChangeOutputDlg::OnBrowse);
 
-  auto* ok = WithId(new QPushButton(QStringLiteral("OK")), IDOK);
+  auto* ok = Named(new QPushButton(QStringLiteral("OK")), kOk);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &CChangeOutputDlg::accept);
-  auto* cancel = WithId(new QPushButton(QStringLiteral("Cancel")), IDCANCEL);
+  auto* cancel = Named(new QPushButton(QStringLiteral("Cancel")), kCancel);
   cancel->setAutoDefault(false);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -55,7 +56,7 @@ void CChangeOutputDlg::SetName(const QString& name) {
 }
 
 void CChangeOutputDlg::OnBrowse() {
-  const QString chosen = Prompt().GetExistingDirectory(this, QString(), folderEdit_->text());
+  const QString chosen = services_.Prompt().GetExistingDirectory(this, QString(), folderEdit_->text());
   if (chosen.isEmpty()) return;
   folder_ = chosen;
   folderEdit_->setText(chosen);

@@ -6,16 +6,21 @@
 #include <QDialog>
 
 class CFilterEdit;
+class CGuiServices;
 
 class CChangeOutputDlg : public QDialog {
   Q_OBJECT
 
  public:
-  enum : int { IDC_NAME = 1075, IDC_FOLDER = 1003, IDC_BROWSE = 1028, IDOK = 1, IDCANCEL = 2 };
+  static constexpr const char* kName = "name";
+  static constexpr const char* kFolder = "folder";
+  static constexpr const char* kBrowse = "browse";
+  static constexpr const char* kOk = "ok";
+  static constexpr const char* kCancel = "cancel";
   static constexpr const char* kRefusedInName = "*:?\\/<>";
   static constexpr const char* kRefusedInFolder = "*?<>";
 
-  explicit CChangeOutputDlg(QWidget* parent = nullptr);
+  explicit CChangeOutputDlg(const CGuiServices& services, QWidget* parent = nullptr);
 
   void SetFolder(const QString& folder);
   void SetName(const QString& name);
@@ -26,6 +31,7 @@ class CChangeOutputDlg : public QDialog {
   void accept() override;
 
  private:
+  const CGuiServices& services_;
   CFilterEdit* nameEdit_;
   CFilterEdit* folderEdit_;
   QString folder_;

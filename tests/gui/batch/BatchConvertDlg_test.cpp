@@ -24,14 +24,14 @@
 #include <future>
 
 #include "core/batch/BatchLog.h"
-#include "gui/ControlId.h"
 #include "gui/FilterEdit.h"
 #include "gui/MainWindowFixture.h"
-#include "gui/batch/BatchConvertThread.h"
+#include "gui/ObjectName.h"
+#include "gui/batch/BatchSession.h"
 #include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/listctrl/XHeaderCtrl.h"
 #include "gui/batch/listctrl/XListCtrl.h"
-#include "settings/BatchWindowSettings.h"
+#include "settings/StatePaths.h"
 #include "support/Mp3Builder.h"
 #include "support/WaveExpect.h"
 
@@ -40,8 +40,8 @@ using W = CBatchConvertDlg;
 
 namespace {
 
-int FocusId() {
-  return ControlIdOf(QApplication::focusWidget());
+QString FocusName() {
+  return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
 }
 
 // Files, the prompt and the log folder of one test. The worker can be held
@@ -69,14 +69,16 @@ class BatchFiles {
     QStringList list;
     for (const auto& p : paths) list << QString::fromStdString(p);
     prompt.AnswerFiles(list);
-    Button(window, W::IDC_ADD_FILES)->click();
+    Button(window, W::kAddFiles)->click();
   }
-  static QAbstractButton* Button(W& window, int id) { return kt::Control<QAbstractButton>(&window, id); }
+  static QAbstractButton* Button(W& window, const char* name) {
+    return kt::Control<QAbstractButton>(&window, name);
+  }
   // Clicks Convert All and waits until the first file shows progress.
   void ConvertAllAndHold(W& window) {
     window.SetStepObserver([opened = gate_.get_future().share()] { opened.wait(); });
     QSignalSpy percent(&window, &W::PercentShown);
-    Button(window, W::IDC_CONVERT_ALL)->click();
+    Button(window, W::kConvertAll)->click();
     ASSERT_TRUE(percent.wait(30000));
   }
   void OpenGate() {
@@ -99,7 +101,7 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
     OpenGate();
     window.reset();
   }
-  QAbstractButton* Button(int id) { return BatchFiles::Button(*window, id); }
+  QAbstractButton* Button(const char* name) { return BatchFiles::Button(*window, name); }
   QString Cell(int row, int column) { return window->List()->GetCellText(row, column); }
   CXListCtrl* List() { return window->List(); }
   QPoint CellCentre(int row, int column) {
@@ -118,7 +120,9 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
 
-  std::unique_ptr<W> window = std::make_unique<W>();
+  const CGuiServices realServices{
+      SettingsFilePath(), DefaultBatchLogPath()};  // Qt's own dialogs and boxes, for the test that needs them
+  std::unique_ptr<W> window = std::make_unique<W>(prompt.Services());
 };
 
 TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
@@ -140,13 +144,13 @@ TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
   }
 
   QSignalSpy finished(window.get(), &W::RunFinished);
-  Button(W::IDC_CONVERT_ALL)->click();
+  Button(W::kConvertAll)->click();
   ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
   for (int row : {0, 1, 3}) EXPECT_EQ(Cell(row, 5), "Done");
   EXPECT_EQ(prompt.questions.back().kind, kt::PromptQuestion::Kind::Message);  // the summary
   EXPECT_EQ(prompt.questions.back().icon, MessageIcon::Warning);
   EXPECT_EQ(window->State(), BatchState::Unfinished);
-  EXPECT_TRUE(Button(W::IDC_CONVERT_ALL)->isEnabled());
+  EXPECT_TRUE(Button(W::kConvertAll)->isEnabled());
 
   // The outputs decode with the length of their sources.
   const kt::DecodedMp3 tone = kt::DecodeMp3(folder + "/Song.Live.mp3");
@@ -165,7 +169,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutput) {
   EXPECT_TRUE(window->List()->GetCell(0, 1)->bold);
   for (int key : {Qt::Key_Escape, Qt::Key_Return}) kt::KeyClick(window.get(), key);  // ignored
   EXPECT_TRUE(window->isVisible() && window->Running());
-  EXPECT_FALSE(Button(W::IDC_CONVERT_ALL)->isEnabled());
+  EXPECT_FALSE(Button(W::kConvertAll)->isEnabled());
   // Delete removes the selected rows, but never the converting one.
   window->List()->selectAll();
   kt::KeyClick(window->List(), Qt::Key_Delete);
@@ -173,7 +177,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutput) {
   EXPECT_EQ(Cell(0, 1), "a.wav");
 
   QSignalSpy finished(window.get(), &W::RunFinished);
-  Button(W::IDC_BATCH_STOP)->click();
+  Button(W::kBatchStop)->click();
   OpenGate();
   ASSERT_TRUE(finished.wait(30000));
   EXPECT_EQ(window->State(), BatchState::Unfinished);
@@ -189,15 +193,15 @@ TEST_F(BatchWindowTest, ChangeOutputRefusesTypedCharactersAndAppliesOnOk) {
   window->OnChangeOutput();  // nothing selected: nothing opens
   window->List()->selectRow(0);
   kt::WhenModal([](QWidget* modal) {
-    auto* name = kt::Control<CFilterEdit>(modal, CChangeOutputDlg::IDC_NAME);
-    auto* folderEdit = kt::Control<CFilterEdit>(modal, CChangeOutputDlg::IDC_FOLDER);
+    auto* name = kt::Control<CFilterEdit>(modal, CChangeOutputDlg::kName);
+    auto* folderEdit = kt::Control<CFilterEdit>(modal, CChangeOutputDlg::kFolder);
     name->clear();
     kt::TypeText(name, "n*:?\\/<>ew.mp3");
     EXPECT_EQ(name->text(), "new.mp3");
     folderEdit->clear();
     kt::TypeText(folderEdit, "/out*?<>:dir/x");
     EXPECT_EQ(folderEdit->text(), "/out:dir/x");
-    kt::Control<QPushButton>(modal, CChangeOutputDlg::IDOK)->click();
+    kt::Control<QPushButton>(modal, CChangeOutputDlg::kOk)->click();
   });
   // A double click is a click followed by the double-click event.
   const QPoint cell = window->List()->visualRect(window->List()->model()->index(0, 1)).center();
@@ -232,26 +236,26 @@ TEST_F(BatchWindowTest, TabGoesFromTheListToOverwriteAndAlongTheButtons) {
   Activate();
   List()->setFocus();
   // STOP is disabled while nothing runs, so Tab passes it by.
-  const std::vector<int> order = {W::IDC_LIST,        W::IDC_OVERWRITE, W::IDC_ADD_FILES, W::IDC_REMOVE_FILES,
-                                  W::IDC_CONVERT_ALL, W::IDC_VIEW_LOG,  W::IDC_EXIT,      W::IDC_LIST};
+  const std::vector<QString> order = {W::kList,       W::kOverwrite, W::kAddFiles, W::kRemoveFiles,
+                                      W::kConvertAll, W::kViewLog,   W::kExit,     W::kList};
   for (std::size_t i = 1; i < order.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(FocusId(), order[i]) << "Tab " << i;
+    EXPECT_EQ(FocusName(), order[i]) << "Tab " << i;
   }
   for (std::size_t i = order.size() - 1; i-- > 0;) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    EXPECT_EQ(FocusId(), order[i]) << "Shift+Tab to " << i;
+    EXPECT_EQ(FocusName(), order[i]) << "Shift+Tab to " << i;
   }
   // Inside the list the arrows move and Space ticks the focused row.
-  EXPECT_EQ(FocusId(), int(W::IDC_LIST));
+  EXPECT_EQ(FocusName(), W::kList);
   QTest::keyClick(List(), Qt::Key_Down);
   QTest::keyClick(List(), Qt::Key_Space);
   EXPECT_EQ(List()->GetCellCheck(List()->currentIndex().row(), 0), 0);
-  EXPECT_EQ(FocusId(), int(W::IDC_LIST));
+  EXPECT_EQ(FocusName(), W::kList);
   // Space on Overwrite ticks Overwrite.
   QTest::keyClick(List(), Qt::Key_Tab);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-  EXPECT_TRUE(kt::Control<QCheckBox>(window.get(), W::IDC_OVERWRITE)->isChecked());
+  EXPECT_TRUE(kt::Control<QCheckBox>(window.get(), W::kOverwrite)->isChecked());
 }
 
 TEST_F(BatchWindowTest, AnUnknownRowIsRedSelectableRemovableAndNeverConverted) {
@@ -268,7 +272,7 @@ TEST_F(BatchWindowTest, AnUnknownRowIsRedSelectableRemovableAndNeverConverted) {
   kt::KeyClick(List(), Qt::Key_Delete);
   EXPECT_EQ(Sources(), QStringList{"a.wav"});
   QSignalSpy finished(window.get(), &W::RunFinished);
-  Button(W::IDC_CONVERT_ALL)->click();
+  Button(W::kConvertAll)->click();
   ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
   EXPECT_EQ(prompt.questions.back().text, batchlog::kSuccessLine);
   EXPECT_EQ(window->State(), BatchState::Idle);
@@ -277,7 +281,7 @@ TEST_F(BatchWindowTest, AnUnknownRowIsRedSelectableRemovableAndNeverConverted) {
 TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
   const QSize first = window->size();
   EXPECT_EQ(window->minimumSize(), first);
-  auto* exit = Button(W::IDC_EXIT);
+  auto* exit = Button(W::kExit);
   const QRect list = List()->geometry();
   const int exitBelow = first.height() - exit->geometry().top();
   const int exitLeft = exit->geometry().left();
@@ -287,7 +291,7 @@ TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
   EXPECT_EQ(exit->geometry().left(), exitLeft);
   List()->setColumnWidth(1, 222);
   window->RequestClose();  // nothing added: closes at once and keeps its layout
-  window = std::make_unique<W>();
+  window = std::make_unique<W>(prompt.Services());
   window->Start();
   EXPECT_EQ(window->size(), QSize(first.width() + 300, first.height() + 200));
   EXPECT_EQ(List()->columnWidth(1), 222);
@@ -365,7 +369,7 @@ TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
     }
     EXPECT_EQ(prompt.questions.back().kind, kt::PromptQuestion::Kind::Folder);
     EXPECT_EQ(Sources(), fromTree);
-    EXPECT_TRUE(Button(W::IDC_CONVERT_ALL)->isEnabled());
+    EXPECT_TRUE(Button(W::kConvertAll)->isEnabled());
   }
 }
 
@@ -374,8 +378,9 @@ TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
 // modal to the batch window only, are open.
 TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   const std::string wav = Wav("a.wav");
-  SetPrompt(nullptr);  // the real dialogs and boxes
-  Button(W::IDC_ADD_FILES)->click();
+  window = std::make_unique<W>(realServices);  // the real dialogs and boxes
+  window->Start();
+  Button(W::kAddFiles)->click();
   auto* dialog = window->findChild<QFileDialog*>();
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
@@ -385,7 +390,7 @@ TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   QMetaObject::invokeMethod(dialog, "accept");
   EXPECT_EQ(Sources(), QStringList{"a.wav"});
   QSignalSpy finished(window.get(), &W::RunFinished);
-  Button(W::IDC_CONVERT_ALL)->click();
+  Button(W::kConvertAll)->click();
   QMessageBox* box = nullptr;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
@@ -399,7 +404,7 @@ TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   EXPECT_EQ(QApplication::activeModalWidget(), box);
   box->button(QMessageBox::Ok)->click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window->findChild<QMessageBox*>(); }, 5000));
-  SetPrompt(&prompt);
+  window.reset();
 }
 
 // A run that ends while the close question is open takes the question away;
@@ -424,13 +429,13 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto files = std::make_unique<BatchFiles>();
-    W batch;
+    W batch(files->prompt.Services());
     batch.Start();
     files->Add(batch, {files->Wav("a.wav", 2), files->Wav("b.wav", 1)});
     if (c.leaveOneUnchecked) batch.List()->SetCellCheck(1, 0, 0);
     files->ConvertAllAndHold(batch);
     QSignalSpy closed(&batch, &W::Closed);
-    BatchFiles::Button(batch, W::IDC_EXIT)->click();
+    BatchFiles::Button(batch, W::kExit)->click();
     ASSERT_EQ(files->prompt.OpenTexts(),
               QStringList{"Batch conversion is in progress. Do you wish to close?"});
     const int asked = int(files->prompt.questions.size()) - 1;
@@ -457,6 +462,8 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
 
 class MainWithBatchTest : public kt::MainWindowTest, public BatchFiles {
  protected:
+  // Both windows ask the batch files' prompt.
+  CGuiServices& WindowServices() override { return BatchFiles::prompt.Services(); }
   void TearDown() override {
     OpenGate();
     kt::MainWindowTest::TearDown();
@@ -467,7 +474,7 @@ class MainWithBatchTest : public kt::MainWindowTest, public BatchFiles {
 // (as its Exit button does); No keeps it running, Yes stops the file, logs
 // the abort and only then ends the program.
 TEST_F(MainWithBatchTest, ClosingTheProgramDuringARunAsksAndWaitsForTheRun) {
-  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  window->Action(CMainDlg::kConvertBatch)->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
   W* batch = window->Batch()->Window();
   BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 2)});
@@ -484,7 +491,7 @@ TEST_F(MainWithBatchTest, ClosingTheProgramDuringARunAsksAndWaitsForTheRun) {
   ASSERT_TRUE(finished.wait(30000));
   EXPECT_EQ(BatchFiles::prompt.questions.back().text,
             "Batch conversion is in progress. Do you wish to close?");
-  EXPECT_EQ(window->Batch()->Thread(), nullptr);
+  EXPECT_EQ(window->Batch()->Session(), nullptr);
   const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
   EXPECT_EQ(std::string(log.begin(), log.end()), batchlog::kAbortLine);
   EXPECT_FALSE(fs::exists(folder + "/b.mp3"));
@@ -503,7 +510,7 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
   Open(open);
   ASSERT_NE(window->File(), nullptr);
   kt::WriteAll(folder + "/tone.mp3", kt::EncodedSine(1.0, kt::LameSpec{}));
-  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  window->Action(CMainDlg::kConvertBatch)->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
   W* batch = window->Batch()->Window();
   for (const bool overwrite : {false, true}) {
@@ -511,9 +518,9 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
     batch->List()->selectAll();
     kt::KeyClick(batch->List(), Qt::Key_Delete);
     BatchFiles::Add(*batch, {folder + "/tone.mp3"});
-    kt::Control<QCheckBox>(batch, W::IDC_OVERWRITE)->setChecked(overwrite);
+    kt::Control<QCheckBox>(batch, W::kOverwrite)->setChecked(overwrite);
     QSignalSpy finished(batch, &W::RunFinished);
-    BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+    BatchFiles::Button(*batch, W::kConvertAll)->click();
     ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
     EXPECT_EQ(batch->List()->GetCellText(0, 5), "Failed");
     const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
@@ -527,7 +534,7 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
   kt::KeyClick(batch->List(), Qt::Key_Delete);
   BatchFiles::Add(*batch, {folder + "/tone.mp3"});
   QSignalSpy finished(batch, &W::RunFinished);
-  BatchFiles::Button(*batch, W::IDC_CONVERT_ALL)->click();
+  BatchFiles::Button(*batch, W::kConvertAll)->click();
   ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
   EXPECT_EQ(batch->List()->GetCellText(0, 5), "Done");
   EXPECT_NE(kt::ReadAll(open), before);
@@ -537,7 +544,7 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
 // ends meanwhile, the question goes, and the question that now applies is
 // asked; a late Yes to the first one does not end the program.
 TEST_F(MainWithBatchTest, ClosingTheProgramUnderARunThatEndsAsksTheQuestionThatApplies) {
-  window->Action(CMainDlg::ID_CONVERT_BATCH)->trigger();
+  window->Action(CMainDlg::kConvertBatch)->trigger();
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
   W* batch = window->Batch()->Window();
   BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 1)});
@@ -562,7 +569,7 @@ TEST_F(MainWithBatchTest, ClosingTheProgramUnderARunThatEndsAsksTheQuestionThatA
   // Yes to the question that applies ends the program once the batch window has gone.
   BatchFiles::prompt.AnswerOpen(PromptAnswer::Yes);
   ASSERT_TRUE(done.wait(5000));
-  EXPECT_EQ(window->Batch()->Thread(), nullptr);
+  EXPECT_EQ(window->Batch()->Session(), nullptr);
 }
 
 }  // namespace

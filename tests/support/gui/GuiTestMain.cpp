@@ -14,15 +14,11 @@
 #include <QWidget>
 
 #include "support/gui/GuiTestSupport.h"
-#include "gui/ControlId.h"
 
 namespace kt {
 
-QWidget* FindControl(const QWidget* root, int id) {
-  if (!root) return nullptr;
-  for (QWidget* child : root->findChildren<QWidget*>())
-    if (ControlIdOf(child) == id) return child;
-  return nullptr;
+QWidget* FindControl(const QWidget* root, const char* name) {
+  return root ? root->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr;
 }
 
 void WhenModal(std::function<void(QWidget*)> action, int timeoutMs) {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for GUI tests: finding controls by their "controlId" property and
+// Helpers for GUI tests: finding controls by their object names and
 // answering modal windows that a command opens and waits on.
 
 #include <QApplication>
@@ -8,12 +8,12 @@
 
 namespace kt {
 
-// The descendant of root whose "controlId" property is id (nullptr if none).
-QWidget* FindControl(const QWidget* root, int id);
+// The descendant of root with that object name (nullptr if none).
+QWidget* FindControl(const QWidget* root, const char* name);
 
 template <typename T>
-T* Control(const QWidget* root, int id) {
-  return qobject_cast<T*>(FindControl(root, id));
+T* Control(const QWidget* root, const char* name) {
+  return qobject_cast<T*>(FindControl(root, name));
 }
 
 // Runs action on the next modal window that appears (from inside its own

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/StatePaths.h"
+
 namespace kt {
 
-ScriptedPrompt::ScriptedPrompt() {
-  SetPrompt(this);
+CGuiServices& ScriptedPrompt::Services() {
+  if (!services_)
+    services_ = std::make_unique<CGuiServices>(*this, SettingsFilePath(), DefaultBatchLogPath());
+  return *services_;
 }
+
+ScriptedPrompt::ScriptedPrompt() = default;
 
 struct ScriptedPrompt::OpenQuestion : CPromptHandle {
   QString text;
@@ -21,7 +27,6 @@ struct ScriptedPrompt::OpenQuestion : CPromptHandle {
 };
 
 ScriptedPrompt::~ScriptedPrompt() {
-  SetPrompt(nullptr);
   EXPECT_TRUE(OpenTexts().isEmpty()) << "questions left open: " << OpenTexts().join(" | ").toStdString();
   EXPECT_TRUE(answers_.empty()) << answers_.size() << " scripted answer(s) were never asked for";
 }

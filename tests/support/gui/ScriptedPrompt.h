@@ -1,6 +1,10 @@
 #pragma once
-// A CPrompt for GUI tests: installs itself for its lifetime, answers each
-// question from a queue in turn and records everything it was asked.
+// A CPrompt for GUI tests: answers each question from a queue in turn and
+// records everything it was asked. Services() are window services that ask
+// through it (behind the starting-folder layer, as the program's do); the
+// windows under test are given those. Their settings store and batch log are
+// where the environment points (KESTRUNE_CONFIG_DIR, KESTRUNE_STATE_DIR) when
+// Services() is first called: fixtures point them at folders of their own.
 // Message boxes with only an OK button are recorded and acknowledged without
 // taking a queued answer; any other question with no queued answer, or with
 // an answer of the wrong kind, fails the test and is answered Cancel/No/empty.
@@ -14,6 +18,7 @@
 #include <variant>
 #include <vector>
 
+#include "gui/GuiServices.h"
 #include "gui/Prompt.h"
 
 namespace kt {
@@ -37,6 +42,10 @@ class ScriptedPrompt : public CPrompt {
   ScriptedPrompt& Answer(PromptAnswer answer);
   ScriptedPrompt& AnswerFile(const QString& path);  // empty: the user cancels
   ScriptedPrompt& AnswerFiles(const QStringList& paths);
+
+  // Window services whose questions come here; tests may replace their
+  // link opener, beep and desktop session with fakes.
+  CGuiServices& Services();
 
   std::vector<PromptQuestion> questions;
   // The texts of the message boxes shown so far, in order.
@@ -67,6 +76,7 @@ class ScriptedPrompt : public CPrompt {
   std::vector<std::shared_ptr<OpenQuestion>> opened_;
   QStringList NextFiles(const PromptQuestion& question);
   std::deque<std::variant<PromptAnswer, QStringList>> answers_;
+  std::unique_ptr<CGuiServices> services_;
 };
 
 }  // namespace kt

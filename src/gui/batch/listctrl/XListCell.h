@@ -25,7 +25,6 @@ inline QColor QColorFromRef(XColorRef colour) {
 struct XListCell {
   bool enabled = true;  // only the row's first cell counts
   bool bold = false;
-  int image = -1;  // index into the list's small images; -1 = none
   QString toolTip;
   bool combo = false;
   bool comboPressed = false;
@@ -39,7 +38,6 @@ struct XListCell {
   QString progressText;
   bool progressTextShown = true;
   int check = -1;  // -1 no box, 0 empty box, 1 ticked box
-  std::uint32_t itemData = 0;
   QString text;
 };
 

@@ -70,10 +70,6 @@ int CXListCtrl::InsertColumn(int column, const QString& title, Qt::Alignment for
   return column;
 }
 
-int CXListCtrl::GetColumnCount() const {
-  return model_->columnCount();
-}
-
 // ---------------------------------------------------------------- rows
 
 void CXListCtrl::SetRowRecordFactory(std::function<std::unique_ptr<CXListRowRecord>()> factory) {
@@ -91,12 +87,6 @@ bool CXListCtrl::InsertRow(int row, const QString& text) {
 bool CXListCtrl::DeleteRow(int row) {
   if (!model_->RemoveRow(row)) return false;
   if (model_->rowCount() == 0) viewport()->update();
-  return true;
-}
-
-bool CXListCtrl::DeleteAllRows() {
-  model_->RemoveAllRows();
-  viewport()->update();
   return true;
 }
 
@@ -164,21 +154,8 @@ bool CXListCtrl::SetCellBold(int row, int column, bool bold) {
   return model_->EditCell(row, column, [bold](XListCell& cell) { cell.bold = bold; });
 }
 
-bool CXListCtrl::SetCellImage(int row, int column, int image) {
-  return model_->EditCell(row, column, [image](XListCell& cell) { cell.image = image; });
-}
-
 bool CXListCtrl::SetCellToolTip(int row, int column, const QString& text) {
   return model_->EditCell(row, column, [&text](XListCell& cell) { cell.toolTip = text; });
-}
-
-bool CXListCtrl::SetCellData(int row, int column, std::uint32_t data) {
-  return model_->EditCell(row, column, [data](XListCell& cell) { cell.itemData = data; });
-}
-
-std::uint32_t CXListCtrl::GetCellData(int row, int column) const {
-  const XListCell* cell = model_->Cell(row, column);
-  return cell ? cell->itemData : 0;
 }
 
 bool CXListCtrl::SetCellCombo(int row, int column, bool enable, const QStringList* entries, int height,
@@ -215,11 +192,6 @@ bool CXListCtrl::HideCellProgress(int row, int column) {
 }
 
 // ---------------------------------------------------------------- look
-
-void CXListCtrl::SetSmallImageList(const QList<QPixmap>& images) {
-  smallImages_ = images;
-  viewport()->update();
-}
 
 void CXListCtrl::SetShowSelectionAlways(bool always) {
   showSelectionAlways_ = always;
@@ -394,10 +366,6 @@ void CXListCtrl::dropEvent(QDropEvent* event) {
 
 // ---------------------------------------------------------------- drop-down
 
-CXComboList* CXListCtrl::GetOpenComboList() const {
-  return comboList_ && comboList_->isVisible() ? comboList_ : nullptr;
-}
-
 void CXListCtrl::OpenComboList(int row, int column) {
   const XListCell* cell = model_->Cell(row, column);
   if (!cell || !cell->combo || !cell->comboEntries) return;
@@ -417,11 +385,11 @@ void CXListCtrl::OpenComboList(int row, int column) {
 }
 
 void CXListCtrl::OnComboReturn() {
-  CloseComboList(comboList_->SelectedText(), true);
+  CloseComboList(comboList_->SelectedText());
 }
 
 void CXListCtrl::OnComboEscape() {
-  CloseComboList(comboOpenedText_, false);
+  CloseComboList(comboOpenedText_);
 }
 
 void CXListCtrl::OnComboKeyDown() {
@@ -431,7 +399,7 @@ void CXListCtrl::OnComboKeyDown() {
                    [&preview](XListCell& cell) { cell.text = preview; });
 }
 
-void CXListCtrl::CloseComboList(std::optional<QString> finalText, bool accepted) {
+void CXListCtrl::CloseComboList(std::optional<QString> finalText) {
   // Hidden after the event that answered it has been handled.
   if (comboList_) QTimer::singleShot(0, comboList_, [list = comboList_] { list->hide(); });
   if (!comboCell_.isValid()) return;  // its row was deleted meanwhile
@@ -442,6 +410,5 @@ void CXListCtrl::CloseComboList(std::optional<QString> finalText, bool accepted)
     if (finalText) cell.text = *finalText;
     cell.comboPressed = false;
   });
-  if (accepted) emit ComboSelectionChanged(row, column);
   setFocus();
 }

@@ -44,7 +44,6 @@ class CXListCtrl : public QTableView {
   // Inserts a column; format is its alignment (left, centre or right).
   // Returns the column's index, or -1.
   int InsertColumn(int column, const QString& title, Qt::Alignment format = Qt::AlignLeft, int width = 100);
-  int GetColumnCount() const;
   CXHeaderCtrl* GetHeaderCtrl() const { return header_; }
 
   // --- Rows ---
@@ -53,7 +52,6 @@ class CXListCtrl : public QTableView {
   void SetRowRecordFactory(std::function<std::unique_ptr<CXListRowRecord>()> factory);
   bool InsertRow(int row, const QString& text);
   bool DeleteRow(int row);
-  bool DeleteAllRows();
   int GetRowCount() const;
   // The row's record, or nullptr.
   CXListRowRecord* GetRowRecord(int row) const;
@@ -81,10 +79,7 @@ class CXListCtrl : public QTableView {
   bool SetCellCheck(int row, int column, int state);
   int GetCellCheck(int row, int column) const;
   bool SetCellBold(int row, int column, bool bold);
-  bool SetCellImage(int row, int column, int image);
   bool SetCellToolTip(int row, int column, const QString& text);
-  bool SetCellData(int row, int column, std::uint32_t data);
-  std::uint32_t GetCellData(int row, int column) const;
   // Makes the cell a drop-down cell over entries (owned by the caller, kept
   // alive while the cell uses them), showing height entries when open. An
   // initial index outside the entries becomes 0; the cell shows that entry.
@@ -98,8 +93,6 @@ class CXListCtrl : public QTableView {
   bool HideCellProgress(int row, int column);
 
   // --- Look ---
-  void SetSmallImageList(const QList<QPixmap>& images);
-  const QList<QPixmap>& GetSmallImageList() const { return smallImages_; }
   // Selected rows keep a (button-face) highlight while the list has no focus.
   void SetShowSelectionAlways(bool always);
   bool ShowsSelectionAlways() const { return showSelectionAlways_; }
@@ -122,14 +115,9 @@ class CXListCtrl : public QTableView {
   const XListSysColors& GetSysColors() const { return sysColors_; }
   static QString EmptyListText();
 
-  // The drop-down cell's pop-up list, or nullptr while none is open.
-  CXComboList* GetOpenComboList() const;
-
  signals:
   // A click toggled the check box of (row, column).
   void CheckBoxClicked(int row, int column);
-  // A drop-down choice of (row, column) was accepted.
-  void ComboSelectionChanged(int row, int column);
   // A left double click anywhere in the list, rows or empty space, except
   // on a disabled row (the list window's own double-click notice).
   void ListDoubleClicked();
@@ -156,7 +144,7 @@ class CXListCtrl : public QTableView {
   void OnComboReturn();
   void OnComboEscape();
   void OnComboKeyDown();
-  void CloseComboList(std::optional<QString> finalText, bool accepted);
+  void CloseComboList(std::optional<QString> finalText);
   bool IsDisabledRowAt(const QPoint& pos) const;
   void SetHotRow(int row);
   void ToggleCheck(int row, int column);
@@ -167,7 +155,6 @@ class CXListCtrl : public QTableView {
   CXComboList* comboList_ = nullptr;
   QPersistentModelIndex comboCell_;  // the cell whose list is open
   QString comboOpenedText_;
-  QList<QPixmap> smallImages_;
   XListSysColors sysColors_;
   bool showSelectionAlways_ = true;
   bool hotTrack_ = false;

@@ -16,7 +16,6 @@
 
 namespace {
 constexpr XColorRef kTroughColor = 0xE0E0E0;
-constexpr int kImageGap = 2;
 }  // namespace
 
 CXListDelegate::CXListDelegate(CXListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
@@ -44,9 +43,6 @@ QRect CXListDelegate::TextRect(const QRect& rect, const XListCell& cell) const {
   QRect textRect = rect.adjusted(kTextMargin, 0, -kTextMargin, 0);
   // A drop-down cell leaves room for its button, shown while it is selected.
   if (cell.combo) textRect.setRight(DropButtonRect(rect).left() - 2);
-  const QList<QPixmap>& images = list_->GetSmallImageList();
-  if (!cell.combo && cell.image >= 0 && cell.image < images.size())
-    textRect.setLeft(rect.left() + kImageGap + images[cell.image].width() + kImageGap);
   return textRect;
 }
 
@@ -131,14 +127,8 @@ void CXListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, cons
   } else if (cell->check == 0 || cell->check == 1) {
     DrawCheckBox(p, rect, *cell, rowEnabled, colors, alignment);
   } else {
-    QRect textRect = rect.adjusted(kTextMargin, 0, -kTextMargin, 0);
-    const QList<QPixmap>& images = list_->GetSmallImageList();
-    if (cell->image >= 0 && cell->image < images.size()) {
-      const QPixmap& image = images[cell->image];
-      p->drawPixmap(rect.left() + kImageGap, rect.top() + (rect.height() - image.height()) / 2, image);
-      textRect.setLeft(rect.left() + kImageGap + image.width() + kImageGap);
-    }
-    DrawText(p, textRect, cell->text, alignment, colors.text, cell->bold);
+    DrawText(p, rect.adjusted(kTextMargin, 0, -kTextMargin, 0), cell->text, alignment, colors.text,
+             cell->bold);
   }
   p->restore();
 }

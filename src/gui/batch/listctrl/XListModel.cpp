@@ -94,12 +94,6 @@ bool CXListModel::RemoveRow(int row) {
   return true;
 }
 
-void CXListModel::RemoveAllRows() {
-  beginResetModel();
-  rows_.clear();
-  endResetModel();
-}
-
 bool CXListModel::InsertColumn(int column, const QString& title, Qt::Alignment alignment) {
   if (column < 0 || column > int(columns_.size())) return false;
   beginInsertColumns(QModelIndex(), column, column);

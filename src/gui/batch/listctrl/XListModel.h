@@ -37,7 +37,6 @@ class CXListModel : public QAbstractTableModel {
   void SetRecordFactory(RecordFactory factory) { recordFactory_ = std::move(factory); }
   bool InsertRow(int row, const QString& text);
   bool RemoveRow(int row);
-  void RemoveAllRows();
   bool InsertColumn(int column, const QString& title, Qt::Alignment alignment);
   Qt::Alignment ColumnAlignment(int column) const;
 
