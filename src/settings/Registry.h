@@ -1,8 +1,9 @@
 #pragma once
 // Typed values in sections of the settings file, the layer CSettingsStore
-// writes its numbers and texts through. A section is named by a key path such
-// as "HKEY_LOCAL_MACHINE\Software\Kestrune": the settings file has always
-// named its sections so, and stored files rely on those names. The file is
+// writes its numbers and texts through. A section is named by a key path (a
+// root name, a backslash, the sub-key; kSettingsKeyPath for the program's
+// own): the settings file has always named its sections so, and stored
+// files rely on those names. The file is
 // an INI file read and written with QSettings; its path is handed in. Qt Core
 // only, so the command-line tool reads the same settings as the desktop
 // program.
@@ -62,9 +63,9 @@ class CRegistryKey {
 
 class CRegistry : public CRegistryKey {
  public:
-  // Opens the key of a full path such as "HKEY_CURRENT_USER\Software\X" in
-  // the settings file storeFile, creating it when missing; throws
-  // REGISTRYERROR.
+  // Opens the key of a full path (one of RegistryRoot's names, a backslash
+  // or slash, the sub-key) in the settings file storeFile, creating it when
+  // missing; throws REGISTRYERROR.
   CRegistry(QString storeFile, const std::string& path);
 
   bool ReadDword(const std::string& name, std::uint32_t& value);
