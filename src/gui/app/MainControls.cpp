@@ -70,13 +70,13 @@ QBoxLayout* CMainControls::BuildLabels() {
 }
 
 QBoxLayout* CMainControls::BuildButtons() {
-  struct ButtonSpec {
+  struct ButtonPlan {
     CBitmapButton** button;
     const char* caption;
     const char* name;
     const char* tip;
   };
-  const ButtonSpec specs[] = {
+  const ButtonPlan plans[] = {
       {&start, "START", CMainDlg::kStart, "Starts selection"},
       {&end, "END", CMainDlg::kEnd, "Ends selection"},
       {&save, "SAVE", CMainDlg::kSave, "Saves selected split"},
@@ -85,11 +85,11 @@ QBoxLayout* CMainControls::BuildButtons() {
       {&stop, "STOP", CMainDlg::kStop, "Stops playing"},
       {&shred, "SHRED", CMainDlg::kShred, "Shreds to smaller splits"},
   };
-  for (const ButtonSpec& spec : specs) {
-    CBitmapButton* button = Named(new CBitmapButton(QString::fromLatin1(spec.caption)), spec.name);
-    button->setToolTip(QString::fromLatin1(spec.tip));
+  for (const ButtonPlan& plan : plans) {
+    CBitmapButton* button = Named(new CBitmapButton(QString::fromLatin1(plan.caption)), plan.name);
+    button->setToolTip(QString::fromLatin1(plan.tip));
     button->setEnabled(false);
-    *spec.button = button;
+    *plan.button = button;
   }
   auto* row = new QHBoxLayout;
   row->setSpacing(6);
