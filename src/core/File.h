@@ -11,6 +11,8 @@
 
 #include "core/AudioFailure.h"
 
+class CCopyWriter;
+
 // What went wrong with a file; each cause has its own user-visible message.
 enum class FileCause {
   Generic,
@@ -134,6 +136,7 @@ class CFile {
   std::uint64_t CopyTo(CFile& out, std::uint64_t count, const CopyObserver* observer = nullptr);
 
  private:
+  friend class CCopyWriter;  // writes the watched copies' blocks
   void FlushWrite();
   void DropReadBuffer();
   // The part of CopyTo after the buffers are empty: direct transfers.
@@ -141,6 +144,9 @@ class CFile {
   // A watched direct transfer: blocks read into this file's buffer, shown to
   // the observer and written by a second thread meanwhile (FileCopy.cpp).
   std::uint64_t CopyWatched(CFile& out, std::uint64_t count, const CopyObserver& observer);
+  struct CopyWriterDeleter {
+    void operator()(CCopyWriter* writer) const;
+  };
   [[noreturn]] void Throw(int err) const;
   std::size_t RawRead(void* buffer, std::size_t count);
   void RawWrite(const void* buffer, std::size_t count);
@@ -155,6 +161,8 @@ class CFile {
   std::size_t readLen_ = 0;    // valid bytes in buffer_ when reading
   std::size_t readPos_ = 0;    // next unread byte in buffer_
   std::size_t writeLen_ = 0;   // pending bytes in buffer_ when writing
+  // The thread that writes the watched copies' blocks, once one has run.
+  std::unique_ptr<CCopyWriter, CopyWriterDeleter> copyWriter_;
 };
 
 // Full absolute form of a path without resolving links.
