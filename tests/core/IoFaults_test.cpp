@@ -356,6 +356,28 @@ TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
   }
 }
 
+// One writing thread serves every watched copy from an open file: a write
+// that failed in one cut must not reach into the next.
+TEST_F(IoFaults, AFullDiskInOneGaplessCutLeavesTheNextCutFromTheSameFileWhole) {
+  const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // 160 s, about 2.5 MB
+  const std::string failed = dir_.File("failed.mp3"), next = dir_.File("next.mp3");
+  const std::string fresh = dir_.File("fresh.mp3");
+  kt::ScriptedOwner owner;
+  {
+    DiskFullAfter fault(UINT64_MAX);
+    CMp3File file(mp3, &owner, &fault);
+    ASSERT_EQ(file.GetError(), 0u);
+    fault.FailWritesAfter(1500000);
+    ASSERT_TRUE(FailureOf([&] { file.SaveSelection(failed, 0, 150, nullptr); }).has_value());
+    fault.Clear();
+    ASSERT_FALSE(FailureOf([&] { file.SaveSelection(next, 0, 150, nullptr); }).has_value());
+  }
+  CMp3File other(mp3, &owner);
+  other.SaveSelection(fresh, 0, 150, nullptr);
+  EXPECT_GT(fs::file_size(fresh), 2000000u);
+  EXPECT_EQ(kt::ReadAll(next), kt::ReadAll(fresh));
+}
+
 TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const std::string out = dir_.File("decoded.wav");
