@@ -137,6 +137,7 @@ class CFile {
 
  private:
   friend class CCopyWriter;  // writes the watched copies' blocks
+  friend class CMappedFile;  // maps the open file
   void FlushWrite();
   void DropReadBuffer();
   // The part of CopyTo after the buffers are empty: direct transfers.

@@ -8,6 +8,7 @@
 #include "core/TimeText.h"
 #include "core/mp3/ApeTag.h"
 #include "core/mp3/Mp3File.h"
+#include "core/mp3/Mp3FrameChain.h"
 #include "core/mp3/Mp3FrameScan.h"
 
 namespace {
@@ -16,8 +17,6 @@ namespace {
 // variable-bitrate stream without a VBR header frame from a constant one.
 constexpr std::uint64_t kProbes = 16;
 constexpr int kFramesPerProbe = 16;
-// The index pass reads the stream in blocks of this size.
-constexpr std::size_t kIndexBlock = 256 << 10;
 
 }  // namespace
 
@@ -74,36 +73,25 @@ void CMp3File::IndexFrames() {
   bitrateChanges_.clear();
   manyBitrateChanges_ = false;
   unsigned bitrate = 16;  // none yet
-  // The headers are read from large blocks (one read, not one a frame).
-  std::vector<std::uint8_t> block(kIndexBlock);
-  std::uint64_t blockAt = 0, blockEnd = 0;
-  CStreamFrameCheck check(firstAudio_);
-  std::uint32_t length = 0;  // the length of the frame frameAt found
-  auto frameAt = [&](std::uint64_t at) {
-    if (at < blockAt || at + 4 > blockEnd) {
-      blockAt = at;
-      blockEnd = at + file.ReadAt(block.data(), block.size(), at);
-    }
-    if (at + 4 > blockEnd) return mp3::FrameHeader{};
-    const mp3::FrameHeader header = mp3::FrameHeader::FromBytes(block.data() + (at - blockAt));
-    length = check.LengthOf(header);
-    return length > 0 && at + length <= audioEnd_ ? header : mp3::FrameHeader{};
-  };
+  mp3::FrameChainReader chains(file, firstAudio_, audioStart_, audioEnd_);
   std::uint64_t at = audioStart_;
   while (at < audioEnd_) {
-    if (const mp3::FrameHeader header = frameAt(at); header.HasSync()) {
-      if (!index_.Add(at)) {
+    const mp3::FrameChunk& chunk = chains.Walk(at);
+    for (std::size_t k = 0; k < chunk.count; ++k) {
+      if (!index_.Add(chunk.offsets[k])) {
         index_.Clear();
         return;
       }
-      if (bitrate != 16 && header.BitrateIndex() != bitrate) {
+      if (bitrate != 16 && chunk.bitrates[k] != bitrate) {
         if (bitrateChanges_.size() < kMaxBitrateChanges)
           bitrateChanges_.push_back(index_.Frames() - 1);
         else
           manyBitrateChanges_ = true;
       }
-      bitrate = header.BitrateIndex();
-      at += length;
+      bitrate = chunk.bitrates[k];
+    }
+    if (chunk.count > 0) {
+      at = chunk.end;
       continue;
     }
     // Junk between frames holds no samples: go on at the next frame of the
