@@ -8,6 +8,8 @@ namespace {
 
 // The block of the reads where the file is not mapped.
 constexpr std::size_t kBlock = 256 << 10;
+// How far ahead of the walk the map is fetched: about five frames of 128 kbit/s.
+constexpr std::uint64_t kFetchAhead = 2048;
 
 // What the guarded walk of the map needs and finds, in plain data: a read
 // of a lost page leaves the walk by a jump.
@@ -25,6 +27,9 @@ void WalkMap(void* context) {
   std::size_t count = 0;
   // A frame is whole before the end of the audio, so its header is too.
   while (count < FrameChunk::kFrames && at + 4 <= walk.audioEnd) {
+    // Where a header lies depends on the one before, which leaves the
+    // memory idle between reads: the line some frames ahead is asked for now.
+    if (at + kFetchAhead < walk.audioEnd) __builtin_prefetch(walk.map->At(at + kFetchAhead));
     const FrameHeader header = FrameHeader::FromBytes(walk.map->At(at));
     const std::uint32_t length = walk.check->LengthOf(header);
     if (length == 0 || at + length > walk.audioEnd) break;
