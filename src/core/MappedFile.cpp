@@ -58,7 +58,7 @@ CMappedFile::CMappedFile(const CFile& file, std::uint64_t offset, std::uint64_t 
   if (file.fd_ < 0 || length == 0 || page <= 0 || length > SIZE_MAX / 2) return;
   const std::uint64_t start = offset - offset % static_cast<std::uint64_t>(page);
   const std::size_t size = static_cast<std::size_t>(length + (offset - start));
-  void* mapping = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, file.fd_, static_cast<off_t>(start));
+  void* mapping = mmap(nullptr, size, PROT_READ, MAP_SHARED, file.fd_, static_cast<off_t>(start));
   if (mapping == MAP_FAILED) return;
   InstallBusErrorHandler();
   mapping_ = mapping;
