@@ -10,6 +10,10 @@
 namespace {
 // Deferred bytes are handed to the file layer in large transfers.
 constexpr std::uint64_t kCopyBatch = 8u << 20;
+// A watched copy (an MP3 piece's) starts and drains its two-thread pipeline
+// once a transfer: a piece of a 100 MB file goes in one. The cancel flag is
+// still read every 10000 bytes, and acted on after at most this much.
+constexpr std::uint64_t kWatchedCopyBatch = 32u << 20;
 }  // namespace
 
 CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
@@ -99,6 +103,7 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress
     pending = 0;
   };
 
+  const std::uint64_t batch = observer ? kWatchedCopyBatch : kCopyBatch;
   std::uint64_t first = std::min<std::uint64_t>(count % kCopyBlock, available);
   pending += first;
   available -= first;
@@ -109,7 +114,7 @@ std::uint64_t CAudioFile::CopyData(CFile& output, std::uint64_t count, CProgress
     if (take == 0) break;
     pending += take;
     available -= take;
-    if (pending >= kCopyBatch) flush();
+    if (pending >= batch) flush();
     if (sourceEnded) break;
     if (progress && progress->IsCancelled()) break;
     total += take;
