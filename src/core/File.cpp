@@ -231,6 +231,10 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
       done += n;
       continue;
     }
+    // A read that goes on from a buffer it used up fills the whole buffer;
+    // the first after a move fills a little of it: the header probes seek
+    // and read a few bytes at a time all over the file.
+    const bool reading = readLen_ > 0;
     readLen_ = readPos_ = 0;
     const std::size_t left = count - done;
     // Large reads go straight to the caller's memory: staging them in the
@@ -240,7 +244,7 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
       done += n;
       break;
     }
-    readLen_ = RawRead(buffer_.get(), kBufferSize);
+    readLen_ = RawRead(buffer_.get(), reading ? kBufferSize : std::max(left, kFirstFill));
     if (readLen_ == 0) break;
   }
   return done;

@@ -73,6 +73,8 @@ class CFile {
   enum class From { Begin, Current, End };
 
   static constexpr std::size_t kBufferSize = 1 << 20;
+  // What the first buffered read after a move fills of the buffer.
+  static constexpr std::size_t kFirstFill = 64 << 10;
 
   CFile() = default;
   ~CFile();
