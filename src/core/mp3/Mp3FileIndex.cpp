@@ -73,6 +73,9 @@ void CMp3File::IndexFrames() {
   bitrateChanges_.clear();
   manyBitrateChanges_ = false;
   unsigned bitrate = 16;  // none yet
+  // Room for the frames of a stream of the first frame's length, so the
+  // index is not copied as it grows.
+  index_.Reserve(GetAudioBytes() / std::max<std::uint32_t>(firstAudio_.FrameLength(), 1) + 1);
   mp3::FrameChainReader chains(file, firstAudio_, audioStart_, audioEnd_);
   std::uint64_t at = audioStart_;
   while (at < audioEnd_) {

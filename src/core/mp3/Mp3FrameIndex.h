@@ -3,6 +3,7 @@
 // in length (variable bitrate): frame k holds the samples from
 // k × samples per frame on, so seconds become bytes exactly.
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,10 @@ class FrameIndex {
   // audio); false when the index is full or cannot hold the offset.
   bool Add(std::uint64_t offset);
   void Clear() { *this = FrameIndex(); }
+  // Makes room for frames frames (at most kMaxFrames).
+  void Reserve(std::uint64_t frames) {
+    offsets_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(frames, kMaxFrames)));
+  }
 
   bool Empty() const { return offsets_.empty(); }
   std::uint64_t Frames() const { return offsets_.size(); }
