@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "core/File.h"
@@ -61,7 +62,10 @@ CMappedFile::CMappedFile(const CFile& file, std::uint64_t offset, std::uint64_t 
   void* mapping = mmap(nullptr, size, PROT_READ, MAP_SHARED, file.fd_, static_cast<off_t>(start));
   if (mapping == MAP_FAILED) return;
   InstallBusErrorHandler();
-  mapping_ = mapping;
+  // Pages, not 2 MiB runs of them: a walk that gives back what it passed
+  // then holds a few hundred KiB at a time, not megabytes.
+  madvise(mapping, size, MADV_NOHUGEPAGE);
+  mapping_ = static_cast<std::uint8_t*>(mapping);
   mappingLength_ = size;
   bytes_ = static_cast<const std::uint8_t*>(mapping) + (offset - start);
   offset_ = offset;
@@ -72,9 +76,19 @@ CMappedFile::~CMappedFile() {
   if (mapping_) munmap(mapping_, mappingLength_);
 }
 
+void CMappedFile::Release(std::uint64_t upTo) {
+  if (!mapping_ || upTo <= offset_) return;
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::uint64_t fromMapping = std::min<std::uint64_t>(upTo - offset_, length_) + (bytes_ - mapping_);
+  const std::size_t until = static_cast<std::size_t>(fromMapping) / page * page;
+  if (until <= released_) return;
+  madvise(mapping_ + released_, until - released_, MADV_DONTNEED);
+  released_ = until;
+}
+
 bool CMappedFile::Guarded(void (*read)(void* context), void* context) const {
   ReadGuard guard;
-  guard.from = static_cast<const std::uint8_t*>(mapping_);
+  guard.from = mapping_;
   guard.to = guard.from + mappingLength_;
   ReadGuard* const outer = tGuard;
   if (sigsetjmp(guard.back, 1) != 0) {

@@ -28,6 +28,11 @@ class CMappedFile {
   // The mapped byte at the file offset at (Offset() <= at < Offset() + Length()).
   const std::uint8_t* At(std::uint64_t at) const { return bytes_ + (at - offset_); }
 
+  // Unmaps the whole pages before the file offset upTo, once a walk is past
+  // them, so that they stop counting in the process's memory; the file's
+  // pages stay in the page cache. Reading them afterwards is not allowed.
+  void Release(std::uint64_t upTo);
+
   // Runs read(context), which reads the map; true when it ran to its end,
   // false when it read a part of the map the file no longer holds. read is
   // left by a jump at that read, so it must not make objects that need
@@ -36,7 +41,8 @@ class CMappedFile {
 
  private:
   const std::uint8_t* bytes_ = nullptr;  // the byte at offset_
-  void* mapping_ = nullptr;              // page-aligned start of the mapping
+  std::uint8_t* mapping_ = nullptr;      // page-aligned start of the mapping
   std::size_t mappingLength_ = 0;
+  std::size_t released_ = 0;  // bytes from the mapping's start already given back
   std::uint64_t offset_ = 0, length_ = 0;
 };

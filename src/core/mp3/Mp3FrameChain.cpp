@@ -57,7 +57,11 @@ const FrameChunk& FrameChainReader::Walk(std::uint64_t at) {
   if (ReadsMap() && at >= map_.Offset()) {
     chunk_->end = at;
     MapWalk walk{&map_, &check_, audioEnd_, chunk_.get()};
-    if (map_.Guarded(WalkMap, &walk)) return *chunk_;
+    if (map_.Guarded(WalkMap, &walk)) {
+      // Walks go forward: the pages this chunk was read from are not read again.
+      map_.Release(chunk_->end);
+      return *chunk_;
+    }
     shrunk_ = true;  // the file shrank: what is left of it is read
   }
   WalkBlocks(at);

@@ -17,7 +17,7 @@ namespace mp3 {
 
 // Frames walked in one go; a walk stops early where no frame of the stream starts.
 struct FrameChunk {
-  static constexpr std::size_t kFrames = 4096;
+  static constexpr std::size_t kFrames = 1024;
   std::size_t count = 0;
   std::uint64_t end = 0;  // where the walk stopped
   std::uint64_t offsets[kFrames];
