@@ -11,8 +11,29 @@ constexpr std::size_t kBlock = 256 << 10;
 // How far ahead of the walk the map is fetched: about five frames of 128 kbit/s.
 constexpr std::uint64_t kFetchAhead = 2048;
 
-// What the guarded walk of the map needs and finds, in plain data: a read
-// of a lost page leaves the walk by a jump.
+// Walks the chain from chunk.end into chunk: headerAt(at) gives the four
+// bytes at at, or null where the source holds none. Makes nothing that
+// needs destroying, so a guarded read may leave it by a jump.
+template <class HeaderAt>
+void WalkChain(FrameChunk& chunk, std::uint64_t audioEnd, CStreamFrameCheck& check, HeaderAt headerAt) {
+  std::uint64_t at = chunk.end;
+  std::size_t count = 0;
+  // A frame is whole before the end of the audio, so its header is too.
+  while (count < FrameChunk::kFrames && at + 4 <= audioEnd) {
+    const std::uint8_t* bytes = headerAt(at);
+    if (!bytes) break;
+    const FrameHeader header = FrameHeader::FromBytes(bytes);
+    const std::uint32_t length = check.LengthOf(header);
+    if (length == 0 || at + length > audioEnd) break;
+    chunk.offsets[count] = at;
+    chunk.bitrates[count++] = static_cast<std::uint8_t>(header.BitrateIndex());
+    at += length;
+  }
+  chunk.count = count;
+  chunk.end = at;
+}
+
+// What the guarded walk of the map needs and finds, in plain data.
 struct MapWalk {
   const CMappedFile* map;
   CStreamFrameCheck* check;
@@ -22,23 +43,12 @@ struct MapWalk {
 
 void WalkMap(void* context) {
   const MapWalk& walk = *static_cast<const MapWalk*>(context);
-  FrameChunk& chunk = *walk.chunk;
-  std::uint64_t at = chunk.end;
-  std::size_t count = 0;
-  // A frame is whole before the end of the audio, so its header is too.
-  while (count < FrameChunk::kFrames && at + 4 <= walk.audioEnd) {
+  WalkChain(*walk.chunk, walk.audioEnd, *walk.check, [&walk](std::uint64_t at) {
     // Where a header lies depends on the one before, which leaves the
     // memory idle between reads: the line some frames ahead is asked for now.
     if (at + kFetchAhead < walk.audioEnd) __builtin_prefetch(walk.map->At(at + kFetchAhead));
-    const FrameHeader header = FrameHeader::FromBytes(walk.map->At(at));
-    const std::uint32_t length = walk.check->LengthOf(header);
-    if (length == 0 || at + length > walk.audioEnd) break;
-    chunk.offsets[count] = at;
-    chunk.bitrates[count++] = static_cast<std::uint8_t>(header.BitrateIndex());
-    at += length;
-  }
-  chunk.count = count;
-  chunk.end = at;
+    return walk.map->At(at);
+  });
 }
 
 }  // namespace
@@ -70,22 +80,14 @@ const FrameChunk& FrameChainReader::Walk(std::uint64_t at) {
 
 void FrameChainReader::WalkBlocks(std::uint64_t at) {
   if (block_.empty()) block_.resize(kBlock);
-  FrameChunk& chunk = *chunk_;
-  chunk.count = 0;
-  while (chunk.count < FrameChunk::kFrames) {
-    if (at < blockAt_ || at + 4 > blockEnd_) {
-      blockAt_ = at;
-      blockEnd_ = at + file_.ReadAt(block_.data(), block_.size(), at);
+  chunk_->end = at;
+  WalkChain(*chunk_, audioEnd_, check_, [this](std::uint64_t from) -> const std::uint8_t* {
+    if (from < blockAt_ || from + 4 > blockEnd_) {
+      blockAt_ = from;
+      blockEnd_ = from + file_.ReadAt(block_.data(), block_.size(), from);
     }
-    if (at + 4 > blockEnd_) break;
-    const FrameHeader header = FrameHeader::FromBytes(block_.data() + (at - blockAt_));
-    const std::uint32_t length = check_.LengthOf(header);
-    if (length == 0 || at + length > audioEnd_) break;
-    chunk.offsets[chunk.count] = at;
-    chunk.bitrates[chunk.count++] = static_cast<std::uint8_t>(header.BitrateIndex());
-    at += length;
-  }
-  chunk.end = at;
+    return from + 4 <= blockEnd_ ? block_.data() + (from - blockAt_) : nullptr;
+  });
 }
 
 }  // namespace mp3
