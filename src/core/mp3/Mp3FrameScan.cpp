@@ -20,12 +20,12 @@ bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream) {
          header.FrameLength() > 0;
 }
 
-void CStreamFrameCheck::Learn(std::uint32_t key) {
-  known_ = true;
-  key_ = key;
+void CStreamFrameCheck::Learn(Verdict& verdict, std::uint32_t key) const {
+  verdict.known = true;
   const mp3::FrameHeader bare{key};
-  length_ = IsStreamFrame(bare, stream_) ? bare.FrameLength() : 0;
-  paddingSlot_ = length_ > 0 ? mp3::FrameHeader{key | kPadding}.FrameLength() - length_ : 0;
+  verdict.length = IsStreamFrame(bare, stream_) ? bare.FrameLength() : 0;
+  verdict.paddingSlot =
+      verdict.length > 0 ? mp3::FrameHeader{key | kPadding}.FrameLength() - verdict.length : 0;
 }
 
 CMp3FrameWalker::CMp3FrameWalker(std::uint64_t from, std::uint64_t to, mp3::FrameHeader stream, bool crc,

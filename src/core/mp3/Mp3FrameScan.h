@@ -28,33 +28,44 @@ struct Mp3FrameScan {
 // sampling rate stream gives.
 bool IsStreamFrame(mp3::FrameHeader header, mp3::FrameHeader stream);
 
-// The check of IsStreamFrame with the frame's length, remembering the last
-// verdict: the frames of a stream repeat their fields (the padding bit
-// aside), so a walk over them needs the header tables only where they change.
+// The check of IsStreamFrame with the frame's length, remembering its
+// verdicts: a header of the stream differs from the stream's own fields only
+// in bitrate (and padding), so the header tables are consulted once a
+// bitrate, and a variable-bitrate walk costs a compare and a lookup a frame.
 class CStreamFrameCheck {
  public:
-  explicit CStreamFrameCheck(mp3::FrameHeader stream) : stream_(stream) {}
+  explicit CStreamFrameCheck(mp3::FrameHeader stream)
+      : stream_(stream), streamRest_((stream.raw & kRest) | kSync) {}
   // The length of the frame whose header is header when it is a frame of
   // the stream, else 0.
   std::uint32_t LengthOf(mp3::FrameHeader header) {
-    const std::uint32_t key = header.raw & kFields;
-    if (!known_ || key != key_) Learn(key);
-    if (length_ == 0) return 0;
-    return length_ + ((header.raw & kPadding) != 0 ? paddingSlot_ : 0);
+    // Sync, version, layer and sampling rate: without all sync bits, or in
+    // another stream, no frame of this one.
+    if ((header.raw & kRest) != streamRest_) return 0;
+    Verdict& verdict = byBitrate_[header.BitrateIndex()];
+    if (!verdict.known) Learn(verdict, header.raw & kFields);
+    if (verdict.length == 0) return 0;
+    return verdict.length + ((header.raw & kPadding) != 0 ? verdict.paddingSlot : 0);
   }
 
  private:
   static constexpr std::uint32_t kPadding = 1u << 17;
+  static constexpr std::uint32_t kBitrate = 0xFu << 20;
+  static constexpr std::uint32_t kSync = 0xE0FFu;
   // Sync, version, layer, bitrate and sampling rate: all that the verdict
   // and the length depend on, besides the padding bit.
   static constexpr std::uint32_t kFields = 0x00FEFEFFu & ~kPadding;
-  void Learn(std::uint32_t key);
+  static constexpr std::uint32_t kRest = kFields & ~kBitrate;
+  struct Verdict {
+    bool known = false;
+    std::uint32_t length = 0;       // without padding; 0 when not a frame of the stream
+    std::uint32_t paddingSlot = 0;  // what the padding bit adds
+  };
+  void Learn(Verdict& verdict, std::uint32_t key) const;
 
   mp3::FrameHeader stream_;
-  bool known_ = false;
-  std::uint32_t key_ = 0;
-  std::uint32_t length_ = 0;       // without padding; 0 when not a frame of the stream
-  std::uint32_t paddingSlot_ = 0;  // what the padding bit adds
+  std::uint32_t streamRest_;  // the stream's sync, version, layer and sampling rate bits
+  Verdict byBitrate_[16];
 };
 
 // Walks the frames in [from, to) from bytes fed in order. Bytes that hold no
