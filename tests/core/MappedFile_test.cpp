@@ -19,7 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kPage = 4096;
+// The system's page: what a file that shrinks loses from a map, a page at a time.
+const std::size_t kPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 
 // Sums bytes [from, to) of the map, in plain data as a guarded read must.
 struct SumRead {

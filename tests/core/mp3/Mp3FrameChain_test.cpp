@@ -6,6 +6,7 @@
 #include "core/mp3/Mp3FrameChain.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -104,7 +105,8 @@ TEST(Mp3FrameChain, AFileThatShrinksUnderTheMapIsWalkedOnFromWhatIsLeft) {
   mp3::FrameChainReader chains(file, stream, 0, bytes.size());
   ASSERT_TRUE(chains.ReadsMap());
   // Cut on a page boundary inside a frame: the walk runs on into lost pages.
-  const std::size_t left = 122 * 4096;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t left = bytes.size() / 2 / page * page;
   fs::resize_file(path, left);
   // As a walk that reads the file finds them: each frame whose header is
   // still there (the length of the audio was taken before the file shrank).
