@@ -23,7 +23,7 @@
 #include "core/StringTable.h"
 #include "core/TimeText.h"
 #include "core/mp3/Mp3File.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "core/wav/WaveFile.h"
 #include "settings/SettingsStore.h"
 

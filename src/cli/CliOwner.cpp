@@ -4,7 +4,7 @@
 #include "cli/CliMessages.h"
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 
 void CCliOwner::ShowMessage(const std::string&, const std::string& text, MessageIcon icon) {
   if (icon == MessageIcon::Error && !fileLabel_.empty())

@@ -13,7 +13,7 @@
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitRequest.h"
 #include "core/split/SplitWriter.h"

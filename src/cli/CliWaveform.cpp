@@ -14,7 +14,7 @@
 #include "cli/CliProgress.h"
 #include "core/File.h"
 #include "core/StringTable.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
 

@@ -50,4 +50,5 @@ constexpr AudioError kPieceWrite = 7004;  // a piece of a split could not be wri
 constexpr AudioError kPieceTag = 7005;    // a piece of a split could not be tagged
 constexpr AudioError kExport = 7006;      // a cut-list export could not be written
 constexpr AudioError kUnexpected = 7007;  // an operation ended by a fault of no known kind
+constexpr AudioError kNotOffered = 7008;  // the file does not offer the conversion asked for
 }  // namespace err

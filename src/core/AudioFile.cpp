@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -16,8 +15,8 @@ constexpr std::uint64_t kCopyBatch = 8u << 20;
 constexpr std::uint64_t kWatchedCopyBatch = 32u << 20;
 }  // namespace
 
-CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
-    : owner(ownerWindow), path_(path), writeFaults_(writeFaults) {
+CAudioFile::CAudioFile(const std::string& path, CWriteFaults* writeFaults)
+    : path_(path), writeFaults_(writeFaults) {
   if (const CFile::Opened opened = file.Open(path, CFile::Mode::ReadShared); !opened) {
     error = err::kCannotOpen;
     errorPath_ = path;
@@ -30,7 +29,7 @@ CAudioFile::CAudioFile(const std::string& path, CAudioOwner* ownerWindow, CWrite
 
 CAudioFile::~CAudioFile() = default;
 
-AudioError CAudioFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+OperationResult CAudioFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
                                      std::uint32_t endSecond, CProgress* progress) {
   const std::uint32_t rate = GetSampleRate();
   return SaveSelectionSamples(outputPath, timetext::SampleAtSecond(startSecond, rate),
@@ -48,18 +47,28 @@ void CAudioFile::SetOverlapMicros(std::uint64_t micros) {
   overlapTime = static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, UINT32_MAX));
 }
 
-void CAudioFile::ShowInformation() {
-  if (owner) owner->ShowInformation(*this);
+AudioError CAudioFile::ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) {
+  return err::kNotOffered;
+}
+
+AudioError CAudioFile::ConvertToWav(const std::string&, CProgress*) {
+  return err::kNotOffered;
+}
+
+AudioError CAudioFile::ConvertTo16Bit(const std::string&, CProgress*) {
+  return err::kNotOffered;
+}
+
+AudioError CAudioFile::ConvertTo8Bit(const std::string&, CProgress*) {
+  return err::kNotOffered;
+}
+
+AudioError CAudioFile::RipChannels(std::uint8_t, const std::string&, CProgress*) {
+  return err::kNotOffered;
 }
 
 std::string CAudioFile::GetFileName() const {
   return FileNamePart(path_);
-}
-
-AudioError CAudioFile::ReportError(CAudioOwner* reportTo) const {
-  if (error != err::kNone && reportTo)
-    reportTo->ShowMessage(msg::kCaptionError, LoadMessage(error), MessageIcon::Error);
-  return error;
 }
 
 bool CAudioFile::FindChunk(const char* tag) {

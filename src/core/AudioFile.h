@@ -1,19 +1,33 @@
 #pragma once
-// The audio file object: one open WAV or MP3 file and the operations on it.
-// Operations leave their outcome in the error code (see AudioError.h); a file
-// failure that an operation does not handle itself ends it with a
-// CFileException, which the caller reports.
+// The audio file object: one open file of any format (core/AudioFormat.h)
+// and the operations on it, behind one interface. An operation returns its
+// outcome (core/OperationResult.h) and keeps its code in the error code the
+// caller reads through GetError; a file failure that an operation does not
+// handle itself ends it with a CFileException, which the caller's operation
+// runner reports. Nothing here shows a window or asks a question.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/AudioError.h"
+#include "core/AudioFormat.h"
+#include "core/FactTree.h"
 #include "core/File.h"
 #include "core/Mp3EncodeSettings.h"
+#include "core/OperationResult.h"
+#include "core/PcmSink.h"
+#include "core/PieceTags.h"
+#include "core/SplitEstimate.h"
+#include "core/WindowLevels.h"
 
-class CAudioOwner;
 class CProgress;
+
+namespace peaks {
+class CPeakSource;
+}
 
 class CAudioFile {
  public:
@@ -21,13 +35,44 @@ class CAudioFile {
 
   // writeFaults: what every output of the file's operations is written
   // through (tests); none in production.
-  CAudioFile(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
+  explicit CAudioFile(const std::string& path, CWriteFaults* writeFaults = nullptr);
   virtual ~CAudioFile();
   CAudioFile(const CAudioFile&) = delete;
   CAudioFile& operator=(const CAudioFile&) = delete;
 
-  virtual int GetFileType() const = 0;  // 0 WAV, 1 MP3
-  virtual AudioError SplitEqually(CProgress* progress) = 0;
+  // The kind of file this is.
+  virtual const CAudioFormat& Format() const = 0;
+
+  // --- Facts
+  // Samples per second of one channel (0 when the file could not be read).
+  virtual std::uint32_t GetSampleRate() const = 0;
+  // Channels and bits per sample of the file's decode (MP3: 16).
+  virtual std::uint16_t GetChannels() const = 0;
+  virtual std::uint16_t GetBitsPerSample() const = 0;
+  // Sample frames of the whole decode: the end of every selection. Exact
+  // for WAV and for MP3 files with a trusted LAME header frame or frames
+  // that differ in bitrate; for other MP3 files the duration × rate until
+  // their frames are counted (CountDecodedSamples, or the first cut).
+  virtual std::uint64_t GetSampleCount() const = 0;
+  // The samples of the whole decode, counted (an MP3 walks its frames).
+  // Throws split::ScanError when the audio cannot be read.
+  virtual std::uint64_t CountDecodedSamples() = 0;
+  // The lines of the file's information window, in order.
+  virtual std::vector<std::string> GetInformationLines() const = 0;
+  // The tag fields the information shows after those lines, as label and
+  // value ("Title", ...); none for a format without them.
+  virtual std::vector<std::pair<std::string, std::string>> GetTagFields() const { return {}; }
+  // Everything the format knows of the file, for `info --json`: the
+  // format's own members beside the common ones the caller adds.
+  virtual FactObject DescribeFacts() = 0;
+  // The Shred Equally estimate for a number of pieces.
+  virtual SplitEstimate EstimateSplit(std::uint32_t splits) const = 0;
+
+  // --- Cutting
+  // Cuts the file into request.numberOfSplits equal pieces named from the
+  // base (the source's own path when empty), the suffix and the number,
+  // each overlapping the one before by the overlap time.
+  virtual OperationResult SplitEqually(const ShredRequest& request, CProgress* progress) = 0;
   // Selections in samples. A sample position counts sample frames (one
   // sample of every channel) of the whole file's decode at GetSampleRate(),
   // from 0; a time becomes one with timetext::SampleAt (core/TimeText.h).
@@ -37,30 +82,51 @@ class CAudioFile {
   // nothing. WAV files cut to the sample frame (whole blocks of compressed
   // formats); gapless MP3 pieces play exactly those samples in decoders that
   // honour the LAME header frame, plain MP3 copies hold the whole frames
-  // that cover them. On success the owner is told the written length.
-  virtual AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
-                                          std::uint64_t endSample, CProgress* progress) = 0;
+  // that cover them. On success the result's notice tells the written length.
+  virtual OperationResult SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                               std::uint64_t endSample, CProgress* progress) = 0;
   // The same for the whole seconds of the window's slider marks:
   // [startSecond × rate, endSecond × rate).
-  AudioError SaveSelection(const std::string& outputPath, std::uint32_t startSecond, std::uint32_t endSecond,
-                           CProgress* progress);
-  // Samples per second of one channel (0 when the file could not be read).
-  virtual std::uint32_t GetSampleRate() const = 0;
-  // Sample frames of the whole decode: the end of every selection. Exact
-  // for WAV and for MP3 files with a trusted LAME header frame or frames
-  // that differ in bitrate; for other MP3 files the duration × rate until
-  // their frames are counted (CMp3File::GetSampleMap, or the first cut).
-  virtual std::uint64_t GetSampleCount() const = 0;
-  // Hands the file to the owner's information window.
-  virtual void ShowInformation();
-  virtual std::string GetDefaultExtension() const = 0;
-  virtual std::string GetFileFilter() const = 0;
-  virtual int ConvertToMp3(const std::string& outputPath, CProgress* progress,
-                           Mp3EncodeSettings settings) = 0;
-  virtual int ConvertToWav(const std::string& outputPath, CProgress* progress) = 0;
-  // The lines of the file's information window, in order.
-  virtual std::vector<std::string> GetInformationLines() const = 0;
+  OperationResult SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
+                                std::uint32_t endSecond, CProgress* progress);
+  // Tags a piece written from this file with the facts given, built on the
+  // file's own tag. Throws split::TagError naming the piece.
+  virtual void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const = 0;
+  // Gapless pieces (the default) play exactly their samples where the
+  // format needs a header for that (MP3); formats whose pieces are exact
+  // by themselves have nothing to switch.
+  virtual void SetGaplessPieces(bool /*gapless*/) {}
 
+  // --- Decoding and analysis
+  // Hands the samples [firstSample, endSample) of the whole decode (clipped
+  // to it) to sink as interleaved little-endian PCM of GetChannels()
+  // channels and GetBitsPerSample() bits, exactly as a whole conversion to
+  // WAV holds them. Returns the sample frames delivered. Throws a
+  // CAudioFailure when the audio cannot be decoded.
+  virtual std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) = 0;
+  // Window levels of the whole decode for silence detection. Throws
+  // split::ScanError when the audio cannot be read.
+  virtual split::WindowLevels ScanLevels(const split::LevelScanOptions& options,
+                                         split::LevelScanStats* stats) = 0;
+  // The reader of the waveform's peaks; nullptr with whyNot set when this
+  // file's waveform cannot be drawn.
+  virtual std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) = 0;
+
+  // --- Conversions
+  // Whether this file offers a conversion (its format's, within its facts).
+  virtual bool Offers(Conversion conversion) const = 0;
+  // A conversion the file does not offer returns err::kTypeNotOffered and
+  // leaves the error code as it was.
+  virtual AudioError ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                                  Mp3EncodeSettings settings);
+  virtual AudioError ConvertToWav(const std::string& outputPath, CProgress* progress);
+  virtual AudioError ConvertTo16Bit(const std::string& outputPath, CProgress* progress);
+  virtual AudioError ConvertTo8Bit(const std::string& outputPath, CProgress* progress);
+  // Bit k of channelMask keeps channel k + 1 (bit 0 left, bit 1 right).
+  virtual AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress);
+
+  std::string GetDefaultExtension() const { return Format().DefaultExtension(); }
+  std::string GetFileFilter() const { return Format().FileFilter(); }
   std::string GetFileName() const;
   const std::string& GetFilePath() const { return path_; }
   AudioError GetError() const { return error; }
@@ -82,10 +148,6 @@ class CAudioFile {
   void SetOverlapMicros(std::uint64_t micros);
   const std::string& GetSuffix() const { return suffix; }
   void SetSuffix(const std::string& text) { suffix = text; }
-  CAudioOwner* GetOwner() const { return owner; }
-  // Shows the message of a non-zero error through owner (none: nothing is
-  // shown) and returns the error unchanged.
-  AudioError ReportError(CAudioOwner* reportTo) const;
 
  protected:
   // Searches the first 1000 bytes of the file for a four-byte tag; on success
@@ -103,7 +165,6 @@ class CAudioFile {
   bool CreateOutput(CFile& output, const std::string& outputPath);
 
   CFile file;
-  CAudioOwner* owner = nullptr;
   double duration = 0.0;
   AudioError error = err::kNone;
   std::uint32_t overlapTime = 0;

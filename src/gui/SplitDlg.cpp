@@ -18,7 +18,7 @@
 #include "core/OperationRunner.h"
 #include "core/Progress.h"
 #include "core/TimeText.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
 #include "gui/EngineText.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/peaks/PeakJob.h"
-#include "core/peaks/PeakModel.h"
+#include "core/PeakModel.h"
 
 class CSelectionModel;
 

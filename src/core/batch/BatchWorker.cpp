@@ -4,8 +4,7 @@
 
 #include "core/OperationRunner.h"
 #include "core/Progress.h"
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveFile.h"
+#include "core/open/Formats.h"
 
 Mp3EncodeSettings BatchMp3Settings() {
   Mp3EncodeSettings settings;
@@ -20,10 +19,11 @@ Mp3EncodeSettings BatchMp3Settings() {
 }
 
 std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType) {
-  // No owner: a worker thread shows nothing; failures go to the log.
-  if (sourceType == sourcetype::kWav) return std::make_unique<CWaveFile>(path, nullptr);
-  if (sourceType == sourcetype::kMp3) return std::make_unique<CMp3File>(path, nullptr);
-  return nullptr;
+  const char* name = sourceType == sourcetype::kWav   ? "WAV"
+                     : sourceType == sourcetype::kMp3 ? "MP3"
+                                                      : nullptr;
+  const CAudioFormat* format = name ? FormatNamed(name) : nullptr;
+  return format ? format->Open(path, nullptr) : nullptr;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/File.h"
+#include "core/PcmSink.h"
 #include "core/Progress.h"
 
 // The three callbacks libmad calls during a synchronous run. They never let
@@ -87,6 +88,10 @@ struct CMadDecoder::Callbacks {
       return Break(d);
     }
     ++d.framesDecoded_;
+    if (d.stopAfterKept_ && d.samplesDecoded_ >= keepEnd) {
+      d.stoppedAfterKept_ = true;
+      return MAD_FLOW_STOP;
+    }
     return MAD_FLOW_CONTINUE;
   }
 
@@ -99,7 +104,7 @@ struct CMadDecoder::Callbacks {
   }
 };
 
-CMadDecoder::CMadDecoder(CFile& input, std::uint64_t audioEnd, CFile& output, CProgress* progress)
+CMadDecoder::CMadDecoder(CFile& input, std::uint64_t audioEnd, CPcmSink& output, CProgress* progress)
     : input_(input), audioEnd_(audioEnd), output_(output), progress_(progress) {}
 
 int CMadDecoder::Run() {

@@ -9,6 +9,7 @@
 #include "core/AudioError.h"
 
 class CFile;
+class CPcmSink;
 class CProgress;
 
 class CMadDecoder {
@@ -17,7 +18,7 @@ class CMadDecoder {
   static constexpr std::size_t kOutputSize = 1152 * 2 * 2;
 
   // Decodes input from its current position up to audioEnd into output.
-  CMadDecoder(CFile& input, std::uint64_t audioEnd, CFile& output, CProgress* progress);
+  CMadDecoder(CFile& input, std::uint64_t audioEnd, CPcmSink& output, CProgress* progress);
   CMadDecoder(const CMadDecoder&) = delete;
   CMadDecoder& operator=(const CMadDecoder&) = delete;
 
@@ -27,6 +28,8 @@ class CMadDecoder {
     skip_ = skip;
     keep_ = keep;
   }
+  // Ends the run once the kept samples are out (a span, not a whole file).
+  void StopAfterKept() { stopAfterKept_ = true; }
 
   // Runs the decoder; 0 when it ran to the end of the input, -1 when a
   // callback stopped it (failure, cancel or a file failure).
@@ -50,7 +53,7 @@ class CMadDecoder {
 
   CFile& input_;
   std::uint64_t audioEnd_;
-  CFile& output_;
+  CPcmSink& output_;
   CProgress* progress_;
   bool endOfInput_ = false;
   bool brokenOff_ = false;  // a callback stopped the run
@@ -61,6 +64,8 @@ class CMadDecoder {
   std::uint64_t framesDecoded_ = 0;
   std::uint64_t skip_ = 0;
   std::uint64_t keep_ = UINT64_MAX;
+  bool stopAfterKept_ = false;
+  bool stoppedAfterKept_ = false;
   std::uint64_t samplesDecoded_ = 0;  // per channel, written or not
   std::uint8_t* inputBuffer_ = nullptr;
   std::uint8_t* outputBuffer_ = nullptr;

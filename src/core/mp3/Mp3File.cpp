@@ -19,8 +19,8 @@ constexpr std::uint64_t kMaxByteRate = 448000 / 8;
 
 }  // namespace
 
-CMp3File::CMp3File(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
-    : CAudioFile(path, ownerWindow, writeFaults) {
+CMp3File::CMp3File(const std::string& path, CWriteFaults* writeFaults)
+    : CAudioFile(path, writeFaults) {
   if (error == err::kNone) Scan();
 }
 
@@ -258,7 +258,7 @@ std::vector<std::string> CMp3File::GetInformationLines() const {
   };
 }
 
-Mp3TagFields CMp3File::GetTagFields() const {
+Mp3TagFields CMp3File::GetId3v1Fields() const {
   Mp3TagFields fields;
   fields.fileName = GetFileName();
   if (!hasTag_) {

@@ -42,21 +42,35 @@ class CMp3File : public CAudioFile {
   static constexpr std::uint32_t kSearchWindow = 65536;
   static constexpr std::size_t kTagSize = 128;
 
-  CMp3File(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
+  explicit CMp3File(const std::string& path, CWriteFaults* writeFaults = nullptr);
   ~CMp3File() override;
 
-  int GetFileType() const override { return 1; }
-  AudioError SplitEqually(CProgress* progress) override;
-  AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
-                                  std::uint64_t endSample, CProgress* progress) override;
+  const CAudioFormat& Format() const override;
+  std::uint32_t GetSampleRate() const override { return reference_.SampleRate(); }
+  std::uint16_t GetChannels() const override;
+  std::uint16_t GetBitsPerSample() const override { return 16; }
   std::uint64_t GetSampleCount() const override;
-  std::string GetDefaultExtension() const override { return "*.MP3"; }
-  std::string GetFileFilter() const override { return mp3::kFileFilter; }
-  int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
-  int ConvertToWav(const std::string& outputPath, CProgress* progress) override;
+  std::uint64_t CountDecodedSamples() override;
   // The nine MPEG lines of the information window.
   std::vector<std::string> GetInformationLines() const override;
-  Mp3TagFields GetTagFields() const;
+  // The ID3v1 fields after them ("File name", "Title", ... "Genre").
+  std::vector<std::pair<std::string, std::string>> GetTagFields() const override;
+  FactObject DescribeFacts() override;
+  SplitEstimate EstimateSplit(std::uint32_t splits) const override;
+
+  OperationResult SplitEqually(const ShredRequest& request, CProgress* progress) override;
+  OperationResult SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                       std::uint64_t endSample, CProgress* progress) override;
+  void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const override;
+
+  std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) override;
+  split::WindowLevels ScanLevels(const split::LevelScanOptions& options, split::LevelScanStats* stats) override;
+  std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) override;
+
+  bool Offers(Conversion conversion) const override { return conversion == Conversion::ToWav; }
+  AudioError ConvertToWav(const std::string& outputPath, CProgress* progress) override;
+
+  Mp3TagFields GetId3v1Fields() const;
   // What the Shred Equally estimate needs.
   Mp3SplitFacts GetSplitFacts() const;
 
@@ -65,7 +79,6 @@ class CMp3File : public CAudioFile {
   // Values of the reference frame the information window describes: the
   // first audio frame, or with a trusted LAME header frame the first frame
   // that holds music (not the lead-in frames its delay skips).
-  std::uint32_t GetSampleRate() const override { return reference_.SampleRate(); }
   std::uint32_t GetBitrate() const { return reference_.Bitrate(); }
   std::uint32_t GetFrameLength() const { return reference_.FrameLength(); }
 
@@ -101,7 +114,7 @@ class CMp3File : public CAudioFile {
   // Gapless pieces (the default) carry the source's ID3v2 tag, a header
   // frame and lead-in frames so that each plays exactly its span; without,
   // pieces are plain copies of the source's frames.
-  void SetGaplessPieces(bool gapless) { gapless_ = gapless; }
+  void SetGaplessPieces(bool gapless) override { gapless_ = gapless; }
   bool GetGaplessPieces() const { return gapless_; }
   // True when a VBR header frame gave the stream's frame count.
   bool HasFrameCount() const { return vbrFrames_ != 0; }
@@ -231,5 +244,10 @@ class CMp3File : public CAudioFile {
   std::uint16_t outputChannels_ = 0;
 };
 
+// The MP3 format as the registry lists it.
+const CAudioFormat& Mp3FileFormat();
+
+// The base of MP3 pieces: the file name upper-cased, without ".MP3".
+std::string Mp3PieceBase(const std::string& base);
 // "base" + suffix + "-%u.mp3", the name of piece number (counted in 32 bits).
 std::string Mp3PieceName(const std::string& base, const std::string& suffix, std::uint32_t number);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -30,13 +29,16 @@ std::string Mp3PieceName(const std::string& base, const std::string& suffix, std
   return base + suffix + tail;
 }
 
-std::string CMp3File::PieceBase(const ShredRequest& request) const {
-  const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
+std::string Mp3PieceBase(const std::string& base) {
   // Only the name is upper-cased and loses ".MP3": folders on a
   // case-sensitive file system must stay as they are to exist.
   std::string name = ToUpperAscii(FileNamePart(base));
   for (auto at = name.find(".MP3"); at != std::string::npos; at = name.find(".MP3")) name.erase(at, 4);
   return FolderPart(base) + name;
+}
+
+std::string CMp3File::PieceBase(const ShredRequest& request) const {
+  return Mp3PieceBase(request.baseFilename.empty() ? GetFilePath() : request.baseFilename);
 }
 
 std::uint64_t CMp3File::NextBoundary(std::uint64_t from) {
@@ -137,15 +139,12 @@ bool CMp3File::WritePiece(CFile& output, const CMp3PieceWriter::Span& span, CPro
   return writer.WritePlain(output, span, progress);
 }
 
-AudioError CMp3File::SplitEqually(CProgress* progress) {
-  if (!scanned_) return error;
+OperationResult CMp3File::SplitEqually(const ShredRequest& request, CProgress* progress) {
+  if (!scanned_) return {error};
   error = err::kNone;
-  if (Rewind() != err::kNone) return error;
-  ShredRequest request;
-  // Without an owner nobody can answer the request: as if cancelled.
-  if (!owner || !owner->RunShredEqually(*this, request)) return error;
+  if (Rewind() != err::kNone) return {error};
   const std::uint32_t pieces = request.numberOfSplits;
-  if (pieces == 0) return error;
+  if (pieces == 0) return {error};
   CProgress silent;
   if (!progress) progress = &silent;
 
@@ -153,7 +152,7 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   for (std::uint64_t i = 1; i <= pieces; ++i) {
     if (IsSameFile(file, Mp3PieceName(base, suffix, static_cast<std::uint32_t>(i)))) {
       error = err::kOutputIsSource;
-      return error;
+      return {error};
     }
   }
   progress->Start();
@@ -161,8 +160,8 @@ AudioError CMp3File::SplitEqually(CProgress* progress) {
   Rewind();
   // Gapless pieces count samples; plain copies keep the frames of before.
   if (const std::optional<mp3::SampleMap> map = WritesGapless() ? GetSampleMap() : std::nullopt)
-    return SplitBySamples(*map, base, pieces, progress);
-  return SplitByBytes(base, pieces, progress);
+    return {SplitBySamples(*map, base, pieces, progress)};
+  return {SplitByBytes(base, pieces, progress)};
 }
 
 bool CMp3File::WritesGapless() const {
@@ -261,12 +260,12 @@ CMp3File::PiecePlan CMp3File::PlanSelectionByBytes(std::uint64_t firstSample, st
   return plan;
 }
 
-AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
-                                          std::uint64_t endSample, CProgress* progress) {
-  if (!scanned_) return error;
+OperationResult CMp3File::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                               std::uint64_t endSample, CProgress* progress) {
+  if (!scanned_) return {error};
   error = err::kNone;
-  if (RefuseOwnSource(outputPath)) return error;
-  if (Rewind() != err::kNone) return error;
+  if (RefuseOwnSource(outputPath)) return {error};
+  if (Rewind() != err::kNone) return {error};
   CProgress silent;
   if (!progress) progress = &silent;
 
@@ -280,11 +279,11 @@ AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::ui
   // A selection without a sample or a whole frame would pass for a cut.
   if (end <= firstSample || plan.span.end <= plan.span.first || plan.seconds <= 0.0) {
     error = err::kZeroLength;
-    return error;
+    return {error};
   }
 
   CFile output;
-  if (!CreateOutput(output, outputPath)) return error;
+  if (!CreateOutput(output, outputPath)) return {error};
   progress->Start();
   progress->SetFileCount(1);
   progress->SetFileRange(Clamp32(plan.span.progressTo - plan.span.progressFrom),
@@ -295,12 +294,9 @@ AudioError CMp3File::SaveSelectionSamples(const std::string& outputPath, std::ui
   output.Close();
   progress->StepOverall();
   progress->Close();
-  if (progress->IsCancelled()) return error;
+  if (progress->IsCancelled()) return {error};
 
   // The length of what was written: the samples a gapless piece plays, the
   // whole frames of a plain one.
-  if (owner) {
-    owner->ShowMessage(kSavedCaption, FormatText(kSavedText, plan.seconds), MessageIcon::Information);
-  }
-  return error;
+  return {error, OperationNotice{kSavedCaption, FormatText(kSavedText, plan.seconds), MessageIcon::Information}};
 }

@@ -5,6 +5,7 @@
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveHeader.h"
+#include "core/PcmSink.h"
 #include "core/Progress.h"
 
 namespace {
@@ -13,13 +14,13 @@ constexpr const char* kConvertTitle = "Converting to WAV...";
 
 }  // namespace
 
-int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
-  if (!scanned_) return -1;
+AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
+  if (!scanned_) return error;
   error = err::kNone;
-  if (RefuseOwnSource(outputPath)) return -1;
-  if (Rewind() != err::kNone) return -1;
+  if (RefuseOwnSource(outputPath)) return error;
+  if (Rewind() != err::kNone) return error;
   CFile output;
-  if (!CreateOutput(output, outputPath)) return -1;
+  if (!CreateOutput(output, outputPath)) return error;
   // A decode that may pass 4 GiB (16-bit samples at the first frame's rate
   // and channels) is RF64 from the start.
   const unsigned channels = firstAudio_.ChannelMode() == 3 ? 1 : 2;
@@ -39,7 +40,8 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
                          1);
 
   // The decoder sees the audio only: no VBR header frame, no ID3v1 tag.
-  CMadDecoder decoder(file, audioEnd_, output, progress);
+  CFilePcmSink sink(output);
+  CMadDecoder decoder(file, audioEnd_, sink, progress);
   // A gapless stream's own header frame tells which samples were encoded:
   // those after the encoder's delay and the decoder's, up to the padding.
   if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
@@ -47,7 +49,7 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
     if (total >= std::uint64_t{tag->delay} + tag->padding)
       decoder.SetTrim(tag->delay + mp3::kDecoderDelay, total - tag->delay - tag->padding);
   }
-  const int result = decoder.Run();
+  decoder.Run();
   if (decoder.Channels() != 0) {
     outputSampleRate_ = decoder.SampleRate();
     outputChannels_ = decoder.Channels();
@@ -67,9 +69,9 @@ int CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   if (output.GetPosition() <= headerEnd && !progress->IsCancelled()) {
     output.RemoveAndClose();
     if (error == err::kNone) error = err::kZeroLength;
-    return -1;
+    return error;
   }
   WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
   output.Close();
-  return result;
+  return error;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/peaks/PeakModel.h"
+#include "core/PeakModel.h"
 
 namespace peaks {
 

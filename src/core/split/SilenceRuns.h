@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/split/WindowLevels.h"
+#include "core/WindowLevels.h"
 
 namespace split {
 

@@ -6,8 +6,6 @@
 
 #include "core/File.h"
 #include "core/Progress.h"
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveCut.h"
 
 namespace split {
 
@@ -120,11 +118,7 @@ std::string SafeFileName(const std::string& title) {
 
 std::string PieceName(const PieceNaming& naming, std::uint32_t number, const PieceFacts& facts) {
   if (!naming.tracks) {
-    if (!naming.mp3) return WavePieceName(naming.base, naming.suffix, number);
-    // The base as Shred Equally makes it for MP3 pieces.
-    std::string name = ToUpperAscii(FileNamePart(naming.base));
-    for (auto at = name.find(".MP3"); at != std::string::npos; at = name.find(".MP3")) name.erase(at, 4);
-    return Mp3PieceName(FolderPart(naming.base) + name, naming.suffix, number);
+    return naming.format->PieceName(naming.base, naming.suffix, number);
   }
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%02u", facts.track != 0 ? facts.track : number);
@@ -132,7 +126,7 @@ std::string PieceName(const PieceNaming& naming, std::uint32_t number, const Pie
   if (safe.empty()) safe = std::string("Track ") + prefix;
   std::string folder = naming.base;
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder + prefix + " - " + safe + (naming.mp3 ? ".mp3" : ".wav");
+  return folder + prefix + " - " + safe + naming.format->Extension();
 }
 
 }  // namespace split

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AudioFormat.h"
 #include "core/split/SilenceFinder.h"
 
 namespace split {
@@ -45,7 +46,7 @@ struct PieceNaming {
   bool tracks = false;
   std::string base;    // pieces: base path; tracks: the folder
   std::string suffix;  // pieces only
-  bool mp3 = false;    // the extension and the naming rule of the source kind
+  const CAudioFormat* format = nullptr;  // the source's kind: its naming rule and extension
 };
 
 struct SplitPlan {

@@ -3,9 +3,7 @@
 #include <cstdio>
 
 #include "core/TimeText.h"
-#include "core/mp3/Mp3File.h"
-#include "core/split/Mp3Levels.h"
-#include "core/wav/WaveFile.h"
+#include "core/AudioFile.h"
 
 namespace split {
 
@@ -31,7 +29,7 @@ std::string NoSilenceMessage(const CAudioFile& file, const SilenceScan& scan, co
 
 PieceNaming NamingFor(const CAudioFile& file, const SplitRequest& request, const CueSheet* sheet) {
   PieceNaming naming;
-  naming.mp3 = file.GetFileType() == 1;
+  naming.format = &file.Format();
   if (request.mode == SplitMode::Cue) {
     naming.tracks = true;
     const std::string folder = !request.outDir.empty() ? request.outDir : FolderPart(sheet->path);
@@ -63,23 +61,10 @@ std::string CheckRequest(const SplitRequest& r) {
   return "";
 }
 
-std::uint32_t SampleRateOf(CAudioFile& file) {
-  if (auto* wave = dynamic_cast<CWaveFile*>(&file)) return wave->GetSampleRate();
-  if (auto* mp3 = dynamic_cast<CMp3File*>(&file)) return mp3->GetSampleRate();
-  return 0;
-}
-
-std::uint64_t TotalSamplesOf(CAudioFile& file) {
-  if (auto* wave = dynamic_cast<CWaveFile*>(&file))
-    return wave->GetBlockAlign() == 0 ? 0 : wave->GetDataSize() / wave->GetBlockAlign();
-  if (auto* mp3 = dynamic_cast<CMp3File*>(&file)) return Mp3TotalSamples(*mp3);
-  return 0;
-}
-
 SplitPlan BuildSplitPlan(CAudioFile& file, const SplitRequest& request, const CueSheet* sheet) {
   SplitPlan plan;
   if (request.mode == SplitMode::Cue) {
-    plan = PlanFromCue(*sheet, SampleRateOf(file), TotalSamplesOf(file));
+    plan = PlanFromCue(*sheet, file.GetSampleRate(), file.CountDecodedSamples());
   } else {
     const SilenceScan scan = FindSilences(file, request.silence);
     const std::uint32_t rate = scan.sampleRate;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/split/CueSheet.h"
-#include "core/split/LevelScanError.h"
+#include "core/LevelScanError.h"
 #include "core/split/SplitPlan.h"
 
 class CAudioFile;
@@ -46,9 +46,5 @@ class NoSilenceError : public ScanError {
 // The plan for file. Cue mode takes the sheet already read. Throws
 // ScanError (NoSilenceError when a silence split finds none) or CueError.
 SplitPlan BuildSplitPlan(CAudioFile& file, const SplitRequest& request, const CueSheet* sheet);
-
-// The samples and rate of file's whole decode.
-std::uint32_t SampleRateOf(CAudioFile& file);
-std::uint64_t TotalSamplesOf(CAudioFile& file);
 
 }  // namespace split

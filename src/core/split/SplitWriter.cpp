@@ -7,7 +7,7 @@
 #include "core/File.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
-#include "core/split/PieceTags.h"
+#include "core/PieceTags.h"
 
 namespace split {
 
@@ -63,10 +63,7 @@ void Tag(const CAudioFile& file, const SplitPlan& plan, const PlannedPiece& p, s
   facts.album = plan.album;
   facts.track = p.facts.track != 0 ? p.facts.track : p.number;
   facts.tracks = count;
-  if (file.GetFileType() == 1)
-    TagMp3Piece(file.GetFilePath(), p.path, facts);
-  else
-    TagWavePiece(file.GetFilePath(), p.path, facts);
+  file.TagPiece(p.path, facts);
 }
 
 }  // namespace
@@ -82,7 +79,7 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
   for (const PlannedPiece& p : pieces) {
     each.SetPiece(p.number);
     try {
-      const AudioError error = file.SaveSelectionSamples(p.path, p.start, p.end, &each);
+      const AudioError error = file.SaveSelectionSamples(p.path, p.start, p.end, &each).error;
       if (each.IsCancelled()) {
         RemovePiece(p.path, file);
         outcome.cancelled = true;

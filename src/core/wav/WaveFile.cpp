@@ -27,8 +27,8 @@ constexpr std::uint32_t kSizeToEnd = 0xFFFFFFFFu;
 
 }  // namespace
 
-CWaveFile::CWaveFile(const std::string& path, CAudioOwner* ownerWindow, CWriteFaults* writeFaults)
-    : CAudioFile(path, ownerWindow, writeFaults) {
+CWaveFile::CWaveFile(const std::string& path, CWriteFaults* writeFaults)
+    : CAudioFile(path, writeFaults) {
   if (error == err::kNone) Parse();
 }
 

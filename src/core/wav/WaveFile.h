@@ -29,27 +29,39 @@ inline constexpr const char* kFileFilter = "WAV files (*.wav)|*.wav|All files (*
 inline constexpr const char* kSelectionSavedCaption = "WAV Split Saved";
 }  // namespace wav
 
+// The WAV format as the registry lists it.
+const CAudioFormat& WaveFileFormat();
+
 class CWaveFile : public CAudioFile {
  public:
-  CWaveFile(const std::string& path, CAudioOwner* owner, CWriteFaults* writeFaults = nullptr);
+  explicit CWaveFile(const std::string& path, CWriteFaults* writeFaults = nullptr);
   ~CWaveFile() override;
 
-  int GetFileType() const override { return 0; }
-  AudioError SplitEqually(CProgress* progress) override;
-  AudioError SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
-                                  std::uint64_t endSample, CProgress* progress) override;
+  const CAudioFormat& Format() const override;
+  std::uint32_t GetSampleRate() const override { return format_.samplesPerSec; }
+  std::uint16_t GetChannels() const override { return format_.channels; }
+  std::uint16_t GetBitsPerSample() const override { return format_.bitsPerSample; }
   std::uint64_t GetSampleCount() const override;
-  std::string GetDefaultExtension() const override { return "*.WAV"; }
-  std::string GetFileFilter() const override { return wav::kFileFilter; }
-  int ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) override;
-  int ConvertToWav(const std::string&, CProgress*) override { return -1; }
+  std::uint64_t CountDecodedSamples() override;
   std::vector<std::string> GetInformationLines() const override;
+  FactObject DescribeFacts() override;
+  SplitEstimate EstimateSplit(std::uint32_t splits) const override;
 
+  OperationResult SplitEqually(const ShredRequest& request, CProgress* progress) override;
+  OperationResult SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                       std::uint64_t endSample, CProgress* progress) override;
+  void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const override;
+
+  std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) override;
+  split::WindowLevels ScanLevels(const split::LevelScanOptions& options, split::LevelScanStats* stats) override;
+  std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) override;
+
+  bool Offers(Conversion conversion) const override;
+  AudioError ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) override;
   // The WAV-only operations; each leaves its outcome in the error code too.
-  AudioError ConvertTo16Bit(const std::string& outputPath, CProgress* progress);
-  AudioError ConvertTo8Bit(const std::string& outputPath, CProgress* progress);
-  // Bit k of channelMask keeps channel k + 1 (bit 0 left, bit 1 right).
-  AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress);
+  AudioError ConvertTo16Bit(const std::string& outputPath, CProgress* progress) override;
+  AudioError ConvertTo8Bit(const std::string& outputPath, CProgress* progress) override;
+  AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress) override;
 
   std::uint64_t GetDataOffset() const { return dataOffset_; }
   // Audio bytes: the stored data size capped at what follows the data offset
@@ -58,9 +70,6 @@ class CWaveFile : public CAudioFile {
   // The data size as the header stores it.
   std::uint64_t GetHeaderDataSize() const { return dataChunkSize_; }
   std::uint64_t GetRiffSize() const { return riffSize_; }
-  std::uint16_t GetChannels() const { return format_.channels; }
-  std::uint32_t GetSampleRate() const override { return format_.samplesPerSec; }
-  std::uint16_t GetBitsPerSample() const { return format_.bitsPerSample; }
   std::uint16_t GetFormatTag() const { return format_.formatTag; }
   std::uint16_t GetBlockAlign() const { return format_.blockAlign; }
   std::uint32_t GetAvgBytesPerSec() const { return format_.avgBytesPerSec; }

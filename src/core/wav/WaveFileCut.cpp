@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "core/Owner.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -10,25 +9,22 @@
 #include "core/wav/WaveFile.h"
 #include "core/wav/WaveOutput.h"
 
-AudioError CWaveFile::SplitEqually(CProgress* progress) {
+OperationResult CWaveFile::SplitEqually(const ShredRequest& request, CProgress* progress) {
   error = err::kNone;
-  ShredRequest request;
-  // Without an owner there is nobody to ask: as if the dialog was cancelled.
-  if (!owner || !owner->RunShredEqually(*this, request)) return error;
   const std::uint32_t pieces = request.numberOfSplits;
   if (pieces == 0) {
     error = err::kNoSplits;
-    return error;
+    return {error};
   }
   // Pieces without a sample frame would pass for a split.
   if (WholeFrameBytes() == 0) {
     error = err::kZeroLength;
-    return error;
+    return {error};
   }
   const std::string base = request.baseFilename.empty() ? GetFilePath() : request.baseFilename;
   // No piece may replace the source: refuse before anything is created.
   for (std::uint32_t i = 1; i <= pieces; ++i) {
-    if (RefuseOwnSource(WavePieceName(base, suffix, i))) return error;
+    if (RefuseOwnSource(WavePieceName(base, suffix, i))) return {error};
   }
 
   // The overlap: its samples, as bytes (exact for PCM).
@@ -50,7 +46,7 @@ AudioError CWaveFile::SplitEqually(CProgress* progress) {
     p.StepOverall();
     if (p.IsCancelled()) break;
   }
-  return error;
+  return {error};
 }
 
 // One piece: the derived header sized for the overlap and the piece's own
@@ -74,19 +70,19 @@ std::uint64_t CWaveFile::GetSampleCount() const {
   return SamplesIn(format_, extraFormatBytes_, dataSize_);
 }
 
-AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
-                                           std::uint64_t endSample, CProgress* progress) {
+OperationResult CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
+                                                std::uint64_t endSample, CProgress* progress) {
   error = err::kNone;
-  if (RefuseOwnSource(outputPath)) return error;
+  if (RefuseOwnSource(outputPath)) return {error};
   const WaveSelection selection = PlanWaveSampleSelection(
       dataSize_, format_.blockAlign, format_.avgBytesPerSec, format_.samplesPerSec, firstSample, endSample);
   // A selection without a sample frame would pass for a cut.
   if (selection.length < format_.blockAlign) {
     error = err::kZeroLength;
-    return error;
+    return {error};
   }
   CFile out;
-  if (!CreateOutput(out, outputPath)) return error;
+  if (!CreateOutput(out, outputPath)) return {error};
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
@@ -102,12 +98,13 @@ AudioError CWaveFile::SaveSelectionSamples(const std::string& outputPath, std::u
   });
   p.StepOverall();
   p.Close();
-  if (!p.IsCancelled() && owner) {
-    owner->ShowMessage(wav::kSelectionSavedCaption,
-                       FormatText("This selection will last for %.2lf seconds",
-                                  static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
-                       MessageIcon::Information);
-  }
   error = err::kNone;
-  return error;
+  OperationResult result;
+  if (!p.IsCancelled()) {
+    result.notice = OperationNotice{wav::kSelectionSavedCaption,
+                                    FormatText("This selection will last for %.2lf seconds",
+                                               static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
+                                    MessageIcon::Information};
+  }
+  return result;
 }

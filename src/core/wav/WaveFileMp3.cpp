@@ -190,17 +190,17 @@ LameHandle OpenEncoder(Mp3EncodeSettings settings, std::uint32_t rate, std::uint
 
 }  // namespace
 
-int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
+AudioError CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
   error = EncodableFormatError(format_, IsPcm());
-  if (error != err::kNone) return 0;
-  if (RefuseOwnSource(outputPath)) return 0;
+  if (error != err::kNone) return error;
+  if (RefuseOwnSource(outputPath)) return error;
   // A source without a sample frame gives no audio to encode.
   if (WholeFrameBytes() == 0) {
     error = err::kZeroLength;
-    return 0;
+    return error;
   }
   LameHandle lame = OpenEncoder(settings, format_.samplesPerSec, format_.channels, error);
-  if (!lame) return 0;
+  if (!lame) return error;
 
   const EncoderCalls calls = PlanEncoderCalls(lame.get());
   const std::uint16_t channels = format_.channels;
@@ -210,11 +210,11 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     run.Allocate();
   } catch (const std::bad_alloc&) {
     error = err::kNoMemory;
-    return 0;
+    return error;
   }
 
   CFile out;
-  if (!CreateOutput(out, outputPath)) return 0;
+  if (!CreateOutput(out, outputPath)) return error;
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
   p.Start();
@@ -231,7 +231,7 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
   try {
     if (!run.EncodeAll(file, dataSize_, out, p)) {
       error = err::kEncoderInit;
-      return 0;  // out closes itself; what was encoded so far stays
+      return error;  // out closes itself; what was encoded so far stays
     }
     lame.reset();
     out.Close();
@@ -239,5 +239,5 @@ int CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, 
     if (out.RemoveAndClose()) failure.AddNote(msg::kOutputRemoved);
     throw;
   }
-  return 0;
+  return error;
 }

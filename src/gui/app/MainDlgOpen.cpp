@@ -16,7 +16,7 @@
 #include <cstdio>
 
 #include "core/StringTable.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "gui/BitmapButton.h"
 #include "gui/DesktopIntegration.h"
 #include "gui/EngineText.h"

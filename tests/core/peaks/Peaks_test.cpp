@@ -8,10 +8,10 @@
 
 #include "core/File.h"
 #include "core/mp3/Mp3File.h"
-#include "core/open/AudioFileFactory.h"
+#include "core/open/Formats.h"
 #include "core/peaks/PeakJob.h"
 #include "core/peaks/PeakPicture.h"
-#include "core/peaks/WavePeaks.h"
+#include "core/wav/WavePeaks.h"
 #include "core/wav/WaveFile.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "core/mp3/Mp3File.h"
-#include "core/split/Mp3Levels.h"
+#include "core/mp3/Mp3Levels.h"
 #include "core/split/SplitPlan.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"

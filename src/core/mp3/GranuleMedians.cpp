@@ -1,4 +1,4 @@
-#include "core/peaks/GranuleMedians.h"
+#include "core/mp3/GranuleMedians.h"
 
 #include <algorithm>
 

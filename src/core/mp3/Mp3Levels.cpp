@@ -1,4 +1,4 @@
-#include "core/split/Mp3Levels.h"
+#include "core/mp3/Mp3Levels.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,10 +15,10 @@
 
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3LameTag.h"
-#include "core/split/LevelScanError.h"
-#include "core/split/Mp3ChunkDecoder.h"
-#include "core/split/Mp3FrameWalk.h"
-#include "core/split/Mp3SideInfo.h"
+#include "core/LevelScanError.h"
+#include "core/mp3/Mp3ChunkDecoder.h"
+#include "core/mp3/Mp3FrameWalk.h"
+#include "core/mp3/Mp3SideInfo.h"
 
 namespace split {
 

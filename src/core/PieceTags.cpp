@@ -1,4 +1,4 @@
-#include "core/split/PieceTags.h"
+#include "core/PieceTags.h"
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>

@@ -1,4 +1,4 @@
-#include "core/split/WaveLevels.h"
+#include "core/wav/WaveLevels.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/split/LevelScanError.h"
+#include "core/LevelScanError.h"
 #include "core/wav/WaveFile.h"
 
 namespace split {

@@ -1,4 +1,4 @@
-#include "core/peaks/WavePeaks.h"
+#include "core/wav/WavePeaks.h"
 
 #include <algorithm>
 #include <exception>
@@ -166,6 +166,44 @@ bool ComputeWavePeaks(const WaveSource& source, CPeakModel& model, const std::at
     }
   });
   return !cancel.load();
+}
+
+namespace {
+
+class CWavePeakSource : public CPeakSource {
+ public:
+  explicit CWavePeakSource(WaveSource source)
+      : source_(std::move(source)), model_(std::make_shared<CPeakModel>(source_.Shape())) {}
+  unsigned Channels() const override { return source_.channels; }
+  std::shared_ptr<CPeakModel> InitialModel() const override { return model_; }
+
+  bool Run(const CFile&, const std::atomic<bool>& cancel, unsigned threads, bool,
+           const Hooks& hooks) override {
+    if (hooks.entering) hooks.entering(Pass::Exact);
+    if (hooks.publish) hooks.publish(model_);
+    return ComputeWavePeaks(source_, *model_, cancel, threads);
+  }
+
+  PeakDetail ReadDetail(const CFile& file, std::uint64_t first, std::uint64_t last,
+                        std::uint32_t samplesPerPoint, const std::atomic<bool>& cancel) const override {
+    PeakDetail detail;
+    detail.samplesPerPoint = samplesPerPoint;
+    detail.firstSample = first - first % samplesPerPoint;
+    detail.points = ReadWavePoints(file, source_, detail.firstSample, last, samplesPerPoint, cancel);
+    return detail;
+  }
+
+ private:
+  WaveSource source_;
+  std::shared_ptr<CPeakModel> model_;
+};
+
+}  // namespace
+
+std::unique_ptr<CPeakSource> MakeWavePeakSource(const CWaveFile& file, std::string& whyNot) {
+  std::optional<WaveSource> source = WaveSourceOf(file, whyNot);
+  if (!source) return nullptr;
+  return std::make_unique<CWavePeakSource>(std::move(*source));
 }
 
 }  // namespace peaks

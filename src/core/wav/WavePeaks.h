@@ -5,11 +5,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/peaks/PeakModel.h"
+#include "core/PeakModel.h"
+#include "core/PeakSource.h"
 
 class CFile;
 class CWaveFile;
@@ -41,5 +43,9 @@ std::vector<Point> ReadWavePoints(const CFile& file, const WaveSource& source, s
 // cancelled. File failures propagate as CFileException.
 bool ComputeWavePeaks(const WaveSource& source, CPeakModel& model, const std::atomic<bool>& cancel,
                       unsigned threads);
+
+// The waveform reader of a WAV file: its samples, read once on threads
+// workers; nullptr with whyNot set for a form it cannot read.
+std::unique_ptr<CPeakSource> MakeWavePeakSource(const CWaveFile& file, std::string& whyNot);
 
 }  // namespace peaks

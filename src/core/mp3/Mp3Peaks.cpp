@@ -1,4 +1,4 @@
-#include "core/peaks/Mp3Peaks.h"
+#include "core/mp3/Mp3Peaks.h"
 
 #include <mad.h>
 
@@ -19,7 +19,7 @@
 #include "core/mp3/Mp3FrameScan.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3Reservoir.h"
-#include "core/peaks/GranuleMedians.h"
+#include "core/mp3/GranuleMedians.h"
 
 namespace peaks {
 namespace {
@@ -446,6 +446,55 @@ bool DecodeMp3Peaks(const Mp3Source& source, const Mp3Scan& scan, CPeakModel& mo
     }
   });
   return !cancel.load();
+}
+
+namespace {
+
+class CMp3PeakSource : public CPeakSource {
+ public:
+  explicit CMp3PeakSource(Mp3Source source) : source_(std::move(source)) {}
+  unsigned Channels() const override { return source_.channels; }
+
+  bool Run(const CFile& file, const std::atomic<bool>& cancel, unsigned threads, bool exact,
+           const Hooks& hooks) override {
+    if (hooks.entering) hooks.entering(Pass::Envelope);
+    scan_ = ScanMp3(file, source_, cancel);
+    if (!scan_) return false;
+    auto model = std::make_shared<CPeakModel>(scan_->Shape(source_));
+    StoreEnvelope(*scan_, source_, *model);
+    if (hooks.publish) hooks.publish(model);
+    if (!exact) return true;
+    // From here on the scan stays as it is: details may decode by its ranges.
+    exactStarted_ = true;
+    if (hooks.entering) hooks.entering(Pass::Exact);
+    return DecodeMp3Peaks(source_, *scan_, *model, cancel, threads);
+  }
+
+  PeakDetail ReadDetail(const CFile& file, std::uint64_t first, std::uint64_t last,
+                        std::uint32_t samplesPerPoint, const std::atomic<bool>& cancel) const override {
+    PeakDetail detail;
+    detail.samplesPerPoint = samplesPerPoint;
+    if (!exactStarted_.load() || !scan_ || source_.samplesPerFrame == 0) return detail;
+    // Decoding starts where the range holding first starts.
+    const std::uint64_t range = first / source_.samplesPerFrame / Mp3Scan::kChunkFrames;
+    const std::uint64_t endFrame = (last + source_.samplesPerFrame - 1) / source_.samplesPerFrame;
+    detail.firstSample = range * Mp3Scan::kChunkFrames * source_.samplesPerFrame;
+    detail.points = DecodeMp3Points(file, source_, *scan_, range, endFrame, samplesPerPoint, cancel);
+    return detail;
+  }
+
+ private:
+  Mp3Source source_;
+  std::optional<Mp3Scan> scan_;  // written by Run until exactStarted_
+  std::atomic<bool> exactStarted_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<CPeakSource> MakeMp3PeakSource(CMp3File& file, std::string& whyNot) {
+  std::optional<Mp3Source> source = Mp3SourceOf(file, whyNot);
+  if (!source) return nullptr;
+  return std::make_unique<CMp3PeakSource>(std::move(*source));
 }
 
 }  // namespace peaks

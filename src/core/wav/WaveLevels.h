@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/split/WindowLevels.h"
+#include "core/WindowLevels.h"
 
 class CWaveFile;
 

@@ -48,6 +48,19 @@ struct WindowLevels {
   void MarkLoud(std::uint64_t from, std::uint64_t to);
 };
 
+// What a level scan looks for.
+struct LevelScanOptions {
+  double threshold = 0.0;         // amplitude, full scale 1.0
+  std::uint64_t minSamples = 0;   // the shortest silence of interest
+  bool decodeEverything = false;  // no shortcut: every frame of a coded stream is decoded
+};
+
+// What a scan of a coded stream did; a PCM file decodes nothing.
+struct LevelScanStats {
+  std::uint64_t frames = 0;
+  std::uint64_t framesDecoded = 0;  // lead-in frames included
+};
+
 // The linear amplitude of a level in dBFS, and back (-inf for 0 is clamped to -150).
 double AmplitudeOf(double dbfs);
 double DbfsOf(double amplitude);

@@ -1,4 +1,4 @@
-#include "core/split/WindowLevels.h"
+#include "core/WindowLevels.h"
 
 #include <algorithm>
 #include <cmath>

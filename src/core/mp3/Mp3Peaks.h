@@ -12,12 +12,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/mp3/Mp3Frame.h"
-#include "core/peaks/PeakModel.h"
+#include "core/PeakModel.h"
+#include "core/PeakSource.h"
 
 class CFile;
 class CMp3File;
@@ -73,5 +75,9 @@ std::vector<Point> DecodeMp3Points(const CFile& file, const Mp3Source& source, c
 // workers; false when cancelled.
 bool DecodeMp3Peaks(const Mp3Source& source, const Mp3Scan& scan, CPeakModel& model,
                     const std::atomic<bool>& cancel, unsigned threads);
+
+// The waveform reader of an MP3 file: the envelope pass, then the exact
+// decode; nullptr with whyNot set when the stream cannot be drawn.
+std::unique_ptr<CPeakSource> MakeMp3PeakSource(CMp3File& file, std::string& whyNot);
 
 }  // namespace peaks

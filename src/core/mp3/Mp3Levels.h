@@ -8,22 +8,14 @@
 
 #include <cstdint>
 
-#include "core/split/WindowLevels.h"
+#include "core/WindowLevels.h"
 
 class CMp3File;
 
 namespace split {
 
-struct Mp3ScanOptions {
-  double threshold = 0.0;         // amplitude, full scale 1.0
-  std::uint64_t minSamples = 0;   // the shortest silence of interest
-  bool decodeEverything = false;  // no shortcut: every frame is decoded
-};
-
-struct Mp3ScanStats {
-  std::uint64_t frames = 0;
-  std::uint64_t framesDecoded = 0;  // lead-in frames included
-};
+using Mp3ScanOptions = LevelScanOptions;
+using Mp3ScanStats = LevelScanStats;
 
 // Samples in the whole decode of mp3 (frames walked, no decoding). Throws
 // ScanError when the audio cannot be read.

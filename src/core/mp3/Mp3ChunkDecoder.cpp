@@ -1,4 +1,4 @@
-#include "core/split/Mp3ChunkDecoder.h"
+#include "core/mp3/Mp3ChunkDecoder.h"
 
 #include <mad.h>
 

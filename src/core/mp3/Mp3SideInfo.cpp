@@ -1,4 +1,4 @@
-#include "core/split/Mp3SideInfo.h"
+#include "core/mp3/Mp3SideInfo.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "core/split/Mp3FrameWalk.h"
+#include "core/mp3/Mp3FrameWalk.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/split/LevelScanError.h"
-#include "core/split/Mp3SideInfo.h"
+#include "core/LevelScanError.h"
+#include "core/mp3/Mp3SideInfo.h"
 
 namespace split {
 

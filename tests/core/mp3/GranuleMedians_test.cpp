@@ -2,7 +2,7 @@
 // must give, for every granule, run and lane, the median a sort gives, with
 // the edges repeating the first and last granule's code.
 
-#include "core/peaks/GranuleMedians.h"
+#include "core/mp3/GranuleMedians.h"
 
 #include <gtest/gtest.h>
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "core/split/Mp3FrameWalk.h"
-#include "core/split/WindowLevels.h"
+#include "core/mp3/Mp3FrameWalk.h"
+#include "core/WindowLevels.h"
 
 namespace split {
 

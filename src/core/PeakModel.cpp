@@ -1,4 +1,4 @@
-#include "core/peaks/PeakModel.h"
+#include "core/PeakModel.h"
 
 #include <algorithm>
 #include <cmath>
