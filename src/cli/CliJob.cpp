@@ -14,17 +14,15 @@
 #include "cli/CliCompletion.h"
 #include "cli/CliJson.h"
 #include "cli/CliMessages.h"
-#include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
 #include "cli/CliServices.h"
+#include "cli/CliShred.h"
 #include "cli/CliSplit.h"
 #include "cli/CliWaveform.h"
 #include "core/ProgramInfo.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
-#include "core/mp3/Mp3File.h"
 #include "core/open/Formats.h"
-#include "core/wav/WaveFile.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -142,13 +140,12 @@ int CCliJob::FailWithFileError(const CAudioFile& file) {
 }
 
 int CCliJob::Run() {
-  if (KindFromPath(options_.input) == AudioKind::Unsupported) return Fail(msg::kTypeNotSupported);
+  if (!FormatOfPath(options_.input)) return Fail(msg::kTypeNotSupported);
   return RunVerb(err_, FailureForm::FileLine, options_.input, [this] { return OpenAndRun(); });
 }
 
 int CCliJob::OpenAndRun() {
-  CCliOwner owner(out_, err_, options_.input);
-  std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input, &owner);
+  std::unique_ptr<CAudioFile> file = OpenAudioFile(options_.input);
   if (file->GetError() != err::kNone) return FailWithFileError(*file);
   ApplySettings(*file);
   if (options_.verb == CliVerb::Info) return PrintInfo(*file);
@@ -157,7 +154,7 @@ int CCliJob::OpenAndRun() {
   CCliProgress bar(!options_.quiet && ::isatty(STDERR_FILENO), err_);
   CProgress progress(&bar);
   CCliProgress::InstallInterruptHandler();
-  if (const std::optional<int> code = Operate(*file, owner, progress)) return *code;
+  if (const std::optional<int> code = Operate(*file, progress)) return *code;
   progress.Close();
   if (file->GetError() != err::kNone) return FailWithFileError(*file);
   if (CCliProgress::Interrupted()) {
@@ -173,8 +170,7 @@ void CCliJob::ApplySettings(CAudioFile& file) const {
   else
     file.SetOverlapTime(settings_.OverlapTime());
   file.SetSuffix(options_.suffix ? *options_.suffix : settings_.Suffix());
-  if (auto* mp3 = dynamic_cast<CMp3File*>(&file))
-    mp3->SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : settings_.GaplessMp3());
+  file.SetGaplessPieces(options_.framesOnly ? !*options_.framesOnly : settings_.GaplessMp3());
 }
 
 int CCliJob::PrintInfo(CAudioFile& file) {
@@ -183,49 +179,59 @@ int CCliJob::PrintInfo(CAudioFile& file) {
     return cliexit::kOk;
   }
   for (const auto& line : file.GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
-  if (auto* mp3 = dynamic_cast<CMp3File*>(&file)) {
-    const Mp3TagFields tag = mp3->GetTagFields();
-    const std::pair<const char*, const std::string*> fields[] = {
-        {"File name", &tag.fileName}, {"Title", &tag.title}, {"Artist", &tag.artist},
-        {"Album", &tag.album},        {"Year", &tag.year},   {"Comments", &tag.comment},
-        {"Genre", &tag.genre}};
-    for (const auto& [label, value] : fields) std::fprintf(out_, "%s - %s\n", label, value->c_str());
-  }
+  for (const CAudioFile::TagField& field : file.GetTagFields())
+    std::fprintf(out_, "%s - %s\n", field.label.c_str(), field.text.c_str());
   return cliexit::kOk;
 }
 
-std::optional<int> CCliJob::Operate(CAudioFile& file, CCliOwner& owner, CProgress& progress) {
-  auto* wave = dynamic_cast<CWaveFile*>(&file);
-  auto* mp3 = dynamic_cast<CMp3File*>(&file);
+std::optional<int> CCliJob::Operate(CAudioFile& file, CProgress& progress) {
   switch (options_.verb) {
     case CliVerb::Info:
       break;
     case CliVerb::Shred:
-      owner.SetShredOptions({options_.splits, options_.base, options_.estimateOnly, options_.json});
-      file.SplitEqually(&progress);
-      if (owner.LastShredOutcome() == CCliOwner::ShredOutcome::Refused) return cliexit::kFailed;
-      break;
+      return Shred(file, progress);
     case CliVerb::Cut:
       return Cut(file, progress);
     case CliVerb::ToMp3:
-      if (!wave) return Fail("to-mp3 converts WAV files; " + file.GetFileName() + " is an MP3 file");
+      if (!file.Offers(Conversion::ToMp3))
+        return Fail("to-mp3 converts " + FormatsConverting(Conversion::ToMp3) + " files; " + file.GetFileName() +
+                    " is " + file.Format().FileNoun());
       file.ConvertToMp3(options_.output, &progress, options_.mp3);
       break;
     case CliVerb::ToWav:
-      if (!mp3) return Fail("to-wav converts MP3 files; " + file.GetFileName() + " is a WAV file");
+      if (!file.Offers(Conversion::ToWav))
+        return Fail("to-wav converts " + FormatsConverting(Conversion::ToWav) + " files; " + file.GetFileName() +
+                    " is " + file.Format().FileNoun());
       file.ConvertToWav(options_.output, &progress);
       break;
     case CliVerb::To16Bit:
-      if (!wave) return Fail("to-16bit converts WAV files");
-      wave->ConvertTo16Bit(options_.output, &progress);
+      if (!file.Format().Converts(Conversion::To16Bit))
+        return Fail("to-16bit converts " + FormatsConverting(Conversion::To16Bit) + " files");
+      file.ConvertTo16Bit(options_.output, &progress);
       break;
     case CliVerb::To8Bit:
-      if (!wave) return Fail("to-8bit converts WAV files");
-      wave->ConvertTo8Bit(options_.output, &progress);
+      if (!file.Format().Converts(Conversion::To8Bit))
+        return Fail("to-8bit converts " + FormatsConverting(Conversion::To8Bit) + " files");
+      file.ConvertTo8Bit(options_.output, &progress);
       break;
     case CliVerb::Rip:
-      return Rip(wave, progress);
+      return Rip(file, progress);
   }
+  return std::nullopt;
+}
+
+std::optional<int> CCliJob::Shred(CAudioFile& file, CProgress& progress) {
+  ShredRequest request;
+  const ShredOptions asked{options_.splits, options_.base, options_.estimateOnly, options_.json};
+  switch (AnswerShred(file, asked, options_.input, out_, err_, request)) {
+    case ShredAnswer::Refused:
+      return cliexit::kFailed;
+    case ShredAnswer::EstimateOnly:
+      return std::nullopt;
+    case ShredAnswer::Accepted:
+      break;
+  }
+  Show(file.SplitEqually(request, &progress));
   return std::nullopt;
 }
 
@@ -238,18 +244,22 @@ std::optional<int> CCliJob::Cut(CAudioFile& file, CProgress& progress) {
   if (static_cast<double>(from) / timetext::kMicrosPerSecond >= file.GetDuration())
     return UsageError(err_, StartPastEndMessage(from, file.GetDuration()));
   const std::uint32_t rate = file.GetSampleRate();
-  file.SaveSelectionSamples(options_.output, timetext::SampleAt(from, rate), timetext::SampleAt(to, rate),
-                            &progress);
+  Show(file.SaveSelectionSamples(options_.output, timetext::SampleAt(from, rate), timetext::SampleAt(to, rate),
+                                 &progress));
   return std::nullopt;
 }
 
-std::optional<int> CCliJob::Rip(CWaveFile* wave, CProgress& progress) {
-  if (!wave) return Fail("rip works on WAV files");
-  if (wave->GetChannels() < 2) return Fail(msg::kSingleChannelFile);
+std::optional<int> CCliJob::Rip(CAudioFile& file, CProgress& progress) {
+  if (!file.Format().Converts(Conversion::RipChannels)) return Fail("rip works on WAV files");
+  if (file.GetChannels() < 2) return Fail(msg::kSingleChannelFile);
   for (unsigned c : options_.channels)
-    if (c > wave->GetChannels()) return Fail("the file has no channel " + std::to_string(c));
-  wave->RipChannels(ChannelMask(options_.channels), options_.output, &progress);
+    if (c > file.GetChannels()) return Fail("the file has no channel " + std::to_string(c));
+  file.RipChannels(ChannelMask(options_.channels), options_.output, &progress);
   return std::nullopt;
+}
+
+void CCliJob::Show(const OperationResult& result) {
+  if (result.notice) PrintNotice(*result.notice, options_.input, out_, err_);
 }
 
 namespace {

@@ -11,9 +11,8 @@
 #include "core/Mp3EncodeSettings.h"
 
 class CAudioFile;
-class CCliOwner;
 class CProgress;
-class CWaveFile;
+struct OperationResult;
 
 enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
 
@@ -71,9 +70,12 @@ class CCliJob {
   int PrintInfo(CAudioFile& file);
   // Runs the verb's operation on the open file: an exit code when that ends
   // the run at once (refused, a usage error), nothing when it ran.
-  std::optional<int> Operate(CAudioFile& file, CCliOwner& owner, CProgress& progress);
+  std::optional<int> Operate(CAudioFile& file, CProgress& progress);
+  std::optional<int> Shred(CAudioFile& file, CProgress& progress);
   std::optional<int> Cut(CAudioFile& file, CProgress& progress);
-  std::optional<int> Rip(CWaveFile* wave, CProgress& progress);
+  std::optional<int> Rip(CAudioFile& file, CProgress& progress);
+  // Prints the notice of a finished operation.
+  void Show(const OperationResult& result);
   std::FILE* ProgressStream() const;
 
   CliOptions options_;

@@ -143,10 +143,10 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
     sheet = split::ReadCueSheet(o.input);
     audioPath = split::CueAudioPath(*sheet);
   }
-  if (KindFromPath(audioPath) == AudioKind::Unsupported)
+  if (!FormatOfPath(audioPath))
     return Failure(err, audioPath + ": split works on WAV and MP3 files");
-  // No owner: the pieces are reported here, once, not one message each.
-  std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath, nullptr);
+  // The pieces are reported here, once, not one notice each.
+  std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath);
   if (file->GetError() != err::kNone) return Failure(err, audioPath + ": " + LoadMessage(file->GetError()));
   if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
 

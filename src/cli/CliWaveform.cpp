@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "cli/CliJob.h"
-#include "cli/CliOwner.h"
 #include "cli/CliProgress.h"
 #include "core/File.h"
 #include "core/StringTable.h"
@@ -83,7 +82,7 @@ bool WritePng(const std::string& path, int width, int height, const std::uint8_t
   return WriteWhole(path, bytes, whyNot);
 }
 
-int RunCliWaveform(const CliWaveformOptions& options, std::FILE* out, std::FILE* err) {
+int RunCliWaveform(const CliWaveformOptions& options, std::FILE* /*out*/, std::FILE* err) {
   auto fail = [err](const std::string& message, int code = cliexit::kFailed) {
     std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
     return code;
@@ -96,9 +95,8 @@ int RunCliWaveform(const CliWaveformOptions& options, std::FILE* out, std::FILE*
   if (options.points < 1) return fail("--points must be at least 1", cliexit::kUsage);
   if (SameFile(options.input, options.output)) return fail(LoadMessage(err::kOutputIsSource));
 
-  CCliOwner owner(out, err);
-  if (KindFromPath(options.input) == AudioKind::Unsupported) return fail(msg::kTypeNotSupported);
-  std::unique_ptr<CAudioFile> file = OpenAudioFile(options.input, &owner);
+  if (!FormatOfPath(options.input)) return fail(msg::kTypeNotSupported);
+  std::unique_ptr<CAudioFile> file = OpenAudioFile(options.input);
   if (file->GetError() != err::kNone) return fail(LoadMessage(file->GetError()));
   std::string whyNot;
   std::unique_ptr<peaks::CPeakJob> job = peaks::CPeakJob::For(*file, whyNot);

@@ -59,9 +59,19 @@ class CAudioFile {
   virtual std::uint64_t CountDecodedSamples() = 0;
   // The lines of the file's information window, in order.
   virtual std::vector<std::string> GetInformationLines() const = 0;
-  // The tag fields the information shows after those lines, as label and
-  // value ("Title", ...); none for a format without them.
-  virtual std::vector<std::pair<std::string, std::string>> GetTagFields() const { return {}; }
+  // The tag fields the information shows after those lines, labelled
+  // ("Title", ...), their text as the file stores it; none for a format
+  // without them.
+  struct TagField {
+    std::string label;
+    std::string text;
+    bool latin1 = false;  // the text is Latin-1 (ID3v1), not UTF-8
+  };
+  virtual std::vector<TagField> GetTagFields() const { return {}; }
+  // Samples the decoder gives before the first sample of the whole decode
+  // (a gapless MP3's encoder and decoder delay): where a raw decode's
+  // timeline, such as the waveform's, starts against the file's.
+  virtual std::uint64_t GetLeadInSamples() { return 0; }
   // Everything the format knows of the file, for `info --json`: the
   // format's own members beside the common ones the caller adds.
   virtual FactObject DescribeFacts() = 0;

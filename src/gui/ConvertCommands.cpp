@@ -6,8 +6,8 @@
 #include "core/AudioError.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveFile.h"
+#include "core/AudioFile.h"
+#include "core/open/Formats.h"
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/EngineText.h"
 #include "gui/GuiServices.h"
@@ -28,14 +28,11 @@ QString BareExtension(const std::string& extension) {
 ConvertMenuState ConvertMenuFor(const CAudioFile* file) {
   ConvertMenuState state;
   if (!file) return state;
-  if (file->GetFileType() == 1) {
-    state.toWav = true;
-  } else if (const auto* wave = dynamic_cast<const CWaveFile*>(file)) {
-    state.ripChannels = wave->GetFormat().channels > 1;
-    state.toMp3 = true;
-    state.to16Bit = wave->GetFormat().bitsPerSample == 8;
-    state.to8Bit = wave->GetFormat().bitsPerSample == 16;
-  }
+  state.ripChannels = file->Offers(Conversion::RipChannels);
+  state.toMp3 = file->Offers(Conversion::ToMp3);
+  state.to16Bit = file->Offers(Conversion::To16Bit);
+  state.to8Bit = file->Offers(Conversion::To8Bit);
+  state.toWav = file->Offers(Conversion::ToWav);
   return state;
 }
 
@@ -54,24 +51,30 @@ void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, co
     wrote(QString::fromStdString(file.GetLastOutputPath()));
 }
 
-void CFileCommands::RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation) {
+void CFileCommands::RunOperation(CAudioFile& file, const std::function<OperationResult(CProgress*)>& operation) {
   // The operation may end half way; its own code would then describe an
   // earlier step, so the failure that ended it is shown instead.
   file.ForgetLastOutput();
   const COperationNotice notice(services_.desktop, host_.window);
+  OperationResult result;
   const std::string failure = RunCatchingFileFailures(
       [&] {
         std::unique_ptr<CProgressSink> window = host_.makeProgress ? host_.makeProgress() : nullptr;
         CProgress progress(window.get());
-        operation(window ? &progress : nullptr);
+        result = operation(window ? &progress : nullptr);
       },
       file.GetFilePath());
+  if (failure.empty() && result.notice) Show(result.notice->caption, result.notice->text, result.notice->icon);
   NoteOperationEnd(file, notice, failure, host_.wrote);
-  if (failure.empty()) {
-    file.ReportError(host_.owner);
-  } else if (host_.owner) {
-    host_.owner->ShowMessage(kAppName, failure, MessageIcon::Error);
+  if (!failure.empty()) {
+    Show(kAppName, failure, MessageIcon::Error);
+  } else if (file.GetError() != err::kNone) {
+    Show(msg::kCaptionError, LoadMessage(file.GetError()), MessageIcon::Error);
   }
+}
+
+void CFileCommands::Show(const std::string& caption, const std::string& text, MessageIcon icon) {
+  services_.Prompt().Ask(host_.window, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
 }
 
 QString CFileCommands::AskOutputName(const QString& defaultExtension, const QString& filter) {
@@ -92,37 +95,34 @@ void CFileCommands::ConvertToMp3(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::string name = dlg.GetMp3Name();
   const Mp3EncodeSettings settings = dlg.GetSettings();
-  RunOperation(file, [&](CProgress* progress) { file.ConvertToMp3(name, progress, settings); });
+  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.ConvertToMp3(name, progress, settings)); });
 }
 
 void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
-  const QString name = AskOutputName("wav", wav::kFileFilter);
+  const QString name = AskOutputName("wav", FromEngineText(FormatNamed("WAV")->FileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { file.ConvertToWav(ToFileName(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.ConvertToWav(ToFileName(name), progress)); });
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
-  ConvertSampleSize(file, &CWaveFile::ConvertTo8Bit);
+  ConvertSampleSize(file, &CAudioFile::ConvertTo8Bit);
 }
 
 void CFileCommands::ConvertTo16Bit(CAudioFile& file) {
-  ConvertSampleSize(file, &CWaveFile::ConvertTo16Bit);
+  ConvertSampleSize(file, &CAudioFile::ConvertTo16Bit);
 }
 
 void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert) {
-  auto* wave = dynamic_cast<CWaveFile*>(&file);
-  if (!wave) return;
   StopPlayback();
   const QString name = AskOutputFor(file);
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { (wave->*convert)(ToFileName(name), progress); });
+  RunOperation(file, [&](CProgress* progress) { return OperationResult((file.*convert)(ToFileName(name), progress)); });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {
-  auto* wave = dynamic_cast<CWaveFile*>(&file);
-  if (!wave) return;
-  const std::uint32_t channels = wave->GetFormat().channels;
+  if (!file.Format().Converts(Conversion::RipChannels)) return;
+  const std::uint32_t channels = file.GetChannels();
   if (channels < 2) {
     services_.Prompt().Ask(host_.window, msg::kCaptionError, msg::kSingleChannelFile, MessageIcon::Warning,
                            PromptButtons::Ok);
@@ -133,25 +133,21 @@ void CFileCommands::RipChannels(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::uint8_t mask = dlg.GetChannelMask();
   const std::string name = dlg.GetOutputName();
-  RunOperation(file, [&](CProgress* progress) { wave->RipChannels(mask, name, progress); });
+  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.RipChannels(mask, name, progress)); });
 }
 
 void CFileCommands::ShredEqually(CAudioFile& file) {
   StopPlayback();
-  RunOperation(file, [&](CProgress* progress) { file.SplitEqually(progress); });
+  ShredRequest request;
+  if (!RunShredDialog(file, request)) return;
+  RunOperation(file, [&](CProgress* progress) { return file.SplitEqually(request, progress); });
 }
 
 bool CFileCommands::RunShredDialog(CAudioFile& file, ShredRequest& request) {
-  std::unique_ptr<CShredEquallyDlg> dlg;
-  if (const auto* wave = dynamic_cast<const CWaveFile*>(&file)) {
-    dlg = std::make_unique<CWaveShredEquallyDlg>(services_, wave->GetSplitFacts(), file.GetFileName(),
-                                                 file.GetFilePath(), file.GetOverlapTime(), host_.window);
-  } else if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
-    dlg = std::make_unique<CMp3ShredEquallyDlg>(services_, mp3->GetSplitFacts(), file.GetFileName(),
-                                                file.GetFilePath(), file.GetOverlapTime(), host_.window);
-  } else {
-    return false;
-  }
+  auto dlg = std::make_unique<CShredEquallyDlg>(
+      services_, [&file](std::uint32_t splits) { return file.EstimateSplit(splits); },
+      FromEngineText(file.GetFileFilter()), file.GetFileName(), file.GetFilePath(), file.GetOverlapTime(),
+      host_.window);
   dlg->SetSettingsCommand(host_.runSettings);
   if (dlg->exec() != QDialog::Accepted) return false;
   request.numberOfSplits = dlg->GetNumberOfSplits();

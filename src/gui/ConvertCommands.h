@@ -2,8 +2,10 @@
 // The commands of the main window that run an operation on the open file:
 // the five conversions of the Convert menu and the equal split. Each stops
 // playback, asks for its options, runs the operation with a progress window
-// and reports the outcome. The main window supplies what they need from it
-// through CCommandHost, so the commands can be driven without it.
+// and shows the outcome the operation returns. RunOperation is the one way
+// a window runs an operation on the open file. The main window supplies
+// what they need from it through CCommandHost, so the commands can be
+// driven without it.
 
 #include <QString>
 #include <cstdint>
@@ -11,12 +13,11 @@
 #include <memory>
 
 #include "core/AudioError.h"
-#include "core/Owner.h"
+#include "core/OperationResult.h"
 #include "gui/DesktopIntegration.h"
 
 class CAudioFile;
 class CGuiServices;
-class CWaveFile;
 class CProgress;
 class CProgressSink;
 class QWidget;
@@ -32,8 +33,7 @@ struct ConvertMenuState {
 ConvertMenuState ConvertMenuFor(const CAudioFile* file);
 
 struct CCommandHost {
-  QWidget* window = nullptr;     // parent of the option dialogs
-  CAudioOwner* owner = nullptr;  // shows the messages of ReportError
+  QWidget* window = nullptr;  // parent of the option dialogs and message boxes
   std::function<void()> stopPlayback;
   // A new progress window for one operation.
   std::function<std::unique_ptr<CProgressSink>()> makeProgress;
@@ -58,26 +58,29 @@ class CFileCommands {
   void ConvertTo8Bit(CAudioFile& file);
   void ConvertTo16Bit(CAudioFile& file);
   void RipChannels(CAudioFile& file);
-  // The Shred Equally menu command and the SHRED button.
+  // The Shred Equally menu command and the SHRED button: the dialog, then
+  // the split.
   void ShredEqually(CAudioFile& file);
+
+  // Runs operation with a progress window that lives for the call, then
+  // shows its outcome: the failure that ended it by its message, otherwise
+  // the notice it returned, then the message of its code.
+  void RunOperation(CAudioFile& file, const std::function<OperationResult(CProgress*)>& operation);
 
   // A save dialog for an output in file's own format (its extension and
   // filter) that asks before replacing a file; empty when cancelled.
   QString AskOutputFor(const CAudioFile& file);
 
-  // The main window's answer to CAudioOwner::RunShredEqually: the Shred
-  // Equally dialog of the file's format; false when cancelled.
+  // The Shred Equally dialog over the file's estimate; false when cancelled.
   bool RunShredDialog(CAudioFile& file, ShredRequest& request);
 
  private:
-  // Runs operation with a progress window that lives for the call, then
-  // reports: a file-system failure by its message, otherwise the file's code.
-  void RunOperation(CAudioFile& file, const std::function<void(CProgress*)>& operation);
+  void Show(const std::string& caption, const std::string& text, MessageIcon icon);
   // A save-file dialog for a conversion's output; empty when cancelled.
   QString AskOutputName(const QString& defaultExtension, const QString& filter);
   void StopPlayback();
   // 8-bit to 16-bit or back: the same questions, another converter.
-  using SampleSizeConversion = AudioError (CWaveFile::*)(const std::string&, CProgress*);
+  using SampleSizeConversion = AudioError (CAudioFile::*)(const std::string&, CProgress*);
   void ConvertSampleSize(CAudioFile& file, SampleSizeConversion convert);
 
   const CGuiServices& services_;

@@ -14,7 +14,8 @@
 #include <QVBoxLayout>
 
 #include "core/StringTable.h"
-#include "core/mp3/Mp3File.h"
+#include "core/open/Formats.h"
+#include "gui/EngineText.h"
 #include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
 
@@ -126,7 +127,7 @@ void CConvertMp3Dlg::OnEncodingChanged(int index) {
 void CConvertMp3Dlg::OnBrowse() {
   FileDialogRequest request;
   request.title = "Browse - MP3 Output filename";
-  request.filter = mp3::kFileFilter;
+  request.filter = FromEngineText(FormatNamed("MP3")->FileFilter());
   request.defaultExtension = "mp3";
   request.initialName = nameEdit_->text();
   request.overwritePrompt = true;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/Owner.h"
+#include "core/OperationResult.h"
 
 class CSettingsStore;
 class QWidget;

@@ -16,8 +16,7 @@
 #include <algorithm>
 
 #include "core/StringTable.h"
-#include "core/mp3/Mp3File.h"
-#include "core/wav/WaveFile.h"
+#include "core/open/Formats.h"
 #include "gui/EngineText.h"
 #include "gui/EstimateDlg.h"
 #include "gui/GuiServices.h"
@@ -248,11 +247,11 @@ CWaveShredEquallyDlg::CWaveShredEquallyDlg(const CGuiServices& services, const W
                                            QWidget* parent)
     : CShredEquallyDlg(
           services, [facts](std::uint32_t splits) { return EstimateWaveSplit(facts, splits); },
-          wav::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}
+          FromEngineText(FormatNamed("WAV")->FileFilter()), sourceFileName, sourceFilePath, overlapTime, parent) {}
 
 CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
                                          const std::string& sourceFileName, const std::string& sourceFilePath,
                                          std::uint32_t overlapTime, QWidget* parent)
     : CShredEquallyDlg(
           services, [facts](std::uint32_t splits) { return EstimateMp3Split(facts, splits); },
-          mp3::kFileFilter, sourceFileName, sourceFilePath, overlapTime, parent) {}
+          FromEngineText(FormatNamed("MP3")->FileFilter()), sourceFileName, sourceFilePath, overlapTime, parent) {}

@@ -72,7 +72,7 @@ class CShredEquallyDlg : public QDialog {
   // splits; -3 no number of splits; -4 the estimate window was dismissed.
   int Estimate();
 
- protected:
+ public:
   // The format's arithmetic: the estimate of an equal split in n pieces.
   using Estimator = std::function<SplitEstimate(std::uint32_t splits)>;
   // fileFilter: the open file type's file-dialog filter, for Browse.

@@ -234,7 +234,7 @@ void CSplitDlg::OnFind() {
   const std::optional<split::SplitRequest> request = ReadForm();
   if (!request) return;
   const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
-    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_);
     if (!file || file->GetError() != err::kNone) {
       ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
       return;
@@ -317,7 +317,7 @@ void CSplitDlg::OnWrite() {
   CProgress reporter(window.get());
   CProgress* progress = window ? &reporter : nullptr;
   const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
-    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_, nullptr);
+    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_);
     if (!file || file->GetError() != err::kNone) {
       ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
       return;

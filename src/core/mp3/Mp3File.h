@@ -54,7 +54,8 @@ class CMp3File : public CAudioFile {
   // The nine MPEG lines of the information window.
   std::vector<std::string> GetInformationLines() const override;
   // The ID3v1 fields after them ("File name", "Title", ... "Genre").
-  std::vector<std::pair<std::string, std::string>> GetTagFields() const override;
+  std::vector<TagField> GetTagFields() const override;
+  std::uint64_t GetLeadInSamples() override;
   FactObject DescribeFacts() override;
   SplitEstimate EstimateSplit(std::uint32_t splits) const override;
 

@@ -171,10 +171,17 @@ std::uint64_t CMp3File::CountDecodedSamples() {
   return split::Mp3TotalSamples(*this);
 }
 
-std::vector<std::pair<std::string, std::string>> CMp3File::GetTagFields() const {
+std::vector<CAudioFile::TagField> CMp3File::GetTagFields() const {
   const Mp3TagFields tag = GetId3v1Fields();
-  return {{"File name", tag.fileName}, {"Title", tag.title}, {"Artist", tag.artist},  {"Album", tag.album},
-          {"Year", tag.year},          {"Comments", tag.comment}, {"Genre", tag.genre}};
+  // The file name is the system's bytes; the six fields ID3v1's Latin-1.
+  return {{"File name", tag.fileName, false}, {"Title", tag.title, true},      {"Artist", tag.artist, true},
+          {"Album", tag.album, true},         {"Year", tag.year, true},        {"Comments", tag.comment, true},
+          {"Genre", tag.genre, true}};
+}
+
+std::uint64_t CMp3File::GetLeadInSamples() {
+  const std::optional<mp3::LameTag>& tag = GetTrustedLameTag();
+  return tag ? tag->delay + mp3::kDecoderDelay : 0;
 }
 
 FactObject CMp3File::DescribeFacts() {

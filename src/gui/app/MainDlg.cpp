@@ -10,7 +10,6 @@
 
 #include "core/File.h"
 #include "core/StringTable.h"
-#include "core/mp3/Mp3File.h"
 #include "gui/AboutDlg.h"
 #include "gui/BitmapButton.h"
 #include "gui/ConvertCommands.h"
@@ -171,7 +170,7 @@ void CMainDlg::ApplyFilenameSuffix() {
 
 void CMainDlg::ApplyGaplessMp3() {
   if (!overlapSet_) gapless_ = services_.settings.GaplessMp3();
-  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get())) mp3->SetGaplessPieces(gapless_);
+  if (file_) file_->SetGaplessPieces(gapless_);
 }
 
 void CMainDlg::OnSettings() {
@@ -183,8 +182,10 @@ void CMainDlg::OnSettings() {
   gapless_ = dialog.GetGaplessMp3();
   // The overlap and the kind of MP3 pieces apply to the open file at once;
   // the suffix from the next file opened on.
-  if (file_) file_->SetOverlapTime(overlapTime_);
-  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get())) mp3->SetGaplessPieces(gapless_);
+  if (file_) {
+    file_->SetOverlapTime(overlapTime_);
+    file_->SetGaplessPieces(gapless_);
+  }
   overlapSet_ = 1;
   suffixSet_ = 1;
 }
@@ -192,31 +193,30 @@ void CMainDlg::OnSettings() {
 // ------------------------------------------------------------ information
 
 void CMainDlg::OnFileInformation() {
-  if (file_) file_->ShowInformation();
+  if (file_) ShowInformation(*file_);
 }
 
 void CMainDlg::ShowInformation(CAudioFile& file) {
   QStringList lines;
   for (const std::string& line : file.GetInformationLines()) lines << FromEngineText(line);
-  if (const auto* mp3 = dynamic_cast<const CMp3File*>(&file)) {
-    const Mp3TagFields tag = mp3->GetTagFields();
-    Mp3Information info;
-    info.fileName = QFile::decodeName(tag.fileName.c_str());
-    info.mpegLines = lines;
-    // ID3v1 fields are Latin-1 bytes.
-    for (const std::string* field :
-         {&tag.title, &tag.artist, &tag.album, &tag.year, &tag.comment, &tag.genre})
-      info.tagFields << QString::fromLatin1(field->data(), static_cast<qsizetype>(field->size()));
-    CMp3InfoDlg dialog(info, this);
-    dialog.exec();
-  } else {
+  const std::vector<CAudioFile::TagField> fields = file.GetTagFields();
+  if (fields.empty()) {
     CWavInfoDlg dialog(lines, this);
     dialog.exec();
+    return;
   }
-}
-
-void CMainDlg::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
-  services_.Prompt().Ask(this, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
+  // A file with tag fields gets the window with the tag beside its lines:
+  // the file's name first, then the fields.
+  Mp3Information info;
+  info.fileName = QFile::decodeName(fields.front().text.c_str());
+  info.mpegLines = lines;
+  for (auto field = fields.begin() + 1; field != fields.end(); ++field) {
+    const auto size = static_cast<qsizetype>(field->text.size());
+    info.tagFields << (field->latin1 ? QString::fromLatin1(field->text.data(), size)
+                                     : QString::fromUtf8(field->text.data(), size));
+  }
+  CMp3InfoDlg dialog(info, this);
+  dialog.exec();
 }
 
 // ------------------------------------------------------------------- help
@@ -237,25 +237,7 @@ void CMainDlg::OnExit() {
 
 // ------------------------------------------------------------- operations
 
-void CMainDlg::ReportFileFailure(const std::string& message) {
-  services_.Prompt().Ask(this, QString::fromLatin1(kAppName), FromEngineText(message), MessageIcon::Error,
-                         PromptButtons::Ok);
-}
-
-void CMainDlg::RunWithProgress(const std::function<void(CAudioFile&, CProgress&)>& operation) {
+void CMainDlg::RunWithProgress(const std::function<OperationResult(CAudioFile&, CProgress*)>& operation) {
   if (!file_) return;
-  std::string failure;
-  file_->ForgetLastOutput();
-  const COperationNotice notice(services_.desktop, this);
-  {
-    CProgressDlg window(this);
-    CProgress progress(&window);
-    failure = RunCatchingFileFailures([&] { operation(*file_, progress); }, file_->GetFilePath());
-  }
-  NoteOperationEnd(*file_, notice, failure, [this](const QString& path) { lastWritten_ = path; });
-  if (!failure.empty()) {
-    ReportFileFailure(failure);
-    return;
-  }
-  file_->ReportError(this);
+  commands_->RunOperation(*file_, [&](CProgress* progress) { return operation(*file_, progress); });
 }

@@ -15,7 +15,6 @@
 
 #include "Version.h"
 #include "core/AudioFile.h"
-#include "core/Owner.h"
 #include "core/SelectionModel.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/OperationRunner.h"
@@ -39,7 +38,7 @@ class CWaveformPanel;
 
 inline constexpr const char* kAppCaption = "Kestrune v" KESTRUNE_VERSION;
 
-class CMainDlg : public QDialog, public CAudioOwner {
+class CMainDlg : public QDialog {
   Q_OBJECT
 
  public:
@@ -149,14 +148,12 @@ class CMainDlg : public QDialog, public CAudioOwner {
   bool GetGaplessMp3() const { return gapless_; }
   void ApplyGaplessMp3();
 
-  // --- CAudioOwner
-  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
-  bool RunShredEqually(CAudioFile& file, ShredRequest& request) override;
-  void ShowInformation(CAudioFile& file) override;
+  // The information window of the open file.
+  void ShowInformation(CAudioFile& file);
 
-  // Runs an operation on the open file with a progress window, then reports
-  // its outcome (the file's error, or the file failure that ended it).
-  void RunWithProgress(const std::function<void(CAudioFile& file, CProgress& progress)>& operation);
+  // Runs an operation on the open file with a progress window, then shows
+  // its outcome (through the file commands' one runner).
+  void RunWithProgress(const std::function<OperationResult(CAudioFile& file, CProgress* progress)>& operation);
 
   // --- The waveform (MainDlgWaveform.cpp)
   void OnToggleWaveform();
@@ -209,7 +206,7 @@ class CMainDlg : public QDialog, public CAudioOwner {
   // Tells the file dialogs to start in the open file's folder.
   void SetDocumentFolder();
   void FileLoaded();
-  void ReportFileFailure(const std::string& message);
+
   // Saves the marked stretch to path, to the sample when it was marked so.
   void SaveMarkedSelection(const QString& path);
   // The buttons as they stand with no selection marked.

@@ -17,7 +17,6 @@
 std::unique_ptr<CFileCommands> CMainDlg::MakeCommands() {
   CCommandHost host;
   host.window = this;
-  host.owner = this;
   host.stopPlayback = [this] { StopPlayback(); };
   host.wrote = [this](const QString& path) { lastWritten_ = path; };
   host.makeProgress = [this]() -> std::unique_ptr<CProgressSink> {
@@ -34,7 +33,9 @@ void CMainDlg::OnShredEqually() {
   if (!File()) return;
   // The split pauses playback (STOP), where conversions stop it.
   OnStop();
-  RunWithProgress([](CAudioFile& file, CProgress& progress) { file.SplitEqually(&progress); });
+  ShredRequest request;
+  if (!commands_->RunShredDialog(*File(), request)) return;
+  RunWithProgress([&](CAudioFile& file, CProgress* progress) { return file.SplitEqually(request, progress); });
 }
 
 void CMainDlg::OnSplit() {
@@ -54,10 +55,6 @@ void CMainDlg::OnSplit() {
   });
   dialog.exec();
   view->SetMarkers({});
-}
-
-bool CMainDlg::RunShredEqually(CAudioFile& file, ShredRequest& request) {
-  return commands_->RunShredDialog(file, request);
 }
 
 void CMainDlg::UpdateConvertMenu() {

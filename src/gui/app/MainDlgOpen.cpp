@@ -107,13 +107,17 @@ void CMainDlg::dropEvent(QDropEvent* event) {
 }
 
 void CMainDlg::OpenPath(const QString& path) {
-  std::unique_ptr<CAudioFile> opened = OpenAudioFile(QFile::encodeName(path).toStdString(), this);
+  std::unique_ptr<CAudioFile> opened = OpenAudioFile(QFile::encodeName(path).toStdString());
   if (!opened) {
     services_.Prompt().Ask(this, msg::kCaptionError, msg::kTypeNotSupported, MessageIcon::Error,
                            PromptButtons::Ok);
     return;
   }
-  if (opened->ReportError(this) != err::kNone) return;
+  if (opened->GetError() != err::kNone) {
+    services_.Prompt().Ask(this, msg::kCaptionError, FromEngineText(LoadMessage(opened->GetError())),
+                           MessageIcon::Error, PromptButtons::Ok);
+    return;
+  }
   file_ = std::move(opened);
   services_.settings.AddRecentFile(path);
   SetDocumentFolder();

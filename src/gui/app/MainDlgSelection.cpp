@@ -58,14 +58,14 @@ void CMainDlg::SaveMarkedSelection(const QString& path) {
   double endSeconds = 0.0;
   if (const auto exact = marks_.Exact() ? marks_.Selection() : std::nullopt) {
     // Marked on the waveform or typed: saved to the sample.
-    RunWithProgress([&](CAudioFile& file, CProgress& progress) {
-      file.SaveSelectionSamples(output, exact->first, exact->end, &progress);
+    RunWithProgress([&](CAudioFile& file, CProgress* progress) {
+      return file.SaveSelectionSamples(output, exact->first, exact->end, progress);
     });
   } else if (controls_->slider->GetSelection(startSeconds, endSeconds)) {
     const auto first = static_cast<std::uint32_t>(startSeconds);
     const auto last = static_cast<std::uint32_t>(endSeconds);
     RunWithProgress(
-        [&](CAudioFile& file, CProgress& progress) { file.SaveSelection(output, first, last, &progress); });
+        [&](CAudioFile& file, CProgress* progress) { return file.SaveSelection(output, first, last, progress); });
   }
 }
 

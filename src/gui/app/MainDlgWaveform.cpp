@@ -10,7 +10,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 
-#include "core/mp3/Mp3File.h"
+#include "core/AudioFile.h"
 #include "gui/BitmapButton.h"
 #include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
@@ -114,10 +114,7 @@ void CMainDlg::RememberSize() {
 
 void CMainDlg::StartWaveform() {
   if (!file_ || !WaveformShown()) return;
-  std::uint64_t offset = 0;
-  if (auto* mp3 = dynamic_cast<CMp3File*>(file_.get()))
-    if (const auto& tag = mp3->GetTrustedLameTag()) offset = tag->delay + mp3::kDecoderDelay;
-  waveform_->View()->SetTimelineOffset(offset);
+  waveform_->View()->SetTimelineOffset(file_->GetLeadInSamples());
   waveform_->Open(*file_);
 }
 
