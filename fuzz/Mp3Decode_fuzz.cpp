@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = fz::WriteInput("input.mp3", data, size);
   fz::Guarded([&] {
-    CMp3File file(path, nullptr);
+    CMp3File file(path);
     if (file.GetError() != err::kNone) return;
     fz::FuzzProgress progress(0);
     file.ConvertToWav(fz::ScratchFile("out.wav"), &progress);

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string path = fz::WriteInput("input.mp3", data, size);
   fz::Guarded([&] {
-    CMp3File file(path, nullptr);
+    CMp3File file(path);
     fz::CheckOutcome(file.GetError());
     if (file.GetError() != err::kNone) return;
     (void)file.GetInformationLines();

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = fz::WriteInput("input.mp3", data, size);
   fz::Guarded([&] {
     kt::ScriptedOwner owner;
-    CMp3File file(path, &owner);
+    kt::Owned<CMp3File> file(path, &owner);
     if (file.GetError() != err::kNone) return;
     RunOne(file, c, owner);
     fz::Controls next = c;

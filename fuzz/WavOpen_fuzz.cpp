@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string path = fz::WriteInput("input.wav", data, size);
   fz::Guarded([&] {
-    CWaveFile wav(path, nullptr);
+    CWaveFile wav(path);
     fz::CheckOutcome(wav.GetError());
     if (wav.GetError() != err::kNone) return;
     if (wav.GetInformationLines().empty()) std::abort();

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = fz::WriteInput("input.wav", data, size);
   fz::Guarded([&] {
     kt::ScriptedOwner owner;
-    CWaveFile wav(path, &owner);
+    kt::Owned<CWaveFile> wav(path, &owner);
     if (wav.GetError() != err::kNone) return;
     RunOne(wav, c, owner);
     // A second operation on the same object starts from wherever the first

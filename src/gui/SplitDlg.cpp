@@ -18,7 +18,7 @@
 #include "core/OperationRunner.h"
 #include "core/Progress.h"
 #include "core/TimeText.h"
-#include "core/open/Formats.h"
+#include "core/AudioFile.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
 #include "gui/EngineText.h"
@@ -55,10 +55,9 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-CSplitDlg::CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
-                     QWidget* parent)
-    : QDialog(parent), services_(services), sourcePath_(sourcePath) {
-  setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath))));
+CSplitDlg::CSplitDlg(const CGuiServices& services, CAudioFile& file, const std::string& suffix, QWidget* parent)
+    : QDialog(parent), services_(services), file_(file), sourcePath_(file.GetFilePath()) {
+  setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath_))));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(BuildOptions());
   layout->addWidget(BuildPreview(), 1);
@@ -234,14 +233,9 @@ void CSplitDlg::OnFind() {
   const std::optional<split::SplitRequest> request = ReadForm();
   if (!request) return;
   const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
-    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_);
-    if (!file || file->GetError() != err::kNone) {
-      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
-      return;
-    }
     std::optional<split::CueSheet> sheet;
     if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
-    plan_ = split::BuildSplitPlan(*file, *request, sheet ? &*sheet : nullptr);
+    plan_ = split::BuildSplitPlan(file_, *request, sheet ? &*sheet : nullptr);
   });
   if (!failure.Finished()) ShowError(FromEngineText(failure.text));
   if (!plan_) return;
@@ -317,12 +311,7 @@ void CSplitDlg::OnWrite() {
   CProgress reporter(window.get());
   CProgress* progress = window ? &reporter : nullptr;
   const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
-    std::unique_ptr<CAudioFile> file = OpenAudioFile(sourcePath_);
-    if (!file || file->GetError() != err::kNone) {
-      ShowError(FromEngineText(sourcePath_ + ": the file cannot be read"));
-      return;
-    }
-    const split::WriteOutcome outcome = split::WriteSplit(*file, *plan_, progress);
+    const split::WriteOutcome outcome = split::WriteSplit(file_, *plan_, progress);
     if (progress) progress->Close();
     const QString text =
         outcome.cancelled

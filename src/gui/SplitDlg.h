@@ -24,6 +24,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTableWidget;
+class CAudioFile;
 class CProgressSink;
 class CGuiServices;
 
@@ -34,7 +35,9 @@ class CSplitDlg : public QDialog {
   // Shows the cut points of a plan elsewhere (the waveform); empty: nowhere.
   using CutPointsView = std::function<void(const split::SplitPlan*)>;
 
-  CSplitDlg(const CGuiServices& services, const std::string& sourcePath, const std::string& suffix,
+  // file: the main window's open file; the plan is found on it and the
+  // pieces are written from it, as the command line does.
+  CSplitDlg(const CGuiServices& services, CAudioFile& file, const std::string& suffix,
             QWidget* parent = nullptr);
   ~CSplitDlg() override;
 
@@ -84,6 +87,7 @@ class CSplitDlg : public QDialog {
   void ShowError(const QString& text);
 
   const CGuiServices& services_;
+  CAudioFile& file_;
   std::string sourcePath_;
   std::optional<split::SplitPlan> plan_;
   ProgressFactory makeProgress_;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/PeakSource.h"
 #include "core/TimeText.h"
+#include "core/open/Formats.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -11,21 +13,28 @@ namespace {
 class ProbeFile : public CAudioFile {
  public:
   using CAudioFile::CAudioFile;
-  int GetFileType() const override { return 0; }
-  AudioError SplitEqually(CProgress*) override { return error; }
-  AudioError SaveSelectionSamples(const std::string&, std::uint64_t first, std::uint64_t end,
-                                  CProgress*) override {
-    asked = {first, end};
-    return error;
-  }
+  ProbeFile(const std::string& path, std::nullptr_t) : CAudioFile(path) {}
+  const CAudioFormat& Format() const override { return *FormatNamed("WAV"); }
   std::uint32_t GetSampleRate() const override { return 22050; }
+  std::uint16_t GetChannels() const override { return 1; }
+  std::uint16_t GetBitsPerSample() const override { return 16; }
   std::uint64_t GetSampleCount() const override { return 0; }
-  std::pair<std::uint64_t, std::uint64_t> asked;
-  std::string GetDefaultExtension() const override { return "*.WAV"; }
-  std::string GetFileFilter() const override { return ""; }
-  int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override { return -1; }
-  int ConvertToWav(const std::string&, CProgress*) override { return -1; }
+  std::uint64_t CountDecodedSamples() override { return 0; }
   std::vector<std::string> GetInformationLines() const override { return {}; }
+  FactObject DescribeFacts() override { return {}; }
+  SplitEstimate EstimateSplit(std::uint32_t) const override { return {}; }
+  OperationResult SplitEqually(const ShredRequest&, CProgress*) override { return {error}; }
+  OperationResult SaveSelectionSamples(const std::string&, std::uint64_t first, std::uint64_t end,
+                                       CProgress*) override {
+    asked = {first, end};
+    return {error};
+  }
+  void TagPiece(const std::string&, const split::PieceTagFacts&) const override {}
+  std::uint64_t DecodeSpan(std::uint64_t, std::uint64_t, CPcmSink&) override { return 0; }
+  split::WindowLevels ScanLevels(const split::LevelScanOptions&, split::LevelScanStats*) override { return {}; }
+  std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string&) override { return nullptr; }
+  bool Offers(Conversion) const override { return false; }
+  std::pair<std::uint64_t, std::uint64_t> asked;
   bool Find(const char* tag) { return FindChunk(tag); }
   std::uint64_t Copy(CFile& out, std::uint32_t n, CProgress* p, const CFile::CopyObserver* seen = nullptr) {
     return CopyData(out, n, p, seen);
@@ -184,17 +193,6 @@ TEST(AudioFileCopyData, AWatchedCopySeesExactlyTheBytesItWrites) {
     const auto got = kt::ReadAll(dir.File("out.bin"));
     EXPECT_EQ(std::vector<std::uint8_t>(got.begin() + 4, got.end()), slice);
   }
-}
-
-TEST(AudioFileReportError, ShowsNothingForZeroAndTheTextOtherwise) {
-  kt::TempDir dir;
-  kt::ScriptedOwner owner;
-  ProbeFile good(dir.File("missing"), nullptr);
-  EXPECT_EQ(good.ReportError(&owner), 102u);
-  ASSERT_EQ(owner.messages.size(), 1u);
-  EXPECT_EQ(owner.messages[0].caption, "Error");
-  EXPECT_EQ(owner.messages[0].text, "Cannot open audio file.");
-  EXPECT_EQ(owner.messages[0].icon, MessageIcon::Error);
 }
 
 }  // namespace

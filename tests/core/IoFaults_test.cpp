@@ -121,7 +121,7 @@ TEST_F(IoFaults, DiskFullDuringSelectionEndsWithTheDiskFullMessageAndKeepsThePar
   kt::ScriptedOwner owner;
   {
     DiskFullAfter fault(100000);
-    CWaveFile wav(source_, &owner, &fault);
+    kt::Owned<CWaveFile> wav(source_, &owner, &fault);
     ASSERT_EQ(wav.GetError(), 0u);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 3, &progress); });
@@ -142,7 +142,7 @@ TEST_F(IoFaults, DiskFullDuringSplitStopsAtThatPieceAndCreatesNoLaterOne) {
   owner.shred.baseFilename = dir_.File("part");
   {
     DiskFullAfter fault(176400 + 44 + 5000);  // piece 1 whole, a little of piece 2
-    CWaveFile wav(source_, &owner, &fault);
+    kt::Owned<CWaveFile> wav(source_, &owner, &fault);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { wav.SplitEqually(&progress); });
     ASSERT_TRUE(failure.has_value());
@@ -162,20 +162,20 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
   mono8.channels = 1;
   mono8.bitsPerSample = 8;
   const std::string eight = kt::MakeWav(dir_, "eight.wav", mono8, kt::PatternData(300001));
-  using Run = std::function<AudioError(CWaveFile&, const std::string&, CProgress*)>;
+  using Run = std::function<AudioError(kt::Owned<CWaveFile>&, const std::string&, CProgress*)>;
   const struct {
     std::string name, source;
     Run run;
   } operations[] = {
-      {"selection", source_, [](CWaveFile& w, auto& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }},
+      {"selection", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }},
       {"piece", source_,
-       [](CWaveFile& w, auto& o, CProgress* p) {
-         static_cast<kt::ScriptedOwner*>(w.GetOwner())->shred.baseFilename = o;
+       [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) {
+         w.Owner()->shred.baseFilename = o;
          return w.SplitEqually(p);
        }},
-      {"to 8 bit", source_, [](CWaveFile& w, auto& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }},
-      {"to 16 bit", eight, [](CWaveFile& w, auto& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
-      {"rip", source_, [](CWaveFile& w, auto& o, CProgress* p) { return w.RipChannels(2, o, p); }},
+      {"to 8 bit", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }},
+      {"to 16 bit", eight, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
+      {"rip", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.RipChannels(2, o, p); }},
   };
   for (const auto& op : operations) {
     for (const int fault : {0, 1, 2, 3}) {  // cancel, file-size limit, seam, no room for the header
@@ -188,7 +188,7 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
       auto outcome = [&](CProgress* progress, CWriteFaults* faults = nullptr) -> std::string {
         kt::ScriptedOwner owner;
         owner.shred.numberOfSplits = 2;
-        CWaveFile wav(op.source, &owner, faults);
+        kt::Owned<CWaveFile> wav(op.source, &owner, faults);
         try {
           return "code " + std::to_string(op.run(wav, base, progress));
         } catch (const CFileException& e) {
@@ -225,7 +225,7 @@ TEST_F(IoFaults, DiskFullDuringMp3EncodingEndsWithTheDiskFullMessageAndNoOutput)
   const std::string out = dir_.File("encoded.mp3");
   {
     DiskFullAfter fault(20000);
-    CWaveFile wav(source_, nullptr, &fault);
+    CWaveFile wav(source_, &fault);
     Mp3EncodeSettings settings;
     settings.bitrate = 128;
     const auto failure = FailureOf([&] { wav.ConvertToMp3(out, nullptr, settings); });
@@ -243,7 +243,7 @@ TEST_F(IoFaults, RealFileSizeLimitDuringALargeCutIsReportedAsDiskFull) {
   const std::string big = kt::MakeWav(dir_, "big.wav", spec_, kt::PatternData(12u << 20));
   const std::string out = dir_.File("big cut.wav");
   const int code = RunWithFileSizeLimit(5u << 20, [&] {
-    CWaveFile wav(big, nullptr);
+    CWaveFile wav(big);
     if (wav.GetError() != 0) return 10;
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 100, nullptr); });
     if (!failure) return 11;
@@ -257,9 +257,9 @@ TEST_F(IoFaults, RealFileSizeLimitDuringALargeCutIsReportedAsDiskFull) {
 TEST_F(IoFaults, SourceRemovedDuringACutIsStillCopiedWhole) {
   const std::string out = dir_.File("selection.wav");
   {
-    CWaveFile wav(source_, nullptr);
+    CWaveFile wav(source_);
     ActingProgress progress([&] { ChangeSource([&] { fs::remove(source_); }); });
-    EXPECT_EQ(wav.SaveSelection(out, 0, 4, &progress), 0u);
+    EXPECT_EQ(wav.SaveSelection(out, 0, 4, &progress).error, 0u);
   }
   const Bytes written = kt::ReadAll(out);
   ASSERT_EQ(written.size(), original_.size());
@@ -272,7 +272,7 @@ TEST_F(IoFaults, SourceTruncatedDuringACutIsAFailureNotAShortFileWithALongHeader
   const std::string out = dir_.File("selection.wav");
   kt::ScriptedOwner owner;
   {
-    CWaveFile wav(source, &owner);
+    kt::Owned<CWaveFile> wav(source, &owner);
     ActingProgress progress([&] { fs::resize_file(source, 44 + 176400); });
     const auto failure = FailureOf([&] { wav.SaveSelection(out, 0, 30, &progress); });
     ASSERT_TRUE(failure.has_value()) << "a cut of a source that shrank was reported as saved";
@@ -285,7 +285,7 @@ TEST_F(IoFaults, SourceTruncatedDuringAConversionIsAFailureNamingTheSource) {
   const std::string source = kt::MakeWav(dir_, "long.wav", spec_, kt::PatternData(176400 * 30));
   const std::string out = dir_.File("narrow.wav");
   {
-    CWaveFile wav(source, nullptr);
+    CWaveFile wav(source);
     ActingProgress progress([&] { fs::resize_file(source, 44 + 1000); });
     const auto failure = FailureOf([&] { wav.ConvertTo8Bit(out, &progress); });
     ASSERT_TRUE(failure.has_value()) << "a conversion of a source that shrank was reported as done";
@@ -321,7 +321,7 @@ TEST_F(IoFaults, DiskFullDuringMp3CutsEndsWithTheDiskFullMessage) {
     const std::string note = gapless ? std::string(" ") + msg::kOutputRemoved : "";
     {
       DiskFullAfter fault(UINT64_MAX);
-      CMp3File file(mp3, &owner, &fault);
+      kt::Owned<CMp3File> file(mp3, &owner, &fault);
       ASSERT_EQ(file.GetError(), 0u);
       file.SetGaplessPieces(gapless);
       {
@@ -365,14 +365,14 @@ TEST_F(IoFaults, AFullDiskInOneGaplessCutLeavesTheNextCutFromTheSameFileWhole) {
   kt::ScriptedOwner owner;
   {
     DiskFullAfter fault(UINT64_MAX);
-    CMp3File file(mp3, &owner, &fault);
+    kt::Owned<CMp3File> file(mp3, &owner, &fault);
     ASSERT_EQ(file.GetError(), 0u);
     fault.FailWritesAfter(1500000);
     ASSERT_TRUE(FailureOf([&] { file.SaveSelection(failed, 0, 150, nullptr); }).has_value());
     fault.Clear();
     ASSERT_FALSE(FailureOf([&] { file.SaveSelection(next, 0, 150, nullptr); }).has_value());
   }
-  CMp3File other(mp3, &owner);
+  kt::Owned<CMp3File> other(mp3, &owner);
   other.SaveSelection(fresh, 0, 150, nullptr);
   EXPECT_GT(fs::file_size(fresh), 2000000u);
   EXPECT_EQ(kt::ReadAll(next), kt::ReadAll(fresh));
@@ -383,7 +383,7 @@ TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
   const std::string out = dir_.File("decoded.wav");
   {
     DiskFullAfter fault(100000);
-    CMp3File file(mp3, nullptr, &fault);
+    CMp3File file(mp3, &fault);
     ASSERT_EQ(file.GetError(), 0u);
     kt::RecordingProgress progress;
     const auto failure = FailureOf([&] { file.ConvertToWav(out, &progress); });
@@ -398,7 +398,7 @@ TEST_F(IoFaults, RealFileSizeLimitDuringAnMp3DecodeIsReportedAsDiskFull) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const std::string out = dir_.File("decoded.wav");
   const int code = RunWithFileSizeLimit(300000, [&] {
-    CMp3File file(mp3, nullptr);
+    CMp3File file(mp3);
     if (file.GetError() != 0) return 10;
     const auto failure = FailureOf([&] { file.ConvertToWav(out, nullptr); });
     if (!failure) return 11;
@@ -418,7 +418,7 @@ TEST_F(IoFaults, Mp3SourceTruncatedDuringACutIsAFailureAndThePieceEndsOnAWholeFr
     const std::string mp3 = MakeMp3(dir_, "long.mp3", 40);  // beyond what the file layer reads ahead
     kt::ScriptedOwner owner;
     {
-      CMp3File file(mp3, &owner);
+      kt::Owned<CMp3File> file(mp3, &owner);
       ASSERT_EQ(file.GetError(), 0u);
       file.SetGaplessPieces(gapless);
       ActingProgress progress([&] { fs::resize_file(mp3, 100000); });
@@ -446,10 +446,10 @@ TEST_F(IoFaults, OutputThatIsAFolderOrInAMissingFolderGives103AndCreatesNothing)
   const std::string folder = dir_.File("a folder.wav");
   fs::create_directory(folder);
   const std::string missing = dir_.File("no such folder/out.wav");
-  CWaveFile wav(source_, nullptr);
+  CWaveFile wav(source_);
   for (const std::string& out : {folder, missing}) {
     SCOPED_TRACE(out);
-    EXPECT_EQ(wav.SaveSelection(out, 0, 1, nullptr), err::kCannotCreateOutput);
+    EXPECT_EQ(wav.SaveSelection(out, 0, 1, nullptr).error, err::kCannotCreateOutput);
     EXPECT_EQ(wav.ConvertTo8Bit(out, nullptr), err::kCannotCreateOutput);
     EXPECT_EQ(wav.RipChannels(1, out, nullptr), err::kCannotCreateOutput);
   }
@@ -467,9 +467,9 @@ TEST_F(IoFaults, ReadOnlyOutputFolderGives103) {
   // Root may write anywhere: the child gives up its rights first.
   const int code = RunWithFileSizeLimit(RLIM_INFINITY, [&] {
     if (::geteuid() == 0 && ::setuid(65534) != 0) return 20;
-    CWaveFile wav(source_, nullptr);
+    CWaveFile wav(source_);
     if (wav.GetError() != 0) return 21;
-    return wav.SaveSelection(out, 0, 1, nullptr) == err::kCannotCreateOutput ? 0 : 22;
+    return wav.SaveSelection(out, 0, 1, nullptr).error == err::kCannotCreateOutput ? 0 : 22;
   });
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(fs::exists(out));
@@ -482,7 +482,7 @@ TEST_F(IoFaults, NamesWithSpacesNonAsciiLettersAndUpperCaseFoldersWorkThroughout
   kt::WriteAll(source, original_);
   kt::ScriptedOwner owner;
   owner.shred.numberOfSplits = 2;  // base left empty: the source's own path
-  CWaveFile wav(source, &owner);
+  kt::Owned<CWaveFile> wav(source, &owner);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetFileName(), "track één.wav");
   EXPECT_EQ(wav.SplitEqually(nullptr), 0u);

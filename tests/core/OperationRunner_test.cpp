@@ -56,7 +56,7 @@ TEST(OperationRunner, EachKindOfFailureBecomesItsOutcomeAndText) {
        sheet + ": this is not a cue sheet (it holds binary data)"},
       {"silence scan",
        [&] {
-         CWaveFile gone(missing, nullptr);
+         CWaveFile gone(missing);
          split::FindSilences(gone, {});
        },
        Ending::Failed, err::kLevelScan, missing, 0, missing + ": the file could not be opened"},

@@ -33,43 +33,54 @@ void Click(QWidget* window, const char* name) {
   kt::Control<QAbstractButton>(window, name)->click();
 }
 
-// The main window as the commands see it: records messages, stops playback,
-// counts progress windows and answers RunShredEqually with the real dialog.
-class FakeMainWindow : public CAudioOwner {
+// The main window as the commands see it: stops playback, counts progress
+// windows; the messages are the prompt's OK boxes, each with the progress
+// windows that were open when it came.
+class FakeMainWindow {
  public:
-  explicit FakeMainWindow(const CGuiServices& services) : commands(services, Host()) {}
+  explicit FakeMainWindow(kt::ScriptedPrompt& prompt) : prompt_(prompt), commands(prompt.Services(), Host()) {}
   struct Shown {
     std::string caption, text;
     MessageIcon icon;
     int liveProgressWindows;
   };
-  std::vector<Shown> messages;
+  std::vector<Shown> Messages() const {
+    std::vector<Shown> shown;
+    for (std::size_t q = 0; q < prompt_.questions.size(); ++q) {
+      const kt::PromptQuestion& question = prompt_.questions[q];
+      if (question.kind != kt::PromptQuestion::Kind::Message || question.buttons != PromptButtons::Ok) continue;
+      int live = 0;
+      for (const auto& [opened, closed] : progressSpans_) live += opened <= q && q < closed ? 1 : 0;
+      shown.push_back({question.caption.toStdString(), question.text.toStdString(), question.icon, live});
+    }
+    return shown;
+  }
   int playbackStops = 0;
   int progressWindows = 0;
-  int liveProgressWindows = 0;
-  CAudioFile* open = nullptr;
-  CFileCommands commands;
 
-  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
-    messages.push_back({caption, text, icon, liveProgressWindows});
-  }
-  bool RunShredEqually(CAudioFile&, ShredRequest& request) override {
-    return commands.RunShredDialog(*open, request);
-  }
+ private:
+  kt::ScriptedPrompt& prompt_;
+  // Per progress window: the questions asked before it opened and before it closed.
+  std::vector<std::pair<std::size_t, std::size_t>> progressSpans_;
+
+ public:
+  CFileCommands commands;
 
  private:
   class Progress : public kt::ProgressRecord {
    public:
-    explicit Progress(FakeMainWindow& w) : w_(w) { ++w_.liveProgressWindows; }
-    ~Progress() override { --w_.liveProgressWindows; }
+    explicit Progress(FakeMainWindow& w) : w_(w), index_(w.progressSpans_.size()) {
+      w_.progressSpans_.push_back({w_.prompt_.questions.size(), SIZE_MAX});
+    }
+    ~Progress() override { w_.progressSpans_[index_].second = w_.prompt_.questions.size(); }
 
    private:
     FakeMainWindow& w_;
+    std::size_t index_;
   };
 
   CCommandHost Host() {
     CCommandHost host;
-    host.owner = this;
     host.stopPlayback = [this] { ++playbackStops; };
     host.makeProgress = [this]() -> std::unique_ptr<CProgressSink> {
       ++progressWindows;
@@ -82,13 +93,12 @@ class FakeMainWindow : public CAudioOwner {
 struct ConvertCommands : ::testing::Test {
   kt::TempDir dir;
   kt::ScriptedPrompt prompt;
-  FakeMainWindow main{prompt.Services()};
+  FakeMainWindow main{prompt};
 
   std::unique_ptr<CWaveFile> OpenWave(const std::string& name, const kt::WavSpec& layout,
                                       const std::vector<std::uint8_t>& data, CWriteFaults* faults = nullptr) {
-    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), &main, faults);
+    auto file = std::make_unique<CWaveFile>(kt::MakeWav(dir, name, layout, data), faults);
     EXPECT_EQ(file->GetError(), 0u);
-    main.open = file.get();
     return file;
   }
   std::unique_ptr<CWaveFile> OpenStereo16(std::uint32_t frames = 44100, CWriteFaults* faults = nullptr) {
@@ -96,7 +106,7 @@ struct ConvertCommands : ::testing::Test {
   }
   // The data bytes of a WAV file written by an operation.
   static std::vector<std::uint8_t> DataOf(const std::string& path, WaveFormat* format = nullptr) {
-    CWaveFile file(path, nullptr);
+    CWaveFile file(path);
     EXPECT_EQ(file.GetError(), 0u) << path;
     if (format) *format = file.GetFormat();
     const auto bytes = kt::ReadAll(path);
@@ -134,7 +144,7 @@ TEST_F(ConvertCommands, MenuOffersConversionsByTypeChannelsAndBits) {
   // An MP3 file offers only the conversion to WAV.
   auto wave = OpenStereo16();
   ASSERT_EQ(wave->ConvertToMp3(dir.File("a.mp3"), nullptr, Mp3EncodeSettings{}), 0);
-  CMp3File mp3(dir.File("a.mp3"), &main);
+  CMp3File mp3(dir.File("a.mp3"));
   ASSERT_EQ(mp3.GetError(), 0u);
   EXPECT_EQ(Pattern(ConvertMenuFor(&mp3)), "----W");
 }
@@ -166,7 +176,7 @@ TEST_F(ConvertCommands, RipRightChannelOfStereoWritesAMonoFile) {
   main.commands.RipChannels(*file);
   EXPECT_EQ(main.playbackStops, 1);
   EXPECT_EQ(main.progressWindows, 1);
-  EXPECT_TRUE(main.messages.empty());
+  EXPECT_TRUE(main.Messages().empty());
   WaveFormat format;
   const auto data = DataOf(out, &format);
   EXPECT_EQ(format.channels, 1);
@@ -199,7 +209,7 @@ TEST_F(ConvertCommands, RipsChannelFiveOfAnExtensibleSixChannelPcmFile) {
     Click(dlg, ripname::kOk);
   });
   main.commands.RipChannels(*file);
-  EXPECT_TRUE(main.messages.empty()) << main.messages.at(0).text;
+  EXPECT_TRUE(main.Messages().empty()) << main.Messages().at(0).text;
   WaveFormat format;
   const auto data = DataOf(out, &format);
   EXPECT_EQ(format.channels, 1);
@@ -225,14 +235,13 @@ TEST_F(ConvertCommands, BitDepthConversionsAskForANameAndWriteTheFile) {
   EXPECT_EQ(DataOf(dir.File("eight.wav"), &format).size(), 2000u);
   EXPECT_EQ(format.bitsPerSample, 8);
 
-  auto eight = std::make_unique<CWaveFile>(dir.File("eight.wav"), &main);
-  main.open = eight.get();
+  auto eight = std::make_unique<CWaveFile>(dir.File("eight.wav"));
   EXPECT_EQ(Pattern(ConvertMenuFor(eight.get())), "RM-6-");
   prompt.AnswerFile(QString::fromStdString(dir.File("sixteen.wav")));
   main.commands.ConvertTo16Bit(*eight);
   EXPECT_EQ(DataOf(dir.File("sixteen.wav"), &format).size(), 4000u);
   EXPECT_EQ(format.bitsPerSample, 16);
-  EXPECT_TRUE(main.messages.empty());
+  EXPECT_TRUE(main.Messages().empty());
 }
 
 TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
@@ -245,8 +254,8 @@ TEST_F(ConvertCommands, CancelledDialogsChangeNothing) {
   main.commands.ConvertToMp3(*file);
   kt::WhenModal([](QWidget* modal) { Click(modal, shredname::kCancel); });
   main.commands.ShredEqually(*file);
-  EXPECT_EQ(main.progressWindows, 1) << "only the equal split opens its window before its dialog";
-  EXPECT_TRUE(main.messages.empty());
+  EXPECT_EQ(main.progressWindows, 0) << "every dialog comes before its progress window";
+  EXPECT_TRUE(main.Messages().empty());
   EXPECT_EQ(FilesInDir(), 1u);
 }
 
@@ -270,14 +279,13 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
     main.commands.ConvertToMp3(*file);
     const std::string mp3Path = dir.File(std::string(mode.name) + ".mp3");
     ASSERT_TRUE(fs::exists(mp3Path)) << "the .mp3 extension is appended";
-    CMp3File mp3(mp3Path, &main);
+    CMp3File mp3(mp3Path);
     EXPECT_EQ(mp3.GetError(), 0u) << mode.name;
     EXPECT_NEAR(mp3.GetDuration(), 1.0, 0.2) << mode.name;
   }
-  EXPECT_TRUE(main.messages.empty());
+  EXPECT_TRUE(main.Messages().empty());
 
-  auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"), &main);
-  main.open = mp3.get();
+  auto mp3 = std::make_unique<CMp3File>(dir.File("abr.mp3"));
   prompt.AnswerFile(QString::fromStdString(dir.File("back.wav")));
   main.commands.ConvertToWav(*mp3);
   ASSERT_EQ(prompt.questions.size(), 1u);
@@ -289,7 +297,7 @@ TEST_F(ConvertCommands, WaveToMp3ForEachModeAndBackToWave) {
   EXPECT_EQ(format.channels, 2);
   EXPECT_EQ(format.bitsPerSample, 16);
   EXPECT_GE(data.size(), 44100u * 4);
-  EXPECT_TRUE(main.messages.empty());
+  EXPECT_TRUE(main.Messages().empty());
 }
 
 TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
@@ -297,8 +305,8 @@ TEST_F(ConvertCommands, OutputOverTheOpenFileIsRefusedAndTheSourceKept) {
   const auto before = kt::ReadAll(file->GetFilePath());
   prompt.AnswerFile(QString::fromStdString(file->GetFilePath()));
   main.commands.ConvertTo8Bit(*file);
-  ASSERT_EQ(main.messages.size(), 1u);
-  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kOutputIsSource));
+  ASSERT_EQ(main.Messages().size(), 1u);
+  EXPECT_EQ(main.Messages()[0].text, LoadMessage(err::kOutputIsSource));
   EXPECT_EQ(kt::ReadAll(file->GetFilePath()), before);
 }
 
@@ -306,10 +314,10 @@ TEST_F(ConvertCommands, FailureIsReportedAfterTheProgressWindowCloses) {
   auto file = OpenStereo16(1000);
   prompt.AnswerFile(QString::fromStdString(dir.File("missing/folder/out.wav")));
   main.commands.ConvertTo8Bit(*file);
-  ASSERT_EQ(main.messages.size(), 1u);
-  EXPECT_EQ(main.messages[0].text, LoadMessage(err::kCannotCreateOutput));
-  EXPECT_EQ(main.messages[0].caption, "Error");
-  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+  ASSERT_EQ(main.Messages().size(), 1u);
+  EXPECT_EQ(main.Messages()[0].text, LoadMessage(err::kCannotCreateOutput));
+  EXPECT_EQ(main.Messages()[0].caption, "Error");
+  EXPECT_EQ(main.Messages()[0].liveProgressWindows, 0);
 }
 
 TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
@@ -321,13 +329,13 @@ TEST_F(ConvertCommands, FullDiskDuringTheCutIsReportedOnceWithItsFileMessage) {
     Click(modal, shredname::kShred);
   });
   main.commands.ShredEqually(*file);
-  ASSERT_EQ(main.messages.size(), 1u);
+  ASSERT_EQ(main.Messages().size(), 1u);
   // The fault seam fails every later write, so the piece's header could not
   // be corrected either: the piece was removed.
-  EXPECT_EQ(main.messages[0].text,
+  EXPECT_EQ(main.Messages()[0].text,
             FileFailureMessage(FileCause::DiskFull, dir.File("FULL-1.wav")) + " " + msg::kOutputRemoved);
-  EXPECT_EQ(main.messages[0].caption, "Kestrune");
-  EXPECT_EQ(main.messages[0].liveProgressWindows, 0);
+  EXPECT_EQ(main.Messages()[0].caption, "Kestrune");
+  EXPECT_EQ(main.Messages()[0].liveProgressWindows, 0);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST(GstPlayback, AGaplessMp3PiecePlaysToItsEndWithoutGStreamerComplaints) {
   kt::ScriptedOwner owner;
   owner.shred.numberOfSplits = 3;
   owner.shred.baseFilename = dir.File("piece");
-  ASSERT_EQ(CMp3File(dir.File("song.mp3"), &owner).SplitEqually(nullptr), 0u);
+  ASSERT_EQ(kt::Owned<CMp3File>(dir.File("song.mp3"), &owner).SplitEqually(nullptr), 0u);
   // Standard error goes to a file while the piece plays.
   const int saved = ::dup(2);
   const int capture = ::open(dir.File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

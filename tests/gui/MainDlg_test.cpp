@@ -92,7 +92,7 @@ TEST_F(MainDlgTest, OpeningAWavFileEnablesTheSliderAndStartPlayShred) {
   const std::string path = MakeWavFile(dir, "song.wav", 10.0);
   Open(path);
   ASSERT_NE(window->File(), nullptr);
-  EXPECT_EQ(window->File()->GetFileType(), 0);
+  EXPECT_STREQ(window->File()->Format().Name(), "WAV");
   EXPECT_TRUE(Slider()->isEnabled());
   for (const char* name : {CMainDlg::kStart, CMainDlg::kPlay, CMainDlg::kShred}) EXPECT_TRUE(Enabled(name)) << name;
   for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear, CMainDlg::kStop})
@@ -108,7 +108,7 @@ TEST_F(MainDlgTest, UpperCaseNamesKeepTheirCaseAndOpenByExtension) {
   const std::string mp3 = MakeMp3File(dir, "Music/Song.MP3", 40, false);
   Open(mp3);
   ASSERT_NE(window->File(), nullptr);
-  EXPECT_EQ(window->File()->GetFileType(), 1);
+  EXPECT_STREQ(window->File()->Format().Name(), "MP3");
   EXPECT_EQ(window->File()->GetFilePath(), mp3);
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1 - ") + QString::fromStdString(mp3));
 }
@@ -117,7 +117,7 @@ TEST_F(MainDlgTest, ANameWithMp3BeforeWavOpensAsMp3) {
   const std::string path = MakeMp3File(dir, "a.mp3.wav", 40, false);
   Open(path);
   ASSERT_NE(window->File(), nullptr);
-  EXPECT_EQ(window->File()->GetFileType(), 1);
+  EXPECT_STREQ(window->File()->Format().Name(), "MP3");
 }
 
 TEST_F(MainDlgTest, OtherExtensionsAreRefusedAsNotSupported) {

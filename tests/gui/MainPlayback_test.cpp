@@ -20,7 +20,7 @@ class MainPlaybackTest : public testing::Test {
  protected:
   void SetUp() override {
     window.setLayout(controls.Layout());
-    file = std::make_unique<CWaveFile>(kt::MakeWavFile(dir, "Ten.wav", 10.0), nullptr);
+    file = std::make_unique<CWaveFile>(kt::MakeWavFile(dir, "Ten.wav", 10.0));
     ASSERT_EQ(file->GetError(), 0u);
     controls.play->setEnabled(true);
     controls.slider->setEnabled(true);

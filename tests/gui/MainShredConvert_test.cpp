@@ -55,7 +55,7 @@ struct MainShredConvert : kt::MainWindowTest {
     });
   }
   static std::uint32_t DataSize(const std::string& path) {
-    CWaveFile file(path, nullptr);
+    CWaveFile file(path);
     EXPECT_EQ(file.GetError(), 0u) << path;
     return file.GetDataSize();
   }

@@ -188,9 +188,9 @@ TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   window.OpenPath(QString::fromStdString(kt::MakeWavFile(dir, "a.wav", 1.0)));
   ASSERT_NE(window.File(), nullptr);
   bool blocking = false;
-  window.RunWithProgress([&](CAudioFile&, CProgress& progress) {
-    progress.Start();
-    auto* dlg = dynamic_cast<CProgressDlg*>(progress.Sink());
+  window.RunWithProgress([&](CAudioFile&, CProgress* progress) -> OperationResult {
+    progress->Start();
+    auto* dlg = dynamic_cast<CProgressDlg*>(progress->Sink());
     blocking =
         dlg && dlg->isVisible() && dlg->parentWidget() == &window && dlg->windowModality() == Qt::WindowModal;
     throw CFileException(FileCause::DiskFull, "/data/out.wav");

@@ -18,6 +18,7 @@
 #include <filesystem>
 
 #include "MainWindowFixture.h"
+#include "core/open/Formats.h"
 #include "core/wav/WaveFile.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
@@ -83,7 +84,7 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
   EXPECT_TRUE(window->Waveform()->View()->Markers().empty()) << "the cuts leave the waveform with the dialog";
   EXPECT_EQ(prompt.MessageTexts(), QStringList{"2 pieces written."});
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"TAKE-1.wav", "TAKE-2.wav", "take.wav"}));
-  EXPECT_EQ(CWaveFile(dir.File("TAKE-1.wav"), nullptr).GetDataSize(), 348390u * 4);  // 7.9 s
+  EXPECT_EQ(CWaveFile(dir.File("TAKE-1.wav")).GetDataSize(), 348390u * 4);  // 7.9 s
 }
 
 class SplitDlgTest : public ::testing::Test {
@@ -98,7 +99,8 @@ TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsA
       "TITLE \"Set\"\nFILE \"other.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Intro\"\n"
       "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Main: Part\"\n    INDEX 01 00:05:00\n";
   kt::WriteAll(dir.File("set.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
-  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "");
+  const std::unique_ptr<CAudioFile> take = OpenAudioFile(dir.File("take.wav"));
+  CSplitDlg dlg(prompt.Services(), *take, "");
   dlg.CueMode()->click();
   EXPECT_FALSE(dlg.Threshold()->isEnabled());
   EXPECT_FALSE(dlg.Base()->isEnabled());
@@ -121,7 +123,8 @@ TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsA
 }
 
 TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesForgetTheList) {
-  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "");
+  const std::unique_ptr<CAudioFile> take = OpenAudioFile(dir.File("take.wav"));
+  CSplitDlg dlg(prompt.Services(), *take, "");
   dlg.MinSilence()->setText("0:99");
   dlg.FindButton()->click();
   ASSERT_EQ(prompt.MessageTexts().size(), 1);
@@ -158,7 +161,8 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
 }
 
 TEST_F(SplitDlgTest, EqualPiecesShowWhichCutsFoundNoSilence) {
-  CSplitDlg dlg(prompt.Services(), dir.File("take.wav"), "_s");
+  const std::unique_ptr<CAudioFile> take = OpenAudioFile(dir.File("take.wav"));
+  CSplitDlg dlg(prompt.Services(), *take, "_s");
   dlg.EqualMode()->click();
   dlg.Pieces()->setValue(2);
   dlg.Snap()->setText("0.2");

@@ -204,15 +204,16 @@ void ProgressRecord::Changed(const CProgressState& state, ProgressChange change)
   }
 }
 
-void ScriptedOwner::ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) {
-  messages.push_back({caption, text, icon});
-}
-
-bool ScriptedOwner::RunShredEqually(CAudioFile&, ShredRequest& request) {
+bool ScriptedOwner::AskShred(ShredRequest& request) {
   ++shredRequests;
   if (!acceptShred) return false;
   request = shred;
   return true;
+}
+
+AudioError ScriptedOwner::Take(const OperationResult& result) {
+  if (result.notice) messages.push_back({result.notice->caption, result.notice->text, result.notice->icon});
+  return result.error;
 }
 
 }  // namespace kt

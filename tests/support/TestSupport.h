@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "core/File.h"
-#include "core/Owner.h"
+#include "core/AudioFile.h"
+#include "core/OperationResult.h"
 #include "core/Progress.h"
 
 namespace kt {
@@ -119,8 +120,9 @@ class DiskFullAfter : public CWriteFaults {
   std::atomic<std::uint64_t> budget_;
 };
 
-// Answers the Shred Equally request from fields and records every message.
-class ScriptedOwner : public CAudioOwner {
+// Plays the window's part around an operation: answers the Shred Equally
+// request from fields and records every notice an operation returns.
+class ScriptedOwner {
  public:
   struct Shown {
     std::string caption, text;
@@ -131,8 +133,43 @@ class ScriptedOwner : public CAudioOwner {
   ShredRequest shred;
   int shredRequests = 0;
 
-  void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
-  bool RunShredEqually(CAudioFile& file, ShredRequest& request) override;
+  // The request as the dialog would give it; false when it is cancelled.
+  bool AskShred(ShredRequest& request);
+  // Records the result's notice and returns its code.
+  AudioError Take(const OperationResult& result);
+};
+
+// A file object driven as the main window drives it: the equal split asks
+// the owner first, and every notice goes to the owner. Without an owner
+// the split is cancelled and notices are dropped.
+template <class File>
+class Owned : public File {
+ public:
+  Owned(const std::string& path, ScriptedOwner* owner, CWriteFaults* writeFaults = nullptr)
+      : File(path, writeFaults), owner_(owner) {}
+  using File::SplitEqually;
+  ScriptedOwner* Owner() const { return owner_; }
+
+  AudioError SplitEqually(CProgress* progress) {
+    ShredRequest request;
+    if (!owner_ || !owner_->AskShred(request)) return this->GetError();
+    return Take(File::SplitEqually(request, progress));
+  }
+  // Hides the file's own (the extra argument keeps it from overriding it),
+  // so every call made on this object hands its notice to the owner.
+  AudioError SaveSelectionSamples(const std::string& output, std::uint64_t first, std::uint64_t end,
+                                  CProgress* progress, int /*ownerSees*/ = 0) {
+    return Take(File::SaveSelectionSamples(output, first, end, progress));
+  }
+  AudioError SaveSelection(const std::string& output, std::uint32_t start, std::uint32_t end,
+                           CProgress* progress) {
+    return Take(File::SaveSelection(output, start, end, progress));
+  }
+
+ private:
+  AudioError Take(const OperationResult& result) { return owner_ ? owner_->Take(result) : result.error; }
+
+  ScriptedOwner* owner_;
 };
 
 }  // namespace kt

@@ -15,7 +15,7 @@
 // bitrate, constant bitrate, the original bit set.
 Mp3EncodeSettings BatchMp3Settings();
 
-// Creates the file object of a job's source: a CWaveFile or a CMp3File by
+// Creates the file object of a job's source: the WAV or MP3 file by its
 // source type, nullptr for any other type. May throw std::bad_alloc.
 using BatchFileMaker =
     std::function<std::unique_ptr<CAudioFile>(const std::string& path, std::int32_t sourceType)>;

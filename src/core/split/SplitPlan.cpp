@@ -117,6 +117,8 @@ std::string SafeFileName(const std::string& title) {
 }
 
 std::string PieceName(const PieceNaming& naming, std::uint32_t number, const PieceFacts& facts) {
+  // A plan not named for a file yet has no piece names.
+  if (!naming.format) return {};
   if (!naming.tracks) {
     return naming.format->PieceName(naming.base, naming.suffix, number);
   }

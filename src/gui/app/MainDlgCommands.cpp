@@ -41,7 +41,7 @@ void CMainDlg::OnShredEqually() {
 void CMainDlg::OnSplit() {
   if (!File()) return;
   OnStop();
-  CSplitDlg dialog(services_, File()->GetFilePath(), services_.settings.Suffix(), this);
+  CSplitDlg dialog(services_, *File(), services_.settings.Suffix(), this);
   dialog.SetProgressFactory(
       [this]() -> std::unique_ptr<CProgressSink> { return std::make_unique<CProgressDlg>(this); });
   // The ticked cuts stand on the waveform while the dialog is open.

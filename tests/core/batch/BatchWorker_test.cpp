@@ -22,10 +22,10 @@ namespace {
 // A real WAV file whose encoding meets the given failure.
 class FailingWave : public CWaveFile {
  public:
-  FailingWave(const std::string& path, std::function<void()> fail) : CWaveFile(path, nullptr), fail_(fail) {}
-  int ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override {
+  FailingWave(const std::string& path, std::function<void()> fail) : CWaveFile(path), fail_(fail) {}
+  AudioError ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) override {
     fail_();
-    return 0;
+    return err::kNone;
   }
 
  private:

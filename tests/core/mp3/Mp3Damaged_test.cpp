@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 void ExerciseEveryOperation(const kt::TempDir& dir, const Bytes& bytes, const std::string& label) {
   kt::WriteAll(dir.File("d.mp3"), bytes);
   kt::ScriptedOwner owner;
-  CMp3File f(dir.File("d.mp3"), &owner);
+  kt::Owned<CMp3File> f(dir.File("d.mp3"), &owner);
   f.SetGaplessPieces(false);
   if (f.GetError() != 0) {
     EXPECT_EQ(f.GetError(), 109u) << label;
@@ -54,7 +54,7 @@ void ExerciseEveryOperation(const kt::TempDir& dir, const Bytes& bytes, const st
   }
   kt::RecordingProgress decode;
   fs::remove(dir.File("o.wav"));
-  const int result = f.ConvertToWav(dir.File("o.wav"), &decode);
+  const AudioError result = f.ConvertToWav(dir.File("o.wav"), &decode);
   EXPECT_TRUE(result == 0 || f.GetError() == 4000u || f.GetError() == err::kZeroLength) << label;
   if (!fs::exists(dir.File("o.wav"))) {
     EXPECT_NE(f.GetError(), 0u) << label;
@@ -122,7 +122,7 @@ TEST(Mp3StreamStart, AHeaderCountsOnlyWhenItsSuccessorContinuesTheStream) {
     const std::size_t junk = bytes.size();
     bytes.insert(bytes.end(), stream.begin(), stream.end());
     kt::WriteAll(dir.File("a.mp3"), bytes);
-    CMp3File f(dir.File("a.mp3"), nullptr);
+    CMp3File f(dir.File("a.mp3"));
     ASSERT_EQ(f.GetError(), 0u);
     EXPECT_EQ(f.GetAudioStart(), junk);
     EXPECT_EQ(f.GetSampleRate(), 44100u);
@@ -135,7 +135,7 @@ TEST(Mp3StreamStart, AHeaderCountsOnlyWhenItsSuccessorContinuesTheStream) {
     const std::string free =
         kt::LameEncode(dir, "free.mp3", dir.File("s.wav"), {"--freeformat", "-b", bitrate});
     ASSERT_FALSE(free.empty());
-    CMp3File f(free, nullptr);
+    CMp3File f(free);
     EXPECT_EQ(f.GetError(), err::kInvalidMp3);
   }
 }

@@ -30,7 +30,7 @@ TEST(Mp3Information, NineLinesOfALameStream) {
   kt::LameSpec layout;
   const auto mp3 = kt::EncodedSine(2.0, layout);
   kt::WriteAll(dir.File("song.mp3"), mp3);
-  CMp3File f(dir.File("song.mp3"), nullptr);
+  CMp3File f(dir.File("song.mp3"));
   ASSERT_EQ(f.GetError(), 0u);
   const auto lines = f.GetInformationLines();
   ASSERT_EQ(lines.size(), 9u);
@@ -45,7 +45,7 @@ TEST(Mp3Information, NineLinesOfALameStream) {
   char duration[64];
   std::snprintf(duration, sizeof duration, "Play Duration - %.2f Sec(s)", mp3.size() / 16000.0);
   EXPECT_EQ(lines[8], duration);
-  EXPECT_EQ(f.GetFileType(), 1);
+  EXPECT_STREQ(f.Format().Name(), "MP3");
   EXPECT_EQ(f.GetDefaultExtension(), "*.MP3");
   EXPECT_EQ(f.GetFileFilter(), "MP3 files (*.mp3)|*.mp3|All files (*.*)|*.*||");
 }
@@ -64,7 +64,7 @@ TEST(Mp3Information, VersionLayerAndFlagLinesFollowTheHeader) {
                         {flagged, "MPEG version - 1.0", "MPEG Layer - 2"}};
   for (const auto& c : cases) {
     kt::WriteAll(dir.File("h.mp3"), kt::SyntheticFrames(c.layout, 6));
-    CMp3File f(dir.File("h.mp3"), nullptr);
+    CMp3File f(dir.File("h.mp3"));
     ASSERT_EQ(f.GetError(), 0u);
     const auto lines = f.GetInformationLines();
     EXPECT_EQ(lines[4], c.version);
@@ -84,9 +84,9 @@ TEST(Mp3Tag, FieldsEndAtTheirFirstZeroOrTheirLength) {
   tag.comment = "nice";
   tag.genre = 17;
   kt::WriteAll(dir.File("t.mp3"), Concat({kt::SyntheticFrames(Frame(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
-  CMp3File f(dir.File("t.mp3"), nullptr);
+  CMp3File f(dir.File("t.mp3"));
   ASSERT_EQ(f.GetError(), 0u);
-  const Mp3TagFields fields = f.GetTagFields();
+  const Mp3TagFields fields = f.GetId3v1Fields();
   EXPECT_EQ(fields.fileName, "t.mp3");
   EXPECT_EQ(fields.title, tag.title);
   EXPECT_EQ(fields.artist, "Band");
@@ -102,17 +102,17 @@ TEST(Mp3Tag, GenresOutsideTheNamedOnesShowNothing) {
     kt::Id3v1Spec tag;
     tag.genre = genre;
     kt::WriteAll(dir.File("g.mp3"), Concat({kt::SyntheticFrames(Frame(3, 1, 9, 0), 4), kt::Id3v1Tag(tag)}));
-    CMp3File f(dir.File("g.mp3"), nullptr);
+    CMp3File f(dir.File("g.mp3"));
     const std::string expected = genre == 0 ? "Blues" : genre == 79 ? "Hard Rock" : "";
-    EXPECT_EQ(f.GetTagFields().genre, expected) << int{genre};
+    EXPECT_EQ(f.GetId3v1Fields().genre, expected) << int{genre};
   }
 }
 
 TEST(Mp3Tag, FileWithoutTagShowsUnknownWhileMpegLinesAreFilled) {
   kt::TempDir dir;
   kt::WriteAll(dir.File("n.mp3"), kt::SyntheticFrames(Frame(3, 1, 9, 0), 4));
-  CMp3File f(dir.File("n.mp3"), nullptr);
-  const Mp3TagFields fields = f.GetTagFields();
+  CMp3File f(dir.File("n.mp3"));
+  const Mp3TagFields fields = f.GetId3v1Fields();
   EXPECT_EQ(fields.fileName, "n.mp3");
   for (const auto* field :
        {&fields.title, &fields.artist, &fields.album, &fields.year, &fields.comment, &fields.genre})
@@ -129,7 +129,7 @@ TEST(Mp3Vbr, DurationAndByteRateComeFromTheXingFrameCount) {
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   ASSERT_GT(frames.size(), 10u);
   kt::WriteAll(dir.File("v.mp3"), Concat({kt::Id3v2Tag(2000), mp3, kt::Id3v1Tag({})}));
-  CMp3File f(dir.File("v.mp3"), nullptr);
+  CMp3File f(dir.File("v.mp3"));
   ASSERT_EQ(f.GetError(), 0u);
   EXPECT_TRUE(f.HasFrameCount());
   const std::size_t audioFrames = frames.size() - 1;  // without the header frame
@@ -157,7 +157,7 @@ TEST(Mp3Vbr, InfoFrameOfAConstantStreamIsNotAudio) {
   const auto mp3 = kt::EncodedSine(2.0, layout);
   const auto frames = kt::WalkFrames(mp3, 0, mp3.size());
   kt::WriteAll(dir.File("i.mp3"), mp3);
-  CMp3File f(dir.File("i.mp3"), nullptr);
+  CMp3File f(dir.File("i.mp3"));
   ASSERT_EQ(f.GetError(), 0u);
   EXPECT_EQ(f.GetAudioStart(), frames[1]);
   EXPECT_EQ(f.GetByteRate(), 16000u);
@@ -177,7 +177,7 @@ TEST(Mp3Vbr, ImplausibleFrameCountFallsBackToTheFirstFrameBitrate) {
   frames[43] = 1;
   frames[47] = 1;
   kt::WriteAll(dir.File("x.mp3"), frames);
-  CMp3File f(dir.File("x.mp3"), nullptr);
+  CMp3File f(dir.File("x.mp3"));
   ASSERT_EQ(f.GetError(), 0u);
   EXPECT_FALSE(f.HasFrameCount());
   EXPECT_FALSE(f.HasFrameIndex());     // one bitrate: "Xing" or not, no pass over the frames
@@ -191,8 +191,8 @@ TEST(Mp3SplitFacts, AudioBytesLeaveOutBothTagsAndTheEstimateAddsTheTag) {
   const auto frames = kt::SyntheticFrames(Frame(3, 1, 9, 0), 400);  // 166800 bytes, 10.4 s
   kt::WriteAll(dir.File("tagged.mp3"), Concat({kt::Id3v2Tag(20000), frames, kt::Id3v1Tag({})}));
   kt::WriteAll(dir.File("plain.mp3"), frames);
-  CMp3File tagged(dir.File("tagged.mp3"), nullptr);
-  CMp3File plain(dir.File("plain.mp3"), nullptr);
+  CMp3File tagged(dir.File("tagged.mp3"));
+  CMp3File plain(dir.File("plain.mp3"));
   const Mp3SplitFacts t = tagged.GetSplitFacts();
   const Mp3SplitFacts p = plain.GetSplitFacts();
   EXPECT_EQ(t.audioBytes, frames.size());
@@ -214,13 +214,14 @@ TEST(Mp3SplitFacts, AudioBytesLeaveOutBothTagsAndTheEstimateAddsTheTag) {
   EXPECT_EQ(EstimateMp3Split(t, 10).error, 0u);
 }
 
-TEST(Mp3Unsupported, ConvertToMp3ReturnsMinusOneAndLeavesTheCode) {
+TEST(Mp3Unsupported, ConvertToMp3IsNotOfferedAndLeavesTheCode) {
   kt::TempDir dir;
   kt::WriteAll(dir.File("c.mp3"), kt::SyntheticFrames(Frame(3, 1, 9, 0), 4));
-  CMp3File f(dir.File("c.mp3"), nullptr);
+  CMp3File f(dir.File("c.mp3"));
   kt::RecordingProgress progress;
-  EXPECT_EQ(f.SaveSelection(dir.File("missing/x.mp3"), 0, 1, &progress), 103u);
-  EXPECT_EQ(f.ConvertToMp3(dir.File("out.mp3"), &progress, {}), -1);
+  EXPECT_EQ(f.SaveSelection(dir.File("missing/x.mp3"), 0, 1, &progress).error, 103u);
+  EXPECT_FALSE(f.Offers(Conversion::ToMp3));
+  EXPECT_EQ(f.ConvertToMp3(dir.File("out.mp3"), &progress, {}), err::kNotOffered);
   EXPECT_EQ(f.GetError(), 103u);
   EXPECT_FALSE(std::filesystem::exists(dir.File("out.mp3")));
 }
@@ -228,12 +229,12 @@ TEST(Mp3Unsupported, ConvertToMp3ReturnsMinusOneAndLeavesTheCode) {
 TEST(Mp3Unsupported, OperationsOnAFileThatDidNotOpenDoNothing) {
   kt::TempDir dir;
   kt::WriteAll(dir.File("bad.mp3"), std::vector<std::uint8_t>(5000, 0));
-  CMp3File f(dir.File("bad.mp3"), nullptr);
+  CMp3File f(dir.File("bad.mp3"));
   ASSERT_EQ(f.GetError(), 109u);
   kt::RecordingProgress progress;
-  EXPECT_EQ(f.SaveSelection(dir.File("o.mp3"), 0, 1, &progress), 109u);
-  EXPECT_EQ(f.ConvertToWav(dir.File("o.wav"), &progress), -1);
-  EXPECT_EQ(f.SplitEqually(&progress), 109u);
+  EXPECT_EQ(f.SaveSelection(dir.File("o.mp3"), 0, 1, &progress).error, 109u);
+  EXPECT_EQ(f.ConvertToWav(dir.File("o.wav"), &progress), 109u);
+  EXPECT_EQ(f.SplitEqually(ShredRequest{}, &progress).error, 109u);
   EXPECT_TRUE(progress.calls.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.File("o.mp3")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("o.wav")));

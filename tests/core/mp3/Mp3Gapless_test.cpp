@@ -20,7 +20,7 @@ using kt::RefDecoder;
 
 std::vector<std::string> Split(const kt::TempDir& dir, kt::ScriptedOwner& owner, const std::string& source,
                                std::uint32_t n, std::uint32_t overlap = 0, CProgress* progress = nullptr) {
-  CMp3File file(source, &owner);
+  kt::Owned<CMp3File> file(source, &owner);
   EXPECT_EQ(file.GetError(), 0u);
   file.SetOverlapTime(overlap);
   owner.shred.numberOfSplits = n;
@@ -83,7 +83,7 @@ TEST(GaplessPieces, PiecesAndOddCutsDecodeToTheirSpanOfTheWholeFile) {
       }
       EXPECT_EQ(kt::PcmDiff(whole, 0, joined, true, tolerance), "");
       for (const auto& [from, to] : cuts) {
-        CMp3File file(source, &owner);
+        kt::Owned<CMp3File> file(source, &owner);
         const auto rate = static_cast<std::uint32_t>(row.rate);
         const std::size_t first = kt::SampleAtTime(from, rate), end = kt::SampleAtTime(to, rate);
         ASSERT_EQ(file.SaveSelectionSamples(dir.File("cut.mp3"), first, end, nullptr), 0u);
@@ -114,7 +114,7 @@ class GaplessLayout : public ::testing::Test {
     return dir.File(name);
   }
   std::vector<std::int16_t> OwnDecode(const std::string& mp3) {
-    EXPECT_EQ(CMp3File(mp3, &owner).ConvertToWav(dir.File("own.wav"), nullptr), 0);
+    EXPECT_EQ(kt::Owned<CMp3File>(mp3, &owner).ConvertToWav(dir.File("own.wav"), nullptr), 0);
     return kt::ReadDecodedWav(kt::ReadAll(dir.File("own.wav"))).samples;
   }
   // A piece's header frame, checked to describe the whole frames up to the ID3v1 tag.
@@ -173,7 +173,7 @@ TEST_F(GaplessLayout, OverlappingPiecesAndASelectionAreTheWholeDecodeOverTheirSp
   const std::vector<std::int16_t> whole = kt::Decode(dir, RefDecoder::Ffmpeg, source);
   ASSERT_EQ(whole.size(), 2u * 6 * 44100);
   // Pieces of 88200 samples; each later one begins 1.25 s (55125 samples) before its own start.
-  CMp3File file(source, &owner);
+  kt::Owned<CMp3File> file(source, &owner);
   file.SetOverlapMicros(1250000);
   owner.shred.numberOfSplits = 3;
   owner.shred.baseFilename = dir.File("ov");
@@ -204,8 +204,8 @@ TEST_F(GaplessLayout, AStaleHeaderFrameIsNotTrusted) {
   Bytes stale = kt::Slice(good, 0, frames[frames.size() - 10]);
   stale.insert(stale.end(), id3v1.begin(), id3v1.end());
   kt::WriteAll(dir.File("stale.mp3"), stale);
-  EXPECT_FALSE(CMp3File(dir.File("stale.mp3"), &owner).GetTrustedLameTag().has_value());
-  EXPECT_TRUE(CMp3File(dir.File("good.mp3"), &owner).GetTrustedLameTag().has_value());
+  EXPECT_FALSE(kt::Owned<CMp3File>(dir.File("stale.mp3"), &owner).GetTrustedLameTag().has_value());
+  EXPECT_TRUE(kt::Owned<CMp3File>(dir.File("good.mp3"), &owner).GetTrustedLameTag().has_value());
   const std::size_t audioSamples = (frames.size() - 10 - 1) * 1152 * 2;  // without the header frame
   EXPECT_EQ(OwnDecode(dir.File("stale.mp3")).size(), audioSamples);
 

@@ -19,7 +19,7 @@ namespace {
 using kt::RefDecoder;
 
 std::vector<std::string> Lines(const std::string& path) {
-  return CMp3File(path, nullptr).GetInformationLines();
+  return CMp3File(path).GetInformationLines();
 }
 
 TEST(Mp3OwnPieces, PiecesReadAsTheirSourceAndCutAgainExactly) {
@@ -43,7 +43,7 @@ TEST(Mp3OwnPieces, PiecesReadAsTheirSourceAndCutAgainExactly) {
     const std::string source = kt::LameEncode(dir, "source.mp3", dir.File("source.wav"), row.lame);
     ASSERT_FALSE(source.empty());
     const std::vector<std::string> sourceLines = Lines(source);
-    CMp3File file(source, &owner);
+    kt::Owned<CMp3File> file(source, &owner);
     owner.shred.numberOfSplits = 3;
     owner.shred.baseFilename = dir.File("p");
     ASSERT_EQ(file.SplitEqually(nullptr), 0u);
@@ -52,7 +52,7 @@ TEST(Mp3OwnPieces, PiecesReadAsTheirSourceAndCutAgainExactly) {
     for (int i = 1; i <= 3; ++i) {
       SCOPED_TRACE(i);
       const std::string path = dir.File("P-" + std::to_string(i) + ".mp3");
-      CMp3File piece(path, &owner);
+      kt::Owned<CMp3File> piece(path, &owner);
       ASSERT_EQ(piece.GetError(), 0u);
       const std::vector<std::string> lines = piece.GetInformationLines();
       ASSERT_EQ(lines.size(), sourceLines.size());
@@ -92,7 +92,7 @@ TEST(Mp3OwnPieces, PiecesReadAsTheirSourceAndCutAgainExactly) {
     const std::string middle = dir.File("P-2.mp3");
     const std::vector<std::int16_t> whole = kt::Decode(dir, RefDecoder::Ffmpeg, middle);
     ASSERT_EQ(whole.size(), each * row.channels);
-    CMp3File piece(middle, &owner);
+    kt::Owned<CMp3File> piece(middle, &owner);
     const std::size_t first = kt::SampleAtTime("0.5", rate), end = kt::SampleAtTime("3.25", rate);
     ASSERT_EQ(piece.SaveSelectionSamples(dir.File("re.mp3"), first, end, nullptr), 0u);
     EXPECT_EQ(owner.messages.back().text, "This selection will last for 2.75 seconds");
@@ -122,7 +122,7 @@ TEST(Mp3OwnPieces, AStaleInfoFrameStillReadsByTheFirstFrame) {
   // The last 20 frames cut off: the Info frame still counts them.
   std::vector<std::uint8_t> stale(good.begin(), good.end() - 20 * 417);
   kt::WriteAll(dir.File("stale.mp3"), stale);
-  CMp3File file(dir.File("stale.mp3"), nullptr);
+  CMp3File file(dir.File("stale.mp3"));
   ASSERT_EQ(file.GetError(), 0u);
   EXPECT_FALSE(file.GetTrustedLameTag().has_value());
   const std::vector<std::string> lines = file.GetInformationLines();

@@ -64,7 +64,7 @@ class Mp3TimingTest : public ::testing::Test {
   }
   // Plain frame copies show where the cuts fall; a selection of no frame
   // fails with 108 and writes nothing.
-  Bytes Select(CMp3File& f, std::uint32_t from, std::uint32_t to) {
+  Bytes Select(kt::Owned<CMp3File>& f, std::uint32_t from, std::uint32_t to) {
     f.SetGaplessPieces(false);
     std::filesystem::remove(dir.File("sel.mp3"));
     owner.messages.clear();
@@ -73,7 +73,7 @@ class Mp3TimingTest : public ::testing::Test {
     EXPECT_EQ(result, 0u);
     return kt::ReadAll(dir.File("sel.mp3"));
   }
-  std::vector<Bytes> Split(CMp3File& f, std::uint32_t pieces, std::uint32_t overlap) {
+  std::vector<Bytes> Split(kt::Owned<CMp3File>& f, std::uint32_t pieces, std::uint32_t overlap) {
     f.SetGaplessPieces(false);
     f.SetOverlapTime(overlap);
     owner.shred.numberOfSplits = pieces;
@@ -89,7 +89,7 @@ class Mp3TimingTest : public ::testing::Test {
   // Every seconds-to-bytes conversion of a variable-bitrate stream counts
   // frames: frame k holds the samples from k × samplesPerFrame on.
   void ExpectTimeExactCuts(const Stream& s, std::uint64_t samplesPerFrame, std::uint64_t rate) {
-    CMp3File f(Write(s.bytes), &owner);
+    kt::Owned<CMp3File> f(Write(s.bytes), &owner);
     ASSERT_EQ(f.GetError(), 0u);
     ASSERT_TRUE(f.HasFrameIndex()) << "the bitrate varies, so the frames are indexed";
     const std::uint64_t n = s.frames.size();
@@ -160,7 +160,7 @@ TEST_F(Mp3TimingTest, CutsFallOnTheFrameHoldingTheSecondOrByByteArithmetic) {
       ExpectTimeExactCuts(s, source.samplesPerFrame, source.rate);
       continue;
     }
-    CMp3File f(Write(s.bytes), &owner);
+    kt::Owned<CMp3File> f(Write(s.bytes), &owner);
     EXPECT_FALSE(f.HasFrameIndex());
     auto boundary = [&s](std::uint64_t at) {
       return *std::lower_bound(s.frames.begin(), s.frames.end(), at);
@@ -230,7 +230,7 @@ TEST_F(Mp3TimingTest, ApeTagAtTheEndIsNotAudio) {
   ASSERT_EQ(kt::WalkEnd(audio, 0, audio.size()), audio.size());
   const Bytes leading = Slice(audio, frames[0], frames[10]), id3v1 = kt::Id3v1Tag({});
   // The reference: the same audio and ID3v1 tag without the APE tag.
-  CMp3File plain(Write(Concat({audio, id3v1})), &owner);
+  kt::Owned<CMp3File> plain(Write(Concat({audio, id3v1})), &owner);
   ASSERT_EQ(plain.ConvertToWav(dir.File("plain.wav"), &progress), 0);
   const auto plainWav = kt::ReadDecodedWav(kt::ReadAll(dir.File("plain.wav")));
   const struct {
@@ -248,7 +248,7 @@ TEST_F(Mp3TimingTest, ApeTagAtTheEndIsNotAudio) {
     SCOPED_TRACE(c.what);
     const Bytes bytes = Concat({audio, c.tail, c.id3v1 ? id3v1 : Bytes{}});
     const std::size_t tagBytes = c.id3v1 ? id3v1.size() : 0;
-    CMp3File f(Write(bytes), &owner);
+    kt::Owned<CMp3File> f(Write(bytes), &owner);
     ASSERT_EQ(f.GetError(), 0u);
     EXPECT_EQ(f.HasTag(), c.id3v1);
     // A damaged tag is taken as the audio it would be without the check.

@@ -169,7 +169,7 @@ TEST(WavePeaks, PointsOfEveryChannelCountAreTheSampleBySampleOnes) {
     }
     kt::WavSpec format;
     format.channels = channels;
-    CWaveFile wav(kt::MakeWav(dir, std::to_string(channels) + ".wav", format, Le16(pcm)), nullptr);
+    CWaveFile wav(kt::MakeWav(dir, std::to_string(channels) + ".wav", format, Le16(pcm)));
     std::string whyNot;
     const auto source = peaks::WaveSourceOf(wav, whyNot);
     ASSERT_TRUE(source.has_value()) << whyNot;

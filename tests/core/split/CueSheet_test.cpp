@@ -2,6 +2,7 @@
 // become exact sample spans; every fault names the sheet, the line or track
 // and the reason.
 
+#include "core/open/Formats.h"
 #include "core/split/CueSheet.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,7 @@ TEST_F(CueSheetTest, TracksBecomeSampleSpansFromIndexOneToTheNextIndexOne) {
 
 TEST_F(CueSheetTest, PiecesAreNamedByTrackNumberAndTitleInTheFolder) {
   split::SplitPlan plan = split::PlanFromCue(split::ReadCueSheet(Sheet(kAlbum)), 44100, 44100 * 600);
-  plan.naming = {true, dir.File("out"), "", true};
+  plan.naming = {true, dir.File("out"), "", FormatNamed("MP3")};
   const auto pieces = plan.Pieces();
   EXPECT_EQ(pieces[0].path, dir.File("out") + "/01 - Opening.mp3");
   EXPECT_EQ(pieces[1].path, dir.File("out") + "/02 - Second_Song.mp3");
@@ -147,7 +148,7 @@ TEST_F(CueSheetTest, ALineEndingInCarriageReturnsAndAByteOrderMarkRead) {
 
 TEST_F(CueSheetTest, AnExportedSheetReadsBackToTheSameCutsAtFrameTimes) {
   split::SplitPlan plan = split::PlanFromCue(split::ReadCueSheet(Sheet(kAlbum)), 44100, 44100 * 600);
-  plan.naming = {true, dir.File(""), "", false};
+  plan.naming = {true, dir.File(""), "", FormatNamed("WAV")};
   const std::string text = split::CueSheetText(plan, "/music/live.wav");
   EXPECT_NE(text.find("FILE \"live.wav\" WAVE\n"), std::string::npos) << text;
   EXPECT_NE(text.find("TITLE \"Live at Home\""), std::string::npos) << text;

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "core/mp3/Mp3File.h"
-#include "core/mp3/Mp3Levels.h"
+#include "core/open/Formats.h"
 #include "core/split/SplitPlan.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"
@@ -44,8 +44,8 @@ class SilenceFinderTest : public ::testing::TestWithParam<RecordingCase> {
 };
 
 std::unique_ptr<CAudioFile> Open(const std::string& path) {
-  if (path.ends_with(".mp3")) return std::make_unique<CMp3File>(path, nullptr);
-  return std::make_unique<CWaveFile>(path, nullptr);
+  if (path.ends_with(".mp3")) return std::make_unique<CMp3File>(path);
+  return std::make_unique<CWaveFile>(path);
 }
 
 TEST_P(SilenceFinderTest, EveryCutLiesInItsSilenceWithinTenMillisecondsOfItsMiddle) {
@@ -83,12 +83,11 @@ TEST_P(SilenceFinderTest, EveryCutLiesInItsSilenceWithinTenMillisecondsOfItsMidd
   } else {
     // The shortcut decodes only around the quiet frames and finds what a whole decode finds.
     EXPECT_LT(scan.framesDecoded, scan.frames * 3 / 4);
-    auto* mp3 = dynamic_cast<CMp3File*>(file.get());
-    split::Mp3ScanOptions all;
+    split::LevelScanOptions all;
     all.threshold = split::AmplitudeOf(-48);
     all.minSamples = c.rate / 2;
     all.decodeEverything = true;
-    const auto full = split::FindSilenceRuns(split::ScanMp3Levels(*mp3, all), all.minSamples);
+    const auto full = split::FindSilenceRuns(file->ScanLevels(all, nullptr), all.minSamples);
     ASSERT_EQ(full.size(), scan.silences.size());
     for (std::size_t i = 0; i < full.size(); ++i) {
       EXPECT_EQ(full[i].start, scan.silences[i].start);
@@ -113,7 +112,7 @@ class SilencePlanTest : public ::testing::Test {
   split::SilenceScan Scan(const std::vector<Stretch>& stretches, split::SilenceOptions options = {}) {
     const kt::Recording rec = kt::MakeRecording(stretches);
     kt::WriteAll(dir.File("s.wav"), rec.wav);
-    CWaveFile wave(dir.File("s.wav"), nullptr);
+    CWaveFile wave(dir.File("s.wav"));
     return split::FindSilences(wave, options);
   }
   kt::TempDir dir;
@@ -174,14 +173,14 @@ TEST_F(SilencePlanTest, UntickedCutsJoinTheirPiecesAndNamesFollowShredEqually) {
   scan.totalSamples = 1000;
   scan.silences = {{190, 210}, {490, 510}, {790, 810}};
   split::SplitPlan plan = split::PlanAtSilences(scan, split::CutPlace::Middle, 0);
-  plan.naming = {false, "/music/Live.set.mp3", "_part", true};
+  plan.naming = {false, "/music/Live.set.mp3", "_part", FormatNamed("MP3")};
   plan.cuts[1].enabled = false;
   const auto pieces = plan.Pieces();
   ASSERT_EQ(pieces.size(), 3u);
   EXPECT_EQ(pieces[1].start, 200u);
   EXPECT_EQ(pieces[1].end, 800u);
   EXPECT_EQ(pieces[2].path, "/music/LIVE.SET_part-3.mp3");
-  plan.naming.mp3 = false;
+  plan.naming.format = FormatNamed("WAV");
   plan.naming.base = "/music/take.wav";
   EXPECT_EQ(plan.Pieces()[0].path, "/music/TAKE_part-1.wav");
 }
@@ -196,7 +195,7 @@ TEST(SplitNaming, TrackTitlesBecomeSafeFileNames) {
               {"", "07 - Track 07.wav"},
               {"tab\there", "07 - tab_here.wav"}};
   for (const auto& r : rows)
-    EXPECT_EQ(split::PieceName({true, "/out", "", false}, 1, {r.title, "", 7}),
+    EXPECT_EQ(split::PieceName({true, "/out", "", FormatNamed("WAV")}, 1, {r.title, "", 7}),
               std::string("/out/") + r.name);
   // A long title is cut at a character boundary.
   std::string longTitle;

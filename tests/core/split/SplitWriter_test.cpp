@@ -2,6 +2,7 @@
 // byte for byte, MP3 decoded by ffmpeg sample for sample), each piece carries
 // its tag (read back by TagLib), and a piece never replaces the source.
 
+#include "core/open/Formats.h"
 #include "core/split/SplitWriter.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ class SplitWriterTest : public ::testing::Test {
  protected:
   // The data chunk of a WAV file (the bytes after "data" and its size).
   std::vector<std::uint8_t> WaveData(const std::string& path) {
-    CWaveFile wave(path, nullptr);
+    CWaveFile wave(path);
     const auto bytes = kt::ReadAll(path);
     return {bytes.begin() + static_cast<std::ptrdiff_t>(wave.GetDataOffset()),
             bytes.begin() + static_cast<std::ptrdiff_t>(wave.GetDataOffset() + wave.GetDataSize())};
@@ -50,11 +51,11 @@ TEST_F(SplitWriterTest, WavePiecesJoinedAreTheSourceDataAndCarryInfoTags) {
   format.after.push_back({"LIST", info});
   const auto headerless = std::vector<std::uint8_t>(rec.wav.begin() + 44, rec.wav.end());
   const std::string source = kt::MakeWav(dir, "take.wav", format, headerless);
-  CWaveFile wave(source, nullptr);
+  CWaveFile wave(source);
   split::SplitPlan plan =
       split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
   ASSERT_EQ(plan.cuts.size(), 2u);
-  plan.naming = {false, dir.File("piece.wav"), "_x", false};
+  plan.naming = {false, dir.File("piece.wav"), "_x", FormatNamed("WAV")};
 
   const split::WriteOutcome outcome = split::WriteSplit(wave, plan, nullptr);
   ASSERT_EQ(outcome.written.size(), 3u);
@@ -82,9 +83,9 @@ TEST_F(SplitWriterTest, CueTracksGetTitlePerformerAlbumAndNumberInTheirInfoChunk
       "00:04:37\n";
   kt::WriteAll(dir.File("album.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const split::CueSheet sheet = split::ReadCueSheet(dir.File("album.cue"));
-  CWaveFile wave(split::CueAudioPath(sheet), nullptr);
+  CWaveFile wave(split::CueAudioPath(sheet));
   split::SplitPlan plan = split::PlanFromCue(sheet, 44100, rec.samples);
-  plan.naming = {true, dir.Path().string(), "", false};
+  plan.naming = {true, dir.Path().string(), "", FormatNamed("WAV")};
   const auto outcome = split::WriteSplit(wave, plan, nullptr);
   ASSERT_EQ(outcome.written.size(), 2u);
   // Each piece is exactly its INDEX span: 4 s 37 frames, and the rest.
@@ -114,10 +115,10 @@ TEST_F(SplitWriterTest, Mp3PiecesDecodeJoinedToTheWholeAndKeepTheSourcesTagAndPi
     f.ID3v2Tag(true)->addFrame(picture);
     ASSERT_TRUE(f.save());
   }
-  CMp3File mp3(source, nullptr);
+  CMp3File mp3(source);
   split::SplitPlan plan = split::PlanAtSilences(split::FindSilences(mp3, {}), split::CutPlace::Middle, 44100);
   ASSERT_EQ(plan.cuts.size(), 2u);
-  plan.naming = {false, source, "", true};
+  plan.naming = {false, source, "", FormatNamed("MP3")};
   const auto outcome = split::WriteSplit(mp3, plan, nullptr);
   ASSERT_EQ(outcome.written.size(), 3u);
 
@@ -156,9 +157,9 @@ TEST_F(SplitWriterTest, Mp3CueTracksDecodeToExactlyTheirIndexSpans) {
       "    INDEX 00 00:03:00\n    INDEX 01 00:03:71\n  TRACK 03 AUDIO\n    INDEX 01 00:07:01\n";
   kt::WriteAll(dir.File("mix.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const split::CueSheet sheet = split::ReadCueSheet(dir.File("mix.cue"));
-  CMp3File mp3(split::CueAudioPath(sheet), nullptr);
-  split::SplitPlan plan = split::PlanFromCue(sheet, 44100, split::TotalSamplesOf(mp3));
-  plan.naming = {true, dir.Path().string(), "", true};
+  CMp3File mp3(split::CueAudioPath(sheet));
+  split::SplitPlan plan = split::PlanFromCue(sheet, 44100, mp3.CountDecodedSamples());
+  plan.naming = {true, dir.Path().string(), "", FormatNamed("MP3")};
   const auto outcome = split::WriteSplit(mp3, plan, nullptr);
   ASSERT_EQ(outcome.written.size(), 3u);
   const auto whole = kt::Decode(dir, kt::RefDecoder::Ffmpeg, dir.File("mix.mp3"));
@@ -174,10 +175,10 @@ TEST_F(SplitWriterTest, APieceThatWouldReplaceTheSourceStopsTheSplitBeforeAnythi
   const kt::Recording rec = kt::MakeRecording(kTake);
   // The second piece of base "take.wav" is TAKE-2.wav: the source itself.
   kt::WriteAll(dir.File("TAKE-2.wav"), rec.wav);
-  CWaveFile wave(dir.File("TAKE-2.wav"), nullptr);
+  CWaveFile wave(dir.File("TAKE-2.wav"));
   split::SplitPlan plan =
       split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
-  plan.naming = {false, dir.File("take.wav"), "", false};
+  plan.naming = {false, dir.File("take.wav"), "", FormatNamed("WAV")};
   try {
     split::WriteSplit(wave, plan, nullptr);
     ADD_FAILURE() << "no refusal";
@@ -187,17 +188,17 @@ TEST_F(SplitWriterTest, APieceThatWouldReplaceTheSourceStopsTheSplitBeforeAnythi
   EXPECT_FALSE(fs::exists(dir.File("TAKE-1.wav")));
   EXPECT_EQ(kt::ReadAll(dir.File("TAKE-2.wav")), rec.wav);
   // A folder that is not there is named too.
-  plan.naming = {true, dir.File("missing"), "", false};
+  plan.naming = {true, dir.File("missing"), "", FormatNamed("WAV")};
   EXPECT_THROW(split::WriteSplit(wave, plan, nullptr), split::WriteError);
 }
 
 TEST_F(SplitWriterTest, ACancelledSplitKeepsTheWholePiecesAndRemovesThePartOne) {
   const kt::Recording rec = kt::MakeRecording(kTake);
   kt::WriteAll(dir.File("take.wav"), rec.wav);
-  CWaveFile wave(dir.File("take.wav"), nullptr);
+  CWaveFile wave(dir.File("take.wav"));
   split::SplitPlan plan =
       split::PlanAtSilences(split::FindSilences(wave, {}), split::CutPlace::Middle, 44100);
-  plan.naming = {false, dir.File("take.wav"), "", false};
+  plan.naming = {false, dir.File("take.wav"), "", FormatNamed("WAV")};
   kt::RecordingProgress progress;
   // Piece 1 is 3.5 s of 4-byte frames in 10000-byte steps: cancel inside piece 2.
   progress.cancelAfterFileSteps = 80;
@@ -212,7 +213,7 @@ TEST(CutListExport, LabelsJsonAndTextShowTheTickedCuts) {
   split::SplitPlan plan;
   plan.sampleRate = 1000;
   plan.totalSamples = 10000;
-  plan.naming = {false, "/m/a \"b\".wav", "", false};
+  plan.naming = {false, "/m/a \"b\".wav", "", FormatNamed("WAV")};
   split::CutPoint first;
   first.at = 2500;
   first.silence = split::Silence{2000, 3000, 0.001f};

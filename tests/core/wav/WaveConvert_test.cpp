@@ -77,7 +77,7 @@ TEST_F(ConvertFixture, To16BitOfAn8BitStereoFileWritesTheNewHeaderAndWidenedAudi
   layout.sampleRate = 22050;
   layout.bitsPerSample = 8;
   layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(200, 'L')}};
-  CWaveFile wav(Make(layout, kt::PatternData(44100)), nullptr);
+  CWaveFile wav(Make(layout, kt::PatternData(44100)));
   ASSERT_EQ(wav.ConvertTo16Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 22050, 16, 88200));
@@ -92,7 +92,7 @@ TEST_F(ConvertFixture, To16BitOfAn8BitStereoFileWritesTheNewHeaderAndWidenedAudi
 TEST_F(ConvertFixture, To8BitOfAnOddSizedFileNarrowsWholeSamplesOnly) {
   WavSpec layout;
   layout.channels = 1;
-  CWaveFile wav(Make(layout, kt::PatternData(1001)), nullptr);
+  CWaveFile wav(Make(layout, kt::PatternData(1001)));
   ASSERT_EQ(wav.ConvertTo8Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(1, 44100, 8, 500));
@@ -102,7 +102,7 @@ TEST_F(ConvertFixture, To8BitOfAnOddSizedFileNarrowsWholeSamplesOnly) {
 
 TEST_F(ConvertFixture, LargeFilesConvertAcrossManyBlocksWithOneStepPerBlock) {
   WavSpec layout;
-  CWaveFile wav(Make(layout, kt::PatternData(3000002)), nullptr);
+  CWaveFile wav(Make(layout, kt::PatternData(3000002)));
   ASSERT_EQ(wav.ConvertTo8Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
   // The half frame at the end of the source is left out.
@@ -113,7 +113,7 @@ TEST_F(ConvertFixture, LargeFilesConvertAcrossManyBlocksWithOneStepPerBlock) {
   EXPECT_EQ(progress.fileSteps, 3000002u / 4000 + 1);
 
   kt::RecordingProgress back;
-  CWaveFile narrow(Out(), nullptr);
+  CWaveFile narrow(Out());
   ASSERT_EQ(narrow.ConvertTo16Bit(Out("wide.wav"), &back), 0u);
   EXPECT_EQ(kt::Slice(kt::ReadAll(Out("wide.wav")), 44), Widened(expect));
 }
@@ -121,26 +121,26 @@ TEST_F(ConvertFixture, LargeFilesConvertAcrossManyBlocksWithOneStepPerBlock) {
 TEST_F(ConvertFixture, WrongDepthCompressedSourceAndOwnSourceAreRefusedBeforeAnyOutput) {
   WavSpec layout;
   const std::string s16 = Make(layout, kt::PatternData(400), "s16.wav");
-  CWaveFile wide(s16, nullptr);
+  CWaveFile wide(s16);
   EXPECT_EQ(wide.ConvertTo16Bit(Out(), &progress), 125u);
   EXPECT_EQ(wide.ConvertTo8Bit(s16, &progress), 119u);
   EXPECT_EQ(wide.ConvertTo8Bit(Out("none/x.wav"), &progress), 103u);
 
   layout.bitsPerSample = 8;
-  CWaveFile small(Make(layout, kt::PatternData(400), "s8.wav"), nullptr);
+  CWaveFile small(Make(layout, kt::PatternData(400), "s8.wav"));
   EXPECT_EQ(small.ConvertTo8Bit(Out(), &progress), 129u);
 
   WavSpec alaw;
   alaw.formatTag = 6;
   alaw.bitsPerSample = 8;
   alaw.fmtSize = 18;
-  CWaveFile law(Make(alaw, kt::PatternData(400), "alaw.wav"), nullptr);
+  CWaveFile law(Make(alaw, kt::PatternData(400), "alaw.wav"));
   ASSERT_EQ(law.GetError(), 0u);
   EXPECT_EQ(law.ConvertTo16Bit(Out(), &progress), 117u);
   EXPECT_EQ(law.RipChannels(1, Out(), &progress), 117u);
   WavSpec mono;
   mono.channels = 1;
-  CWaveFile one(Make(mono, kt::PatternData(400), "mono.wav"), nullptr);
+  CWaveFile one(Make(mono, kt::PatternData(400), "mono.wav"));
   EXPECT_EQ(one.RipChannels(1, Out(), &progress), 116u);
   EXPECT_EQ(one.GetError(), 116u);
   EXPECT_TRUE(progress.calls.empty());
@@ -164,7 +164,7 @@ std::vector<std::uint8_t> Pick16(std::uint32_t frames, std::vector<std::uint16_t
 TEST_F(ConvertFixture, RipOfTheRightChannelAndOfBothChannels) {
   WavSpec layout;
   layout.after = {kt::Chunk{"LIST", std::vector<std::uint8_t>(64, 'L')}};
-  CWaveFile wav(Make(layout, Frames16(3001, 2)), nullptr);
+  CWaveFile wav(Make(layout, Frames16(3001, 2)));
   ASSERT_EQ(wav.RipChannels(0x02, Out(), &progress), 0u);
   auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(1, 44100, 16, 3001 * 2));
@@ -181,7 +181,7 @@ TEST_F(ConvertFixture, RipOfTheRightChannelAndOfBothChannels) {
 TEST_F(ConvertFixture, RipOfChannelsOneAndThreeOfAFourChannelFile) {
   WavSpec layout;
   layout.channels = 4;
-  CWaveFile wav(Make(layout, Frames16(2500, 4)), nullptr);
+  CWaveFile wav(Make(layout, Frames16(2500, 4)));
   ASSERT_EQ(wav.RipChannels(0x05, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 44100, 16, 2500 * 4));
@@ -192,12 +192,12 @@ TEST_F(ConvertFixture, RipOfChannelsOneAndThreeOfAFourChannelFile) {
 TEST_F(ConvertFixture, RipOfTheEighthChannelAndMaskBitsOfMissingChannelsAreIgnored) {
   WavSpec layout;
   layout.channels = 8;
-  CWaveFile wav(Make(layout, Frames16(1200, 8)), nullptr);
+  CWaveFile wav(Make(layout, Frames16(1200, 8)));
   ASSERT_EQ(wav.RipChannels(0x80, Out(), nullptr), 0u);
   EXPECT_EQ(kt::Slice(kt::ReadAll(Out()), 44), Pick16(1200, {7}));
 
   WavSpec stereo;
-  CWaveFile two(Make(stereo, Frames16(100, 2), "two.wav"), nullptr);
+  CWaveFile two(Make(stereo, Frames16(100, 2), "two.wav"));
   ASSERT_EQ(two.RipChannels(0x0D, Out("two-out.wav"), nullptr), 0u);  // left, plus channels 3 and 4 it lacks
   const auto bytes = kt::ReadAll(Out("two-out.wav"));
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(1, 44100, 16, 200));
@@ -209,7 +209,7 @@ TEST_F(ConvertFixture, RipOfA24BitFileKeepsThreeByteSamplesAndDropsAPartialFrame
   layout.channels = 3;
   layout.bitsPerSample = 24;
   auto audio = kt::PatternData(9 * 1500 + 5);
-  CWaveFile wav(Make(layout, audio), nullptr);
+  CWaveFile wav(Make(layout, audio));
   ASSERT_EQ(wav.RipChannels(0x06, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 44), kt::CanonicalHeader(2, 44100, 24, 1500 * 6));
@@ -252,7 +252,7 @@ WavSpec Extensible(std::uint16_t channels, std::uint16_t bits, std::uint32_t mas
 }
 
 TEST_F(ConvertFixture, ExtensiblePcmSixChannelsRipsToPlainStereoPcm) {
-  CWaveFile wav(Make(Extensible(6, 16, 0x3F), Frames16(1000, 6)), nullptr);
+  CWaveFile wav(Make(Extensible(6, 16, 0x3F), Frames16(1000, 6)));
   ASSERT_EQ(wav.GetError(), 0u);
   ASSERT_EQ(wav.RipChannels(0x05, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
@@ -262,28 +262,28 @@ TEST_F(ConvertFixture, ExtensiblePcmSixChannelsRipsToPlainStereoPcm) {
 
 TEST_F(ConvertFixture, ExtensibleRipToMoreChannelsKeepsOnlyTheChosenSpeakerBits) {
   // FL FR FC LFE SL SR: 0x60F; channels 1, 5 and 6 are FL, SL and SR.
-  CWaveFile wav(Make(Extensible(6, 16, 0x60F), Frames16(900, 6)), nullptr);
+  CWaveFile wav(Make(Extensible(6, 16, 0x60F), Frames16(900, 6)));
   ASSERT_EQ(wav.RipChannels(0x31, Out(), nullptr), 0u);
   const auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 68), ExtensibleHeader(3, 16, 44100, 0x601, 900 * 6));
   EXPECT_EQ(kt::Slice(bytes, 68), Pick16(900, {0, 4, 5}));
-  CWaveFile reopened(Out(), nullptr);
+  CWaveFile reopened(Out());
   EXPECT_TRUE(reopened.IsPcm());
   EXPECT_EQ(reopened.GetChannelMask(), 0x601u);
 }
 
 TEST_F(ConvertFixture, ExtensibleStereo24BitRipStaysExtensible) {
-  CWaveFile wav(Make(Extensible(4, 24, 0x33), kt::PatternData(12 * 100)), nullptr);
+  CWaveFile wav(Make(Extensible(4, 24, 0x33), kt::PatternData(12 * 100)));
   ASSERT_EQ(wav.RipChannels(0x0C, Out(), nullptr), 0u);
   EXPECT_EQ(kt::Slice(kt::ReadAll(Out()), 0, 68), ExtensibleHeader(2, 24, 44100, 0x30, 600));
 }
 
 TEST_F(ConvertFixture, ExtensibleBitDepthConversionUpdatesTheValidBits) {
-  CWaveFile wav(Make(Extensible(2, 16, 0x3), kt::PatternData(4000)), nullptr);
+  CWaveFile wav(Make(Extensible(2, 16, 0x3), kt::PatternData(4000)));
   ASSERT_EQ(wav.ConvertTo8Bit(Out(), nullptr), 0u);
   auto bytes = kt::ReadAll(Out());
   EXPECT_EQ(kt::Slice(bytes, 0, 68), ExtensibleHeader(2, 8, 44100, 0x3, 2000));
-  CWaveFile narrow(Out(), nullptr);
+  CWaveFile narrow(Out());
   ASSERT_EQ(narrow.ConvertTo16Bit(Out("back.wav"), nullptr), 0u);
   EXPECT_EQ(kt::Slice(kt::ReadAll(Out("back.wav")), 0, 68), ExtensibleHeader(2, 16, 44100, 0x3, 4000));
 }
@@ -291,14 +291,14 @@ TEST_F(ConvertFixture, ExtensibleBitDepthConversionUpdatesTheValidBits) {
 TEST_F(ConvertFixture, ExtensibleFloatIsRefusedAsCompressed) {
   WavSpec layout = Extensible(6, 32, 0x3F);
   layout.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
-  CWaveFile wav(Make(layout, kt::PatternData(2400)), nullptr);
+  CWaveFile wav(Make(layout, kt::PatternData(2400)));
   EXPECT_EQ(wav.RipChannels(0x01, Out(), nullptr), 117u);
 }
 
 TEST_F(ConvertFixture, CancelKeepsTheBlocksWrittenWithTheirOwnSizesInTheHeader) {
   WavSpec layout;
   layout.bitsPerSample = 8;
-  CWaveFile wav(Make(layout, kt::PatternData(20000)), nullptr);
+  CWaveFile wav(Make(layout, kt::PatternData(20000)));
   progress.cancelAfterFileSteps = 3;
   ASSERT_EQ(wav.ConvertTo16Bit(Out(), &progress), 0u);
   const auto bytes = kt::ReadAll(Out());
@@ -312,7 +312,7 @@ TEST_F(ConvertFixture, CancelKeepsTheBlocksWrittenWithTheirOwnSizesInTheHeader) 
 TEST_F(ConvertFixture, DiskFullDuringAConversionRaisesTheFileFailureAndClosesTheOutput) {
   WavSpec layout;
   kt::DiskFullAfter disk(500000);
-  CWaveFile wav(Make(layout, kt::PatternData(3000000)), nullptr, &disk);
+  CWaveFile wav(Make(layout, kt::PatternData(3000000)), &disk);
   EXPECT_THROW(wav.RipChannels(0x01, Out(), &progress), CFileException);
   EXPECT_EQ(wav.GetError(), 0u);
   // The seam fails the header's rewrite too: the output went.

@@ -23,7 +23,7 @@ std::vector<std::uint8_t> Body(std::size_t n, std::uint8_t fill) {
 TEST(WaveOpen, CanonicalPcmFileGivesHeaderFactsAndDataAt44) {
   kt::TempDir dir;
   const auto data = kt::PatternData(1000);
-  CWaveFile wav(kt::MakeWav(dir, "a.wav", WavSpec{}, data), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "a.wav", WavSpec{}, data));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 44u);
   EXPECT_EQ(wav.GetDataSize(), 1000u);
@@ -36,10 +36,10 @@ TEST(WaveOpen, CanonicalPcmFileGivesHeaderFactsAndDataAt44) {
   EXPECT_FALSE(wav.HasFactChunk());
   EXPECT_TRUE(wav.IsPcm());
   EXPECT_TRUE(wav.FoundByChunkWalk());
-  EXPECT_EQ(wav.GetFileType(), 0);
+  EXPECT_STREQ(wav.Format().Name(), "WAV");
   EXPECT_EQ(wav.GetDefaultExtension(), "*.WAV");
   EXPECT_EQ(wav.GetFileFilter(), "WAV files (*.wav)|*.wav|All files (*.*)|*.*||");
-  EXPECT_EQ(wav.ConvertToWav(dir.File("x.wav"), nullptr), -1);
+  EXPECT_EQ(wav.ConvertToWav(dir.File("x.wav"), nullptr), err::kNotOffered);
   EXPECT_EQ(wav.GetError(), 0u);
   EXPECT_DOUBLE_EQ(wav.GetDuration(), 1000.0 / 176400.0);
   // The derived header of a PCM source without fact chunk is the canonical one.
@@ -51,7 +51,7 @@ TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
   WavSpec layout;
   layout.fmtSize = 18;
   layout.fmtExtra = {5, 0};  // a count that PCM must ignore
-  CWaveFile wav(kt::MakeWav(dir, "a.wav", layout, kt::PatternData(400)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "a.wav", layout, kt::PatternData(400)));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetFormat().extraCount, 0);
   EXPECT_TRUE(wav.GetExtraFormatBytes().empty());
@@ -62,7 +62,7 @@ TEST(WaveOpen, PcmFormatChunkOf18BytesForcesExtraCountToZero) {
 TEST(WaveOpen, NonPcmWithExtraBytesAndFactChunkDerivesThe60ByteHeader) {
   kt::TempDir dir;
   const WavSpec layout = kt::ImaAdpcmSpec(10000);  // IMA ADPCM, c = 2, samples per block 505
-  CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", layout, Body(512, 0x33)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "adpcm.wav", layout, Body(512, 0x33)));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.IsPcm());
   EXPECT_EQ(wav.GetFormat().extraCount, 2);
@@ -98,7 +98,7 @@ TEST(WaveChunkWalk, LargeChunksBeforeTheAudioDoNotHideIt) {
   WavSpec layout;
   layout.before = {Chunk{"bext", Body(602, 1)}, Chunk{"JUNK", Body(4096, 0)}, Chunk{"LIST", Body(1000, 'x')}};
   const auto data = kt::PatternData(800);
-  CWaveFile wav(kt::MakeWav(dir, "rec.wav", layout, data), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "rec.wav", layout, data));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_TRUE(wav.FoundByChunkWalk());
   EXPECT_EQ(wav.GetDataOffset(), 44u + 3 * 8 + 602 + 4096 + 1000);
@@ -109,7 +109,7 @@ TEST(WaveChunkWalk, OddSizedChunkIsFollowedByItsPadByte) {
   kt::TempDir dir;
   WavSpec layout;
   layout.before = {Chunk{"note", Body(7, 'n')}};
-  CWaveFile wav(kt::MakeWav(dir, "odd.wav", layout, kt::PatternData(100)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "odd.wav", layout, kt::PatternData(100)));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 36u + 8 + 8 + 8);  // 7 bytes + pad
 }
@@ -121,7 +121,7 @@ TEST(WaveChunkWalk, DataTextInsideAListChunkIsNotTheDataChunk) {
   list.resize(40, 'z');
   layout.before = {Chunk{"LIST", list}};
   const auto data = kt::PatternData(200);
-  CWaveFile wav(kt::MakeWav(dir, "list.wav", layout, data), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "list.wav", layout, data));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 36u + 8 + 40 + 8);
   EXPECT_EQ(wav.GetDataSize(), 200u);
@@ -149,7 +149,7 @@ TEST(WaveChunkWalk, FormatAndFactAfterTheDataAreFound) {
   kt::PutLe16(b, 2);
   kt::PutLe16(b, 16);
   kt::WriteAll(dir.File("order.wav"), b);
-  CWaveFile wav(dir.File("order.wav"), nullptr);
+  CWaveFile wav(dir.File("order.wav"));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetDataOffset(), 20u);
   EXPECT_EQ(wav.GetDataSize(), 6u);
@@ -163,7 +163,7 @@ TEST(WaveChunkWalk, BrokenChunkListFallsBackToTheTagSearch) {
   // A chunk whose size points past the file: the walk cannot reach "data",
   // the tag search of the first 1000 bytes still does.
   layout.before = {Chunk{"JUNK", Body(10, 0), 0x7FFFFFF0u}};
-  CWaveFile wav(kt::MakeWav(dir, "broken.wav", layout, kt::PatternData(100)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "broken.wav", layout, kt::PatternData(100)));
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.FoundByChunkWalk());
   EXPECT_EQ(wav.GetDataOffset(), 36u + 18 + 8);
@@ -181,8 +181,8 @@ TEST(WaveChunkWalk, ShortFormatSizeIsRefusedOnlyWhenTheWalkTrustsIt) {
   kt::WriteAll(dir.File("whole record.wav"), bytes);
   bytes.erase(bytes.begin() + 34, bytes.begin() + 36);  // bits per sample gone
   kt::WriteAll(dir.File("short record.wav"), bytes);
-  EXPECT_EQ(CWaveFile(dir.File("short record.wav"), nullptr).GetError(), err::kFormatDamaged);
-  CWaveFile wav(dir.File("whole record.wav"), nullptr);
+  EXPECT_EQ(CWaveFile(dir.File("short record.wav")).GetError(), err::kFormatDamaged);
+  CWaveFile wav(dir.File("whole record.wav"));
   EXPECT_EQ(wav.GetError(), 0u);
   EXPECT_FALSE(wav.FoundByChunkWalk());
   EXPECT_EQ(wav.GetDataOffset(), 44u);
@@ -201,14 +201,14 @@ TEST(WaveChunkWalk, TagSearchFallbackStillGives106BeyondTheFirst1000Bytes) {
   std::copy(bytes.begin(), bytes.end(), shifted.begin() + 4);
   for (int i = 0; i < 8; ++i) shifted[4 + i] = static_cast<std::uint8_t>("RIFF\0\0\0\0"[i]);
   kt::WriteAll(dir.File("far.wav"), shifted);
-  CWaveFile wav(dir.File("far.wav"), nullptr);
+  CWaveFile wav(dir.File("far.wav"));
   EXPECT_EQ(wav.GetError(), 106u);
 }
 
 TEST(WaveOpenErrors, MissingTagsGive104Then105Then106) {
   kt::TempDir dir;
   kt::WriteAll(dir.File("a.wav"), Body(100, 'q'));
-  EXPECT_EQ(CWaveFile(dir.File("a.wav"), nullptr).GetError(), 104u);
+  EXPECT_EQ(CWaveFile(dir.File("a.wav")).GetError(), 104u);
 
   std::vector<std::uint8_t> riffOnly;
   kt::PutTag(riffOnly, "RIFF");
@@ -216,16 +216,16 @@ TEST(WaveOpenErrors, MissingTagsGive104Then105Then106) {
   kt::PutTag(riffOnly, "WAVE");
   riffOnly.resize(64, 0);
   kt::WriteAll(dir.File("b.wav"), riffOnly);
-  EXPECT_EQ(CWaveFile(dir.File("b.wav"), nullptr).GetError(), 105u);
+  EXPECT_EQ(CWaveFile(dir.File("b.wav")).GetError(), 105u);
 
   auto noData = kt::BuildWav(WavSpec{}, {});
   noData.resize(36);
   kt::WriteAll(dir.File("c.wav"), noData);
-  EXPECT_EQ(CWaveFile(dir.File("c.wav"), nullptr).GetError(), 106u);
+  EXPECT_EQ(CWaveFile(dir.File("c.wav")).GetError(), 106u);
 
   kt::WriteAll(dir.File("d.wav"), {});
-  EXPECT_EQ(CWaveFile(dir.File("d.wav"), nullptr).GetError(), 108u);
-  EXPECT_EQ(CWaveFile(dir.File("none.wav"), nullptr).GetError(), 102u);
+  EXPECT_EQ(CWaveFile(dir.File("d.wav")).GetError(), 108u);
+  EXPECT_EQ(CWaveFile(dir.File("none.wav")).GetError(), 102u);
 }
 
 TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
@@ -233,7 +233,7 @@ TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
   auto check = [&](auto change, const char* what) {
     WavSpec layout;
     change(layout);
-    CWaveFile wav(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(400)), nullptr);
+    CWaveFile wav(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(400)));
     EXPECT_EQ(wav.GetError(), 107u) << what;
   };
   check([](WavSpec& s) { s.channels = 0, s.blockAlignOverride = 4, s.byteRateOverride = 1; }, "no channels");
@@ -246,7 +246,7 @@ TEST(WaveOpenErrors, DamagedFormatRecordsAreRefusedWith107) {
   auto bytes = kt::BuildWav(WavSpec{}, kt::PatternData(400));
   bytes[32] = bytes[33] = 0;
   kt::WriteAll(dir.File("g.wav"), bytes);
-  EXPECT_EQ(CWaveFile(dir.File("g.wav"), nullptr).GetError(), 107u) << "no block align";
+  EXPECT_EQ(CWaveFile(dir.File("g.wav")).GetError(), 107u) << "no block align";
 }
 
 TEST(WaveDataSize, StreamingAndTruncatedSizesAreCappedAtTheFileButShownAsStored) {
@@ -254,7 +254,7 @@ TEST(WaveDataSize, StreamingAndTruncatedSizesAreCappedAtTheFileButShownAsStored)
   for (std::uint32_t stored : {0xFFFFFFFFu - 1, 5000u}) {
     WavSpec layout;
     layout.dataSizeOverride = stored;
-    CWaveFile wav(kt::MakeWav(dir, "s.wav", layout, kt::PatternData(1000)), nullptr);
+    CWaveFile wav(kt::MakeWav(dir, "s.wav", layout, kt::PatternData(1000)));
     ASSERT_EQ(wav.GetError(), 0u) << stored;
     EXPECT_EQ(wav.GetDataSize(), 1000u);
     EXPECT_EQ(wav.GetHeaderDataSize(), stored);
@@ -273,7 +273,7 @@ TEST(WaveDataSize, HugeFactAndExtraSizesAllocateOnlyWhatTheFileHolds) {
   layout.before = {Chunk{"fact", {1, 2, 3, 4}, 0x7FFFFFFFu}};
   auto bytes = kt::BuildWav(layout, kt::PatternData(64));
   kt::WriteAll(dir.File("h.wav"), bytes);
-  CWaveFile wav(dir.File("h.wav"), nullptr);
+  CWaveFile wav(dir.File("h.wav"));
   // The fact size breaks the walk; the tag search reads what the file holds.
   EXPECT_EQ(wav.GetError(), 0u);
   EXPECT_LE(wav.GetFactSize(), bytes.size());
@@ -286,7 +286,7 @@ TEST(WaveInformation, NineLinesOfA10SecondStereoFile) {
   layout.dataSizeOverride = 1764000;
   // A header claiming 1764000 bytes over a file that holds them.
   const auto path = kt::MakeWav(dir, "ten.wav", layout, std::vector<std::uint8_t>(1764000, 0));
-  CWaveFile wav(path, nullptr);
+  CWaveFile wav(path);
   ASSERT_EQ(wav.GetError(), 0u);
   EXPECT_EQ(wav.GetInformationLines(), (std::vector<std::string>{
                                            "Filename - ten.wav",
@@ -308,7 +308,7 @@ TEST(WaveExtensible, PcmSubFormatCountsAsPcmAndFloatDoesNot) {
   layout.channels = 6;
   layout.fmtSize = 40;
   layout.fmtExtra = kt::ExtensibleExtra(16, 0x3F);
-  CWaveFile pcm(kt::MakeWav(dir, "x.wav", layout, kt::PatternData(1200)), nullptr);
+  CWaveFile pcm(kt::MakeWav(dir, "x.wav", layout, kt::PatternData(1200)));
   ASSERT_EQ(pcm.GetError(), 0u);
   EXPECT_TRUE(pcm.IsPcm());
   EXPECT_TRUE(pcm.IsExtensible());
@@ -317,7 +317,7 @@ TEST(WaveExtensible, PcmSubFormatCountsAsPcmAndFloatDoesNot) {
 
   layout.bitsPerSample = 32;
   layout.fmtExtra = kt::ExtensibleExtra(32, 0x3F, false);
-  CWaveFile flt(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(2400)), nullptr);
+  CWaveFile flt(kt::MakeWav(dir, "f.wav", layout, kt::PatternData(2400)));
   ASSERT_EQ(flt.GetError(), 0u);
   EXPECT_FALSE(flt.IsPcm());
 }
@@ -326,7 +326,7 @@ TEST(WaveEstimate, SplitFactsFeedTheEstimate) {
   kt::TempDir dir;
   WavSpec layout;
   layout.before = {Chunk{"fact", {1, 0, 0, 0}}};
-  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, std::vector<std::uint8_t>(176400 * 4 + 4, 0)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, std::vector<std::uint8_t>(176400 * 4 + 4, 0)));
   ASSERT_EQ(wav.GetError(), 0u);
   const WaveSplitFacts facts = wav.GetSplitFacts();
   EXPECT_EQ(facts.factSize, 4u);
@@ -385,7 +385,7 @@ TEST(WaveDamagedInput, MutatedHeadersNeverCrashAnyOperation) {
     for (int k = 0; k < 1 + round % 4; ++k) bytes[next() % 110] = static_cast<std::uint8_t>(next() >> 24);
     if (round % 7 == 0) bytes.resize(next() % bytes.size());
     kt::WriteAll(dir.File("m.wav"), bytes);
-    CWaveFile wav(dir.File("m.wav"), &owner);
+    kt::Owned<CWaveFile> wav(dir.File("m.wav"), &owner);
     if (wav.GetError() != 0) continue;
     ++opened;
     EXPECT_LE(wav.GetDataOffset() + wav.GetDataSize(), bytes.size());
@@ -404,19 +404,19 @@ TEST(WaveDamagedInput, MutatedHeadersNeverCrashAnyOperation) {
 // starts at the end.
 TEST(WaveNoAudio, OperationsThatWouldWriteNoAudioFailWith108AndCreateNothing) {
   kt::TempDir dir;
-  using Run = std::function<AudioError(CWaveFile&, const std::string&)>;
+  using Run = std::function<AudioError(kt::Owned<CWaveFile>&, const std::string&)>;
   const std::pair<const char*, Run> operations[] = {
-      {"selection", [](CWaveFile& w, const std::string& o) { return w.SaveSelection(o, 0, 1, nullptr); }},
-      {"to 8 bit", [](CWaveFile& w, const std::string& o) { return w.ConvertTo8Bit(o, nullptr); }},
-      {"rip", [](CWaveFile& w, const std::string& o) { return w.RipChannels(1, o, nullptr); }},
+      {"selection", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.SaveSelection(o, 0, 1, nullptr); }},
+      {"to 8 bit", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.ConvertTo8Bit(o, nullptr); }},
+      {"rip", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.RipChannels(1, o, nullptr); }},
       {"to mp3",
-       [](CWaveFile& w, const std::string& o) {
+       [](kt::Owned<CWaveFile>& w, const std::string& o) {
          w.ConvertToMp3(o, nullptr, Mp3EncodeSettings{});
          return w.GetError();
        }},
       {"split",
-       [](CWaveFile& w, const std::string& o) {
-         static_cast<kt::ScriptedOwner*>(w.GetOwner())->shred.baseFilename = o;
+       [](kt::Owned<CWaveFile>& w, const std::string& o) {
+         w.Owner()->shred.baseFilename = o;
          return w.SplitEqually(nullptr);
        }},
   };
@@ -425,15 +425,15 @@ TEST(WaveNoAudio, OperationsThatWouldWriteNoAudioFailWith108AndCreateNothing) {
       SCOPED_TRACE(std::string(what) + " " + std::to_string(audio));
       kt::ScriptedOwner owner;
       owner.shred.numberOfSplits = 2;
-      CWaveFile wav(kt::MakeWav(dir, "empty.wav", WavSpec{}, kt::PatternData(audio)), &owner);
+      kt::Owned<CWaveFile> wav(kt::MakeWav(dir, "empty.wav", WavSpec{}, kt::PatternData(audio)), &owner);
       ASSERT_EQ(wav.GetError(), 0u);
       EXPECT_EQ(run(wav, dir.File("out")), err::kZeroLength);
       EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
       EXPECT_TRUE(owner.messages.empty());
     }
   }
-  CWaveFile wav(kt::MakeWav(dir, "one.wav", WavSpec{}, kt::PatternData(176400)), nullptr);
-  EXPECT_EQ(wav.SaveSelection(dir.File("late.wav"), 1, 2, nullptr), err::kZeroLength);
+  CWaveFile wav(kt::MakeWav(dir, "one.wav", WavSpec{}, kt::PatternData(176400)));
+  EXPECT_EQ(wav.SaveSelection(dir.File("late.wav"), 1, 2, nullptr).error, err::kZeroLength);
   EXPECT_FALSE(fs::exists(dir.File("late.wav")));
 }
 

@@ -46,7 +46,7 @@ std::string TagFrameKind(const std::vector<std::uint8_t>& mp3, std::uint32_t* fr
 
 TEST_F(Mp3Fixture, StereoCdAudioWithBatchSettingsIsRealMp3OfTheRightLength) {
   const std::uint32_t frames = 44100 * 2;
-  CWaveFile wav(Sine("s.wav", 2, 44100, frames), nullptr);
+  CWaveFile wav(Sine("s.wav", 2, 44100, frames));
   EXPECT_EQ(wav.ConvertToMp3(Out(), &progress, BatchSettings()), 0);
   ASSERT_EQ(wav.GetError(), 0u);
   const auto mp3 = kt::ReadAll(Out());
@@ -72,7 +72,7 @@ TEST_F(Mp3Fixture, StereoCdAudioWithBatchSettingsIsRealMp3OfTheRightLength) {
 }
 
 TEST_F(Mp3Fixture, VariableBitrateFileCarriesTheTagFrameWithItsExactLength) {
-  CWaveFile wav(Sine("v.wav", 2, 44100, 44100 * 3), nullptr);
+  CWaveFile wav(Sine("v.wav", 2, 44100, 44100 * 3));
   Mp3EncodeSettings s = BatchSettings();
   s.encodingMode = 2;
   s.bitrate = 128;
@@ -91,7 +91,7 @@ TEST_F(Mp3Fixture, VariableBitrateFileCarriesTheTagFrameWithItsExactLength) {
 // CBR encoding of the same source uses), at the source's rate.
 TEST_F(Mp3Fixture, AverageBitrateAimsAtTheMeanOrAtTheAutomaticCbrBitrate) {
   // Noise needs every bit the mean allows.
-  CWaveFile wav(kt::MakeWav(dir, "a.wav", WavSpec{}, kt::PatternData(176400 * 4)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "a.wav", WavSpec{}, kt::PatternData(176400 * 4)));
   Mp3EncodeSettings cbr = BatchSettings();
   wav.ConvertToMp3(Out("cbr.mp3"), nullptr, cbr);
   ASSERT_EQ(wav.GetError(), 0u);
@@ -118,7 +118,7 @@ TEST_F(Mp3Fixture, AverageBitrateAimsAtTheMeanOrAtTheAutomaticCbrBitrate) {
 }
 
 TEST_F(Mp3Fixture, MonoFlagCrcAndCopyrightReachTheFrames) {
-  CWaveFile wav(Sine("m.wav", 2, 48000, 48000), nullptr);
+  CWaveFile wav(Sine("m.wav", 2, 48000, 48000));
   Mp3EncodeSettings s = BatchSettings();
   s.monoFlag = true;
   s.crcFlag = true;
@@ -155,7 +155,7 @@ TEST_F(Mp3Fixture, EightBitSourceIsWidenedAndKeepsItsLength) {
     audio.push_back(v);
   }
   layout.sampleRate = 22050;
-  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, audio), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "e.wav", layout, audio));
   wav.ConvertToMp3(Out(), &progress, BatchSettings());
   ASSERT_EQ(wav.GetError(), 0u);
   const kt::DecodedMp3 d = kt::DecodeMp3(Out());
@@ -169,7 +169,7 @@ TEST_F(Mp3Fixture, EightBitSourceIsWidenedAndKeepsItsLength) {
 TEST_F(Mp3Fixture, ProgressOfA100000ByteMonoFileHas13Blocks) {
   WavSpec layout;
   layout.channels = 1;
-  CWaveFile wav(kt::MakeWav(dir, "p.wav", layout, kt::Sine16(50000, 1, 44100, 300.0)), nullptr);
+  CWaveFile wav(kt::MakeWav(dir, "p.wav", layout, kt::Sine16(50000, 1, 44100, 300.0)));
   wav.ConvertToMp3(Out(), &progress, BatchSettings());
   ASSERT_EQ(wav.GetError(), 0u);
   const std::vector<std::string> want = {
@@ -184,15 +184,15 @@ TEST_F(Mp3Fixture, ChunkAfterTheDataIsNotEncoded) {
   WavSpec tagged;
   tagged.after = {kt::Chunk{"LIST", kt::PatternData(200)}};
   const auto audio = kt::Sine16(30000, 2, 44100, 1000.0);
-  CWaveFile a(kt::MakeWav(dir, "plain.wav", plain, audio), nullptr);
-  CWaveFile b(kt::MakeWav(dir, "tagged.wav", tagged, audio), nullptr);
+  CWaveFile a(kt::MakeWav(dir, "plain.wav", plain, audio));
+  CWaveFile b(kt::MakeWav(dir, "tagged.wav", tagged, audio));
   a.ConvertToMp3(Out("a.mp3"), nullptr, BatchSettings());
   b.ConvertToMp3(Out("b.mp3"), nullptr, BatchSettings());
   EXPECT_EQ(kt::ReadAll(Out("a.mp3")), kt::ReadAll(Out("b.mp3")));
 }
 
 TEST_F(Mp3Fixture, CancelEndsWithAFlushedPlayableFile) {
-  CWaveFile wav(Sine("c.wav", 2, 44100, 44100 * 5), nullptr);
+  CWaveFile wav(Sine("c.wav", 2, 44100, 44100 * 5));
   progress.cancelAfterFileSteps = 3;
   wav.ConvertToMp3(Out(), &progress, BatchSettings());
   EXPECT_EQ(wav.GetError(), 0u);
@@ -225,8 +225,7 @@ TEST_F(Mp3Fixture, LowRatesAreResampledAndKeepTheWholeInput) {
     WavSpec layout;
     layout.sampleRate = c.rate;
     layout.bitsPerSample = c.bits;
-    CWaveFile wav(kt::MakeWav(dir, "low.wav", layout, kt::PatternData(seconds * layout.ByteRate(), c.rate)),
-                  nullptr);
+    CWaveFile wav(kt::MakeWav(dir, "low.wav", layout, kt::PatternData(seconds * layout.ByteRate(), c.rate)));
     wav.ConvertToMp3(Out(), &progress, c.settings);
     ASSERT_EQ(wav.GetError(), 0u);
     const kt::DecodedMp3 d = kt::DecodeMp3(Out());
@@ -246,13 +245,13 @@ TEST_F(Mp3Fixture, UnsupportedSourcesAreRefusedInOrderAndWriteNothing) {
   WavSpec six;
   six.channels = 6;
   six.bitsPerSample = 24;
-  CWaveFile a(kt::MakeWav(dir, "six.wav", six, kt::PatternData(1800)), nullptr);
+  CWaveFile a(kt::MakeWav(dir, "six.wav", six, kt::PatternData(1800)));
   a.ConvertToMp3(Out(), &progress, BatchSettings());
   EXPECT_EQ(a.GetError(), 127u);
 
   WavSpec deep;
   deep.bitsPerSample = 24;
-  CWaveFile b(kt::MakeWav(dir, "deep.wav", deep, kt::PatternData(1800)), nullptr);
+  CWaveFile b(kt::MakeWav(dir, "deep.wav", deep, kt::PatternData(1800)));
   b.ConvertToMp3(Out(), &progress, BatchSettings());
   EXPECT_EQ(b.GetError(), 126u);
 
@@ -260,12 +259,12 @@ TEST_F(Mp3Fixture, UnsupportedSourcesAreRefusedInOrderAndWriteNothing) {
   mulaw.formatTag = 7;
   mulaw.bitsPerSample = 8;
   mulaw.fmtSize = 18;
-  CWaveFile c(kt::MakeWav(dir, "mulaw.wav", mulaw, kt::PatternData(1800)), nullptr);
+  CWaveFile c(kt::MakeWav(dir, "mulaw.wav", mulaw, kt::PatternData(1800)));
   c.ConvertToMp3(Out(), &progress, BatchSettings());
   EXPECT_EQ(c.GetError(), 117u);
 
   const std::string source = Sine("own.wav", 2, 44100, 1000);
-  CWaveFile d(source, nullptr);
+  CWaveFile d(source);
   d.ConvertToMp3(source, &progress, BatchSettings());
   EXPECT_EQ(d.GetError(), 119u);
   d.ConvertToMp3(Out("none/x.mp3"), &progress, BatchSettings());
@@ -274,7 +273,7 @@ TEST_F(Mp3Fixture, UnsupportedSourcesAreRefusedInOrderAndWriteNothing) {
   WavSpec fast;
   fast.sampleRate = 3000000000u;
   fast.byteRateOverride = 4000;
-  CWaveFile e(kt::MakeWav(dir, "fast.wav", fast, kt::PatternData(4000)), nullptr);
+  CWaveFile e(kt::MakeWav(dir, "fast.wav", fast, kt::PatternData(4000)));
   ASSERT_EQ(e.GetError(), 0u);
   e.ConvertToMp3(Out(), &progress, BatchSettings());
   EXPECT_EQ(e.GetError(), 122u);
