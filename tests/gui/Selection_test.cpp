@@ -166,8 +166,9 @@ TEST_F(SelectionTest, TheSliderShowsTheWindowsSelectionModel) {
   EXPECT_EQ(marks.EndMark(), 600u * 441u);
   EXPECT_EQ(Slider()->SelStart(), 200);
   EXPECT_EQ(Slider()->SelEnd(), 600);
-  // A drag on the waveform changes the model to the sample; the slider shows it.
-  window->OnWaveformDrag(3 * 44100 + 17, 5 * 44100, true);
+  // A selection made to the sample (a drag on the waveform, typed times)
+  // changes the model; the slider shows it.
+  window->SelectSamples(3 * 44100 + 17, 5 * 44100);
   EXPECT_EQ(marks.StartMark(), 3u * 44100u + 17u);
   EXPECT_EQ(Slider()->SelectionRangeStart(), 300);
   EXPECT_EQ(Slider()->SelectionRangeEnd(), 500);
