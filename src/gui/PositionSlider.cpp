@@ -37,6 +37,29 @@ CPositionSlider::CPositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, pare
   setStyle(jumpStyle);
 }
 
+void CPositionSlider::SetSelectionModel(CSelectionModel& model) {
+  model_ = &model;
+  UpdateLabels();
+  update();
+}
+
+std::uint64_t CPositionSlider::SampleOf(int position) const {
+  return static_cast<std::uint64_t>(static_cast<double>(position) / static_cast<double>(rangeMax_) *
+                                    static_cast<double>(model_->Length()));
+}
+
+int CPositionSlider::PositionOf(std::uint64_t sample) const {
+  const std::uint64_t length = model_->Length();
+  if (length == 0) return 0;
+  const double scaled = static_cast<double>(sample) / static_cast<double>(length) * rangeMax_;
+  if (model_->Exact()) return static_cast<int>(scaled);
+  // Marks set by the slider: the last position whose sample is not past the
+  // mark, which is the position the mark was set at.
+  int position = static_cast<int>(scaled) + 1;
+  while (position > 0 && SampleOf(position) > sample) --position;
+  return position;
+}
+
 int CPositionSlider::XOfValue(int value) const {
   QStyleOptionSlider option;
   initStyleOption(&option);
@@ -68,11 +91,6 @@ void CPositionSlider::ResetTicks() {
   SetTicks();
 }
 
-void CPositionSlider::AddTick(int position) {
-  ticks_.insert(position);
-  update();
-}
-
 double CPositionSlider::GetFraction() const {
   return static_cast<double>(sliderPosition()) / static_cast<double>(rangeMax_);
 }
@@ -97,62 +115,65 @@ void CPositionSlider::SetPosition(double fraction) {
 }
 
 void CPositionSlider::StartSelection() {
-  ResetTicks();
-  selStart_ = sliderPosition();
-  AddTick(selStart_);
-  selecting_ = 1;
+  model_->Start(SampleOf(sliderPosition()));
+  model_->SetExact(false);
   UpdateLabels();
+  update();
 }
 
 void CPositionSlider::UpdateSelection() {
-  if (!selecting_) return;
-  ResetTicks();
-  AddTick(selStart_);
-  AddTick(sliderPosition());
-  SetSelectionRange(selStart_, sliderPosition());
+  if (!Selecting()) return;
   UpdateLabels();
+  update();
 }
 
 void CPositionSlider::EndSelection() {
-  if (!selecting_) return;
-  UpdateSelection();
-  selecting_ = 0;
-  selEnd_ = sliderPosition();
-  selectionDone_ = 1;
+  if (!Selecting()) return;
+  model_->End(SampleOf(sliderPosition()));
   UpdateLabels();
+  update();
 }
 
 void CPositionSlider::ClearSelection() {
-  ResetTicks();
-  SetSelectionRange(0, 0);
-  selStart_ = selEnd_ = 0;
-  selecting_ = selectionDone_ = 0;
+  model_->Clear();
   UpdateLabels();
+  update();
 }
 
 void CPositionSlider::SetMarks(int start, int end) {
-  ResetTicks();
-  selStart_ = start;
-  selEnd_ = end;
-  AddTick(start);
-  AddTick(end);
-  SetSelectionRange(start, end);
-  selecting_ = 0;
-  selectionDone_ = 1;
+  const bool held = SelectionDone() && model_->Exact() && SelStart() == start && SelEnd() == end;
+  if (!held) {
+    model_->Start(SampleOf(start));
+    model_->End(SampleOf(end));
+    model_->SetExact(false);
+  }
   UpdateLabels();
+  update();
 }
 
 bool CPositionSlider::GetSelection(double& startSeconds, double& endSeconds) const {
-  if (!selectionDone_) return false;
-  startSeconds = TimeOf(std::min(selStart_, selEnd_));
-  endSeconds = TimeOf(std::max(selStart_, selEnd_));
+  if (!SelectionDone()) return false;
+  startSeconds = TimeOf(std::min(SelStart(), SelEnd()));
+  endSeconds = TimeOf(std::max(SelStart(), SelEnd()));
   return true;
 }
 
-void CPositionSlider::SetSelectionRange(int start, int end) {
-  rangeSelStart_ = start;
-  rangeSelEnd_ = end;
-  update();
+int CPositionSlider::SelectionRangeStart() const {
+  return Selecting() || SelectionDone() ? SelStart() : 0;
+}
+
+int CPositionSlider::SelectionRangeEnd() const {
+  if (Selecting()) return sliderPosition();
+  return SelectionDone() ? SelEnd() : 0;
+}
+
+std::set<int> CPositionSlider::Ticks() const {
+  std::set<int> ticks = ticks_;
+  if (Selecting() || SelectionDone()) {
+    ticks.insert(SelectionRangeStart());
+    ticks.insert(SelectionRangeEnd());
+  }
+  return ticks;
 }
 
 void CPositionSlider::ToggleTimeMode() {
@@ -167,7 +188,7 @@ void CPositionSlider::UpdateLabels() {
                                         : Format("Remaining : %5.2lf sec", length_ - elapsed));
   }
   if (selectionLabel_) {
-    const int d = selecting_ ? sliderPosition() - selStart_ : selEnd_ - selStart_;
+    const int d = SelectionRangeEnd() - SelectionRangeStart();
     selectionLabel_->setText(d < 0 ? QStringLiteral("Improper selection")
                                    : Format("Selected : %5.2lf sec", TimeOf(d)));
   }
@@ -196,9 +217,10 @@ void CPositionSlider::paintEvent(QPaintEvent* event) {
   painter.setPen(palette().color(group, QPalette::Mid));
   painter.setBrush(palette().color(group, QPalette::Base));
   painter.drawRoundedRect(track, 2.5, 2.5);
-  if (rangeSelStart_ != rangeSelEnd_) {
-    const int left = xOf(std::min(rangeSelStart_, rangeSelEnd_));
-    const int right = xOf(std::max(rangeSelStart_, rangeSelEnd_));
+  const int bandStart = SelectionRangeStart(), bandEnd = SelectionRangeEnd();
+  if (bandStart != bandEnd) {
+    const int left = xOf(std::min(bandStart, bandEnd));
+    const int right = xOf(std::max(bandStart, bandEnd));
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(group, QPalette::Highlight));
     painter.drawRoundedRect(QRectF(left, mid - 3.5, right - left, 7), 2, 2);
@@ -211,9 +233,10 @@ void CPositionSlider::paintEvent(QPaintEvent* event) {
   QPainter ticks(this);
   ticks.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   const int bottom = height() - 1;
-  for (int tick : ticks_) {
+  const bool marked = Selecting() || SelectionDone();
+  for (int tick : Ticks()) {
     const int x = xOf(tick);
-    const bool mark = selecting_ || selectionDone_ ? (tick == selStart_ || tick == sliderPosition()) : false;
+    const bool mark = marked && (tick == bandStart || tick == sliderPosition());
     ticks.drawLine(x, bottom - (mark ? 6 : 3), x, bottom);
   }
   UpdateLabels();

@@ -1,13 +1,18 @@
 #pragma once
 // The position slider of the main window: a thumb on a scale of 0..rangeMax
 // positions standing for the open file's duration, tick marks at the
-// positions set by SetTicks and by the selection, the selection drawn as a
-// band on the groove, and the three time labels it keeps up to date.
+// positions set by SetTicks and at the selection's marks, the selection
+// drawn as a band on the groove, and the three time labels it keeps up to
+// date. The marks are not the slider's own: it reads and sets them in the
+// CSelectionModel it is given (the main window's, which the waveform shows
+// too), so the slider and the model cannot disagree.
 
 #include <QSlider>
 #include <array>
 #include <cstdint>
 #include <set>
+
+#include "core/SelectionModel.h"
 
 class QLabel;
 
@@ -16,6 +21,10 @@ class CPositionSlider : public QSlider {
 
  public:
   explicit CPositionSlider(QWidget* parent = nullptr);
+  // The model whose marks the slider shows and sets; the caller keeps it
+  // alive as long as the slider. Until one is given the slider keeps marks
+  // in a model of its own.
+  void SetSelectionModel(CSelectionModel& model);
 
   void SetRange(int minimum, int maximum, bool redraw = true);
   void SetTicks();
@@ -28,20 +37,25 @@ class CPositionSlider : public QSlider {
   void SetPosition(double fraction);
   int ThumbPosition() const { return sliderPosition(); }
 
+  // START at the thumb (the model's marks at the thumb's sample), the thumb
+  // moved while marking (a redraw: the band runs to the thumb), END at the
+  // thumb, and no marks.
   void StartSelection();
   void UpdateSelection();
   void EndSelection();
   void ClearSelection();
-  // Both marks at once, as a drag on the waveform sets them: a done selection.
+  // Both marks at once, in slider positions: a done selection. An exact
+  // selection the model already holds at those positions (a drag on the
+  // waveform, typed times) is kept to the sample and only redrawn.
   void SetMarks(int start, int end);
   // False unless start and end are marked. A selection marked right to left
   // is given as the stretch between the two marks.
   bool GetSelection(double& startSeconds, double& endSeconds) const;
 
-  // The slider's own selection range, set by UpdateSelection.
-  void SetSelectionRange(int start, int end);
-  int SelectionRangeStart() const { return rangeSelStart_; }
-  int SelectionRangeEnd() const { return rangeSelEnd_; }
+  // The band drawn on the groove: from START to the thumb while marking,
+  // between the marks once done, empty without marks.
+  int SelectionRangeStart() const;
+  int SelectionRangeEnd() const;
 
   void ToggleTimeMode();
   void UpdateLabels();
@@ -54,12 +68,14 @@ class CPositionSlider : public QSlider {
   int XOfValue(int value) const;
 
   std::uint32_t RangeMax() const { return rangeMax_; }
-  const std::set<int>& Ticks() const { return ticks_; }
+  // The ticks drawn: SetTicks' and the marks'.
+  std::set<int> Ticks() const;
   bool ShowsElapsed() const { return showElapsed_ != 0; }
-  bool Selecting() const { return selecting_ != 0; }
-  bool SelectionDone() const { return selectionDone_ != 0; }
-  int SelStart() const { return selStart_; }
-  int SelEnd() const { return selEnd_; }
+  bool Selecting() const { return model_->GetMarking() == CSelectionModel::Marking::Started; }
+  bool SelectionDone() const { return model_->GetMarking() == CSelectionModel::Marking::Done; }
+  // The marks in slider positions.
+  int SelStart() const { return PositionOf(model_->StartMark()); }
+  int SelEnd() const { return PositionOf(model_->EndMark()); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -67,7 +83,11 @@ class CPositionSlider : public QSlider {
 
  private:
   double TimeOf(int position) const;
-  void AddTick(int position);
+  // A slider position as a sample of the model's stream, and back. The
+  // marks set here come back at the positions they were set at; an exact
+  // mark shows at the position it falls in.
+  std::uint64_t SampleOf(int position) const;
+  int PositionOf(std::uint64_t sample) const;
 
   std::uint32_t rangeMax_ = 100;
   int showElapsed_ = 1;
@@ -75,13 +95,9 @@ class CPositionSlider : public QSlider {
   QLabel* selectionLabel_ = nullptr;
   QLabel* lengthLabel_ = nullptr;
   double length_ = 0.0;
-  int selStart_ = 0;
-  int selEnd_ = 0;
-  int selecting_ = 0;
-  int selectionDone_ = 0;
-  int rangeSelStart_ = 0;
-  int rangeSelEnd_ = 0;
-  std::set<int> ticks_;
+  std::set<int> ticks_;  // SetTicks' own
+  CSelectionModel ownModel_;
+  CSelectionModel* model_ = &ownModel_;
 };
 
 // The scale marks "0%", "25%", "50%", "75%" and "100%" above a position

@@ -1,69 +1,71 @@
 #include "settings/SettingsStore.h"
 
-#include <QFileInfo>
 #include <QSettings>
 #include <utility>
 
-#include "settings/Registry.h"
+#include "settings/StoredValue.h"
 
-// The split settings and the windows' numbers go through CRegistry, which
-// keeps each value typed ("dword:", "sz:"); the recent files are plain
-// QSettings lists in a section of their own. Each access opens the store for
-// itself, so two processes see each other's writes, and any failure of the
-// store becomes the default value or a false result.
+// The split settings and the windows' numbers are typed values in the
+// section kSettingsKeyPath (settings/StoredValue.h: "dword:", "sz:"); the
+// recent files and the last folder are plain QSettings values in a section
+// of their own. Any failure of the store becomes the default value or a
+// false result.
 
 namespace {
 constexpr int kMaxColumnWidth = 10000;
-// A section of its own: the typed values' sections are named by key paths.
+// A section of its own: the typed values' section is named by a key path.
 constexpr const char* kRecentFilesKey = "Desktop/Recent files";
 constexpr const char* kLastFolderKey = "Desktop/Last folder";
+
+// QSettings takes '/' as the separator of sections and names; a value name
+// keeps its own escaped, as the file has always spelled it.
+QString TypedKey(const char* name) {
+  QString escaped = QString::fromLatin1(name);
+  escaped.replace(QLatin1Char('%'), QStringLiteral("%25")).replace(QLatin1Char('/'), QStringLiteral("%2F"));
+  return QString::fromLatin1(kSettingsKeyPath) + QLatin1Char('/') + escaped;
+}
 }  // namespace
 
-CSettingsStore::CSettingsStore(QString filePath) : filePath_(std::move(filePath)) {}
+CSettingsStore::CSettingsStore(QString filePath)
+    : filePath_(std::move(filePath)),
+      settings_(std::make_unique<QSettings>(filePath_, QSettings::IniFormat)) {}
 
-bool CSettingsStore::Exists() const {
-  return QFileInfo::exists(filePath_);
+CSettingsStore::~CSettingsStore() = default;
+
+QVariant CSettingsStore::Read(const QString& key) const {
+  const std::lock_guard lock(mutex_);
+  // Takes in another process's saves; without changes of our own this only
+  // reads the file again when it changed, and creates nothing.
+  settings_->sync();
+  return settings_->value(key);
+}
+
+bool CSettingsStore::Write(std::initializer_list<std::pair<QString, QVariant>> values) const {
+  const std::lock_guard lock(mutex_);
+  // Checked first: a value QSettings could not save would stay in its cache,
+  // read back as if stored and be saved by some later write.
+  if (!settings_->isWritable()) return false;
+  for (const auto& [key, value] : values) settings_->setValue(key, value);
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
 }
 
 std::uint32_t CSettingsStore::ReadNumber(const char* name, std::uint32_t fallback) const {
-  // Reading creates nothing: without a store file every value is its default,
-  // and the store's folder is not made (info and shred --estimate only read).
-  if (!Exists()) return fallback;
-  try {
-    CRegistry registry(filePath_, kSettingsKeyPath);
-    std::uint32_t value = fallback;
-    return registry.ReadDword(name, value) ? value : fallback;
-  } catch (REGISTRYERROR) {
-    return fallback;
-  }
+  return storedvalue::ToNumber(Read(TypedKey(name))).value_or(fallback);
 }
 
 bool CSettingsStore::WriteNumber(const char* name, std::uint32_t value) const {
-  try {
-    CRegistry registry(filePath_, kSettingsKeyPath);
-    return registry.WriteDword(name, value);
-  } catch (REGISTRYERROR) {
-    return false;
-  }
+  return Write({{TypedKey(name), storedvalue::FromNumber(value)}});
 }
 
 bool CSettingsStore::ReadText(const char* name, std::string& text) const {
-  if (!Exists()) return false;
-  try {
-    CRegistry registry(filePath_, kSettingsKeyPath);
-    return registry.ReadString(name, text);
-  } catch (REGISTRYERROR) {
-    return false;
-  }
+  const auto stored = storedvalue::ToText(Read(TypedKey(name)));
+  if (stored) text = *stored;
+  return stored.has_value();
 }
 
 bool CSettingsStore::WriteText(const char* name, const std::string& text) const {
-  try {
-    CRegistry registry(filePath_, kSettingsKeyPath);
-    return registry.WriteString(name, text);
-  } catch (REGISTRYERROR) {
-    return false;
-  }
+  return Write({{TypedKey(name), storedvalue::FromText(text)}});
 }
 
 std::uint32_t CSettingsStore::OverlapTime() const {
@@ -106,8 +108,9 @@ QSize CSettingsStore::WindowSize() const {
 }
 
 bool CSettingsStore::SetWindowSize(QSize size) const {
-  const bool width = WriteNumber(kWindowWidthValue, static_cast<std::uint32_t>(size.width()));
-  return WriteNumber(kWindowHeightValue, static_cast<std::uint32_t>(size.height())) && width;
+  return Write(
+      {{TypedKey(kWindowWidthValue), storedvalue::FromNumber(static_cast<std::uint32_t>(size.width()))},
+       {TypedKey(kWindowHeightValue), storedvalue::FromNumber(static_cast<std::uint32_t>(size.height()))}});
 }
 
 // The geometry and the widths are kept as printable text: the store's
@@ -122,7 +125,7 @@ QByteArray CSettingsStore::BatchWindowGeometry() const {
 }
 
 bool CSettingsStore::SetBatchWindowGeometry(const QByteArray& geometry) const {
-  if (geometry.size() * 2 > int(CRegistry::kWriteSizeLimit)) return false;
+  if (std::size_t(geometry.size()) * 2 > storedvalue::kMaxTextBytes) return false;
   return WriteText(kBatchGeometryValue, geometry.toHex().toStdString());
 }
 
@@ -148,9 +151,7 @@ bool CSettingsStore::SetBatchColumnWidths(const std::vector<int>& widths) const 
 }
 
 QStringList CSettingsStore::RecentFiles() const {
-  if (!Exists()) return {};
-  QStringList files =
-      QSettings(filePath_, QSettings::IniFormat).value(QString::fromLatin1(kRecentFilesKey)).toStringList();
+  QStringList files = Read(QString::fromLatin1(kRecentFilesKey)).toStringList();
   files.removeAll(QString());
   files.removeDuplicates();
   return files.mid(0, kMaxRecentFiles);
@@ -160,21 +161,19 @@ void CSettingsStore::AddRecentFile(const QString& path) const {
   QStringList files = RecentFiles();
   files.removeAll(path);
   files.prepend(path);
-  QSettings(filePath_, QSettings::IniFormat)
-      .setValue(QString::fromLatin1(kRecentFilesKey), files.mid(0, kMaxRecentFiles));
+  Write({{QString::fromLatin1(kRecentFilesKey), files.mid(0, kMaxRecentFiles)}});
 }
 
 void CSettingsStore::RemoveRecentFile(const QString& path) const {
   QStringList files = RecentFiles();
   files.removeAll(path);
-  QSettings(filePath_, QSettings::IniFormat).setValue(QString::fromLatin1(kRecentFilesKey), files);
+  Write({{QString::fromLatin1(kRecentFilesKey), files}});
 }
 
 QString CSettingsStore::LastFolder() const {
-  if (!Exists()) return {};
-  return QSettings(filePath_, QSettings::IniFormat).value(QString::fromLatin1(kLastFolderKey)).toString();
+  return Read(QString::fromLatin1(kLastFolderKey)).toString();
 }
 
 void CSettingsStore::SetLastFolder(const QString& folder) const {
-  QSettings(filePath_, QSettings::IniFormat).setValue(QString::fromLatin1(kLastFolderKey), folder);
+  Write({{QString::fromLatin1(kLastFolderKey), folder}});
 }

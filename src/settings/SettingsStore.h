@@ -11,12 +11,20 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
+class QSettings;
+
 // The section that holds the split settings and the windows' numbers, and
-// the value names in it, as the settings file has always spelled them.
+// the value names in it, as the settings file has always spelled them (the
+// section's backslashes are part of its name; QSettings writes them as %5C).
 inline constexpr const char* kSettingsKeyPath = "HKEY_LOCAL_MACHINE\\Software\\Kestrune";
 inline constexpr const char* kOverlapTimeValue = "Overlap time";
 inline constexpr const char* kFilenameSuffixValue = "Filename Suffix";
@@ -27,13 +35,21 @@ inline constexpr const char* kWindowHeightValue = "Window height";
 inline constexpr const char* kBatchGeometryValue = "Batch window geometry";
 inline constexpr const char* kBatchColumnWidthsValue = "Batch column widths";
 
-// A handle on the file: it holds only the path, so a const store can still
-// write (every access opens the file for itself).
+// One QSettings object over the file for the store's life. Each write is
+// saved at once, and each read first takes in what another process saved
+// meanwhile (QSettings re-reads the file only when it changed), so two
+// running programs see each other's settings. The windows hold the store
+// const and still save through it: saving is what the store is for. Safe to
+// use from several threads.
 class CSettingsStore {
  public:
   static constexpr int kMaxRecentFiles = 8;
 
   explicit CSettingsStore(QString filePath);
+  ~CSettingsStore();
+  CSettingsStore(const CSettingsStore&) = delete;
+  CSettingsStore& operator=(const CSettingsStore&) = delete;
+
   const QString& FilePath() const { return filePath_; }
 
   // How equal splits are cut: overlap in seconds (default 0), the filename
@@ -73,9 +89,15 @@ class CSettingsStore {
   bool WriteNumber(const char* name, std::uint32_t value) const;
 
  private:
+  // The value at key (a section, '/', a value name) as the file holds it now.
+  QVariant Read(const QString& key) const;
+  // Stores values (key, text) and saves the file; false, with nothing
+  // changed, when the file cannot be written.
+  bool Write(std::initializer_list<std::pair<QString, QVariant>> values) const;
   bool ReadText(const char* name, std::string& text) const;
   bool WriteText(const char* name, const std::string& text) const;
-  bool Exists() const;
 
   QString filePath_;
+  mutable std::mutex mutex_;  // one QSettings object is not safe across threads
+  std::unique_ptr<QSettings> settings_;
 };

@@ -3,6 +3,7 @@
 // messages, and nothing written by a dry run or a failed one.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -127,6 +128,27 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
   EXPECT_NE(linked.err.find("the export would replace " + dir.File("take.wav")), std::string::npos)
       << linked.err;
   EXPECT_EQ(kt::ReadAll(dir.File("take.wav")), rec.wav);
+}
+
+TEST_F(CliSplitTest, AFifoAsCueSheetOrAsExportIsRefusedAtOnceWithItsName) {
+  // Neither FIFO ever gets its other end: waiting for it would hang the run.
+  const std::string sheet = dir.File("pipe.cue"), out = dir.File("out.cue");
+  ASSERT_EQ(::mkfifo(sheet.c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo(out.c_str(), 0644), 0);
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } rows[] = {
+      {{"split", sheet}, "kestrune-cli: " + sheet + ": cannot open the cue sheet\n"},
+      {{"split", dir.File("take.wav"), "--silence", "--dry-run", "--cue-out", out},
+       "kestrune-cli: " + out + ": cannot create the file: Permission denied\n"},
+  };
+  for (const auto& r : rows) {
+    const auto run = Run(r.args);
+    EXPECT_EQ(run.exitCode, 1) << r.args.back();
+    EXPECT_EQ(run.err, r.message);
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"take.wav"}));
 }
 
 TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
+#include <functional>
 
+#include "core/SelectionModel.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/PositionSlider.h"
 
 namespace {
 
@@ -61,7 +66,8 @@ TEST_F(SelectionTest, StartDragEndShowsTheSelectionAndSaveWritesWholeSeconds) {
   EXPECT_TRUE(save.request.overwritePrompt);  // never replaces another file unasked
   // After saving: selection gone, START again.
   EXPECT_TRUE(Enabled(CMainDlg::kStart));
-  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear}) EXPECT_FALSE(Enabled(name)) << name;
+  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear})
+    EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_FALSE(Slider()->SelectionDone());
   EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  0.00 sec"));
 }
@@ -133,7 +139,8 @@ TEST_F(SelectionTest, ClearResetsMarksAndButtons) {
   DragThumbTo(600);
   Click(CMainDlg::kClear);
   EXPECT_TRUE(Enabled(CMainDlg::kStart));
-  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear}) EXPECT_FALSE(Enabled(name)) << name;
+  for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear})
+    EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_FALSE(Slider()->Selecting());
   EXPECT_EQ(Slider()->SelectionRangeStart(), Slider()->SelectionRangeEnd());
   EXPECT_EQ(Slider()->Ticks(), (std::set<int>{1, 101, 201, 301, 401, 501, 601, 701, 801, 901}));
@@ -148,6 +155,112 @@ TEST_F(SelectionTest, ClickingTheElapsedLabelSwitchesToRemainingAndBack) {
   EXPECT_EQ(elapsed->text(), QStringLiteral("Remaining :  7.50 sec"));
   QApplication::sendEvent(elapsed, &click);
   EXPECT_EQ(elapsed->text(), QStringLiteral("Elapsed :  2.50 sec"));
+}
+
+TEST_F(SelectionTest, TheSliderShowsTheWindowsSelectionModel) {
+  MarkSelection(200, 600);
+  const CSelectionModel& marks = window->Selection();
+  EXPECT_EQ(marks.GetMarking(), CSelectionModel::Marking::Done);
+  // 10 s at 44100 Hz over 1000 positions: 441 samples a position.
+  EXPECT_EQ(marks.StartMark(), 200u * 441u);
+  EXPECT_EQ(marks.EndMark(), 600u * 441u);
+  EXPECT_EQ(Slider()->SelStart(), 200);
+  EXPECT_EQ(Slider()->SelEnd(), 600);
+  // A selection made to the sample (a drag on the waveform, typed times)
+  // changes the model; the slider shows it.
+  window->SelectSamples(3 * 44100 + 17, 5 * 44100);
+  EXPECT_EQ(marks.StartMark(), 3u * 44100u + 17u);
+  EXPECT_EQ(Slider()->SelectionRangeStart(), 300);
+  EXPECT_EQ(Slider()->SelectionRangeEnd(), 500);
+  EXPECT_EQ(LabelText(CMainDlg::kSelection), QStringLiteral("Selected :  2.00 sec"));
+}
+
+// What the slider reports and draws is the model it is given.
+TEST(PositionSlider, MarksAreTheModels) {
+  CSelectionModel model;
+  model.SetStream(1000, 10000);  // 10 s, 10 samples a position over 1000
+  CPositionSlider slider;
+  QLabel label;
+  slider.SetRange(0, 1000, true);
+  slider.SetLength(10.0);
+  slider.SetSelectionLabel(&label);
+  slider.SetSelectionModel(model);
+  slider.SetPosition(0.45);
+  struct Case {
+    const char* what;
+    std::function<void(CSelectionModel&)> change;
+    bool selecting, done;
+    int bandStart, bandEnd;
+    QString label;
+  };
+  const Case cases[] = {
+      {"nothing marked", [](CSelectionModel& m) { m.Clear(); }, false, false, 0, 0,
+       QStringLiteral("Selected :  0.00 sec")},
+      {"START only: the band runs to the thumb", [](CSelectionModel& m) { m.Start(2000); }, true, false, 200,
+       450, QStringLiteral("Selected :  2.50 sec")},
+      {"START right of the thumb", [](CSelectionModel& m) { m.Start(7000); }, true, false, 700, 450,
+       QStringLiteral("Improper selection")},
+      {"START and END", [](CSelectionModel& m) { m.End(9000); }, false, true, 700, 900,
+       QStringLiteral("Selected :  2.00 sec")},
+      {"marked right to left", [](CSelectionModel& m) { m.End(1000); }, false, true, 700, 100,
+       QStringLiteral("Improper selection")},
+      {"exact marks fall in their positions",
+       [](CSelectionModel& m) {
+         m.Select(1234, 5678);
+         m.SetExact(true);
+       },
+       false, true, 123, 567, QStringLiteral("Selected :  4.44 sec")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.change(model);
+    slider.UpdateLabels();
+    EXPECT_EQ(slider.Selecting(), c.selecting);
+    EXPECT_EQ(slider.SelectionDone(), c.done);
+    EXPECT_EQ(slider.SelectionRangeStart(), c.bandStart);
+    EXPECT_EQ(slider.SelectionRangeEnd(), c.bandEnd);
+    EXPECT_EQ(label.text(), c.label);
+    if (c.selecting || c.done) {
+      EXPECT_TRUE(slider.Ticks().count(c.bandStart));
+      EXPECT_TRUE(slider.Ticks().count(c.bandEnd));
+    }
+  }
+  double start = 0, end = 0;
+  ASSERT_TRUE(slider.GetSelection(start, end));
+  EXPECT_DOUBLE_EQ(start, 1.23);
+  EXPECT_DOUBLE_EQ(end, 5.67);
+  // And the slider's own marking lands in the model.
+  slider.ClearSelection();
+  EXPECT_EQ(model.GetMarking(), CSelectionModel::Marking::None);
+  slider.StartSelection();
+  slider.SetPosition(0.8);
+  slider.EndSelection();
+  EXPECT_EQ(model.StartMark(), 4500u);
+  EXPECT_EQ(model.EndMark(), 8000u);
+  EXPECT_FALSE(model.Exact());
+}
+
+TEST(PositionSlider, ASelectionInTheModelIsDrawnAsOneMarkedOnTheSlider) {
+  const auto picture = [](const std::function<void(CPositionSlider&, CSelectionModel&)>& mark) {
+    CSelectionModel model;
+    model.SetStream(44100, 441000);
+    CPositionSlider slider;
+    slider.SetRange(0, 1000, true);
+    slider.SetTicks();
+    slider.setFixedSize(400, 26);
+    slider.SetSelectionModel(model);
+    slider.SetPosition(0.3);
+    mark(slider, model);
+    return slider.grab().toImage();
+  };
+  const QImage byModel = picture([](CPositionSlider&, CSelectionModel& m) {
+    m.Start(250 * 441);
+    m.End(700 * 441);
+  });
+  const QImage bySlider = picture([](CPositionSlider& s, CSelectionModel&) { s.SetMarks(250, 700); });
+  const QImage none = picture([](CPositionSlider&, CSelectionModel&) {});
+  EXPECT_EQ(byModel, bySlider);
+  EXPECT_NE(byModel, none);
 }
 
 // The slider's own arithmetic, without a window.

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -14,7 +15,6 @@
 #include "core/mp3/Mp3File.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/SettingsDlg.h"
-#include "settings/Registry.h"
 #include "settings/SettingsStore.h"
 
 namespace {
@@ -82,13 +82,12 @@ TEST_F(SettingsTest, WithNoStoredValuesTheDialogShowsZeroAndEmptyAndSavingCreate
   window->OnSettings();
   EXPECT_EQ(answer.shownOverlap, QStringLiteral("0"));
   EXPECT_EQ(answer.shownSuffix, QString());
-  CRegistry registry(Store().FilePath(), kSettingsKeyPath);
-  std::uint32_t overlap = 99;
-  std::string suffix = "x";
-  EXPECT_TRUE(registry.ReadDword(kOverlapTimeValue, overlap));
-  EXPECT_TRUE(registry.ReadString(kFilenameSuffixValue, suffix));
-  EXPECT_EQ(overlap, 0u);
-  EXPECT_EQ(suffix, "");
+  // Both are stored, not merely missing and read as their defaults.
+  QFile file(Store().FilePath());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  EXPECT_TRUE(text.contains("\nOverlap%20time=dword:00000000\n")) << text.toStdString();
+  EXPECT_TRUE(text.contains("\nFilename%20Suffix=sz:\n")) << text.toStdString();
 }
 
 TEST_F(SettingsTest, SavedValuesAreShownAndReachTheNextRun) {

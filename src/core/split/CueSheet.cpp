@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -108,12 +107,13 @@ std::string Text(const char* value) {
 }
 
 std::string ReadSheetText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw CueError(path, path + ": cannot open the cue sheet");
+  // Through CFile: only a regular file is opened, so a FIFO or a device is
+  // refused at once instead of blocking the read.
+  CFile in;
+  if (!in.Open(path, CFile::Mode::ReadShared)) throw CueError(path, path + ": cannot open the cue sheet");
   std::string text;
   text.resize(kMaxCueBytes + 1);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(in.gcount()));
+  text.resize(in.Read(text.data(), text.size()));
   if (text.size() > kMaxCueBytes) throw CueError(path, path + ": the cue sheet is larger than 1 MiB");
   if (text.find('\0') != std::string::npos)
     throw CueError(path, path + ": this is not a cue sheet (it holds binary data)");

@@ -1,8 +1,6 @@
 #include "core/split/CutListExport.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -154,6 +152,17 @@ std::string CutListText(const SplitPlan& plan) {
   return text;
 }
 
+namespace {
+
+// Why an export could not be opened, for its message: the lock another
+// writer holds in its own words, any other failure in the system's.
+std::string OpenFailureReason(int cause) {
+  if (cause == EWOULDBLOCK) return "another writer holds it locked; it was left as it is";
+  return std::strerror(cause);
+}
+
+}  // namespace
+
 void WriteTextFile(const std::string& path, const std::string& text, const std::vector<std::string>& keep) {
   struct stat target {};
   if (::stat(path.c_str(), &target) == 0) {
@@ -164,28 +173,20 @@ void WriteTextFile(const std::string& path, const std::string& text, const std::
                             path + ": the export would replace " + other + "; nothing was written");
     }
   }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int cause = errno;
+  // CFile opens regular files only (a FIFO fails at once instead of waiting
+  // for a reader) and empties an existing file only once it holds its lock.
+  CFile out;
+  if (const CFile::Opened opened = out.Open(path, CFile::Mode::CreateReadWrite); !opened)
+    throw CAudioFailure(err::kExport, path, opened.osError,
+                        path + ": cannot create the file: " + OpenFailureReason(opened.osError));
+  try {
+    out.Write(text.data(), text.size());
+    out.Close();
+  } catch (const CFileException& failure) {
+    const int cause = failure.OsError() != 0 ? failure.OsError() : EIO;
+    out.RemoveAndClose();
     throw CAudioFailure(err::kExport, path, cause,
-                        path + ": cannot create the file: " + std::strerror(cause));
-  }
-  std::size_t done = 0;
-  int failure = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failure = n < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::close(fd) != 0 && failure == 0) failure = errno;
-  if (failure != 0) {
-    ::unlink(path.c_str());
-    throw CAudioFailure(err::kExport, path, failure,
-                        path + ": cannot write the file: " + std::strerror(failure) + "; it was removed");
+                        path + ": cannot write the file: " + std::strerror(cause) + "; it was removed");
   }
 }
 

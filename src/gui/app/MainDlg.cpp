@@ -44,6 +44,7 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   // A batch run never replaces the file open here.
   batch_->SetOpenFileSource([this] { return file_ ? file_->GetFilePath() : std::string(); });
   controls_ = std::make_unique<CMainControls>();
+  controls_->slider->SetSelectionModel(marks_);
   BuildWaveform(controls_->Layout());
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);

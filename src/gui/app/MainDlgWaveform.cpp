@@ -144,15 +144,8 @@ void CMainDlg::SyncSelectionFromSlider() {
     return static_cast<std::uint64_t>(static_cast<double>(position) / controls_->slider->RangeMax() *
                                       static_cast<double>(length));
   };
+  // The marks are the slider's already: it sets them in marks_.
   marks_.SetPosition(sampleOf(controls_->slider->ThumbPosition()));
-  if (!marks_.Exact()) {
-    if (controls_->slider->Selecting())
-      marks_.Start(sampleOf(controls_->slider->SelStart()));
-    else if (controls_->slider->SelectionDone())
-      marks_.Select(sampleOf(controls_->slider->SelStart()), sampleOf(controls_->slider->SelEnd()));
-    else
-      marks_.Clear();
-  }
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }

@@ -1,0 +1,34 @@
+// Where the settings file lies: the program's own variable, else the XDG
+// folder (absolute only), else the home folder's default.
+#include "settings/StatePaths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <utility>
+
+namespace {
+
+TEST(StatePaths, SettingsFileFollowsXdgConfigHomeWithoutOverride) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QByteArray custom = qgetenv("KESTRUNE_CONFIG_DIR");
+  const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+  qunsetenv("KESTRUNE_CONFIG_DIR");
+  qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+  EXPECT_EQ(SettingsFilePath(), dir.path() + QStringLiteral("/Kestrune/registry.ini"));
+  qputenv("XDG_CONFIG_HOME", "relative/ignored");
+  EXPECT_EQ(SettingsFilePath(), QDir::homePath() + QStringLiteral("/.config/Kestrune/registry.ini"));
+  qputenv("KESTRUNE_CONFIG_DIR", dir.path().toLocal8Bit());
+  EXPECT_EQ(SettingsFilePath(), dir.filePath(QStringLiteral("registry.ini")));
+  for (const auto& [name, value] :
+       {std::pair{"KESTRUNE_CONFIG_DIR", custom}, std::pair{"XDG_CONFIG_HOME", xdg}}) {
+    if (value.isNull())
+      qunsetenv(name);
+    else
+      qputenv(name, value);
+  }
+}
+
+}  // namespace
