@@ -15,14 +15,10 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/CliBatchPrinter.h"
 #include "cli/CliJob.h"
-#include "cli/CliJson.h"
 #include "cli/CliMessages.h"
 #include "cli/CliProgress.h"
-#include "cli/TerminalLine.h"
-#include "core/Progress.h"
-#include "core/StringTable.h"
-#include "core/batch/BatchLog.h"
 #include "core/batch/BatchNaming.h"
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
@@ -32,53 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The progress sink of one running file: counts its steps for the bar and
-// turns Ctrl-C into the Stop button.
-class CJobSink : public CProgressSink {
- public:
-  void Changed(const CProgressState& state, ProgressChange change) override {
-    if (change == ProgressChange::FileRange) {
-      total_ = state.file.maximum;
-      step_ = state.file.step;
-    } else if (change == ProgressChange::FileStep) {
-      steps_ += step_;
-    }
-  }
-  bool IsCancelled() override {
-    if (!CCliProgress::Interrupted()) return false;
-    stopped_ = true;
-    return true;
-  }
-
-  // The share of the file done so far, 0 to 1.
-  double Fraction() const {
-    const std::uint32_t total = total_;
-    return total ? std::min(1.0, static_cast<double>(steps_) / total) : 0.0;
-  }
-  // True when the conversion saw the stop and ended early.
-  bool Stopped() const { return stopped_; }
-
- private:
-  std::atomic<std::uint32_t> total_{0};
-  std::atomic<std::uint32_t> step_{0};
-  std::atomic<std::uint32_t> steps_{0};
-  std::atomic<bool> stopped_{false};
-};
-
-// Where a file stands; changed by the workers under the run's mutex.
-enum class SlotState { Blocked, Waiting, Running, Ended };
-
-struct Slot {
-  CliBatchItem item;
-  CClock::TimePoint started, ended;  // of its conversion
-  BatchJob job;
-  CJobSink sink;
-  SlotState state = SlotState::Waiting;
-  bool reported = false;  // its status line is out (main thread only)
-};
-
 bool IsBatchSource(const fs::path& path) {
-  return BatchSourceType(BatchExtension(path.filename().string())) != sourcetype::kUnknown;
+  return BatchSourceFormat(BatchExtension(path.filename().string())) != BatchFormat::Unknown;
 }
 
 std::string WithSlash(std::string folder) {
@@ -87,279 +38,176 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-std::string MiB(double bytes) {
-  return FormatText("%.1f", bytes / (1024.0 * 1024.0));
-}
-
 // True when path is, by device and inode or by its resolved path, a source
 // or a planned output of the run.
-bool NamesAFileOfTheRun(const std::vector<CliBatchItem>& items, const std::string& path) {
+bool NamesAFileOfTheRun(const std::vector<BatchQueueJob>& jobs, const std::string& path) {
   CSameFileSet files;
-  for (const CliBatchItem& item : items) {
-    files.Add(item.sourcePath);
-    files.Add(BatchJoinPath(item.outputFolder, item.outputName));
+  for (const BatchQueueJob& job : jobs) {
+    files.Add(job.sourcePath);
+    files.Add(job.OutputPath());
   }
   return files.Contains(path);
 }
 
-class CBatchCliRun {
+// The command line's side of the run: it hands each job the run starts to
+// the scheduler, whose workers report back through a queue the main thread
+// waits on, as the window's event loop receives its queued calls. Each
+// file's conversion is timed on its worker, between its start and its end.
+class CCliBatchFrontEnd : public CBatchRunHost {
  public:
-  CBatchCliRun(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock)
+  CCliBatchFrontEnd(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock)
       : options_(options),
-        out_(out),
         err_(err),
         clock_(clock),
-        showBar_(!options.quiet && ::isatty(::fileno(err))),
-        bar_(err) {}
+        printer_(out, err, options.json, !options.quiet && ::isatty(::fileno(err))) {}
   int Run();
 
+  void StartWorker(std::uint64_t id, BatchJob& job) override;
+  bool OverwriteChecked() const override { return options_.overwrite; }
+  void ShowSummary(const std::string& text, bool exclamation) override {
+    allConverted_ = !exclamation;
+    printer_.Summary(text);
+  }
+  void JobSettled(int index) override;
+  bool CancelRequested() const override { return CCliProgress::Interrupted(); }
+
  private:
-  void TakeItems(std::vector<CliBatchItem> items);
-  void Block(Slot& slot, const char* status, AudioError result);
-  void CheckBeforeStart();
-  void ConvertAll();
-  BatchJobHooks Hooks(std::size_t i);
-  void ReportUntilAllEnded();
-  void Report(Slot& slot);
-  void WriteLogInOrder();
-  void DrawBar();
-  int Finish();
+  struct Times {
+    CClock::TimePoint started, ended;  // of its conversion
+  };
+  struct Report {
+    std::uint64_t id;
+    bool converted;
+  };
+  void TakeJobs(std::vector<BatchQueueJob> jobs);
+  // Hands each report to the run as it comes, and keeps the bar drawn.
+  void ReportUntilTheRunEnds(CBatchRun& run);
+  void DrawBar(const CBatchRun& run);
 
   const CliBatchOptions& options_;
-  std::FILE* out_;
   std::FILE* err_;
-  const CClock& clock_;  // times each file's conversion
-  bool showBar_;
-  CTerminalLine bar_;
-  std::size_t count_ = 0;
-  std::unique_ptr<Slot[]> slots_;
-  CBatchLog log_;
-  std::size_t logged_ = 0;
-  std::size_t finished_ = 0;
+  const CClock& clock_;
+  CCliBatchPrinter printer_;
+  CBatchQueue queue_;
+  std::vector<std::uint64_t> sourceBytes_;
+  std::vector<Times> times_;  // written by the workers under mutex_
+  std::unique_ptr<CBatchScheduler> scheduler_;
+  std::size_t settled_ = 0;
+  bool allConverted_ = false;
 
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::size_t> ended_;  // slots whose conversion ended, in end order
-  std::size_t outstanding_ = 0;    // jobs handed to the scheduler and not ended
+  std::condition_variable reported_;
+  std::deque<Report> reports_;  // jobs whose workers ended, in end order
 };
 
-void CBatchCliRun::Block(Slot& slot, const char* status, AudioError result) {
-  slot.state = SlotState::Blocked;
-  slot.item.status = status;
-  slot.item.result = result;
-  slot.item.reason = LoadMessage(result);
-}
-
-void CBatchCliRun::CheckBeforeStart() {
-  std::vector<std::string> paths;
-  for (std::size_t i = 0; i < count_; ++i) paths.push_back(slots_[i].item.sourcePath);
-  CBatchOutputRules rules(paths);
-  for (std::size_t i = 0; i < count_; ++i) {
-    Slot& slot = slots_[i];
-    CliBatchItem& item = slot.item;
-    const std::string output = BatchJoinPath(item.outputFolder, item.outputName);
-    if (item.sourceType == sourcetype::kUnknown) {
-      Block(slot, batchtext::kFailed, err::kBatchUnknownType);
-      continue;
-    }
-    // An output another file of this run writes counts as existing too.
-    const AudioError verdict = rules.Check(output, options_.overwrite);
-    if (verdict == err::kOutputIsSource) {
-      Block(slot, batchtext::kFailed, verdict);
-    } else if (verdict == err::kBatchOutputExists) {
-      Block(slot, batchtext::kFileExists, verdict);
-    } else {
-      slot.job.sourcePath = item.sourcePath;
-      slot.job.outputPath = output;
-      slot.job.sourceType = item.sourceType;
-      slot.job.targetType = item.sourceType == sourcetype::kWav ? targettype::kMp3 : targettype::kWav;
-      slot.job.sink = &slot.sink;
-      slot.job.overwrite = options_.overwrite ? 1 : 0;
-    }
-  }
-}
-
-BatchJobHooks CBatchCliRun::Hooks(std::size_t i) {
+void CCliBatchFrontEnd::StartWorker(std::uint64_t id, BatchJob& job) {
+  const std::size_t index = static_cast<std::size_t>(queue_.IndexOf(id));
   BatchJobHooks hooks;
   // After Ctrl-C no further file starts; those left stay queued.
-  hooks.starting = [this, i] {
+  hooks.starting = [this, index] {
     if (CCliProgress::Interrupted()) return false;
     std::lock_guard lock(mutex_);
-    slots_[i].state = SlotState::Running;
-    slots_[i].started = clock_.Now();
+    times_[index].started = clock_.Now();
     return true;
   };
-  hooks.ended = [this, i](bool converted) {
+  hooks.ended = [this, id, index](bool converted) {
     {
       std::lock_guard lock(mutex_);
-      if (converted) {
-        slots_[i].ended = clock_.Now();
-        slots_[i].state = SlotState::Ended;
-        ended_.push_back(i);
-      }
-      --outstanding_;
+      if (converted) times_[index].ended = clock_.Now();
+      reports_.push_back({id, converted});
     }
-    changed_.notify_one();
+    reported_.notify_one();
   };
-  return hooks;
+  scheduler_->Submit(job, std::move(hooks));
 }
 
-void CBatchCliRun::ConvertAll() {
-  unsigned jobs = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<std::size_t>(jobs, count_));
-  CBatchScheduler scheduler(jobs);
+void CCliBatchFrontEnd::JobSettled(int index) {
+  ++settled_;
+  double seconds = 0.0;
   {
     std::lock_guard lock(mutex_);
-    for (std::size_t i = 0; i < count_; ++i) outstanding_ += slots_[i].state == SlotState::Waiting ? 1 : 0;
+    const Times& times = times_[static_cast<std::size_t>(index)];
+    seconds = std::chrono::duration<double>(times.ended - times.started).count();
   }
-  for (std::size_t i = 0; i < count_; ++i)
-    if (slots_[i].state == SlotState::Waiting) scheduler.Submit(slots_[i].job, Hooks(i));
-  ReportUntilAllEnded();
+  printer_.Report(queue_.At(index), seconds);
 }
 
-// Reports each file as it ends, in end order, and keeps the bar drawn.
-void CBatchCliRun::ReportUntilAllEnded() {
-  for (;;) {
-    std::deque<std::size_t> ended;
-    bool done = false;
+void CCliBatchFrontEnd::ReportUntilTheRunEnds(CBatchRun& run) {
+  while (run.Running()) {
+    std::deque<Report> reports;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait_for(lock, std::chrono::milliseconds(100),
-                        [this] { return !ended_.empty() || outstanding_ == 0; });
-      ended.swap(ended_);
-      done = outstanding_ == 0;
+      reported_.wait_for(lock, std::chrono::milliseconds(100), [this] { return !reports_.empty(); });
+      reports.swap(reports_);
     }
-    for (std::size_t i : ended) Report(slots_[i]);
-    WriteLogInOrder();
-    if (done) return;
-    DrawBar();
+    if (CCliProgress::Interrupted()) run.RequestStop();
+    for (const Report& report : reports) run.OnJobEnded(report.id, report.converted);
+    if (run.Running()) DrawBar(run);
   }
 }
 
-void CBatchCliRun::Report(Slot& slot) {
-  CliBatchItem& item = slot.item;
-  if (slot.state == SlotState::Ended) {
-    if (slot.sink.Stopped()) {
-      item.status = batchtext::kQueued;
-    } else if (slot.job.result == err::kNone) {
-      item.status = batchtext::kDone;
-    } else {
-      item.status = batchtext::kFailed;
-      item.result = slot.job.result;
-      item.reason = slot.job.failureText.empty() ? LoadMessage(slot.job.result) : slot.job.failureText;
-    }
+void CCliBatchFrontEnd::DrawBar(const CBatchRun& run) {
+  double done = 0.0, total = 0.0;
+  for (std::uint64_t id : run.ConvertingJobs()) {
+    const double bytes = static_cast<double>(sourceBytes_[static_cast<std::size_t>(queue_.IndexOf(id))]);
+    done += run.Fraction(id) * bytes;
+    total += bytes;
   }
-  slot.reported = true;
-  ++finished_;
-  bar_.Erase();
-  if (options_.json) {
-    const double seconds = std::chrono::duration<double>(slot.ended - slot.started).count();
-    std::fputs(BatchJson({item.sourcePath, BatchJoinPath(item.outputFolder, item.outputName), item.status,
-                          item.status == batchtext::kDone ? std::string() : item.reason, seconds})
-                   .c_str(),
-               out_);
-  } else if (item.status == batchtext::kFailed)
-    std::fprintf(out_, "%s: %s: %s\n", item.sourcePath.c_str(), item.status.c_str(), item.reason.c_str());
-  else
-    std::fprintf(out_, "%s: %s\n", item.sourcePath.c_str(), item.status.c_str());
-  std::fflush(out_);
+  printer_.DrawBar(settled_, static_cast<std::size_t>(queue_.Count()), done, total);
 }
 
-void CBatchCliRun::WriteLogInOrder() {
-  for (; logged_ < count_ && slots_[logged_].reported; ++logged_) {
-    const CliBatchItem& item = slots_[logged_].item;
-    if (item.status != batchtext::kFailed && item.status != batchtext::kFileExists) continue;
-    log_.WriteEntry({BatchFileName(item.sourcePath), BatchFolder(item.sourcePath), item.outputName,
-                     item.outputFolder, BatchTargetText(item.sourceType), item.status, item.reason});
+void CCliBatchFrontEnd::TakeJobs(std::vector<BatchQueueJob> jobs) {
+  for (const BatchQueueJob& job : jobs) {
+    std::error_code ec;
+    const auto size = fs::file_size(job.sourcePath, ec);
+    sourceBytes_.push_back(ec ? 0 : size);
   }
-}
-
-void CBatchCliRun::DrawBar() {
-  if (!showBar_) return;
-  double running = 0.0, runningTotal = 0.0;
-  {
-    std::lock_guard lock(mutex_);
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (slots_[i].state != SlotState::Running) continue;
-      running += slots_[i].sink.Fraction() * static_cast<double>(slots_[i].item.sourceBytes);
-      runningTotal += static_cast<double>(slots_[i].item.sourceBytes);
-    }
-  }
-  constexpr int kWidth = 30;
-  const int filled = count_ ? static_cast<int>(finished_ * kWidth / count_) : kWidth;
-  char counts[128];
-  std::snprintf(counts, sizeof counts, " %zu/%zu files  %s of %s MiB", finished_, count_,
-                MiB(running).c_str(), MiB(runningTotal).c_str());
-  bar_.Draw(CTerminalLine::Bar(filled, kWidth) + counts);
-}
-
-void CBatchCliRun::TakeItems(std::vector<CliBatchItem> items) {
-  count_ = items.size();
-  slots_ = std::make_unique<Slot[]>(count_);
-  for (std::size_t i = 0; i < count_; ++i) slots_[i].item = std::move(items[i]);
+  times_.resize(jobs.size());
+  queue_.Insert(0, std::move(jobs));
   if (options_.outDir.empty()) return;
   std::error_code ec;
   fs::create_directories(options_.outDir, ec);
-  for (std::size_t i = 0; i < count_; ++i) fs::create_directories(slots_[i].item.outputFolder, ec);
+  for (int i = 0; i < queue_.Count(); ++i) fs::create_directories(queue_.At(i).outputFolder, ec);
 }
 
-int CBatchCliRun::Run() {
-  std::vector<CliBatchItem> items = PlanCliBatch(options_);
-  if (items.empty()) {
+int CCliBatchFrontEnd::Run() {
+  std::vector<BatchQueueJob> jobs = PlanCliBatch(options_);
+  if (jobs.empty()) {
     std::fprintf(err_, "kestrune-cli: no WAV or MP3 files to convert\n");
     return cliexit::kFailed;
   }
   // The log is checked before anything, the log itself included, is opened.
   const std::string& logPath = options_.logPath;
-  if (NamesAFileOfTheRun(items, logPath)) {
+  if (NamesAFileOfTheRun(jobs, logPath)) {
     std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be a source or an output of the run\n",
                  logPath.c_str());
     return cliexit::kUsage;
   }
-  TakeItems(std::move(items));
-  CheckBeforeStart();
-  log_.Open(logPath);
+  unsigned atOnce = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
+  atOnce = static_cast<unsigned>(std::min<std::size_t>(atOnce, jobs.size()));
+  TakeJobs(std::move(jobs));
+  scheduler_ = std::make_unique<CBatchScheduler>(atOnce);
   CCliProgress::InstallInterruptHandler();
 
-  for (std::size_t i = 0; i < count_; ++i)
-    if (slots_[i].state == SlotState::Blocked) Report(slots_[i]);
-  WriteLogInOrder();
-  ConvertAll();
-  bar_.Erase();
-  return Finish();
-}
-
-// Closes the log and prints the summary; the exit code of the run.
-int CBatchCliRun::Finish() {
-  // Files a stop kept from starting stay queued, without an entry.
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (slots_[i].state != SlotState::Waiting) continue;
-    slots_[i].item.status = batchtext::kQueued;
-    slots_[i].reported = true;
-  }
-  WriteLogInOrder();
-
-  std::uint32_t failures = 0, notConverted = 0;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const std::string& status = slots_[i].item.status;
-    if (status == batchtext::kFailed) ++failures;
-    if (status == batchtext::kQueued || status == batchtext::kFileExists) ++notConverted;
-  }
-  if (CCliProgress::Interrupted()) {
-    log_.WriteClosingLine(batchlog::kAbortLine);
+  BatchRunOptions runOptions;
+  runOptions.logPath = logPath;
+  runOptions.atOnce = atOnce;
+  runOptions.checkAllFirst = true;
+  runOptions.logInQueueOrder = true;
+  CBatchRun run(queue_, *this, runOptions);
+  run.Start();
+  ReportUntilTheRunEnds(run);
+  printer_.EraseBar();
+  if (run.EndedByStop()) {
     std::fprintf(err_, "kestrune-cli: cancelled\n");
     return cliexit::kCancelled;
   }
-  const bool allConverted = failures == 0 && notConverted == 0;
-  if (allConverted) log_.WriteClosingLine(batchlog::kSuccessLine);
-  // With --json standard output holds only the JSON lines.
-  std::fprintf(options_.json ? err_ : out_, "%s\n", BatchSummaryText(failures, notConverted).c_str());
-  return allConverted ? cliexit::kOk : cliexit::kFailed;
+  return allConverted_ ? cliexit::kOk : cliexit::kFailed;
 }
 
 }  // namespace
 
-std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options) {
+std::vector<BatchQueueJob> PlanCliBatch(const CliBatchOptions& options) {
   // Each file with the sub-folder of its output under --out-dir.
   std::vector<std::pair<std::string, std::string>> paths;
   for (const std::string& input : options.inputs) {
@@ -384,21 +232,17 @@ std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options) {
     std::sort(found.begin(), found.end());
     paths.insert(paths.end(), found.begin(), found.end());
   }
-  std::vector<CliBatchItem> items;
+  std::vector<BatchQueueJob> jobs;
   for (const auto& [path, below] : paths) {
-    CliBatchItem item;
-    item.sourcePath = path;
-    item.sourceType = BatchSourceType(BatchExtension(path));
-    item.outputFolder =
+    BatchQueueJob job = MakeBatchQueueJob(path);
+    // Named on the command line, a file of unknown type is converted too,
+    // and fails.
+    job.checked = true;
+    job.outputFolder =
         WithSlash(options.outDir.empty() ? BatchFolder(path) : (fs::path(options.outDir) / below).string());
-    item.outputName = BatchOutputName(BatchFileName(path), BatchTargetExtension(item.sourceType));
-    item.status = batchtext::kQueued;
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    item.sourceBytes = ec ? 0 : size;
-    items.push_back(std::move(item));
+    jobs.push_back(std::move(job));
   }
-  return items;
+  return jobs;
 }
 
 namespace {
@@ -451,5 +295,5 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, 
     PrintUsageError(err, "batch needs FILE or --files-from");
     return 2;
   }
-  return CBatchCliRun(withList, out, err, clock).Run();
+  return CCliBatchFrontEnd(withList, out, err, clock).Run();
 }

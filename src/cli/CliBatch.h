@@ -1,6 +1,7 @@
 #pragma once
 // kestrune-cli batch: the batch engine over the files named on the command
-// line, several at once, with the batch window's statuses, log and summary.
+// line, several at once, on the batch window's run machine: its statuses,
+// log and summary.
 
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "core/Clock.h"
+#include "core/batch/BatchQueue.h"
 
 struct CliBatchOptions {
   std::vector<std::string> inputs;  // files, or folders whose WAV and MP3 files are taken
@@ -29,23 +31,12 @@ class App;
 // Adds --json, --files-from, -0/--null and --recursive to the batch verb.
 void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options);
 
-// One file of the run as the log and the status lines show it.
-struct CliBatchItem {
-  std::string sourcePath;
-  std::int32_t sourceType = -1;
-  std::string outputFolder;
-  std::string outputName;
-  std::string status;  // the Status cell: "Queued", "Done", "Failed", "File Exists"
-  std::uint32_t result = 0;
-  std::string reason;
-  std::uint64_t sourceBytes = 0;
-};
-
 // The files of the run in the order named, folders expanded (their WAV and
 // MP3 files by name, with --recursive those of their sub-folders too, whose
-// outputs go to the same sub-folders under --out-dir); each with its output
-// folder and name. options.inputs holds the names read from --files-from.
-std::vector<CliBatchItem> PlanCliBatch(const CliBatchOptions& options);
+// outputs go to the same sub-folders under --out-dir); each a checked job
+// with its output folder and name. options.inputs holds the names read from
+// --files-from.
+std::vector<BatchQueueJob> PlanCliBatch(const CliBatchOptions& options);
 
 // Runs the batch and returns the exit code: 0 when every file converted, 1
 // when any failed or was not converted (or the file list could not be

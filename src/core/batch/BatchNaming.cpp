@@ -12,22 +12,41 @@ std::string BatchExtension(const std::string& path) {
   return ToUpperAscii(path.substr(dot + 1));
 }
 
-std::int32_t BatchSourceType(const std::string& extension) {
-  if (extension.find("WAV") != std::string::npos) return sourcetype::kWav;
-  if (extension.find("MP3") != std::string::npos) return sourcetype::kMp3;
-  return sourcetype::kUnknown;
+BatchFormat BatchSourceFormat(const std::string& extension) {
+  if (extension.find("WAV") != std::string::npos) return BatchFormat::Wav;
+  if (extension.find("MP3") != std::string::npos) return BatchFormat::Mp3;
+  return BatchFormat::Unknown;
 }
 
-std::string BatchTargetText(std::int32_t sourceType) {
-  if (sourceType == sourcetype::kWav) return "MP3";
-  if (sourceType == sourcetype::kMp3) return "WAV";
+BatchFormat BatchTargetFormat(BatchFormat source) {
+  if (source == BatchFormat::Wav) return BatchFormat::Mp3;
+  if (source == BatchFormat::Mp3) return BatchFormat::Wav;
+  return BatchFormat::Unknown;
+}
+
+std::string BatchFormatText(BatchFormat format) {
+  if (format == BatchFormat::Wav) return "WAV";
+  if (format == BatchFormat::Mp3) return "MP3";
   return {};
 }
 
-std::string BatchTargetExtension(std::int32_t sourceType) {
-  if (sourceType == sourcetype::kWav) return "mp3";
-  if (sourceType == sourcetype::kMp3) return "wav";
+std::string BatchFormatExtension(BatchFormat target) {
+  if (target == BatchFormat::Wav) return "wav";
+  if (target == BatchFormat::Mp3) return "mp3";
   return "$$$";
+}
+
+const char* BatchStatusText(JobStatus status) {
+  switch (status) {
+    case JobStatus::Done:
+      return batchtext::kDone;
+    case JobStatus::Failed:
+      return batchtext::kFailed;
+    case JobStatus::FileExists:
+      return batchtext::kFileExists;
+    default:
+      return batchtext::kQueued;
+  }
 }
 
 std::string BatchFileName(const std::string& path) {
@@ -49,13 +68,6 @@ std::string BatchOutputName(const std::string& name, const std::string& extensio
 std::string BatchJoinPath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '/') return folder + name;
   return folder + "/" + name;
-}
-
-std::int32_t BatchTargetType(const std::string& cell, std::int32_t current) {
-  const std::string upper = ToUpperAscii(cell);
-  if (upper.find("MP3") != std::string::npos) return targettype::kMp3;
-  if (upper.find("WAV") != std::string::npos) return targettype::kWav;
-  return current;
 }
 
 std::filesystem::path BatchResolvedPath(const std::string& path) {

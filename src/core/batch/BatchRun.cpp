@@ -1,8 +1,9 @@
 #include "core/batch/BatchRun.h"
 
-#include <vector>
+#include <algorithm>
 
 #include "core/StringTable.h"
+#include "core/batch/BatchNaming.h"
 
 std::string BatchSummaryText(std::uint32_t failures, std::uint32_t notConverted) {
   if (failures > 0 && notConverted > 0)
@@ -16,176 +17,277 @@ std::string BatchSummaryText(std::uint32_t failures, std::uint32_t notConverted)
   return batchlog::kSuccessLine;
 }
 
-JobStatus CBatchRun::Status(int row) const {
-  const BatchRow* record = rows_.Record(row);
-  return record ? static_cast<JobStatus>(record->status) : JobStatus::Pending;
-}
+// The progress sink of one converting job, on its worker thread: counts the
+// file's steps into a whole percentage the front end is handed when it
+// grows, keeps the share done for the command line's bar, and turns a stop
+// into the conversion's cancel request, noting that the job saw it.
+class CBatchRun::JobProgress : public CProgressSink {
+ public:
+  JobProgress(CBatchRun& run, std::uint64_t id) : run_(run), id_(id) {}
 
-void CBatchRun::SetStatus(int row, JobStatus status) {
-  if (BatchRow* record = rows_.Record(row)) record->status = static_cast<std::int32_t>(status);
-}
-
-int CBatchRun::FindConvertingRow() const {
-  const int count = rows_.RowCount();
-  for (int row = 0; row < count; ++row)
-    if (Status(row) == JobStatus::Converting) return row;
-  return count;
-}
-
-std::string CBatchRun::GetOutputFullPath(int row) const {
-  return BatchJoinPath(rows_.Text(row, batchcol::kOutputPath), rows_.Text(row, batchcol::kOutput));
-}
-
-std::string CBatchRun::Reason() const {
-  return job_.failureText.empty() ? LoadMessage(job_.result) : job_.failureText;
-}
-
-bool CBatchRun::WriteLogEntry(int row) {
-  using namespace batchcol;
-  return log_.WriteEntry({rows_.Text(row, kSource), rows_.Text(row, kSourcePath), rows_.Text(row, kOutput),
-                          rows_.Text(row, kOutputPath), rows_.Text(row, kConvertTo), rows_.Text(row, kStatus),
-                          Reason()});
-}
-
-void CBatchRun::StartRun() {
-  // A second run never starts while a worker runs.
-  if (Running()) return;
-  log_.Open(logPath_);
-  host_.EnableStop(true);
-  OnJobFinished();
-}
-
-bool CBatchRun::FinishConvertingRows() {
-  const int count = rows_.RowCount();
-  for (int row = 0; row < count; ++row) {
-    if (Status(row) != JobStatus::Converting) continue;
-    rows_.SetSourceBold(row, false);
-    rows_.HideProgress(row);
-    if (stopRequested_) {
-      SetStatus(row, JobStatus::Pending);
-      rows_.SetStatusText(row, batchtext::kQueued, batchcolour::kBlack);
-      FinishRun();
-      if (closeRequested_) host_.CloseWindow();
-      return false;
+  void Changed(const CProgressState& state, ProgressChange change) override {
+    if (change == ProgressChange::FileRange) {
+      total_ = state.file.maximum;
+      step_ = state.file.step;
     }
-    if (job_.result == err::kNone) {
-      SetStatus(row, JobStatus::Done);
-      rows_.SetStatusText(row, batchtext::kDone, batchcolour::kDoneGreen);
-    } else {
-      SetStatus(row, JobStatus::Failed);
-      rows_.SetStatusText(row, batchtext::kFailed, batchcolour::kRed);
-      WriteLogEntry(row);
-    }
+    if (change != ProgressChange::FileStep) return;
+    Count();
+    run_.host_.FileStepped(id_);
   }
-  return true;
-}
-
-void CBatchRun::FailBeforeStart(int row, AudioError result) {
-  SetStatus(row, JobStatus::Failed);
-  rows_.SetSourceBold(row, false);
-  rows_.SetStatusText(row, batchtext::kFailed, batchcolour::kRed);
-  job_.result = result;
-  job_.failureText.clear();
-  WriteLogEntry(row);
-}
-
-bool CBatchRun::StartJob(int row) {
-  BatchRow* record = rows_.Record(row);
-  SetStatus(row, JobStatus::Converting);
-  rows_.ScrollTo(row);
-  rows_.SetSourceBold(row, true);
-  if (record) record->shownPercent = 0;
-
-  job_.sourcePath = record ? record->sourcePath : std::string();
-  job_.sourceType = record ? record->sourceType : sourcetype::kUnknown;
-  job_.sink = &sink_;
-  job_.result = err::kNone;
-  job_.failureText.clear();
-  job_.overwrite = host_.OverwriteChecked() ? 1 : 0;
-  job_.outputPath = GetOutputFullPath(row);
-  job_.targetType = BatchTargetType(rows_.Text(row, batchcol::kConvertTo), job_.targetType);
-
-  // The output must never replace a file of the list, its own source or
-  // another row's, whatever Overwrite says.
-  AudioError verdict = OutputRules().Check(job_.outputPath, job_.overwrite != 0);
-  // A file of unknown type fails in the worker before anything is written.
-  if (verdict == err::kOutputIsSource && job_.sourceType == sourcetype::kUnknown) verdict = err::kNone;
-  if (verdict == err::kOutputIsSource) {
-    FailBeforeStart(row, err::kOutputIsSource);
-    return false;
-  }
-  if (verdict == err::kBatchOutputExists) {
-    SetStatus(row, JobStatus::Pending);
-    rows_.SetSourceBold(row, false);
-    if (rows_.Text(row, batchcol::kStatus) != batchtext::kFileExists) {
-      rows_.SetStatusText(row, batchtext::kFileExists, batchcolour::kRed);
-      job_.result = err::kBatchOutputExists;
-      WriteLogEntry(row);
-    }
-    return false;
+  bool IsCancelled() override {
+    if (!run_.stopRequested_ && !run_.host_.CancelRequested()) return false;
+    sawStop_ = true;
+    return true;
   }
 
-  progressCounter_ = 0;
-  progressTotal_ = 0;
-  progressStep_ = 0;
-  postedPercent_ = 0;
-  rows_.ShowProgress(row);
-  host_.EnableConvertAll(false);
-  state_ = BatchState::Converting;
-  host_.StartWorker(job_);
-  return true;
+  double Fraction() const {
+    const std::uint32_t total = total_;
+    return total ? std::min(1.0, static_cast<double>(counter_) / total) : 0.0;
+  }
+  bool SawStop() const { return sawStop_; }
+
+ private:
+  void Count() {
+    // Steps past the announced total never show more than 100 %.
+    const std::uint32_t total = total_;
+    if (posted_ >= 100 || total == 0) return;
+    counter_ += step_;
+    const double percent = std::min(100.0, static_cast<double>(counter_) / static_cast<double>(total) * 100.0);
+    const int whole = static_cast<int>(percent);
+    if (whole <= posted_) return;
+    posted_ = whole;
+    run_.host_.PostPercent(id_, whole);
+  }
+
+  CBatchRun& run_;
+  const std::uint64_t id_;
+  std::atomic<std::uint32_t> total_{0};
+  std::atomic<std::uint32_t> step_{0};
+  std::atomic<std::uint32_t> counter_{0};
+  int posted_ = 0;  // worker thread only
+  std::atomic<bool> sawStop_{false};
+};
+
+struct CBatchRun::Converting {
+  Converting(CBatchRun& run, std::uint64_t id) : progress(run, id) {}
+  BatchJob job;
+  JobProgress progress;
+};
+
+CBatchRun::CBatchRun(CBatchQueue& queue, CBatchRunHost& host, BatchRunOptions options)
+    : queue_(queue), host_(host), options_(std::move(options)) {
+  if (options_.atOnce < 1) options_.atOnce = 1;
+}
+
+CBatchRun::~CBatchRun() = default;
+
+bool CBatchRun::Eligible(const BatchQueueJob& job) const {
+  if (!job.checked) return false;
+  // Checked before the start, only the jobs that passed remain Queued.
+  return options_.checkAllFirst ? job.status == JobStatus::Queued : IsWaiting(job.status);
 }
 
 CBatchOutputRules& CBatchRun::OutputRules() {
   if (!outputRules_) {
     std::vector<std::string> paths;
-    for (int row = 0, count = rows_.RowCount(); row < count; ++row)
-      if (const BatchRow* record = rows_.Record(row)) paths.push_back(record->sourcePath);
+    paths.reserve(static_cast<std::size_t>(queue_.Count()));
+    for (int i = 0, count = queue_.Count(); i < count; ++i) paths.push_back(queue_.At(i).sourcePath);
     outputRules_ = std::make_unique<CBatchOutputRules>(paths, alsoProtected_);
   }
   return *outputRules_;
 }
 
-void CBatchRun::OnJobFinished() {
-  const int count = rows_.RowCount();
+BatchLogEntry CBatchRun::EntryOf(int index, const std::string& reason) const {
+  const BatchQueueJob& job = queue_.At(index);
+  return {job.SourceName(),         job.SourceFolder(),          job.outputName, job.outputFolder,
+          BatchFormatText(job.target), BatchStatusText(job.status), reason};
+}
+
+bool CBatchRun::WriteLogEntry(int index, std::optional<std::string> reason) {
+  return log_.WriteEntry(EntryOf(index, reason ? *reason : queue_.At(index).reason));
+}
+
+void CBatchRun::Start() {
+  // A second run never starts while a worker runs.
+  if (Running()) return;
+  endedByStop_ = false;
+  log_.Open(options_.logPath);
+  host_.EnableStop(true);
+  cursor_ = 0;
   outputRules_.reset();
-  if (!FinishConvertingRows()) return;
-  progressCounter_ = 0;
-  bool started = false;
-  for (int row = 0; row < count && !started; ++row)
-    if (rows_.IsChecked(row) && Status(row) == JobStatus::Pending) started = StartJob(row);
+  if (options_.logInQueueOrder) {
+    heldEntries_.assign(static_cast<std::size_t>(queue_.Count()), std::nullopt);
+    settled_.assign(static_cast<std::size_t>(queue_.Count()), false);
+    logged_ = 0;
+  }
+  if (options_.checkAllFirst) CheckAll();
+  Step();
+}
+
+void CBatchRun::CheckAll() {
+  CBatchOutputRules& rules = OutputRules();
+  const bool overwrite = host_.OverwriteChecked();
+  for (int i = 0, count = queue_.Count(); i < count; ++i) {
+    const BatchQueueJob& job = queue_.At(i);
+    if (!job.checked || !IsWaiting(job.status)) continue;
+    if (job.sourceFormat == BatchFormat::Unknown) {
+      HoldBack(i, JobStatus::Failed, err::kBatchUnknownType);
+      continue;
+    }
+    // An output an earlier job of the run writes counts as existing too.
+    const AudioError verdict = rules.Check(job.OutputPath(), overwrite);
+    if (verdict == err::kOutputIsSource) HoldBack(i, JobStatus::Failed, verdict);
+    if (verdict == err::kBatchOutputExists) HoldBack(i, JobStatus::FileExists, verdict);
+  }
+}
+
+void CBatchRun::OnJobEnded(std::uint64_t id, bool converted) {
+  const auto found = converting_.find(id);
+  if (found == converting_.end()) return;
+  const std::unique_ptr<Converting> ended = std::move(found->second);
+  converting_.erase(found);
+  const int index = queue_.IndexOf(id);
+  if (index >= 0) {
+    const BatchJob& job = ended->job;
+    if (!converted) {
+      // A worker declines a job only because of a stop it saw first.
+      stopRequested_ = true;
+      queue_.SetStatus(index, queue_.At(index).WaitingStatus());
+    } else if (ended->progress.SawStop()) {
+      queue_.SetStatus(index, queue_.At(index).WaitingStatus());
+      Settle(index, false);
+    } else if (job.result == err::kNone) {
+      queue_.SetStatus(index, JobStatus::Done);
+      Settle(index, false);
+    } else {
+      queue_.SetStatus(index, JobStatus::Failed,
+                       job.failureText.empty() ? LoadMessage(job.result) : job.failureText);
+      Settle(index, true);
+    }
+  }
+  Step();
+}
+
+void CBatchRun::Step() {
+  // Rules made afresh: sources may have come or gone, outputs been written.
+  if (!options_.checkAllFirst) outputRules_.reset();
+  if (stopRequested_) {
+    if (converting_.empty()) FinishRun();
+    return;
+  }
+  const int count = queue_.Count();
+  int i = options_.checkAllFirst ? cursor_ : 0;
+  for (; i < count && converting_.size() < options_.atOnce; ++i) {
+    if (!Eligible(queue_.At(i))) continue;
+    if (options_.checkAllFirst)
+      Launch(i, host_.OverwriteChecked());
+    else
+      TryStart(i);
+  }
+  if (options_.checkAllFirst) cursor_ = i;
+  if (converting_.empty()) {
+    FinishRun();
+    return;
+  }
   UpdateOverallProgress();
-  if (!started) FinishRun();
+}
+
+bool CBatchRun::TryStart(int index) {
+  host_.JobTried(index);
+  const BatchQueueJob& job = queue_.At(index);
+  const bool overwrite = host_.OverwriteChecked();
+  // The output must never replace a file of the list, its own source or
+  // another job's, whatever Overwrite says.
+  AudioError verdict = OutputRules().Check(job.OutputPath(), overwrite);
+  // A file of unknown type fails in the worker before anything is written.
+  if (verdict == err::kOutputIsSource && job.sourceFormat == BatchFormat::Unknown) verdict = err::kNone;
+  if (verdict == err::kOutputIsSource) {
+    HoldBack(index, JobStatus::Failed, verdict);
+    return false;
+  }
+  if (verdict == err::kBatchOutputExists) {
+    HoldBack(index, JobStatus::FileExists, verdict);
+    return false;
+  }
+  Launch(index, overwrite);
+  return true;
+}
+
+void CBatchRun::Launch(int index, bool overwrite) {
+  const BatchQueueJob& entry = queue_.At(index);
+  auto converting = std::make_unique<Converting>(*this, entry.id);
+  BatchJob& job = converting->job;
+  job.sourcePath = entry.sourcePath;
+  job.outputPath = entry.OutputPath();
+  job.sourceType = static_cast<std::int32_t>(entry.sourceFormat);
+  job.targetType = entry.target == BatchFormat::Wav ? targettype::kWav : targettype::kMp3;
+  job.sink = &converting->progress;
+  job.overwrite = overwrite ? 1 : 0;
+  const std::uint64_t id = entry.id;
+  queue_.SetStatus(index, JobStatus::Converting);
+  host_.EnableConvertAll(false);
+  state_ = BatchState::Converting;
+  converting_.emplace(id, std::move(converting));
+  host_.StartWorker(id, job);
+}
+
+void CBatchRun::HoldBack(int index, JobStatus status, AudioError result) {
+  // A job held back again for the same reason keeps its one entry.
+  if (status == JobStatus::FileExists && queue_.At(index).status == JobStatus::FileExists) return;
+  queue_.SetStatus(index, status, LoadMessage(result));
+  Settle(index, true);
+}
+
+void CBatchRun::Settle(int index, bool hasEntry) {
+  host_.JobSettled(index);
+  if (!options_.logInQueueOrder) {
+    if (hasEntry) WriteLogEntry(index);
+    return;
+  }
+  const std::size_t at = static_cast<std::size_t>(index);
+  if (at >= settled_.size()) return;
+  if (hasEntry) heldEntries_[at] = EntryOf(index, queue_.At(index).reason);
+  settled_[at] = true;
+  FlushHeldEntries(false);
+}
+
+void CBatchRun::FlushHeldEntries(bool all) {
+  for (; logged_ < settled_.size() && (all || settled_[logged_]); ++logged_)
+    if (heldEntries_[logged_]) log_.WriteEntry(*heldEntries_[logged_]);
 }
 
 void CBatchRun::UpdateOverallProgress() {
   int checked = 0, finished = 0;
-  for (int row = 0, count = rows_.RowCount(); row < count; ++row) {
-    if (!rows_.IsChecked(row)) continue;
+  for (int i = 0, count = queue_.Count(); i < count; ++i) {
+    const BatchQueueJob& job = queue_.At(i);
+    if (!job.checked) continue;
     ++checked;
-    const JobStatus status = Status(row);
-    if (status == JobStatus::Done || status == JobStatus::Failed) ++finished;
+    if (job.status == JobStatus::Done || job.status == JobStatus::Failed) ++finished;
   }
   // The bar's maximum is a 16-bit value.
   host_.SetOverallProgress(checked & 0xFFFF, finished);
 }
 
 void CBatchRun::FinishRun() {
+  const bool stopped = stopRequested_;
   std::uint32_t failures = 0, notConverted = 0;
-  for (int row = 0, count = rows_.RowCount(); row < count; ++row) {
-    const JobStatus status = Status(row);
-    if (status == JobStatus::Pending) {
+  for (int i = 0, count = queue_.Count(); i < count; ++i) {
+    const BatchQueueJob& job = queue_.At(i);
+    if (IsWaiting(job.status)) {
       ++notConverted;
-      if (!rows_.IsChecked(row) && !stopRequested_) {
-        job_.result = err::kBatchNotSelected;
-        job_.failureText.clear();
-        WriteLogEntry(row);
-      }
-    } else if (status == JobStatus::Failed) {
+      if (job.checked || stopped) continue;
+      const std::string reason = LoadMessage(err::kBatchNotSelected);
+      const std::size_t at = static_cast<std::size_t>(i);
+      if (!options_.logInQueueOrder)
+        WriteLogEntry(i, reason);
+      else if (at < settled_.size())
+        heldEntries_[at] = EntryOf(i, reason);
+    } else if (job.status == JobStatus::Failed) {
       ++failures;
     }
   }
-  if (!stopRequested_) {
+  if (options_.logInQueueOrder) FlushHeldEntries(true);
+  if (!stopped) {
     const std::string text = BatchSummaryText(failures, notConverted);
     const bool allConverted = failures == 0 && notConverted == 0;
     if (allConverted) log_.WriteClosingLine(batchlog::kSuccessLine);
@@ -206,6 +308,8 @@ void CBatchRun::FinishRun() {
   }
   host_.EnableStop(false);
   stopRequested_ = false;
+  endedByStop_ = stopped;
+  if (stopped && closeRequested_) host_.CloseWindow();
 }
 
 void CBatchRun::OnFilesAdded() {
@@ -220,26 +324,21 @@ void CBatchRun::OnListEmptied() {
   host_.EnableConvertAll(false);
 }
 
-void CBatchRun::SetFileRange(std::uint32_t total, std::uint32_t step) {
-  progressTotal_ = total;
-  progressStep_ = step;
+void CBatchRun::ShowPercent(std::uint64_t id, int percent) {
+  const int index = queue_.IndexOf(id);
+  if (index < 0) return;
+  const BatchQueueJob& job = queue_.At(index);
+  if (job.status != JobStatus::Converting || percent <= job.percent) return;
+  queue_.SetPercent(index, percent);
 }
 
-void CBatchRun::StepFile() {
-  if (postedPercent_ >= 100 || progressTotal_ == 0) return;
-  progressCounter_ += progressStep_;
-  double percent = static_cast<double>(progressCounter_) / static_cast<double>(progressTotal_) * 100.0;
-  if (percent > 100.0) percent = 100.0;
-  const int whole = static_cast<int>(percent);
-  if (whole <= postedPercent_) return;
-  postedPercent_ = whole;
-  host_.PostPercent(whole);
+double CBatchRun::Fraction(std::uint64_t id) const {
+  const auto found = converting_.find(id);
+  return found == converting_.end() ? 0.0 : found->second->progress.Fraction();
 }
 
-void CBatchRun::ShowPercent(int percent) {
-  const int row = FindConvertingRow();
-  BatchRow* record = rows_.Record(row);
-  if (!record || percent <= record->shownPercent) return;
-  record->shownPercent = percent;
-  rows_.SetProgress(row, percent);
+std::vector<std::uint64_t> CBatchRun::ConvertingJobs() const {
+  std::vector<std::uint64_t> ids;
+  for (const auto& [id, converting] : converting_) ids.push_back(id);
+  return ids;
 }

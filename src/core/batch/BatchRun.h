@@ -1,57 +1,70 @@
 #pragma once
-// The batch run as a state machine: starting a run, the next-job step that
-// runs whenever a worker reports, per-file and overall progress, stopping,
-// and the end-of-run summary and log. It works on the job list through
-// CBatchRows and reaches the window through CBatchHost, so the same steps
-// drive the batch window and the tests.
+// The batch run: one machine for the Batch Convert window and for
+// kestrune-cli batch. It takes the checked waiting jobs of a CBatchQueue in
+// order, at most atOnce converting at a time, checks each output against the
+// output rules, writes the log and ends with the summary. It runs on one
+// thread (the window's, the command line's main thread); workers reach it
+// only through the progress of their job and the front end's report that a
+// job ended (OnJobEnded, called back on the run's thread).
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/Progress.h"
 #include "core/batch/BatchLog.h"
-#include "core/batch/BatchNaming.h"
 #include "core/batch/BatchOutputRules.h"
+#include "core/batch/BatchQueue.h"
 #include "core/batch/BatchTypes.h"
 
-// The job list as the engine sees it: rows with cells and a record each.
-class CBatchRows {
+// What the run needs from its front end. Only StartWorker, OverwriteChecked
+// and ShowSummary are needed by every front end; the rest are the window's.
+class CBatchRunHost {
  public:
-  virtual ~CBatchRows() = default;
-  virtual int RowCount() const = 0;
-  // The row's record; nullptr when the row has none.
-  virtual BatchRow* Record(int row) const = 0;
-  virtual bool IsChecked(int row) const = 0;
-  virtual std::string Text(int row, int column) const = 0;
-  // Sets the Status cell's text in a colour (0x00BBGGRR) on white.
-  virtual void SetStatusText(int row, const std::string& text, std::uint32_t colour) = 0;
-  virtual void SetSourceBold(int row, bool bold) = 0;
-  virtual void ShowProgress(int row) = 0;
-  virtual void HideProgress(int row) = 0;
-  virtual void SetProgress(int row, int percent) = 0;
-  virtual void ScrollTo(int row) = 0;
+  virtual ~CBatchRunHost() = default;
+  // Converts job on a worker thread; once the job's result is written (or
+  // the worker declined to start it) the front end calls
+  // CBatchRun::OnJobEnded on the run's thread.
+  virtual void StartWorker(std::uint64_t id, BatchJob& job) = 0;
+  virtual bool OverwriteChecked() const = 0;
+  // The end-of-run text; exclamation when not every file converted.
+  virtual void ShowSummary(const std::string& text, bool exclamation) = 0;
+
+  // A job's turn came (started or held back): the window brings it into view.
+  virtual void JobTried(int /*index*/) {}
+  // A job ended, failed or was held back before it started; not called for
+  // jobs a stop kept from starting.
+  virtual void JobSettled(int /*index*/) {}
+  virtual void EnableConvertAll(bool /*enable*/) {}
+  virtual void EnableStop(bool /*enable*/) {}
+  virtual void SetOverallProgress(int /*maximum*/, int /*position*/) {}
+  // A confirmed close stopped the run, which has now ended.
+  virtual void CloseWindow() {}
+
+  // On the worker thread: a new whole percentage of job id, to be handed to
+  // CBatchRun::ShowPercent on the run's thread; and every file step, after
+  // it is counted.
+  virtual void PostPercent(std::uint64_t /*id*/, int /*percent*/) {}
+  virtual void FileStepped(std::uint64_t /*id*/) {}
+  // On the worker thread: a stop from outside the run (Ctrl-C).
+  virtual bool CancelRequested() const { return false; }
 };
 
-// What the engine needs from the window around the list.
-class CBatchHost {
- public:
-  virtual ~CBatchHost() = default;
-  // Converts job on a worker thread, then runs OnJobFinished on the
-  // window's thread once the job's result is written.
-  virtual void StartWorker(BatchJob& job) = 0;
-  virtual bool OverwriteChecked() const = 0;
-  virtual void EnableConvertAll(bool enable) = 0;
-  virtual void EnableStop(bool enable) = 0;
-  virtual void SetOverallProgress(int maximum, int position) = 0;
-  // The end-of-run box; exclamation tells its icon.
-  virtual void ShowSummary(const std::string& text, bool exclamation) = 0;
-  // Closes the window after a confirmed close has stopped the run.
-  virtual void CloseWindow() = 0;
-  // Called on the worker thread: hands a new percentage of the converting
-  // row to the window's thread, which passes it to ShowPercent.
-  virtual void PostPercent(int percent) = 0;
+struct BatchRunOptions {
+  std::string logPath;
+  unsigned atOnce = 1;  // jobs converting at once
+  // The command line checks every job before any starts, so its held-back
+  // files are reported first and an output two files share goes to the
+  // first; the window checks each job when its turn comes, so a change of
+  // Overwrite or of the main window's file during a run counts.
+  bool checkAllFirst = false;
+  // The command line writes the log's entries in the queue's order whatever
+  // order the jobs end in; the window writes each as it happens.
+  bool logInQueueOrder = false;
 };
 
 // The text of the end-of-run box for f failures and u files not converted.
@@ -59,21 +72,22 @@ std::string BatchSummaryText(std::uint32_t failures, std::uint32_t notConverted)
 
 class CBatchRun {
  public:
-  CBatchRun(CBatchRows& rows, CBatchHost& host, CProgressSink& sink, std::string logPath)
-      : rows_(rows), host_(host), sink_(sink), logPath_(std::move(logPath)) {}
+  CBatchRun(CBatchQueue& queue, CBatchRunHost& host, BatchRunOptions options);
+  ~CBatchRun();
+  CBatchRun(const CBatchRun&) = delete;
+  CBatchRun& operator=(const CBatchRun&) = delete;
 
-  // Files no output may replace besides the sources of the list (the file
+  // Files no output may replace besides the sources of the queue (the file
   // open in the main window), checked by device and inode like the sources.
   void SetProtectedFiles(std::vector<std::string> paths) { alsoProtected_ = std::move(paths); }
 
-  // Convert All. Refused while a worker runs.
-  void StartRun();
-  // The next-job step: finishes the converting row and starts the next job.
-  void OnJobFinished();
-  void FinishRun();
-  void UpdateOverallProgress();
+  // Convert All. Refused while a run goes on.
+  void Start();
+  // A worker's report: job id ended, converted or declined before it began.
+  // Ends the job and takes the next step.
+  void OnJobEnded(std::uint64_t id, bool converted = true);
 
-  // The Stop button.
+  // The Stop button, Ctrl-C.
   void RequestStop() { stopRequested_ = true; }
   // A confirmed close during a run: stop, then close once the run ended.
   void RequestClose() {
@@ -82,6 +96,8 @@ class CBatchRun {
   }
   bool StopRequested() const { return stopRequested_; }
   bool CloseRequested() const { return closeRequested_; }
+  // True when the last run ended by a stop.
+  bool EndedByStop() const { return endedByStop_; }
 
   BatchState State() const { return state_; }
   bool Running() const { return state_ == BatchState::Converting; }
@@ -91,47 +107,56 @@ class CBatchRun {
   // Remove Files emptied the list.
   void OnListEmptied();
 
-  // The progress operations the conversion drives, on the worker thread.
-  void SetFileRange(std::uint32_t total, std::uint32_t step);
-  void StepFile();
-  bool IsCancelled() const { return stopRequested_; }
-  // On the window's thread: draws a percentage handed over by PostPercent.
-  void ShowPercent(int percent);
+  // On the run's thread: shows a percentage PostPercent handed over, if the
+  // job still converts and it is more than shown.
+  void ShowPercent(std::uint64_t id, int percent);
+  // The share of a converting job's file done so far, 0 to 1 (the command
+  // line's bar); 0 for a job not converting.
+  double Fraction(std::uint64_t id) const;
+  // The ids of the converting jobs.
+  std::vector<std::uint64_t> ConvertingJobs() const;
 
-  int FindConvertingRow() const;
-  std::string GetOutputFullPath(int row) const;
-  // Writes the row's entry with the current job's reason.
-  bool WriteLogEntry(int row);
-
-  const BatchJob& Job() const { return job_; }
-  const std::string& LogPath() const { return logPath_; }
+  // Writes the job's entry with its reason (or the one given); false when
+  // the log is not open.
+  bool WriteLogEntry(int index, std::optional<std::string> reason = std::nullopt);
+  const std::string& LogPath() const { return options_.logPath; }
 
  private:
-  JobStatus Status(int row) const;
-  void SetStatus(int row, JobStatus status);
-  // Ends the converting row's job; false when a stop ended the run.
-  bool FinishConvertingRows();
-  // Tries to start the row's job; false when the row was passed over.
-  bool StartJob(int row);
-  void FailBeforeStart(int row, AudioError result);
-  std::string Reason() const;
-  // The output rules over the rows' sources, made once per next-job step.
+  class JobProgress;
+  struct Converting;
+
+  void Step();
+  // Checks and starts job index; false when it was held back.
+  bool TryStart(int index);
+  void Launch(int index, bool overwrite);
+  void CheckAll();
+  // The job is held back or failed before it starts: status and log.
+  void HoldBack(int index, JobStatus status, AudioError result);
+  BatchLogEntry EntryOf(int index, const std::string& reason) const;
+  void Settle(int index, bool hasEntry);
+  void FlushHeldEntries(bool all);
+  void FinishRun();
+  void UpdateOverallProgress();
+  bool Eligible(const BatchQueueJob& job) const;
+  // The output rules over the queue's sources: made once per step by the
+  // window, once per run by the command line.
   CBatchOutputRules& OutputRules();
 
-  CBatchRows& rows_;
-  CBatchHost& host_;
-  CProgressSink& sink_;
-  std::string logPath_;
+  CBatchQueue& queue_;
+  CBatchRunHost& host_;
+  BatchRunOptions options_;
   CBatchLog log_;
-  BatchJob job_;
   std::vector<std::string> alsoProtected_;
   std::unique_ptr<CBatchOutputRules> outputRules_;
+  std::map<std::uint64_t, std::unique_ptr<Converting>> converting_;
   BatchState state_ = BatchState::Idle;
   std::atomic<bool> stopRequested_{false};
   bool closeRequested_ = false;
-  // Written by the worker between the start of its job and its report.
-  std::uint32_t progressCounter_ = 0;
-  std::uint32_t progressTotal_ = 0;
-  std::uint32_t progressStep_ = 0;
-  int postedPercent_ = 0;
+  bool endedByStop_ = false;
+  int cursor_ = 0;  // where the command line's walk goes on
+  // The entries of a run logged in the queue's order: each job's, once
+  // settled, until the jobs before it have settled too.
+  std::vector<std::optional<BatchLogEntry>> heldEntries_;
+  std::vector<bool> settled_;
+  std::size_t logged_ = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// The records of the batch engine: a row of the job list, the job handed to a
-// worker, the states of a row and of the window, and the message numbers the
-// threads exchange.
+// The shared vocabulary of the batch engine: the formats a job converts
+// between, the states of a job and of a run, the status texts the log and
+// the front ends show, and the record handed to a worker.
 
 #include <cstdint>
 #include <string>
@@ -10,38 +10,29 @@
 
 class CProgressSink;
 
-enum class JobStatus : std::int32_t { Pending = 0, Converting = 1, Done = 2, Failed = 3 };
+// The format of a job's source or target. A source of any other type is
+// Unknown: it is listed, but its conversion fails with err::kBatchUnknownType.
+enum class BatchFormat : std::int32_t { Unknown = -1, Wav = 0, Mp3 = 1 };
+
+// Where a job stands. Queued, FileExists and UnknownType are the waiting
+// states: a run takes a checked job in any of them.
+enum class JobStatus : std::int32_t {
+  Queued = 0,
+  Converting = 1,
+  Done = 2,
+  Failed = 3,
+  FileExists = 4,   // its output existed when its turn came; it waits for Overwrite
+  UnknownType = 5,  // waiting, but of a type no conversion reads
+};
+
+inline bool IsWaiting(JobStatus status) {
+  return status == JobStatus::Queued || status == JobStatus::FileExists || status == JobStatus::UnknownType;
+}
 
 enum class BatchState : std::int32_t { Idle = 0, FilesAdded = 1, Converting = 2, Unfinished = 3 };
 
-// Source types of a row; Remove Files marks rows for deletion with kMarked.
-namespace sourcetype {
-constexpr std::int32_t kWav = 0;
-constexpr std::int32_t kMp3 = 1;
-constexpr std::int32_t kUnknown = -1;
-constexpr std::int32_t kMarked = -3;
-}  // namespace sourcetype
-
-// Target types of a job.
-namespace targettype {
-constexpr std::int32_t kWav = 0;
-constexpr std::int32_t kMp3 = 1;
-}  // namespace targettype
-
-// The columns of the job list, by number.
-namespace batchcol {
-constexpr int kCheck = 0;
-constexpr int kSource = 1;
-constexpr int kType = 2;
-constexpr int kConvertTo = 3;
-constexpr int kOutput = 4;
-constexpr int kStatus = 5;
-constexpr int kSourcePath = 6;
-constexpr int kOutputPath = 7;
-constexpr int kCount = 8;
-}  // namespace batchcol
-
-// Texts of the Status column.
+// The status texts, as the window's Status column, the log and the command
+// line's status lines show them.
 namespace batchtext {
 inline constexpr const char* kQueued = "Queued";
 inline constexpr const char* kDone = "Done";
@@ -50,23 +41,22 @@ inline constexpr const char* kFileExists = "File Exists";
 inline constexpr const char* kUnknownType = "Unknown!";
 }  // namespace batchtext
 
-// Colours as 0x00BBGGRR values.
-namespace batchcolour {
-constexpr std::uint32_t kBlack = 0x000000;
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kDoneGreen = 0x006E28;  // red 40, green 110, blue 0
-constexpr std::uint32_t kRed = 0x0000FF;
-}  // namespace batchcolour
+// The text of a status: a waiting job of unknown type reads "Queued" (its
+// type says "Unknown!"), and so does a converting one under its bar.
+const char* BatchStatusText(JobStatus status);
 
-// The record attached to every row of the job list.
-struct BatchRow {
-  std::string sourcePath;
-  std::int32_t sourceType = sourcetype::kUnknown;
-  std::int32_t status = static_cast<std::int32_t>(JobStatus::Pending);
-  std::int32_t shownPercent = 0;
-};
+// The worker's record carries formats as their numbers.
+namespace sourcetype {
+constexpr std::int32_t kWav = static_cast<std::int32_t>(BatchFormat::Wav);
+constexpr std::int32_t kMp3 = static_cast<std::int32_t>(BatchFormat::Mp3);
+constexpr std::int32_t kUnknown = static_cast<std::int32_t>(BatchFormat::Unknown);
+}  // namespace sourcetype
+namespace targettype {
+constexpr std::int32_t kWav = sourcetype::kWav;
+constexpr std::int32_t kMp3 = sourcetype::kMp3;
+}  // namespace targettype
 
-// One conversion, filled on the window's thread before the worker starts and
+// One conversion, filled on the run's thread before the worker starts and
 // read back only after the worker has reported that it finished.
 struct BatchJob {
   std::string sourcePath;

@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
+#include <set>
 #include <string_view>
 
 #include "core/StringTable.h"
@@ -21,12 +22,11 @@
 #include "gui/GuiServices.h"
 #include "gui/HelpViewer.h"
 #include "gui/ObjectName.h"
-#include "gui/batch/BatchListRows.h"
+#include "gui/batch/BatchListView.h"
 #include "gui/batch/BatchLogDlg.h"
 #include "gui/batch/BatchSession.h"
+#include "gui/batch/BatchTableModel.h"
 #include "gui/batch/ChangeOutputDlg.h"
-#include "gui/batch/listctrl/XHeaderCtrl.h"
-#include "gui/batch/listctrl/XListCtrl.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ QRect GridRect(int x, int y, int width, int height) {
   return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
 }
 
-constexpr int kColumnWeights[batchcol::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
+constexpr int kColumnWeights[batchcolumn::kCount] = {1, 3, 2, 2, 3, 2, 4, 4};
 
 }  // namespace
 
@@ -44,7 +44,7 @@ CBatchConvertDlg::CBatchConvertDlg(const CGuiServices& services, const QString& 
     : QDialog(nullptr),
       services_(services),
       host_(services, HostWindow()),
-      run_(rows_, host_, progressSink_, logPath.isEmpty() ? services.batchLogPath : logPath.toStdString()) {
+      run_(queue_, host_, {logPath.isEmpty() ? services.batchLogPath : logPath.toStdString()}) {
   setWindowTitle(QStringLiteral("Batch Convert"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -59,15 +59,21 @@ CBatchConvertDlg::~CBatchConvertDlg() {
   // Never leave a worker writing behind the window.
   run_.RequestStop();
   host_.JoinWorker();
+  // The list and its model go before the queue they show.
+  delete list_;
+  delete model_;
 }
 
 CBatchWindowHost::Window CBatchConvertDlg::HostWindow() {
   CBatchWindowHost::Window window;
   window.window = this;
-  window.jobFinished = [this] { OnJobFinished(); };
-  window.percent = [this](int percent) {
-    run_.ShowPercent(percent);
+  window.jobFinished = [this](std::uint64_t id) { OnJobFinished(id); };
+  window.percent = [this](std::uint64_t id, int percent) {
+    run_.ShowPercent(id, percent);
     emit PercentShown(percent);
+  };
+  window.showJob = [this](int index) {
+    if (list_) list_->scrollTo(model_->index(index, 0));
   };
   window.summaryRead = [this] { ResumeCloseRequest(); };
   window.close = [this] { CloseNow(); };
@@ -83,7 +89,6 @@ void CBatchConvertDlg::Start() {
   BuildControls();
   BuildList();
   BuildMenu();
-  rows_.SetList(list_);
   host_.SetControls({overwrite_, convertAll_, stop_, overall_});
   RestoreLayout();
   show();
@@ -173,7 +178,7 @@ void CBatchConvertDlg::BuildButtons() {
 void CBatchConvertDlg::RestoreLayout() {
   if (const QByteArray geometry = services_.settings.BatchWindowGeometry(); !geometry.isEmpty())
     restoredGeometry_ = restoreGeometry(geometry);
-  const std::vector<int> widths = services_.settings.BatchColumnWidths(batchcol::kCount);
+  const std::vector<int> widths = services_.settings.BatchColumnWidths(batchcolumn::kCount);
   for (std::size_t column = 0; column < widths.size(); ++column)
     list_->setColumnWidth(int(column), widths[column]);
 }
@@ -181,34 +186,27 @@ void CBatchConvertDlg::RestoreLayout() {
 void CBatchConvertDlg::SaveLayout() {
   services_.settings.SetBatchWindowGeometry(saveGeometry());
   std::vector<int> widths;
-  for (int column = 0; column < batchcol::kCount; ++column) widths.push_back(list_->columnWidth(column));
+  for (int column = 0; column < batchcolumn::kCount; ++column) widths.push_back(list_->columnWidth(column));
   services_.settings.SetBatchColumnWidths(widths);
 }
 
 void CBatchConvertDlg::BuildList() {
-  list_ = Named(new CXListCtrl(this), kList);
+  model_ = new CBatchTableModel(queue_, this);
+  list_ = Named(new CBatchListView(model_, this), kList);
   list_->setGeometry(GridRect(3, 9, 413, 116));
   Anchor(list_, false, true, true);
-  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   // Full-row selection and hot tracking. Desktops here select by click and
   // key only, so the row under the pointer is highlighted, not selected.
   list_->SetHotTrack(true);
   list_->SetShowSelectionAlways(true);
-  list_->SetRowRecordFactory([] { return std::make_unique<CBatchListRow>(); });
   // The client width W of the list, known before the window is shown.
   const int unit = (list_->width() - 2 * list_->frameWidth()) / 21;
-  for (int column = 0; column < batchcol::kCount; ++column)
-    list_->InsertColumn(
-        column, FromEngineText(LoadMessage(ids::kBatchColumnFirst + static_cast<std::uint32_t>(column))),
-        Qt::AlignCenter, unit * kColumnWeights[column]);
-  CXHeaderCtrl* header = list_->GetHeaderCtrl();
-  header->SetImageList(CXHeaderCtrl::CheckBoxImages());
-  for (int column = 0; column < batchcol::kCount; ++column)
-    header->SetItemImage(column, column == 0 ? CXHeaderCtrl::kEmptyBoxImage : CXHeaderCtrl::kBlankImage);
+  for (int column = 0; column < batchcolumn::kCount; ++column)
+    list_->setColumnWidth(column, unit * kColumnWeights[column]);
   // Titles show whole from the start ("Convert to" and "Status" are wider
   // than their share of the list).
   list_->FitColumnsToTitles();
-  connect(list_, &CXListCtrl::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
+  connect(list_, &CBatchListView::ListDoubleClicked, this, &CBatchConvertDlg::OnChangeOutput);
   // Tab goes from the list to Overwrite, then along the buttons.
   QWidget* previous = list_;
   for (const char* name : {kOverwrite, kAddFiles, kRemoveFiles, kConvertAll, kBatchStop, kViewLog, kExit}) {
@@ -221,26 +219,19 @@ void CBatchConvertDlg::BuildList() {
 // ------------------------------------------------------------- commands
 
 void CBatchConvertDlg::OnRemoveFiles() {
-  for (int row : list_->GetSelectedRows()) {
-    BatchRow* record = rows_.Record(row);
-    if (record && record->status != static_cast<std::int32_t>(JobStatus::Converting))
-      record->sourceType = sourcetype::kMarked;
-  }
+  // Never the converting row.
+  std::set<std::uint64_t> removed;
+  for (int row : list_->SelectedRows())
+    if (queue_.At(row).status != JobStatus::Converting) removed.insert(queue_.At(row).id);
   list_->SetRedraw(false);
-  for (int row = 0; row < list_->GetRowCount();) {
-    const BatchRow* record = rows_.Record(row);
-    if (record && record->sourceType == sourcetype::kMarked)
-      list_->DeleteRow(row);
-    else
-      ++row;
-  }
+  queue_.RemoveIf([&removed](const BatchQueueJob& job) { return removed.count(job.id) > 0; });
   list_->SetRedraw(true);
-  if (list_->GetRowCount() == 0) run_.OnListEmptied();
+  if (queue_.Count() == 0) run_.OnListEmptied();
 }
 
 void CBatchConvertDlg::OnConvertAll() {
   PassProtectedFiles();
-  run_.StartRun();
+  run_.Start();
   if (!run_.Running()) OnRunEnded();
 }
 
@@ -259,20 +250,18 @@ void CBatchConvertDlg::OnViewLog() {
 
 void CBatchConvertDlg::OnChangeOutput() {
   if (run_.State() == BatchState::Idle) return;
-  const std::vector<int> selected = list_->GetSelectedRows();
+  const std::vector<int> selected = list_->SelectedRows();
   if (selected.empty()) return;
-  const int row = selected.front();
+  const BatchQueueJob& job = queue_.At(selected.front());
   auto* dialog = new CChangeOutputDlg(services_, this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
-  dialog->SetFolder(list_->GetCellText(row, batchcol::kOutputPath));
-  dialog->SetName(list_->GetCellText(row, batchcol::kOutput));
-  // The row is followed by its index, should rows come or go meanwhile.
-  const QPersistentModelIndex target = list_->model()->index(row, 0);
-  connect(dialog, &QDialog::accepted, this, [this, dialog, target] {
-    if (!target.isValid()) return;
-    list_->SetCellText(target.row(), batchcol::kOutput, dialog->Name());
-    list_->SetCellText(target.row(), batchcol::kOutputPath, dialog->Folder());
+  dialog->SetFolder(FromEngineText(job.outputFolder));
+  dialog->SetName(FromEngineText(job.outputName));
+  // The job is followed by its id, should rows come or go meanwhile.
+  connect(dialog, &QDialog::accepted, this, [this, dialog, id = job.id] {
+    const int index = queue_.IndexOf(id);
+    if (index >= 0) queue_.SetOutput(index, dialog->Folder().toStdString(), dialog->Name().toStdString());
   });
   dialog->open();
 }
@@ -285,9 +274,9 @@ void CBatchConvertDlg::OnHelp() {
 
 // ------------------------------------------------------------- events
 
-void CBatchConvertDlg::OnJobFinished() {
+void CBatchConvertDlg::OnJobFinished(std::uint64_t id) {
   PassProtectedFiles();
-  run_.OnJobFinished();
+  run_.OnJobEnded(id);
   if (!run_.Running()) OnRunEnded();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // The Batch Convert window: the list of files to convert, the Overwrite
-// check box, the overall bar and six bitmap buttons. It carries the batch
-// engine: the engine reaches the list through CBatchListRows, the buttons,
-// the worker and the summary through CBatchWindowHost, and the running
-// conversion's progress through a CBatchProgressSink. Everything here runs
-// on the GUI thread; only the progress sink runs on the worker.
+// check box, the overall bar and six bitmap buttons. It owns the batch
+// queue, shows it through CBatchTableModel in a CBatchListView, and runs it
+// with the batch run, which reaches the buttons, the worker and the summary
+// through CBatchWindowHost. Everything here runs on the GUI thread; only the
+// run's progress sink runs on the worker.
 //
 // The window's boxes are modal to it alone and never wait in a nested event
 // loop, so the main window and its running operations carry on meanwhile.
@@ -19,16 +19,16 @@
 #include <memory>
 #include <vector>
 
+#include "core/batch/BatchQueue.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
-#include "gui/batch/BatchListRows.h"
-#include "gui/batch/BatchProgressSink.h"
 #include "gui/batch/BatchWindowHost.h"
 
 class CBatchSession;
 class CBitmapButton;
+class CBatchListView;
+class CBatchTableModel;
 class CGuiServices;
-class CXListCtrl;
 class CPromptHandle;
 class QAction;
 class QCheckBox;
@@ -91,11 +91,12 @@ class CBatchConvertDlg : public QDialog {
   BatchState State() const { return run_.State(); }
   bool Running() const { return run_.Running(); }
   CBatchRun& Run() { return run_; }
-  CXListCtrl* List() const { return list_; }
+  CBatchQueue& Queue() { return queue_; }
+  CBatchListView* List() const { return list_; }
   std::string LogPath() const { return run_.LogPath(); }
   // Called on the worker at every file step, after the step is counted: a
   // seam for tests that need the conversion to wait at a known point.
-  void SetStepObserver(std::function<void()> observer) { progressSink_.SetStepObserver(std::move(observer)); }
+  void SetStepObserver(std::function<void()> observer) { host_.SetStepObserver(std::move(observer)); }
   // Replaces how the worker creates file objects (tests).
   void SetFileMaker(BatchFileMaker maker) { host_.SetFileMaker(std::move(maker)); }
 
@@ -138,7 +139,7 @@ class CBatchConvertDlg : public QDialog {
   void Decide(bool yes);
   void OnRunEnded();
   // A job's result is written: the run takes its next step.
-  void OnJobFinished();
+  void OnJobFinished(std::uint64_t id);
   // What the engine's host reaches in this window.
   CBatchWindowHost::Window HostWindow();
   // Hands ProtectedFiles to the engine before each step of a run.
@@ -158,20 +159,16 @@ class CBatchConvertDlg : public QDialog {
   bool closePending_ = false;
   std::function<std::string()> openFile_;
   QAction* addFolder_ = nullptr;
-  CXListCtrl* list_ = nullptr;
+  CBatchTableModel* model_ = nullptr;
+  CBatchListView* list_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
   QProgressBar* overall_ = nullptr;
   CBitmapButton* convertAll_ = nullptr;
   CBitmapButton* stop_ = nullptr;
-  const QStringList wavTargets_{QStringLiteral("WAV")};
-  const QStringList mp3Targets_{QStringLiteral("MP3")};
   CBatchSession* session_ = nullptr;
   bool created_ = false;
   bool closed_ = false;
-  CBatchListRows rows_;
+  CBatchQueue queue_;
   CBatchWindowHost host_;
-  // Declared before the run, which is handed the sink; the sink only keeps
-  // a reference to the run until a conversion reports.
-  CBatchProgressSink progressSink_{run_};
   CBatchRun run_;
 };

@@ -12,7 +12,8 @@
 #include "gui/EngineText.h"
 #include "gui/GuiServices.h"
 #include "gui/batch/BatchConvertDlg.h"
-#include "gui/batch/listctrl/XListCtrl.h"
+#include "gui/batch/BatchListView.h"
+#include "gui/batch/BatchTableModel.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void CBatchConvertDlg::BuildMenu() {
     menu.addAction(addFolder_);
     menu.exec(list_->viewport()->mapToGlobal(pos));
   });
-  connect(list_, &CXListCtrl::FilesDropped, this, [this](const QStringList& paths) {
+  connect(list_, &CBatchListView::FilesDropped, this, [this](const QStringList& paths) {
     // Let the drag end before the folders are read.
     QTimer::singleShot(0, this, [this, paths] { AddPaths(paths); });
   });
@@ -83,38 +84,11 @@ void CBatchConvertDlg::AddPaths(const QStringList& paths) {
 }
 
 void CBatchConvertDlg::AddFiles(const QStringList& paths) {
-  constexpr XColorRef kWhite = static_cast<XColorRef>(batchcolour::kWhite);
+  std::vector<BatchQueueJob> jobs;
+  jobs.reserve(static_cast<std::size_t>(paths.size()));
+  for (const QString& path : paths) jobs.push_back(MakeBatchQueueJob(path.toStdString()));
   list_->SetRedraw(false);
-  for (int i = 0; i < paths.size(); ++i) {
-    const std::string path = paths[i].toStdString();
-    list_->InsertRow(i, QStringLiteral("       "));
-    list_->SetCellCheck(i, batchcol::kCheck, 1);
-    const std::string name = BatchFileName(path);
-    const std::string extension = BatchExtension(path);
-    list_->SetCellText(i, batchcol::kSource, FromEngineText(name));
-    list_->SetCellText(i, batchcol::kType, FromEngineText(extension));
-    BatchRow* record = rows_.Record(i);
-    record->sourcePath = path;
-    record->sourceType = BatchSourceType(extension);
-    if (record->sourceType == sourcetype::kWav) {
-      list_->SetCellCombo(i, batchcol::kConvertTo, true, &mp3Targets_, 2, 0);
-    } else if (record->sourceType == sourcetype::kMp3) {
-      list_->SetCellCombo(i, batchcol::kConvertTo, true, &wavTargets_, 2, 0);
-    } else {
-      // Greyed and unchecked, but selectable so that it can be removed.
-      list_->SetCellCheck(i, batchcol::kCheck, 0);
-      list_->SetRowEnabled(i, false);
-      list_->SetCellText(i, batchcol::kType, QString::fromLatin1(batchtext::kUnknownType),
-                         static_cast<XColorRef>(batchcolour::kRed), kWhite);
-    }
-    list_->SetCellText(i, batchcol::kOutput,
-                       FromEngineText(BatchOutputName(name, BatchTargetExtension(record->sourceType))));
-    list_->SetCellText(i, batchcol::kStatus, QString::fromLatin1(batchtext::kQueued),
-                       static_cast<XColorRef>(batchcolour::kBlack), kWhite);
-    const QString folder = FromEngineText(BatchFolder(path));
-    list_->SetCellText(i, batchcol::kSourcePath, folder);
-    list_->SetCellText(i, batchcol::kOutputPath, folder);
-  }
+  queue_.Insert(0, std::move(jobs));
   FitColumns(int(paths.size()));
   list_->SetRedraw(true);
   run_.OnFilesAdded();
@@ -126,6 +100,6 @@ void CBatchConvertDlg::FitColumns(int rowsAdded) {
   const int widest = std::max(list_->viewport()->width() / 2, 120);
   list_->FitColumnsToRows(0, rowsAdded - 1, widest);
   const int status = list_->fontMetrics().horizontalAdvance(QString::fromLatin1(kWidestStatus)) +
-                     2 * CXListDelegate::kTextMargin;
-  if (list_->columnWidth(batchcol::kStatus) < status) list_->setColumnWidth(batchcol::kStatus, status);
+                     2 * CBatchDelegate::kTextMargin;
+  if (list_->columnWidth(batchcolumn::kStatus) < status) list_->setColumnWidth(batchcolumn::kStatus, status);
 }

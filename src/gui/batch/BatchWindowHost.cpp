@@ -12,11 +12,12 @@
 CBatchWindowHost::CBatchWindowHost(const CGuiServices& services, Window window)
     : services_(services), window_(std::move(window)) {}
 
-void CBatchWindowHost::StartWorker(BatchJob& job) {
-  worker_.Start(job, fileMaker_, [this] {
+void CBatchWindowHost::StartWorker(std::uint64_t id, BatchJob& job) {
+  worker_.Start(job, fileMaker_, [this, id] {
     // On the worker, once the job's result is written: the window reads it
     // on its own thread.
-    QMetaObject::invokeMethod(window_.window, window_.jobFinished, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        window_.window, [this, id] { window_.jobFinished(id); }, Qt::QueuedConnection);
   });
 }
 
@@ -54,9 +55,9 @@ void CBatchWindowHost::CloseWindow() {
   window_.close();
 }
 
-void CBatchWindowHost::PostPercent(int percent) {
-  // On the worker: the list belongs to the window's thread, so the new
+void CBatchWindowHost::PostPercent(std::uint64_t id, int percent) {
+  // On the worker: the queue belongs to the window's thread, so the new
   // value travels as a queued call.
   QMetaObject::invokeMethod(
-      window_.window, [this, percent] { window_.percent(percent); }, Qt::QueuedConnection);
+      window_.window, [this, id, percent] { window_.percent(id, percent); }, Qt::QueuedConnection);
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The batch engine's host in the Batch Convert window: runs each job on the
+// The batch run's host in the Batch Convert window: runs each job on the
 // worker thread, reads the Overwrite box, enables CONVERT ALL and STOP,
 // moves the overall bar, shows the end-of-run box without waiting, and
-// brings each new percentage from the worker to the window's thread.
+// brings each new percentage and each job's end from the worker to the
+// window's thread.
 
 #include <QPointer>
 #include <functional>
@@ -16,16 +17,17 @@ class QCheckBox;
 class QProgressBar;
 class QWidget;
 
-class CBatchWindowHost : public CBatchHost {
+class CBatchWindowHost : public CBatchRunHost {
  public:
   // What the engine reaches in the window. The functions run on the
   // window's thread.
   struct Window {
-    QWidget* window = nullptr;                 // parent of the summary; its thread runs the calls below
-    std::function<void()> jobFinished;         // the job's result is written
-    std::function<void(int percent)> percent;  // a new percentage of the converting row
-    std::function<void()> summaryRead;         // the end-of-run box was closed
-    std::function<void()> close;               // a confirmed close has stopped the run
+    QWidget* window = nullptr;                    // parent of the summary; its thread runs the calls below
+    std::function<void(std::uint64_t id)> jobFinished;  // the job's result is written
+    std::function<void(std::uint64_t id, int percent)> percent;  // a new percentage of a converting job
+    std::function<void(int index)> showJob;       // a job's turn came: bring it into view
+    std::function<void()> summaryRead;            // the end-of-run box was closed
+    std::function<void()> close;                  // a confirmed close has stopped the run
   };
   struct Controls {
     QCheckBox* overwrite = nullptr;
@@ -40,17 +42,23 @@ class CBatchWindowHost : public CBatchHost {
   // Replaces how the worker creates file objects (tests).
   void SetFileMaker(BatchFileMaker maker) { fileMaker_ = std::move(maker); }
   bool SummaryOpen() const { return summaryOpen_; }
+  // Called on the worker at every file step, after the step is counted.
+  void SetStepObserver(std::function<void()> observer) { stepObserver_ = std::move(observer); }
   // Waits for the worker of the last job to end.
   void JoinWorker() { worker_.Join(); }
 
-  void StartWorker(BatchJob& job) override;
+  void StartWorker(std::uint64_t id, BatchJob& job) override;
   bool OverwriteChecked() const override;
   void EnableConvertAll(bool enable) override;
   void EnableStop(bool enable) override;
   void SetOverallProgress(int maximum, int position) override;
   void ShowSummary(const std::string& text, bool exclamation) override;
   void CloseWindow() override;
-  void PostPercent(int percent) override;
+  void JobTried(int index) override { window_.showJob(index); }
+  void PostPercent(std::uint64_t id, int percent) override;
+  void FileStepped(std::uint64_t) override {
+    if (stepObserver_) stepObserver_();
+  }
 
  private:
   const CGuiServices& services_;
@@ -59,4 +67,5 @@ class CBatchWindowHost : public CBatchHost {
   bool summaryOpen_ = false;
   CBatchWorkerThread worker_;
   BatchFileMaker fileMaker_ = MakeBatchFile;
+  std::function<void()> stepObserver_;
 };

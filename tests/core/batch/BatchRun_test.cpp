@@ -20,88 +20,64 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One fixture is the job list, the window around it and the progress sink the
-// engine talks to; a started worker waits in host.pending until Pump().
-class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHost, public CProgressSink {
+// One fixture is the queue and the window around it; a started worker
+// waits in host.pending until Pump().
+class BatchRunTest : public ::testing::Test, public CBatchRunHost {
  protected:
-  struct Row {
-    BatchRow record;
-    bool checked = true, bold = false, progress = false;
-    std::array<std::string, batchcol::kCount> text;
-    std::uint32_t statusColour = batchcolour::kBlack;
-  };
   struct Host {
-    BatchJob* pending = nullptr;
+    std::vector<std::pair<std::uint64_t, BatchJob*>> pending;
     bool overwrite = false, convertAll = false, stop = false, closed = false;
     std::vector<std::string> summaries;
     std::vector<int> posted;
     std::pair<int, int> overall{-1, -1};
     int workersStarted = 0;
   };
-  BatchRunTest() : run(*this, *this, *this, dir.File("state/batchconvert.log")) {}
+  BatchRunTest() : run(queue, *this, {dir.File("state/batchconvert.log")}) {}
 
-  int RowCount() const override { return static_cast<int>(rows.size()); }
-  BatchRow* Record(int r) const override { return r >= 0 && r < RowCount() ? &rows[r].record : nullptr; }
-  bool IsChecked(int r) const override { return rows[r].checked; }
-  std::string Text(int r, int column) const override { return rows[r].text[column]; }
-  void SetStatusText(int r, const std::string& text, std::uint32_t colour) override {
-    rows[r].text[batchcol::kStatus] = text, rows[r].statusColour = colour;
+  void StartWorker(std::uint64_t id, BatchJob& job) override {
+    host.pending.emplace_back(id, &job), ++host.workersStarted;
   }
-  void SetSourceBold(int r, bool bold) override { rows[r].bold = bold; }
-  void ShowProgress(int r) override { rows[r].progress = true; }
-  void HideProgress(int r) override { rows[r].progress = false; }
-  void SetProgress(int, int) override {}  // the record keeps the percentage shown
-  void ScrollTo(int) override {}
-  void StartWorker(BatchJob& job) override { host.pending = &job, ++host.workersStarted; }
   bool OverwriteChecked() const override { return host.overwrite; }
   void EnableConvertAll(bool enable) override { host.convertAll = enable; }
   void EnableStop(bool enable) override { host.stop = enable; }
   void SetOverallProgress(int maximum, int position) override { host.overall = {maximum, position}; }
   void ShowSummary(const std::string& text, bool) override { host.summaries.push_back(text); }
   void CloseWindow() override { host.closed = true; }
-  void PostPercent(int percent) override { host.posted.push_back(percent); }
-  void Changed(const CProgressState& state, ProgressChange change) override {
-    if (change == ProgressChange::FileRange) run.SetFileRange(state.file.maximum, state.file.step);
-    if (change != ProgressChange::FileStep) return;
-    run.StepFile();
+  void PostPercent(std::uint64_t, int percent) override { host.posted.push_back(percent); }
+  void FileStepped(std::uint64_t) override {
     if (onStep) onStep();
   }
-  bool IsCancelled() override { return run.IsCancelled(); }
 
-  // Adds a row the way Add Files does; rows of unknown type start unchecked
+  // Adds a job the way Add Files does; jobs of unknown type start unchecked
   // unless checked says otherwise.
   void Add(const std::string& path, std::optional<bool> checked = std::nullopt) {
-    Row& row = rows.emplace_back();
-    row.record.sourcePath = path;
-    row.record.sourceType = BatchSourceType(BatchExtension(path));
-    row.checked = checked.value_or(row.record.sourceType != sourcetype::kUnknown);
-    const std::string name = BatchFileName(path);
-    row.text[batchcol::kSource] = name;
-    row.text[batchcol::kConvertTo] = BatchTargetText(row.record.sourceType);
-    row.text[batchcol::kOutput] = BatchOutputName(name, BatchTargetExtension(row.record.sourceType));
-    row.text[batchcol::kStatus] = batchtext::kQueued;
-    row.text[batchcol::kSourcePath] = row.text[batchcol::kOutputPath] = BatchFolder(path);
+    BatchQueueJob job = MakeBatchQueueJob(path);
+    if (checked) job.checked = *checked;
+    queue.Insert(queue.Count(), {job});
   }
-  JobStatus Status(int r) const { return static_cast<JobStatus>(rows[r].record.status); }
-  const std::string& StatusText(int r) const { return rows[r].text[batchcol::kStatus]; }
+  const BatchQueueJob& Job(int r) const { return queue.At(r); }
+  JobStatus Status(int r) const { return queue.At(r).status; }
+  std::string StatusText(int r) const { return BatchStatusText(Status(r)); }
   // Runs the started workers one after the other, as the window's event
   // loop would deliver their reports.
   void Pump() {
-    while (BatchJob* job = std::exchange(host.pending, nullptr)) {
+    while (!host.pending.empty()) {
+      const auto [id, job] = host.pending.front();
+      host.pending.erase(host.pending.begin());
       BatchConvertWorker(*job, maker);
-      run.OnJobFinished();
+      run.OnJobEnded(id);
     }
   }
   // Starts a case over in a folder of its own.
   void Fresh(const std::string& name) {
     folder = dir.Path() / name;
     fs::create_directories(folder);
-    rows.clear();
+    queue.RemoveIf([](const BatchQueueJob&) { return true; });
     host = {};
     onStep = nullptr;
   }
   void Convert() {
-    run.StartRun();
+    run.Start();
     Pump();
   }
   std::string Log() const {
@@ -121,14 +97,16 @@ class BatchRunTest : public ::testing::Test, public CBatchRows, public CBatchHos
     kt::WriteAll(In(name), kt::EncodedSine(0.5, kt::LameSpec{}));
     return In(name);
   }
+  // The entry the window's cells would give: name, folder, output, target.
   std::string Entry(int r, const std::string& status, const std::string& reason) const {
-    const auto& t = rows[r].text;
-    return FormatLogEntry({t[1], t[6], t[4], t[7], t[3], status, reason});
+    const BatchQueueJob& j = Job(r);
+    return FormatLogEntry({j.SourceName(), j.SourceFolder(), j.outputName, j.outputFolder,
+                           BatchFormatText(j.target), status, reason});
   }
 
   kt::TempDir dir;
   fs::path folder = dir.Path();
-  mutable std::vector<Row> rows;
+  CBatchQueue queue;
   Host host;
   std::function<void()> onStep;  // lets a test act in the middle of a file
   BatchFileMaker maker = MakeBatchFile;
@@ -142,7 +120,6 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     const char* what;
     std::function<std::string()> make;
     std::string cell;
-    std::uint32_t colour;
     AudioError logged;  // 0: no entry
     BatchFileMaker fileMaker = MakeBatchFile;
   };
@@ -153,18 +130,17 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     kt::WriteAll(In(name), kt::PatternData(size));
     return In(name);
   };
-  constexpr std::uint32_t green = 0x006E28, red = 0x0000FF, black = 0;
   // clang-format off
   const Case cases[] = {
-      {"converts", [&] { return Wav("good.wav"); }, "Done", green, 0},
-      {"decodes", [&] { return Mp3("tune.mp3"); }, "Done", green, 0},
-      {"unknown type", [&] { return file("notes.txt", 2); }, "Failed", red, err::kBatchUnknownType},
-      {"bad header", [&] { return file("junk.wav", 3000); }, "Failed", red, err::kNoRiffHeader},
-      {"missing source", [&] { return In("gone.wav"); }, "Failed", red, err::kCannotOpen},
-      {"conversion fails", [&] { return Wav("three.wav", 3); }, "Failed", red, err::kTooManyChannels},
-      {"no file object", [&] { return Wav("a.wav"); }, "Failed", red, err::kNoMemory, noMemory},
-      {"output exists", [&] { return Wav("there.wav"); }, "File Exists", red, err::kBatchOutputExists},
-      {"left unchecked", [&] { return Wav("skip.wav"); }, "Queued", black, err::kBatchNotSelected},
+      {"converts", [&] { return Wav("good.wav"); }, "Done", 0},
+      {"decodes", [&] { return Mp3("tune.mp3"); }, "Done", 0},
+      {"unknown type", [&] { return file("notes.txt", 2); }, "Failed", err::kBatchUnknownType},
+      {"bad header", [&] { return file("junk.wav", 3000); }, "Failed", err::kNoRiffHeader},
+      {"missing source", [&] { return In("gone.wav"); }, "Failed", err::kCannotOpen},
+      {"conversion fails", [&] { return Wav("three.wav", 3); }, "Failed", err::kTooManyChannels},
+      {"no file object", [&] { return Wav("a.wav"); }, "Failed", err::kNoMemory, noMemory},
+      {"output exists", [&] { return Wav("there.wav"); }, "File Exists", err::kBatchOutputExists},
+      {"left unchecked", [&] { return Wav("skip.wav"); }, "Queued", err::kBatchNotSelected},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -172,20 +148,19 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     Fresh(c.what);
     Add(c.make(), c.logged != err::kBatchNotSelected);
     const bool outputExists = c.logged == err::kBatchOutputExists;
-    if (outputExists) kt::WriteAll(run.GetOutputFullPath(0), {1, 2, 3});
+    if (outputExists) kt::WriteAll(Job(0).OutputPath(), {1, 2, 3});
     maker = c.fileMaker;
     Convert();
-    const JobStatus status = c.cell == "Done"     ? JobStatus::Done
-                             : c.cell == "Failed" ? JobStatus::Failed
-                                                  : JobStatus::Pending;
-    EXPECT_EQ(fs::exists(run.GetOutputFullPath(0)), outputExists || status == JobStatus::Done);
+    const JobStatus status = c.cell == "Done"          ? JobStatus::Done
+                             : c.cell == "Failed"      ? JobStatus::Failed
+                             : c.cell == "File Exists" ? JobStatus::FileExists
+                                                       : JobStatus::Queued;
+    EXPECT_EQ(fs::exists(Job(0).OutputPath()), outputExists || status == JobStatus::Done);
     EXPECT_EQ(Status(0), status);
     EXPECT_EQ(StatusText(0), c.cell);
-    EXPECT_EQ(rows[0].statusColour, c.colour);
-    EXPECT_FALSE(rows[0].bold || rows[0].progress);
     EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, LoadMessage(c.logged)) : batchlog::kSuccessLine);
-    EXPECT_EQ(run.State(), status == JobStatus::Pending ? BatchState::Unfinished : BatchState::Idle);
-    EXPECT_EQ(host.convertAll, status == JobStatus::Pending);
+    EXPECT_EQ(run.State(), IsWaiting(status) ? BatchState::Unfinished : BatchState::Idle);
+    EXPECT_EQ(host.convertAll, IsWaiting(status));
     EXPECT_FALSE(host.stop);
     EXPECT_EQ(host.overall, std::make_pair(0, 0));
   }
@@ -250,12 +225,7 @@ TEST_F(BatchRunTest, TheLogHoldsExactlyWhatTheLastRunLeft) {
     EXPECT_EQ(Log(), c.log());
     EXPECT_EQ(host.summaries.empty() ? "" : host.summaries.back(), c.summary);
     EXPECT_EQ(StatusText(0), c.firstCell);
-    for (const auto& row : rows) {
-      EXPECT_FALSE(row.bold || row.progress);
-      if (row.text[batchcol::kStatus] == "Queued") {
-        EXPECT_EQ(row.statusColour, batchcolour::kBlack);
-      }
-    }
+    for (int r = 0; r < queue.Count(); ++r) EXPECT_NE(Status(r), JobStatus::Converting);
     EXPECT_EQ(host.posted, c.posted);
     EXPECT_EQ(host.workersStarted, c.workers);
     EXPECT_EQ(host.closed, c.closed);
@@ -294,23 +264,30 @@ TEST(BatchTexts, TheTwoLineSummaryAndTheEightLinesOfAnEntry) {
 // only upwards, and only the converting row.
 TEST_F(BatchRunTest, NoSecondRunWhileAWorkerRuns) {
   Add(Wav("a.wav"));
-  run.ShowPercent(40);  // nothing converts yet
-  EXPECT_EQ(rows[0].record.shownPercent, 0);
-  run.StartRun();
+  run.ShowPercent(Job(0).id, 40);  // nothing converts yet
+  EXPECT_EQ(Job(0).percent, 0);
+  run.Start();
   ASSERT_EQ(run.State(), BatchState::Converting);
-  run.SetFileRange(0, 1), run.StepFile();
-  run.SetFileRange(10, 7);
-  for (int step = 0; step < 3; ++step) run.StepFile();
+  CProgressSink& sink = *host.pending.front().second->sink;
+  const auto range = [&](std::uint32_t total, std::uint32_t step) {
+    CProgressState state;
+    state.file.maximum = total;
+    state.file.step = step;
+    sink.Changed(state, ProgressChange::FileRange);
+  };
+  range(0, 1), sink.Changed({}, ProgressChange::FileStep);
+  range(10, 7);
+  for (int step = 0; step < 3; ++step) sink.Changed({}, ProgressChange::FileStep);
   EXPECT_EQ(host.posted, (std::vector<int>{70, 100}));
-  Add(In("late.wav"));
-  std::rotate(rows.begin(), rows.end() - 1, rows.end());  // added rows come first
+  queue.Insert(0, {MakeBatchQueueJob(In("late.wav"))});  // added rows come first
   run.OnFilesAdded();
   EXPECT_EQ(run.State(), BatchState::Converting);
   EXPECT_FALSE(host.convertAll);
-  for (int percent : {10, 5, 60, 60}) run.ShowPercent(percent);
-  EXPECT_EQ(rows[1].record.shownPercent, 60);
-  EXPECT_EQ(rows[0].record.shownPercent, 0);
-  run.StartRun();  // refused: the same worker is still the only one
+  for (int percent : {10, 5, 60, 60}) run.ShowPercent(Job(1).id, percent);
+  run.ShowPercent(Job(0).id, 30);  // not converting
+  EXPECT_EQ(Job(1).percent, 60);
+  EXPECT_EQ(Job(0).percent, 0);
+  run.Start();  // refused: the same worker is still the only one
   EXPECT_EQ(host.workersStarted, 1);
   Pump();
   EXPECT_EQ(Status(1), JobStatus::Done);
@@ -328,8 +305,7 @@ TEST_F(BatchRunTest, AnOutputNamingASourceFailsEvenWithOverwrite) {
   Add(Mp3("a.mp3"));
   for (const char* via : {"sub/..", "link"}) {
     Add(Wav("self.wav"));
-    rows.back().text[batchcol::kOutput] = "self.wav";
-    rows.back().text[batchcol::kOutputPath] = dir.File(via);
+    queue.SetOutput(queue.Count() - 1, dir.File(via), "self.wav");
   }
   const auto before = kt::ReadAll(In("a.mp3"));
   Convert();

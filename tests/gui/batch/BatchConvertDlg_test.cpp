@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,8 +31,9 @@
 #include "gui/ObjectName.h"
 #include "gui/batch/BatchSession.h"
 #include "gui/batch/ChangeOutputDlg.h"
-#include "gui/batch/listctrl/XHeaderCtrl.h"
-#include "gui/batch/listctrl/XListCtrl.h"
+#include "gui/batch/BatchHeader.h"
+#include "gui/batch/BatchListView.h"
+#include "gui/batch/BatchTableModel.h"
 #include "settings/StatePaths.h"
 #include "support/Mp3Builder.h"
 #include "support/WaveExpect.h"
@@ -39,6 +42,14 @@ namespace fs = std::filesystem;
 using W = CBatchConvertDlg;
 
 namespace {
+
+QVariant CellData(W& window, int row, int column, int role = Qt::DisplayRole) {
+  return window.List()->model()->index(row, column).data(role);
+}
+
+int Checked(W& window, int row) {
+  return CellData(window, row, 0, Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked ? 1 : 0;
+}
 
 QString FocusName() {
   return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
@@ -102,8 +113,8 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
     window.reset();
   }
   QAbstractButton* Button(const char* name) { return BatchFiles::Button(*window, name); }
-  QString Cell(int row, int column) { return window->List()->GetCellText(row, column); }
-  CXListCtrl* List() { return window->List(); }
+  QString Cell(int row, int column) { return CellData(*window, row, column).toString(); }
+  CBatchListView* List() { return window->List(); }
   QPoint CellCentre(int row, int column) {
     return List()->visualRect(List()->model()->index(row, column)).center();
   }
@@ -112,7 +123,7 @@ class BatchWindowTest : public testing::Test, public BatchFiles {
   }
   QStringList Sources() {
     QStringList names;
-    for (int row = 0; row < List()->GetRowCount(); ++row) names << Cell(row, 1);
+    for (int row = 0; row < List()->model()->rowCount(); ++row) names << Cell(row, 1);
     return names;
   }
   void Activate() {
@@ -139,8 +150,8 @@ TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
   for (int row = 0; row < 4; ++row) {
     for (int column = 1; column <= 5; ++column) EXPECT_EQ(Cell(row, column), expected[row][column - 1]);
     EXPECT_EQ(Cell(row, 7), QString::fromStdString(folder + "/"));
-    EXPECT_EQ(window->List()->GetCellCheck(row, 0), row == 2 ? 0 : 1);
-    EXPECT_EQ(window->List()->GetRowEnabled(row), row != 2);
+    EXPECT_EQ(Checked(*window, row), row == 2 ? 0 : 1);
+    EXPECT_EQ(List()->BatchModel()->RowEnabled(row), row != 2);
   }
 
   QSignalSpy finished(window.get(), &W::RunFinished);
@@ -165,15 +176,15 @@ TEST_F(BatchWindowTest, ARealRunOverWavMp3AndUnknownFiles) {
 TEST_F(BatchWindowTest, StopInTheMiddleOfAFileKeepsThePartialOutput) {
   Add(*window, {Wav("a.wav", 2), Wav("b.wav", 2)});
   ConvertAllAndHold(*window);
-  EXPECT_GT(window->List()->GetCell(0, 5)->progressPercent, 0);
-  EXPECT_TRUE(window->List()->GetCell(0, 1)->bold);
+  EXPECT_GT(CellData(*window, 0, 5, CBatchTableModel::ProgressRole).toInt(), 0);
+  EXPECT_TRUE(CellData(*window, 0, 1, CBatchTableModel::BoldRole).toBool());
   for (int key : {Qt::Key_Escape, Qt::Key_Return}) kt::KeyClick(window.get(), key);  // ignored
   EXPECT_TRUE(window->isVisible() && window->Running());
   EXPECT_FALSE(Button(W::kConvertAll)->isEnabled());
   // Delete removes the selected rows, but never the converting one.
   window->List()->selectAll();
   kt::KeyClick(window->List(), Qt::Key_Delete);
-  ASSERT_EQ(window->List()->GetRowCount(), 1);
+  ASSERT_EQ(window->List()->model()->rowCount(), 1);
   EXPECT_EQ(Cell(0, 1), "a.wav");
 
   QSignalSpy finished(window.get(), &W::RunFinished);
@@ -209,7 +220,7 @@ TEST_F(BatchWindowTest, ChangeOutputRefusesTypedCharactersAndAppliesOnOk) {
   QTest::mouseDClick(window->List()->viewport(), Qt::LeftButton, Qt::NoModifier, cell);
   // The dialog blocks this window only and does not wait in a loop of its own.
   ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(0, 4) == "new.mp3"; }, 5000));
-  EXPECT_EQ(window->Run().GetOutputFullPath(0), "/out:dir/x/new.mp3");
+  EXPECT_EQ(window->Queue().At(0).OutputPath(), "/out:dir/x/new.mp3");
 }
 
 TEST_F(BatchWindowTest, HoverThenDeleteRemovesTheClickedRowOnly) {
@@ -223,11 +234,11 @@ TEST_F(BatchWindowTest, HoverThenDeleteRemovesTheClickedRowOnly) {
   // Shift-click and Ctrl+A select for Delete as well.
   ClickCell(0, 1);
   ClickCell(1, 1, Qt::ShiftModifier);
-  EXPECT_EQ(List()->GetSelectedRows(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(List()->SelectedRows(), (std::vector<int>{0, 1}));
   Add(*window, {Wav("d.wav")});
   QTest::keyClick(List(), Qt::Key_A, Qt::ControlModifier);
   kt::KeyClick(List(), Qt::Key_Delete);
-  EXPECT_EQ(List()->GetRowCount(), 0);
+  EXPECT_EQ(List()->model()->rowCount(), 0);
   EXPECT_EQ(window->State(), BatchState::Idle);
 }
 
@@ -250,7 +261,7 @@ TEST_F(BatchWindowTest, TabGoesFromTheListToOverwriteAndAlongTheButtons) {
   EXPECT_EQ(FocusName(), W::kList);
   QTest::keyClick(List(), Qt::Key_Down);
   QTest::keyClick(List(), Qt::Key_Space);
-  EXPECT_EQ(List()->GetCellCheck(List()->currentIndex().row(), 0), 0);
+  EXPECT_EQ(Checked(*window, List()->currentIndex().row()), 0);
   EXPECT_EQ(FocusName(), W::kList);
   // Space on Overwrite ticks Overwrite.
   QTest::keyClick(List(), Qt::Key_Tab);
@@ -258,16 +269,61 @@ TEST_F(BatchWindowTest, TabGoesFromTheListToOverwriteAndAlongTheButtons) {
   EXPECT_TRUE(kt::Control<QCheckBox>(window.get(), W::kOverwrite)->isChecked());
 }
 
+// The check box answers a click in its cell and Space; the check-all title
+// follows the boxes; the "Convert To" drop button opens the choice, whose
+// entry Enter takes and Escape leaves.
+TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
+  Add(*window, {Wav("a.wav"), Wav("b.wav")});
+  Activate();
+  CBatchHeader* header = List()->Header();
+  EXPECT_EQ(header->GetItemImage(0), CBatchHeader::kTickedBoxImage);
+  ClickCell(0, 0);
+  EXPECT_EQ(Checked(*window, 0), 0);
+  EXPECT_EQ(header->GetItemImage(0), CBatchHeader::kEmptyBoxImage);
+  EXPECT_EQ(List()->SelectedRows(), std::vector<int>{0});  // the press selects as well
+  QTest::keyClick(List(), Qt::Key_Space);
+  EXPECT_EQ(Checked(*window, 0), 1);
+  EXPECT_TRUE(window->Queue().At(1).checked);
+  EXPECT_EQ(header->GetItemImage(0), CBatchHeader::kTickedBoxImage);
+
+  struct Case {
+    const char* what;
+    int key;
+    QString cell;
+  };
+  const Case cases[] = {{"Enter takes the entry", Qt::Key_Return, "MP3"}, {"Escape leaves it", Qt::Key_Escape, "WAV"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    window->Queue().SetTarget(0, BatchFormat::Wav);
+    ASSERT_EQ(Cell(0, 3), "WAV");
+    ClickCell(0, 1);
+    const QRect cell = List()->visualRect(List()->model()->index(0, 3));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      CBatchDelegate::DropButtonRect(cell).center());
+    QComboBox* combo = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+          combo = List()->findChild<QComboBox*>();
+          return combo && combo->view()->isVisible();
+        },
+        5000));
+    EXPECT_EQ(combo->count(), 1);
+    QTest::keyClick(combo->view(), Qt::Key(c.key));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !List()->findChild<QComboBox*>() || !combo->isVisible(); }, 5000));
+    EXPECT_EQ(Cell(0, 3), c.cell);
+    EXPECT_EQ(window->Queue().At(0).target, c.cell == "MP3" ? BatchFormat::Mp3 : BatchFormat::Wav);
+  }
+}
+
 TEST_F(BatchWindowTest, AnUnknownRowIsRedSelectableRemovableAndNeverConverted) {
   Add(*window, {Wav("a.wav"), folder + "/notes.txt"});
-  const XListCell* type = List()->GetCell(1, 2);
-  EXPECT_EQ(type->text, "Unknown!");
-  EXPECT_EQ(QColorFromRef(type->textColor), QColor(Qt::red));
+  EXPECT_EQ(Cell(1, 2), "Unknown!");
+  EXPECT_EQ(CellData(*window, 1, 2, Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
   // Its box cannot be ticked, by mouse or by Space.
   ClickCell(1, 0);
   QTest::keyClick(List(), Qt::Key_Space);
-  EXPECT_EQ(List()->GetCellCheck(1, 0), 0);
-  EXPECT_EQ(List()->GetSelectedRows(), (std::vector<int>{1}));
+  EXPECT_EQ(Checked(*window, 1), 0);
+  EXPECT_EQ(List()->SelectedRows(), (std::vector<int>{1}));
   // The list as it is now ends "not converted"; without the row, it does not.
   kt::KeyClick(List(), Qt::Key_Delete);
   EXPECT_EQ(Sources(), QStringList{"a.wav"});
@@ -302,7 +358,7 @@ TEST_F(BatchWindowTest, TheWindowResizesNeverBelowItsFirstSizeAndIsRemembered) {
 }
 
 TEST_F(BatchWindowTest, AddedFilesFitTheirColumnsAndACutCellShowsItsText) {
-  CXHeaderCtrl* header = List()->GetHeaderCtrl();
+  CBatchHeader* header = List()->Header();
   // The empty window's titles already show whole.
   for (int column = 0; column < 8; ++column)
     EXPECT_GE(List()->columnWidth(column), header->TitleWidth(column));
@@ -347,7 +403,7 @@ TEST_F(BatchWindowTest, DroppedFilesAndFoldersAndAddFolderAddInNameOrder) {
       ASSERT_TRUE(enter.isAccepted());
       QDropEvent drop(QPointF(pos), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
       QApplication::sendEvent(List()->viewport(), &drop);
-      ASSERT_TRUE(QTest::qWaitFor([&] { return List()->GetRowCount() == 5; }, 5000));
+      ASSERT_TRUE(QTest::qWaitFor([&] { return List()->model()->rowCount() == 5; }, 5000));
       EXPECT_EQ(Sources(), fromTree + QStringList{"loose.txt"});
       continue;
     }
@@ -385,7 +441,7 @@ TEST_F(BatchWindowTest, TheDialogsAndBoxesBlockTheBatchWindowOnlyAndDoNotWait) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
   EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
-  EXPECT_EQ(List()->GetRowCount(), 0);
+  EXPECT_EQ(List()->model()->rowCount(), 0);
   dialog->selectFile(QString::fromStdString(wav));
   QMetaObject::invokeMethod(dialog, "accept");
   EXPECT_EQ(Sources(), QStringList{"a.wav"});
@@ -432,7 +488,7 @@ TEST(BatchWindowCloseTest, ARunEndingUnderTheCloseQuestionWithdrawsIt) {
     W batch(files->prompt.Services());
     batch.Start();
     files->Add(batch, {files->Wav("a.wav", 2), files->Wav("b.wav", 1)});
-    if (c.leaveOneUnchecked) batch.List()->SetCellCheck(1, 0, 0);
+    if (c.leaveOneUnchecked) batch.Queue().SetChecked(1, false);
     files->ConvertAllAndHold(batch);
     QSignalSpy closed(&batch, &W::Closed);
     BatchFiles::Button(batch, W::kExit)->click();
@@ -522,7 +578,7 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
     QSignalSpy finished(batch, &W::RunFinished);
     BatchFiles::Button(*batch, W::kConvertAll)->click();
     ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
-    EXPECT_EQ(batch->List()->GetCellText(0, 5), "Failed");
+    EXPECT_EQ(CellData(*batch, 0, 5).toString(), "Failed");
     const auto log = kt::ReadAll(BatchFiles::dir.File("state/batchconvert.log"));
     EXPECT_NE(std::string(log.begin(), log.end()).find("Output file cannot be the same as the source file."),
               std::string::npos);
@@ -536,7 +592,7 @@ TEST_F(MainWithBatchTest, AnOutputReplacingTheMainWindowsOpenFileIsRefused) {
   QSignalSpy finished(batch, &W::RunFinished);
   BatchFiles::Button(*batch, W::kConvertAll)->click();
   ASSERT_TRUE(!finished.isEmpty() || finished.wait(30000));
-  EXPECT_EQ(batch->List()->GetCellText(0, 5), "Done");
+  EXPECT_EQ(CellData(*batch, 0, 5).toString(), "Done");
   EXPECT_NE(kt::ReadAll(open), before);
 }
 
@@ -548,7 +604,7 @@ TEST_F(MainWithBatchTest, ClosingTheProgramUnderARunThatEndsAsksTheQuestionThatA
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->Batch()->Window() != nullptr; }, 5000));
   W* batch = window->Batch()->Window();
   BatchFiles::Add(*batch, {Wav("a.wav", 2), Wav("b.wav", 1)});
-  batch->List()->SetCellCheck(1, 0, 0);
+  batch->Queue().SetChecked(1, false);
   ConvertAllAndHold(*batch);
   QSignalSpy done(window.get(), &QDialog::finished);
   window->close();

@@ -1,5 +1,5 @@
 #pragma once
-// The header of the extended list control: each column title is painted in
+// The header of the batch window's list: each column title is painted in
 // blue after an image from the header's image list, on the button-face
 // colour, with a two-tone separator between items. A column whose image is
 // the empty box (1) or the ticked box (2) is a check-all box: the list flips
@@ -10,7 +10,7 @@
 #include <QPixmap>
 #include <vector>
 
-class CXHeaderCtrl : public QHeaderView {
+class CBatchHeader : public QHeaderView {
   Q_OBJECT
 
  public:
@@ -19,7 +19,7 @@ class CXHeaderCtrl : public QHeaderView {
   static constexpr int kEmptyBoxImage = 1;
   static constexpr int kTickedBoxImage = 2;
 
-  explicit CXHeaderCtrl(QWidget* parent = nullptr);
+  explicit CBatchHeader(QWidget* parent = nullptr);
 
   void SetImageList(const QList<QPixmap>& images);
   const QList<QPixmap>& GetImageList() const { return images_; }

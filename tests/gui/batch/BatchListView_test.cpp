@@ -1,9 +1,9 @@
-// The extended list control driven through its widgets: the header's
-// check-all box, disabled rows, selection by click and key but never by
-// hover, Space, cut-cell tooltips, fitting columns, drops, and what one
+// The batch window's list over a queue, driven through its widgets: the
+// header's check-all box, greyed rows, selection by click and key but never
+// by hover, Space, cut-cell tooltips, fitting columns, drops, and what one
 // progress step repaints (Tab is the batch window test's).
 
-#include "gui/batch/listctrl/XListCtrl.h"
+#include "gui/batch/BatchListView.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,10 @@
 #include <QTest>
 #include <QToolTip>
 #include <QUrl>
+#include <algorithm>
 
-#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/BatchHeader.h"
+#include "gui/batch/BatchTableModel.h"
 #include "support/gui/GuiTestSupport.h"
 #include "support/gui/PaintCounter.h"
 
@@ -24,24 +26,25 @@ namespace {
 constexpr int kCheckColumn = 0;
 constexpr int kStatusColumn = 5;
 
-// A list laid out like the batch window's: eight columns, the first with the
-// check-all box, rows with a ticked box in column 0.
-class XListCtrlTest : public testing::Test {
+// A list laid out like the batch window's over a queue of WAV files, all
+// checked; "unknown" rows are of a type no conversion reads.
+class BatchListViewTest : public testing::Test {
  protected:
   void SetUp() override {
     list.resize(900, 300);
-    for (int column = 0; column < 8; ++column) list.InsertColumn(column, "Col", Qt::AlignCenter, 110);
-    header()->SetImageList(CXHeaderCtrl::CheckBoxImages());
-    for (int column = 0; column < 8; ++column) header()->SetItemImage(column, column == 0 ? 1 : 0);
+    for (int column = 0; column < 8; ++column) list.setColumnWidth(column, 110);
     list.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
   }
-  CXHeaderCtrl* header() { return list.GetHeaderCtrl(); }
-  void AddRows(int count) {
+  CBatchHeader* header() { return list.Header(); }
+  void AddRows(int count, std::initializer_list<int> unknown = {}) {
+    std::vector<BatchQueueJob> jobs;
     for (int row = 0; row < count; ++row) {
-      ASSERT_TRUE(list.InsertRow(row, "       "));
-      list.SetCellCheck(row, kCheckColumn, 1);
+      const bool isUnknown = std::find(unknown.begin(), unknown.end(), row) != unknown.end();
+      jobs.push_back(MakeBatchQueueJob("/music/" + std::to_string(row) + (isUnknown ? ".txt" : ".wav")));
+      jobs.back().checked = true;
     }
+    queue.Insert(0, jobs);
   }
   QRect CellRect(int row, int column) { return list.visualRect(list.model()->index(row, column)); }
   void Click(int row, int column, Qt::KeyboardModifiers keys = Qt::NoModifier) {
@@ -54,67 +57,66 @@ class XListCtrlTest : public testing::Test {
   }
   std::vector<int> Checks() {
     std::vector<int> checks;
-    for (int row = 0; row < list.GetRowCount(); ++row) checks.push_back(list.GetCellCheck(row, kCheckColumn));
+    for (int row = 0; row < queue.Count(); ++row) checks.push_back(queue.At(row).checked ? 1 : 0);
     return checks;
   }
 
-  CXListCtrl list;
+  CBatchQueue queue;
+  CBatchTableModel model{queue};
+  CBatchListView list{&model};
 };
 
-TEST_F(XListCtrlTest, TheHeaderBoxTicksEveryRowAndFollowsTheRows) {
-  AddRows(4);
-  list.SetCellCheck(1, kCheckColumn, 0);
-  list.SetCellCheck(2, kCheckColumn, 0);
-  list.SetRowEnabled(2, false);
-  ASSERT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kEmptyBoxImage);
-  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
-  // Through the header, disabled rows too; a title without the box does nothing.
+TEST_F(BatchListViewTest, TheHeaderBoxTicksEveryRowAndFollowsTheRows) {
+  AddRows(4, {2});
+  queue.SetChecked(1, false);
+  queue.SetChecked(2, false);
+  ASSERT_EQ(header()->GetItemImage(kCheckColumn), CBatchHeader::kEmptyBoxImage);
+  QSignalSpy clicked(&list, &CBatchListView::CheckBoxClicked);
+  // Through the header, greyed rows too; a title without the box does nothing.
   ClickHeader(kCheckColumn);
   EXPECT_EQ(Checks(), (std::vector<int>{1, 1, 1, 1}));
-  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kTickedBoxImage);
+  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CBatchHeader::kTickedBoxImage);
   ClickHeader(kCheckColumn);
   EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 0, 0}));
-  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kEmptyBoxImage);
+  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CBatchHeader::kEmptyBoxImage);
   ClickHeader(1);
-  EXPECT_EQ(header()->GetItemImage(1), CXHeaderCtrl::kBlankImage);
-  EXPECT_EQ(list.GetCellCheck(3, 1), -1);
+  EXPECT_EQ(header()->GetItemImage(1), CBatchHeader::kBlankImage);
+  EXPECT_FALSE(model.index(3, 1).data(Qt::CheckStateRole).isValid());
   EXPECT_EQ(clicked.count(), 0);
-  // Ticking the last enabled box ticks the header; unticking any clears it.
-  list.SetRowEnabled(2, true);
-  for (int row : {0, 1, 2}) list.SetCellCheck(row, kCheckColumn, 1);
+  // Ticking the last box ticks the header; unticking any clears it.
+  for (int row : {0, 1, 2}) queue.SetChecked(row, true);
   Click(3, kCheckColumn);
-  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kTickedBoxImage);
+  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CBatchHeader::kTickedBoxImage);
   Click(0, kCheckColumn);
   EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1}));
-  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CXHeaderCtrl::kEmptyBoxImage);
+  EXPECT_EQ(header()->GetItemImage(kCheckColumn), CBatchHeader::kEmptyBoxImage);
   ASSERT_EQ(clicked.count(), 2);
-  EXPECT_EQ(clicked[0], (QList<QVariant>{3, kCheckColumn}));
-  EXPECT_EQ(clicked[1], (QList<QVariant>{0, kCheckColumn}));
+  EXPECT_EQ(clicked[0], (QList<QVariant>{3}));
+  EXPECT_EQ(clicked[1], (QList<QVariant>{0}));
 }
 
-TEST_F(XListCtrlTest, ADisabledRowKeepsItsBoxButCanBeSelected) {
-  AddRows(3);
-  list.SetRowEnabled(1, false);
-  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
-  QSignalSpy doubleClicked(&list, &CXListCtrl::ListDoubleClicked);
+TEST_F(BatchListViewTest, AGreyedRowKeepsItsBoxButCanBeSelected) {
+  AddRows(3, {1});
+  QSignalSpy clicked(&list, &CBatchListView::CheckBoxClicked);
+  QSignalSpy doubleClicked(&list, &CBatchListView::ListDoubleClicked);
   Click(1, kCheckColumn);
-  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{1}));
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1}));
   kt::KeyClick(list.viewport(), Qt::Key_Space, " ");
   QTest::keyClick(&list, Qt::Key_Space);
   QTest::mouseDClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, CellRect(1, 2).center());
-  EXPECT_EQ(list.GetCellCheck(1, kCheckColumn), 1);
+  EXPECT_TRUE(queue.At(1).checked);
   EXPECT_EQ(clicked.count(), 0);
   EXPECT_EQ(doubleClicked.count(), 0);
   // The same click on an enabled row toggles and selects it; a range
-  // selection takes the disabled row in.
+  // selection takes the greyed row in.
   Click(2, kCheckColumn);
-  EXPECT_EQ(list.GetCellCheck(2, kCheckColumn), 0);
+  EXPECT_FALSE(queue.At(2).checked);
   Click(0, 2, Qt::ShiftModifier);
-  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0, 1, 2}));
 }
 
 // Clicks and keys select, as a desktop list does.
-TEST_F(XListCtrlTest, ClicksModifiersArrowsAndCtrlASelect) {
+TEST_F(BatchListViewTest, ClicksModifiersArrowsAndCtrlASelect) {
   struct Step {
     enum Kind { Click, Key } kind;
     int rowOrKey;
@@ -148,75 +150,69 @@ TEST_F(XListCtrlTest, ClicksModifiersArrowsAndCtrlASelect) {
       else
         QTest::keyClick(&list, Qt::Key(step.rowOrKey), step.modifiers);
     }
-    EXPECT_EQ(list.GetSelectedRows(), c.selected);
+    EXPECT_EQ(list.SelectedRows(), c.selected);
   }
   EXPECT_EQ(Checks(), std::vector<int>(6, 1));  // no key or click on column 2 ticked anything
 }
 
-TEST_F(XListCtrlTest, HoverHighlightsTheRowButNeverSelectsIt) {
+TEST_F(BatchListViewTest, HoverHighlightsTheRowButNeverSelectsIt) {
   AddRows(4);
   list.SetHotTrack(true);
   Click(0, 2);
   kt::PaintCounter::Settle(list.viewport());
-  const QPoint blank = CellRect(2, 6).center();  // a cell without text
+  const QPoint blank = CellRect(2, 0).bottomRight() - QPoint(2, 2);  // clear of the box
   const QColor plain = list.viewport()->grab().toImage().pixelColor(blank);
   QTest::mouseMove(list.viewport(), blank);
   EXPECT_EQ(list.HotRow(), 2);
   // Longer than any desktop's hover time: still only the clicked row.
   kt::Spin(450);
-  EXPECT_EQ(list.GetSelectedRows(), (std::vector<int>{0}));
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0}));
   const QColor hot = list.viewport()->grab().toImage().pixelColor(blank);
   EXPECT_NE(hot, plain);
-  EXPECT_NE(hot, list.GetSysColors().selection);
+  EXPECT_NE(hot, list.SysColors().selection);
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(list.viewport(), &leave);
   EXPECT_EQ(list.HotRow(), -1);
   EXPECT_EQ(list.viewport()->grab().toImage().pixelColor(blank), plain);
 }
 
-TEST_F(XListCtrlTest, SpaceTogglesTheFocusedRowsBox) {
+TEST_F(BatchListViewTest, SpaceTogglesTheFocusedRowsBox) {
   struct Case {
     const char* name;
     int row, column;
     Qt::KeyboardModifiers modifiers;
-    bool enabled;
     int check;
   };
   const Case cases[] = {
-      {"on the box", 1, kCheckColumn, {}, true, 0},
-      {"elsewhere in the row", 2, 3, {}, true, 0},
-      {"with Ctrl", 2, 3, Qt::ControlModifier, true, 1},
-      {"disabled row", 3, kCheckColumn, {}, false, 1},
+      {"on the box", 1, kCheckColumn, {}, 0},
+      {"elsewhere in the row", 2, 3, {}, 0},
+      {"with Ctrl", 2, 3, Qt::ControlModifier, 1},
+      {"greyed row", 3, kCheckColumn, {}, 1},
   };
-  AddRows(4);
-  QSignalSpy clicked(&list, &CXListCtrl::CheckBoxClicked);
+  AddRows(4, {3});
+  QSignalSpy clicked(&list, &CBatchListView::CheckBoxClicked);
   int toggles = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    list.SetCellCheck(c.row, kCheckColumn, 1);
-    list.SetRowEnabled(c.row, c.enabled);
+    queue.SetChecked(c.row, true);
     list.setCurrentIndex(list.model()->index(c.row, c.column));
     QTest::keyClick(&list, Qt::Key_Space, c.modifiers);
-    EXPECT_EQ(list.GetCellCheck(c.row, kCheckColumn), c.check);
+    EXPECT_EQ(queue.At(c.row).checked ? 1 : 0, c.check);
     toggles += c.check == 0 ? 1 : 0;
     EXPECT_EQ(clicked.count(), toggles);
   }
-  EXPECT_EQ(clicked.last(), (QList<QVariant>{2, kCheckColumn}));
+  EXPECT_EQ(clicked.last(), (QList<QVariant>{2}));
 }
 
-TEST_F(XListCtrlTest, ACutCellShowsItsWholeTextAsATooltip) {
-  AddRows(2);
-  const QString longText = "a_long_name_of_a_batch_source_file_number_1.wav";
+TEST_F(BatchListViewTest, ACutCellShowsItsWholeTextAsATooltip) {
+  const std::string longName = "a_long_name_of_a_batch_source_file_number_1.wav";
+  queue.Insert(0, {MakeBatchQueueJob("/m/" + longName), MakeBatchQueueJob("/m/a.wav")});
   list.setColumnWidth(1, 60);
-  list.SetCellText(0, 1, longText);
-  list.SetCellText(1, 1, "a.wav");
-  list.SetCellText(1, 2, "x");
-  list.SetCellToolTip(1, 2, "own tip");
   struct Case {
     int row, column;
     QString tip;
   };
-  const Case cases[] = {{0, 1, longText}, {1, 1, ""}, {1, 2, "own tip"}, {0, 3, ""}, {0, kCheckColumn, ""}};
+  const Case cases[] = {{0, 1, QString::fromStdString(longName)}, {1, 1, ""}, {0, 3, ""}, {0, kCheckColumn, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.row << "," << c.column);
     EXPECT_EQ(list.CellToolTip(c.row, c.column), c.tip);
@@ -235,29 +231,28 @@ TEST_F(XListCtrlTest, ACutCellShowsItsWholeTextAsATooltip) {
   EXPECT_EQ(list.CellToolTip(0, 1), "");
 }
 
-TEST_F(XListCtrlTest, FittingWidensColumnsToTheirTextsUpToALimit) {
-  AddRows(3);
+TEST_F(BatchListViewTest, FittingWidensColumnsToTheirTextsUpToALimit) {
+  queue.Insert(0, {MakeBatchQueueJob("/m/a.wav"), MakeBatchQueueJob("/m/a_long_name_of_a_batch_source_file.wav"),
+                   MakeBatchQueueJob("/" + std::string(300, 'w') + "/b.mp3")});
+  queue.SetStatus(1, JobStatus::Converting);  // its source is bold
+  queue.SetStatus(1, JobStatus::Queued);
   for (int column = 0; column < 8; ++column) list.setColumnWidth(column, 20);
-  list.SetCellText(1, 1, "a_long_name_of_a_batch_source_file.wav");
-  list.SetCellText(2, 2, "WAV");
-  list.SetCellBold(2, 2, true);
-  list.SetCellText(0, 6, QString(300, 'w'));
   list.FitColumnsToRows(0, 2, 400);
   for (int column = 0; column < 8; ++column) {
     SCOPED_TRACE(column);
     EXPECT_GE(list.columnWidth(column), header()->TitleWidth(column));
     for (int row = 0; row < 3; ++row)
-      EXPECT_TRUE(column == 6 || list.CellToolTip(row, column).isEmpty()) << row;
+      EXPECT_TRUE(column >= 6 || list.CellToolTip(row, column).isEmpty()) << row;
   }
   EXPECT_EQ(list.columnWidth(6), 400);
-  EXPECT_EQ(list.CellToolTip(0, 6), QString(300, 'w'));
+  EXPECT_EQ(list.CellToolTip(2, 6), model.index(2, 6).data().toString());
   // Never narrower than the user made it.
   list.setColumnWidth(3, 333);
   list.FitColumnsToRows(0, 2, 400);
   EXPECT_EQ(list.columnWidth(3), 333);
 }
 
-TEST_F(XListCtrlTest, CutTitlesTakeRoomFromWideColumns) {
+TEST_F(BatchListViewTest, CutTitlesTakeRoomFromWideColumns) {
   struct Case {
     const char* name;
     std::vector<int> widths;
@@ -283,8 +278,8 @@ TEST_F(XListCtrlTest, CutTitlesTakeRoomFromWideColumns) {
   }
 }
 
-TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
-  QSignalSpy dropped(&list, &CXListCtrl::FilesDropped);
+TEST_F(BatchListViewTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
+  QSignalSpy dropped(&list, &CBatchListView::FilesDropped);
   struct Case {
     const char* name;
     QList<QUrl> urls;
@@ -319,26 +314,55 @@ TEST_F(XListCtrlTest, DroppedLocalFilesAreAnnouncedInTheirOrder) {
   }
 }
 
-TEST_F(XListCtrlTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
+TEST_F(BatchListViewTest, EachProgressStepChangesAndRepaintsOneCellOnly) {
   AddRows(20);
-  list.ShowCellProgress(4, kStatusColumn, true);
+  queue.SetStatus(4, JobStatus::Converting);
   kt::PaintCounter::Settle(list.viewport());
   QSignalSpy changed(list.model(), &QAbstractItemModel::dataChanged);
   kt::PaintCounter counter;
   list.viewport()->installEventFilter(&counter);
   const QModelIndex cell = list.model()->index(4, kStatusColumn);
   for (int percent = 1; percent <= 100; ++percent) {
-    list.SetCellProgress(4, kStatusColumn, percent);
+    queue.SetPercent(4, percent);
     ASSERT_EQ(changed.count(), percent);
     EXPECT_EQ(changed.last()[0].toModelIndex(), cell);
     EXPECT_EQ(changed.last()[1].toModelIndex(), cell);
+    EXPECT_EQ(cell.data(CBatchTableModel::ProgressRole).toInt(), percent);
     counter.painted = QRegion();
     QApplication::processEvents();
     EXPECT_EQ(counter.paints, percent);
     EXPECT_EQ(counter.painted, QRegion(list.visualRect(cell)));
   }
   list.viewport()->removeEventFilter(&counter);
-  EXPECT_EQ(QColorFromRef(0x006E28), QColor(40, 110, 0));  // cell colours are 0x00BBGGRR
+}
+
+// What each status shows in the Status cell and the source's face.
+TEST_F(BatchListViewTest, EachStatusHasItsTextColourAndFace) {
+  AddRows(1);
+  struct Case {
+    JobStatus status;
+    QString text;
+    QColor colour;
+    bool bold, bar;
+  };
+  const Case cases[] = {
+      {JobStatus::Queued, "Queued", Qt::black, false, false},
+      {JobStatus::Converting, "Queued", Qt::black, true, true},
+      {JobStatus::Done, "Done", QColor(40, 110, 0), false, false},
+      {JobStatus::Failed, "Failed", Qt::red, false, false},
+      {JobStatus::FileExists, "File Exists", Qt::red, false, false},
+      {JobStatus::UnknownType, "Queued", Qt::black, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    queue.SetStatus(0, c.status);
+    const QModelIndex status = model.index(0, kStatusColumn);
+    EXPECT_EQ(status.data().toString(), c.text);
+    EXPECT_EQ(status.data(Qt::ForegroundRole).value<QColor>(), c.colour);
+    EXPECT_EQ(status.data(Qt::BackgroundRole).value<QColor>(), QColor(Qt::white));
+    EXPECT_EQ(status.data(CBatchTableModel::ProgressRole).isValid(), c.bar);
+    EXPECT_EQ(model.index(0, 1).data(CBatchTableModel::BoldRole).toBool(), c.bold);
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Sizing the list to its texts: fitting columns to rows, and the tooltip of
+// Sizing the batch list to its texts: fitting columns to rows, and the tooltip of
 // a cell whose text is cut.
 #include <QFontMetricsF>
 #include <QHeaderView>
@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "gui/batch/listctrl/XHeaderCtrl.h"
-#include "gui/batch/listctrl/XListCtrl.h"
-#include "gui/batch/listctrl/XListModel.h"
+#include "gui/batch/BatchHeader.h"
+#include "gui/batch/BatchListView.h"
+#include "gui/batch/BatchTableModel.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class TextWidthBound {
 
 }  // namespace
 
-void CXListCtrl::FitColumnsToRows(int first, int last, int maxWidth) {
+void CBatchListView::FitColumnsToRows(int first, int last, int maxWidth) {
   first = std::max(first, 0);
   last = std::min(last, model_->rowCount() - 1);
   QFont boldFont = font();
@@ -51,17 +51,18 @@ void CXListCtrl::FitColumnsToRows(int first, int last, int maxWidth) {
   for (int column = 0; column < model_->columnCount(); ++column) {
     int needed = std::max(columnWidth(column), header_->TitleWidth(column));
     for (int row = first; row <= last; ++row) {
-      const XListCell* cell = model_->Cell(row, column);
-      const bool blank = cell->text.trimmed().isEmpty();
-      if (blank && cell->check < 0) continue;
-      const int text = blank ? 0 : (cell->bold ? bold : plain)(cell->text);
-      needed = std::max(needed, text + probe.width() - delegate_->TextRect(probe, *cell).width());
+      const QModelIndex index = model_->index(row, column);
+      const QString text = index.data(Qt::DisplayRole).toString();
+      const bool blank = text.trimmed().isEmpty();
+      if (blank && !CBatchDelegate::HasCheckBox(index)) continue;
+      const int width = blank ? 0 : (index.data(CBatchTableModel::BoldRole).toBool() ? bold : plain)(text);
+      needed = std::max(needed, width + probe.width() - CBatchDelegate::TextRect(probe, index).width());
     }
     setColumnWidth(column, std::min(needed, std::max(maxWidth, columnWidth(column))));
   }
 }
 
-void CXListCtrl::FitColumnsToTitles() {
+void CBatchListView::FitColumnsToTitles() {
   // Columns narrower than their title take what they lack from the columns
   // wider than theirs, in proportion to what those can spare.
   const int count = model_->columnCount();
@@ -85,13 +86,13 @@ void CXListCtrl::FitColumnsToTitles() {
   for (int column = 0; column < count; ++column) setColumnWidth(column, widths[std::size_t(column)]);
 }
 
-QString CXListCtrl::CellToolTip(int row, int column) const {
-  const XListCell* cell = model_->Cell(row, column);
-  if (!cell) return {};
-  if (!cell->toolTip.isEmpty()) return model_->data(model_->index(row, column), Qt::ToolTipRole).toString();
-  if (cell->progressShown || cell->text.trimmed().isEmpty()) return {};
+QString CBatchListView::CellToolTip(int row, int column) const {
+  const QModelIndex index = model_->index(row, column);
+  if (!index.isValid()) return {};
+  const QString text = index.data(Qt::DisplayRole).toString();
+  if (index.data(CBatchTableModel::ProgressRole).isValid() || text.trimmed().isEmpty()) return {};
   QFont face = font();
-  face.setBold(cell->bold);
-  const QRect room = delegate_->TextRect(visualRect(model_->index(row, column)), *cell);
-  return QFontMetrics(face).horizontalAdvance(cell->text) > room.width() ? cell->text : QString();
+  face.setBold(index.data(CBatchTableModel::BoldRole).toBool());
+  const QRect room = CBatchDelegate::TextRect(visualRect(index), index);
+  return QFontMetrics(face).horizontalAdvance(text) > room.width() ? text : QString();
 }

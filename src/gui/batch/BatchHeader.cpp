@@ -1,30 +1,29 @@
-#include "gui/batch/listctrl/XHeaderCtrl.h"
+#include "gui/batch/BatchHeader.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
-#include "gui/batch/listctrl/XListCell.h"
 
 namespace {
 constexpr int kItemSpacing = 6;
 constexpr int kImageSize = 16;
-constexpr XColorRef kTitleColor = 0xFF0000;  // blue
+
 }  // namespace
 
-CXHeaderCtrl::CXHeaderCtrl(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+CBatchHeader::CBatchHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
   setSectionsClickable(true);
   setHighlightSections(false);
   setSortIndicatorShown(false);
   setDefaultAlignment(Qt::AlignCenter);
 }
 
-void CXHeaderCtrl::SetImageList(const QList<QPixmap>& images) {
+void CBatchHeader::SetImageList(const QList<QPixmap>& images) {
   images_ = images;
   viewport()->update();
 }
 
-bool CXHeaderCtrl::SetItemImage(int column, int image) {
+bool CBatchHeader::SetItemImage(int column, int image) {
   if (column < 0 || column >= count()) return false;
   if (std::size_t(column) >= itemImages_.size()) itemImages_.resize(std::size_t(column) + 1, -1);
   itemImages_[std::size_t(column)] = image;
@@ -32,18 +31,18 @@ bool CXHeaderCtrl::SetItemImage(int column, int image) {
   return true;
 }
 
-int CXHeaderCtrl::GetItemImage(int column) const {
+int CBatchHeader::GetItemImage(int column) const {
   if (column < 0 || column >= count() || std::size_t(column) >= itemImages_.size()) return -1;
   return itemImages_[std::size_t(column)];
 }
 
-bool CXHeaderCtrl::IsCheckAllColumn(int column) const {
+bool CBatchHeader::IsCheckAllColumn(int column) const {
   const int image = GetItemImage(column);
   return image == kEmptyBoxImage || image == kTickedBoxImage;
 }
 
 // Item images follow their columns when columns are inserted or removed.
-void CXHeaderCtrl::setModel(QAbstractItemModel* newModel) {
+void CBatchHeader::setModel(QAbstractItemModel* newModel) {
   if (newModel == model()) return;
   if (model()) disconnect(model(), nullptr, this, nullptr);
   QHeaderView::setModel(newModel);
@@ -62,7 +61,7 @@ void CXHeaderCtrl::setModel(QAbstractItemModel* newModel) {
           });
 }
 
-QList<QPixmap> CXHeaderCtrl::CheckBoxImages() {
+QList<QPixmap> CBatchHeader::CheckBoxImages() {
   QList<QPixmap> strip;
   for (int image = kBlankImage; image <= kTickedBoxImage; ++image) {
     QPixmap pixmap(kImageSize, kImageSize);
@@ -87,7 +86,7 @@ QList<QPixmap> CXHeaderCtrl::CheckBoxImages() {
   return strip;
 }
 
-int CXHeaderCtrl::TitleWidth(int column) const {
+int CBatchHeader::TitleWidth(int column) const {
   if (column < 0 || column >= count()) return 0;
   const int image = GetItemImage(column);
   const int imageWidth = image >= 0 && image < images_.size() ? images_[image].width() : 0;
@@ -96,7 +95,7 @@ int CXHeaderCtrl::TitleWidth(int column) const {
   return kItemSpacing * 2 + imageWidth + fontMetrics().horizontalAdvance(title) + 2;
 }
 
-QSize CXHeaderCtrl::sizeHint() const {
+QSize CBatchHeader::sizeHint() const {
   QSize hint = QHeaderView::sizeHint();
   hint.setHeight(std::max(hint.height(), std::max(fontMetrics().height(), kImageSize) + 8));
   return hint;
@@ -105,7 +104,7 @@ QSize CXHeaderCtrl::sizeHint() const {
 // The whole strip is painted here on the button face (Qt buffers every widget
 // paint, which gives the flicker-free off-screen drawing), and each item by
 // paintSection; the area beyond the last item stays plain button face.
-void CXHeaderCtrl::paintEvent(QPaintEvent* event) {
+void CBatchHeader::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   painter.fillRect(event->rect(), palette().button());
   for (int visual = 0; visual < count(); ++visual) {
@@ -116,7 +115,7 @@ void CXHeaderCtrl::paintEvent(QPaintEvent* event) {
   }
 }
 
-void CXHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+void CBatchHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
   painter->save();
   painter->setClipRect(rect);
   painter->fillRect(rect, palette().button());
@@ -129,7 +128,7 @@ void CXHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logica
   }
   const QRect titleRect(left, rect.top(), rect.right() - kItemSpacing - left + 1, rect.height());
   const QString title = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
-  painter->setPen(QColorFromRef(kTitleColor));
+  painter->setPen(QColor(Qt::blue));
   painter->setFont(font());
   painter->drawText(titleRect, Qt::AlignCenter | Qt::TextSingleLine,
                     fontMetrics().elidedText(title, Qt::ElideRight, std::max(0, titleRect.width())));
