@@ -202,7 +202,6 @@ TEST(Operations, ProgressWindowBlocksTheMainWindowAndIsGoneBeforeTheReport) {
   EXPECT_EQ(prompt->questions[0].icon, MessageIcon::Error);
   EXPECT_EQ(prompt->progressUp, std::vector<bool>{false});
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  prompt.reset();
 }
 
 }  // namespace
