@@ -25,15 +25,18 @@ void CPeakModel::Store(std::uint64_t firstBlock, const std::vector<Point>& point
   const std::uint64_t channels = shape_.channels;
   if (firstBlock >= blocks_ || channels == 0) return;
   count = std::min({count, blocks_ - firstBlock, points.size() / channels});
-  std::lock_guard lock(mutex_);
-  std::copy_n(points.begin(), static_cast<std::ptrdiff_t>(count * channels),
-              points_.begin() + static_cast<std::ptrdiff_t>(firstBlock * channels));
-  std::uint64_t added = 0;
-  for (std::uint64_t b = firstBlock; b < firstBlock + count; ++b) {
-    added += set_[static_cast<std::size_t>(b)] == 0;
-    set_[static_cast<std::size_t>(b)] = 1;
+  {
+    std::lock_guard lock(mutex_);
+    std::copy_n(points.begin(), static_cast<std::ptrdiff_t>(count * channels),
+                points_.begin() + static_cast<std::ptrdiff_t>(firstBlock * channels));
+    std::uint64_t added = 0;
+    for (std::uint64_t b = firstBlock; b < firstBlock + count; ++b) {
+      added += set_[static_cast<std::size_t>(b)] == 0;
+      set_[static_cast<std::size_t>(b)] = 1;
+    }
+    filled_ += added;
   }
-  filled_ += added;
+  if (stored_) stored_();
 }
 
 std::vector<std::vector<Column>> CPeakModel::Columns(std::uint64_t first, std::uint64_t last,

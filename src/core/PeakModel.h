@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -78,8 +79,11 @@ class CPeakModel {
   // Stores points for blocks [firstBlock, firstBlock + count), channel
   // interleaved (count × channels points); blocks past the end are dropped.
   void Store(std::uint64_t firstBlock, const std::vector<Point>& points, std::uint64_t count);
-  // Marks every block as filled, for streams that are drawn as known.
+  // Blocks filled at least once.
   std::uint64_t FilledBlocks() const { return filled_.load(); }
+  // Called after every Store, on the storing thread (a window that redraws
+  // as the blocks fill). Set before any worker stores.
+  void SetStored(std::function<void()> stored) { stored_ = std::move(stored); }
 
   // Aggregates samples [first, last) into columns equal slices, per channel
   // (result[channel][column]). A slice narrower than a block takes the
@@ -95,6 +99,7 @@ class CPeakModel {
   std::vector<Point> points_;
   std::vector<std::uint8_t> set_;  // one flag a block: filled at least once
   std::atomic<std::uint64_t> filled_{0};
+  std::function<void()> stored_;
   mutable std::mutex mutex_;
 };
 

@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 
 #include "core/AudioFile.h"
 #include "core/SelectionModel.h"
@@ -36,9 +36,6 @@ CWaveformPanel::CWaveformPanel(CSelectionModel& selection, QWidget* parent)
   layout->addWidget(view_, 1);
   layout->addWidget(scroll_);
   layout->addWidget(readout_);
-  poll_ = new QTimer(this);
-  poll_->setInterval(kPollMs);
-  connect(poll_, &QTimer::timeout, this, &CWaveformPanel::Poll);
   connect(view_, &CWaveformView::ViewChanged, this, &CWaveformPanel::SyncScrollBar);
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
     if (view_->ViewSpan())
@@ -81,7 +78,6 @@ void CWaveformPanel::Stop() {
   detailCancel_ = true;
   if (worker_.joinable()) worker_.join();
   if (detailWorker_.joinable()) detailWorker_.join();
-  poll_->stop();
 }
 
 void CWaveformPanel::Open(CAudioFile& file) {
@@ -95,22 +91,35 @@ void CWaveformPanel::Open(CAudioFile& file) {
   view_->SetMessage(QString());
   cancel_ = false;
   finished_ = false;
+  endShown_ = false;
   announced_ = false;
   peaks::CPeakJob* job = job_.get();
-  // The first picture as soon as there is one, not at the next poll.
+  // The first picture as soon as there is one.
   job->SetModelReady([this] {
-    QMetaObject::invokeMethod(this, &CWaveformPanel::Poll, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &CWaveformPanel::Refresh, Qt::QueuedConnection);
     // The first picture is there: the long exact pass (this thread and the
     // ones it starts, which inherit it) yields to the window, so the event
     // loop never waits for a core.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
   });
+  // Then a redraw as the blocks fill, at most every kRedrawMs: the workers
+  // store far more often than a window can draw.
+  lastRedraw_ = 0;
+  job->SetFilled([this] {
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    std::int64_t last = lastRedraw_.load();
+    if (now - last < kRedrawMs || !lastRedraw_.compare_exchange_strong(last, now)) return;
+    QMetaObject::invokeMethod(this, &CWaveformPanel::Refresh, Qt::QueuedConnection);
+  });
   worker_ = std::thread([this, job] {
     job->Run(cancel_, std::max(1u, std::thread::hardware_concurrency()));
     finished_ = true;
+    // The last picture and the end of the work, whatever the last redraw was.
+    QMetaObject::invokeMethod(this, &CWaveformPanel::Refresh, Qt::QueuedConnection);
   });
-  poll_->start();
-  Poll();
+  Refresh();
 }
 
 void CWaveformPanel::Close() {
@@ -125,10 +134,10 @@ void CWaveformPanel::Close() {
 
 void CWaveformPanel::WaitForPeaks() {
   if (worker_.joinable()) worker_.join();
-  Poll();
+  Refresh();
 }
 
-void CWaveformPanel::Poll() {
+void CWaveformPanel::Refresh() {
   if (!job_) return;
   if (auto model = job_->Model()) {
     if (!announced_) {
@@ -137,9 +146,9 @@ void CWaveformPanel::Poll() {
     }
     view_->update();
   }
-  if (finished_.load()) {
+  if (finished_.load() && !endShown_) {
+    endShown_ = true;
     if (worker_.joinable()) worker_.join();
-    poll_->stop();
     view_->RetryDetail();  // an MP3's frames can be decoded in view now
     if (job_->GetStage() == peaks::CPeakJob::Stage::Failed)
       view_->SetMessage(QString::fromStdString(job_->Failure()));

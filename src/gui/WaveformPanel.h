@@ -21,7 +21,8 @@ class CWaveformPanel : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kPollMs = 40;
+  // The window redraws a filling waveform at most this often.
+  static constexpr int kRedrawMs = 40;
   static constexpr int kWorkerNice = 10;
 
   CWaveformPanel(CSelectionModel& selection, QWidget* parent = nullptr);
@@ -41,7 +42,8 @@ class CWaveformPanel : public QWidget {
   void UpdateReadout();
 
  private:
-  void Poll();
+  // Shows what the job has now: its model, its failure, the end of its work.
+  void Refresh();
   void SyncScrollBar();
   void Stop();
   void RequestDetail(std::uint64_t first, std::uint64_t last, std::uint32_t samplesPerPoint);
@@ -50,7 +52,6 @@ class CWaveformPanel : public QWidget {
   CWaveformView* view_ = nullptr;
   QScrollBar* scroll_ = nullptr;
   QLabel* readout_ = nullptr;
-  QTimer* poll_ = nullptr;
   std::unique_ptr<peaks::CPeakJob> job_;
   std::thread worker_;
   std::atomic<bool> cancel_{false};
@@ -58,6 +59,10 @@ class CWaveformPanel : public QWidget {
   std::thread detailWorker_;  // reads the finer points of a deep zoom
   std::atomic<bool> detailCancel_{false};
   bool announced_ = false;
+  bool endShown_ = false;  // the end of the job's work is on screen
+  // The steady clock's milliseconds at the last redraw asked for while the
+  // model fills (from the job's threads).
+  std::atomic<std::int64_t> lastRedraw_{0};
 };
 
 // "H:MM:SS.mmm" of a sample at a rate.

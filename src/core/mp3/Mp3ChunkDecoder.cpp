@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "core/File.h"
+
 namespace split {
 
 namespace {
@@ -187,7 +189,7 @@ void ChunkDecoder::Record(std::uint64_t k, const mad_pcm* pcm) {
 
 }  // namespace
 
-ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
+ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
                            const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
                            std::uint64_t minSamples) {
   // libmad refills its bit reservoir slowly from the middle of a stream
@@ -197,7 +199,7 @@ ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& 
   Mp3Chunk c = chunk;
   for (int attempt = 0;; ++attempt) {
     std::vector<std::uint8_t> bytes;
-    ReadRange(fd, path, frames.offsets[c.leadIn], frames.offsets[c.end], bytes);
+    ReadRange(file, path, frames.offsets[c.leadIn], frames.offsets[c.end], bytes);
     bytes.resize(bytes.size() + MAD_BUFFER_GUARD, 0);
     // Silences shorter than four frames could end inside a skipped frame.
     ChunkDecoder decoder(c, timeline, shape, threshold, minSamples >= 4 * timeline.samplesPerFrame);

@@ -22,6 +22,8 @@
 #include "core/mp3/Mp3FrameWalk.h"
 #include "core/WindowLevels.h"
 
+class CFile;
+
 namespace split {
 
 struct Mp3Chunk {
@@ -44,7 +46,7 @@ struct ChunkLevels {
 // threshold is the amplitude (full scale 1.0); shape gives the windows'
 // length; minSamples the shortest silence looked for. Throws ScanError when
 // the bytes cannot be read.
-ChunkLevels DecodeMp3Chunk(int fd, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
+ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
                            const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
                            std::uint64_t minSamples);
 

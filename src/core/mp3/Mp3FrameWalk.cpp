@@ -1,12 +1,10 @@
 #include "core/mp3/Mp3FrameWalk.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "core/File.h"
 #include "core/LevelScanError.h"
 #include "core/mp3/Mp3SideInfo.h"
 
@@ -20,23 +18,6 @@ constexpr std::size_t kMaxFrames = std::size_t{24} * 3600 * 48000 / 1152;
 constexpr std::size_t kMaxFrameBytes =
     2881;  // the longest Layer III frame (MPEG 2.5 8 kHz 160 kbit/s, padded)
 
-class Descriptor {
- public:
-  explicit Descriptor(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-      const int cause = errno;
-      throw ScanError(path, path + ": cannot open the file: " + std::strerror(cause), cause);
-    }
-  }
-  ~Descriptor() { ::close(fd_); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // A frame of the stream at p (with available bytes): its length, or 0.
 std::uint32_t FrameAt(const std::uint8_t* p, std::size_t available, mp3::FrameHeader first) {
   if (available < 4) return 0;
@@ -47,24 +28,27 @@ std::uint32_t FrameAt(const std::uint8_t* p, std::size_t available, mp3::FrameHe
 
 }  // namespace
 
-void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to,
+void OpenForScan(CFile& file, const std::string& path) {
+  if (const CFile::Opened opened = file.Open(path, CFile::Mode::ReadShared); !opened)
+    throw ScanError(path, path + ": cannot open the file: " + std::strerror(opened.osError), opened.osError);
+}
+
+void ReadRange(const CFile& file, const std::string& path, std::uint64_t from, std::uint64_t to,
                std::vector<std::uint8_t>& bytes) {
   bytes.resize(static_cast<std::size_t>(to - from));
-  std::size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(from + got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int cause = n < 0 ? errno : EIO;
-      throw ScanError(path, path + ": cannot read the audio: " + std::strerror(cause), cause);
-    }
-    got += static_cast<std::size_t>(n);
+  int cause = EIO;  // the file ended before to
+  try {
+    if (file.ReadAt(bytes.data(), bytes.size(), from) == bytes.size()) return;
+  } catch (const CFileException& e) {
+    cause = e.OsError();
   }
+  throw ScanError(path, path + ": cannot read the audio: " + std::strerror(cause), cause);
 }
 
 Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, std::uint64_t audioEnd,
                            mp3::FrameHeader first) {
-  Descriptor fd(path);
+  CFile file;
+  OpenForScan(file, path);
   Mp3FrameList list;
   std::vector<std::uint8_t> block;
   std::uint64_t pos = audioStart;
@@ -73,7 +57,7 @@ Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, st
   while (pos + 4 <= audioEnd) {
     // A block that holds whole frames, with room for the next header.
     const std::uint64_t blockEnd = std::min(audioEnd, pos + kBlock + kMaxFrameBytes + 4);
-    ReadRange(fd.Get(), path, pos, blockEnd, block);
+    ReadRange(file, path, pos, blockEnd, block);
     std::size_t i = 0;
     const std::size_t limit = std::min<std::size_t>(block.size(), kBlock);
     while (i < limit && pos + i + 4 <= audioEnd) {

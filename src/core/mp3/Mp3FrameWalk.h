@@ -9,6 +9,8 @@
 
 #include "core/mp3/Mp3Frame.h"
 
+class CFile;
+
 namespace split {
 
 constexpr float kEmptyFrame = -1000.0f;
@@ -25,8 +27,12 @@ struct Mp3FrameList {
 Mp3FrameList WalkMp3Frames(const std::string& path, std::uint64_t audioStart, std::uint64_t audioEnd,
                            mp3::FrameHeader first);
 
-// Reads [from, to) of path into bytes; throws ScanError on failure.
-void ReadRange(int fd, const std::string& path, std::uint64_t from, std::uint64_t to,
+// Opens path for a level scan's reads; throws ScanError when it cannot.
+void OpenForScan(CFile& file, const std::string& path);
+
+// Reads [from, to) of the open file into bytes (with ReadAt: any thread);
+// throws ScanError naming path on failure or when the file ends before to.
+void ReadRange(const CFile& file, const std::string& path, std::uint64_t from, std::uint64_t to,
                std::vector<std::uint8_t>& bytes);
 
 }  // namespace split

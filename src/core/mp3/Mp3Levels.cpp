@@ -1,8 +1,5 @@
 #include "core/mp3/Mp3Levels.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -10,9 +7,10 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "core/File.h"
+#include "core/Workers.h"
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/LevelScanError.h"
@@ -125,37 +123,23 @@ Timeline TimelineOf(CMp3File& mp3, const Mp3FrameList& frames, std::uint32_t spf
 // Decodes the chunks on two threads, each merging what it found.
 void DecodeChunks(const std::string& path, const Mp3FrameList& frames, const std::vector<Chunk>& chunks,
                   const Timeline& t, WindowLevels& levels, double threshold, std::uint64_t minSamples) {
+  CFile file;
+  OpenForScan(file, path);
   std::atomic<std::size_t> next{0};
   std::mutex merging;
-  std::exception_ptr failure;
-  auto work = [&] {
+  RunOnThreads(2, [&] {
     try {
-      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) {
-        const int cause = errno;
-        throw ScanError(path, path + ": cannot open the file: " + std::strerror(cause), cause);
-      }
-      struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-      } closer{fd};
       for (std::size_t i = next++; i < chunks.size(); i = next++) {
         const ChunkLevels result =
-            DecodeMp3Chunk(fd, path, frames, chunks[i], t, levels, threshold, minSamples);
+            DecodeMp3Chunk(file, path, frames, chunks[i], t, levels, threshold, minSamples);
         const std::lock_guard lock(merging);
         Merge(levels, result);
       }
     } catch (...) {
-      const std::lock_guard lock(merging);
-      if (!failure) failure = std::current_exception();
-      next = chunks.size();
+      next = chunks.size();  // the other thread stops at its next chunk
+      throw;
     }
-  };
-  {
-    std::jthread second(work);
-    work();
-  }
-  if (failure) std::rethrow_exception(failure);
+  });
 }
 
 }  // namespace

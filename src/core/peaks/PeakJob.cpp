@@ -28,6 +28,8 @@ bool CPeakJob::Run(const std::atomic<bool>& cancel, unsigned threads, bool exact
     stage_ = pass == CPeakSource::Pass::Envelope ? Stage::Envelope : Stage::Exact;
   };
   hooks.publish = [this](std::shared_ptr<CPeakModel> model) {
+    // Before anything is stored in it by the passes that follow.
+    model->SetStored(filled_);
     std::atomic_store(&model_, std::move(model));
     if (modelReady_) modelReady_();
   };

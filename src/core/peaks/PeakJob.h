@@ -35,6 +35,9 @@ class CPeakJob {
   // Called on the running thread as soon as the model exists, so a window
   // can draw at once.
   void SetModelReady(std::function<void()> ready) { modelReady_ = std::move(ready); }
+  // Called on the running threads whenever more of the model is filled,
+  // so a window can redraw as it fills. Set before Run.
+  void SetFilled(std::function<void()> filled) { filled_ = std::move(filled); }
 
   Stage GetStage() const { return stage_.load(); }
   const std::string& Failure() const { return failure_; }
@@ -53,6 +56,7 @@ class CPeakJob {
   std::shared_ptr<CPeakModel> model_;
   std::atomic<Stage> stage_{Stage::Waiting};
   std::function<void()> modelReady_;
+  std::function<void()> filled_;
   std::string failure_;
 };
 

@@ -1,16 +1,15 @@
 #include "core/wav/WaveLevels.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <vector>
 
+#include "core/File.h"
 #include "core/LevelScanError.h"
+#include "core/Workers.h"
 #include "core/wav/WaveFile.h"
 
 namespace split {
@@ -119,12 +118,10 @@ Layout LayoutOf(const CWaveFile& wave) {
   return l;
 }
 
-// Scans windows [first, end) of the data into levels, reading through its
-// own descriptor; returns the errno of a failed read, or 0.
-int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l, std::uint32_t threshold,
+// Scans windows [first, end) of the data into levels, reading with ReadAt
+// (so two threads share the file); returns the errno of a failed read, or 0.
+int ScanPart(const CFile& file, std::uint64_t dataOffset, const Layout& l, std::uint32_t threshold,
              WindowLevels& levels, std::size_t first, std::size_t end) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno;
   const std::size_t windowsPerRead =
       std::max<std::size_t>(1, (std::size_t{1} << 20) / (levels.windowSamples * l.blockAlign));
   std::vector<std::uint8_t> buffer(windowsPerRead * levels.windowSamples * l.blockAlign);
@@ -135,16 +132,11 @@ int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l,
     const std::uint64_t frames = std::min<std::uint64_t>(std::uint64_t{batch} * levels.windowSamples,
                                                          levels.totalSamples - startFrame);
     const std::size_t bytes = static_cast<std::size_t>(frames * l.blockAlign);
-    std::size_t got = 0;
-    while (got < bytes) {
-      const ssize_t n = ::pread(fd, buffer.data() + got, bytes - got,
-                                static_cast<off_t>(dataOffset + startFrame * l.blockAlign + got));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        failure = n < 0 ? errno : EIO;
-        break;
-      }
-      got += static_cast<std::size_t>(n);
+    try {
+      // A file that ends early is a failed read, not silence.
+      if (file.ReadAt(buffer.data(), bytes, dataOffset + startFrame * l.blockAlign) < bytes) failure = EIO;
+    } catch (const CFileException& e) {
+      failure = e.OsError() != 0 ? e.OsError() : EIO;
     }
     for (std::size_t i = 0; i < batch && failure == 0; ++i) {
       const std::uint64_t offset = std::uint64_t{i} * levels.windowSamples;
@@ -154,7 +146,6 @@ int ScanPart(const std::string& path, std::uint64_t dataOffset, const Layout& l,
     }
     w += batch;
   }
-  ::close(fd);
   return failure;
 }
 
@@ -172,13 +163,19 @@ WindowLevels ScanWaveLevels(const CWaveFile& wave, double threshold) {
   const auto limit = static_cast<std::uint32_t>(std::clamp(std::ceil(threshold * kScale), 1.0, kScale));
   const std::size_t count = levels.windows.size();
   const std::size_t half = count / 2;
+  CFile file;
+  if (const CFile::Opened opened = file.Open(wave.GetFilePath(), CFile::Mode::ReadShared); !opened)
+    throw ScanError(wave.GetFilePath(),
+                    wave.GetFilePath() + ": cannot read the audio: " + std::strerror(opened.osError),
+                    opened.osError);
+  // Two halves, one a thread.
   int failures[2] = {0, 0};
-  {
-    std::jthread second([&] {
-      failures[1] = ScanPart(wave.GetFilePath(), wave.GetDataOffset(), layout, limit, levels, half, count);
-    });
-    failures[0] = ScanPart(wave.GetFilePath(), wave.GetDataOffset(), layout, limit, levels, 0, half);
-  }
+  std::atomic<int> nextHalf{0};
+  RunOnThreads(2, [&] {
+    const int part = nextHalf++;
+    failures[part] = ScanPart(file, wave.GetDataOffset(), layout, limit, levels, part == 0 ? 0 : half,
+                              part == 0 ? half : count);
+  });
   for (int f : failures)
     if (f != 0)
       throw ScanError(wave.GetFilePath(), wave.GetFilePath() + ": cannot read the audio: " + std::strerror(f),
