@@ -1,8 +1,9 @@
 #include "core/batch/BatchLog.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
+
+#include "core/File.h"
 
 std::string FormatLogEntry(const BatchLogEntry& entry) {
   const std::pair<const char*, const std::string*> lines[] = {
@@ -16,19 +17,33 @@ std::string FormatLogEntry(const BatchLogEntry& entry) {
   return text;
 }
 
+CBatchLog::~CBatchLog() {
+  Close();
+}
+
 bool CBatchLog::Open(const std::string& path) {
   Close();
   std::error_code ec;
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-  file_ = std::fopen(path.c_str(), "w+");
-  return file_ != nullptr;
+  // Through the file layer: a regular file only (a FIFO would block the
+  // run), locked against a second batch writing the same log.
+  auto file = std::make_unique<CFile>();
+  if (!file->Open(path, CFile::Mode::CreateReadWrite)) return false;
+  file_ = std::move(file);
+  return true;
 }
 
 void CBatchLog::Write(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), file_);
-  // Flushed at once, so the viewer shows what a running batch has logged.
-  std::fflush(file_);
+  try {
+    file_->Write(text.data(), text.size());
+    // Flushed at once, so the viewer shows what a running batch has logged.
+    file_->Flush();
+  } catch (const CFileException&) {
+    // A log that cannot be written (a full disk) does not stop the run: the
+    // conversions are what it is for.
+    file_.reset();
+  }
 }
 
 bool CBatchLog::WriteEntry(const BatchLogEntry& entry) {
@@ -42,19 +57,30 @@ void CBatchLog::WriteClosingLine(const char* line) {
 }
 
 void CBatchLog::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  if (!file_) return;
+  try {
+    file_->Close();
+  } catch (const CFileException&) {
+  }
+  file_.reset();
 }
 
 std::string ReadBatchLogForViewer(const std::string& path) {
   // A log is a few lines per file; anything past this is not a log.
   constexpr std::size_t kMaxViewed = 16u << 20;
-  std::ifstream in(path, std::ios::binary);
   std::string text;
-  char block[65536];
-  while (in && text.size() < kMaxViewed) {
-    in.read(block, sizeof block);
-    text.append(block, static_cast<std::size_t>(in.gcount()));
+  CFile in;
+  if (in.Open(path, CFile::Mode::ReadShared)) {
+    char block[65536];
+    try {
+      while (text.size() < kMaxViewed) {
+        const std::size_t got = in.Read(block, sizeof block);
+        text.append(block, got);
+        if (got < sizeof block) break;
+      }
+    } catch (const CFileException&) {
+      // What was read is shown.
+    }
   }
   // Every line, the last one too, ends with a line end.
   if (!text.empty() && text.back() != '\n') text += '\n';

@@ -2,8 +2,10 @@
 // The batch log: eight-line entries for the files a run did not convert and
 // at most one closing line. It holds the last run only.
 
-#include <cstdio>
+#include <memory>
 #include <string>
+
+#include "core/File.h"
 
 // The cell texts and the reason of one entry.
 struct BatchLogEntry {
@@ -27,7 +29,7 @@ std::string FormatLogEntry(const BatchLogEntry& entry);
 class CBatchLog {
  public:
   CBatchLog() = default;
-  ~CBatchLog() { Close(); }
+  ~CBatchLog();
   CBatchLog(const CBatchLog&) = delete;
   CBatchLog& operator=(const CBatchLog&) = delete;
 
@@ -44,7 +46,7 @@ class CBatchLog {
  private:
   void Write(const std::string& text);
 
-  std::FILE* file_ = nullptr;
+  std::unique_ptr<CFile> file_;
 };
 
 // The whole log as the viewer shows it: every line followed by a line end;
