@@ -4,10 +4,10 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
+#include "core/SplitEstimate.h"
 #include "core/mp3/ApeTag.h"
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3Frame.h"
-#include "core/SplitEstimate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The byte-level parsers straight on the input, with exact bounds.

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "core/wav/WaveFile.h"
 #include "core/SplitEstimate.h"
+#include "core/wav/WaveFile.h"
 #include "support/TestSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

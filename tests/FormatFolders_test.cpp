@@ -49,7 +49,8 @@ std::map<std::string, std::string> FormatClasses(const std::map<std::string, std
 bool MayReachIn(const std::string& from, const std::string& formatFolder, const std::string& header) {
   if (Folder(from) == "core/open") return true;  // the registry
   // Decoders to WAV write the WAV header through the WAV folder's writer.
-  return formatFolder == "core/wav" && header == "core/wav/WaveHeader.h" && Folder(from).rfind("core/", 0) == 0;
+  return formatFolder == "core/wav" && header == "core/wav/WaveHeader.h" &&
+         Folder(from).rfind("core/", 0) == 0;
 }
 
 }  // namespace

@@ -32,7 +32,8 @@ void CCliBatchPrinter::Summary(const std::string& text) {
   std::fprintf(json_ ? err_ : out_, "%s\n", text.c_str());
 }
 
-void CCliBatchPrinter::DrawBar(std::size_t settled, std::size_t files, double doneBytes, double runningBytes) {
+void CCliBatchPrinter::DrawBar(std::size_t settled, std::size_t files, double doneBytes,
+                               double runningBytes) {
   if (!showBar_) return;
   constexpr int kWidth = 30;
   const int filled = files ? static_cast<int>(settled * kWidth / files) : kWidth;

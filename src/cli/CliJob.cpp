@@ -194,14 +194,14 @@ std::optional<int> CCliJob::Operate(CAudioFile& file, CProgress& progress) {
       return Cut(file, progress);
     case CliVerb::ToMp3:
       if (!file.Offers(Conversion::ToMp3))
-        return Fail("to-mp3 converts " + FormatsConverting(Conversion::ToMp3) + " files; " + file.GetFileName() +
-                    " is " + file.Format().FileNoun());
+        return Fail("to-mp3 converts " + FormatsConverting(Conversion::ToMp3) + " files; " +
+                    file.GetFileName() + " is " + file.Format().FileNoun());
       file.ConvertToMp3(options_.output, &progress, options_.mp3);
       break;
     case CliVerb::ToWav:
       if (!file.Offers(Conversion::ToWav))
-        return Fail("to-wav converts " + FormatsConverting(Conversion::ToWav) + " files; " + file.GetFileName() +
-                    " is " + file.Format().FileNoun());
+        return Fail("to-wav converts " + FormatsConverting(Conversion::ToWav) + " files; " +
+                    file.GetFileName() + " is " + file.Format().FileNoun());
       file.ConvertToWav(options_.output, &progress);
       break;
     case CliVerb::To16Bit:
@@ -244,8 +244,8 @@ std::optional<int> CCliJob::Cut(CAudioFile& file, CProgress& progress) {
   if (static_cast<double>(from) / timetext::kMicrosPerSecond >= file.GetDuration())
     return UsageError(err_, StartPastEndMessage(from, file.GetDuration()));
   const std::uint32_t rate = file.GetSampleRate();
-  Show(file.SaveSelectionSamples(options_.output, timetext::SampleAt(from, rate), timetext::SampleAt(to, rate),
-                                 &progress));
+  Show(file.SaveSelectionSamples(options_.output, timetext::SampleAt(from, rate),
+                                 timetext::SampleAt(to, rate), &progress));
   return std::nullopt;
 }
 

@@ -4,17 +4,17 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
-#include <type_traits>
-#include <variant>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
+#include "core/AudioFile.h"
 #include "core/File.h"
 #include "core/SplitEstimate.h"
-#include "core/AudioFile.h"
 
 namespace {
 

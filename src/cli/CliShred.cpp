@@ -6,7 +6,8 @@
 #include "core/SplitEstimate.h"
 #include "core/StringTable.h"
 
-void PrintNotice(const OperationNotice& notice, const std::string& fileLabel, std::FILE* out, std::FILE* err) {
+void PrintNotice(const OperationNotice& notice, const std::string& fileLabel, std::FILE* out,
+                 std::FILE* err) {
   if (notice.icon == MessageIcon::Error && !fileLabel.empty())
     PrintFileError(err, fileLabel, notice.text);
   else if (notice.icon == MessageIcon::Error)
@@ -29,13 +30,15 @@ ShredAnswer AnswerShred(const CAudioFile& file, const ShredOptions& options, con
   if (OverlapTooHigh(overlap, estimate.playtime) && !options.json)
     std::fprintf(out, "%s\n%s\n", OverlapQuestion(overlap, estimate.playtime).c_str(), kOverlapNotice);
   if (options.json) {
-    std::fputs(EstimateJson(fileLabel, options.splits, overlap, estimate, OverlapTooHigh(overlap, estimate.playtime))
-                   .c_str(),
-               out);
+    std::fputs(
+        EstimateJson(fileLabel, options.splits, overlap, estimate, OverlapTooHigh(overlap, estimate.playtime))
+            .c_str(),
+        out);
     std::fflush(out);
     return ShredAnswer::EstimateOnly;
   }
-  for (const auto& line : EstimateLines(file.GetFileName(), options.splits, overlap, estimate.size, estimate.playtime))
+  for (const auto& line :
+       EstimateLines(file.GetFileName(), options.splits, overlap, estimate.size, estimate.playtime))
     std::fprintf(out, "%s\n", line.c_str());
   std::fflush(out);
   if (options.estimateOnly) return ShredAnswer::EstimateOnly;

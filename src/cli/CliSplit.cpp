@@ -143,8 +143,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
     sheet = split::ReadCueSheet(o.input);
     audioPath = split::CueAudioPath(*sheet);
   }
-  if (!FormatOfPath(audioPath))
-    return Failure(err, audioPath + ": split works on WAV and MP3 files");
+  if (!FormatOfPath(audioPath)) return Failure(err, audioPath + ": split works on WAV and MP3 files");
   // The pieces are reported here, once, not one notice each.
   std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath);
   if (file->GetError() != err::kNone) return Failure(err, audioPath + ": " + LoadMessage(file->GetError()));

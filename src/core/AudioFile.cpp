@@ -30,7 +30,7 @@ CAudioFile::CAudioFile(const std::string& path, CWriteFaults* writeFaults)
 CAudioFile::~CAudioFile() = default;
 
 OperationResult CAudioFile::SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
-                                     std::uint32_t endSecond, CProgress* progress) {
+                                          std::uint32_t endSecond, CProgress* progress) {
   const std::uint32_t rate = GetSampleRate();
   return SaveSelectionSamples(outputPath, timetext::SampleAtSecond(startSecond, rate),
                               timetext::SampleAtSecond(endSecond, rate), progress);

@@ -133,7 +133,8 @@ class CAudioFile {
   virtual AudioError ConvertTo16Bit(const std::string& outputPath, CProgress* progress);
   virtual AudioError ConvertTo8Bit(const std::string& outputPath, CProgress* progress);
   // Bit k of channelMask keeps channel k + 1 (bit 0 left, bit 1 right).
-  virtual AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress);
+  virtual AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath,
+                                 CProgress* progress);
 
   std::string GetDefaultExtension() const { return Format().DefaultExtension(); }
   std::string GetFileFilter() const { return Format().FileFilter(); }

@@ -27,6 +27,7 @@ struct FactValue {
   FactValue(FactObject v) : value(std::move(v)) {}
   FactValue(FactList v) : value(std::move(v)) {}
   template <class Int>
-    requires(std::is_integral_v<Int> && !std::is_same_v<Int, bool> && !std::is_same_v<Int, std::int64_t>)
-  FactValue(Int v) : value(static_cast<std::int64_t>(v)) {}
+  requires(std::is_integral_v<Int> && !std::is_same_v<Int, bool> && !std::is_same_v<Int, std::int64_t>)
+      FactValue(Int v)
+      : value(static_cast<std::int64_t>(v)) {}
 };

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "core/AudioError.h"
+#include "core/AudioFile.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
-#include "core/AudioFile.h"
 #include "core/open/Formats.h"
 #include "gui/ConvertMp3Dlg.h"
 #include "gui/EngineText.h"
@@ -51,20 +51,23 @@ void NoteOperationEnd(const CAudioFile& file, const COperationNotice& notice, co
     wrote(QString::fromStdString(file.GetLastOutputPath()));
 }
 
-void CFileCommands::RunOperation(CAudioFile& file, const std::function<OperationResult(CProgress*)>& operation) {
+void CFileCommands::RunOperation(CAudioFile& file,
+                                 const std::function<OperationResult(CProgress*)>& operation) {
   // The operation may end half way; its own code would then describe an
   // earlier step, so the failure that ended it is shown instead.
   file.ForgetLastOutput();
   const COperationNotice notice(services_.desktop, host_.window);
   OperationResult result;
-  const std::string failure = RunCatchingFileFailures(
-      [&] {
-        std::unique_ptr<CProgressSink> window = host_.makeProgress ? host_.makeProgress() : nullptr;
-        CProgress progress(window.get());
-        result = operation(window ? &progress : nullptr);
-      },
-      file.GetFilePath());
-  if (failure.empty() && result.notice) Show(result.notice->caption, result.notice->text, result.notice->icon);
+  // The progress window lives inside the runner's call: it is gone before
+  // anything is shown.
+  const std::string failure = RunAndCatch(file.GetFilePath(), [&] {
+                                std::unique_ptr<CProgressSink> window =
+                                    host_.makeProgress ? host_.makeProgress() : nullptr;
+                                CProgress progress(window.get());
+                                result = operation(window ? &progress : nullptr);
+                              }).text;
+  if (failure.empty() && result.notice)
+    Show(result.notice->caption, result.notice->text, result.notice->icon);
   NoteOperationEnd(file, notice, failure, host_.wrote);
   if (!failure.empty()) {
     Show(kAppName, failure, MessageIcon::Error);
@@ -74,7 +77,8 @@ void CFileCommands::RunOperation(CAudioFile& file, const std::function<Operation
 }
 
 void CFileCommands::Show(const std::string& caption, const std::string& text, MessageIcon icon) {
-  services_.Prompt().Ask(host_.window, FromEngineText(caption), FromEngineText(text), icon, PromptButtons::Ok);
+  services_.Prompt().Ask(host_.window, FromEngineText(caption), FromEngineText(text), icon,
+                         PromptButtons::Ok);
 }
 
 QString CFileCommands::AskOutputName(const QString& defaultExtension, const QString& filter) {
@@ -95,14 +99,18 @@ void CFileCommands::ConvertToMp3(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::string name = dlg.GetMp3Name();
   const Mp3EncodeSettings settings = dlg.GetSettings();
-  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.ConvertToMp3(name, progress, settings)); });
+  RunOperation(file, [&](CProgress* progress) {
+    return OperationResult(file.ConvertToMp3(name, progress, settings));
+  });
 }
 
 void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName("wav", FromEngineText(FormatNamed("WAV")->FileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.ConvertToWav(ToFileName(name), progress)); });
+  RunOperation(file, [&](CProgress* progress) {
+    return OperationResult(file.ConvertToWav(ToFileName(name), progress));
+  });
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
@@ -117,7 +125,9 @@ void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion con
   StopPlayback();
   const QString name = AskOutputFor(file);
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) { return OperationResult((file.*convert)(ToFileName(name), progress)); });
+  RunOperation(file, [&](CProgress* progress) {
+    return OperationResult((file.*convert)(ToFileName(name), progress));
+  });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {
@@ -133,7 +143,8 @@ void CFileCommands::RipChannels(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::uint8_t mask = dlg.GetChannelMask();
   const std::string name = dlg.GetOutputName();
-  RunOperation(file, [&](CProgress* progress) { return OperationResult(file.RipChannels(mask, name, progress)); });
+  RunOperation(file,
+               [&](CProgress* progress) { return OperationResult(file.RipChannels(mask, name, progress)); });
 }
 
 void CFileCommands::ShredEqually(CAudioFile& file) {

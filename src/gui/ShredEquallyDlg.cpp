@@ -247,11 +247,13 @@ CWaveShredEquallyDlg::CWaveShredEquallyDlg(const CGuiServices& services, const W
                                            QWidget* parent)
     : CShredEquallyDlg(
           services, [facts](std::uint32_t splits) { return EstimateWaveSplit(facts, splits); },
-          FromEngineText(FormatNamed("WAV")->FileFilter()), sourceFileName, sourceFilePath, overlapTime, parent) {}
+          FromEngineText(FormatNamed("WAV")->FileFilter()), sourceFileName, sourceFilePath, overlapTime,
+          parent) {}
 
 CMp3ShredEquallyDlg::CMp3ShredEquallyDlg(const CGuiServices& services, const Mp3SplitFacts& facts,
                                          const std::string& sourceFileName, const std::string& sourceFilePath,
                                          std::uint32_t overlapTime, QWidget* parent)
     : CShredEquallyDlg(
           services, [facts](std::uint32_t splits) { return EstimateMp3Split(facts, splits); },
-          FromEngineText(FormatNamed("MP3")->FileFilter()), sourceFileName, sourceFilePath, overlapTime, parent) {}
+          FromEngineText(FormatNamed("MP3")->FileFilter()), sourceFileName, sourceFilePath, overlapTime,
+          parent) {}

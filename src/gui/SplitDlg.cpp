@@ -14,11 +14,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "core/AudioFile.h"
 #include "core/File.h"
 #include "core/OperationRunner.h"
 #include "core/Progress.h"
 #include "core/TimeText.h"
-#include "core/AudioFile.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitWriter.h"
 #include "gui/EngineText.h"
@@ -55,7 +55,8 @@ QTableWidgetItem* Cell(const QString& text) {
 
 }  // namespace
 
-CSplitDlg::CSplitDlg(const CGuiServices& services, CAudioFile& file, const std::string& suffix, QWidget* parent)
+CSplitDlg::CSplitDlg(const CGuiServices& services, CAudioFile& file, const std::string& suffix,
+                     QWidget* parent)
     : QDialog(parent), services_(services), file_(file), sourcePath_(file.GetFilePath()) {
   setWindowTitle(QStringLiteral("Split %1").arg(FromEngineText(FileNamePart(sourcePath_))));
   auto* layout = new QVBoxLayout(this);

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/peaks/PeakJob.h"
 #include "core/PeakModel.h"
+#include "core/peaks/PeakJob.h"
 
 class CSelectionModel;
 

@@ -31,7 +31,9 @@ class ProbeFile : public CAudioFile {
   }
   void TagPiece(const std::string&, const split::PieceTagFacts&) const override {}
   std::uint64_t DecodeSpan(std::uint64_t, std::uint64_t, CPcmSink&) override { return 0; }
-  split::WindowLevels ScanLevels(const split::LevelScanOptions&, split::LevelScanStats*) override { return {}; }
+  split::WindowLevels ScanLevels(const split::LevelScanOptions&, split::LevelScanStats*) override {
+    return {};
+  }
   std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string&) override { return nullptr; }
   bool Offers(Conversion) const override { return false; }
   std::pair<std::uint64_t, std::uint64_t> asked;

@@ -167,14 +167,17 @@ TEST_F(IoFaults, PartialWavOutputsAfterACancelOrAFullDiskHaveHeadersThatTellTheT
     std::string name, source;
     Run run;
   } operations[] = {
-      {"selection", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }},
+      {"selection", source_,
+       [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.SaveSelection(o, 0, 4, p); }},
       {"piece", source_,
        [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) {
          w.Owner()->shred.baseFilename = o;
          return w.SplitEqually(p);
        }},
-      {"to 8 bit", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }},
-      {"to 16 bit", eight, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
+      {"to 8 bit", source_,
+       [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo8Bit(o, p); }},
+      {"to 16 bit", eight,
+       [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.ConvertTo16Bit(o, p); }},
       {"rip", source_, [](kt::Owned<CWaveFile>& w, auto& o, CProgress* p) { return w.RipChannels(2, o, p); }},
   };
   for (const auto& op : operations) {

@@ -38,7 +38,8 @@ void Click(QWidget* window, const char* name) {
 // windows that were open when it came.
 class FakeMainWindow {
  public:
-  explicit FakeMainWindow(kt::ScriptedPrompt& prompt) : prompt_(prompt), commands(prompt.Services(), Host()) {}
+  explicit FakeMainWindow(kt::ScriptedPrompt& prompt)
+      : prompt_(prompt), commands(prompt.Services(), Host()) {}
   struct Shown {
     std::string caption, text;
     MessageIcon icon;
@@ -48,7 +49,8 @@ class FakeMainWindow {
     std::vector<Shown> shown;
     for (std::size_t q = 0; q < prompt_.questions.size(); ++q) {
       const kt::PromptQuestion& question = prompt_.questions[q];
-      if (question.kind != kt::PromptQuestion::Kind::Message || question.buttons != PromptButtons::Ok) continue;
+      if (question.kind != kt::PromptQuestion::Kind::Message || question.buttons != PromptButtons::Ok)
+        continue;
       int live = 0;
       for (const auto& [opened, closed] : progressSpans_) live += opened <= q && q < closed ? 1 : 0;
       shown.push_back({question.caption.toStdString(), question.text.toStdString(), question.icon, live});

@@ -53,7 +53,7 @@ TEST_F(MainDlgTest, MenusAreGrayedWithoutAFileAndFollowTheOpenFile) {
        {CMainDlg::kFileOpen, CMainDlg::kFileExit, CMainDlg::kHelpTopics, CMainDlg::kHelpAbout})
     EXPECT_TRUE(window->Action(name)->isEnabled()) << name;
   for (const char* name : {CMainDlg::kConvertToMp3, CMainDlg::kConvertToWav, CMainDlg::kConvertTo8Bit,
-                         CMainDlg::kConvertTo16Bit, CMainDlg::kConvertRipChannels})
+                           CMainDlg::kConvertTo16Bit, CMainDlg::kConvertRipChannels})
     EXPECT_FALSE(window->Action(name)->isEnabled()) << name;
 
   Open(MakeWavFile(dir, "a.wav", 1.0));
@@ -94,7 +94,8 @@ TEST_F(MainDlgTest, OpeningAWavFileEnablesTheSliderAndStartPlayShred) {
   ASSERT_NE(window->File(), nullptr);
   EXPECT_STREQ(window->File()->Format().Name(), "WAV");
   EXPECT_TRUE(Slider()->isEnabled());
-  for (const char* name : {CMainDlg::kStart, CMainDlg::kPlay, CMainDlg::kShred}) EXPECT_TRUE(Enabled(name)) << name;
+  for (const char* name : {CMainDlg::kStart, CMainDlg::kPlay, CMainDlg::kShred})
+    EXPECT_TRUE(Enabled(name)) << name;
   for (const char* name : {CMainDlg::kEnd, CMainDlg::kSave, CMainDlg::kClear, CMainDlg::kStop})
     EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrune v1.1 - ") + QString::fromStdString(path));

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/File.h"
 #include "core/AudioFile.h"
+#include "core/File.h"
 #include "core/OperationResult.h"
 #include "core/Progress.h"
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/batch/BatchTypes.h"
 #include "core/Progress.h"
+#include "core/batch/BatchTypes.h"
 
 std::string BatchExtension(const std::string& path) {
   const std::size_t dot = path.rfind('.');

@@ -46,7 +46,8 @@ void CBatchQueue::Insert(int at, std::vector<BatchQueueJob> jobs) {
   for (BatchQueueJob& job : jobs) job.id = nextId_++;
   const int last = at + static_cast<int>(jobs.size()) - 1;
   if (observer_) observer_->JobsInserting(at, last);
-  jobs_.insert(jobs_.begin() + at, std::make_move_iterator(jobs.begin()), std::make_move_iterator(jobs.end()));
+  jobs_.insert(jobs_.begin() + at, std::make_move_iterator(jobs.begin()),
+               std::make_move_iterator(jobs.end()));
   if (observer_) observer_->JobsInserted();
 }
 

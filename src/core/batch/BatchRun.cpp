@@ -52,7 +52,8 @@ class CBatchRun::JobProgress : public CProgressSink {
     const std::uint32_t total = total_;
     if (posted_ >= 100 || total == 0) return;
     counter_ += step_;
-    const double percent = std::min(100.0, static_cast<double>(counter_) / static_cast<double>(total) * 100.0);
+    const double percent =
+        std::min(100.0, static_cast<double>(counter_) / static_cast<double>(total) * 100.0);
     const int whole = static_cast<int>(percent);
     if (whole <= posted_) return;
     posted_ = whole;
@@ -99,8 +100,13 @@ CBatchOutputRules& CBatchRun::OutputRules() {
 
 BatchLogEntry CBatchRun::EntryOf(int index, const std::string& reason) const {
   const BatchQueueJob& job = queue_.At(index);
-  return {job.SourceName(),         job.SourceFolder(),          job.outputName, job.outputFolder,
-          BatchFormatText(job.target), BatchStatusText(job.status), reason};
+  return {job.SourceName(),
+          job.SourceFolder(),
+          job.outputName,
+          job.outputFolder,
+          BatchFormatText(job.target),
+          BatchStatusText(job.status),
+          reason};
 }
 
 bool CBatchRun::WriteLogEntry(int index, std::optional<std::string> reason) {

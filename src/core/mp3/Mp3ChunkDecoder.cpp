@@ -189,9 +189,9 @@ void ChunkDecoder::Record(std::uint64_t k, const mad_pcm* pcm) {
 
 }  // namespace
 
-ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
-                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
-                           std::uint64_t minSamples) {
+ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames,
+                           const Mp3Chunk& chunk, const Mp3Timeline& timeline, const WindowLevels& shape,
+                           double threshold, std::uint64_t minSamples) {
   // libmad refills its bit reservoir slowly from the middle of a stream
   // (small frames may need dozens): frames that fail after the lead-in make
   // the chunk start again from further back, twice at most (frames that are

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "core/mp3/Mp3FrameWalk.h"
 #include "core/WindowLevels.h"
+#include "core/mp3/Mp3FrameWalk.h"
 
 class CFile;
 
@@ -46,8 +46,8 @@ struct ChunkLevels {
 // threshold is the amplitude (full scale 1.0); shape gives the windows'
 // length; minSamples the shortest silence looked for. Throws ScanError when
 // the bytes cannot be read.
-ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames, const Mp3Chunk& chunk,
-                           const Mp3Timeline& timeline, const WindowLevels& shape, double threshold,
-                           std::uint64_t minSamples);
+ChunkLevels DecodeMp3Chunk(const CFile& file, const std::string& path, const Mp3FrameList& frames,
+                           const Mp3Chunk& chunk, const Mp3Timeline& timeline, const WindowLevels& shape,
+                           double threshold, std::uint64_t minSamples);
 
 }  // namespace split

@@ -19,8 +19,7 @@ constexpr std::uint64_t kMaxByteRate = 448000 / 8;
 
 }  // namespace
 
-CMp3File::CMp3File(const std::string& path, CWriteFaults* writeFaults)
-    : CAudioFile(path, writeFaults) {
+CMp3File::CMp3File(const std::string& path, CWriteFaults* writeFaults) : CAudioFile(path, writeFaults) {
   if (error == err::kNone) Scan();
 }
 

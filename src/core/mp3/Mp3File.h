@@ -65,7 +65,8 @@ class CMp3File : public CAudioFile {
   void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const override;
 
   std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) override;
-  split::WindowLevels ScanLevels(const split::LevelScanOptions& options, split::LevelScanStats* stats) override;
+  split::WindowLevels ScanLevels(const split::LevelScanOptions& options,
+                                 split::LevelScanStats* stats) override;
   std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) override;
 
   bool Offers(Conversion conversion) const override { return conversion == Conversion::ToWav; }

@@ -298,5 +298,6 @@ OperationResult CMp3File::SaveSelectionSamples(const std::string& outputPath, st
 
   // The length of what was written: the samples a gapless piece plays, the
   // whole frames of a plain one.
-  return {error, OperationNotice{kSavedCaption, FormatText(kSavedText, plan.seconds), MessageIcon::Information}};
+  return {error,
+          OperationNotice{kSavedCaption, FormatText(kSavedText, plan.seconds), MessageIcon::Information}};
 }

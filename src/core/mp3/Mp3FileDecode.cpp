@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "core/PcmSink.h"
+#include "core/Progress.h"
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveHeader.h"
-#include "core/PcmSink.h"
-#include "core/Progress.h"
 
 namespace {
 

@@ -128,8 +128,9 @@ FactValue LameFacts(CMp3File& mp3) {
                   {"bytes", tag->bytes},
                   {"quality", tag->quality}};
   if (tag->hasExtension) {
-    lame.emplace_back("encoder", Latin1ToUtf8(std::string(
-                                     tag->version.data(), ::strnlen(tag->version.data(), tag->version.size()))));
+    lame.emplace_back(
+        "encoder",
+        Latin1ToUtf8(std::string(tag->version.data(), ::strnlen(tag->version.data(), tag->version.size()))));
     lame.emplace_back("delay", tag->delay);
     lame.emplace_back("padding", tag->padding);
     lame.emplace_back("lowpassHz", std::int64_t{tag->lowpass} * 100);
@@ -174,8 +175,8 @@ std::uint64_t CMp3File::CountDecodedSamples() {
 std::vector<CAudioFile::TagField> CMp3File::GetTagFields() const {
   const Mp3TagFields tag = GetId3v1Fields();
   // The file name is the system's bytes; the six fields ID3v1's Latin-1.
-  return {{"File name", tag.fileName, false}, {"Title", tag.title, true},      {"Artist", tag.artist, true},
-          {"Album", tag.album, true},         {"Year", tag.year, true},        {"Comments", tag.comment, true},
+  return {{"File name", tag.fileName, false}, {"Title", tag.title, true}, {"Artist", tag.artist, true},
+          {"Album", tag.album, true},         {"Year", tag.year, true},   {"Comments", tag.comment, true},
           {"Genre", tag.genre, true}};
 }
 
@@ -188,7 +189,9 @@ FactObject CMp3File::DescribeFacts() {
   const mp3::FrameHeader header{GetHeader()};
   const unsigned version = header.Version();
   return {{"type", "mp3"},
-          {"mpegVersion", version == 0 ? "2.5" : version == 2 ? "2" : "1"},
+          {"mpegVersion", version == 0   ? "2.5"
+                          : version == 2 ? "2"
+                                         : "1"},
           {"layer", header.LayerNumber()},
           {"bitrate", GetDisplayBitrate()},
           {"frameLength", GetFrameLength()},
@@ -236,7 +239,8 @@ std::uint64_t CMp3File::DecodeSpan(std::uint64_t firstSample, std::uint64_t endS
   return counted.Written() / frameBytes;
 }
 
-split::WindowLevels CMp3File::ScanLevels(const split::LevelScanOptions& options, split::LevelScanStats* stats) {
+split::WindowLevels CMp3File::ScanLevels(const split::LevelScanOptions& options,
+                                         split::LevelScanStats* stats) {
   return split::ScanMp3Levels(*this, options, stats);
 }
 

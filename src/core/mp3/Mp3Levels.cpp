@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "core/File.h"
-#include "core/Workers.h"
-#include "core/mp3/Mp3File.h"
-#include "core/mp3/Mp3LameTag.h"
 #include "core/LevelScanError.h"
+#include "core/Workers.h"
 #include "core/mp3/Mp3ChunkDecoder.h"
+#include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3FrameWalk.h"
+#include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3SideInfo.h"
 
 namespace split {

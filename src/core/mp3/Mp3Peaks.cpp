@@ -14,12 +14,12 @@
 
 #include "core/File.h"
 #include "core/Workers.h"
+#include "core/mp3/GranuleMedians.h"
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
 #include "core/mp3/Mp3FrameScan.h"
 #include "core/mp3/Mp3LameTag.h"
 #include "core/mp3/Mp3Reservoir.h"
-#include "core/mp3/GranuleMedians.h"
 
 namespace peaks {
 namespace {

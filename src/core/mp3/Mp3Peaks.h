@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "core/mp3/Mp3Frame.h"
 #include "core/PeakModel.h"
 #include "core/PeakSource.h"
+#include "core/mp3/Mp3Frame.h"
 
 class CFile;
 class CMp3File;

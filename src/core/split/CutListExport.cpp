@@ -84,7 +84,8 @@ std::string CueSheetText(const SplitPlan& plan, const std::string& audioPath) {
   std::string text;
   if (!plan.first.performer.empty()) text += "PERFORMER " + Quoted(plan.first.performer) + "\n";
   if (!plan.album.empty()) text += "TITLE " + Quoted(plan.album) + "\n";
-  text += "FILE " + Quoted(FileNamePart(audioPath)) + " " + std::string(plan.naming.format ? plan.naming.format->CueFileType() : "WAVE") + "\n";
+  text += "FILE " + Quoted(FileNamePart(audioPath)) + " " +
+          std::string(plan.naming.format ? plan.naming.format->CueFileType() : "WAVE") + "\n";
   char number[8];
   for (const PlannedPiece& p : plan.Pieces()) {
     std::snprintf(number, sizeof number, "%02u", p.number);

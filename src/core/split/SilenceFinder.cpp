@@ -1,8 +1,8 @@
 #include "core/split/SilenceFinder.h"
 
-#include "core/TimeText.h"
 #include "core/AudioFile.h"
 #include "core/LevelScanError.h"
+#include "core/TimeText.h"
 
 namespace split {
 

@@ -44,8 +44,8 @@ struct PlannedPiece {
 // as tracks ("NN - Title.ext" in a folder).
 struct PieceNaming {
   bool tracks = false;
-  std::string base;    // pieces: base path; tracks: the folder
-  std::string suffix;  // pieces only
+  std::string base;                      // pieces: base path; tracks: the folder
+  std::string suffix;                    // pieces only
   const CAudioFormat* format = nullptr;  // the source's kind: its naming rule and extension
 };
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "core/TimeText.h"
 #include "core/AudioFile.h"
+#include "core/TimeText.h"
 
 namespace split {
 

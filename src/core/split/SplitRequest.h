@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "core/split/CueSheet.h"
 #include "core/LevelScanError.h"
+#include "core/split/CueSheet.h"
 #include "core/split/SplitPlan.h"
 
 class CAudioFile;

@@ -5,9 +5,9 @@
 
 #include "core/AudioFile.h"
 #include "core/File.h"
+#include "core/PieceTags.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
-#include "core/PieceTags.h"
 
 namespace split {
 

@@ -27,8 +27,7 @@ constexpr std::uint32_t kSizeToEnd = 0xFFFFFFFFu;
 
 }  // namespace
 
-CWaveFile::CWaveFile(const std::string& path, CWriteFaults* writeFaults)
-    : CAudioFile(path, writeFaults) {
+CWaveFile::CWaveFile(const std::string& path, CWriteFaults* writeFaults) : CAudioFile(path, writeFaults) {
   if (error == err::kNone) Parse();
 }
 

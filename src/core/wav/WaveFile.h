@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/AudioFile.h"
-#include "core/wav/WaveHeader.h"
 #include "core/SplitEstimate.h"
+#include "core/wav/WaveHeader.h"
 
 namespace wav {
 constexpr std::uint16_t kFormatPcm = 1;
@@ -53,15 +53,18 @@ class CWaveFile : public CAudioFile {
   void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const override;
 
   std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) override;
-  split::WindowLevels ScanLevels(const split::LevelScanOptions& options, split::LevelScanStats* stats) override;
+  split::WindowLevels ScanLevels(const split::LevelScanOptions& options,
+                                 split::LevelScanStats* stats) override;
   std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) override;
 
   bool Offers(Conversion conversion) const override;
-  AudioError ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) override;
+  AudioError ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                          Mp3EncodeSettings settings) override;
   // The WAV-only operations; each leaves its outcome in the error code too.
   AudioError ConvertTo16Bit(const std::string& outputPath, CProgress* progress) override;
   AudioError ConvertTo8Bit(const std::string& outputPath, CProgress* progress) override;
-  AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath, CProgress* progress) override;
+  AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath,
+                         CProgress* progress) override;
 
   std::uint64_t GetDataOffset() const { return dataOffset_; }
   // Audio bytes: the stored data size capped at what follows the data offset

@@ -101,10 +101,11 @@ OperationResult CWaveFile::SaveSelectionSamples(const std::string& outputPath, s
   error = err::kNone;
   OperationResult result;
   if (!p.IsCancelled()) {
-    result.notice = OperationNotice{wav::kSelectionSavedCaption,
-                                    FormatText("This selection will last for %.2lf seconds",
-                                               static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
-                                    MessageIcon::Information};
+    result.notice =
+        OperationNotice{wav::kSelectionSavedCaption,
+                        FormatText("This selection will last for %.2lf seconds",
+                                   static_cast<double>(output.AudioBytes()) / format_.avgBytesPerSec),
+                        MessageIcon::Information};
   }
   return result;
 }

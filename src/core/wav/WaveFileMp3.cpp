@@ -190,7 +190,8 @@ LameHandle OpenEncoder(Mp3EncodeSettings settings, std::uint32_t rate, std::uint
 
 }  // namespace
 
-AudioError CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress, Mp3EncodeSettings settings) {
+AudioError CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                                   Mp3EncodeSettings settings) {
   error = EncodableFormatError(format_, IsPcm());
   if (error != err::kNone) return error;
   if (RefuseOwnSource(outputPath)) return error;

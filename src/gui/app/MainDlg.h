@@ -153,7 +153,8 @@ class CMainDlg : public QDialog {
 
   // Runs an operation on the open file with a progress window, then shows
   // its outcome (through the file commands' one runner).
-  void RunWithProgress(const std::function<OperationResult(CAudioFile& file, CProgress* progress)>& operation);
+  void RunWithProgress(
+      const std::function<OperationResult(CAudioFile& file, CProgress* progress)>& operation);
 
   // --- The waveform (MainDlgWaveform.cpp)
   void OnToggleWaveform();

@@ -35,7 +35,8 @@ void CMainDlg::OnShredEqually() {
   OnStop();
   ShredRequest request;
   if (!commands_->RunShredDialog(*File(), request)) return;
-  RunWithProgress([&](CAudioFile& file, CProgress* progress) { return file.SplitEqually(request, progress); });
+  RunWithProgress(
+      [&](CAudioFile& file, CProgress* progress) { return file.SplitEqually(request, progress); });
 }
 
 void CMainDlg::OnSplit() {

@@ -64,8 +64,9 @@ void CMainDlg::SaveMarkedSelection(const QString& path) {
   } else if (controls_->slider->GetSelection(startSeconds, endSeconds)) {
     const auto first = static_cast<std::uint32_t>(startSeconds);
     const auto last = static_cast<std::uint32_t>(endSeconds);
-    RunWithProgress(
-        [&](CAudioFile& file, CProgress* progress) { return file.SaveSelection(output, first, last, progress); });
+    RunWithProgress([&](CAudioFile& file, CProgress* progress) {
+      return file.SaveSelection(output, first, last, progress);
+    });
   }
 }
 

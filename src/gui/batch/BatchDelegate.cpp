@@ -239,7 +239,8 @@ bool CBatchDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyl
   // Only a press acts, and it goes on to select the row as any press does.
   if (event->type() != QEvent::MouseButtonPress) return false;
   const auto* mouse = static_cast<QMouseEvent*>(event);
-  if (mouse->button() != Qt::LeftButton || !index.data(CBatchTableModel::RowEnabledRole).toBool()) return false;
+  if (mouse->button() != Qt::LeftButton || !index.data(CBatchTableModel::RowEnabledRole).toBool())
+    return false;
   if (HasCheckBox(index)) {
     list_->ToggleCheck(index.row());
     return false;
@@ -280,7 +281,8 @@ void CBatchDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
   combo->setCurrentIndex(std::max(0, combo->findText(index.data(Qt::DisplayRole).toString())));
 }
 
-void CBatchDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+void CBatchDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                  const QModelIndex& index) const {
   model->setData(index, static_cast<QComboBox*>(editor)->currentText(), Qt::EditRole);
 }
 

@@ -4,7 +4,6 @@
 #include <QPainter>
 #include <algorithm>
 
-
 namespace {
 constexpr int kItemSpacing = 6;
 constexpr int kImageSize = 16;

@@ -27,7 +27,10 @@ QStringList LocalPaths(const QMimeData* data) {
 }  // namespace
 
 CBatchListView::CBatchListView(CBatchTableModel* model, QWidget* parent)
-    : QTableView(parent), model_(model), header_(new CBatchHeader(this)), delegate_(new CBatchDelegate(this)) {
+    : QTableView(parent),
+      model_(model),
+      header_(new CBatchHeader(this)),
+      delegate_(new CBatchDelegate(this)) {
   setHorizontalHeader(header_);
   setModel(model_);
   setItemDelegate(delegate_);
@@ -64,8 +67,8 @@ CBatchListView::CBatchListView(CBatchTableModel* model, QWidget* parent)
   viewport()->setAcceptDrops(true);
   header_->SetImageList(CBatchHeader::CheckBoxImages());
   for (int column = 0; column < batchcolumn::kCount; ++column)
-    header_->SetItemImage(column,
-                          column == batchcolumn::kCheck ? CBatchHeader::kEmptyBoxImage : CBatchHeader::kBlankImage);
+    header_->SetItemImage(
+        column, column == batchcolumn::kCheck ? CBatchHeader::kEmptyBoxImage : CBatchHeader::kBlankImage);
   ReadSysColors();
 }
 

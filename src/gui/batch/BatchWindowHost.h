@@ -22,12 +22,12 @@ class CBatchWindowHost : public CBatchRunHost {
   // What the engine reaches in the window. The functions run on the
   // window's thread.
   struct Window {
-    QWidget* window = nullptr;                    // parent of the summary; its thread runs the calls below
-    std::function<void(std::uint64_t id)> jobFinished;  // the job's result is written
+    QWidget* window = nullptr;  // parent of the summary; its thread runs the calls below
+    std::function<void(std::uint64_t id)> jobFinished;           // the job's result is written
     std::function<void(std::uint64_t id, int percent)> percent;  // a new percentage of a converting job
-    std::function<void(int index)> showJob;       // a job's turn came: bring it into view
-    std::function<void()> summaryRead;            // the end-of-run box was closed
-    std::function<void()> close;                  // a confirmed close has stopped the run
+    std::function<void(int index)> showJob;                      // a job's turn came: bring it into view
+    std::function<void()> summaryRead;                           // the end-of-run box was closed
+    std::function<void()> close;                                 // a confirmed close has stopped the run
   };
   struct Controls {
     QCheckBox* overwrite = nullptr;

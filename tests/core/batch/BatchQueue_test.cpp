@@ -30,7 +30,8 @@ TEST(BatchQueue, AJobIsTypedAndNamedFromItsPath) {
   const Case cases[] = {
       {"/m/Song.Live.WAV", BatchFormat::Wav, BatchFormat::Mp3, "Song.Live.mp3", true, JobStatus::Queued},
       {"/m/b.mp3", BatchFormat::Mp3, BatchFormat::Wav, "b.wav", true, JobStatus::Queued},
-      {"/m/notes.txt", BatchFormat::Unknown, BatchFormat::Unknown, "notes.$$$", false, JobStatus::UnknownType},
+      {"/m/notes.txt", BatchFormat::Unknown, BatchFormat::Unknown, "notes.$$$", false,
+       JobStatus::UnknownType},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -60,16 +61,19 @@ TEST(BatchQueue, TheObserverHearsEachChangeOnce) {
   CBatchQueue queue;
   queue.SetObserver(&recorder);
   std::vector<BatchQueueJob> jobs;
-  for (const char* name : {"/a.wav", "/b.wav", "/c.wav", "/d.wav", "/e.wav"}) jobs.push_back(MakeBatchQueueJob(name));
+  for (const char* name : {"/a.wav", "/b.wav", "/c.wav", "/d.wav", "/e.wav"})
+    jobs.push_back(MakeBatchQueueJob(name));
   queue.Insert(0, jobs);
   const std::uint64_t d = queue.At(3).id;
-  queue.RemoveIf([](const BatchQueueJob& job) { return job.sourcePath != "/a.wav" && job.sourcePath != "/d.wav"; });
+  queue.RemoveIf(
+      [](const BatchQueueJob& job) { return job.sourcePath != "/a.wav" && job.sourcePath != "/d.wav"; });
   EXPECT_EQ(queue.IndexOf(d), 1);
   queue.SetStatus(1, JobStatus::Converting);
   queue.SetPercent(1, 140);
   queue.SetAllChecked(false);
   queue.SetChecked(0, false);  // no change: nothing heard
-  EXPECT_EQ(recorder.heard, (std::vector<std::string>{"+04", "+", "-44", "-", "-12", "-", "1:3", "1:4", "*0"}));
+  EXPECT_EQ(recorder.heard,
+            (std::vector<std::string>{"+04", "+", "-44", "-", "-12", "-", "1:3", "1:4", "*0"}));
   EXPECT_EQ(queue.At(1).percent, 100);
 }
 
@@ -112,7 +116,8 @@ class BatchRunStyles : public ::testing::Test, public CBatchRunHost {
 };
 
 TEST_F(BatchRunStyles, TheCommandLinesRunChecksAllFirstAndLogsInQueueOrder) {
-  for (const char* name : {"a.wav", "b.wav", "c.wav"}) queue.Insert(queue.Count(), {MakeBatchQueueJob(Wav(name))});
+  for (const char* name : {"a.wav", "b.wav", "c.wav"})
+    queue.Insert(queue.Count(), {MakeBatchQueueJob(Wav(name))});
   kt::WriteAll(dir.File("junk.wav"), kt::PatternData(3000));
   queue.Insert(1, {MakeBatchQueueJob(dir.File("junk.wav"))});
   kt::WriteAll(dir.File("c.mp3"), {1});  // c's output exists

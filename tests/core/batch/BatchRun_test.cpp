@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/StringTable.h"
 #include "core/batch/BatchNaming.h"
 #include "core/batch/BatchWorker.h"
-#include "core/StringTable.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 

@@ -13,7 +13,7 @@ mp3::FrameHeader Header(const kt::FrameSpec& layout) {
 }
 
 kt::FrameSpec Frame(unsigned version, unsigned layer, unsigned bitrateIndex, unsigned sampleRateIndex,
-                   bool padding = false) {
+                    bool padding = false) {
   kt::FrameSpec s;
   s.version = version;
   s.layer = layer;
@@ -38,16 +38,17 @@ TEST(Mp3FrameTables, FrameLengthsForEveryVersionLayerAndPadding) {
       {Frame(3, 1, 9, 0), 417},   {Frame(3, 1, 9, 0, true), 418},  // MPEG 1 L3 128k 44.1k
       {Frame(2, 1, 8, 0), 208},   {Frame(2, 1, 8, 0, true), 209},  // MPEG 2 L3 64k 22.05k
       {Frame(3, 3, 1, 0), 32},    {Frame(3, 3, 1, 0, true), 36},   // L1 pads whole 4-byte slots
-      {Frame(3, 2, 10, 1), 576},                                  // MPEG 1 L2 192k 48k
-      {Frame(3, 1, 14, 2), 1440},                                 // MPEG 1 L3 320k 32k
-      {Frame(2, 2, 14, 1), 960},                                  // MPEG 2 L2 uses 144 too
-      {Frame(2, 3, 14, 2), 768},                                  // MPEG 2 L1 256k 16k
+      {Frame(3, 2, 10, 1), 576},                                   // MPEG 1 L2 192k 48k
+      {Frame(3, 1, 14, 2), 1440},                                  // MPEG 1 L3 320k 32k
+      {Frame(2, 2, 14, 1), 960},                                   // MPEG 2 L2 uses 144 too
+      {Frame(2, 3, 14, 2), 768},                                   // MPEG 2 L1 256k 16k
       {Frame(0, 1, 1, 2), 72},    {Frame(0, 1, 1, 2, true), 73},   // MPEG 2.5 L3 8k 8k
-      {Frame(3, 1, 9, 3), 0},                                     // reserved sampling rate
+      {Frame(3, 1, 9, 3), 0},                                      // reserved sampling rate
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Header(c.layout).FrameLength(), c.length)
-        << "version " << c.layout.version << " layer " << c.layout.layer << " index " << c.layout.bitrateIndex;
+        << "version " << c.layout.version << " layer " << c.layout.layer << " index "
+        << c.layout.bitrateIndex;
   }
 }
 

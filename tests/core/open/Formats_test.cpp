@@ -3,6 +3,8 @@
 // that span of the whole decode, and a span written as a new file of the
 // format reopens and decodes to the same samples.
 
+#include "core/open/Formats.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,7 +16,6 @@
 
 #include "core/AudioFile.h"
 #include "core/PcmSink.h"
-#include "core/open/Formats.h"
 #include "support/GaplessCheck.h"
 #include "support/TestSupport.h"
 
@@ -26,7 +27,9 @@ constexpr double kSeconds = 3.0;
 
 class CollectingSink : public CPcmSink {
  public:
-  void Write(const std::uint8_t* bytes, std::size_t count) override { pcm.insert(pcm.end(), bytes, bytes + count); }
+  void Write(const std::uint8_t* bytes, std::size_t count) override {
+    pcm.insert(pcm.end(), bytes, bytes + count);
+  }
   std::vector<std::uint8_t> pcm;
 };
 
@@ -68,9 +71,9 @@ TEST(Formats, PathsChooseTheirFormatAsTheProgramAlwaysDid) {
     const char* path;
     const char* format;  // nullptr: none
   } cases[] = {
-      {"song.wav", "WAV"},     {"SONG.WAV", "WAV"},   {"song.mp3", "MP3"},     {"x.wav.mp3", "MP3"},
-      {"x.mp3.wav", "MP3"},    {".wav", nullptr},     {"song.flac", nullptr},  {"a.Mp3.bak", "MP3"},
-      {"notes.txt", nullptr},  {"w", nullptr},
+      {"song.wav", "WAV"},    {"SONG.WAV", "WAV"}, {"song.mp3", "MP3"},    {"x.wav.mp3", "MP3"},
+      {"x.mp3.wav", "MP3"},   {".wav", nullptr},   {"song.flac", nullptr}, {"a.Mp3.bak", "MP3"},
+      {"notes.txt", nullptr}, {"w", nullptr},
   };
   for (const auto& c : cases) {
     const CAudioFormat* format = FormatOfPath(c.path);
@@ -107,7 +110,9 @@ TEST_P(EachFormat, OpensDecodesSpansAndWritesThemAsItsOwnFiles) {
 
   const struct {
     std::uint64_t first, end;
-  } spans[] = {{0, 1}, {1, 1153}, {1151, 1153}, {kRate, 2 * kRate + 17}, {total - 5, total + 100}, {total, total + 1}, {10, 10}};
+  } spans[] = {
+      {0, 1},  {1, 1153}, {1151, 1153}, {kRate, 2 * kRate + 17}, {total - 5, total + 100}, {total, total + 1},
+      {10, 10}};
   for (const auto& span : spans) {
     SCOPED_TRACE(std::to_string(span.first) + ".." + std::to_string(span.end));
     EXPECT_EQ(Decode(*file, span.first, span.end), Slice(whole, span.first, span.end, frameBytes));

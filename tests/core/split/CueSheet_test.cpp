@@ -2,11 +2,11 @@
 // become exact sample spans; every fault names the sheet, the line or track
 // and the reason.
 
-#include "core/open/Formats.h"
 #include "core/split/CueSheet.h"
 
 #include <gtest/gtest.h>
 
+#include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "support/TestSupport.h"
 

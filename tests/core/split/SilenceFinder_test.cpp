@@ -36,7 +36,9 @@ std::vector<Stretch> Layout(double noiseDb) {
 }
 
 // The case's name in test listings (instead of its bytes).
-void PrintTo(const RecordingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RecordingCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SilenceFinderTest : public ::testing::TestWithParam<RecordingCase> {
  protected:

@@ -2,7 +2,6 @@
 // byte for byte, MP3 decoded by ffmpeg sample for sample), each piece carries
 // its tag (read back by TagLib), and a piece never replaces the source.
 
-#include "core/open/Formats.h"
 #include "core/split/SplitWriter.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +14,7 @@
 #include <filesystem>
 
 #include "core/mp3/Mp3File.h"
+#include "core/open/Formats.h"
 #include "core/split/CueSheet.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SilenceFinder.h"

@@ -406,7 +406,8 @@ TEST(WaveNoAudio, OperationsThatWouldWriteNoAudioFailWith108AndCreateNothing) {
   kt::TempDir dir;
   using Run = std::function<AudioError(kt::Owned<CWaveFile>&, const std::string&)>;
   const std::pair<const char*, Run> operations[] = {
-      {"selection", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.SaveSelection(o, 0, 1, nullptr); }},
+      {"selection",
+       [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.SaveSelection(o, 0, 1, nullptr); }},
       {"to 8 bit", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.ConvertTo8Bit(o, nullptr); }},
       {"rip", [](kt::Owned<CWaveFile>& w, const std::string& o) { return w.RipChannels(1, o, nullptr); }},
       {"to mp3",

@@ -133,9 +133,8 @@ TEST(WaveRf64, OutputsPast4GiBAreRf64AndReadBackWithTheirDuration) {
   kt::TempDir dir;
   CWaveFile stream(MakeSparse(dir, "stream.wav", StreamingHeader(), kFiveGiB));
   const std::uint64_t eightBit = 5ull << 29;
-  CWaveFile eight(
-      MakeSparse(dir, "eight.wav", kt::CanonicalHeader(2, 44100, 8, static_cast<std::uint32_t>(eightBit)),
-                 eightBit));
+  CWaveFile eight(MakeSparse(
+      dir, "eight.wav", kt::CanonicalHeader(2, 44100, 8, static_cast<std::uint32_t>(eightBit)), eightBit));
   const std::string mp3 = dir.File("long.mp3");
   kt::WriteAll(mp3, kt::EncodedSine(4.0, kt::LameSpec{}));
   fs::resize_file(mp3, 25000ull * 16000);  // 25000 s at 128 kbit/s

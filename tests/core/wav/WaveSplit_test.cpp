@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "core/wav/WaveCut.h"
 #include "core/StringTable.h"
+#include "core/wav/WaveCut.h"
 #include "core/wav/WaveFile.h"
 #include "support/GaplessCheck.h"
 #include "support/TestSupport.h"

@@ -9,10 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QAbstractItemView>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -29,11 +29,11 @@
 #include "gui/FilterEdit.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/ObjectName.h"
-#include "gui/batch/BatchSession.h"
-#include "gui/batch/ChangeOutputDlg.h"
 #include "gui/batch/BatchHeader.h"
 #include "gui/batch/BatchListView.h"
+#include "gui/batch/BatchSession.h"
 #include "gui/batch/BatchTableModel.h"
+#include "gui/batch/ChangeOutputDlg.h"
 #include "settings/StatePaths.h"
 #include "support/Mp3Builder.h"
 #include "support/WaveExpect.h"
@@ -291,7 +291,8 @@ TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
     int key;
     QString cell;
   };
-  const Case cases[] = {{"Enter takes the entry", Qt::Key_Return, "MP3"}, {"Escape leaves it", Qt::Key_Escape, "WAV"}};
+  const Case cases[] = {{"Enter takes the entry", Qt::Key_Return, "MP3"},
+                        {"Escape leaves it", Qt::Key_Escape, "WAV"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     window->Queue().SetTarget(0, BatchFormat::Wav);
@@ -309,7 +310,8 @@ TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
         5000));
     EXPECT_EQ(combo->count(), 1);
     QTest::keyClick(combo->view(), Qt::Key(c.key));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !List()->findChild<QComboBox*>() || !combo->isVisible(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !List()->findChild<QComboBox*>() || !combo->isVisible(); }, 5000));
     EXPECT_EQ(Cell(0, 3), c.cell);
     EXPECT_EQ(window->Queue().At(0).target, c.cell == "MP3" ? BatchFormat::Mp3 : BatchFormat::Wav);
   }

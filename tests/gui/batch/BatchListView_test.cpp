@@ -212,7 +212,8 @@ TEST_F(BatchListViewTest, ACutCellShowsItsWholeTextAsATooltip) {
     int row, column;
     QString tip;
   };
-  const Case cases[] = {{0, 1, QString::fromStdString(longName)}, {1, 1, ""}, {0, 3, ""}, {0, kCheckColumn, ""}};
+  const Case cases[] = {
+      {0, 1, QString::fromStdString(longName)}, {1, 1, ""}, {0, 3, ""}, {0, kCheckColumn, ""}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.row << "," << c.column);
     EXPECT_EQ(list.CellToolTip(c.row, c.column), c.tip);
@@ -232,8 +233,9 @@ TEST_F(BatchListViewTest, ACutCellShowsItsWholeTextAsATooltip) {
 }
 
 TEST_F(BatchListViewTest, FittingWidensColumnsToTheirTextsUpToALimit) {
-  queue.Insert(0, {MakeBatchQueueJob("/m/a.wav"), MakeBatchQueueJob("/m/a_long_name_of_a_batch_source_file.wav"),
-                   MakeBatchQueueJob("/" + std::string(300, 'w') + "/b.mp3")});
+  queue.Insert(0,
+               {MakeBatchQueueJob("/m/a.wav"), MakeBatchQueueJob("/m/a_long_name_of_a_batch_source_file.wav"),
+                MakeBatchQueueJob("/" + std::string(300, 'w') + "/b.mp3")});
   queue.SetStatus(1, JobStatus::Converting);  // its source is bold
   queue.SetStatus(1, JobStatus::Queued);
   for (int column = 0; column < 8; ++column) list.setColumnWidth(column, 20);
