@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool IsBatchSource(const fs::path& path) {
-  return BatchSourceFormat(BatchExtension(path.filename().string())) != BatchFormat::Unknown;
+  return BatchSourceFormat(BatchExtension(path.filename().string())) != nullptr;
 }
 
 std::string WithSlash(std::string folder) {

@@ -47,6 +47,23 @@ void CAudioFile::SetOverlapMicros(std::uint64_t micros) {
   overlapTime = static_cast<std::uint32_t>(std::min<std::uint64_t>(seconds, UINT32_MAX));
 }
 
+AudioError CAudioFile::ConvertTo(Conversion conversion, const std::string& outputPath, CProgress* progress,
+                                 const Mp3EncodeSettings& mp3) {
+  switch (conversion) {
+    case Conversion::ToMp3:
+      return ConvertToMp3(outputPath, progress, mp3);
+    case Conversion::ToWav:
+      return ConvertToWav(outputPath, progress);
+    case Conversion::To16Bit:
+      return ConvertTo16Bit(outputPath, progress);
+    case Conversion::To8Bit:
+      return ConvertTo8Bit(outputPath, progress);
+    case Conversion::RipChannels:
+      break;
+  }
+  return err::kNotOffered;
+}
+
 AudioError CAudioFile::ConvertToMp3(const std::string&, CProgress*, Mp3EncodeSettings) {
   return err::kNotOffered;
 }

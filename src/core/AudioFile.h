@@ -135,6 +135,11 @@ class CAudioFile {
   // Bit k of channelMask keeps channel k + 1 (bit 0 left, bit 1 right).
   virtual AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath,
                                  CProgress* progress);
+  // One of the conversions by its name (the batch's: the one that makes its
+  // target format); mp3 applies to an MP3 output. Ripping needs its
+  // channels and is not offered here.
+  AudioError ConvertTo(Conversion conversion, const std::string& outputPath, CProgress* progress,
+                       const Mp3EncodeSettings& mp3);
 
   std::string GetDefaultExtension() const { return Format().DefaultExtension(); }
   std::string GetFileFilter() const { return Format().FileFilter(); }

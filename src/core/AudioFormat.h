@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CAudioFile;
@@ -38,6 +39,9 @@ class CAudioFormat {
   // and the extension.
   virtual std::string PieceName(const std::string& base, const std::string& suffix,
                                 std::uint32_t number) const = 0;
+  // The conversion that makes a file of this kind from another (ToWav,
+  // ToMp3); nothing when none does.
+  virtual std::optional<Conversion> MadeBy() const = 0;
   // Whether files of this kind can be converted so (an open file's own
   // facts may still rule it out: CAudioFile::Offers).
   virtual bool Converts(Conversion conversion) const = 0;

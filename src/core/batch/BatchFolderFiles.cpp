@@ -24,7 +24,7 @@ BatchFolderScan BatchFolderFiles(const std::string& folder, std::size_t entryLim
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
     const std::string name = it->path().filename().string();
-    if (BatchSourceFormat(BatchExtension(name)) != BatchFormat::Unknown) found.push_back(it->path());
+    if (BatchSourceFormat(BatchExtension(name)) != nullptr) found.push_back(it->path());
   }
   // Paths compare name by name, so a subfolder's files sit where the
   // subfolder's name sorts among its neighbours.

@@ -5,6 +5,7 @@
 
 #include "core/Progress.h"
 #include "core/batch/BatchTypes.h"
+#include "core/open/Formats.h"
 
 std::string BatchExtension(const std::string& path) {
   const std::size_t dot = path.rfind('.');
@@ -13,27 +14,32 @@ std::string BatchExtension(const std::string& path) {
 }
 
 BatchFormat BatchSourceFormat(const std::string& extension) {
-  if (extension.find("WAV") != std::string::npos) return BatchFormat::Wav;
-  if (extension.find("MP3") != std::string::npos) return BatchFormat::Mp3;
-  return BatchFormat::Unknown;
+  // The batch types a file by the format's name anywhere in its upper-cased
+  // extension. The registry lists MP3 before WAV for paths; here WAV's name
+  // wins over MP3's in an extension holding both, as the batch always
+  // typed them, so the list is searched from its end.
+  const std::vector<const CAudioFormat*>& formats = AudioFormats();
+  for (auto format = formats.rbegin(); format != formats.rend(); ++format)
+    if (extension.find((*format)->Name()) != std::string::npos) return *format;
+  return nullptr;
 }
 
 BatchFormat BatchTargetFormat(BatchFormat source) {
-  if (source == BatchFormat::Wav) return BatchFormat::Mp3;
-  if (source == BatchFormat::Mp3) return BatchFormat::Wav;
-  return BatchFormat::Unknown;
+  if (!source) return nullptr;
+  for (const CAudioFormat* target : AudioFormats()) {
+    const std::optional<Conversion> made = target->MadeBy();
+    if (target != source && made && source->Converts(*made)) return target;
+  }
+  return nullptr;
 }
 
 std::string BatchFormatText(BatchFormat format) {
-  if (format == BatchFormat::Wav) return "WAV";
-  if (format == BatchFormat::Mp3) return "MP3";
-  return {};
+  return format ? format->Name() : std::string();
 }
 
 std::string BatchFormatExtension(BatchFormat target) {
-  if (target == BatchFormat::Wav) return "wav";
-  if (target == BatchFormat::Mp3) return "mp3";
-  return "$$$";
+  // ".wav" without its dot.
+  return target ? std::string(target->Extension() + 1) : std::string("$$$");
 }
 
 const char* BatchStatusText(JobStatus status) {

@@ -27,7 +27,7 @@ BatchQueueJob MakeBatchQueueJob(const std::string& path) {
   job.target = BatchTargetFormat(job.sourceFormat);
   job.outputFolder = BatchFolder(path);
   job.outputName = BatchOutputName(BatchFileName(path), BatchFormatExtension(job.target));
-  job.checked = job.sourceFormat != BatchFormat::Unknown;
+  job.checked = job.sourceFormat != nullptr;
   job.status = job.WaitingStatus();
   return job;
 }

@@ -14,8 +14,8 @@
 struct BatchQueueJob {
   std::uint64_t id = 0;  // given by the queue, never reused: a job is followed by it while rows come and go
   std::string sourcePath;
-  BatchFormat sourceFormat = BatchFormat::Unknown;
-  BatchFormat target = BatchFormat::Unknown;
+  BatchFormat sourceFormat = nullptr;
+  BatchFormat target = nullptr;
   std::string outputFolder;  // ends in "/" as the folder of a path does
   std::string outputName;
   bool checked = false;
@@ -30,7 +30,7 @@ struct BatchQueueJob {
   std::string OutputPath() const;
   // The status a job goes back to when it waits again.
   JobStatus WaitingStatus() const {
-    return sourceFormat == BatchFormat::Unknown ? JobStatus::UnknownType : JobStatus::Queued;
+    return sourceFormat == nullptr ? JobStatus::UnknownType : JobStatus::Queued;
   }
 };
 

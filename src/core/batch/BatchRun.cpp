@@ -136,7 +136,7 @@ void CBatchRun::CheckAll() {
   for (int i = 0, count = queue_.Count(); i < count; ++i) {
     const BatchQueueJob& job = queue_.At(i);
     if (!job.checked || !IsWaiting(job.status)) continue;
-    if (job.sourceFormat == BatchFormat::Unknown) {
+    if (job.sourceFormat == nullptr) {
       HoldBack(i, JobStatus::Failed, err::kBatchUnknownType);
       continue;
     }
@@ -206,7 +206,7 @@ bool CBatchRun::TryStart(int index) {
   // another job's, whatever Overwrite says.
   AudioError verdict = OutputRules().Check(job.OutputPath(), overwrite);
   // A file of unknown type fails in the worker before anything is written.
-  if (verdict == err::kOutputIsSource && job.sourceFormat == BatchFormat::Unknown) verdict = err::kNone;
+  if (verdict == err::kOutputIsSource && job.sourceFormat == nullptr) verdict = err::kNone;
   if (verdict == err::kOutputIsSource) {
     HoldBack(index, JobStatus::Failed, verdict);
     return false;
@@ -225,8 +225,8 @@ void CBatchRun::Launch(int index, bool overwrite) {
   BatchJob& job = converting->job;
   job.sourcePath = entry.sourcePath;
   job.outputPath = entry.OutputPath();
-  job.sourceType = static_cast<std::int32_t>(entry.sourceFormat);
-  job.targetType = entry.target == BatchFormat::Wav ? targettype::kWav : targettype::kMp3;
+  job.source = entry.sourceFormat;
+  job.target = entry.target;
   job.sink = &converting->progress;
   job.overwrite = overwrite ? 1 : 0;
   const std::uint64_t id = entry.id;

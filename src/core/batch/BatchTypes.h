@@ -8,11 +8,13 @@
 
 #include "core/AudioError.h"
 
+class CAudioFormat;
 class CProgressSink;
 
-// The format of a job's source or target. A source of any other type is
-// Unknown: it is listed, but its conversion fails with err::kBatchUnknownType.
-enum class BatchFormat : std::int32_t { Unknown = -1, Wav = 0, Mp3 = 1 };
+// The format of a job's source or target: one of the registry's formats
+// (core/open/Formats.h). A source of any other type has none (nullptr): it
+// is listed, but its conversion fails with err::kBatchUnknownType.
+using BatchFormat = const CAudioFormat*;
 
 // Where a job stands. Queued, FileExists and UnknownType are the waiting
 // states: a run takes a checked job in any of them.
@@ -45,24 +47,13 @@ inline constexpr const char* kUnknownType = "Unknown!";
 // type says "Unknown!"), and so does a converting one under its bar.
 const char* BatchStatusText(JobStatus status);
 
-// The worker's record carries formats as their numbers.
-namespace sourcetype {
-constexpr std::int32_t kWav = static_cast<std::int32_t>(BatchFormat::Wav);
-constexpr std::int32_t kMp3 = static_cast<std::int32_t>(BatchFormat::Mp3);
-constexpr std::int32_t kUnknown = static_cast<std::int32_t>(BatchFormat::Unknown);
-}  // namespace sourcetype
-namespace targettype {
-constexpr std::int32_t kWav = sourcetype::kWav;
-constexpr std::int32_t kMp3 = sourcetype::kMp3;
-}  // namespace targettype
-
 // One conversion, filled on the run's thread before the worker starts and
 // read back only after the worker has reported that it finished.
 struct BatchJob {
   std::string sourcePath;
   std::string outputPath;
-  std::int32_t sourceType = sourcetype::kUnknown;
-  std::int32_t targetType = targettype::kMp3;
+  BatchFormat source = nullptr;
+  BatchFormat target = nullptr;
   CProgressSink* sink = nullptr;  // shows the conversion's progress; none: silent
   AudioError result = err::kNone;
   // A file-system failure that ended the conversion; its message is the

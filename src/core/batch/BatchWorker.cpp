@@ -18,12 +18,8 @@ Mp3EncodeSettings BatchMp3Settings() {
   return settings;
 }
 
-std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType) {
-  const char* name = sourceType == sourcetype::kWav   ? "WAV"
-                     : sourceType == sourcetype::kMp3 ? "MP3"
-                                                      : nullptr;
-  const CAudioFormat* format = name ? FormatNamed(name) : nullptr;
-  return format ? format->Open(path, nullptr) : nullptr;
+std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, BatchFormat source) {
+  return source ? source->Open(path, nullptr) : nullptr;
 }
 
 namespace {
@@ -46,13 +42,14 @@ void RecordFailure(BatchJob& job, AudioError fileFault, const OperationOutcome& 
 void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
   job.result = err::kNone;
   job.failureText.clear();
-  if (job.sourceType != sourcetype::kWav && job.sourceType != sourcetype::kMp3) {
+  const std::optional<Conversion> conversion = job.target ? job.target->MadeBy() : std::nullopt;
+  if (!job.source || !conversion) {
     job.result = err::kBatchUnknownType;
     return;
   }
   std::unique_ptr<CAudioFile> file;
   const OperationOutcome opened =
-      RunAndCatch(job.sourcePath, [&] { file = make(job.sourcePath, job.sourceType); });
+      RunAndCatch(job.sourcePath, [&] { file = make(job.sourcePath, job.source); });
   if (!opened.Finished()) return RecordFailure(job, err::kCannotOpen, opened);
   if (!file) {
     job.result = err::kNoMemory;
@@ -65,11 +62,9 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
   const OperationOutcome converted = RunAndCatch(job.sourcePath, [&] {
     // A reporter of its own per job: each job's file range counts afresh.
     CProgress progress(job.sink);
-    if (job.targetType == targettype::kWav)
-      file->ConvertToWav(job.outputPath, &progress);
-    else
-      file->ConvertToMp3(job.outputPath, &progress, BatchMp3Settings());
-    job.result = file->GetError();
+    const AudioError result = file->ConvertTo(*conversion, job.outputPath, &progress, BatchMp3Settings());
+    // A source that does not convert to the target has no type the batch reads.
+    job.result = result == err::kNotOffered ? err::kBatchUnknownType : file->GetError();
   });
   if (!converted.Finished()) RecordFailure(job, err::kCannotCreateOutput, converted);
 }

@@ -15,11 +15,11 @@
 // bitrate, constant bitrate, the original bit set.
 Mp3EncodeSettings BatchMp3Settings();
 
-// Creates the file object of a job's source: the WAV or MP3 file by its
-// source type, nullptr for any other type. May throw std::bad_alloc.
+// Opens a job's source as its format; nullptr for a source of no format.
+// May throw std::bad_alloc.
 using BatchFileMaker =
-    std::function<std::unique_ptr<CAudioFile>(const std::string& path, std::int32_t sourceType)>;
-std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, std::int32_t sourceType);
+    std::function<std::unique_ptr<CAudioFile>(const std::string& path, BatchFormat source)>;
+std::unique_ptr<CAudioFile> MakeBatchFile(const std::string& path, BatchFormat source);
 
 // Opens the job's source as its type and converts it to the job's target
 // through job.sink, leaving the outcome in job.result (and the message of a

@@ -37,6 +37,7 @@ class CMp3Format : public CAudioFormat {
                         std::uint32_t number) const override {
     return Mp3PieceName(Mp3PieceBase(base), suffix, number);
   }
+  std::optional<Conversion> MadeBy() const override { return Conversion::ToMp3; }
   bool Converts(Conversion conversion) const override { return conversion == Conversion::ToWav; }
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CMp3File>(path, writeFaults);

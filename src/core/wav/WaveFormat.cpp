@@ -28,6 +28,7 @@ class CWaveFormat : public CAudioFormat {
                         std::uint32_t number) const override {
     return WavePieceName(base, suffix, number);
   }
+  std::optional<Conversion> MadeBy() const override { return Conversion::ToWav; }
   bool Converts(Conversion conversion) const override { return conversion != Conversion::ToWav; }
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CWaveFile>(path, writeFaults);

@@ -4,6 +4,7 @@
 
 #include "core/StringTable.h"
 #include "core/batch/BatchNaming.h"
+#include "core/open/Formats.h"
 #include "gui/EngineText.h"
 
 namespace {
@@ -33,7 +34,7 @@ int CBatchTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 bool CBatchTableModel::RowEnabled(int row) const {
-  return row >= 0 && row < queue_.Count() && queue_.At(row).sourceFormat != BatchFormat::Unknown;
+  return row >= 0 && row < queue_.Count() && queue_.At(row).sourceFormat != nullptr;
 }
 
 QVariant CBatchTableModel::Text(const BatchQueueJob& job, int column) const {
@@ -44,8 +45,8 @@ QVariant CBatchTableModel::Text(const BatchQueueJob& job, int column) const {
     case kSource:
       return FromEngineText(job.SourceName());
     case kType:
-      return job.sourceFormat == BatchFormat::Unknown ? QString::fromLatin1(batchtext::kUnknownType)
-                                                      : FromEngineText(job.Extension());
+      return job.sourceFormat == nullptr ? QString::fromLatin1(batchtext::kUnknownType)
+                                         : FromEngineText(job.Extension());
     case kConvertTo:
       return QString::fromStdString(BatchFormatText(job.target));
     case kOutput:
@@ -66,7 +67,7 @@ QVariant CBatchTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= queue_.Count() || index.column() >= kCount) return {};
   const BatchQueueJob& job = queue_.At(index.row());
   const int column = index.column();
-  const bool unknownType = column == kType && job.sourceFormat == BatchFormat::Unknown;
+  const bool unknownType = column == kType && job.sourceFormat == nullptr;
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -94,7 +95,7 @@ QVariant CBatchTableModel::data(const QModelIndex& index, int role) const {
       return job.percent;
     case ChoicesRole:
       // A source converts to the other format only: the list has one entry.
-      if (column != kConvertTo || job.sourceFormat == BatchFormat::Unknown) return {};
+      if (column != kConvertTo || job.sourceFormat == nullptr) return {};
       return QStringList{QString::fromStdString(BatchFormatText(BatchTargetFormat(job.sourceFormat)))};
     case RowEnabledRole:
       return RowEnabled(index.row());
@@ -112,10 +113,11 @@ bool CBatchTableModel::setData(const QModelIndex& index, const QVariant& value, 
   }
   if (index.column() == kConvertTo && role == Qt::EditRole) {
     const std::string text = value.toString().toUpper().toStdString();
-    const BatchFormat target = text.find("MP3") != std::string::npos   ? BatchFormat::Mp3
-                               : text.find("WAV") != std::string::npos ? BatchFormat::Wav
-                                                                       : BatchFormat::Unknown;
-    if (target == BatchFormat::Unknown) return false;
+    // The entry as the Convert To list shows it: the format's name.
+    BatchFormat target = nullptr;
+    for (const CAudioFormat* format : AudioFormats())
+      if (text.find(format->Name()) != std::string::npos) target = target ? target : format;
+    if (target == nullptr) return false;
     queue_.SetTarget(index.row(), target);
     return true;
   }

@@ -13,6 +13,7 @@
 #include "core/batch/BatchNaming.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchWorker.h"
+#include "core/open/Formats.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -28,10 +29,9 @@ TEST(BatchQueue, AJobIsTypedAndNamedFromItsPath) {
     JobStatus status;
   };
   const Case cases[] = {
-      {"/m/Song.Live.WAV", BatchFormat::Wav, BatchFormat::Mp3, "Song.Live.mp3", true, JobStatus::Queued},
-      {"/m/b.mp3", BatchFormat::Mp3, BatchFormat::Wav, "b.wav", true, JobStatus::Queued},
-      {"/m/notes.txt", BatchFormat::Unknown, BatchFormat::Unknown, "notes.$$$", false,
-       JobStatus::UnknownType},
+      {"/m/Song.Live.WAV", FormatNamed("WAV"), FormatNamed("MP3"), "Song.Live.mp3", true, JobStatus::Queued},
+      {"/m/b.mp3", FormatNamed("MP3"), FormatNamed("WAV"), "b.wav", true, JobStatus::Queued},
+      {"/m/notes.txt", nullptr, nullptr, "notes.$$$", false, JobStatus::UnknownType},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);

@@ -13,6 +13,7 @@
 #include "core/StringTable.h"
 #include "core/batch/BatchNaming.h"
 #include "core/batch/BatchWorker.h"
+#include "core/open/Formats.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -123,7 +124,7 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     AudioError logged;  // 0: no entry
     BatchFileMaker fileMaker = MakeBatchFile;
   };
-  const BatchFileMaker noMemory = [](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
+  const BatchFileMaker noMemory = [](const std::string&, BatchFormat) -> std::unique_ptr<CAudioFile> {
     throw std::bad_alloc();
   };
   const auto file = [&](const char* name, std::size_t size) {

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "core/open/Formats.h"
+
 namespace {
 
 // Counts the jobs inside a conversion at once; each waits until `gate` are
@@ -19,7 +21,7 @@ class Gate {
  public:
   explicit Gate(unsigned gate) : gate_(gate) {}
   BatchFileMaker Maker() {
-    return [this](const std::string& path, std::int32_t) -> std::unique_ptr<CAudioFile> {
+    return [this](const std::string& path, BatchFormat) -> std::unique_ptr<CAudioFile> {
       std::unique_lock lock(mutex_);
       order_.push_back(path);
       ++inside_;
@@ -49,7 +51,8 @@ std::vector<BatchJob> Jobs(std::size_t count) {
   std::vector<BatchJob> jobs(count);
   for (std::size_t i = 0; i < count; ++i) {
     jobs[i].sourcePath = "/music/" + std::to_string(i) + ".wav";
-    jobs[i].sourceType = sourcetype::kWav;
+    jobs[i].source = FormatNamed("WAV");
+    jobs[i].target = FormatNamed("MP3");
   }
   return jobs;
 }

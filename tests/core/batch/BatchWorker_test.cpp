@@ -13,6 +13,7 @@
 
 #include "core/File.h"
 #include "core/StringTable.h"
+#include "core/open/Formats.h"
 #include "core/split/CueSheet.h"
 #include "core/wav/WaveFile.h"
 #include "support/TestSupport.h"
@@ -44,14 +45,13 @@ TEST(BatchWorker, EachKindOfFailureBecomesTheJobsResultAndReason) {
   const auto strange = [] { throw std::invalid_argument("strange"); };
   // Fails when the file object is made, or when it converts.
   const auto whenOpened = [](std::function<void()> fail) -> BatchFileMaker {
-    return [fail](const std::string&, std::int32_t) -> std::unique_ptr<CAudioFile> {
+    return [fail](const std::string&, BatchFormat) -> std::unique_ptr<CAudioFile> {
       fail();
       return nullptr;
     };
   };
   const auto whenConverted = [](std::function<void()> fail) -> BatchFileMaker {
-    return
-        [fail](const std::string& path, std::int32_t) { return std::make_unique<FailingWave>(path, fail); };
+    return [fail](const std::string& path, BatchFormat) { return std::make_unique<FailingWave>(path, fail); };
   };
   const struct {
     const char* what;
@@ -79,8 +79,8 @@ TEST(BatchWorker, EachKindOfFailureBecomesTheJobsResultAndReason) {
     BatchJob job;
     job.sourcePath = source;
     job.outputPath = output;
-    job.sourceType = sourcetype::kWav;
-    job.targetType = targettype::kMp3;
+    job.source = FormatNamed("WAV");
+    job.target = FormatNamed("MP3");
     job.failureText = "left from the job before";
     BatchConvertWorker(job, c.make);
     EXPECT_EQ(job.result, c.result);

@@ -26,6 +26,7 @@
 #include <future>
 
 #include "core/batch/BatchLog.h"
+#include "core/open/Formats.h"
 #include "gui/FilterEdit.h"
 #include "gui/MainWindowFixture.h"
 #include "gui/ObjectName.h"
@@ -295,7 +296,7 @@ TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
                         {"Escape leaves it", Qt::Key_Escape, "WAV"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    window->Queue().SetTarget(0, BatchFormat::Wav);
+    window->Queue().SetTarget(0, FormatNamed("WAV"));
     ASSERT_EQ(Cell(0, 3), "WAV");
     ClickCell(0, 1);
     const QRect cell = List()->visualRect(List()->model()->index(0, 3));
@@ -313,7 +314,7 @@ TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !List()->findChild<QComboBox*>() || !combo->isVisible(); }, 5000));
     EXPECT_EQ(Cell(0, 3), c.cell);
-    EXPECT_EQ(window->Queue().At(0).target, c.cell == "MP3" ? BatchFormat::Mp3 : BatchFormat::Wav);
+    EXPECT_EQ(window->Queue().At(0).target, c.cell == "MP3" ? FormatNamed("MP3") : FormatNamed("WAV"));
   }
 }
 
