@@ -1,7 +1,10 @@
 // The folders under src/ are the build targets, and their include graph is
 // the architecture: core and settings stand alone, cli and gui build on both,
 // nothing builds on cli or gui, and the folders (sub-folders included) form
-// no loop of any length. The engine includes no Qt header at all.
+// no loop of any length. The engine includes no Qt header at all. The
+// formats stand behind one interface (core/AudioFormat.h, core/AudioFile.h):
+// only the registry (core/open) reaches into a format's folder or names its
+// file class, so a new format changes nothing else.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,11 +47,42 @@ std::vector<Include> ReadIncludes() {
   return includes;
 }
 
+// Every source under src/ by its path from there, with its text.
+std::map<std::string, std::string> ReadSources() {
+  std::map<std::string, std::string> sources;
+  for (const auto& entry : fs::recursive_directory_iterator(kSourceRoot)) {
+    const auto ext = entry.path().extension();
+    if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+    std::ifstream in(entry.path());
+    sources[fs::relative(entry.path(), kSourceRoot).generic_string()] =
+        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  return sources;
+}
+
 std::string TopFolder(const std::string& path) {
   return path.substr(0, path.find('/'));
 }
 std::string Folder(const std::string& path) {
   return fs::path(path).parent_path().generic_string();
+}
+
+// The format folders' file classes: the classes deriving from CAudioFile,
+// each with its folder.
+std::map<std::string, std::string> FormatClasses() {
+  static const std::regex derived(R"(class\s+(\w+)\s*:\s*public\s+CAudioFile\b)");
+  std::map<std::string, std::string> classes;
+  for (const auto& [path, text] : ReadSources())
+    for (std::sregex_iterator m(text.begin(), text.end(), derived), end; m != end; ++m)
+      classes[(*m)[1].str()] = Folder(path);
+  return classes;
+}
+
+// Who may include a header of a format folder besides that folder: the
+// registry, and the engine for the WAV header writer decoders to WAV use.
+bool MayReachIntoFormat(const std::string& from, const std::string& header) {
+  if (Folder(from) == "core/open") return true;
+  return header == "core/wav/WaveHeader.h" && TopFolder(from) == "core";
 }
 
 // What each target may include besides itself.
@@ -180,5 +214,27 @@ TEST(IncludeGraph, TheEngineReadsNoEnvironmentVariable) {
     std::ifstream in(entry.path());
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text.find("getenv("), std::string::npos) << entry.path();
+  }
+}
+
+TEST(IncludeGraph, OnlyTheRegistryReachesIntoAFormatFolder) {
+  std::set<std::string> formatFolders;
+  for (const auto& [name, folder] : FormatClasses()) formatFolders.insert(folder);
+  ASSERT_GE(formatFolders.size(), 2u) << "no format classes found under " << kSourceRoot;
+  for (const auto& inc : ReadIncludes()) {
+    const std::string target = Folder(inc.target);
+    if (inc.angled || !formatFolders.count(target) || Folder(inc.file) == target) continue;
+    EXPECT_TRUE(MayReachIntoFormat(inc.file, inc.target)) << inc.file << " includes " << inc.target;
+  }
+}
+
+TEST(IncludeGraph, NoCodeOutsideItsFolderNamesAFormatsFileClass) {
+  const auto sources = ReadSources();
+  for (const auto& [name, folder] : FormatClasses()) {
+    const std::regex word("\\b" + name + "\\b");
+    for (const auto& [path, text] : sources) {
+      if (Folder(path) == folder || Folder(path) == "core/open") continue;
+      EXPECT_FALSE(std::regex_search(text, word)) << path << " names " << name;
+    }
   }
 }

@@ -193,30 +193,31 @@ std::optional<int> CCliJob::Operate(CAudioFile& file, CProgress& progress) {
     case CliVerb::Cut:
       return Cut(file, progress);
     case CliVerb::ToMp3:
-      if (!file.Offers(Conversion::ToMp3))
-        return Fail("to-mp3 converts " + FormatsConverting(Conversion::ToMp3) + " files; " +
-                    file.GetFileName() + " is " + file.Format().FileNoun());
-      file.ConvertToMp3(options_.output, &progress, options_.mp3);
-      break;
+      return Convert(file, progress, "to-mp3", Conversion::ToMp3, true);
     case CliVerb::ToWav:
-      if (!file.Offers(Conversion::ToWav))
-        return Fail("to-wav converts " + FormatsConverting(Conversion::ToWav) + " files; " +
-                    file.GetFileName() + " is " + file.Format().FileNoun());
-      file.ConvertToWav(options_.output, &progress);
-      break;
+      return Convert(file, progress, "to-wav", Conversion::ToWav, true);
     case CliVerb::To16Bit:
-      if (!file.Format().Converts(Conversion::To16Bit))
-        return Fail("to-16bit converts " + FormatsConverting(Conversion::To16Bit) + " files");
-      file.ConvertTo16Bit(options_.output, &progress);
-      break;
+      return Convert(file, progress, "to-16bit", Conversion::To16Bit, false);
     case CliVerb::To8Bit:
-      if (!file.Format().Converts(Conversion::To8Bit))
-        return Fail("to-8bit converts " + FormatsConverting(Conversion::To8Bit) + " files");
-      file.ConvertTo8Bit(options_.output, &progress);
-      break;
+      return Convert(file, progress, "to-8bit", Conversion::To8Bit, false);
     case CliVerb::Rip:
       return Rip(file, progress);
   }
+  return std::nullopt;
+}
+
+std::optional<int> CCliJob::Convert(CAudioFile& file, CProgress& progress, const char* verb,
+                                    Conversion conversion, bool changesFormat) {
+  // A conversion to another format is refused by what the file is; a
+  // sample-size change by its format, and the engine says what the file's
+  // samples lack.
+  const bool offered = changesFormat ? file.Offers(conversion) : file.Format().Converts(conversion);
+  if (!offered) {
+    std::string message = std::string(verb) + " converts " + FormatsConverting(conversion) + " files";
+    if (changesFormat) message += "; " + file.GetFileName() + " is " + file.Format().FileNoun();
+    return Fail(message);
+  }
+  file.ConvertTo(conversion, options_.output, &progress, options_.mp3);
   return std::nullopt;
 }
 

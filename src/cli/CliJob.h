@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AudioFormat.h"
 #include "core/Mp3EncodeSettings.h"
 
 class CAudioFile;
@@ -71,6 +72,10 @@ class CCliJob {
   // Runs the verb's operation on the open file: an exit code when that ends
   // the run at once (refused, a usage error), nothing when it ran.
   std::optional<int> Operate(CAudioFile& file, CProgress& progress);
+  // One of the conversions, refused with a line naming the formats that
+  // convert so (and, for a change of format, what the file is).
+  std::optional<int> Convert(CAudioFile& file, CProgress& progress, const char* verb, Conversion conversion,
+                             bool changesFormat);
   std::optional<int> Shred(CAudioFile& file, CProgress& progress);
   std::optional<int> Cut(CAudioFile& file, CProgress& progress);
   std::optional<int> Rip(CAudioFile& file, CProgress& progress);

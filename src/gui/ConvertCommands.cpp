@@ -99,18 +99,14 @@ void CFileCommands::ConvertToMp3(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::string name = dlg.GetMp3Name();
   const Mp3EncodeSettings settings = dlg.GetSettings();
-  RunOperation(file, [&](CProgress* progress) {
-    return OperationResult(file.ConvertToMp3(name, progress, settings));
-  });
+  RunOperation(file, [&](CProgress* progress) { return file.ConvertToMp3(name, progress, settings); });
 }
 
 void CFileCommands::ConvertToWav(CAudioFile& file) {
   StopPlayback();
   const QString name = AskOutputName("wav", FromEngineText(FormatNamed("WAV")->FileFilter()));
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) {
-    return OperationResult(file.ConvertToWav(ToFileName(name), progress));
-  });
+  RunOperation(file, [&](CProgress* progress) { return file.ConvertToWav(ToFileName(name), progress); });
 }
 
 void CFileCommands::ConvertTo8Bit(CAudioFile& file) {
@@ -125,9 +121,7 @@ void CFileCommands::ConvertSampleSize(CAudioFile& file, SampleSizeConversion con
   StopPlayback();
   const QString name = AskOutputFor(file);
   if (name.isEmpty()) return;
-  RunOperation(file, [&](CProgress* progress) {
-    return OperationResult((file.*convert)(ToFileName(name), progress));
-  });
+  RunOperation(file, [&](CProgress* progress) { return (file.*convert)(ToFileName(name), progress); });
 }
 
 void CFileCommands::RipChannels(CAudioFile& file) {
@@ -143,8 +137,7 @@ void CFileCommands::RipChannels(CAudioFile& file) {
   if (dlg.exec() != QDialog::Accepted) return;
   const std::uint8_t mask = dlg.GetChannelMask();
   const std::string name = dlg.GetOutputName();
-  RunOperation(file,
-               [&](CProgress* progress) { return OperationResult(file.RipChannels(mask, name, progress)); });
+  RunOperation(file, [&](CProgress* progress) { return file.RipChannels(mask, name, progress); });
 }
 
 void CFileCommands::ShredEqually(CAudioFile& file) {

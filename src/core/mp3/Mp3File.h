@@ -187,6 +187,14 @@ class CMp3File : public CAudioFile {
                       std::uint64_t ownFirst);
   // The play time of the whole frames in [begin, end), as a plain copy plays them.
   double PlainSeconds(std::uint64_t begin, std::uint64_t end);
+  // Where the whole decode's samples lie in what libmad gives: after the
+  // encoder's and decoder's delay of a gapless stream (its own header frame
+  // tells them), up to its padding; everything for any other stream.
+  struct DecodeTrim {
+    std::uint64_t skip = 0;
+    std::uint64_t keep = UINT64_MAX;
+  };
+  DecodeTrim GetDecodeTrim();
   // Frame-granular cuts through the byte arithmetic: plain copies, and
   // gapless pieces of streams too long to index.
   PiecePlan PlanSelectionByBytes(std::uint64_t firstSample, std::uint64_t endSample);

@@ -14,6 +14,18 @@ constexpr const char* kConvertTitle = "Converting to WAV...";
 
 }  // namespace
 
+CMp3File::DecodeTrim CMp3File::GetDecodeTrim() {
+  DecodeTrim trim;
+  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
+    const std::uint64_t total = std::uint64_t{tag->frames} * firstAudio_.SamplesPerFrame();
+    if (total >= std::uint64_t{tag->delay} + tag->padding) {
+      trim.skip = tag->delay + mp3::kDecoderDelay;
+      trim.keep = total - tag->delay - tag->padding;
+    }
+  }
+  return trim;
+}
+
 AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* progress) {
   if (!scanned_) return error;
   error = err::kNone;
@@ -42,13 +54,8 @@ AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* prog
   // The decoder sees the audio only: no VBR header frame, no ID3v1 tag.
   CFilePcmSink sink(output);
   CMadDecoder decoder(file, audioEnd_, sink, progress);
-  // A gapless stream's own header frame tells which samples were encoded:
-  // those after the encoder's delay and the decoder's, up to the padding.
-  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
-    const std::uint64_t total = std::uint64_t{tag->frames} * firstAudio_.SamplesPerFrame();
-    if (total >= std::uint64_t{tag->delay} + tag->padding)
-      decoder.SetTrim(tag->delay + mp3::kDecoderDelay, total - tag->delay - tag->padding);
-  }
+  const DecodeTrim trim = GetDecodeTrim();
+  decoder.SetTrim(trim.skip, trim.keep);
   decoder.Run();
   if (decoder.Channels() != 0) {
     outputSampleRate_ = decoder.SampleRate();

@@ -215,23 +215,13 @@ void CMp3File::TagPiece(const std::string& piece, const split::PieceTagFacts& fa
 
 std::uint64_t CMp3File::DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) {
   if (!scanned_ || Rewind() != err::kNone) throw CAudioFailure(error, GetFilePath());
-  // The samples of the whole decode are those a conversion to WAV keeps:
-  // after the encoder's and decoder's delay of a gapless stream, up to its
-  // padding.
-  std::uint64_t skip = 0;
-  std::uint64_t total = UINT64_MAX;
-  if (const std::optional<mp3::LameTag>& tag = GetTrustedLameTag()) {
-    const std::uint64_t frames = std::uint64_t{tag->frames} * firstAudio_.SamplesPerFrame();
-    if (frames >= std::uint64_t{tag->delay} + tag->padding) {
-      skip = tag->delay + mp3::kDecoderDelay;
-      total = frames - tag->delay - tag->padding;
-    }
-  }
-  const std::uint64_t end = std::min(endSample, total);
+  // The samples of the whole decode are those a conversion to WAV keeps.
+  const DecodeTrim trim = GetDecodeTrim();
+  const std::uint64_t end = std::min(endSample, trim.keep);
   if (firstSample >= end) return 0;
   CCountingSink counted(sink);
   CMadDecoder decoder(file, audioEnd_, counted, nullptr);
-  decoder.SetTrim(skip + firstSample, end - firstSample);
+  decoder.SetTrim(trim.skip + firstSample, end - firstSample);
   decoder.StopAfterKept();
   decoder.Run();
   if (const std::exception_ptr failure = decoder.Failure()) std::rethrow_exception(failure);

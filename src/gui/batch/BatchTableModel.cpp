@@ -114,9 +114,11 @@ bool CBatchTableModel::setData(const QModelIndex& index, const QVariant& value, 
   if (index.column() == kConvertTo && role == Qt::EditRole) {
     const std::string text = value.toString().toUpper().toStdString();
     // The entry as the Convert To list shows it: the format's name.
-    BatchFormat target = nullptr;
-    for (const CAudioFormat* format : AudioFormats())
-      if (text.find(format->Name()) != std::string::npos) target = target ? target : format;
+    const std::vector<const CAudioFormat*>& formats = AudioFormats();
+    const auto named = std::find_if(formats.begin(), formats.end(), [&](const CAudioFormat* format) {
+      return text.find(format->Name()) != std::string::npos;
+    });
+    const BatchFormat target = named == formats.end() ? nullptr : *named;
     if (target == nullptr) return false;
     queue_.SetTarget(index.row(), target);
     return true;
