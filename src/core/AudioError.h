@@ -51,4 +51,8 @@ constexpr AudioError kPieceTag = 7005;    // a piece of a split could not be tag
 constexpr AudioError kExport = 7006;      // a cut-list export could not be written
 constexpr AudioError kUnexpected = 7007;  // an operation ended by a fault of no known kind
 constexpr AudioError kNotOffered = 7008;  // the file does not offer the conversion asked for
+constexpr AudioError kDamagedAudio = 7009;  // a frame of the audio is damaged
+constexpr AudioError kInvalidFlac = 7010;   // not a FLAC stream Kestrune reads
+constexpr AudioError kOggFlac = 7011;       // FLAC inside an Ogg container
+constexpr AudioError kFlacEncoder = 7012;   // the FLAC encoder failed
 }  // namespace err

@@ -15,6 +15,7 @@
 #include "core/AudioError.h"
 #include "core/AudioFormat.h"
 #include "core/FactTree.h"
+#include "core/FlacEncoder.h"
 #include "core/File.h"
 #include "core/Mp3EncodeSettings.h"
 #include "core/OperationResult.h"
@@ -135,11 +136,14 @@ class CAudioFile {
   // Bit k of channelMask keeps channel k + 1 (bit 0 left, bit 1 right).
   virtual AudioError RipChannels(std::uint8_t channelMask, const std::string& outputPath,
                                  CProgress* progress);
+  // Encodes the whole decode (DecodeSpan) as FLAC, for every format that
+  // offers it; a cancel keeps what was encoded, a whole stream.
+  AudioError ConvertToFlac(const std::string& outputPath, CProgress* progress, const FlacEncodeSettings& settings);
   // One of the conversions by its name (the batch's: the one that makes its
-  // target format); mp3 applies to an MP3 output. Ripping needs its
-  // channels and is not offered here.
+  // target format); mp3 and flac apply to an output of their format.
+  // Ripping needs its channels and is not offered here.
   AudioError ConvertTo(Conversion conversion, const std::string& outputPath, CProgress* progress,
-                       const Mp3EncodeSettings& mp3);
+                       const Mp3EncodeSettings& mp3, const FlacEncodeSettings& flac = {});
 
   std::string GetDefaultExtension() const { return Format().DefaultExtension(); }
   std::string GetFileFilter() const { return Format().FileFilter(); }

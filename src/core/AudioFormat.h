@@ -15,7 +15,7 @@ class CAudioFile;
 class CWriteFaults;
 
 // The conversions of the Convert menu, the CLI's verbs and the batch.
-enum class Conversion { ToMp3, ToWav, To16Bit, To8Bit, RipChannels };
+enum class Conversion { ToMp3, ToWav, To16Bit, To8Bit, RipChannels, ToFlac };
 
 class CAudioFormat {
  public:

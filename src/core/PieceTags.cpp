@@ -1,11 +1,13 @@
 #include "core/PieceTags.h"
 
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 namespace split {
 
@@ -29,6 +31,8 @@ TagLib::PropertyMap MergedProperties(TagLib::PropertyMap properties, const Piece
   if (!facts.artist.empty()) properties.replace("ARTIST", Utf8(facts.artist));
   if (!facts.album.empty()) properties.replace("ALBUM", Utf8(facts.album));
   if (facts.track != 0) properties.replace("TRACKNUMBER", Utf8(TrackText(facts)));
+  if (!facts.date.empty()) properties.replace("DATE", Utf8(facts.date));
+  if (!facts.genre.empty()) properties.replace("GENRE", Utf8(facts.genre));
   return properties;
 }
 
@@ -75,6 +79,23 @@ void TagWavePiece(const std::string& source, const std::string& piece, const Pie
   if (facts.track != 0) tag->setFieldText("ITRK", Utf8(TrackText(facts)));
   if (!to.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers))
     throw TagError(piece, piece + ": TagLib cannot write the piece's tag");
+}
+
+void TagFlacPiece(const std::string& piece, const PieceTagFacts& facts) {
+  TagLib::FLAC::File to(piece.c_str(), false);
+  if (!to.isValid()) throw TagError(piece, piece + ": TagLib cannot open the piece to tag it");
+  TagLib::Ogg::XiphComment* tag = to.xiphComment(true);
+  const auto set = [tag](const char* name, const std::string& value) {
+    if (!value.empty()) tag->addField(name, Utf8(value), true);
+  };
+  set("TITLE", facts.title);
+  set("ARTIST", facts.artist);
+  set("ALBUM", facts.album);
+  set("DATE", facts.date);
+  set("GENRE", facts.genre);
+  if (facts.track != 0) set("TRACKNUMBER", std::to_string(facts.track));
+  if (facts.tracks != 0) set("TRACKTOTAL", std::to_string(facts.tracks));
+  if (!to.save()) throw TagError(piece, piece + ": TagLib cannot write the piece's tag");
 }
 
 }  // namespace split

@@ -2,7 +2,8 @@
 // The tag of a written piece, through TagLib. An MP3 piece gets an ID3v2.4
 // tag built on the source's own tag (every text field and picture kept); a
 // WAV piece gets a LIST/INFO chunk built on the source's (INAM, IART, IPRD,
-// ITRK). The facts given replace the source's; empty ones keep them.
+// ITRK); a FLAC piece's Vorbis comment is updated. The facts given replace the source's; empty ones keep
+// them.
 
 #include <string>
 
@@ -23,10 +24,15 @@ struct PieceTagFacts {
   std::string album;
   unsigned track = 0;
   unsigned tracks = 0;
+  std::string date;   // a cue sheet's REM DATE
+  std::string genre;  // and REM GENRE
 };
 
 // Throws TagError naming the piece when its tag cannot be written.
 void TagMp3Piece(const std::string& source, const std::string& piece, const PieceTagFacts& facts);
 void TagWavePiece(const std::string& source, const std::string& piece, const PieceTagFacts& facts);
+// A FLAC piece carries its source's Vorbis comment and pictures already;
+// the facts are set on it, the track as TRACKNUMBER and TRACKTOTAL.
+void TagFlacPiece(const std::string& piece, const PieceTagFacts& facts);
 
 }  // namespace split

@@ -69,7 +69,9 @@ class CMp3File : public CAudioFile {
                                  split::LevelScanStats* stats) override;
   std::unique_ptr<peaks::CPeakSource> MakePeakSource(std::string& whyNot) override;
 
-  bool Offers(Conversion conversion) const override { return conversion == Conversion::ToWav; }
+  bool Offers(Conversion conversion) const override {
+    return conversion == Conversion::ToWav || conversion == Conversion::ToFlac;
+  }
   AudioError ConvertToWav(const std::string& outputPath, CProgress* progress) override;
 
   Mp3TagFields GetId3v1Fields() const;

@@ -38,7 +38,9 @@ class CMp3Format : public CAudioFormat {
     return Mp3PieceName(Mp3PieceBase(base), suffix, number);
   }
   std::optional<Conversion> MadeBy() const override { return Conversion::ToMp3; }
-  bool Converts(Conversion conversion) const override { return conversion == Conversion::ToWav; }
+  bool Converts(Conversion conversion) const override {
+    return conversion == Conversion::ToWav || conversion == Conversion::ToFlac;
+  }
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CMp3File>(path, writeFaults);
   }

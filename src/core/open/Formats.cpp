@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "core/flac/FlacFile.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveFile.h"
 
@@ -11,6 +12,7 @@ const std::vector<const CAudioFormat*>& AudioFormats() {
   static const std::vector<const CAudioFormat*> formats{
       &Mp3FileFormat(),
       &WaveFileFormat(),
+      &FlacFileFormat(),
   };
   return formats;
 }

@@ -117,6 +117,8 @@ bool CWaveFile::Offers(Conversion conversion) const {
       return format_.bitsPerSample == 16;
     case Conversion::RipChannels:
       return format_.channels > 1;
+    case Conversion::ToFlac:
+      return IsPcm() && format_.channels >= 1 && format_.channels <= 8 && format_.bitsPerSample <= 32;
   }
   return false;
 }

@@ -1,0 +1,304 @@
+// The FLAC format behind the engine's format interface: what the registry
+// knows of it, and the facts, decoding and conversions of CFlacFile.
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "core/AudioFailure.h"
+#include "core/PieceTags.h"
+#include "core/Progress.h"
+#include "core/StringTable.h"
+#include "core/TimeText.h"
+#include "core/flac/FlacDecoder.h"
+#include "core/flac/FlacFile.h"
+#include "core/wav/WaveHeader.h"
+
+namespace {
+
+class CFlacFormat : public CAudioFormat {
+ public:
+  const char* Name() const override { return "FLAC"; }
+  const char* Extension() const override { return ".flac"; }
+  const char* FileNoun() const override { return "a FLAC file"; }
+  const char* DefaultExtension() const override { return "*.FLAC"; }
+  const char* FileFilter() const override { return "FLAC files (*.flac)|*.flac|All files (*.*)|*.*||"; }
+  // Rippers write an album image's FILE line as WAVE whatever its coding.
+  const char* CueFileType() const override { return "WAVE"; }
+  std::string PieceName(const std::string& base, const std::string& suffix,
+                        std::uint32_t number) const override {
+    std::string name = FileNamePart(base);
+    if (name.size() > 5 && ToUpperAscii(name.substr(name.size() - 5)) == ".FLAC")
+      name.resize(name.size() - 5);
+    return FolderPart(base) + name + suffix + "-" + std::to_string(number) + ".flac";
+  }
+  std::optional<Conversion> MadeBy() const override { return Conversion::ToFlac; }
+  bool Converts(Conversion conversion) const override {
+    return conversion == Conversion::ToWav || conversion == Conversion::ToMp3;
+  }
+  std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
+    return std::make_unique<CFlacFile>(path, writeFaults);
+  }
+};
+
+// Samples decoded and converted at a time: bounded memory for any span.
+constexpr std::uint32_t kPcmBlock = 1 << 16;
+
+std::string Hex(const std::array<std::uint8_t, 16>& bytes) {
+  std::string text;
+  char two[3];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(two, sizeof two, "%02x", b);
+    text += two;
+  }
+  return text;
+}
+
+// Right-aligned samples as the little-endian PCM of a WAV container:
+// 8-bit unsigned, wider signed, the stream's bits at the top.
+void ToPcm(const std::int32_t* samples, std::size_t count, unsigned bits, unsigned containerBytes,
+           std::uint8_t* out) {
+  const unsigned shift = containerBytes * 8 - bits;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<std::uint32_t>(samples[i]) << shift;
+    if (containerBytes == 1) {
+      *out++ = static_cast<std::uint8_t>(v + 128);
+      continue;
+    }
+    for (unsigned b = 0; b < containerBytes; ++b) *out++ = static_cast<std::uint8_t>(v >> (8 * b));
+  }
+}
+
+// The header parts of a PCM WAV of this record. WAVE_FORMAT_EXTENSIBLE when
+// the valid bits are fewer than the container's or there are more than two
+// channels, with FLAC's speaker order as the channel mask.
+WaveHeaderParts PcmWaveHeaderParts(const WaveFormat& format, unsigned validBits) {
+  WaveHeaderParts parts;
+  parts.format = format;
+  if (format.channels <= 2 && validBits == format.bitsPerSample) return parts;
+  static constexpr std::uint32_t kMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+  static constexpr std::uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                                0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  parts.format.formatTag = 0xFFFE;
+  parts.format.extraCount = 22;
+  const std::uint32_t mask = format.channels <= 8 ? kMasks[format.channels] : 0;
+  parts.extra = {static_cast<std::uint8_t>(validBits), 0};
+  for (int i = 0; i < 4; ++i) parts.extra.push_back(static_cast<std::uint8_t>(mask >> (8 * i)));
+  parts.extra.insert(parts.extra.end(), kPcmGuid, kPcmGuid + 16);
+  return parts;
+}
+
+}  // namespace
+
+const CAudioFormat& FlacFileFormat() {
+  static const CFlacFormat format;
+  return format;
+}
+
+CFlacFile::CFlacFile(const std::string& path, CWriteFaults* writeFaults) : CAudioFile(path, writeFaults) {
+  if (error != err::kNone) return;
+  flac::MetadataFault fault;
+  meta_ = flac::ReadMetadata(file, fault);
+  switch (fault) {
+    case flac::MetadataFault::None:
+      break;
+    case flac::MetadataFault::OggFlac:
+      error = err::kOggFlac;
+      return;
+    default:
+      error = err::kInvalidFlac;
+      return;
+  }
+  duration = static_cast<double>(GetSampleCount()) / meta_.info.sampleRate;
+}
+
+CFlacFile::~CFlacFile() = default;
+
+const CAudioFormat& CFlacFile::Format() const {
+  return FlacFileFormat();
+}
+
+std::uint16_t CFlacFile::GetBitsPerSample() const {
+  return static_cast<std::uint16_t>((meta_.info.bitsPerSample + 7) / 8 * 8);
+}
+
+const flac::FrameIndex& CFlacFile::Frames() const {
+  std::lock_guard<std::mutex> lock(indexLock_);
+  if (!index_) index_ = std::make_unique<flac::FrameIndex>(flac::ScanFrames(file, meta_));
+  return *index_;
+}
+
+std::uint64_t CFlacFile::GetSampleCount() const {
+  {
+    std::lock_guard<std::mutex> lock(indexLock_);
+    if (index_) return index_->samples;
+  }
+  // STREAMINFO's count until the frames are counted; 0 means unknown.
+  return meta_.info.totalSamples != 0 || error != err::kNone
+             ? meta_.info.totalSamples
+             : const_cast<CFlacFile*>(this)->CountDecodedSamples();
+}
+
+std::uint64_t CFlacFile::CountDecodedSamples() {
+  if (error != err::kNone) return 0;
+  const std::uint64_t samples = Frames().samples;
+  duration = static_cast<double>(samples) / meta_.info.sampleRate;
+  return samples;
+}
+
+std::vector<std::string> CFlacFile::GetInformationLines() const {
+  const flac::StreamInfo& info = meta_.info;
+  std::vector<std::string> lines{
+      FormatText("File size - %lu bytes", static_cast<unsigned long>(file.IsOpen() ? file.GetLength() : 0)),
+      FormatText("Sampling Rate - %u Smp/sec", info.sampleRate),
+      FormatText("Channels - %u", info.channels),
+      FormatText("Bits per sample - %u", info.bitsPerSample),
+      FormatText("Samples - %llu", static_cast<unsigned long long>(GetSampleCount())),
+      FormatText("Block size - %u to %u samples", info.minBlock, info.maxBlock),
+      info.maxFrame ? FormatText("Frame size - %u to %u bytes", info.minFrame, info.maxFrame)
+                    : std::string("Frame size - not stated"),
+      "MD5 of the audio - " + (info.HasMd5() ? Hex(info.md5) : std::string("not stated")),
+      "Encoder - " + meta_.vendor,
+      FormatText("Play Duration - %.2lf Sec(s)", duration),
+  };
+  return lines;
+}
+
+std::vector<CAudioFile::TagField> CFlacFile::GetTagFields() const {
+  std::vector<TagField> fields{{"File name", GetFileName(), false}};
+  for (const std::string& comment : meta_.comments) {
+    const std::size_t eq = comment.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    std::string label = comment.substr(0, eq);
+    std::transform(label.begin() + 1, label.end(), label.begin() + 1,
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    fields.push_back({label, comment.substr(eq + 1), false});
+  }
+  if (meta_.pictures) fields.push_back({"Pictures", std::to_string(meta_.pictures), false});
+  return fields;
+}
+
+FactObject CFlacFile::DescribeFacts() {
+  const flac::StreamInfo& info = meta_.info;
+  FactList tags;
+  for (const std::string& comment : meta_.comments) tags.push_back(comment);
+  FactList cueTracks;
+  for (const flac::CueTrack& track : meta_.cueTracks)
+    cueTracks.push_back(FactValue(
+        FactObject{{"number", track.number}, {"offsetSamples", track.offset}, {"audio", track.audio}}));
+  return {{"type", "flac"},
+          {"channels", GetChannels()},
+          {"bitsPerSample", info.bitsPerSample},
+          {"minBlockSize", info.minBlock},
+          {"maxBlockSize", info.maxBlock},
+          {"minFrameSize", info.minFrame},
+          {"maxFrameSize", info.maxFrame},
+          {"md5", info.HasMd5() ? FactValue(Hex(info.md5)) : FactValue()},
+          {"vendor", meta_.vendor},
+          {"tags", tags},
+          {"pictures", meta_.pictures},
+          {"seekPoints", meta_.seekPoints},
+          {"cueTracks", cueTracks},
+          {"audioStart", meta_.audioStart}};
+}
+
+SplitEstimate CFlacFile::EstimateSplit(std::uint32_t splits) const {
+  // A piece's share of the audio bytes, as for WAV: the estimate's checks
+  // and texts are the same, its size the compressed one.
+  WaveSplitFacts facts;
+  const std::uint64_t audioBytes =
+      file.IsOpen() && file.GetLength() > meta_.audioStart ? file.GetLength() - meta_.audioStart : 0;
+  facts.dataSize = audioBytes;
+  facts.blockAlign = 1;
+  facts.avgBytesPerSec = duration > 0 ? static_cast<std::uint32_t>(std::max(1.0, audioBytes / duration)) : 1;
+  return EstimateWaveSplit(facts, splits);
+}
+
+void CFlacFile::TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const {
+  split::TagFlacPiece(piece, facts);
+}
+
+std::uint64_t CFlacFile::DecodeSamples(
+    std::uint64_t first, std::uint64_t end,
+    const std::function<void(const std::int32_t*, std::uint32_t)>& sink) const {
+  return flac::DecodeInterleaved(file, meta_, Frames(), first, end, sink);
+}
+
+std::uint64_t CFlacFile::DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) {
+  if (error != err::kNone) throw CAudioFailure(error, GetFilePath());
+  const unsigned containerBytes = GetBitsPerSample() / 8u;
+  std::vector<std::uint8_t> pcm;
+  return DecodeSamples(firstSample, endSample, [&](const std::int32_t* samples, std::uint32_t count) {
+    const std::size_t values = std::size_t{count} * meta_.info.channels;
+    pcm.resize(values * containerBytes);
+    ToPcm(samples, values, meta_.info.bitsPerSample, containerBytes, pcm.data());
+    sink.Write(pcm.data(), pcm.size());
+  });
+}
+
+bool CFlacFile::Offers(Conversion conversion) const {
+  if (conversion == Conversion::ToWav) return true;
+  // LAME encodes mono and stereo.
+  return conversion == Conversion::ToMp3 && meta_.info.channels <= 2;
+}
+
+AudioError CFlacFile::ConvertToWav(const std::string& outputPath, CProgress* progress) {
+  if (error != err::kNone) return error;
+  if (RefuseOwnSource(outputPath)) return error;
+  const std::uint64_t total = GetSampleCount();
+  CheckSpan(0, total);
+  if (Frames().samples == 0) {
+    error = err::kZeroLength;
+    return error;
+  }
+  CFile out;
+  if (!CreateOutput(out, outputPath)) return error;
+  CProgress silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  p.SetTitle("Converting to WAV...");
+  p.SetFileCount(1);
+  p.SetFileNumber(1);
+  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
+  const std::uint64_t samples = Frames().samples;
+  p.SetFileRange(ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock), 1);
+
+  const unsigned channels = meta_.info.channels, containerBytes = GetBitsPerSample() / 8u;
+  // The stream's own depth, in an EXTENSIBLE header when it is not a whole
+  // number of bytes or has more than two channels.
+  WaveFormat format;
+  format.formatTag = 1;
+  format.channels = static_cast<std::uint16_t>(channels);
+  format.samplesPerSec = meta_.info.sampleRate;
+  format.blockAlign = static_cast<std::uint16_t>(channels * containerBytes);
+  format.avgBytesPerSec = format.samplesPerSec * format.blockAlign;
+  format.bitsPerSample = static_cast<std::uint16_t>(containerBytes * 8);
+  const std::uint64_t dataBytes = samples * format.blockAlign;
+  const WaveHeaderParts parts = PcmWaveHeaderParts(format, meta_.info.bitsPerSample);
+  const std::vector<std::uint8_t> header =
+      BuildWaveHeader(parts, dataBytes, samples, WaveFormFor(parts, dataBytes));
+  try {
+    out.Write(header.data(), header.size());
+    std::uint64_t written = 0;
+    bool cancelled = false;
+    for (std::uint64_t at = 0; at < samples && !cancelled; at += kPcmBlock) {
+      CFilePcmSink sink(out);
+      written += DecodeSpan(at, std::min(samples, at + kPcmBlock), sink);
+      p.StepFile();
+      cancelled = p.IsCancelled();
+    }
+    if (written != samples) {
+      // Cancelled: the header states what the file holds.
+      const std::vector<std::uint8_t> honest =
+          BuildWaveHeader(parts, written * format.blockAlign, written, WaveFormFor(parts, dataBytes));
+      out.Seek(0, CFile::From::Begin);
+      out.Write(honest.data(), honest.size());
+    }
+    out.Close();
+  } catch (CAudioFailure& failure) {
+    out.RemoveAndClose();
+    throw;
+  }
+  return error;
+}
