@@ -1,5 +1,7 @@
 #include "cli/CliBatch.h"
 
+#include "core/open/Formats.h"
+
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -173,7 +175,7 @@ void CCliBatchFrontEnd::TakeJobs(std::vector<BatchQueueJob> jobs) {
 int CCliBatchFrontEnd::Run() {
   std::vector<BatchQueueJob> jobs = PlanCliBatch(options_);
   if (jobs.empty()) {
-    std::fprintf(err_, "kestrune-cli: no WAV or MP3 files to convert\n");
+    std::fprintf(err_, "kestrune-cli: no WAV, MP3 or FLAC files to convert\n");
     return cliexit::kFailed;
   }
   // The log is checked before anything, the log itself included, is opened.
@@ -238,6 +240,10 @@ std::vector<BatchQueueJob> PlanCliBatch(const CliBatchOptions& options) {
     // Named on the command line, a file of unknown type is converted too,
     // and fails.
     job.checked = true;
+    if (const CAudioFormat* asked = FormatNamed(options.target)) {
+      const std::vector<BatchFormat> targets = BatchTargetFormats(job.sourceFormat);
+      if (std::find(targets.begin(), targets.end(), asked) != targets.end()) RetargetBatchJob(job, asked);
+    }
     job.outputFolder =
         WithSlash(options.outDir.empty() ? BatchFolder(path) : (fs::path(options.outDir) / below).string());
     jobs.push_back(std::move(job));
@@ -283,7 +289,11 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
   batch.add_flag("-0,--null", options.nullSeparated,
                  "With --files-from: the names end with a NUL byte, not a newline");
   batch.add_flag("--recursive", options.recursive,
-                 "Take the WAV and MP3 files of the folders' sub-folders too");
+                 "Take the WAV, MP3 and FLAC files of the folders' sub-folders too");
+  batch.add_option("--to", options.target,
+                   "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
+                   "to their default (WAV to MP3, MP3 to WAV, FLAC to MP3)")
+      ->check(CLI::IsMember({"wav", "mp3", "flac"}, CLI::ignore_case));
 }
 
 int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, const CClock& clock) {

@@ -23,6 +23,7 @@ struct CliBatchOptions {
   std::string filesFrom;       // a file naming the inputs, one a line ("-": standard input)
   bool nullSeparated = false;  // the names in filesFrom end with a NUL byte instead
   bool recursive = false;      // folders are walked into their sub-folders too
+  std::string target;          // --to: the format to convert to, where a source converts to it
 };
 
 namespace CLI {

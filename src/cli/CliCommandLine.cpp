@@ -7,7 +7,7 @@
 namespace {
 
 void AddInput(CLI::App* sub, CliOptions& options) {
-  sub->add_option("FILE", options.input, "The WAV or MP3 file to work on")->required();
+  sub->add_option("FILE", options.input, "The WAV, MP3 or FLAC file to work on")->required();
 }
 
 void AddOutput(CLI::App* sub, CliOptions& options) {
@@ -30,6 +30,12 @@ std::optional<std::string> ReadTimeOption(const std::string& option, const std::
 }
 
 }  // namespace
+
+void AddCompressionOption(CLI::App& sub, FlacEncodeSettings& settings) {
+  sub.add_option("--compression", settings.compression, "FLAC: compression level, 0 fastest to 8 smallest")
+      ->check(CLI::Range(0, 8))
+      ->capture_default_str();
+}
 
 CliCommandLine::CliCommandLine() {
   std::string version = VersionText("kestrune-cli");
@@ -81,7 +87,7 @@ void CliCommandLine::AddCut() {
 }
 
 void CliCommandLine::AddToMp3() {
-  toMp3 = app.add_subcommand("to-mp3", "Encode a WAV file as MP3");
+  toMp3 = app.add_subcommand("to-mp3", "Encode a WAV or FLAC file as MP3");
   AddInput(toMp3, options);
   AddOutput(toMp3, options);
   toMp3->add_option("--bitrate", bitrate, "auto, or kbit/s")
@@ -101,9 +107,13 @@ void CliCommandLine::AddToMp3() {
 }
 
 void CliCommandLine::AddWavConversions() {
-  toWav = app.add_subcommand("to-wav", "Decode an MP3 file to a 16-bit WAV file");
+  toWav = app.add_subcommand("to-wav", "Decode an MP3 file to a 16-bit WAV file, or a FLAC file to a WAV file of its depth");
   AddInput(toWav, options);
   AddOutput(toWav, options);
+  toFlac = app.add_subcommand("to-flac", "Encode a WAV or MP3 file as FLAC (lossless)");
+  AddInput(toFlac, options);
+  AddOutput(toFlac, options);
+  AddCompressionOption(*toFlac, options.flac);
   to16 = app.add_subcommand("to-16bit", "Widen an 8-bit WAV file to 16 bits");
   AddInput(to16, options);
   AddOutput(to16, options);
@@ -130,7 +140,7 @@ void CliCommandLine::AddBatchAndWaveform() {
   AddBatchScriptOptions(*batch, batchOptions);
 
   waveform = app.add_subcommand("waveform", "Draw the waveform as a PNG picture, or give its peaks as JSON");
-  waveform->add_option("FILE", waveformOptions.input, "The WAV or MP3 file to draw")->required();
+  waveform->add_option("FILE", waveformOptions.input, "The WAV, MP3 or FLAC file to draw")->required();
   waveform
       ->add_option("-o,--output", waveformOptions.output, "The picture (.png) or the peaks (.json) to write")
       ->required();
@@ -143,7 +153,8 @@ void CliCommandLine::AddBatchAndWaveform() {
 std::optional<std::string> CliCommandLine::ReadJobOptions() {
   const std::pair<CLI::App*, CliVerb> verbs[] = {
       {info, CliVerb::Info},   {shred, CliVerb::Shred},  {cut, CliVerb::Cut},    {toMp3, CliVerb::ToMp3},
-      {toWav, CliVerb::ToWav}, {to16, CliVerb::To16Bit}, {to8, CliVerb::To8Bit}, {rip, CliVerb::Rip}};
+      {toWav, CliVerb::ToWav}, {to16, CliVerb::To16Bit}, {to8, CliVerb::To8Bit}, {rip, CliVerb::Rip},
+      {toFlac, CliVerb::ToFlac}};
   for (const auto& [sub, verb] : verbs)
     if (sub->parsed()) options.verb = verb;
   options.mp3.bitrate = bitrate == "auto" ? 0 : static_cast<std::uint16_t>(std::stoi(bitrate));

@@ -10,6 +10,9 @@
 #include "cli/CliSplit.h"
 #include "cli/CliWaveform.h"
 
+// --compression, for to-flac and the verbs that write FLAC.
+void AddCompressionOption(CLI::App& sub, FlacEncodeSettings& settings);
+
 struct CliCommandLine {
   CliCommandLine();
   CliCommandLine(const CliCommandLine&) = delete;
@@ -19,7 +22,7 @@ struct CliCommandLine {
   // the parse read; the usage message of a time that is none.
   std::optional<std::string> ReadJobOptions();
 
-  CLI::App app{"Cuts and converts WAV and MP3 files.", "kestrune-cli"};
+  CLI::App app{"Cuts and converts WAV, MP3 and FLAC files.", "kestrune-cli"};
   CliOptions options;
   CliBatchOptions batchOptions;
   CliWaveformOptions waveformOptions;
@@ -32,7 +35,7 @@ struct CliCommandLine {
   bool noOriginal = false;
   bool framesOnly = false;
 
-  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr,
+  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr, *toFlac = nullptr,
            *to16 = nullptr, *to8 = nullptr, *rip = nullptr, *batch = nullptr, *waveform = nullptr,
            *split = nullptr;
   CLI::Option* overlapOption = nullptr;

@@ -196,6 +196,8 @@ std::optional<int> CCliJob::Operate(CAudioFile& file, CProgress& progress) {
       return Convert(file, progress, "to-mp3", Conversion::ToMp3, true);
     case CliVerb::ToWav:
       return Convert(file, progress, "to-wav", Conversion::ToWav, true);
+    case CliVerb::ToFlac:
+      return Convert(file, progress, "to-flac", Conversion::ToFlac, true);
     case CliVerb::To16Bit:
       return Convert(file, progress, "to-16bit", Conversion::To16Bit, false);
     case CliVerb::To8Bit:
@@ -217,7 +219,7 @@ std::optional<int> CCliJob::Convert(CAudioFile& file, CProgress& progress, const
     if (changesFormat) message += "; " + file.GetFileName() + " is " + file.Format().FileNoun();
     return Fail(message);
   }
-  file.ConvertTo(conversion, options_.output, &progress, options_.mp3);
+  file.ConvertTo(conversion, options_.output, &progress, options_.mp3, options_.flac);
   return std::nullopt;
 }
 

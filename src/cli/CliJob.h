@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "core/AudioFormat.h"
+#include "core/FlacEncoder.h"
 #include "core/Mp3EncodeSettings.h"
 
 class CAudioFile;
 class CProgress;
 struct OperationResult;
 
-enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip };
+enum class CliVerb { Info, Shred, Cut, ToMp3, ToWav, To16Bit, To8Bit, Rip, ToFlac };
 
 struct CliOptions {
   CliVerb verb = CliVerb::Info;
@@ -35,6 +36,8 @@ struct CliOptions {
   std::uint64_t from = 0, to = 0;
   // to-mp3
   Mp3EncodeSettings mp3;
+  // to-flac
+  FlacEncodeSettings flac;
   // rip
   std::vector<unsigned> channels;
 };

@@ -134,8 +134,8 @@ const std::unordered_map<std::uint32_t, std::string_view>& Table() {
       {6005, "Source Path"},
       {6006, "Output Path"},
       {10000,
-       "All Supported files| *.wav; *.mp3;|Wave Files (*.wav)| *.wav|MP3 files (*.mp3)| "
-       "*.mp3|All Files (*.*)|*.*||"},
+       "All Supported files| *.wav; *.mp3; *.flac;|Wave Files (*.wav)| *.wav|MP3 files (*.mp3)| "
+       "*.mp3|FLAC files (*.flac)| *.flac|All Files (*.*)|*.*||"},
       {10001, "Batch convert has files to convert. Do you wish to close?"},
       {10002, "File conversion failed - Unknown file type"},
       {10003, "Batch conversion is in progress. Do you wish to close?"},

@@ -33,6 +33,16 @@ BatchFormat BatchTargetFormat(BatchFormat source) {
   return nullptr;
 }
 
+std::vector<BatchFormat> BatchTargetFormats(BatchFormat source) {
+  std::vector<BatchFormat> targets;
+  if (!source) return targets;
+  for (const CAudioFormat* target : AudioFormats()) {
+    const std::optional<Conversion> made = target->MadeBy();
+    if (target != source && made && source->Converts(*made)) targets.push_back(target);
+  }
+  return targets;
+}
+
 std::string BatchFormatText(BatchFormat format) {
   return format ? format->Name() : std::string();
 }

@@ -12,11 +12,15 @@
 // The text after the last "." of path, upper-cased; empty when there is no
 // "." or the only one is the first character.
 std::string BatchExtension(const std::string& path);
-// WAV when the extension contains "WAV", else MP3 when it contains "MP3",
-// else unknown.
+// FLAC when the extension contains "FLAC", else WAV when it contains "WAV",
+// else MP3 when it contains "MP3", else unknown.
 BatchFormat BatchSourceFormat(const std::string& extension);
-// What a source converts to: MP3 for WAV, WAV for MP3, else unknown.
+// What a source converts to by default: MP3 for WAV and FLAC, WAV for MP3,
+// else unknown.
 BatchFormat BatchTargetFormat(BatchFormat source);
+// Every format the source converts to, the default first: the Convert To
+// list (FLAC last).
+std::vector<BatchFormat> BatchTargetFormats(BatchFormat source);
 // "WAV", "MP3", or empty for unknown (the "Convert To" text of the log).
 std::string BatchFormatText(BatchFormat format);
 // The extension of a target in lower case: "mp3", "wav", or "$$$" when unknown.

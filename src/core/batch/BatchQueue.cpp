@@ -78,9 +78,15 @@ void CBatchQueue::SetAllChecked(bool checked) {
   if (observer_ && !jobs_.empty()) observer_->AllJobsChanged(JobField::Checked);
 }
 
+void RetargetBatchJob(BatchQueueJob& job, BatchFormat target) {
+  job.target = target;
+  job.outputName = BatchOutputName(job.outputName, BatchFormatExtension(target));
+}
+
 void CBatchQueue::SetTarget(int index, BatchFormat target) {
-  Job(index).target = target;
+  RetargetBatchJob(Job(index), target);
   Changed(index, JobField::Target);
+  Changed(index, JobField::Output);
 }
 
 void CBatchQueue::SetOutput(int index, const std::string& folder, const std::string& name) {

@@ -38,6 +38,8 @@ struct BatchQueueJob {
 // extension, converting to the other format beside its source, checked
 // unless its type is unknown.
 BatchQueueJob MakeBatchQueueJob(const std::string& path);
+// Sets the job's target, and its output name's extension with it.
+void RetargetBatchJob(BatchQueueJob& job, BatchFormat target);
 
 // What changed in a job, so a view redraws only what shows it.
 enum class JobField { Checked, Target, Output, Status, Percent };

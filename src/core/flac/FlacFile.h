@@ -45,6 +45,10 @@ class CFlacFile : public CAudioFile {
 
   bool Offers(Conversion conversion) const override;
   AudioError ConvertToWav(const std::string& outputPath, CProgress* progress) override;
+  // 16-bit and narrower streams go to LAME as 16-bit samples, deeper ones
+  // as 32-bit samples at full scale, so their depth is not cut first.
+  AudioError ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                          Mp3EncodeSettings settings) override;
 
   const flac::Metadata& GetMetadata() const { return meta_; }
   // The frames, scanned on first use (thread-safe). Throws as ScanFrames.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/AudioFailure.h"
+#include "core/LameEncoder.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
@@ -297,6 +298,67 @@ AudioError CFlacFile::ConvertToWav(const std::string& outputPath, CProgress* pro
     }
     out.Close();
   } catch (CAudioFailure& failure) {
+    out.RemoveAndClose();
+    throw;
+  }
+  return error;
+}
+
+AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* progress,
+                                   Mp3EncodeSettings settings) {
+  if (error != err::kNone) return error;
+  if (meta_.info.channels > 2) {
+    error = err::kTooManyChannels;
+    return error;
+  }
+  if (RefuseOwnSource(outputPath)) return error;
+  const std::uint64_t samples = Frames().samples;
+  CheckSpan(0, samples);
+  if (samples == 0) {
+    error = err::kZeroLength;
+    return error;
+  }
+  std::unique_ptr<CLameEncoder> encoder = CLameEncoder::Open(settings, meta_.info.sampleRate, meta_.info.channels, error);
+  if (!encoder) return error;
+  CFile out;
+  if (!CreateOutput(out, outputPath)) return error;
+  CProgress silent;
+  CProgress& p = progress ? *progress : silent;
+  p.Start();
+  p.SetTitle("Converting to MP3...");
+  p.SetFileCount(1);
+  p.SetFileNumber(1);
+  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
+  p.SetFileRange(ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock), 1);
+  const unsigned bits = meta_.info.bitsPerSample;
+  std::vector<std::int16_t> narrow;
+  std::vector<std::int32_t> wide;
+  bool failed = false;
+  try {
+    for (std::uint64_t at = 0; at < samples && !failed; at += kPcmBlock) {
+      DecodeSamples(at, std::min(samples, at + kPcmBlock), [&](const std::int32_t* s, std::uint32_t frames) {
+        const std::size_t values = std::size_t{frames} * meta_.info.channels;
+        if (bits <= 16) {
+          narrow.resize(values);
+          for (std::size_t i = 0; i < values; ++i) narrow[i] = static_cast<std::int16_t>(s[i] * (1 << (16 - bits)));
+          failed = failed || !encoder->Encode(narrow.data(), frames, out);
+        } else {
+          wide.resize(values);
+          for (std::size_t i = 0; i < values; ++i)
+            wide[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[i]) << (32 - bits));
+          failed = failed || !encoder->Encode(wide.data(), frames, out);
+        }
+      });
+      p.StepFile();
+      if (p.IsCancelled()) break;
+    }
+    if (failed || !encoder->Finish(out)) {
+      out.RemoveAndClose();
+      error = err::kEncoderInit;
+      return error;
+    }
+    out.Close();
+  } catch (CAudioFailure&) {
     out.RemoveAndClose();
     throw;
   }

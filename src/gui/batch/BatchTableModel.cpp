@@ -94,9 +94,14 @@ QVariant CBatchTableModel::data(const QModelIndex& index, int role) const {
       if (column != kStatus || job.status != JobStatus::Converting) return {};
       return job.percent;
     case ChoicesRole:
-      // A source converts to the other format only: the list has one entry.
+      // The formats the source converts to, its default first.
       if (column != kConvertTo || job.sourceFormat == nullptr) return {};
-      return QStringList{QString::fromStdString(BatchFormatText(BatchTargetFormat(job.sourceFormat)))};
+      {
+        QStringList choices;
+        for (BatchFormat target : BatchTargetFormats(job.sourceFormat))
+          choices << QString::fromStdString(BatchFormatText(target));
+        return choices;
+      }
     case RowEnabledRole:
       return RowEnabled(index.row());
     default:
