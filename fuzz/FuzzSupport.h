@@ -50,6 +50,7 @@ class FuzzProgress : public CancelAfterSteps, public CProgress {
  public:
   explicit FuzzProgress(std::uint32_t cancelAfterSteps)
       : CancelAfterSteps(cancelAfterSteps), CProgress(static_cast<CancelAfterSteps*>(this)) {}
+  using CProgress::IsCancelled;
 };
 
 // Aborts (a finding) when a non-zero outcome has no message in the catalogue.
