@@ -3,14 +3,17 @@
 // streams (encoded by LAME at each MPEG version, and hand-built frames of the
 // other layers) with and without the metadata that can surround the frames.
 //
-// Usage: kestrune-seedgen <folder>; writes <folder>/<harness>/<name>.
+// Usage: kestrune-seedgen KIND <folder>; writes <folder>/<name>. Each
+// harness names its kind where fuzz/CMakeLists.txt lists it.
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "FuzzSupport.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -160,12 +163,12 @@ void Write(const fs::path& path, const Bytes& bytes) {
   kt::WriteAll(path.string(), bytes);
 }
 
-// Writes the seeds of an operation harness: each file behind several
-// choices of operation, arguments and cancel point.
-void WriteWithControls(const fs::path& dir, const std::vector<Seed>& seeds, int operations) {
+// Writes the seeds of an operation harness: each file behind every choice of
+// operation, with and without a cancel point.
+void WriteWithControls(const fs::path& dir, const std::vector<Seed>& seeds) {
   fs::create_directories(dir);
   for (const Seed& seed : seeds) {
-    for (int op = 0; op < operations; ++op) {
+    for (int op = 0; op < fz::kMostOperations; ++op) {
       for (std::uint8_t cancel : {std::uint8_t{0}, std::uint8_t{0x80}}) {
         Bytes bytes = {static_cast<std::uint8_t>(op | cancel), 3, 1, 2};
         bytes.insert(bytes.end(), seed.bytes.begin(), seed.bytes.end());
@@ -183,17 +186,35 @@ void WritePlain(const fs::path& dir, const std::vector<Seed>& seeds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+  // The kinds of seed corpus: the files of a format as they are, or behind
+  // the control bytes of an operation harness (fz::RunOperations).
+  struct Kind {
+    const char* name;
+    std::vector<Seed> (*seeds)();
+    bool withControls;
+  };
+  static const Kind kKinds[] = {
+      {"wav", WavSeeds, false},
+      {"wav-ops", WavSeeds, true},
+      {"mp3", Mp3Seeds, false},
+      {"mp3-ops", Mp3Seeds, true},
+  };
+  const Kind* kind = nullptr;
+  if (argc == 3)
+    for (const Kind& k : kKinds)
+      if (std::string(argv[1]) == k.name) kind = &k;
+  if (!kind) {
+    std::fprintf(stderr, "usage: %s wav|wav-ops|mp3|mp3-ops <folder>\n", argv[0]);
     return 2;
   }
-  const fs::path root = argv[1];
-  const auto wav = WavSeeds();
-  const auto mp3 = Mp3Seeds();
-  WritePlain(root / "WavOpen", wav);
-  WriteWithControls(root / "WavOps", wav, 6);
-  WritePlain(root / "Mp3Open", mp3);
-  WritePlain(root / "Mp3Decode", mp3);
-  WriteWithControls(root / "Mp3Ops", mp3, 3);
+  try {
+    if (kind->withControls)
+      WriteWithControls(argv[2], kind->seeds());
+    else
+      WritePlain(argv[2], kind->seeds());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
+    return 1;
+  }
   return 0;
 }

@@ -14,10 +14,11 @@
 #include <QPaintEvent>
 #include <cstdio>
 
-#include "gui/batch/BatchConvertDlg.h"
-#include "gui/batch/listctrl/XListCtrl.h"
-#include "gui/Prompt.h"
+#include "BenchServices.h"
 #include "gui/Resources.h"
+#include "gui/batch/BatchConvertDlg.h"
+#include "gui/batch/BatchListView.h"
+#include "gui/batch/BatchTableModel.h"
 
 namespace {
 
@@ -26,18 +27,6 @@ double ThreadCpuSeconds() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-// Answers the end-of-run box without a window.
-class SilentPrompt : public CPrompt {
- public:
-  PromptAnswer Ask(QWidget*, const QString&, const QString&, MessageIcon, PromptButtons) override {
-    return PromptAnswer::Ok;
-  }
-  QString GetOpenFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-  QStringList GetOpenFileNames(QWidget*, const FileDialogRequest&) override { return {}; }
-  QString GetSaveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-  QString GetExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
-};
 
 // Counts the list's paints and the pixels they cover.
 class PaintCounter : public QObject {
@@ -54,13 +43,17 @@ class PaintCounter : public QObject {
   }
 };
 
+QString StatusText(const CBatchConvertDlg& window, int row) {
+  return window.List()->model()->index(row, batchcolumn::kStatus).data().toString();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   InitKestruneResources();
-  SilentPrompt prompt;
-  SetPrompt(&prompt);
+  // The end-of-run box is answered at once, without a window.
+  bench::BenchServices services;
   QStringList files;
   QString shots;
   for (int i = 1; i < argc; ++i) {
@@ -75,7 +68,7 @@ int main(int argc, char** argv) {
   }
 
   {
-    CBatchConvertDlg window(QStringLiteral("/dev/null"));
+    CBatchConvertDlg window(services.Services(), QStringLiteral("/dev/null"));
     window.Start();
     QStringList many;
     while (many.size() < 2000) many << files;
@@ -87,7 +80,7 @@ int main(int argc, char** argv) {
     std::printf("add-2000-files-ms %lld\n", static_cast<long long>(clock.elapsed()));
   }
 
-  CBatchConvertDlg window(QStringLiteral("/dev/null"));
+  CBatchConvertDlg window(services.Services(), QStringLiteral("/dev/null"));
   window.Start();
   QApplication::processEvents();
   if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/empty.png"));
@@ -99,7 +92,7 @@ int main(int argc, char** argv) {
   bool midShot = shots.isEmpty();
   QObject::connect(&window, &CBatchConvertDlg::PercentShown, [&](int percent) {
     ++percents;
-    if (!midShot && percent >= 40 && window.List()->GetCellText(1, 5) == QStringLiteral("Done")) {
+    if (!midShot && percent >= 40 && StatusText(window, 1) == QStringLiteral("Done")) {
       midShot = true;
       window.grab().save(shots + QStringLiteral("/running.png"));
     }
@@ -114,7 +107,7 @@ int main(int argc, char** argv) {
   const double wall = static_cast<double>(clock.elapsed()) / 1000.0;
   if (!shots.isEmpty()) window.grab().save(shots + QStringLiteral("/done.png"));
   const double cpu = ThreadCpuSeconds() - cpuBefore;
-  const QRect cell = window.List()->visualRect(window.List()->model()->index(0, 5));
+  const QRect cell = window.List()->visualRect(window.List()->model()->index(0, batchcolumn::kStatus));
   std::printf("run-wall-s %.3f\n", wall);
   std::printf("gui-thread-cpu-s %.3f\n", cpu);
   std::printf("progress-steps %ld\n", percents);
@@ -124,6 +117,5 @@ int main(int argc, char** argv) {
   std::printf("cell-pixels %d\n", cell.width() * cell.height());
   std::printf("viewport-pixels %d\n",
               window.List()->viewport()->width() * window.List()->viewport()->height());
-  SetPrompt(nullptr);
   return 0;
 }

@@ -11,10 +11,11 @@
 #include <cstdlib>
 #include <functional>
 
-#include "gui/app/MainDlg.h"
+#include "BenchServices.h"
 #include "gui/PositionSlider.h"
 #include "gui/Resources.h"
 #include "gui/Trace.h"
+#include "gui/app/MainDlg.h"
 
 namespace {
 
@@ -45,8 +46,10 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
   QApplication app(argc, argv);
   InitKestruneResources();
-
-  CMainDlg window;
+  // The program's own window with the real media engine; only the questions
+  // and the settings are the benchmark's.
+  bench::BenchServices services;
+  CMainDlg window(services.Services());
   FirstPaint paint;
   window.installEventFilter(&paint);
   window.show();

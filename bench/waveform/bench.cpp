@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 
+#include "BenchServices.h"
 #include "core/peaks/PeakJob.h"
 #include "gui/Resources.h"
 #include "gui/WaveformPanel.h"
@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: waveform-bench FILE\n");
     return 2;
   }
-  QTemporaryDir config;
-  qputenv("KESTRUNE_CONFIG_DIR", config.path().toLocal8Bit());
   QApplication app(argc, argv);
   InitKestruneResources();
-  CMainDlg window;
+  bench::BenchServices services;
+  services.Services().settings.SetShowWaveform(true);
+  CMainDlg window(services.Services());
   window.show();
   QTimer idle;  // wakes the waits below while nothing else happens
   idle.start(5);
