@@ -58,7 +58,7 @@ TEST_F(CliCompletion, BashOffersVerbsOptionsAndAllowedValues) {
     std::vector<std::string> words;
     std::set<std::string> offered;
   } cases[] = {
-      {{"to"}, {"to-mp3", "to-wav", "to-16bit", "to-8bit"}},
+      {{"to"}, {"to-mp3", "to-wav", "to-flac", "to-16bit", "to-8bit"}},
       {{"to-mp3", "song.wav", "--m"}, {"--mode", "--mono"}},
       {{"to-mp3", "song.wav", "--mode", ""}, {"cbr", "vbr", "abr"}},
       {{"to-mp3", "song.wav", "--bitrate", "3"}, {"32", "320"}},

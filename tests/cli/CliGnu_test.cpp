@@ -13,7 +13,7 @@
 namespace {
 
 const std::string kTry = "Try 'kestrune-cli --help' for more information.\n";
-const std::string kVerbs = "info, shred, cut, to-mp3, to-wav, to-16bit, to-8bit, rip, batch, waveform, split";
+const std::string kVerbs = "info, shred, cut, to-mp3, to-wav, to-flac, to-16bit, to-8bit, rip, batch, waveform, split";
 
 class CliGnu : public ::testing::Test {
  protected:

@@ -181,8 +181,8 @@ TEST_F(MainDlgTest, ReplacingAskedYesThenCancelledLeavesNoFileOpen) {
   // The open dialog offered the supported files.
   ASSERT_EQ(prompt.questions.size(), 2u);
   EXPECT_EQ(prompt.questions[1].request.filter,
-            QStringLiteral("All Supported files| *.wav; *.mp3;|Wave Files (*.wav)| *.wav|MP3 files (*.mp3)| "
-                           "*.mp3|All Files (*.*)|*.*||"));
+            QStringLiteral("All Supported files| *.wav; *.mp3; *.flac;|Wave Files (*.wav)| *.wav|MP3 files "
+                           "(*.mp3)| *.mp3|FLAC files (*.flac)| *.flac|All Files (*.*)|*.*||"));
 }
 
 TEST_F(MainDlgTest, ReplacingAskedYesOpensTheNewFile) {

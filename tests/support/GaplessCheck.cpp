@@ -101,6 +101,14 @@ std::string LameEncode(const TempDir& dir, const std::string& name, const std::s
   return RunProgram(dir.Path().string(), "lame", args).exitCode == 0 ? dir.File(name) : "";
 }
 
+std::string FlacEncode(const TempDir& dir, const std::string& name, const std::string& wav,
+                       const std::vector<std::string>& options) {
+  std::vector<std::string> args{"--silent", "--force"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.insert(args.end(), {"-o", dir.File(name), wav});
+  return RunProgram(dir.Path().string(), "flac", args).exitCode == 0 ? dir.File(name) : "";
+}
+
 std::uint16_t BitwiseCrc16(const std::uint8_t* p, std::size_t n, std::uint16_t crc) {
   for (std::size_t i = 0; i < n; ++i) {
     crc ^= p[i];

@@ -37,6 +37,10 @@ std::vector<std::uint8_t> MusicWav(double seconds, int channels, int rate);
 std::string LameEncode(const TempDir& dir, const std::string& name, const std::string& wav,
                        const std::vector<std::string>& options);
 
+// Encodes a WAV with the `flac` command; returns the FLAC's path ("" on failure).
+std::string FlacEncode(const TempDir& dir, const std::string& name, const std::string& wav,
+                       const std::vector<std::string>& options = {});
+
 // ffprobe's format duration in seconds of any audio file (negative when it fails).
 double ProbeDuration(const TempDir& dir, const std::string& path);
 // CRC-16/ARC bit by bit, as the LAME header frame uses it.

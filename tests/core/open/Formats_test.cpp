@@ -42,6 +42,7 @@ const std::map<std::string, SourceMaker>& Makers() {
        [](const kt::TempDir& dir, const std::string& wav) {
          return kt::LameEncode(dir, "source.mp3", wav, {"-b", "128", "--silent"});
        }},
+      {"FLAC", [](const kt::TempDir& dir, const std::string& wav) { return kt::FlacEncode(dir, "source.flac", wav); }},
   };
   return makers;
 }
@@ -72,8 +73,8 @@ TEST(Formats, PathsChooseTheirFormatAsTheProgramAlwaysDid) {
     const char* format;  // nullptr: none
   } cases[] = {
       {"song.wav", "WAV"},    {"SONG.WAV", "WAV"}, {"song.mp3", "MP3"},    {"x.wav.mp3", "MP3"},
-      {"x.mp3.wav", "MP3"},   {".wav", nullptr},   {"song.flac", nullptr}, {"a.Mp3.bak", "MP3"},
-      {"notes.txt", nullptr}, {"w", nullptr},
+      {"x.mp3.wav", "MP3"},   {".wav", nullptr},   {"song.flac", "FLAC"}, {"a.Mp3.bak", "MP3"},
+      {"notes.txt", nullptr}, {"w", nullptr},   {"x.FLAC", "FLAC"},   {"x.flac.mp3", "MP3"},
   };
   for (const auto& c : cases) {
     const CAudioFormat* format = FormatOfPath(c.path);

@@ -309,7 +309,10 @@ TEST_F(BatchWindowTest, TheCheckBoxAndTheConvertToChoiceAnswerTheMouseAndKeys) {
           return combo && combo->view()->isVisible();
         },
         5000));
-    EXPECT_EQ(combo->count(), 1);
+    // The WAV source's list: the specified entry, then FLAC.
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(0), "MP3");
+    EXPECT_EQ(combo->itemText(1), "FLAC");
     QTest::keyClick(combo->view(), Qt::Key(c.key));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !List()->findChild<QComboBox*>() || !combo->isVisible(); }, 5000));
