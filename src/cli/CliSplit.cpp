@@ -44,9 +44,15 @@ std::optional<std::string> ReadDecibels(const std::string& text, double& db) {
 
 // The request the options ask for; a usage message when they do not fit.
 std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitRequest& r) {
-  const bool cue = IsCueSheet(o.input);
+  bool cue = IsCueSheet(o.input);
   const int modes = (o.silence ? 1 : 0) + (o.equal != 0 ? 1 : 0) + (cue ? 1 : 0);
-  if (modes == 0) return "split needs --silence, --equal N, or a cue sheet";
+  // Without a mode, a file that carries its own cue sheet (an album image)
+  // is split by it.
+  if (modes == 0) {
+    const std::unique_ptr<CAudioFile> file = FormatOfPath(o.input) ? OpenAudioFile(o.input) : nullptr;
+    cue = file && file->GetError() == err::kNone && !file->GetEmbeddedCue().empty();
+    if (!cue) return "split needs --silence, --equal N, or a cue sheet";
+  }
   if (modes > 1)
     return cue ? "a cue sheet gives the cuts; --silence and --equal do not go with it"
                : "--silence and --equal do not go together";
@@ -66,6 +72,7 @@ std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitReq
   r.base = o.base;
   r.suffix = o.suffix ? *o.suffix : o.storedSuffix;
   r.outDir = o.outDir;
+  r.target = o.to.empty() ? nullptr : FormatNamed(o.to);
   const std::string problem = split::CheckRequest(r);
   if (!problem.empty()) return problem;
   return std::nullopt;
@@ -111,7 +118,7 @@ int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, co
 CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   auto* sub = app.add_subcommand(
       "split", "Cut a file at its silences, into equal pieces at silences, or by a cue sheet");
-  sub->add_option("FILE", o.input, "The WAV or MP3 file, or a .cue sheet naming one")->required();
+  sub->add_option("FILE", o.input, "The WAV, MP3 or FLAC file, or a .cue sheet naming one (a FLAC album image with a cue sheet inside is split by it)")->required();
   sub->add_flag("--silence", o.silence, "Cut in the silences");
   sub->add_option("--threshold", o.threshold, "Silence is below this level, dBFS (default -48)");
   sub->add_option("--min-silence", o.minSilence,
@@ -125,6 +132,8 @@ CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   sub->add_option("--base", o.base, "Base file name of the pieces (default: the source's own path)");
   sub->add_option("--suffix", o.suffix, "Text between base name and piece number (default: stored setting)");
   sub->add_option("--out-dir", o.outDir, "Cue sheets: folder of the pieces (default: beside the sheet)");
+  sub->add_option("--to", o.to, "Write the pieces as wav, mp3 or flac (default: the source's own format, cut losslessly)")
+      ->check(CLI::IsMember({"wav", "mp3", "flac"}, CLI::ignore_case));
   sub->add_flag("--dry-run", o.dryRun, "Print the cut list and write nothing");
   sub->add_flag("--json", o.json, "Print the cut list as JSON");
   sub->add_option("--cue-out", o.cueOut, "Also write the cut points as a cue sheet");
@@ -139,14 +148,15 @@ namespace {
 int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std::FILE* out, std::FILE* err) {
   std::optional<split::CueSheet> sheet;
   std::string audioPath = o.input;
-  if (request.mode == split::SplitMode::Cue) {
+  if (request.mode == split::SplitMode::Cue && IsCueSheet(o.input)) {
     sheet = split::ReadCueSheet(o.input);
     audioPath = split::CueAudioPath(*sheet);
   }
-  if (!FormatOfPath(audioPath)) return Failure(err, audioPath + ": split works on WAV and MP3 files");
+  if (!FormatOfPath(audioPath)) return Failure(err, audioPath + ": split works on WAV, MP3 and FLAC files");
   // The pieces are reported here, once, not one notice each.
   std::unique_ptr<CAudioFile> file = OpenAudioFile(audioPath);
   if (file->GetError() != err::kNone) return Failure(err, audioPath + ": " + LoadMessage(file->GetError()));
+  if (request.mode == split::SplitMode::Cue && !sheet) sheet = split::EmbeddedCueSheet(*file);
   if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
 
   const split::SplitPlan plan = split::BuildSplitPlan(*file, request, sheet ? &*sheet : nullptr);

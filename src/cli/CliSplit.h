@@ -13,7 +13,7 @@ class App;
 }
 
 struct CliSplitOptions {
-  std::string input;  // a WAV or MP3 file, or a .cue sheet
+  std::string input;  // a WAV, MP3 or FLAC file, or a .cue sheet
   bool silence = false;
   std::string threshold = "-48";
   std::string minSilence = "0.5";
@@ -25,6 +25,7 @@ struct CliSplitOptions {
   std::optional<std::string> suffix;  // default: storedSuffix
   std::string storedSuffix;           // the settings store's suffix
   std::string outDir;
+  std::string to;  // the pieces' format; empty: the source's
   bool dryRun = false;
   bool json = false;
   std::string cueOut;

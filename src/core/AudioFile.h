@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,9 +101,19 @@ class CAudioFile {
   // [startSecond × rate, endSecond × rate).
   OperationResult SaveSelection(const std::string& outputPath, std::uint32_t startSecond,
                                 std::uint32_t endSecond, CProgress* progress);
-  // Tags a piece written from this file with the facts given, built on the
-  // file's own tag. Throws split::TagError naming the piece.
-  virtual void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const = 0;
+  // Tags a piece of this file's own kind written from it (the format's
+  // TagPiece). Throws split::TagError naming the piece.
+  void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const {
+    Format().TagPiece(GetFilePath(), piece, facts);
+  }
+  // The tracks of a cue sheet the file carries inside it (FLAC's CUESHEET
+  // block), in samples; none for most files.
+  struct CueMark {
+    unsigned number = 0;
+    std::optional<std::uint64_t> pregap;  // INDEX 00
+    std::uint64_t start = 0;              // INDEX 01
+  };
+  virtual std::vector<CueMark> GetEmbeddedCue() const { return {}; }
   // Gapless pieces (the default) play exactly their samples where the
   // format needs a header for that (MP3); formats whose pieces are exact
   // by themselves have nothing to switch.

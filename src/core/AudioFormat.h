@@ -13,6 +13,9 @@
 
 class CAudioFile;
 class CWriteFaults;
+namespace split {
+struct PieceTagFacts;
+}
 
 // The conversions of the Convert menu, the CLI's verbs and the batch.
 enum class Conversion { ToMp3, ToWav, To16Bit, To8Bit, RipChannels, ToFlac };
@@ -48,6 +51,11 @@ class CAudioFormat {
   // Opens path read-only; the object's error code tells whether it opened.
   // Every output of its operations is written through writeFaults (tests).
   virtual std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const = 0;
+  // Tags a piece of this kind written from source (of any kind) with the
+  // facts given, built on the source's own tag where the kinds allow.
+  // Throws split::TagError naming the piece.
+  virtual void TagPiece(const std::string& source, const std::string& piece,
+                        const split::PieceTagFacts& facts) const = 0;
 
   // True when path is a file of this kind by its name (letter case ignored).
   bool ClaimsPath(const std::string& path) const;

@@ -29,7 +29,6 @@ class ProbeFile : public CAudioFile {
     asked = {first, end};
     return {error};
   }
-  void TagPiece(const std::string&, const split::PieceTagFacts&) const override {}
   std::uint64_t DecodeSpan(std::uint64_t, std::uint64_t, CPcmSink&) override { return 0; }
   split::WindowLevels ScanLevels(const split::LevelScanOptions&, split::LevelScanStats*) override {
     return {};

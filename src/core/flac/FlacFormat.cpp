@@ -41,6 +41,10 @@ class CFlacFormat : public CAudioFormat {
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CFlacFile>(path, writeFaults);
   }
+  // A FLAC piece of a FLAC source carries its comments and pictures already.
+  void TagPiece(const std::string&, const std::string& piece, const split::PieceTagFacts& facts) const override {
+    split::TagFlacPiece(piece, facts);
+  }
 };
 
 // Samples decoded and converted at a time: bounded memory for any span.
@@ -69,25 +73,6 @@ void ToPcm(const std::int32_t* samples, std::size_t count, unsigned bits, unsign
     }
     for (unsigned b = 0; b < containerBytes; ++b) *out++ = static_cast<std::uint8_t>(v >> (8 * b));
   }
-}
-
-// The header parts of a PCM WAV of this record. WAVE_FORMAT_EXTENSIBLE when
-// the valid bits are fewer than the container's or there are more than two
-// channels, with FLAC's speaker order as the channel mask.
-WaveHeaderParts PcmWaveHeaderParts(const WaveFormat& format, unsigned validBits) {
-  WaveHeaderParts parts;
-  parts.format = format;
-  if (format.channels <= 2 && validBits == format.bitsPerSample) return parts;
-  static constexpr std::uint32_t kMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
-  static constexpr std::uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                                0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-  parts.format.formatTag = 0xFFFE;
-  parts.format.extraCount = 22;
-  const std::uint32_t mask = format.channels <= 8 ? kMasks[format.channels] : 0;
-  parts.extra = {static_cast<std::uint8_t>(validBits), 0};
-  for (int i = 0; i < 4; ++i) parts.extra.push_back(static_cast<std::uint8_t>(mask >> (8 * i)));
-  parts.extra.insert(parts.extra.end(), kPcmGuid, kPcmGuid + 16);
-  return parts;
 }
 
 }  // namespace
@@ -214,10 +199,6 @@ SplitEstimate CFlacFile::EstimateSplit(std::uint32_t splits) const {
   facts.blockAlign = 1;
   facts.avgBytesPerSec = duration > 0 ? static_cast<std::uint32_t>(std::max(1.0, audioBytes / duration)) : 1;
   return EstimateWaveSplit(facts, splits);
-}
-
-void CFlacFile::TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const {
-  split::TagFlacPiece(piece, facts);
 }
 
 std::uint64_t CFlacFile::DecodeSamples(
@@ -363,4 +344,11 @@ AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
     throw;
   }
   return error;
+}
+
+std::vector<CAudioFile::CueMark> CFlacFile::GetEmbeddedCue() const {
+  std::vector<CueMark> marks;
+  for (const flac::CueTrack& track : meta_.cueTracks)
+    if (track.audio) marks.push_back({track.number, track.pregap, track.offset});
+  return marks;
 }

@@ -65,7 +65,8 @@ void ReadCueSheet(const std::vector<std::uint8_t>& body, Metadata& m) {
   for (unsigned t = 0; t < tracks; ++t) {
     if (at + 36 > body.size()) return;
     CueTrack track;
-    track.offset = Be64(body.data() + at);
+    const std::uint64_t offset = Be64(body.data() + at);
+    track.offset = offset;
     track.number = body[at + 8];
     track.audio = (body[at + 21] & 0x80) == 0;
     const unsigned points = body[at + 35];
@@ -73,7 +74,8 @@ void ReadCueSheet(const std::vector<std::uint8_t>& body, Metadata& m) {
     for (unsigned i = 0; i < points; ++i, at += 12) {
       if (at + 12 > body.size()) return;
       // INDEX 01 is where a track starts; INDEX 00 is its pregap.
-      if (body[at + 8] == 1) track.offset += Be64(body.data() + at);
+      if (body[at + 8] == 1) track.offset = offset + Be64(body.data() + at);
+      if (body[at + 8] == 0) track.pregap = offset + Be64(body.data() + at);
     }
     if (track.number != 170 && track.number != 255) m.cueTracks.push_back(track);
   }

@@ -44,6 +44,10 @@ class CMp3Format : public CAudioFormat {
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CMp3File>(path, writeFaults);
   }
+  void TagPiece(const std::string& source, const std::string& piece,
+                const split::PieceTagFacts& facts) const override {
+    split::TagMp3Piece(source, piece, facts);
+  }
 };
 
 // ID3v2 tags larger than this (big cover pictures) are described by size only.
@@ -209,10 +213,6 @@ FactObject CMp3File::DescribeFacts() {
 
 SplitEstimate CMp3File::EstimateSplit(std::uint32_t splits) const {
   return EstimateMp3Split(GetSplitFacts(), splits);
-}
-
-void CMp3File::TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const {
-  split::TagMp3Piece(GetFilePath(), piece, facts);
 }
 
 std::uint64_t CMp3File::DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) {

@@ -1,5 +1,7 @@
 #include "core/split/CueSheet.h"
 
+#include "core/AudioFile.h"
+
 #include <libcue.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <sstream>
 
 #include "core/File.h"
+#include "core/Progress.h"
 #include "core/TimeText.h"
 
 namespace split {
@@ -106,6 +109,24 @@ std::string Text(const char* value) {
   return value ? value : "";
 }
 
+// libcue keeps no REM GENRE: the album's, from the lines before the first
+// TRACK, its quotes taken off.
+std::string RemGenre(const std::string& text) {
+  for (const std::string& raw : Lines(text)) {
+    std::string line = raw;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) continue;
+    line.erase(0, start);
+    if (ToUpperAscii(line.substr(0, 6)) == "TRACK ") break;
+    if (ToUpperAscii(line.substr(0, 10)) != "REM GENRE ") continue;
+    std::string value = line.substr(10);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    return value;
+  }
+  return {};
+}
+
 std::string ReadSheetText(const std::string& path) {
   // Through CFile: only a regular file is opened, so a FIFO or a device is
   // refused at once instead of blocking the read.
@@ -156,6 +177,8 @@ CueSheet ReadCueSheet(const std::string& path) {
   sheet.path = path;
   sheet.title = Text(cdtext_get(PTI_TITLE, cd_get_cdtext(cd)));
   sheet.performer = Text(cdtext_get(PTI_PERFORMER, cd_get_cdtext(cd)));
+  sheet.date = Text(rem_get(REM_DATE, cd_get_rem(cd)));
+  sheet.genre = RemGenre(text);
   for (int i = 1; i <= cd_get_ntrack(cd); ++i) {
     const Track* track = cd_get_track(cd, i);
     CueTrack t;
@@ -190,6 +213,30 @@ std::string CueAudioPath(const CueSheet& sheet) {
   return audio;
 }
 
+CueSheet EmbeddedCueSheet(const CAudioFile& file) {
+  CueSheet sheet;
+  sheet.path = file.GetFilePath();
+  sheet.fileName = file.GetFileName();
+  for (const CAudioFile::TagField& field : file.GetTagFields()) {
+    if (ToUpperAscii(field.label) == "ALBUM" && sheet.title.empty()) sheet.title = field.text;
+    if (ToUpperAscii(field.label) == "ARTIST" && sheet.performer.empty()) sheet.performer = field.text;
+    if (ToUpperAscii(field.label) == "DATE" && sheet.date.empty()) sheet.date = field.text;
+    if (ToUpperAscii(field.label) == "GENRE" && sheet.genre.empty()) sheet.genre = field.text;
+  }
+  const std::uint32_t rate = file.GetSampleRate();
+  for (const CAudioFile::CueMark& mark : file.GetEmbeddedCue()) {
+    CueTrack t;
+    t.number = mark.number;
+    t.startSample = mark.start;
+    // Frames only order the tracks here; the samples place them.
+    t.start = rate ? static_cast<long>(mark.start * 75 / rate) : 0;
+    t.pregap = mark.pregap && rate ? static_cast<long>(*mark.pregap * 75 / rate) : -1;
+    t.performer = sheet.performer;
+    sheet.tracks.push_back(t);
+  }
+  return sheet;
+}
+
 std::uint64_t CueFrameToSample(long frames, std::uint32_t rate) {
   const std::uint64_t f = frames < 0 ? 0 : static_cast<std::uint64_t>(frames);
   return (f * rate + 37) / 75;
@@ -200,9 +247,11 @@ SplitPlan PlanFromCue(const CueSheet& sheet, std::uint32_t rate, std::uint64_t t
   plan.sampleRate = rate;
   plan.totalSamples = totalSamples;
   plan.album = sheet.title;
+  plan.date = sheet.date;
+  plan.genre = sheet.genre;
   for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
     const CueTrack& t = sheet.tracks[i];
-    const std::uint64_t at = CueFrameToSample(t.start, rate);
+    const std::uint64_t at = t.startSample ? *t.startSample : CueFrameToSample(t.start, rate);
     if (at >= totalSamples)
       throw CueError(sheet.path, sheet.path + ": track " + std::to_string(t.number) + ": it starts at " +
                                      timetext::FormatTime(timetext::MicrosOf(at, rate)) +

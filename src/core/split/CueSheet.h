@@ -5,11 +5,14 @@
 // the reason.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/AudioFailure.h"
 #include "core/split/SplitPlan.h"
+
+class CAudioFile;
 
 namespace split {
 
@@ -24,6 +27,9 @@ struct CueTrack {
   unsigned number = 0;
   long pregap = -1;  // INDEX 00 in frames; -1 when there is none
   long start = 0;    // INDEX 01 in frames
+  // Sample positions, for a sheet a file carries inside it (exact at any
+  // rate); frames stand when these are not set.
+  std::optional<std::uint64_t> startSample;
   std::string title;
   std::string performer;
 };
@@ -32,6 +38,8 @@ struct CueSheet {
   std::string path;
   std::string title;  // the album
   std::string performer;
+  std::string date;      // REM DATE
+  std::string genre;     // REM GENRE
   std::string fileName;  // as FILE gives it
   std::vector<CueTrack> tracks;
 };
@@ -41,6 +49,10 @@ constexpr std::size_t kMaxCueBytes = std::size_t{1} << 20;
 
 // Reads and checks the sheet; throws CueError.
 CueSheet ReadCueSheet(const std::string& path);
+
+// The sheet a file carries inside it (a FLAC CUESHEET block), its album and
+// artist from the file's tags; no tracks when it carries none.
+CueSheet EmbeddedCueSheet(const CAudioFile& file);
 
 // Where the sheet's FILE lies: beside the sheet. Throws CueError when it is
 // not there.

@@ -146,6 +146,8 @@ std::string CutListText(const SplitPlan& plan) {
     text += "cut " + std::to_string(number) + (cut.enabled ? "" : " (left out)") + " at " +
             ClockText(cut.at, rate) + (note.empty() ? "" : ", " + note) + "\n";
   }
+  if (plan.firstNumber == 0)
+    text += "piece 0 is the audio before track 1's INDEX 01 (a hidden track); it holds more than silence\n";
   for (const PlannedPiece& p : plan.Pieces())
     text += "piece " + std::to_string(p.number) + ": " + ClockText(p.start, rate) + " - " +
             ClockText(p.end, rate) + " (" + timetext::FormatTime(timetext::MicrosOf(p.end - p.start, rate)) +

@@ -39,7 +39,7 @@ std::size_t SplitPlan::EnabledCuts() const {
 
 std::vector<PlannedPiece> SplitPlan::Pieces() const {
   std::vector<PlannedPiece> pieces;
-  PlannedPiece current{start, totalSamples, 1, {}, first};
+  PlannedPiece current{start, totalSamples, firstNumber, {}, first};
   for (const CutPoint& cut : cuts) {
     if (!cut.enabled || cut.at <= current.start || cut.at >= totalSamples) continue;
     current.end = cut.at;

@@ -55,6 +55,10 @@ struct SplitPlan {
   std::uint64_t start = 0;  // where the first piece starts (a cue sheet's first track)
   PieceFacts first;         // facts of the first piece
   std::string album;        // a cue sheet's title
+  std::string date, genre;  // and its REM DATE and REM GENRE
+  // The first piece's number: 0 when it is the audio before a cue sheet's
+  // first track (a hidden track), else 1.
+  std::uint32_t firstNumber = 1;
   std::vector<CutPoint> cuts;
   PieceNaming naming;
 

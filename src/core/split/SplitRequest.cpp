@@ -1,8 +1,13 @@
 #include "core/split/SplitRequest.h"
 
+#include <algorithm>
+
+#include <cmath>
+
 #include <cstdio>
 
 #include "core/AudioFile.h"
+#include "core/PcmSink.h"
 #include "core/TimeText.h"
 
 namespace split {
@@ -29,7 +34,7 @@ std::string NoSilenceMessage(const CAudioFile& file, const SilenceScan& scan, co
 
 PieceNaming NamingFor(const CAudioFile& file, const SplitRequest& request, const CueSheet* sheet) {
   PieceNaming naming;
-  naming.format = &file.Format();
+  naming.format = request.target ? request.target : &file.Format();
   if (request.mode == SplitMode::Cue) {
     naming.tracks = true;
     const std::string folder = !request.outDir.empty() ? request.outDir : FolderPart(sheet->path);
@@ -39,6 +44,47 @@ PieceNaming NamingFor(const CAudioFile& file, const SplitRequest& request, const
   naming.base = request.base.empty() ? file.GetFilePath() : request.base;
   naming.suffix = request.suffix;
   return naming;
+}
+
+// The loudest sample of decoded PCM, full scale 1.0.
+class CPeakSink : public CPcmSink {
+ public:
+  explicit CPeakSink(unsigned bytes) : bytes_(bytes) {}
+  void Write(const std::uint8_t* p, std::size_t count) override {
+    for (std::size_t i = 0; i + bytes_ <= count; i += bytes_) {
+      double v;
+      if (bytes_ == 1) {
+        v = (p[i] - 128) / 128.0;
+      } else {
+        std::uint32_t u = 0;
+        for (unsigned b = 0; b < bytes_; ++b) u |= static_cast<std::uint32_t>(p[i + b]) << (8 * (b + 4 - bytes_));
+        v = static_cast<std::int32_t>(u) / 2147483648.0;
+      }
+      peak = std::max(peak, std::fabs(v));
+    }
+  }
+  double peak = 0.0;
+
+ private:
+  unsigned bytes_;
+};
+
+// Audio before the first track's INDEX 01 (a hidden track before track 1)
+// becomes piece 0 when it holds more than silence by the request's
+// threshold; silence there (a plain pregap) is left out as before.
+void KeepHiddenTrack(CAudioFile& file, const SplitRequest& request, SplitPlan& plan) {
+  if (plan.start == 0) return;
+  CPeakSink sink((file.GetBitsPerSample() + 7u) / 8u);
+  file.DecodeSpan(0, plan.start, sink);
+  if (sink.peak <= std::pow(10.0, request.silence.thresholdDb / 20.0)) return;
+  CutPoint track1;
+  track1.at = plan.start;
+  track1.equalPoint = plan.start;
+  track1.next = plan.first;
+  plan.cuts.insert(plan.cuts.begin(), track1);
+  plan.first = PieceFacts{"Hidden track", plan.first.performer, 0};
+  plan.start = 0;
+  plan.firstNumber = 0;
 }
 
 }  // namespace
@@ -65,6 +111,7 @@ SplitPlan BuildSplitPlan(CAudioFile& file, const SplitRequest& request, const Cu
   SplitPlan plan;
   if (request.mode == SplitMode::Cue) {
     plan = PlanFromCue(*sheet, file.GetSampleRate(), file.CountDecodedSamples());
+    KeepHiddenTrack(file, request, plan);
   } else {
     const SilenceScan scan = FindSilences(file, request.silence);
     const std::uint32_t rate = scan.sampleRate;

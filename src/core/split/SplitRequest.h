@@ -27,6 +27,8 @@ struct SplitRequest {
   std::string base;                         // empty: the source's own path
   std::string suffix;
   std::string outDir;  // cue sheet pieces; empty: beside the sheet
+  // The kind of the pieces; nullptr: the source's own (cut losslessly).
+  const CAudioFormat* target = nullptr;
 };
 
 // The accepted ranges; outside them a request is refused before any work.

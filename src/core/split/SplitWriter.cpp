@@ -7,6 +7,7 @@
 #include "core/File.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
+#include "core/SpanTranscode.h"
 #include "core/StringTable.h"
 
 namespace split {
@@ -63,7 +64,9 @@ void Tag(const CAudioFile& file, const SplitPlan& plan, const PlannedPiece& p, s
   facts.album = plan.album;
   facts.track = p.facts.track != 0 ? p.facts.track : p.number;
   facts.tracks = count;
-  file.TagPiece(p.path, facts);
+  facts.date = plan.date;
+  facts.genre = plan.genre;
+  plan.naming.format->TagPiece(file.GetFilePath(), p.path, facts);
 }
 
 }  // namespace
@@ -75,11 +78,18 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
   CProgress& each = progress ? *progress : silent;
   const PiecesShown shown(each, static_cast<std::uint32_t>(pieces.size()));
   WriteOutcome outcome;
-  const auto count = static_cast<std::uint32_t>(pieces.size());
+  // A hidden track (piece 0) is no track of the sheet's count.
+  const auto count = static_cast<std::uint32_t>(pieces.size() - (plan.firstNumber == 0 && !pieces.empty() ? 1 : 0));
   for (const PlannedPiece& p : pieces) {
     each.SetPiece(p.number);
     try {
-      const AudioError error = file.SaveSelectionSamples(p.path, p.start, p.end, &each).error;
+      // Pieces of the file's own kind are cut from it; of another kind,
+      // decoded and encoded.
+      const std::optional<Conversion> made = plan.naming.format->MadeBy();
+      const AudioError error =
+          plan.naming.format == &file.Format() || !made
+              ? file.SaveSelectionSamples(p.path, p.start, p.end, &each).error
+              : (SaveSpanAs(file, *made, p.path, p.start, p.end, each, {}, {}), err::kNone);
       if (each.IsCancelled()) {
         RemovePiece(p.path, file);
         outcome.cancelled = true;
@@ -98,6 +108,13 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
       RemovePiece(p.path, file);
       throw WriteError(e.Path(), e.Message() + " The piece was removed." + WrittenNote(outcome.written),
                        e.OsError());
+    } catch (const WriteError&) {
+      throw;
+    } catch (const CAudioFailure& e) {
+      // A damaged stretch of the source, or an encoder that refused it.
+      RemovePiece(p.path, file);
+      const std::string reason = e.Text().empty() ? LoadMessage(e.Code()) : e.Text();
+      throw WriteError(p.path, p.path + ": " + reason + " The piece was removed." + WrittenNote(outcome.written));
     }
     outcome.written.push_back(p.path);
   }

@@ -50,7 +50,6 @@ class CWaveFile : public CAudioFile {
   OperationResult SplitEqually(const ShredRequest& request, CProgress* progress) override;
   OperationResult SaveSelectionSamples(const std::string& outputPath, std::uint64_t firstSample,
                                        std::uint64_t endSample, CProgress* progress) override;
-  void TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const override;
 
   std::uint64_t DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) override;
   split::WindowLevels ScanLevels(const split::LevelScanOptions& options,

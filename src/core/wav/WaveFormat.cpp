@@ -33,6 +33,10 @@ class CWaveFormat : public CAudioFormat {
   std::unique_ptr<CAudioFile> Open(const std::string& path, CWriteFaults* writeFaults) const override {
     return std::make_unique<CWaveFile>(path, writeFaults);
   }
+  void TagPiece(const std::string& source, const std::string& piece,
+                const split::PieceTagFacts& facts) const override {
+    split::TagWavePiece(source, piece, facts);
+  }
 };
 
 // Reads through a bounded buffer: a span of any length never holds more
@@ -68,10 +72,6 @@ FactObject CWaveFile::DescribeFacts() {
 
 SplitEstimate CWaveFile::EstimateSplit(std::uint32_t splits) const {
   return EstimateWaveSplit(GetSplitFacts(), splits);
-}
-
-void CWaveFile::TagPiece(const std::string& piece, const split::PieceTagFacts& facts) const {
-  split::TagWavePiece(GetFilePath(), piece, facts);
 }
 
 std::uint64_t CWaveFile::DecodeSpan(std::uint64_t firstSample, std::uint64_t endSample, CPcmSink& sink) {

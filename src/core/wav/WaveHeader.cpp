@@ -161,3 +161,20 @@ void WriteFixedWaveHeader(CFile& out, std::uint16_t channels, std::uint32_t samp
   out.Write(header.data(), header.size());
   out.Seek(static_cast<std::int64_t>(std::max(position, headerSize)), CFile::From::Begin);
 }
+
+WaveHeaderParts PcmWaveHeaderParts(const WaveFormat& format, unsigned validBits) {
+  WaveHeaderParts parts;
+  parts.format = format;
+  if (format.channels <= 2 && validBits == format.bitsPerSample) return parts;
+  static constexpr std::uint32_t kMasks[9] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+  static constexpr std::uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                                0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  parts.format.formatTag = 0xFFFE;
+  parts.format.extraCount = 22;
+  const std::uint32_t mask = format.channels <= 8 ? kMasks[format.channels] : 0;
+  parts.extra = {static_cast<std::uint8_t>(validBits), 0};
+  for (int i = 0; i < 4; ++i) parts.extra.push_back(static_cast<std::uint8_t>(mask >> (8 * i)));
+  parts.extra.insert(parts.extra.end(), kPcmGuid, kPcmGuid + 16);
+  return parts;
+}
+

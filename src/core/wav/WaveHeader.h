@@ -32,6 +32,11 @@ struct WaveHeaderParts {
   std::vector<std::uint8_t> factBody;  // its first four bytes are replaced by the sample count
 };
 
+// The header parts of a new PCM file of this record: WAVE_FORMAT_EXTENSIBLE
+// when the valid bits are fewer than the container's or there are more than
+// two channels (FLAC's speaker order as the channel mask), plain otherwise.
+WaveHeaderParts PcmWaveHeaderParts(const WaveFormat& format, unsigned validBits);
+
 // The form a file of dataSize audio bytes after these parts needs.
 WaveForm WaveFormFor(const WaveHeaderParts& parts, std::uint64_t dataSize);
 
