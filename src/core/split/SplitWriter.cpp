@@ -7,7 +7,7 @@
 #include "core/File.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
-#include "core/SpanTranscode.h"
+#include "core/open/SpanTranscode.h"
 #include "core/StringTable.h"
 
 namespace split {

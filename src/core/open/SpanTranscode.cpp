@@ -1,4 +1,4 @@
-#include "core/SpanTranscode.h"
+#include "core/open/SpanTranscode.h"
 
 #include <algorithm>
 #include <memory>
