@@ -172,3 +172,90 @@ TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// An album image as rippers write one: a FLAC of four tones (a hidden
+// track of 2 s before track 1, then 4 s, 3 s and 3 s) and an EAC-shaped
+// sheet (byte order mark, CRLF, REM, CATALOG, PREGAP, INDEX 00, non-ASCII).
+class CliAlbumTest : public CliSplitTest {
+ protected:
+  void SetUp() override {
+    CliSplitTest::SetUp();
+    const auto made =
+        kt::RunProgram(dir.Path().string(), "sox",
+                       {"-n",    "-r",   "44100", "-c",  "2",   "-b",    "16",    dir.File("a.wav"),
+                        "synth", "2",    "sine",  "500", "vol", "0.3",   ":",     "synth",
+                        "4",     "sine", "700",   "vol", "0.3", ":",     "synth", "3",
+                        "sine",  "900",  "vol",   "0.3", ":",   "synth", "3",     "sine",
+                        "300",   "vol",  "0.3"});
+    ASSERT_EQ(made.exitCode, 0);
+    const std::string sheet =
+        "\xEF\xBB\xBFREM GENRE \"Jazz\"\r\nREM DATE 1999\r\nREM COMMENT \"ExactAudioCopy v1.0\"\r\n"
+        "CATALOG 0000000000000\r\nPERFORMER \"\xC3\x86r\xC3\xB8 Band\"\r\nTITLE \"N\xC3\xB8rd\"\r\n"
+        "FILE \"album.flac\" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE \"F\xC3\xB8rste\"\r\n"
+        "    INDEX 00 00:00:00\r\n    INDEX 01 00:02:00\r\n  TRACK 02 AUDIO\r\n    TITLE \"Zwei\"\r\n"
+        "    PREGAP 00:00:10\r\n    INDEX 01 00:06:00\r\n  TRACK 03 AUDIO\r\n    TITLE \"Drei\"\r\n"
+        "    INDEX 00 00:08:70\r\n    INDEX 01 00:09:00\r\n";
+    kt::WriteAll(dir.File("album.cue"), std::vector<std::uint8_t>(sheet.begin(), sheet.end()));
+    ASSERT_EQ(kt::RunProgram(dir.Path().string(), "flac",
+                             {"--silent", "-f", "--cuesheet=" + dir.File("album.cue"), "-T", "ALBUM=Image",
+                              "-o", dir.File("album.flac"), dir.File("a.wav")})
+                  .exitCode,
+              0);
+  }
+  // Sample frames of a file as ffmpeg decodes it.
+  std::uint64_t Samples(const std::string& path) {
+    const auto decoded =
+        kt::RunProgram(dir.Path().string(), "ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-"});
+    return decoded.out.size() / 4;
+  }
+};
+
+TEST_F(CliAlbumTest, AnImageSplitsByItsSheetIntoTaggedTracksKeepingTheHiddenTrack) {
+  fs::create_directories(dir.File("flac"));
+  fs::create_directories(dir.File("mp3"));
+  fs::create_directories(dir.File("inside"));
+  fs::copy_file(dir.File("album.flac"), dir.File("inside/image.flac"));
+  const struct {
+    std::vector<std::string> args;
+    std::string folder, ext, album;
+  } cases[] = {
+      {{"split", dir.File("album.cue"), "--out-dir", dir.File("flac")}, "flac/", ".flac", "N\xC3\xB8rd"},
+      {{"split", dir.File("album.cue"), "--out-dir", dir.File("mp3"), "--to", "mp3"},
+       "mp3/",
+       ".mp3",
+       "N\xC3\xB8rd"},
+      // The sheet inside the image: no names, the album from its tags.
+      {{"split", dir.File("inside/image.flac")}, "inside/", ".flac", "Image"},
+  };
+  const char* const names[] = {"00 - Hidden track", "01 - F\xC3\xB8rste", "02 - Zwei", "03 - Drei"};
+  const char* const unnamed[] = {"00 - Hidden track", "01 - Track 01", "02 - Track 02", "03 - Track 03"};
+  const std::uint64_t lengths[] = {88200, 176400, 132300, 132300};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const auto run = Run(c.args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (int i = 0; i < 4; ++i) {
+      const std::string piece = dir.File(c.folder + (c.folder == "inside/" ? unnamed[i] : names[i]) + c.ext);
+      ASSERT_TRUE(fs::exists(piece)) << piece;
+      EXPECT_EQ(Samples(piece), lengths[i]);
+      auto tags =
+          kt::RunProgram(dir.Path().string(), "ffprobe",
+                         {"-v", "error", "-show_entries", "format_tags", "-of", "default=nw=1", piece});
+      // FLAC's names are upper case, ID3's lower: compare the names alike.
+      for (std::size_t at = 0; at < tags.out.size(); at = tags.out.find('\n', at) + 1) {
+        const std::size_t eq = std::min(tags.out.find('=', at), tags.out.size());
+        for (std::size_t k = at; k < eq; ++k) tags.out[k] = static_cast<char>(std::tolower(tags.out[k]));
+        if (tags.out.find('\n', at) == std::string::npos) break;
+      }
+      EXPECT_NE(tags.out.find("album=" + c.album), std::string::npos) << tags.out;
+      if (c.folder != "inside/") {
+        EXPECT_NE(tags.out.find("genre=Jazz"), std::string::npos) << tags.out;
+        EXPECT_NE(tags.out.find("date=1999"), std::string::npos) << tags.out;
+      }
+    }
+  }
+}
+
+}  // namespace
