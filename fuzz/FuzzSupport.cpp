@@ -150,6 +150,10 @@ void RunOne(CAudioFile& file, const Controls& c) {
          settings.crcFlag = k.b & 0x80;
          f.ConvertToMp3(ScratchFile("encoded.mp3"), &p, settings);
        }},
+      {Conversion::ToFlac,
+       [](CAudioFile& f, const Controls& k, FuzzProgress& p) {
+         f.ConvertToFlac(ScratchFile("encoded.flac"), &p, FlacEncodeSettings{k.a % 9u});
+       }},
   };
   // The cuts every file offers, then the conversions this one offers: no
   // input is spent on an operation the file refuses outright.

@@ -64,9 +64,9 @@ struct Controls {
   static Controls Take(const std::uint8_t*& data, std::size_t& size);
 };
 
-// The most operations a file offers: three cuts and the conversions of the
-// Convert menu. The seeds of an operation harness try each of them.
-inline constexpr int kMostOperations = 8;
+// The most operations a file offers: three cuts, the conversions of the
+// Convert menu and the FLAC encoding. The seeds of an operation harness try each of them.
+inline constexpr int kMostOperations = 9;
 
 // An operation harness's whole body: the input after its control bytes is
 // written as a file named "input" + extension, opened through the format

@@ -13,7 +13,14 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <memory>
+
 #include "FuzzSupport.h"
+#include "core/AudioFile.h"
+#include "core/Progress.h"
+#include "core/open/Formats.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
 
@@ -159,6 +166,53 @@ std::vector<Seed> Mp3Seeds() {
   return seeds;
 }
 
+// FLAC streams encoded from the PCM seeds by the engine itself, and one
+// with its own cue sheet block and tags, so the seeds need no tool.
+std::vector<Seed> FlacSeeds() {
+  std::vector<Seed> seeds;
+  const fs::path scratch = fs::temp_directory_path() / ("kestrune-seedgen-" + std::to_string(::getpid()));
+  fs::create_directories(scratch);
+  for (const Seed& wav : WavSeeds()) {
+    const std::string in = (scratch / (wav.name + ".wav")).string(), out = (scratch / (wav.name + ".flac")).string();
+    kt::WriteAll(in, wav.bytes);
+    const std::unique_ptr<CAudioFile> file = OpenAudioFile(in);
+    if (!file || !file->Offers(Conversion::ToFlac)) continue;
+    CProgress quiet;
+    if (file->ConvertToFlac(out, &quiet, FlacEncodeSettings{static_cast<unsigned>(wav.name.size() % 9)}) == err::kNone)
+      seeds.push_back({wav.name, kt::ReadAll(out)});
+  }
+  fs::remove_all(scratch);
+  if (!seeds.empty()) {
+    // A CUESHEET block (two tracks, lead-out) and a comment block appended
+    // to the metadata of the first stream, before its padding.
+    Bytes tagged = seeds.front().bytes;
+    Bytes comment = {4, 0, 0, 25, 4, 0, 0, 0, 'k', 'e', 's', 't', 1, 0, 0, 0, 13, 0, 0, 0};
+    for (char ch : std::string("TITLE=Seeded!")) comment.push_back(static_cast<std::uint8_t>(ch));
+    Bytes cue(4 + 396 + 3 * 36 + 2 * 12, 0);
+    cue[0] = 5;
+    const std::size_t body = cue.size() - 4;
+    cue[1] = static_cast<std::uint8_t>(body >> 16), cue[2] = static_cast<std::uint8_t>(body >> 8),
+    cue[3] = static_cast<std::uint8_t>(body);
+    cue[4 + 395] = 3;  // tracks
+    std::size_t at = 4 + 396;
+    const std::uint8_t numbers[] = {1, 2, 170};
+    for (int t = 0; t < 3; ++t, at += 36) {
+      cue[at + 7] = static_cast<std::uint8_t>(t * 100);  // offset in samples
+      cue[at + 8] = numbers[t];
+      cue[at + 35] = t < 2 ? 1 : 0;
+      if (t < 2) {
+        cue[at + 36 + 8] = 1;  // INDEX 01 at the track's offset
+        at += 12;
+      }
+    }
+    // After the 42 bytes of "fLaC" and STREAMINFO.
+    tagged.insert(tagged.begin() + 42, cue.begin(), cue.end());
+    tagged.insert(tagged.begin() + 42, comment.begin(), comment.end());
+    seeds.push_back({"cue-and-tags", tagged});
+  }
+  return seeds;
+}
+
 void Write(const fs::path& path, const Bytes& bytes) {
   kt::WriteAll(path.string(), bytes);
 }
@@ -198,13 +252,15 @@ int main(int argc, char** argv) {
       {"wav-ops", WavSeeds, true},
       {"mp3", Mp3Seeds, false},
       {"mp3-ops", Mp3Seeds, true},
+      {"flac", FlacSeeds, false},
+      {"flac-ops", FlacSeeds, true},
   };
   const Kind* kind = nullptr;
   if (argc == 3)
     for (const Kind& k : kKinds)
       if (std::string(argv[1]) == k.name) kind = &k;
   if (!kind) {
-    std::fprintf(stderr, "usage: %s wav|wav-ops|mp3|mp3-ops <folder>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s wav|wav-ops|mp3|mp3-ops|flac|flac-ops <folder>\n", argv[0]);
     return 2;
   }
   try {

@@ -118,7 +118,10 @@ int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, co
 CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   auto* sub = app.add_subcommand(
       "split", "Cut a file at its silences, into equal pieces at silences, or by a cue sheet");
-  sub->add_option("FILE", o.input, "The WAV, MP3 or FLAC file, or a .cue sheet naming one (a FLAC album image with a cue sheet inside is split by it)")->required();
+  sub->add_option("FILE", o.input,
+                  "The WAV, MP3 or FLAC file, or a .cue sheet naming one (a FLAC album image with a cue "
+                  "sheet inside is split by it)")
+      ->required();
   sub->add_flag("--silence", o.silence, "Cut in the silences");
   sub->add_option("--threshold", o.threshold, "Silence is below this level, dBFS (default -48)");
   sub->add_option("--min-silence", o.minSilence,
@@ -132,7 +135,8 @@ CLI::App* AddSplitCommand(CLI::App& app, CliSplitOptions& o) {
   sub->add_option("--base", o.base, "Base file name of the pieces (default: the source's own path)");
   sub->add_option("--suffix", o.suffix, "Text between base name and piece number (default: stored setting)");
   sub->add_option("--out-dir", o.outDir, "Cue sheets: folder of the pieces (default: beside the sheet)");
-  sub->add_option("--to", o.to, "Write the pieces as wav, mp3 or flac (default: the source's own format, cut losslessly)")
+  sub->add_option("--to", o.to,
+                  "Write the pieces as wav, mp3 or flac (default: the source's own format, cut losslessly)")
       ->check(CLI::IsMember({"wav", "mp3", "flac"}, CLI::ignore_case));
   sub->add_flag("--dry-run", o.dryRun, "Print the cut list and write nothing");
   sub->add_flag("--json", o.json, "Print the cut list as JSON");

@@ -2,8 +2,10 @@
 // knows of it, and the facts, decoding and conversions of CFlacFile.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "core/AudioFailure.h"
@@ -12,6 +14,7 @@
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
+#include "core/Workers.h"
 #include "core/flac/FlacDecoder.h"
 #include "core/flac/FlacFile.h"
 #include "core/wav/WaveHeader.h"
@@ -42,13 +45,14 @@ class CFlacFormat : public CAudioFormat {
     return std::make_unique<CFlacFile>(path, writeFaults);
   }
   // A FLAC piece of a FLAC source carries its comments and pictures already.
-  void TagPiece(const std::string&, const std::string& piece, const split::PieceTagFacts& facts) const override {
+  void TagPiece(const std::string&, const std::string& piece,
+                const split::PieceTagFacts& facts) const override {
     split::TagFlacPiece(piece, facts);
   }
 };
 
 // Samples decoded and converted at a time: bounded memory for any span.
-constexpr std::uint32_t kPcmBlock = 1 << 16;
+constexpr std::uint32_t kPcmBlock = 1 << 18;
 
 std::string Hex(const std::array<std::uint8_t, 16>& bytes) {
   std::string text;
@@ -264,10 +268,33 @@ AudioError CFlacFile::ConvertToWav(const std::string& outputPath, CProgress* pro
     out.Write(header.data(), header.size());
     std::uint64_t written = 0;
     bool cancelled = false;
-    for (std::uint64_t at = 0; at < samples && !cancelled; at += kPcmBlock) {
-      CFilePcmSink sink(out);
-      written += DecodeSpan(at, std::min(samples, at + kPcmBlock), sink);
-      p.StepFile();
+    // Frames decode independently: every core decodes blocks of a round,
+    // then the round is written in order.
+    const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+    std::vector<std::vector<std::uint8_t>> round(2 * threads);
+    for (std::uint64_t at = 0; at < samples && !cancelled;) {
+      std::atomic<std::size_t> next{0};
+      const std::uint64_t roundStart = at;
+      RunOnThreads(threads, [&] {
+        for (std::size_t k; (k = next++) < round.size();) {
+          round[k].clear();
+          const std::uint64_t from = roundStart + k * kPcmBlock;
+          if (from >= samples) continue;
+          DecodeSamples(from, std::min(samples, from + kPcmBlock),
+                        [&](const std::int32_t* s, std::uint32_t frames) {
+                          const std::size_t values = std::size_t{frames} * channels, size = round[k].size();
+                          round[k].resize(size + values * containerBytes);
+                          ToPcm(s, values, meta_.info.bitsPerSample, containerBytes, round[k].data() + size);
+                        });
+        }
+      });
+      for (const std::vector<std::uint8_t>& block : round) {
+        if (block.empty()) break;
+        out.Write(block.data(), block.size());
+        written += block.size() / format.blockAlign;
+        at += kPcmBlock;
+        p.StepFile();
+      }
       cancelled = p.IsCancelled();
     }
     if (written != samples) {
@@ -299,7 +326,8 @@ AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
     error = err::kZeroLength;
     return error;
   }
-  std::unique_ptr<CLameEncoder> encoder = CLameEncoder::Open(settings, meta_.info.sampleRate, meta_.info.channels, error);
+  std::unique_ptr<CLameEncoder> encoder =
+      CLameEncoder::Open(settings, meta_.info.sampleRate, meta_.info.channels, error);
   if (!encoder) return error;
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
@@ -321,7 +349,8 @@ AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
         const std::size_t values = std::size_t{frames} * meta_.info.channels;
         if (bits <= 16) {
           narrow.resize(values);
-          for (std::size_t i = 0; i < values; ++i) narrow[i] = static_cast<std::int16_t>(s[i] * (1 << (16 - bits)));
+          for (std::size_t i = 0; i < values; ++i)
+            narrow[i] = static_cast<std::int16_t>(s[i] * (1 << (16 - bits)));
           failed = failed || !encoder->Encode(narrow.data(), frames, out);
         } else {
           wide.resize(values);

@@ -47,7 +47,8 @@ class CWaveSpanWriter : public CSpanWriter {
 
  private:
   void WriteHeader(std::uint64_t dataBytes) {
-    const std::vector<std::uint8_t> header = BuildWaveHeader(parts_, dataBytes, dataBytes / format_.blockAlign, form_);
+    const std::vector<std::uint8_t> header =
+        BuildWaveHeader(parts_, dataBytes, dataBytes / format_.blockAlign, form_);
     out_.Write(header.data(), header.size());
   }
   CFile& out_;
@@ -59,7 +60,8 @@ class CWaveSpanWriter : public CSpanWriter {
 
 class CFlacSpanWriter : public CSpanWriter {
  public:
-  CFlacSpanWriter(CFile& out, const CAudioFile& source, std::uint64_t samples, const FlacEncodeSettings& settings)
+  CFlacSpanWriter(CFile& out, const CAudioFile& source, std::uint64_t samples,
+                  const FlacEncodeSettings& settings)
       : bytes_((source.GetBitsPerSample() + 7u) / 8u),
         channels_(source.GetChannels()),
         encoder_({source.GetSampleRate(), channels_, bytes_ * 8, samples, 0}, settings, out) {
@@ -97,12 +99,14 @@ class CMp3SpanWriter : public CSpanWriter {
     bool ok = true;
     if (bytes_ == 2) {
       narrow_.resize(values);
-      for (std::size_t i = 0; i < values; ++i) narrow_[i] = static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8);
+      for (std::size_t i = 0; i < values; ++i)
+        narrow_[i] = static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8);
       ok = encoder_->Encode(narrow_.data(), values / channels_, out_);
     } else {
       wide_.resize(values);
       PcmToInt32(pcm, values, bytes_, bytes_ * 8, wide_.data());
-      for (std::int32_t& v : wide_) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << (32 - 8 * bytes_));
+      for (std::int32_t& v : wide_)
+        v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << (32 - 8 * bytes_));
       ok = encoder_->Encode(wide_.data(), values / channels_, out_);
     }
     if (!ok) throw CAudioFailure(err::kEncoderInit);

@@ -1,7 +1,5 @@
 #include "core/split/CueSheet.h"
 
-#include "core/AudioFile.h"
-
 #include <libcue.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "core/AudioFile.h"
 #include "core/File.h"
 #include "core/Progress.h"
 #include "core/TimeText.h"
@@ -121,7 +120,8 @@ std::string RemGenre(const std::string& text) {
     if (ToUpperAscii(line.substr(0, 6)) == "TRACK ") break;
     if (ToUpperAscii(line.substr(0, 10)) != "REM GENRE ") continue;
     std::string value = line.substr(10);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     return value;
   }
   return {};

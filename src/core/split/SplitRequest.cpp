@@ -1,9 +1,7 @@
 #include "core/split/SplitRequest.h"
 
 #include <algorithm>
-
 #include <cmath>
-
 #include <cstdio>
 
 #include "core/AudioFile.h"
@@ -57,7 +55,8 @@ class CPeakSink : public CPcmSink {
         v = (p[i] - 128) / 128.0;
       } else {
         std::uint32_t u = 0;
-        for (unsigned b = 0; b < bytes_; ++b) u |= static_cast<std::uint32_t>(p[i + b]) << (8 * (b + 4 - bytes_));
+        for (unsigned b = 0; b < bytes_; ++b)
+          u |= static_cast<std::uint32_t>(p[i + b]) << (8 * (b + 4 - bytes_));
         v = static_cast<std::int32_t>(u) / 2147483648.0;
       }
       peak = std::max(peak, std::fabs(v));

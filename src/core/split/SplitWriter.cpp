@@ -7,8 +7,8 @@
 #include "core/File.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
-#include "core/open/SpanTranscode.h"
 #include "core/StringTable.h"
+#include "core/open/SpanTranscode.h"
 
 namespace split {
 
@@ -79,7 +79,8 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
   const PiecesShown shown(each, static_cast<std::uint32_t>(pieces.size()));
   WriteOutcome outcome;
   // A hidden track (piece 0) is no track of the sheet's count.
-  const auto count = static_cast<std::uint32_t>(pieces.size() - (plan.firstNumber == 0 && !pieces.empty() ? 1 : 0));
+  const auto count =
+      static_cast<std::uint32_t>(pieces.size() - (plan.firstNumber == 0 && !pieces.empty() ? 1 : 0));
   for (const PlannedPiece& p : pieces) {
     each.SetPiece(p.number);
     try {
@@ -114,7 +115,8 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
       // A damaged stretch of the source, or an encoder that refused it.
       RemovePiece(p.path, file);
       const std::string reason = e.Text().empty() ? LoadMessage(e.Code()) : e.Text();
-      throw WriteError(p.path, p.path + ": " + reason + " The piece was removed." + WrittenNote(outcome.written));
+      throw WriteError(p.path,
+                       p.path + ": " + reason + " The piece was removed." + WrittenNote(outcome.written));
     }
     outcome.written.push_back(p.path);
   }
