@@ -57,12 +57,14 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   context.controls = controls_.get();
   context.file = [this] { return static_cast<const CAudioFile*>(file_.get()); };
   context.thumbMoved = [this] { SyncSelectionFromSlider(); };
+  context.loop = [this] { return Action(kPlayLoop)->isChecked(); };
   playback_ = std::make_unique<CMainPlayback>(std::move(context), std::move(player));
   ConnectControls();
   SetDesktopTabOrder();
   UpdateDesktopEntries();
   setAcceptDrops(true);
   Collapse();
+  UpdateEditEntries();
 }
 
 CMainDlg::~CMainDlg() {
@@ -117,6 +119,11 @@ CMediaPlayer2& CMainDlg::PreparePlayer() {
 void CMainDlg::OnPlay() {
   playback_->Play();
 }
+void CMainDlg::OnPlaySelection() {
+  const auto span = marks_.Selection();
+  if (!file_ || !span || marks_.GetMarking() != CSelectionModel::Marking::Done) return;
+  playback_->PlaySpan(marks_.Seconds(span->first), marks_.Seconds(span->end));
+}
 void CMainDlg::OnStop() {
   playback_->Pause();
 }
@@ -152,6 +159,9 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == controls_->save && event->type() == QEvent::EnabledChange) UpdateDesktopEntries();
+  if (watched == controls_->slider && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+      waveform_)
+    waveform_->RedrawAxis();
   return QDialog::eventFilter(watched, event);
 }
 

@@ -47,7 +47,9 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
   });
   connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
   connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
-  connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
+  connect(view, &CWaveformView::ViewChanged, this, &CMainDlg::UpdateEditEntries);
+  // The strip is drawn on the slider's axis: it follows every move of it.
+  controls_->slider->installEventFilter(this);
   waveform_->setVisible(Action(kViewWaveform)->isChecked());
 }
 
@@ -62,6 +64,7 @@ void CMainDlg::OnToggleWaveform() {
   if (shown && file_) StartWaveform();
   if (!shown) waveform_->Close();
   Collapse();
+  UpdateEditEntries();
 }
 
 void CMainDlg::ShowResizable() {
@@ -103,6 +106,25 @@ void CMainDlg::FitSliderToWindow() {
 void CMainDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   FitSliderToWindow();
+  // The slider's new width now rather than at the next layout pass: a click
+  // on the strip right after a resize or maximise reads the new axis.
+  if (layout()) layout()->activate();
+  RedrawAxis();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  // A new font or style resizes the scale marks the slider leaves room for.
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    FitSliderToWindow();
+    if (layout()) layout()->activate();
+    RedrawAxis();
+  }
+}
+
+void CMainDlg::RedrawAxis() {
+  controls_->slider->update();
+  if (waveform_) waveform_->RedrawAxis();
 }
 
 void CMainDlg::RememberSize() {
@@ -126,7 +148,8 @@ void CMainDlg::OnSetSelection() {
                                   : CSetSelectionDlg::Span{marks_.Position(), marks_.Length()},
                           this);
   if (dialog.exec() != QDialog::Accepted) return;
-  SelectSamples(dialog.Selection().first, dialog.Selection().end);
+  activeEnd_ = true;
+  Undoable([&] { SelectSamples(dialog.Selection().first, dialog.Selection().end); });
   CMainControls::Focus(controls_->save);
 }
 
@@ -146,6 +169,9 @@ void CMainDlg::SyncSelectionFromSlider() {
   };
   // The marks are the slider's already: it sets them in marks_.
   marks_.SetPosition(sampleOf(controls_->slider->ThumbPosition()));
+  // The labels again: while marking, the selected length runs to the
+  // position just set.
+  controls_->slider->UpdateLabels();
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
@@ -171,13 +197,38 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
 }
 
 void CMainDlg::OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished) {
-  if (!file_ || anchor == sample) return;
-  SelectSamples(anchor, sample);
-  if (finished) CMainControls::Focus(controls_->save);
+  if (!file_) return;
+  // The whole drag, nudges included, is one undo step.
+  if (!dragBefore_) dragBefore_ = marks_.GetMarks();
+  if (anchor != sample) {
+    activeEnd_ = sample > anchor;
+    SelectSamples(anchor, sample);
+  }
+  if (!finished) return;
+  history_.Changed(*dragBefore_, marks_.GetMarks());
+  dragBefore_.reset();
+  UpdateEditEntries();
+  if (anchor != sample) CMainControls::Focus(controls_->save);
 }
 
-void CMainDlg::OnWaveformNudge(int milliseconds) {
-  if (!marks_.Selection() || marks_.GetMarking() != CSelectionModel::Marking::Done) return;
-  marks_.Nudge(waveform_->View()->DraggingEnd(), milliseconds);
-  SelectSamples(marks_.StartMark(), marks_.EndMark());
+// ------------------------------------------------------------------ zoom
+
+void CMainDlg::OnZoomIn() {
+  if (!WaveformShown()) return;
+  waveform_->View()->ZoomAt(marks_.Position(), 0.5);
+}
+
+void CMainDlg::OnZoomOut() {
+  if (!WaveformShown()) return;
+  waveform_->View()->ZoomAt(marks_.Position(), 2.0);
+}
+
+void CMainDlg::OnZoomFit() {
+  if (WaveformShown()) waveform_->View()->SetView(0, 0);
+}
+
+void CMainDlg::OnZoomToSelection() {
+  const auto span = marks_.Selection();
+  if (!WaveformShown() || !span) return;
+  waveform_->View()->ShowSamples(span->first, span->end);
 }
