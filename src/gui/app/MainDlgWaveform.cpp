@@ -172,6 +172,7 @@ void CMainDlg::SyncSelectionFromSlider() {
   // The labels again: while marking, the selected length runs to the
   // position just set.
   controls_->slider->UpdateLabels();
+  UpdateEditEntries();
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
@@ -192,6 +193,7 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
   // As START and END would leave the buttons: SAVE and CLEAR ready.
   for (CBitmapButton* b : {controls_->start, controls_->end}) b->setEnabled(false);
   for (CBitmapButton* b : {controls_->save, controls_->clear}) b->setEnabled(true);
+  UpdateEditEntries();
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
