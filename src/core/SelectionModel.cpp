@@ -51,8 +51,8 @@ std::uint64_t CSelectionModel::SampleAt(double seconds) const {
 }
 
 void CSelectionModel::Nudge(bool endMark, int milliseconds) {
-  NudgeSamples(endMark,
-               static_cast<std::int64_t>(std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0)));
+  NudgeSamples(endMark, static_cast<std::int64_t>(
+                            std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0)));
 }
 
 void CSelectionModel::SetMarks(const Marks& marks) {

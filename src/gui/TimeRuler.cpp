@@ -33,9 +33,9 @@ std::uint64_t CTimeRuler::StepMs() const {
   // Room for the widest label the stream can have, and a gap.
   const int room = fontMetrics().horizontalAdvance(QStringLiteral("0:00:00.000")) + 16;
   const double msPerPixel = static_cast<double>(view_.SamplesPerPixel()) * 1000.0 / rate;
-  static constexpr std::uint64_t kSteps[] = {1,    2,    5,     10,    20,    50,     100,    200,    500,
-                                             1000, 2000, 5000,  10000, 15000, 30000,  60000,  120000, 300000,
-                                             600000, 900000, 1800000, 3600000};
+  static constexpr std::uint64_t kSteps[] = {1,      2,      5,      10,     20,      50,     100,   200,
+                                             500,    1000,   2000,   5000,   10000,   15000,  30000, 60000,
+                                             120000, 300000, 600000, 900000, 1800000, 3600000};
   for (const std::uint64_t step : kSteps)
     if (static_cast<double>(step) >= msPerPixel * room) return step;
   return 7200000;

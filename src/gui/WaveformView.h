@@ -129,7 +129,7 @@ class CWaveformView : public QWidget {
   bool dragEnd_ = true;
   std::uint64_t anchor_ = 0;
   std::int64_t dragNudge_ = 0;  // samples the nudges of this drag moved its mark
-  int dragX_ = 0;                // the pointer's last x in this drag
+  int dragX_ = 0;               // the pointer's last x in this drag
   std::pair<int, int> drawnAxis_{0, 0};
   // The sample of the dragged mark: under x, moved by the drag's nudges.
   std::uint64_t DraggedSample(int x) const;

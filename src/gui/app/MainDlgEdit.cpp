@@ -56,11 +56,11 @@ void CMainDlg::UpdateEditEntries() {
     for (const char* side : {"Left", "Right"})
       Action((QByteArray(step) + side).constData())->setEnabled(marked);
   const bool zoomable = file_ && WaveformShown();
-  for (const char* name : {kViewZoomIn, kViewZoomOut, kViewZoomFit})
-    Action(name)->setEnabled(zoomable);
+  for (const char* name : {kViewZoomIn, kViewZoomOut, kViewZoomFit}) Action(name)->setEnabled(zoomable);
   Action(kViewZoomSelection)->setEnabled(zoomable && marks_.Selection().has_value());
-  Action(kPlaySelection)->setEnabled(file_ && marks_.GetMarking() == CSelectionModel::Marking::Done &&
-                                     marks_.Selection().has_value());
+  Action(kPlaySelection)
+      ->setEnabled(file_ && marks_.GetMarking() == CSelectionModel::Marking::Done &&
+                   marks_.Selection().has_value());
 }
 
 void CMainDlg::NudgeMark(NudgeStep step, int direction) {
