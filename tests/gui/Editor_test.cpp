@@ -7,11 +7,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include "gui/MainWindowFixture.h"
+#include "gui/SetSelectionDlg.h"
 #include "gui/TimeRuler.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
@@ -331,6 +335,52 @@ TEST_F(EditorTest, EveryMenuHasUniqueAcceleratorsAndShortcuts) {
       EXPECT_TRUE(fresh) << keys.toString().toStdString() << ": " << action->objectName().toStdString()
                          << " and " << it->second.toStdString();
     }
+}
+
+// Set Selection: a wrong time keeps the dialog with the reason in full and
+// the keys on the field to mend.
+TEST_F(EditorTest, SetSelectionShowsItsReasonWholeAndFocusesTheWrongField) {
+  OpenAndWait(20.0);
+  const struct {
+    const char* start;
+    const char* end;
+    bool startWrong;
+  } cases[] = {
+      {"1:7x", "2", true},
+      {"25", "26", true},
+      {"1", "0:0x", false},
+      {"3", "2", false},
+  };
+  int checked = 0;
+  for (const auto& c : cases) {
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<CSetSelectionDlg*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->StartEdit()->setText(QString::fromLatin1(c.start));
+      dialog->EndEdit()->setText(QString::fromLatin1(c.end));
+      QTest::keyClick(dialog->EndEdit(), Qt::Key_Return);
+      EXPECT_TRUE(dialog->isVisible()) << c.start;
+      EXPECT_EQ(dialog->focusWidget(), c.startWrong ? dialog->StartEdit() : dialog->EndEdit()) << c.start;
+      QLabel* problem = dialog->Problem();
+      EXPECT_GE(problem->height(), problem->heightForWidth(problem->width())) << c.start;
+      EXPECT_LE(problem->mapTo(dialog, QPoint(0, problem->height())).y(), dialog->height()) << c.start;
+      ++checked;
+      dialog->reject();
+    });
+    window->Action(CMainDlg::kEditSetSelection)->trigger();
+  }
+  EXPECT_EQ(checked, 4);
+}
+
+// The size the person gives the window stays when another file opens.
+TEST_F(EditorTest, OpeningAnotherFileKeepsTheWindowSize) {
+  OpenAndWait(3.0);
+  window->resize(1400, 899);
+  QApplication::processEvents();
+  prompt.Answer(PromptAnswer::Yes);
+  window->OpenRecent(QString::fromStdString(dir.File("Edit.wav")));
+  ASSERT_NE(window->File(), nullptr);
+  EXPECT_EQ(window->size(), QSize(1400, 899));
 }
 
 }  // namespace
