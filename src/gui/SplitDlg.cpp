@@ -182,13 +182,19 @@ QWidget* CSplitDlg::BuildPreview() {
   exportCue_ = new QPushButton(QStringLiteral("Export &cue sheet..."), box);
   exportLabels_ = new QPushButton(QStringLiteral("Export &labels..."), box);
   write_ = new QPushButton(QStringLiteral("&Write pieces"), box);
+  addSegments_ = new QPushButton(QStringLiteral("Add to se&gments"), box);
+  addSegments_->setToolTip(QStringLiteral("Adds the pieces to the main window's segments"));
+  addSegments_->hide();
+  connect(addSegments_, &QPushButton::clicked, this, [this] {
+    if (plan_ && addToSegments_) addToSegments_(*plan_);
+  });
   auto* close = new QPushButton(QStringLiteral("Close"), box);
   connect(exportCue_, &QPushButton::clicked, this, [this] { OnExport(true); });
   connect(exportLabels_, &QPushButton::clicked, this, [this] { OnExport(false); });
   connect(write_, &QPushButton::clicked, this, [this] { OnWrite(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {exportCue_, exportLabels_}) buttons->addWidget(b);
+  for (QPushButton* b : {exportCue_, exportLabels_, addSegments_}) buttons->addWidget(b);
   buttons->addStretch(1);
   buttons->addWidget(write_);
   buttons->addWidget(close);
@@ -283,6 +289,11 @@ void CSplitDlg::OnFind() {
   });
 }
 
+void CSplitDlg::SetSegmentsSink(SegmentsSink sink) {
+  addToSegments_ = std::move(sink);
+  addSegments_->setVisible(static_cast<bool>(addToSegments_));
+}
+
 void CSplitDlg::OnFindCancelled() {
   if (!job_ || job_->cancelled.exchange(true)) return;
   cancelWatch_.stop();
@@ -353,7 +364,7 @@ void CSplitDlg::FillPieces() {
                         .arg(plan_->EnabledCuts())
                         .arg(plan_->cuts.size())
                         .arg(pieces.size()));
-  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(!pieces.empty());
+  for (QPushButton* b : {write_, exportCue_, exportLabels_, addSegments_}) b->setEnabled(!pieces.empty());
   if (showCuts_) showCuts_(&*plan_);
 }
 
@@ -369,7 +380,7 @@ void CSplitDlg::Forget() {
   cutTable_->setRowCount(0);
   pieceTable_->setRowCount(0);
   summary_->setText(QStringLiteral("Press Find cuts to see where the file would be cut."));
-  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(false);
+  for (QPushButton* b : {write_, exportCue_, exportLabels_, addSegments_}) b->setEnabled(false);
   if (showCuts_) showCuts_(nullptr);
 }
 

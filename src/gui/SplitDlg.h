@@ -54,6 +54,11 @@ class CSplitDlg : public QDialog {
   void SetProgressFactory(ProgressFactory factory) { makeProgress_ = std::move(factory); }
   void SetCutPointsView(CutPointsView view) { showCuts_ = std::move(view); }
   void SetPlanner(Planner planner) { planner_ = std::move(planner); }
+  // Takes the pieces of the plan shown as segments (the main window's
+  // list); without one the button is not shown.
+  using SegmentsSink = std::function<void(const split::SplitPlan&)>;
+  void SetSegmentsSink(SegmentsSink sink);
+  QPushButton* AddSegmentsButton() const { return addSegments_; }
   // True while Find cuts reads the file (also after Cancel, until the
   // reading thread lets go of the file).
   bool Finding() const { return finder_.joinable(); }
@@ -141,4 +146,6 @@ class CSplitDlg : public QDialog {
   QPushButton* exportCue_ = nullptr;
   QPushButton* exportLabels_ = nullptr;
   QPushButton* write_ = nullptr;
+  QPushButton* addSegments_ = nullptr;
+  SegmentsSink addToSegments_;
 };

@@ -9,12 +9,16 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include "core/wav/WaveFile.h"
 #include "gui/MainWindowFixture.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/TimeRuler.h"
 #include "gui/WaveformPanel.h"
@@ -58,8 +62,13 @@ class EditorTest : public kt::MainWindowTest {
         ->mapFrom(window.get(), Slider()->mapTo(window.get(), QPoint(Slider()->XOfValue(value), 0)))
         .x();
   }
-  // Keys go where the window's focus is, as typing does.
+  // Keys go where the window's focus is, as typing does; the window is
+  // active again after the modal windows of a command, as for a person.
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    if (QApplication::activeWindow() != window.get()) {
+      window->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
     QWidget* focus = QApplication::focusWidget();
     QTest::keyClick(focus && focus->window() == window.get() ? focus : window.get(),
                     static_cast<Qt::Key>(key), modifiers);
@@ -381,6 +390,103 @@ TEST_F(EditorTest, OpeningAnotherFileKeepsTheWindowSize) {
   window->OpenRecent(QString::fromStdString(dir.File("Edit.wav")));
   ASSERT_NE(window->File(), nullptr);
   EXPECT_EQ(window->size(), QSize(1400, 899));
+}
+
+// View > Segments: the selection added as named segments, renamed, moved,
+// removed, all undone and redone; the strip keeps the slider's axis beside
+// the list.
+TEST_F(EditorTest, SegmentsAreListedReorderedRenamedRemovedAndUndone) {
+  OpenAndWait(10.0);
+  EXPECT_FALSE(window->Segments()->isVisible()) << "nothing changes for who does not ask for it";
+  window->Action(CMainDlg::kViewSegments)->trigger();
+  ASSERT_TRUE(window->Segments()->isVisible());
+  kt::PaintCounter::Settle(View());
+  EXPECT_EQ(View()->CurrentAxis(),
+            std::make_pair(SliderX(Slider()->minimum()), SliderX(Slider()->maximum())));
+  EXPECT_LT(View()->CurrentAxis().second, View()->width());
+  auto button = [&](const char* name) { return kt::Control<QPushButton>(window->Segments(), name); };
+  EXPECT_FALSE(button(CSegmentsPanel::kAdd)->isEnabled());
+  const std::pair<double, double> spans[] = {{1.0, 2.0}, {4.0, 6.5}, {7.0, 8.0}};
+  for (const auto& [from, to] : spans) {
+    Drag(from, to);
+    button(CSegmentsPanel::kAdd)->click();
+  }
+  auto names = [&] {
+    QStringList texts;
+    for (const split::Segment& seg : window->SegmentList().Items()) texts << QString::fromStdString(seg.name);
+    return texts;
+  };
+  ASSERT_EQ(names(), (QStringList{"Segment 1", "Segment 2", "Segment 3"}));
+  const std::vector<split::Segment> added = window->SegmentList().Items();
+  QListWidget* list = window->Segments()->List();
+  list->item(1)->setText(QStringLiteral("Chorus"));
+  list->setCurrentRow(2);
+  EXPECT_EQ(Now().start, added[2].first) << "a chosen segment is the selection";
+  button(CSegmentsPanel::kUp)->click();
+  EXPECT_EQ(names(), (QStringList{"Segment 1", "Segment 3", "Chorus"}));
+  list->setCurrentRow(0);
+  button(CSegmentsPanel::kRemove)->click();
+  const QStringList edited{"Segment 3", "Chorus"};
+  EXPECT_EQ(names(), edited);
+  EXPECT_EQ(list->count(), 2);
+  // Undo back to the three as added (choosing rows changed the marks: steps too).
+  for (int i = 0; i < 20 && window->SegmentList().Items() != added; ++i) Key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(window->SegmentList().Items(), added);
+  EXPECT_EQ(list->count(), 3);
+  for (int i = 0; i < 20 && names() != edited; ++i) Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(names(), edited);
+  EXPECT_EQ(list->item(1)->text(), QStringLiteral("Chorus"));
+}
+
+// Write All writes every segment to the sample; a labels file and a cue
+// sheet exported and imported again give the segments back.
+TEST_F(EditorTest, SegmentsAreWrittenExactAndComeBackFromTheirFiles) {
+  OpenAndWait(10.0);
+  window->Action(CMainDlg::kViewSegments)->trigger();
+  auto button = [&](const char* name) { return kt::Control<QPushButton>(window->Segments(), name); };
+  const std::pair<std::uint64_t, std::uint64_t> spans[] = {{kRate + 17, 2 * kRate + 5},
+                                                           {5 * kRate, 6 * kRate + 999}};
+  for (const auto& [first, end] : spans) {
+    window->SelectSamples(first, end);
+    ASSERT_TRUE(button(CSegmentsPanel::kAdd)->isEnabled());
+    button(CSegmentsPanel::kAdd)->click();
+  }
+  const std::vector<split::Segment> added = window->SegmentList().Items();
+  ASSERT_EQ(added.size(), 2u);
+  kt::TempDir out;
+  prompt.AnswerFile(QString::fromStdString(out.Path()));
+  button(CSegmentsPanel::kWriteAll)->click();
+  EXPECT_EQ(prompt.MessageTexts().back(), QStringLiteral("2 pieces written."));
+  for (std::size_t i = 0; i < added.size(); ++i) {
+    const std::string piece = out.File("0" + std::to_string(i + 1) + " - " + added[i].name + ".wav");
+    const auto bytes = kt::ReadAll(piece);
+    ASSERT_GE(bytes.size(), 44u) << piece;
+    EXPECT_EQ(CWaveFile(piece).GetDataSize(), (added[i].end - added[i].first) * 4) << piece;
+  }
+  const struct {
+    const char* file;
+    std::uint64_t tolerance;  // a cue sheet counts 1/75 s and keeps no ends
+  } forms[] = {{"segments.txt", 0}, {"segments.cue", kRate / 75}};
+  for (const auto& form : forms) {
+    const QString path = QString::fromStdString(out.File(form.file));
+    prompt.AnswerFile(path);
+    button(CSegmentsPanel::kExport)->click();
+    prompt.AnswerFile(path);
+    button(CSegmentsPanel::kImport)->click();
+    const std::vector<split::Segment>& now = window->SegmentList().Items();
+    ASSERT_EQ(now.size(), 4u) << form.file;
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(now[2 + i].name, added[i].name) << form.file;
+      EXPECT_NEAR(static_cast<double>(now[2 + i].first), static_cast<double>(added[i].first),
+                  static_cast<double>(form.tolerance))
+          << form.file;
+    }
+    if (form.tolerance == 0) {
+      EXPECT_EQ(now[3].end, added[1].end);
+    }
+    Key(Qt::Key_Z, Qt::ControlModifier);  // the import is one step
+    EXPECT_EQ(window->SegmentList().Items(), added);
+  }
 }
 
 }  // namespace

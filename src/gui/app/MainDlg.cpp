@@ -1,6 +1,7 @@
 #include "gui/app/MainDlg.h"
 
 #include <QFile>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "gui/PositionSlider.h"
 #include "gui/ProgressDlg.h"
 #include "gui/Resources.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/SettingsDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/app/MainControls.h"
@@ -50,7 +52,15 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
   outer->setMenuBar(menus_->Bar());
-  outer->addLayout(controls_->Layout());
+  // The segments list sits right of the strip and the controls; hidden, it
+  // takes no room.
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addLayout(controls_->Layout(), 1);
+  BuildSegments();
+  row->addWidget(segmentsPanel_);
+  outer->addLayout(row);
   CMainPlayback::Context context;
   context.window = this;
   context.services = &services_;

@@ -18,6 +18,7 @@
 #include "core/AudioFile.h"
 #include "core/SelectionModel.h"
 #include "core/UndoHistory.h"
+#include "core/split/SegmentList.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/OperationRunner.h"
 
@@ -38,6 +39,7 @@ class CPositionSlider;
 class CProgress;
 class CWaveformPanel;
 class CTimeRuler;
+class CSegmentsPanel;
 
 inline constexpr const char* kAppCaption = "Kestrune v" KESTRUNE_VERSION;
 
@@ -68,6 +70,7 @@ class CMainDlg : public QDialog {
   static constexpr const char* kFileShowInFolder = "fileShowInFolder";
   static constexpr const char* kEditUndo = "editUndo";
   static constexpr const char* kEditRedo = "editRedo";
+  static constexpr const char* kViewSegments = "viewSegments";
   static constexpr const char* kViewZoomIn = "viewZoomIn";
   static constexpr const char* kViewZoomOut = "viewZoomOut";
   static constexpr const char* kViewZoomFit = "viewZoomFit";
@@ -161,6 +164,22 @@ class CMainDlg : public QDialog {
   // The mark the nudge keys move: true for END.
   bool ActiveMarkIsEnd() const { return activeEnd_; }
 
+  // What undo and redo go back and forth between: the marks and the segments.
+  struct EditState {
+    CSelectionModel::Marks marks;
+    std::vector<split::Segment> segments;
+    bool operator==(const EditState&) const = default;
+  };
+
+  // --- Segments (MainDlgSegments.cpp): View > Segments, the list beside
+  // the strip and what its buttons do.
+  void OnToggleSegments();
+  bool SegmentsShown() const;
+  CSegmentsPanel* Segments() const { return segmentsPanel_; }
+  const split::CSegmentList& SegmentList() const { return segments_; }
+  // Adds a split's pieces to the list (the Split dialog's cut list).
+  void AddSegmentsOfPlan(const split::SplitPlan& plan);
+
   // --- View > Zoom (MainDlgWaveform.cpp) and Play > Play Selection
   void OnZoomIn();
   void OnZoomOut();
@@ -229,8 +248,18 @@ class CMainDlg : public QDialog {
   // A change of the marks as one undo step: what they were before change
   // ran and what it left. The Edit entries follow.
   void Undoable(const std::function<void()>& change);
-  // The marks restored by undo or redo, with the buttons as they would be.
-  void RestoreMarks(const CSelectionModel::Marks& marks);
+  // The marks and segments restored by undo or redo, with the buttons as
+  // they would be.
+  void RestoreState(const EditState& state);
+  EditState CurrentState() const { return {marks_.GetMarks(), segments_.Items()}; }
+  void BuildSegments();
+  void ShowSegments();
+  void OnAddSegment();
+  void OnChooseSegment(int row);
+  void OnPlaySegment(int row);
+  void OnWriteSegments();
+  void OnExportSegments();
+  void OnImportSegments();
   // The buttons as the marking leaves them, and the entries that act on marks.
   void ShowMarking();
   void UpdateEditEntries();
@@ -259,9 +288,11 @@ class CMainDlg : public QDialog {
   const CGuiServices& services_;
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
-  CUndoHistory<CSelectionModel::Marks> history_;
-  // The marks when the present drag on the strip began (one undo step).
-  std::optional<CSelectionModel::Marks> dragBefore_;
+  split::CSegmentList segments_;
+  CSegmentsPanel* segmentsPanel_ = nullptr;
+  CUndoHistory<EditState> history_;
+  // The state when the present drag on the strip began (one undo step).
+  std::optional<EditState> dragBefore_;
   bool activeEnd_ = true;
   CWaveformPanel* waveform_ = nullptr;
   std::uint32_t overlapTime_ = 0;

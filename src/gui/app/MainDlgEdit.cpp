@@ -6,28 +6,33 @@
 
 #include "gui/BitmapButton.h"
 #include "gui/PositionSlider.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 #include "gui/app/MainControls.h"
 #include "gui/app/MainDlg.h"
 
 void CMainDlg::Undoable(const std::function<void()>& change) {
-  const CSelectionModel::Marks before = marks_.GetMarks();
+  const EditState before = CurrentState();
   change();
-  history_.Changed(before, marks_.GetMarks());
+  history_.Changed(before, CurrentState());
   UpdateEditEntries();
 }
 
 void CMainDlg::OnUndo() {
-  if (const auto marks = history_.Undo(marks_.GetMarks())) RestoreMarks(*marks);
+  if (const auto state = history_.Undo(CurrentState())) RestoreState(*state);
 }
 
 void CMainDlg::OnRedo() {
-  if (const auto marks = history_.Redo(marks_.GetMarks())) RestoreMarks(*marks);
+  if (const auto state = history_.Redo(CurrentState())) RestoreState(*state);
 }
 
-void CMainDlg::RestoreMarks(const CSelectionModel::Marks& marks) {
-  marks_.SetMarks(marks);
+void CMainDlg::RestoreState(const EditState& state) {
+  marks_.SetMarks(state.marks);
+  if (segments_.Items() != state.segments) {
+    segments_.Assign(state.segments);
+    ShowSegments();
+  }
   ShowMarking();
   UpdateEditEntries();
 }
@@ -58,6 +63,9 @@ void CMainDlg::UpdateEditEntries() {
   const bool zoomable = file_ && WaveformShown();
   for (const char* name : {kViewZoomIn, kViewZoomOut, kViewZoomFit}) Action(name)->setEnabled(zoomable);
   Action(kViewZoomSelection)->setEnabled(zoomable && marks_.Selection().has_value());
+  if (segmentsPanel_)
+    segmentsPanel_->SetCanAdd(file_ && marks_.GetMarking() == CSelectionModel::Marking::Done &&
+                              marks_.Selection().has_value());
   Action(kPlaySelection)
       ->setEnabled(file_ && marks_.GetMarking() == CSelectionModel::Marking::Done &&
                    marks_.Selection().has_value());

@@ -71,6 +71,8 @@ void CMainDlg::DropOpenFile() {
   for (CBitmapButton* b : controls_->Buttons()) b->setEnabled(false);
   setWindowTitle(QString::fromLatin1(kAppCaption));
   history_.Clear();
+  segments_.Assign({});
+  ShowSegments();
   // The size the person gave the window, for the window of the next file.
   RememberSize();
   Collapse();
@@ -143,6 +145,8 @@ void CMainDlg::FileLoaded() {
   for (CBitmapButton* b : {c.start, c.play, c.shred}) b->setEnabled(true);
   marks_.SetStream(file_->GetSampleRate(), file_->GetSampleCount());
   history_.Clear();
+  segments_.Assign({});
+  ShowSegments();
   StartWaveform();
   UpdateEditEntries();
   // Load the file into the player now, so PLAY starts at once.

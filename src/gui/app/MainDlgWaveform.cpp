@@ -15,6 +15,7 @@
 #include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
@@ -63,6 +64,7 @@ void CMainDlg::OnToggleWaveform() {
   waveform_->setVisible(shown);
   if (shown && file_) StartWaveform();
   if (!shown) waveform_->Close();
+  ShowSegments();
   Collapse();
   UpdateEditEntries();
 }
@@ -100,7 +102,9 @@ void CMainDlg::FitSliderToWindow() {
   if (CSliderScale* scale = controls_->scale)
     for (int i = 0; i < CSliderScale::kMarks; ++i)
       widest = std::max(widest, scale->Mark(i)->sizeHint().width());
-  controls_->slider->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
+  // The segments list, when shown, takes its width off the right.
+  const int room = width() - (SegmentsShown() ? CSegmentsPanel::kWidth : 0);
+  controls_->slider->setFixedWidth(std::max(kSliderWidth, room - 2 * (kContentMargin + widest / 2 + 2)));
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event) {
@@ -201,13 +205,13 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
 void CMainDlg::OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished) {
   if (!file_) return;
   // The whole drag, nudges included, is one undo step.
-  if (!dragBefore_) dragBefore_ = marks_.GetMarks();
+  if (!dragBefore_) dragBefore_ = CurrentState();
   if (anchor != sample) {
     activeEnd_ = sample > anchor;
     SelectSamples(anchor, sample);
   }
   if (!finished) return;
-  history_.Changed(*dragBefore_, marks_.GetMarks());
+  history_.Changed(*dragBefore_, CurrentState());
   dragBefore_.reset();
   UpdateEditEntries();
   if (anchor != sample) CMainControls::Focus(controls_->save);

@@ -77,6 +77,9 @@ void CMainMenus::BuildEditAndViewMenus() {
       Add(view, QStringLiteral("&Waveform"), CMainDlg::kViewWaveform, &CMainDlg::OnToggleWaveform);
   waveform->setCheckable(true);
   waveform->setChecked(settings_.ShowWaveform());
+  QAction* segments =
+      Add(view, QStringLiteral("&Segments"), CMainDlg::kViewSegments, &CMainDlg::OnToggleSegments);
+  segments->setCheckable(true);
   view->addSeparator();
   QAction* in = Add(view, QStringLiteral("Zoom &In"), CMainDlg::kViewZoomIn, &CMainDlg::OnZoomIn);
   QAction* out = Add(view, QStringLiteral("Zoom &Out"), CMainDlg::kViewZoomOut, &CMainDlg::OnZoomOut);
