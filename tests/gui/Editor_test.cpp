@@ -458,7 +458,10 @@ TEST_F(EditorTest, SegmentsAreWrittenExactAndComeBackFromTheirFiles) {
   button(CSegmentsPanel::kWriteAll)->click();
   EXPECT_EQ(prompt.MessageTexts().back(), QStringLiteral("2 pieces written."));
   for (std::size_t i = 0; i < added.size(); ++i) {
-    const std::string piece = out.File("0" + std::to_string(i + 1) + " - " + added[i].name + ".wav");
+    const std::string piece = out.File(QStringLiteral("%1 - %2.wav")
+                                           .arg(i + 1, 2, 10, QLatin1Char('0'))
+                                           .arg(QString::fromStdString(added[i].name))
+                                           .toStdString());
     const auto bytes = kt::ReadAll(piece);
     ASSERT_GE(bytes.size(), 44u) << piece;
     EXPECT_EQ(CWaveFile(piece).GetDataSize(), (added[i].end - added[i].first) * 4) << piece;
