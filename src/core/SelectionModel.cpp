@@ -51,9 +51,19 @@ std::uint64_t CSelectionModel::SampleAt(double seconds) const {
 }
 
 void CSelectionModel::Nudge(bool endMark, int milliseconds) {
+  NudgeSamples(endMark, static_cast<std::int64_t>(
+                            std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0)));
+}
+
+void CSelectionModel::SetMarks(const Marks& marks) {
+  start_ = Clamp(marks.start);
+  end_ = Clamp(marks.end);
+  marking_ = marks.marking;
+  exact_ = marks.exact;
+}
+
+void CSelectionModel::NudgeSamples(bool endMark, std::int64_t step) {
   std::uint64_t& mark = endMark ? end_ : start_;
-  const auto step =
-      static_cast<std::int64_t>(std::llround(static_cast<double>(sampleRate_) * milliseconds / 1000.0));
   const std::int64_t moved = static_cast<std::int64_t>(mark) + step;
   mark = Clamp(static_cast<std::uint64_t>(std::max<std::int64_t>(moved, 0)));
   exact_ = true;

@@ -51,6 +51,19 @@ class CSelectionModel {
   // Moves the END mark (or, while marking, the START mark) by a signed
   // number of milliseconds, keeping it inside the stream.
   void Nudge(bool endMark, int milliseconds);
+  // The same by a signed number of samples.
+  void NudgeSamples(bool endMark, std::int64_t samples);
+
+  // The marks alone (not the position or playback), as undo keeps them.
+  struct Marks {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    Marking marking = Marking::None;
+    bool exact = false;
+    bool operator==(const Marks&) const = default;
+  };
+  Marks GetMarks() const { return {start_, end_, marking_, exact_}; }
+  void SetMarks(const Marks& marks);
 
  private:
   std::uint64_t Clamp(std::uint64_t sample) const { return sample > length_ ? length_ : sample; }

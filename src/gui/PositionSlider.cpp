@@ -176,6 +176,21 @@ std::set<int> CPositionSlider::Ticks() const {
   return ticks;
 }
 
+double CPositionSlider::SelectedSeconds(int positions) const {
+  const std::uint32_t rate = model_->SampleRate();
+  if (rate == 0) return TimeOf(positions);
+  // The selection's samples over the rate: the number the waveform's
+  // readout shows to the millisecond and SAVE's message to the hundredth.
+  std::uint64_t samples = 0;
+  if (Selecting()) {
+    const std::uint64_t thumb = SampleOf(sliderPosition()), start = model_->StartMark();
+    samples = thumb > start ? thumb - start : start - thumb;
+  } else if (const auto span = model_->Selection()) {
+    samples = span->end - span->first;
+  }
+  return static_cast<double>(samples) / rate;
+}
+
 void CPositionSlider::ToggleTimeMode() {
   showElapsed_ = !showElapsed_;
   UpdateLabels();
@@ -190,7 +205,7 @@ void CPositionSlider::UpdateLabels() {
   if (selectionLabel_) {
     const int d = SelectionRangeEnd() - SelectionRangeStart();
     selectionLabel_->setText(d < 0 ? QStringLiteral("Improper selection")
-                                   : Format("Selected : %5.2lf sec", TimeOf(d)));
+                                   : Format("Selected : %5.2lf sec", SelectedSeconds(d)));
   }
   if (lengthLabel_) lengthLabel_->setText(Format("Length : %5.2lf sec", length_));
 }

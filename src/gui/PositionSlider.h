@@ -83,6 +83,8 @@ class CPositionSlider : public QSlider {
 
  private:
   double TimeOf(int position) const;
+  // The seconds of the marked selection (positions long on the slider).
+  double SelectedSeconds(int positions) const;
   // A slider position as a sample of the model's stream, and back. The
   // marks set here come back at the positions they were set at; an exact
   // mark shows at the position it falls in.

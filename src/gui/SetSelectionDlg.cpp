@@ -65,6 +65,18 @@ void CSetSelectionDlg::accept() {
   if (const QString* problem = std::get_if<QString>(&read)) {
     problem_->setText(*problem);
     problem_->show();
+    // The field to mend gets the keys, its text selected for retyping.
+    QLineEdit* wrong =
+        problem->startsWith(QStringLiteral("Start:")) || problem->startsWith(QStringLiteral("The start"))
+            ? start_
+            : end_;
+    wrong->setFocus(Qt::OtherFocusReason);
+    wrong->selectAll();
+    // Taller for a message that wraps, at the width the person left it.
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    if (height() < needed) resize(width(), needed);
     return;
   }
   span_ = std::get<Span>(read);

@@ -64,10 +64,27 @@ CSplitDlg::CSplitDlg(const CGuiServices& services, CAudioFile& file, const std::
   layout->addWidget(BuildPreview(), 1);
   suffix_->setText(FromEngineText(suffix));
   UpdateModeControls();
+  planner_ = [](CAudioFile& file, const split::SplitRequest& request, const split::CueSheet* sheet) {
+    return split::BuildSplitPlan(file, request, sheet);
+  };
+  cancelWatch_.setInterval(50);
+  connect(&cancelWatch_, &QTimer::timeout, this, [this] {
+    if (findWindow_ && findWindow_->IsCancelled()) OnFindCancelled();
+  });
   resize(760, 620);
 }
 
+struct CSplitDlg::FindJob {
+  split::SplitRequest request;
+  std::string sheetPath;
+  std::optional<split::SplitPlan> plan;
+  OperationOutcome failure;
+  std::atomic<bool> cancelled{false};
+};
+
 CSplitDlg::~CSplitDlg() {
+  // The finder reads the file this dialog was given: it ends first.
+  if (finder_.joinable()) finder_.join();
   if (showCuts_) showCuts_(nullptr);
 }
 
@@ -126,7 +143,11 @@ void CSplitDlg::AddFileOptions(QWidget* box, QFormLayout* form) {
   auto* sheetRow = new QHBoxLayout;
   sheetRow->addWidget(cueSheet_, 1);
   sheetRow->addWidget(browseSheet_);
-  form->addRow(QStringLiteral("Cue s&heet:"), sheetRow);
+  // A row of a field and a button: the label needs its buddy named, or it
+  // shows its "&" instead of underlining the key.
+  auto* sheetLabel = new QLabel(QStringLiteral("Cue s&heet:"), box);
+  sheetLabel->setBuddy(cueSheet_);
+  form->addRow(sheetLabel, sheetRow);
   connect(browseSheet_, &QPushButton::clicked, this, [this] { OnBrowseSheet(); });
 
   base_ = new QLineEdit(FromEngineText(sourcePath_), box);
@@ -138,7 +159,9 @@ void CSplitDlg::AddFileOptions(QWidget* box, QFormLayout* form) {
   folderRow->addWidget(browseFolder_);
   form->addRow(QStringLiteral("&Base file name:"), base_);
   form->addRow(QStringLiteral("S&uffix:"), suffix_);
-  form->addRow(QStringLiteral("Fol&der of the tracks:"), folderRow);
+  auto* folderLabel = new QLabel(QStringLiteral("Fol&der of the tracks:"), box);
+  folderLabel->setBuddy(outDir_);
+  form->addRow(folderLabel, folderRow);
   connect(browseFolder_, &QPushButton::clicked, this, [this] { OnBrowseFolder(); });
 }
 
@@ -159,13 +182,19 @@ QWidget* CSplitDlg::BuildPreview() {
   exportCue_ = new QPushButton(QStringLiteral("Export &cue sheet..."), box);
   exportLabels_ = new QPushButton(QStringLiteral("Export &labels..."), box);
   write_ = new QPushButton(QStringLiteral("&Write pieces"), box);
+  addSegments_ = new QPushButton(QStringLiteral("Add to se&gments"), box);
+  addSegments_->setToolTip(QStringLiteral("Adds the pieces to the main window's segments"));
+  addSegments_->hide();
+  connect(addSegments_, &QPushButton::clicked, this, [this] {
+    if (plan_ && addToSegments_) addToSegments_(*plan_);
+  });
   auto* close = new QPushButton(QStringLiteral("Close"), box);
   connect(exportCue_, &QPushButton::clicked, this, [this] { OnExport(true); });
   connect(exportLabels_, &QPushButton::clicked, this, [this] { OnExport(false); });
   connect(write_, &QPushButton::clicked, this, [this] { OnWrite(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {exportCue_, exportLabels_}) buttons->addWidget(b);
+  for (QPushButton* b : {exportCue_, exportLabels_, addSegments_}) buttons->addWidget(b);
   buttons->addStretch(1);
   buttons->addWidget(write_);
   buttons->addWidget(close);
@@ -230,16 +259,65 @@ std::optional<split::SplitRequest> CSplitDlg::ReadForm() {
 }
 
 void CSplitDlg::OnFind() {
+  if (finder_.joinable()) return;
   Forget();
   const std::optional<split::SplitRequest> request = ReadForm();
   if (!request) return;
-  const OperationOutcome failure = RunAndCatch(sourcePath_, [&] {
-    std::optional<split::CueSheet> sheet;
-    if (request->mode == split::SplitMode::Cue) sheet = split::ReadCueSheet(S(cueSheet_->text()));
-    plan_ = split::BuildSplitPlan(file_, *request, sheet ? &*sheet : nullptr);
+  job_ = std::make_shared<FindJob>();
+  job_->request = *request;
+  if (request->mode == split::SplitMode::Cue) job_->sheetPath = S(cueSheet_->text());
+  find_->setEnabled(false);
+  summary_->setText(QStringLiteral("Finding cuts..."));
+  setCursor(Qt::BusyCursor);
+  findWindow_ = makeProgress_ ? makeProgress_() : nullptr;
+  if (findWindow_) {
+    findProgress_ = std::make_unique<CProgress>(findWindow_.get());
+    findProgress_->Start();
+    findProgress_->SetTitle("Finding cuts");
+    findProgress_->SetShreddingText(FileNamePart(sourcePath_), std::string());
+    cancelWatch_.start();
+  }
+  finder_ = std::thread([this, job = job_, planner = planner_] {
+    job->failure = RunAndCatch(sourcePath_, [&] {
+      std::optional<split::CueSheet> sheet;
+      if (!job->sheetPath.empty()) sheet = split::ReadCueSheet(job->sheetPath);
+      job->plan = planner(file_, job->request, sheet ? &*sheet : nullptr);
+    });
+    // Back on the window's thread; the dialog joins this thread before it
+    // goes, so it is there to take the call.
+    QMetaObject::invokeMethod(this, &CSplitDlg::OnFound, Qt::QueuedConnection);
   });
-  if (!failure.Finished()) ShowError(FromEngineText(failure.text));
-  if (!plan_) return;
+}
+
+void CSplitDlg::SetSegmentsSink(SegmentsSink sink) {
+  addToSegments_ = std::move(sink);
+  addSegments_->setVisible(static_cast<bool>(addToSegments_));
+}
+
+void CSplitDlg::OnFindCancelled() {
+  if (!job_ || job_->cancelled.exchange(true)) return;
+  cancelWatch_.stop();
+  if (findProgress_) findProgress_->Close();
+  unsetCursor();
+  // The reading cannot be cut short; its result is dropped and Find cuts
+  // comes back when the file is free again.
+  summary_->setText(QStringLiteral("Find cuts was cancelled."));
+}
+
+void CSplitDlg::OnFound() {
+  if (finder_.joinable()) finder_.join();
+  cancelWatch_.stop();
+  if (findProgress_ && !job_->cancelled) findProgress_->Close();
+  findProgress_.reset();
+  findWindow_.reset();
+  unsetCursor();
+  find_->setEnabled(true);
+  const std::shared_ptr<FindJob> job = std::move(job_);
+  if (!job || job->cancelled) return;
+  summary_->setText(QStringLiteral("Press Find cuts to see where the file would be cut."));
+  if (!job->failure.Finished()) ShowError(FromEngineText(job->failure.text));
+  if (!job->plan) return;
+  plan_ = std::move(job->plan);
   FillCuts();
   FillPieces();
 }
@@ -286,7 +364,7 @@ void CSplitDlg::FillPieces() {
                         .arg(plan_->EnabledCuts())
                         .arg(plan_->cuts.size())
                         .arg(pieces.size()));
-  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(!pieces.empty());
+  for (QPushButton* b : {write_, exportCue_, exportLabels_, addSegments_}) b->setEnabled(!pieces.empty());
   if (showCuts_) showCuts_(&*plan_);
 }
 
@@ -302,7 +380,7 @@ void CSplitDlg::Forget() {
   cutTable_->setRowCount(0);
   pieceTable_->setRowCount(0);
   summary_->setText(QStringLiteral("Press Find cuts to see where the file would be cut."));
-  for (QPushButton* b : {write_, exportCue_, exportLabels_}) b->setEnabled(false);
+  for (QPushButton* b : {write_, exportCue_, exportLabels_, addSegments_}) b->setEnabled(false);
   if (showCuts_) showCuts_(nullptr);
 }
 
@@ -318,9 +396,9 @@ void CSplitDlg::OnWrite() {
         outcome.cancelled
             ? QStringLiteral("Cancelled; %1 pieces were written whole.").arg(outcome.written.size())
             : QStringLiteral("%1 pieces written.").arg(outcome.written.size());
+    // The dialog stays: another mode or other ticks can be written next.
     services_.Prompt().Ask(this, QString::fromUtf8(kCaption), text, MessageIcon::Information,
                            PromptButtons::Ok);
-    if (!outcome.cancelled) accept();
   });
   if (failure.Finished()) return;
   if (progress) progress->Close();

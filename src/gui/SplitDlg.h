@@ -4,13 +4,18 @@
 // sheet. "Find cuts" fills the cut list (times, the silence of each cut and
 // its length, the pieces and their lengths); cuts can be unticked; the cut
 // points can be exported as a cue sheet or a labels file; nothing is written
-// until "Write pieces".
+// until "Write pieces", which leaves the dialog open for another go. Find
+// cuts reads the file on a thread of its own behind the progress window, so
+// the dialog repaints and Cancel answers at once.
 
 #include <QDialog>
+#include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "core/split/SplitPlan.h"
 #include "core/split/SplitRequest.h"
@@ -25,6 +30,7 @@ class QRadioButton;
 class QSpinBox;
 class QTableWidget;
 class CAudioFile;
+class CProgress;
 class CProgressSink;
 class CGuiServices;
 
@@ -34,6 +40,10 @@ class CSplitDlg : public QDialog {
   using ProgressFactory = std::function<std::unique_ptr<CProgressSink>()>;
   // Shows the cut points of a plan elsewhere (the waveform); empty: nowhere.
   using CutPointsView = std::function<void(const split::SplitPlan*)>;
+  // Finds the plan (on the finder's thread); split::BuildSplitPlan unless
+  // a test holds it back.
+  using Planner =
+      std::function<split::SplitPlan(CAudioFile&, const split::SplitRequest&, const split::CueSheet*)>;
 
   // file: the main window's open file; the plan is found on it and the
   // pieces are written from it, as the command line does.
@@ -43,6 +53,15 @@ class CSplitDlg : public QDialog {
 
   void SetProgressFactory(ProgressFactory factory) { makeProgress_ = std::move(factory); }
   void SetCutPointsView(CutPointsView view) { showCuts_ = std::move(view); }
+  void SetPlanner(Planner planner) { planner_ = std::move(planner); }
+  // Takes the pieces of the plan shown as segments (the main window's
+  // list); without one the button is not shown.
+  using SegmentsSink = std::function<void(const split::SplitPlan&)>;
+  void SetSegmentsSink(SegmentsSink sink);
+  QPushButton* AddSegmentsButton() const { return addSegments_; }
+  // True while Find cuts reads the file (also after Cancel, until the
+  // reading thread lets go of the file).
+  bool Finding() const { return finder_.joinable(); }
 
   // The plan shown, with the ticks as set; nullptr before "Find cuts".
   const split::SplitPlan* Plan() const { return plan_ ? &*plan_ : nullptr; }
@@ -76,6 +95,9 @@ class CSplitDlg : public QDialog {
   void UpdateModeControls();
   std::optional<split::SplitRequest> ReadForm();
   void OnFind();
+  // The finder's end, on the window's thread; and Cancel of its progress.
+  void OnFound();
+  void OnFindCancelled();
   void OnCutToggled(int row, int column);
   void OnWrite();
   void OnExport(bool cue);
@@ -92,7 +114,15 @@ class CSplitDlg : public QDialog {
   std::optional<split::SplitPlan> plan_;
   ProgressFactory makeProgress_;
   CutPointsView showCuts_;
+  Planner planner_;
   bool filling_ = false;
+
+  struct FindJob;
+  std::shared_ptr<FindJob> job_;
+  std::thread finder_;
+  std::unique_ptr<CProgressSink> findWindow_;
+  std::unique_ptr<CProgress> findProgress_;
+  QTimer cancelWatch_;  // asks the progress window whether Cancel was clicked
 
   QRadioButton* silenceMode_ = nullptr;
   QRadioButton* equalMode_ = nullptr;
@@ -116,4 +146,6 @@ class CSplitDlg : public QDialog {
   QPushButton* exportCue_ = nullptr;
   QPushButton* exportLabels_ = nullptr;
   QPushButton* write_ = nullptr;
+  QPushButton* addSegments_ = nullptr;
+  SegmentsSink addToSegments_;
 };

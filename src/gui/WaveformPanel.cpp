@@ -12,6 +12,7 @@
 
 #include "core/AudioFile.h"
 #include "core/SelectionModel.h"
+#include "gui/TimeRuler.h"
 #include "gui/WaveformView.h"
 
 QString SampleTimeText(std::uint64_t sample, std::uint32_t rate) {
@@ -26,6 +27,7 @@ QString SampleTimeText(std::uint64_t sample, std::uint32_t rate) {
 CWaveformPanel::CWaveformPanel(CSelectionModel& selection, QWidget* parent)
     : QWidget(parent), selection_(selection) {
   view_ = new CWaveformView(selection_);
+  ruler_ = new CTimeRuler(*view_, selection_);
   scroll_ = new QScrollBar(Qt::Horizontal);
   scroll_->hide();
   readout_ = new QLabel;
@@ -33,10 +35,12 @@ CWaveformPanel::CWaveformPanel(CSelectionModel& selection, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(2);
+  layout->addWidget(ruler_);
   layout->addWidget(view_, 1);
   layout->addWidget(scroll_);
   layout->addWidget(readout_);
   connect(view_, &CWaveformView::ViewChanged, this, &CWaveformPanel::SyncScrollBar);
+  connect(view_, &CWaveformView::ViewChanged, ruler_, qOverload<>(&QWidget::update));
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
     if (view_->ViewSpan())
       view_->SetView(static_cast<std::uint64_t>(value) * view_->ViewSpan() / 100, view_->ViewSpan());
@@ -166,6 +170,11 @@ void CWaveformPanel::SyncScrollBar() {
   scroll_->setPageStep(100);
   scroll_->setSingleStep(10);
   scroll_->setValue(static_cast<int>(view_->ViewFirst() * 100 / span));
+}
+
+void CWaveformPanel::RedrawAxis() {
+  view_->update();
+  ruler_->update();
 }
 
 void CWaveformPanel::UpdateReadout() {

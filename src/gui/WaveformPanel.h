@@ -14,6 +14,7 @@
 class CAudioFile;
 class CSelectionModel;
 class CWaveformView;
+class CTimeRuler;
 class QLabel;
 class QScrollBar;
 
@@ -38,6 +39,9 @@ class CWaveformPanel : public QWidget {
   const peaks::CPeakJob* Job() const { return job_.get(); }
 
   CWaveformView* View() const { return view_; }
+  CTimeRuler* Ruler() const { return ruler_; }
+  // The strip and its ruler redrawn on the axis as it is now.
+  void RedrawAxis();
   QLabel* Readout() const { return readout_; }
   void UpdateReadout();
 
@@ -50,6 +54,7 @@ class CWaveformPanel : public QWidget {
 
   CSelectionModel& selection_;
   CWaveformView* view_ = nullptr;
+  CTimeRuler* ruler_ = nullptr;
   QScrollBar* scroll_ = nullptr;
   QLabel* readout_ = nullptr;
   std::unique_ptr<peaks::CPeakJob> job_;

@@ -1,6 +1,5 @@
 #include "gui/WaveformView.h"
 
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -146,11 +145,26 @@ void CWaveformView::ZoomAround(int x, double factor) {
   SetView(first > 0 ? static_cast<std::uint64_t>(first) : 0, newSpan);
 }
 
+void CWaveformView::ZoomAt(std::uint64_t sample, double factor) {
+  const auto [left, right] = Axis();
+  int x = XOfSample(sample);
+  if (x < left || x > right) x = (left + right) / 2;
+  ZoomAround(x, factor);
+}
+
+void CWaveformView::ShowSamples(std::uint64_t first, std::uint64_t end) {
+  if (end <= first) return;
+  const std::uint64_t room = (end - first) / 20;
+  const std::uint64_t from = first + offset_ > room ? first + offset_ - room : 0;
+  SetView(from, end - first + 2 * room);
+}
+
 void CWaveformView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const QPalette& pal = palette();
   const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
   const auto [left, right] = Axis();
+  drawnAxis_ = {left, right};
   const QRect area(left, 0, right - left + 1, height());
   painter.fillRect(rect(), pal.color(group, QPalette::Base));
   painter.setPen(pal.color(group, QPalette::Mid));
@@ -243,6 +257,7 @@ void CWaveformView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !model_) return QWidget::mousePressEvent(event);
   pressX_ = static_cast<int>(event->position().x());
   dragging_ = false;
+  dragNudge_ = 0;
   anchor_ = SampleAtX(pressX_);
 }
 
@@ -251,7 +266,8 @@ void CWaveformView::mouseMoveEvent(QMouseEvent* event) {
   const int x = static_cast<int>(event->position().x());
   if (!dragging_ && std::abs(x - pressX_) < kDragThreshold) return;
   dragging_ = true;
-  const std::uint64_t sample = SampleAtX(x);
+  dragX_ = x;
+  const std::uint64_t sample = DraggedSample(x);
   dragEnd_ = sample >= anchor_;
   emit SelectionDragged(anchor_, sample, false);
 }
@@ -260,7 +276,7 @@ void CWaveformView::mouseReleaseEvent(QMouseEvent* event) {
   if (pressX_ < 0 || event->button() != Qt::LeftButton) return;
   const int x = static_cast<int>(event->position().x());
   if (dragging_)
-    emit SelectionDragged(anchor_, SampleAtX(x), true);
+    emit SelectionDragged(anchor_, DraggedSample(x), true);
   else
     emit SeekRequested(SampleAtX(x));
   pressX_ = -1;
@@ -276,11 +292,19 @@ void CWaveformView::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
-void CWaveformView::keyPressEvent(QKeyEvent* event) {
-  if (event->modifiers() & Qt::ShiftModifier &&
-      (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-    emit NudgeRequested(event->key() == Qt::Key_Left ? -10 : 10);
-    return;
-  }
-  QWidget::keyPressEvent(event);
+std::uint64_t CWaveformView::DraggedSample(int x) const {
+  const auto moved = static_cast<std::int64_t>(SampleAtX(x)) + dragNudge_;
+  return static_cast<std::uint64_t>(std::clamp<std::int64_t>(moved, 0, static_cast<std::int64_t>(Length())));
+}
+
+void CWaveformView::NudgeDrag(std::int64_t samples) {
+  if (!dragging_) return;
+  dragNudge_ += samples;
+  emit SelectionDragged(anchor_, DraggedSample(dragX_), false);
+}
+
+std::uint64_t CWaveformView::SamplesPerPixel() const {
+  const auto [left, right] = Axis();
+  const std::uint64_t span = span_ ? span_ : Length();
+  return std::max<std::uint64_t>(1, span / static_cast<std::uint64_t>(std::max(right - left, 1)));
 }

@@ -54,6 +54,11 @@ class CWaveformView : public QWidget {
   void SetView(std::uint64_t first, std::uint64_t span);
   // Zooms by factor (< 1 in) keeping the sample under x where it is.
   void ZoomAround(int x, double factor);
+  // Zooms by factor around a file's sample when it is in view, else
+  // around the middle of the view.
+  void ZoomAt(std::uint64_t sample, double factor);
+  // The file's samples [first, end) in view, with a little room either side.
+  void ShowSamples(std::uint64_t first, std::uint64_t end);
   // The file's sample under x, and where the file's sample lies. The view's
   // own first and span are on the peaks' timeline, which is the decoder's;
   // the file's samples are numbered as its gapless decode plays them.
@@ -64,6 +69,17 @@ class CWaveformView : public QWidget {
   void SetTimelineOffset(std::uint64_t samples) { offset_ = samples; }
   // The mark a drag moves (for Shift+arrow nudges): true for END.
   bool DraggingEnd() const { return dragEnd_; }
+  // True between a press that became a drag and its release.
+  bool Dragging() const { return dragging_; }
+  // Moves the mark being dragged by samples on top of the pointer, so a
+  // Shift+arrow nudge during a drag holds through the release.
+  void NudgeDrag(std::int64_t samples);
+  // The axis the strip was last painted on: after any resize it must be the
+  // one clicks are read on (Axis()).
+  std::pair<int, int> DrawnAxis() const { return drawnAxis_; }
+  std::pair<int, int> CurrentAxis() const { return Axis(); }
+  // Samples one pixel stands for at the present zoom.
+  std::uint64_t SamplesPerPixel() const;
 
   QSize sizeHint() const override { return {476, 160}; }
   QSize minimumSizeHint() const override { return {200, 60}; }
@@ -72,7 +88,6 @@ class CWaveformView : public QWidget {
   void SeekRequested(std::uint64_t sample);
   // A drag from anchor to sample; finished on release.
   void SelectionDragged(std::uint64_t anchor, std::uint64_t sample, bool finished);
-  void NudgeRequested(int milliseconds);
   void ViewChanged();
 
  protected:
@@ -81,7 +96,6 @@ class CWaveformView : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   std::uint64_t TimelineSampleAtX(int x) const;
@@ -114,4 +128,9 @@ class CWaveformView : public QWidget {
   bool dragging_ = false;
   bool dragEnd_ = true;
   std::uint64_t anchor_ = 0;
+  std::int64_t dragNudge_ = 0;  // samples the nudges of this drag moved its mark
+  int dragX_ = 0;               // the pointer's last x in this drag
+  std::pair<int, int> drawnAxis_{0, 0};
+  // The sample of the dragged mark: under x, moved by the drag's nudges.
+  std::uint64_t DraggedSample(int x) const;
 };

@@ -11,15 +11,20 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTest>
+#include <atomic>
 #include <filesystem>
+#include <functional>
 
 #include "MainWindowFixture.h"
 #include "core/open/Formats.h"
 #include "core/wav/WaveFile.h"
+#include "gui/ProgressDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
 #include "support/SilenceRecording.h"
@@ -48,6 +53,11 @@ QStringList Column(QTableWidget* table, int column) {
   return texts;
 }
 
+// Find cuts runs on a thread of its own: true once its result is shown.
+bool Found(CSplitDlg& dlg) {
+  return QTest::qWaitFor([&] { return !dlg.Finding(); });
+}
+
 using SplitFromMenuTest = kt::MainWindowTest;
 
 TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
@@ -64,6 +74,7 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     EXPECT_FALSE(dlg->WriteButton()->isEnabled());
     dlg->MinPiece()->setText("2");
     dlg->FindButton()->click();
+    ASSERT_TRUE(Found(*dlg));
     EXPECT_EQ(Column(dlg->CutTable(), 0), (QStringList{"0:00:03.500", "0:00:07.900"}));
     EXPECT_EQ(Column(dlg->CutTable(), 1),
               (QStringList{"0:00:03.000 - 0:00:04.000", "0:00:07.500 - 0:00:08.300"}));
@@ -78,6 +89,10 @@ TEST_F(SplitFromMenuTest, FindUntickWriteFromTheFileMenu) {
     EXPECT_EQ(dlg->Summary()->text(), "1 of 2 cuts ticked: 2 pieces. Untick a cut to leave it out.");
     EXPECT_EQ(window->Waveform()->View()->Markers(), (std::vector<std::uint64_t>{348390}));
     dlg->WriteButton()->click();
+    // Written, the dialog stays for another go; Close ends it.
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->WriteButton()->isEnabled());
+    dlg->reject();
   });
   window->Action(CMainDlg::kFileSplit)->trigger();
   EXPECT_TRUE(seen);
@@ -109,6 +124,7 @@ TEST_F(SplitDlgTest, ACueSheetPickedWithBrowseGivesTracksNamedByTitleAndExportsA
   EXPECT_EQ(dlg.CueSheet()->text().toStdString(), dir.File("set.cue"));
   EXPECT_TRUE(fs::equivalent(dlg.OutDir()->text().toStdString(), dir.Path()));
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   // The window's file is split, whatever the sheet's FILE says.
   EXPECT_EQ(Column(dlg.CutTable(), 0), QStringList{"0:00:05.000"});
   EXPECT_EQ(Column(dlg.CutTable(), 3), QStringList{"Main: Part"});
@@ -127,18 +143,21 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
   CSplitDlg dlg(prompt.Services(), *take, "");
   dlg.MinSilence()->setText("0:99");
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   ASSERT_EQ(prompt.MessageTexts().size(), 1);
   EXPECT_EQ(prompt.MessageTexts()[0], "\"0:99\" is not a time: seconds must be below 60.");
   EXPECT_EQ(dlg.Plan(), nullptr);
 
   dlg.MinSilence()->setText("5");
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   EXPECT_TRUE(
       prompt.MessageTexts()[1].contains("no silence of at least 0:00:05.000 below -48.0 dBFS was found"));
 
   dlg.MinSilence()->setText("0.5");
   dlg.MinPiece()->setText("2");
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   ASSERT_NE(dlg.Plan(), nullptr);
   EXPECT_TRUE(dlg.WriteButton()->isEnabled());
   kt::TypeText(dlg.MinPiece(), "0");  // an edit makes the list out of date
@@ -151,9 +170,11 @@ TEST_F(SplitDlgTest, BadValuesAndBadSheetsAreRefusedWithTheirReasonAndChangesFor
   kt::WriteAll(dir.File("bad.cue"), std::vector<std::uint8_t>(bad.begin(), bad.end()));
   dlg.CueMode()->click();
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   EXPECT_EQ(prompt.MessageTexts()[2], "Choose the cue sheet first.");
   dlg.CueSheet()->setText(QString::fromStdString(dir.File("bad.cue")));
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   EXPECT_EQ(
       prompt.MessageTexts()[3].toStdString(),
       dir.File("bad.cue") + ": track 2: it starts at 0:00:20.000, past the end of the audio (0:00:11.000)");
@@ -167,9 +188,71 @@ TEST_F(SplitDlgTest, EqualPiecesShowWhichCutsFoundNoSilence) {
   dlg.Pieces()->setValue(2);
   dlg.Snap()->setText("0.2");
   dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
   EXPECT_EQ(Column(dlg.CutTable(), 0), QStringList{"0:00:05.500"});
   EXPECT_EQ(Column(dlg.CutTable(), 3), QStringList{"no silence near: stays at its equal point"});
   EXPECT_EQ(Column(dlg.PieceTable(), 4).at(1).toStdString(), dir.File("TAKE_s-2.wav"));
+}
+
+// Find cuts reads on its own thread behind the progress window: the dialog
+// answers meanwhile, Cancel drops the result at once, and Find cuts comes
+// back when the reading has let go of the file.
+TEST_F(SplitDlgTest, FindCutsRunsBesideTheWindowAndCancelDropsItsResult) {
+  const std::unique_ptr<CAudioFile> take = OpenAudioFile(dir.File("take.wav"));
+  std::atomic<bool> release{false};
+  std::atomic<int> plans{0};
+  CSplitDlg dlg(prompt.Services(), *take, "");
+  // Whatever happens below, the held reading ends before the dialog does.
+  const std::unique_ptr<void, std::function<void(void*)>> releaser(&release, [&](void*) {
+    release = true;
+    release.notify_all();
+  });
+  QPointer<CProgressDlg> progress;
+  dlg.SetProgressFactory([&]() -> std::unique_ptr<CProgressSink> {
+    auto window = std::make_unique<CProgressDlg>(&dlg);
+    progress = window.get();
+    return window;
+  });
+  dlg.SetPlanner([&](CAudioFile& file, const split::SplitRequest& request, const split::CueSheet* sheet) {
+    release.wait(false);
+    ++plans;
+    return split::BuildSplitPlan(file, request, sheet);
+  });
+  dlg.MinPiece()->setText("2");
+  dlg.show();
+  dlg.FindButton()->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return progress && progress->isVisible(); }));
+  EXPECT_TRUE(dlg.Finding());
+  EXPECT_FALSE(dlg.FindButton()->isEnabled());
+  EXPECT_EQ(dlg.Summary()->text(), "Finding cuts...");
+  kt::Control<QPushButton>(progress, CProgressDlg::kCancelName)->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Summary()->text() == "Find cuts was cancelled."; }));
+  EXPECT_TRUE(dlg.Finding()) << "the reading still holds the file";
+  release = true;
+  release.notify_all();
+  ASSERT_TRUE(Found(dlg));
+  EXPECT_EQ(dlg.Plan(), nullptr);
+  EXPECT_EQ(dlg.CutTable()->rowCount(), 0);
+  EXPECT_TRUE(dlg.FindButton()->isEnabled());
+  dlg.FindButton()->click();
+  ASSERT_TRUE(Found(dlg));
+  ASSERT_NE(dlg.Plan(), nullptr);
+  EXPECT_EQ(plans, 2);
+  EXPECT_GT(dlg.CutTable()->rowCount(), 0);
+}
+
+// Every label with a keyboard key names the field it leads to, so it shows
+// the key underlined rather than a literal "&".
+TEST_F(SplitDlgTest, EveryLabelWithAKeyHasItsField) {
+  const std::unique_ptr<CAudioFile> take = OpenAudioFile(dir.File("take.wav"));
+  CSplitDlg dlg(prompt.Services(), *take, "");
+  int keyed = 0;
+  for (QLabel* label : dlg.findChildren<QLabel*>()) {
+    if (!label->text().contains('&')) continue;
+    ++keyed;
+    EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+  }
+  EXPECT_GE(keyed, 8);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "gui/app/MainDlg.h"
 
 #include <QFile>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "gui/PositionSlider.h"
 #include "gui/ProgressDlg.h"
 #include "gui/Resources.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/SettingsDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/app/MainControls.h"
@@ -50,19 +52,29 @@ CMainDlg::CMainDlg(const CGuiServices& services, std::unique_ptr<CMediaPlayer2> 
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
   outer->setMenuBar(menus_->Bar());
-  outer->addLayout(controls_->Layout());
+  // The segments list sits right of the strip and the controls; hidden, it
+  // takes no room.
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  row->addLayout(controls_->Layout(), 1);
+  BuildSegments();
+  row->addWidget(segmentsPanel_);
+  outer->addLayout(row);
   CMainPlayback::Context context;
   context.window = this;
   context.services = &services_;
   context.controls = controls_.get();
   context.file = [this] { return static_cast<const CAudioFile*>(file_.get()); };
   context.thumbMoved = [this] { SyncSelectionFromSlider(); };
+  context.loop = [this] { return Action(kPlayLoop)->isChecked(); };
   playback_ = std::make_unique<CMainPlayback>(std::move(context), std::move(player));
   ConnectControls();
   SetDesktopTabOrder();
   UpdateDesktopEntries();
   setAcceptDrops(true);
   Collapse();
+  UpdateEditEntries();
 }
 
 CMainDlg::~CMainDlg() {
@@ -117,6 +129,11 @@ CMediaPlayer2& CMainDlg::PreparePlayer() {
 void CMainDlg::OnPlay() {
   playback_->Play();
 }
+void CMainDlg::OnPlaySelection() {
+  const auto span = marks_.Selection();
+  if (!file_ || !span || marks_.GetMarking() != CSelectionModel::Marking::Done) return;
+  playback_->PlaySpan(marks_.Seconds(span->first), marks_.Seconds(span->end));
+}
 void CMainDlg::OnStop() {
   playback_->Pause();
 }
@@ -152,6 +169,9 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == controls_->save && event->type() == QEvent::EnabledChange) UpdateDesktopEntries();
+  if (watched == controls_->slider && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+      waveform_)
+    waveform_->RedrawAxis();
   return QDialog::eventFilter(watched, event);
 }
 

@@ -11,11 +11,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Version.h"
 #include "core/AudioFile.h"
 #include "core/SelectionModel.h"
+#include "core/UndoHistory.h"
+#include "core/split/SegmentList.h"
 #include "gui/MediaPlayer2.h"
 #include "gui/OperationRunner.h"
 
@@ -35,6 +38,8 @@ class CMediaPlayer2;
 class CPositionSlider;
 class CProgress;
 class CWaveformPanel;
+class CTimeRuler;
+class CSegmentsPanel;
 
 inline constexpr const char* kAppCaption = "Kestrune v" KESTRUNE_VERSION;
 
@@ -63,6 +68,19 @@ class CMainDlg : public QDialog {
   static constexpr const char* kEditSetSelection = "editSetSelection";
   static constexpr const char* kFileSplit = "fileSplit";
   static constexpr const char* kFileShowInFolder = "fileShowInFolder";
+  static constexpr const char* kEditUndo = "editUndo";
+  static constexpr const char* kEditRedo = "editRedo";
+  static constexpr const char* kViewSegments = "viewSegments";
+  static constexpr const char* kViewZoomIn = "viewZoomIn";
+  static constexpr const char* kViewZoomOut = "viewZoomOut";
+  static constexpr const char* kViewZoomFit = "viewZoomFit";
+  static constexpr const char* kViewZoomSelection = "viewZoomSelection";
+  static constexpr const char* kPlaySelection = "playSelection";
+  static constexpr const char* kPlayLoop = "playLoop";
+  // The nudge keys' actions are these names with "Left" or "Right".
+  static constexpr const char* kNudgeMs = "nudgeMs";
+  static constexpr const char* kNudgePixel = "nudgePixel";
+  static constexpr const char* kNudgeSample = "nudgeSample";
   static constexpr const char* kElapsed = "elapsed";
   static constexpr const char* kSelection = "selection";
   static constexpr const char* kLength = "length";
@@ -136,6 +154,39 @@ class CMainDlg : public QDialog {
   void OnClearSelection();
   void OnToggleTimeMode();
 
+  // --- Undo, redo and the nudge keys (MainDlgEdit.cpp)
+  enum class NudgeStep { TenMs, Pixel, Sample };
+  void OnUndo();
+  void OnRedo();
+  // Moves the active mark (the one last set or dragged) by one step left
+  // (direction -1) or right (+1).
+  void NudgeMark(NudgeStep step, int direction);
+  // The mark the nudge keys move: true for END.
+  bool ActiveMarkIsEnd() const { return activeEnd_; }
+
+  // What undo and redo go back and forth between: the marks and the segments.
+  struct EditState {
+    CSelectionModel::Marks marks;
+    std::vector<split::Segment> segments;
+    bool operator==(const EditState&) const = default;
+  };
+
+  // --- Segments (MainDlgSegments.cpp): View > Segments, the list beside
+  // the strip and what its buttons do.
+  void OnToggleSegments();
+  bool SegmentsShown() const;
+  CSegmentsPanel* Segments() const { return segmentsPanel_; }
+  const split::CSegmentList& SegmentList() const { return segments_; }
+  // Adds a split's pieces to the list (the Split dialog's cut list).
+  void AddSegmentsOfPlan(const split::SplitPlan& plan);
+
+  // --- View > Zoom (MainDlgWaveform.cpp) and Play > Play Selection
+  void OnZoomIn();
+  void OnZoomOut();
+  void OnZoomFit();
+  void OnZoomToSelection();
+  void OnPlaySelection();
+
   // --- Settings as applied to the open file
   std::uint32_t GetOverlapTime() const { return overlapTime_; }
   const std::string& GetFilenameSuffix() const { return suffix_; }
@@ -181,6 +232,7 @@ class CMainDlg : public QDialog {
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -193,7 +245,26 @@ class CMainDlg : public QDialog {
   void SyncSelectionFromSlider();
   void OnWaveformSeek(std::uint64_t sample);
   void OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished);
-  void OnWaveformNudge(int milliseconds);
+  // A change of the marks as one undo step: what they were before change
+  // ran and what it left. The Edit entries follow.
+  void Undoable(const std::function<void()>& change);
+  // The marks and segments restored by undo or redo, with the buttons as
+  // they would be.
+  void RestoreState(const EditState& state);
+  EditState CurrentState() const { return {marks_.GetMarks(), segments_.Items()}; }
+  void BuildSegments();
+  void ShowSegments();
+  void OnAddSegment();
+  void OnChooseSegment(int row);
+  void OnPlaySegment(int row);
+  void OnWriteSegments();
+  void OnExportSegments();
+  void OnImportSegments();
+  // The buttons as the marking leaves them, and the entries that act on marks.
+  void ShowMarking();
+  void UpdateEditEntries();
+  // The slider and the strip, their scale and ruler, drawn on one axis.
+  void RedrawAxis();
   int SliderPositionOf(std::uint64_t sample) const;
   void Collapse();
   void ShowResizable();
@@ -217,6 +288,12 @@ class CMainDlg : public QDialog {
   const CGuiServices& services_;
   std::unique_ptr<CAudioFile> file_;
   CSelectionModel marks_;
+  split::CSegmentList segments_;
+  CSegmentsPanel* segmentsPanel_ = nullptr;
+  CUndoHistory<EditState> history_;
+  // The state when the present drag on the strip began (one undo step).
+  std::optional<EditState> dragBefore_;
+  bool activeEnd_ = true;
   CWaveformPanel* waveform_ = nullptr;
   std::uint32_t overlapTime_ = 0;
   std::string suffix_;

@@ -54,6 +54,7 @@ void CMainDlg::OnSplit() {
         if (cut.enabled) samples.push_back(cut.at);
     view->SetMarkers(std::move(samples));
   });
+  dialog.SetSegmentsSink([this](const split::SplitPlan& plan) { AddSegmentsOfPlan(plan); });
   dialog.exec();
   view->SetMarkers({});
 }

@@ -70,7 +70,13 @@ void CMainDlg::DropOpenFile() {
   // CLEAR goes too: with no file there is no selection to clear.
   for (CBitmapButton* b : controls_->Buttons()) b->setEnabled(false);
   setWindowTitle(QString::fromLatin1(kAppCaption));
+  history_.Clear();
+  segments_.Assign({});
+  ShowSegments();
+  // The size the person gave the window, for the window of the next file.
+  RememberSize();
   Collapse();
+  UpdateEditEntries();
   UpdateFileMenu();
   UpdateConvertMenu();
 }
@@ -138,7 +144,11 @@ void CMainDlg::FileLoaded() {
   c.slider->UpdateLabels();
   for (CBitmapButton* b : {c.start, c.play, c.shred}) b->setEnabled(true);
   marks_.SetStream(file_->GetSampleRate(), file_->GetSampleCount());
+  history_.Clear();
+  segments_.Assign({});
+  ShowSegments();
   StartWaveform();
+  UpdateEditEntries();
   // Load the file into the player now, so PLAY starts at once.
   playback_->Load(QFile::decodeName(file_->GetFilePath().c_str()));
 }

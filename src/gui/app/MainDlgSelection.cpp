@@ -22,9 +22,12 @@ void CMainDlg::OnStartSelection() {
   c.end->setEnabled(true);
   c.clear->setEnabled(true);
   CMainControls::Focus(c.end);
-  c.slider->StartSelection();
-  marks_.SetExact(false);
-  SyncSelectionFromSlider();
+  activeEnd_ = false;
+  Undoable([&] {
+    c.slider->StartSelection();
+    marks_.SetExact(false);
+    SyncSelectionFromSlider();
+  });
 }
 
 void CMainDlg::OnEndSelection() {
@@ -34,8 +37,11 @@ void CMainDlg::OnEndSelection() {
                            PromptButtons::Ok);
     return;
   }
-  c.slider->EndSelection();
-  SyncSelectionFromSlider();
+  activeEnd_ = true;
+  Undoable([&] {
+    c.slider->EndSelection();
+    SyncSelectionFromSlider();
+  });
   c.end->setEnabled(false);
   c.save->setEnabled(true);
   CMainControls::Focus(c.save);
@@ -79,7 +85,9 @@ void CMainDlg::ResetSelectionButtons() {
   c.start->setEnabled(file_ != nullptr);
   CMainControls::Focus(c.start);
   for (CBitmapButton* b : {c.end, c.save, c.clear}) b->setEnabled(false);
-  c.slider->ClearSelection();
-  marks_.Clear();
-  SyncSelectionFromSlider();
+  Undoable([&] {
+    c.slider->ClearSelection();
+    marks_.Clear();
+    SyncSelectionFromSlider();
+  });
 }

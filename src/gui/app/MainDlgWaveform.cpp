@@ -15,6 +15,7 @@
 #include "gui/GuiServices.h"
 #include "gui/ObjectName.h"
 #include "gui/PositionSlider.h"
+#include "gui/SegmentsPanel.h"
 #include "gui/SetSelectionDlg.h"
 #include "gui/WaveformPanel.h"
 #include "gui/WaveformView.h"
@@ -47,7 +48,9 @@ void CMainDlg::BuildWaveform(QBoxLayout* content) {
   });
   connect(view, &CWaveformView::SeekRequested, this, &CMainDlg::OnWaveformSeek);
   connect(view, &CWaveformView::SelectionDragged, this, &CMainDlg::OnWaveformDrag);
-  connect(view, &CWaveformView::NudgeRequested, this, &CMainDlg::OnWaveformNudge);
+  connect(view, &CWaveformView::ViewChanged, this, &CMainDlg::UpdateEditEntries);
+  // The strip is drawn on the slider's axis: it follows every move of it.
+  controls_->slider->installEventFilter(this);
   waveform_->setVisible(Action(kViewWaveform)->isChecked());
 }
 
@@ -61,7 +64,9 @@ void CMainDlg::OnToggleWaveform() {
   waveform_->setVisible(shown);
   if (shown && file_) StartWaveform();
   if (!shown) waveform_->Close();
+  ShowSegments();
   Collapse();
+  UpdateEditEntries();
 }
 
 void CMainDlg::ShowResizable() {
@@ -97,12 +102,33 @@ void CMainDlg::FitSliderToWindow() {
   if (CSliderScale* scale = controls_->scale)
     for (int i = 0; i < CSliderScale::kMarks; ++i)
       widest = std::max(widest, scale->Mark(i)->sizeHint().width());
-  controls_->slider->setFixedWidth(std::max(kSliderWidth, width() - 2 * (kContentMargin + widest / 2 + 2)));
+  // The segments list, when shown, takes its width off the right.
+  const int room = width() - (SegmentsShown() ? CSegmentsPanel::kWidth : 0);
+  controls_->slider->setFixedWidth(std::max(kSliderWidth, room - 2 * (kContentMargin + widest / 2 + 2)));
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   FitSliderToWindow();
+  // The slider's new width now rather than at the next layout pass: a click
+  // on the strip right after a resize or maximise reads the new axis.
+  if (layout()) layout()->activate();
+  RedrawAxis();
+}
+
+void CMainDlg::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  // A new font or style resizes the scale marks the slider leaves room for.
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    FitSliderToWindow();
+    if (layout()) layout()->activate();
+    RedrawAxis();
+  }
+}
+
+void CMainDlg::RedrawAxis() {
+  controls_->slider->update();
+  if (waveform_) waveform_->RedrawAxis();
 }
 
 void CMainDlg::RememberSize() {
@@ -126,7 +152,8 @@ void CMainDlg::OnSetSelection() {
                                   : CSetSelectionDlg::Span{marks_.Position(), marks_.Length()},
                           this);
   if (dialog.exec() != QDialog::Accepted) return;
-  SelectSamples(dialog.Selection().first, dialog.Selection().end);
+  activeEnd_ = true;
+  Undoable([&] { SelectSamples(dialog.Selection().first, dialog.Selection().end); });
   CMainControls::Focus(controls_->save);
 }
 
@@ -146,6 +173,10 @@ void CMainDlg::SyncSelectionFromSlider() {
   };
   // The marks are the slider's already: it sets them in marks_.
   marks_.SetPosition(sampleOf(controls_->slider->ThumbPosition()));
+  // The labels again: while marking, the selected length runs to the
+  // position just set.
+  controls_->slider->UpdateLabels();
+  UpdateEditEntries();
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
@@ -166,18 +197,44 @@ void CMainDlg::SelectSamples(std::uint64_t first, std::uint64_t end) {
   // As START and END would leave the buttons: SAVE and CLEAR ready.
   for (CBitmapButton* b : {controls_->start, controls_->end}) b->setEnabled(false);
   for (CBitmapButton* b : {controls_->save, controls_->clear}) b->setEnabled(true);
+  UpdateEditEntries();
   waveform_->UpdateReadout();
   waveform_->View()->update();
 }
 
 void CMainDlg::OnWaveformDrag(std::uint64_t anchor, std::uint64_t sample, bool finished) {
-  if (!file_ || anchor == sample) return;
-  SelectSamples(anchor, sample);
-  if (finished) CMainControls::Focus(controls_->save);
+  if (!file_) return;
+  // The whole drag, nudges included, is one undo step.
+  if (!dragBefore_) dragBefore_ = CurrentState();
+  if (anchor != sample) {
+    activeEnd_ = sample > anchor;
+    SelectSamples(anchor, sample);
+  }
+  if (!finished) return;
+  history_.Changed(*dragBefore_, CurrentState());
+  dragBefore_.reset();
+  UpdateEditEntries();
+  if (anchor != sample) CMainControls::Focus(controls_->save);
 }
 
-void CMainDlg::OnWaveformNudge(int milliseconds) {
-  if (!marks_.Selection() || marks_.GetMarking() != CSelectionModel::Marking::Done) return;
-  marks_.Nudge(waveform_->View()->DraggingEnd(), milliseconds);
-  SelectSamples(marks_.StartMark(), marks_.EndMark());
+// ------------------------------------------------------------------ zoom
+
+void CMainDlg::OnZoomIn() {
+  if (!WaveformShown()) return;
+  waveform_->View()->ZoomAt(marks_.Position(), 0.5);
+}
+
+void CMainDlg::OnZoomOut() {
+  if (!WaveformShown()) return;
+  waveform_->View()->ZoomAt(marks_.Position(), 2.0);
+}
+
+void CMainDlg::OnZoomFit() {
+  if (WaveformShown()) waveform_->View()->SetView(0, 0);
+}
+
+void CMainDlg::OnZoomToSelection() {
+  const auto span = marks_.Selection();
+  if (!WaveformShown() || !span) return;
+  waveform_->View()->ShowSamples(span->first, span->end);
 }

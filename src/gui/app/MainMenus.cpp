@@ -66,6 +66,9 @@ void CMainMenus::BuildEditAndViewMenus() {
   // Edit comes after File, View after Convert, as desktop programs order them.
   auto* edit = new QMenu(QStringLiteral("&Edit"), bar_);
   bar_->insertMenu(convertMenu_->menuAction(), edit);
+  QAction* undo = Add(edit, QStringLiteral("&Undo"), CMainDlg::kEditUndo, &CMainDlg::OnUndo);
+  QAction* redo = Add(edit, QStringLiteral("&Redo"), CMainDlg::kEditRedo, &CMainDlg::OnRedo);
+  edit->addSeparator();
   QAction* set =
       Add(edit, QStringLiteral("Set &Selection..."), CMainDlg::kEditSetSelection, &CMainDlg::OnSetSelection);
   set->setEnabled(false);
@@ -74,6 +77,66 @@ void CMainMenus::BuildEditAndViewMenus() {
       Add(view, QStringLiteral("&Waveform"), CMainDlg::kViewWaveform, &CMainDlg::OnToggleWaveform);
   waveform->setCheckable(true);
   waveform->setChecked(settings_.ShowWaveform());
+  QAction* segments =
+      Add(view, QStringLiteral("&Segments"), CMainDlg::kViewSegments, &CMainDlg::OnToggleSegments);
+  segments->setCheckable(true);
+  view->addSeparator();
+  QAction* in = Add(view, QStringLiteral("Zoom &In"), CMainDlg::kViewZoomIn, &CMainDlg::OnZoomIn);
+  QAction* out = Add(view, QStringLiteral("Zoom &Out"), CMainDlg::kViewZoomOut, &CMainDlg::OnZoomOut);
+  QAction* fit = Add(view, QStringLiteral("Zoom to &Fit"), CMainDlg::kViewZoomFit, &CMainDlg::OnZoomFit);
+  QAction* toSelection = Add(view, QStringLiteral("Zoom to S&election"), CMainDlg::kViewZoomSelection,
+                             &CMainDlg::OnZoomToSelection);
+  QMenu* play = bar_->addMenu(QStringLiteral("&Play"));
+  QAction* playSelection =
+      Add(play, QStringLiteral("Play &Selection"), CMainDlg::kPlaySelection, &CMainDlg::OnPlaySelection);
+  QAction* loop = Add(play, QStringLiteral("&Loop Selection"), CMainDlg::kPlayLoop, nullptr);
+  loop->setCheckable(true);
+  const std::pair<QAction*, QList<QKeySequence>> shortcuts[] = {
+      {undo, {QKeySequence(Qt::CTRL | Qt::Key_Z)}},
+      {redo, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}},
+      {in, {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}},
+      {out, {QKeySequence(Qt::CTRL | Qt::Key_Minus)}},
+      {fit, {QKeySequence(Qt::CTRL | Qt::Key_0)}},
+      {toSelection, {QKeySequence(Qt::CTRL | Qt::Key_E)}},
+      {playSelection, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+      {loop, {QKeySequence(Qt::CTRL | Qt::Key_L)}},
+  };
+  for (const auto& [action, keys] : shortcuts) {
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setEnabled(false);
+    window_.addAction(action);
+  }
+  loop->setEnabled(true);
+  AddNudgeKeys();
+}
+
+void CMainMenus::AddNudgeKeys() {
+  // Shift+arrows move the active mark: by 10 ms, with Ctrl by a pixel of
+  // the strip, with Alt by one sample. Window shortcuts, so they work
+  // wherever the focus is and during a drag; enabled only while there is a
+  // mark, so that otherwise the keys reach the slider as before.
+  const struct {
+    const char* name;
+    CMainDlg::NudgeStep step;
+    Qt::KeyboardModifiers modifiers;
+  } steps[] = {
+      {CMainDlg::kNudgeMs, CMainDlg::NudgeStep::TenMs, Qt::ShiftModifier},
+      {CMainDlg::kNudgePixel, CMainDlg::NudgeStep::Pixel, Qt::ShiftModifier | Qt::ControlModifier},
+      {CMainDlg::kNudgeSample, CMainDlg::NudgeStep::Sample, Qt::ShiftModifier | Qt::AltModifier},
+  };
+  for (const auto& step : steps)
+    for (const int direction : {-1, 1}) {
+      auto* action = new QAction(&window_);
+      action->setObjectName(QString::fromLatin1(step.name) +
+                            (direction < 0 ? QStringLiteral("Left") : QStringLiteral("Right")));
+      action->setShortcut(QKeySequence(step.modifiers | (direction < 0 ? Qt::Key_Left : Qt::Key_Right)));
+      action->setShortcutContext(Qt::WindowShortcut);
+      action->setEnabled(false);
+      QObject::connect(action, &QAction::triggered, &window_,
+                       [this, nudge = step.step, direction] { window_.NudgeMark(nudge, direction); });
+      window_.addAction(action);
+    }
 }
 
 void CMainMenus::BuildHelpMenu() {
@@ -96,7 +159,7 @@ void CMainMenus::AddDesktopEntries() {
   QAction* save = Add(fileMenu_, QStringLiteral("Save se&lection..."), CMainDlg::kFileSaveSelection,
                       &CMainDlg::OnSaveSelection);
   fileMenu_->insertAction(shred, save);
-  QAction* reveal = Add(fileMenu_, QStringLiteral("Show in &Folder"), CMainDlg::kFileShowInFolder,
+  QAction* reveal = Add(fileMenu_, QStringLiteral("Show in Fol&der"), CMainDlg::kFileShowInFolder,
                         &CMainDlg::OnShowInFolder);
   fileMenu_->insertAction(shred, reveal);
   fileMenu_->insertSeparator(shred);

@@ -42,6 +42,7 @@ class CMainMenus {
   void BuildConvertMenu();
   void BuildEditAndViewMenus();
   void BuildHelpMenu();
+  void AddNudgeKeys();
   void AddDesktopEntries();
   void AddShortcuts(QAction* close, QAction* save);
 

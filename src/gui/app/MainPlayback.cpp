@@ -51,6 +51,24 @@ void CMainPlayback::ShowStopped(bool playable) {
 }
 
 void CMainPlayback::Play() {
+  spanActive_ = false;
+  Start(std::nullopt);
+}
+
+void CMainPlayback::PlaySpan(double from, double to) {
+  const CAudioFile* file = context_.file();
+  if (!file || to <= from) return;
+  if (state_ == kPlaying) Pause();
+  Start(from);
+  spanActive_ = state_ == kPlaying;
+  spanFrom_ = from;
+  spanTo_ = to;
+  const double duration = file->GetDuration();
+  if (duration > 0.0) context_.controls->slider->SetPosition(from / duration);
+  context_.thumbMoved();
+}
+
+void CMainPlayback::Start(std::optional<double> from) {
   const CAudioFile* file = context_.file();
   if (!file) return;
   CMainControls& controls = *context_.controls;
@@ -68,7 +86,7 @@ void CMainPlayback::Play() {
   }
   if (state_ == kStopped) player.SetFileName(QFile::decodeName(file->GetFilePath().c_str()));
   follow_.start();
-  player.SetCurrentPosition(controls.slider->GetPositionSeconds());
+  player.SetCurrentPosition(from ? *from : controls.slider->GetPositionSeconds());
   if (!player.Play()) {
     prompt.Ask(context_.window, QString::fromLatin1(kAppName),
                QStringLiteral("Cannot playback this audio file"), MessageIcon::None, PromptButtons::Ok);
@@ -81,6 +99,7 @@ void CMainPlayback::Play() {
 }
 
 void CMainPlayback::Pause() {
+  spanActive_ = false;
   if (state_ == kStopped) return;
   ShowStopped(true);
   if (player_) player_->Pause();
@@ -89,6 +108,7 @@ void CMainPlayback::Pause() {
 }
 
 void CMainPlayback::Stop() {
+  spanActive_ = false;
   if (state_ == kStopped) return;
   ShowStopped(true);
   follow_.stop();
@@ -100,13 +120,30 @@ void CMainPlayback::FollowPlayer() {
   const CAudioFile* file = context_.file();
   if (!file || !player_) return;
   const double duration = file->GetDuration();
-  const double fraction = duration > 0.0 ? player_->GetCurrentPosition() / duration : 0.0;
+  double position = player_->GetCurrentPosition();
+  if (spanActive_ && position >= spanTo_) {
+    if (context_.loop && context_.loop()) {
+      player_->SetCurrentPosition(spanFrom_);
+      position = spanFrom_;
+    } else {
+      Pause();
+      position = spanTo_;
+    }
+  }
+  const double fraction = duration > 0.0 ? position / duration : 0.0;
   context_.controls->slider->SetPosition(fraction);
   context_.controls->slider->UpdateSelection();
   context_.thumbMoved();
 }
 
 void CMainPlayback::OnEndOfStream() {
+  if (spanActive_ && context_.loop && context_.loop() && player_) {
+    // A selection that runs to the end of the file starts over too.
+    player_->SetCurrentPosition(spanFrom_);
+    player_->Play();
+    return;
+  }
+  spanActive_ = false;
   state_ = kStopped;
   follow_.stop();
   ShowStopped(context_.file() != nullptr);
@@ -128,6 +165,7 @@ void CMainPlayback::OnPlayerError() {
 }
 
 void CMainPlayback::Resume() {
+  spanActive_ = false;
   follow_.stop();
   player_->SetCurrentPosition(context_.controls->slider->GetPositionSeconds());
   player_->Play();

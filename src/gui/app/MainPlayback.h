@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CAudioFile;
 class CGuiServices;
@@ -29,6 +30,7 @@ class CMainPlayback : public QObject {
     CMainControls* controls = nullptr;
     std::function<const CAudioFile*()> file;  // the open file, or nullptr
     std::function<void()> thumbMoved;         // after the thumb or the selection moved
+    std::function<bool()> loop;               // whether a played selection starts over
   };
 
   // player: nullptr uses Qt Multimedia, created when first needed.
@@ -43,6 +45,10 @@ class CMainPlayback : public QObject {
 
   // PLAY, STOP (a pause), and the stop of closing or converting.
   void Play();
+  // Plays from seconds from to seconds to, then pauses there, or starts
+  // over at from while the loop is on. PLAY, STOP and moving the thumb end it.
+  void PlaySpan(double from, double to);
+  bool PlayingSpan() const { return spanActive_; }
   void Pause();
   void Stop();
   // The slider's own actions and the end of a drag of its thumb.
@@ -62,10 +68,14 @@ class CMainPlayback : public QObject {
   void ShowStopped(bool playable);
   // The player to the thumb, playing on.
   void Resume();
+  // PLAY from the thumb, or from seconds when given.
+  void Start(std::optional<double> from);
 
   Context context_;
   std::unique_ptr<CMediaPlayer2> player_;
   QTimer follow_;
   int state_ = kStopped;
   bool noDeviceShown_ = false;
+  bool spanActive_ = false;
+  double spanFrom_ = 0.0, spanTo_ = 0.0;
 };

@@ -35,6 +35,10 @@ void CBatchConvertDlg::BuildMenu() {
     QMenu menu(this);
     menu.addAction(addFiles);
     menu.addAction(addFolder_);
+    menu.addSeparator();
+    // Remove acts on the selected rows, as the REMOVE FILES button and Delete do.
+    QAction* remove = menu.addAction(QStringLiteral("Remove"), this, &CBatchConvertDlg::OnRemoveFiles);
+    remove->setEnabled(!list_->SelectedRows().empty());
     menu.exec(list_->viewport()->mapToGlobal(pos));
   });
   connect(list_, &CBatchListView::FilesDropped, this, [this](const QStringList& paths) {
