@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -159,6 +160,20 @@ void CheckTracks(const CueSheet& sheet) {
   }
 }
 
+// What is wrong with a line, in plain words: libcue's own messages count
+// tokens, not lines, and quote its grammar.
+std::string PlainReason(std::string line, const std::string& messages) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+  line.erase(0, std::min(line.size(), line.find_first_not_of(" \t")));
+  if (line.size() > 60) line = line.substr(0, 57) + "...";
+  const std::string quoted = line.empty() ? std::string("the sheet") : "\"" + line + "\"";
+  if (messages.find("bad character") != std::string::npos)
+    return quoted + " holds a character a cue sheet does not allow there (text belongs in double quotes)";
+  if (line.empty()) return "the cue sheet cannot be read";
+  return quoted + " is not a cue sheet command in the form it takes (a keyword, then its values; "
+                  "times as MM:SS:FF)";
+}
+
 }  // namespace
 
 CueSheet ReadCueSheet(const std::string& path) {
@@ -167,10 +182,9 @@ CueSheet ReadCueSheet(const std::string& path) {
   if (Fails(outcome)) {
     const std::vector<std::string> lines = Lines(text);
     const std::size_t line = BadLine(lines, outcome.messages);
-    const std::string reason =
-        outcome.messages.empty() ? "libcue cannot read it" : "libcue: " + outcome.messages;
-    throw CueError(path,
-                   path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason);
+    throw CueError(path, path + (line != 0 ? ": line " + std::to_string(line) : std::string()) + ": " +
+                             PlainReason(line != 0 && line <= lines.size() ? lines[line - 1] : std::string(),
+                                         outcome.messages));
   }
   Cd* cd = outcome.cd.get();
   CueSheet sheet;

@@ -106,7 +106,7 @@ TEST_F(CueSheetTest, FaultsNameTheSheetTheLineOrTrackAndTheReason) {
       {"unreadable line",
        head + "  BOGUS 12 here\n  TRACK 02 AUDIO\n    INDEX 01 00:05:00\n",
        44100 * 600,
-       {"line 4", "libcue"}},
+       {"line 4: \"BOGUS 12 here\" holds a character a cue sheet does not allow there"}},
       {"bad time", head + "  TRACK 02 AUDIO\n    INDEX 01 00:0x:00\n", 44100 * 600, {"line 5"}},
       {"track without index", head + "  TRACK 02 AUDIO\n", 44100 * 600, {"line 4"}},
       {"past the end",
