@@ -39,8 +39,7 @@ void PutBe(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
 
 }  // namespace
 
-void CFlacFile::CheckSpan(std::uint64_t first, std::uint64_t end) const {
-  const FrameIndex& index = Frames();
+void CFlacFile::CheckSpan(const FrameIndex& index, std::uint64_t first, std::uint64_t end) const {
   end = std::min(end, index.samples);
   if (first >= end) return;
   const std::size_t a = index.FrameAt(first), b = index.FrameAt(end - 1) + 1;
@@ -48,9 +47,8 @@ void CFlacFile::CheckSpan(std::uint64_t first, std::uint64_t end) const {
   if (damaged < b) flac::ThrowDamagedFrame(GetFilePath(), index, damaged, meta_.info.sampleRate);
 }
 
-std::uint64_t CFlacFile::WriteSpan(CFile& out, std::uint64_t first, std::uint64_t end,
-                                   CProgress& progress) const {
-  const FrameIndex& index = Frames();
+std::uint64_t CFlacFile::WriteSpan(const FrameIndex& index, CFile& out, std::uint64_t first,
+                                   std::uint64_t end, CProgress& progress) const {
   const flac::StreamInfo& info = meta_.info;
   const unsigned channels = info.channels;
   const std::size_t a = index.FrameAt(first), b = index.FrameAt(end - 1);
@@ -61,9 +59,10 @@ std::uint64_t CFlacFile::WriteSpan(CFile& out, std::uint64_t first, std::uint64_
     frame.samples = static_cast<std::uint32_t>(to - from);
     std::vector<std::int32_t> samples;
     samples.reserve(std::size_t{frame.samples} * channels);
-    DecodeSamples(from, to, [&](const std::int32_t* block, std::uint32_t count) {
-      samples.insert(samples.end(), block, block + std::size_t{count} * channels);
-    });
+    flac::DecodeInterleaved(file, meta_, index, from, to,
+                            [&](const std::int32_t* block, std::uint32_t count) {
+                              samples.insert(samples.end(), block, block + std::size_t{count} * channels);
+                            });
     CFlacEncoder::Shape shape{info.sampleRate, channels, info.bitsPerSample, frame.samples,
                               std::max<std::uint32_t>(16, frame.samples)};
     CFlacEncoder encoder(shape, {}, [&](const std::uint8_t* bytes, std::size_t count, std::uint32_t) {
@@ -276,13 +275,19 @@ OperationResult CFlacFile::SaveSelectionSamples(const std::string& outputPath, s
                                                 std::uint64_t endSample, CProgress* progress) {
   error = err::kNone;
   if (RefuseOwnSource(outputPath)) return {error};
-  const std::uint64_t total = Frames().samples;
-  endSample = std::min(endSample, total);
+  // A cut from a file not scanned yet reads only its own stretch.
+  std::optional<flac::FrameIndex> span;
+  {
+    std::lock_guard<std::mutex> lock(indexLock_);
+    if (!index_ && firstSample < endSample) span = flac::ScanFrameSpan(file, meta_, firstSample, endSample);
+  }
+  const FrameIndex& index = span ? *span : Frames();
+  endSample = std::min(endSample, index.samples);
   if (firstSample >= endSample) {
     error = err::kZeroLength;
     return {error};
   }
-  CheckSpan(firstSample, endSample);
+  CheckSpan(index, firstSample, endSample);
   CFile out;
   if (!CreateOutput(out, outputPath)) return {error};
   CProgress silent;
@@ -293,7 +298,7 @@ OperationResult CFlacFile::SaveSelectionSamples(const std::string& outputPath, s
   p.SetFileNumber(1);
   std::uint64_t written = 0;
   try {
-    written = WriteSpan(out, firstSample, endSample, p);
+    written = WriteSpan(index, out, firstSample, endSample, p);
     out.Close();
   } catch (CAudioFailure&) {
     out.RemoveAndClose();
@@ -334,14 +339,14 @@ OperationResult CFlacFile::SplitEqually(const ShredRequest& request, CProgress* 
   for (std::uint32_t i = 1; i <= pieces; ++i) {
     const std::uint64_t start = total * (i - 1) / pieces, end = total * i / pieces;
     const std::uint64_t first = start - std::min(overlap, start);
-    CheckSpan(first, end);
+    CheckSpan(Frames(), first, end);
     const std::string name = Format().PieceName(base, suffix, i);
     CFile out;
     if (!CreateOutput(out, name)) break;
     p.SetShreddingText(GetFileName(), FileNamePart(name));
     p.SetFileNumber(i);
     try {
-      WriteSpan(out, first, end, p);
+      WriteSpan(Frames(), out, first, end, p);
       out.Close();
     } catch (CAudioFailure&) {
       out.RemoveAndClose();

@@ -61,9 +61,11 @@ class CFlacFile : public CAudioFile {
  private:
   // Writes the samples [first, end) as a FLAC stream into out. Returns the
   // samples written (fewer when cancelled).
-  std::uint64_t WriteSpan(CFile& out, std::uint64_t first, std::uint64_t end, CProgress& progress) const;
+  std::uint64_t WriteSpan(const flac::FrameIndex& index, CFile& out, std::uint64_t first, std::uint64_t end,
+                          CProgress& progress) const;
   // Refuses a span holding a damaged frame before any output exists.
-  void CheckSpan(std::uint64_t first, std::uint64_t end) const;
+  void CheckSpan(const flac::FrameIndex& index, std::uint64_t first, std::uint64_t end) const;
+  void CheckSpan(std::uint64_t first, std::uint64_t end) const { CheckSpan(Frames(), first, end); }
 
   flac::Metadata meta_;
   mutable std::mutex indexLock_;

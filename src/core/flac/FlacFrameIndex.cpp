@@ -66,17 +66,23 @@ std::size_t FrameIndex::FirstDamaged(std::size_t first, std::size_t end) const {
   return end;
 }
 
-FrameIndex ScanFrames(const CFile& file, const Metadata& meta) {
-  FrameIndex index;
+namespace {
+
+// The end of the audio: the file's, or where an ID3v1 tag at its end starts.
+std::uint64_t AudioEnd(const CFile& file, const Metadata& meta) {
   std::uint64_t end = file.GetLength();
   if (end >= meta.audioStart + 128) {
     char tag[3];
     if (file.ReadAt(tag, 3, end - 128) == 3 && std::memcmp(tag, "TAG", 3) == 0) end -= 128;
   }
-  CScanWindow window(file, end);
-  const StreamInfo& info = meta.info;
-  std::uint64_t pos = end > meta.audioStart ? NextHeader(window, meta.audioStart, end, info) : end;
-  while (pos < end) {
+  return end;
+}
+
+// Indexes the frames from the header at pos to end, or until they reach
+// stopAt samples; index.samples is where the first frame starts.
+void ScanFrom(const CFile& file, CScanWindow& window, const StreamInfo& info, std::uint64_t pos,
+              std::uint64_t end, std::uint64_t stopAt, FrameIndex& index) {
+  while (pos < end && index.samples < stopAt) {
     const std::uint8_t* p = window.Hold(pos, kMaxFrameHeader);
     const FrameHeader header =
         *ParseFrameHeader(p, std::min<std::uint64_t>(window.Available(pos), end - pos), info);
@@ -132,6 +138,86 @@ FrameIndex ScanFrames(const CFile& file, const Metadata& meta) {
     index.maxBlock = std::max(index.maxBlock, frame.blockSize);
     pos = next;
   }
+}
+
+}  // namespace
+
+FrameIndex ScanFrames(const CFile& file, const Metadata& meta) {
+  FrameIndex index;
+  const std::uint64_t end = AudioEnd(file, meta);
+  CScanWindow window(file, end);
+  const std::uint64_t pos = end > meta.audioStart ? NextHeader(window, meta.audioStart, end, meta.info) : end;
+  ScanFrom(file, window, meta.info, pos, end, UINT64_MAX, index);
+  return index;
+}
+
+namespace {
+
+// The sample a header's number stands for: a variable-block stream counts
+// samples, a fixed-block one frames of STREAMINFO's one block size.
+std::optional<std::uint64_t> HeaderSample(const FrameHeader& h, const StreamInfo& info) {
+  if (h.variableBlocks) return h.number;
+  if (info.minBlock != info.maxBlock || info.maxBlock < 16) return std::nullopt;
+  return h.number * info.maxBlock;
+}
+
+// The first header at or after from that the next frame's header confirms
+// (its number follows on within the first one's bound); where a false sync
+// inside audio is all but impossible. Nothing within kReach bytes: none.
+struct Located {
+  std::uint64_t offset = 0;
+  std::uint64_t sample = 0;
+};
+constexpr std::uint64_t kReach = 4u << 20;
+std::optional<Located> ConfirmedHeader(CScanWindow& window, std::uint64_t from, std::uint64_t end,
+                                       const StreamInfo& info) {
+  const std::uint64_t stop = std::min(end, from + kReach);
+  for (std::uint64_t at = NextHeader(window, from, stop, info); at < stop;
+       at = NextHeader(window, at + 1, stop, info)) {
+    const FrameHeader h = *ParseFrameHeader(window.Hold(at, kMaxFrameHeader),
+                                            std::min<std::uint64_t>(window.Available(at), end - at), info);
+    const std::optional<std::uint64_t> sample = HeaderSample(h, info);
+    if (!sample) return std::nullopt;
+    const std::uint64_t expected = h.number + (h.variableBlocks ? h.blockSize : 1);
+    const std::uint64_t limit = std::min(end, at + FrameBound(h, info));
+    for (std::uint64_t next = NextHeader(window, at + h.length, limit, info); next < limit;
+         next = NextHeader(window, next + 1, limit, info)) {
+      const FrameHeader n =
+          *ParseFrameHeader(window.Hold(next, kMaxFrameHeader),
+                            std::min<std::uint64_t>(window.Available(next), end - next), info);
+      if (n.number == expected && n.variableBlocks == h.variableBlocks) return Located{at, *sample};
+    }
+    // The last frame has no header after it.
+    if (limit == end) return Located{at, *sample};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<FrameIndex> ScanFrameSpan(const CFile& file, const Metadata& meta, std::uint64_t first,
+                                        std::uint64_t endSample) {
+  const std::uint64_t end = AudioEnd(file, meta);
+  if (end <= meta.audioStart) return std::nullopt;
+  CScanWindow window(file, end);
+  std::optional<Located> low = ConfirmedHeader(window, meta.audioStart, end, meta.info);
+  if (!low || low->sample != 0) return std::nullopt;
+  // Halves the stretch of the file that holds the frame of first.
+  std::uint64_t high = end;
+  while (high - low->offset > (64u << 10)) {
+    const std::uint64_t mid = low->offset + (high - low->offset) / 2;
+    const std::optional<Located> found = ConfirmedHeader(window, mid, end, meta.info);
+    if (!found) return std::nullopt;
+    if (found->offset >= high || found->sample > first) {
+      high = mid;
+    } else {
+      low = found;
+    }
+  }
+  FrameIndex index;
+  index.samples = low->sample;
+  ScanFrom(file, window, meta.info, low->offset, end, endSample, index);
+  if (index.frames.empty() || index.frames.front().firstSample > first) return std::nullopt;
   return index;
 }
 

@@ -6,6 +6,7 @@
 // needs it can name it.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/flac/FlacMetadata.h"
@@ -41,5 +42,15 @@ constexpr std::size_t kMaxFrames = 2'000'000;
 // (an ID3v1 tag at the end excluded). Throws CFileException when the file
 // cannot be read, and CAudioFailure when it holds more than kMaxFrames.
 FrameIndex ScanFrames(const CFile& file, const Metadata& meta);
+
+// The frames that hold the samples [first, end) and no more than a little
+// around them, found by halving the file on frame numbers (a header counts
+// only when the next one follows on), then scanned as ScanFrames does: a cut
+// from the middle of a long file reads its own span. Sample positions come
+// from the frame numbers. Nothing when the stream's numbers cannot place a
+// frame (a fixed-block stream of several block sizes, damage at the
+// start): the whole scan then serves.
+std::optional<FrameIndex> ScanFrameSpan(const CFile& file, const Metadata& meta, std::uint64_t first,
+                                        std::uint64_t end);
 
 }  // namespace flac

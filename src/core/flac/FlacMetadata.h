@@ -34,7 +34,7 @@ struct MetadataBlock {
 
 struct CueTrack {
   std::uint8_t number = 0;
-  std::uint64_t offset = 0;  // samples from the stream's start (INDEX 01)
+  std::uint64_t offset = 0;             // samples from the stream's start (INDEX 01)
   std::optional<std::uint64_t> pregap;  // INDEX 00, when the track has one
   bool audio = true;
 };
