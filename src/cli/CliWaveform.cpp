@@ -33,17 +33,16 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-// Writes bytes to path through the file layer; a partial file is removed.
+// Writes bytes to path through the file layer, whole or not at all.
 bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& whyNot) {
   CFile file;
   try {
-    file.OpenOrThrow(path, CFile::Mode::CreateReadWrite);
+    file.OpenOrThrow(path, CFile::Mode::CreateWhole);
     file.Write(bytes.data(), bytes.size());
     file.Close();
     return true;
   } catch (const CFileException& e) {
-    file.Abort();
-    std::remove(path.c_str());
+    file.RemoveAndClose();
     whyNot = e.Message() + " (nothing was written)";
     return false;
   }

@@ -240,9 +240,10 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  const CFile::Opened opened = output.Open(outputPath, CFile::Mode::CreateReadWrite, writeFaults_);
+  const CFile::Opened opened = output.Open(outputPath, CFile::Mode::CreateWhole, writeFaults_);
   if (opened) {
     lastOutputPath_ = output.GetFilePath();
+    output.SetBeforeCommit(outputFinisher_);
     return true;
   }
   error = err::kCannotCreateOutput;

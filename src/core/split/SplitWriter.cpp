@@ -40,9 +40,25 @@ std::string WrittenNote(const std::vector<std::string>& written) {
          written.back() + ".";
 }
 
-// Removes a piece that is not whole; never the source.
-void RemovePiece(const std::string& piece, const CAudioFile& file) {
-  if (!SameFile(piece, file.GetFilePath())) ::unlink(piece.c_str());
+// The file a piece was made as, known once it is written and tagged: only
+// that file is removed under the piece's name, never one that was there
+// before and a failed piece left alone.
+struct MadeFile {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool known = false;
+  void Take(const std::string& path) {
+    struct stat st {};
+    known = ::stat(path.c_str(), &st) == 0;
+    device = st.st_dev;
+    inode = st.st_ino;
+  }
+};
+
+void RemovePiece(const std::string& piece, const MadeFile& made) {
+  struct stat st {};
+  if (made.known && ::stat(piece.c_str(), &st) == 0 && st.st_dev == made.device && st.st_ino == made.inode)
+    ::unlink(piece.c_str());
 }
 
 void Refuse(const std::vector<PlannedPiece>& pieces, const CAudioFile& file) {
@@ -56,19 +72,50 @@ void Refuse(const std::vector<PlannedPiece>& pieces, const CAudioFile& file) {
   }
 }
 
-void Tag(const CAudioFile& file, const SplitPlan& plan, const PlannedPiece& p, std::uint32_t count) {
+PieceTagFacts TagFacts(const SplitPlan& plan, const PlannedPiece& p, std::uint32_t count) {
   PieceTagFacts facts;
   facts.title = p.facts.title;
   facts.artist = p.facts.performer;
   facts.album = plan.album;
   facts.track = p.facts.track != 0 ? p.facts.track : p.number;
   facts.tracks = count;
-  file.TagPiece(p.path, facts);
+  return facts;
 }
+
+// The text of a tag failure on the hidden file, naming the piece instead.
+std::string NamingThePiece(std::string text, const std::string& written, const std::string& piece) {
+  for (std::size_t at = text.find(written); at != std::string::npos;
+       at = text.find(written, at + piece.size()))
+    text.replace(at, written.size(), piece);
+  return text;
+}
+
+// Tags each piece the file writes before it appears under its name; the
+// finisher goes when the writing ends, however it ends.
+class PieceTagging {
+ public:
+  PieceTagging(CAudioFile& file, const PlannedPiece& piece, PieceTagFacts facts, MadeFile& made)
+      : file_(file) {
+    file.SetOutputFinisher([&file, &piece, facts, &made](const std::string& written) {
+      try {
+        file.TagPiece(written, facts);
+      } catch (const TagError& e) {
+        throw TagError(piece.path, NamingThePiece(e.Text(), written, piece.path));
+      }
+      made.Take(written);
+    });
+  }
+  ~PieceTagging() { file_.SetOutputFinisher(nullptr); }
+  PieceTagging(const PieceTagging&) = delete;
+  PieceTagging& operator=(const PieceTagging&) = delete;
+
+ private:
+  CAudioFile& file_;
+};
 
 }  // namespace
 
-WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress) {
+WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress, bool keepCancelled) {
   const std::vector<PlannedPiece> pieces = plan.Pieces();
   Refuse(pieces, file);
   CProgress silent;
@@ -78,24 +125,28 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
   const auto count = static_cast<std::uint32_t>(pieces.size());
   for (const PlannedPiece& p : pieces) {
     each.SetPiece(p.number);
+    MadeFile made;
     try {
+      const PieceTagging tagging(file, p, TagFacts(plan, p, count), made);
       const AudioError error = file.SaveSelectionSamples(p.path, p.start, p.end, &each).error;
       if (each.IsCancelled()) {
-        RemovePiece(p.path, file);
+        if (keepCancelled && made.known)
+          outcome.written.push_back(p.path);
+        else
+          RemovePiece(p.path, made);
         outcome.cancelled = true;
         return outcome;
       }
       if (error != err::kNone) {
-        RemovePiece(p.path, file);
+        RemovePiece(p.path, made);
         throw WriteError(p.path, p.path + ": " + LoadMessage(error) + WrittenNote(outcome.written),
                          file.GetErrorCause());
       }
-      Tag(file, plan, p, count);
     } catch (const TagError& e) {
-      RemovePiece(p.path, file);
+      RemovePiece(p.path, made);
       throw WriteError(e.Path(), e.Text() + "; the piece was removed." + WrittenNote(outcome.written));
     } catch (const CFileException& e) {
-      RemovePiece(p.path, file);
+      RemovePiece(p.path, made);
       throw WriteError(e.Path(), e.Message() + " The piece was removed." + WrittenNote(outcome.written),
                        e.OsError());
     }
