@@ -189,7 +189,6 @@ int CCliBatchFrontEnd::Run() {
   atOnce = static_cast<unsigned>(std::min<std::size_t>(atOnce, jobs.size()));
   TakeJobs(std::move(jobs));
   scheduler_ = std::make_unique<CBatchScheduler>(atOnce);
-  CCliProgress::InstallInterruptHandler();
 
   BatchRunOptions runOptions;
   runOptions.logPath = logPath;
@@ -201,8 +200,8 @@ int CCliBatchFrontEnd::Run() {
   ReportUntilTheRunEnds(run);
   printer_.EraseBar();
   if (run.EndedByStop()) {
-    std::fprintf(err_, "kestrune-cli: cancelled\n");
-    return cliexit::kCancelled;
+    std::fprintf(err_, "kestrune-cli: %s\n", CCliProgress::StopWords());
+    return CCliProgress::StopExitCode();
   }
   return allConverted_ ? cliexit::kOk : cliexit::kFailed;
 }

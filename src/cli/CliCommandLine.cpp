@@ -47,6 +47,8 @@ CliCommandLine::CliCommandLine() {
   app.footer(bugReport);
   app.require_subcommand(1, 1);
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
+  app.add_flag("--keep-partial", keepPartial,
+               "On SIGINT, SIGTERM or SIGHUP keep what the output holds, ended honestly, instead of removing it");
   // --quiet may also follow the verb.
   app.fallthrough();
   AddInfoAndShred();

@@ -92,15 +92,16 @@ std::optional<std::string> CheckExports(const CliSplitOptions& o, const std::str
   return std::nullopt;
 }
 
-int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, const split::SplitPlan& plan) {
+int WritePieces(std::FILE* out, std::FILE* err, const CliSplitOptions& o, CAudioFile& file,
+                const split::SplitPlan& plan) {
+  const bool quiet = o.quiet || o.json;
   CCliProgress bar(!quiet && ::isatty(STDERR_FILENO), err);
   CProgress progress(&bar);
-  CCliProgress::InstallInterruptHandler();
-  const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress);
+  const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress, o.keepPartial);
   progress.Close();
   if (outcome.cancelled || CCliProgress::Interrupted()) {
-    std::fprintf(err, "kestrune-cli: cancelled after %zu pieces\n", outcome.written.size());
-    return cliexit::kCancelled;
+    std::fprintf(err, "kestrune-cli: %s after %zu pieces\n", CCliProgress::StopWords(), outcome.written.size());
+    return CCliProgress::StopExitCode();
   }
   if (!quiet) std::fprintf(out, "%zu pieces written\n", outcome.written.size());
   return cliexit::kOk;
@@ -156,7 +157,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
     std::fputs(split::CutListText(plan).c_str(), out);
   Export(o, plan, audioPath);
   if (o.dryRun) return cliexit::kOk;
-  return WritePieces(out, err, o.quiet || o.json, *file, plan);
+  return WritePieces(out, err, o, *file, plan);
 }
 
 }  // namespace

@@ -101,7 +101,6 @@ int RunCliWaveform(const CliWaveformOptions& options, std::FILE* /*out*/, std::F
   std::unique_ptr<peaks::CPeakJob> job = peaks::CPeakJob::For(*file, whyNot);
   if (!job) return fail(file->GetFileName() + ": " + whyNot);
 
-  CCliProgress::InstallInterruptHandler();
   std::atomic<bool> cancel{false};
   std::atomic<bool> finished{false};
   // A watcher turns Ctrl+C into a cancel of the workers.
@@ -116,7 +115,7 @@ int RunCliWaveform(const CliWaveformOptions& options, std::FILE* /*out*/, std::F
   watcher.join();
   if (!done) {
     if (job->GetStage() == peaks::CPeakJob::Stage::Failed) return fail(job->Failure());
-    return fail("cancelled", cliexit::kCancelled);
+    return fail(CCliProgress::StopWords(), CCliProgress::StopExitCode());
   }
   const auto model = job->Model();
   if (png) {
