@@ -1,7 +1,5 @@
 #include "cli/CliBatch.h"
 
-#include "core/open/Formats.h"
-
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -25,6 +23,7 @@
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchScheduler.h"
+#include "core/open/Formats.h"
 
 namespace fs = std::filesystem;
 
@@ -289,9 +288,10 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "With --files-from: the names end with a NUL byte, not a newline");
   batch.add_flag("--recursive", options.recursive,
                  "Take the WAV, MP3 and FLAC files of the folders' sub-folders too");
-  batch.add_option("--to", options.target,
-                   "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
-                   "to their default (WAV to MP3, MP3 to WAV, FLAC to MP3)")
+  batch
+      .add_option("--to", options.target,
+                  "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
+                  "to their default (WAV to MP3, MP3 to WAV, FLAC to MP3)")
       ->check(CLI::IsMember({"wav", "mp3", "flac"}, CLI::ignore_case));
 }
 

@@ -38,9 +38,9 @@ struct CliCommandLine {
   // name instead of removing it.
   bool keepPartial = false;
 
-  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr, *toFlac = nullptr,
-           *to16 = nullptr, *to8 = nullptr, *rip = nullptr, *batch = nullptr, *waveform = nullptr,
-           *split = nullptr;
+  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr,
+           *toFlac = nullptr, *to16 = nullptr, *to8 = nullptr, *rip = nullptr, *batch = nullptr,
+           *waveform = nullptr, *split = nullptr;
   CLI::Option* overlapOption = nullptr;
 
  private:

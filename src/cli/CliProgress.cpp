@@ -1,11 +1,11 @@
 #include "cli/CliProgress.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <string>
-
-#include <unistd.h>
 
 #include "cli/CliJob.h"
 #include "core/PendingOutputs.h"

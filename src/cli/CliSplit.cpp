@@ -100,7 +100,8 @@ int WritePieces(std::FILE* out, std::FILE* err, const CliSplitOptions& o, CAudio
   const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress, o.keepPartial);
   progress.Close();
   if (outcome.cancelled || CCliProgress::Interrupted()) {
-    std::fprintf(err, "kestrune-cli: %s after %zu pieces\n", CCliProgress::StopWords(), outcome.written.size());
+    std::fprintf(err, "kestrune-cli: %s after %zu pieces\n", CCliProgress::StopWords(),
+                 outcome.written.size());
     return CCliProgress::StopExitCode();
   }
   if (!quiet) std::fprintf(out, "%zu pieces written\n", outcome.written.size());

@@ -1,6 +1,7 @@
 #include "core/PendingOutputs.h"
 
 #include <limits.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,6 +25,7 @@ struct Slot {
 static_assert(std::atomic<int>::is_always_lock_free);
 
 Slot gSlots[kSlots];
+std::atomic<int> gListing{0};
 
 }  // namespace
 
@@ -47,7 +49,18 @@ void Forget(int slot) noexcept {
   gSlots[slot].state.compare_exchange_strong(expected, kFree);
 }
 
+CListing::CListing() noexcept {
+  ++gListing;
+}
+CListing::~CListing() {
+  --gListing;
+}
+
 int RemovePendingOutputs(void (*removed)(const char*, void*), void* context) noexcept {
+  // A file being made now is listed in a few system calls; its thread holds
+  // signals back meanwhile, so this handler runs on another one and the
+  // wait ends.
+  while (gListing.load() > 0) ::sched_yield();
   int count = 0;
   for (Slot& slot : gSlots) {
     int expected = kListed;

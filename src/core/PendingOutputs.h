@@ -21,6 +21,17 @@ void Forget(int slot) noexcept;
 // were removed. Async-signal-safe when removed is.
 int RemovePendingOutputs(void (*removed)(const char* finalPath, void* context), void* context) noexcept;
 
+// Held while an output's hidden file is made and until it is listed, with
+// the thread's signals held back: a handler on another thread waits for
+// the listing instead of missing the file.
+class CListing {
+ public:
+  CListing() noexcept;
+  ~CListing();
+  CListing(const CListing&) = delete;
+  CListing& operator=(const CListing&) = delete;
+};
+
 // True when any output is listed now.
 bool AnyPending() noexcept;
 

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -54,6 +56,25 @@ std::string Target(const std::string& path) {
   std::free(resolved);
   return target;
 }
+
+// Holds back the signals a program may end on while a hidden file is made
+// and listed (core/PendingOutputs.h): a handler that ran in between would
+// not know the file and leave it. Faults of the thread itself stay open.
+class CSignalsHeld {
+ public:
+  CSignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    for (int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP}) sigdelset(&all, fault);
+    pthread_sigmask(SIG_BLOCK, &all, &before_);
+  }
+  ~CSignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+  CSignalsHeld(const CSignalsHeld&) = delete;
+  CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+ private:
+  sigset_t before_;
+};
 
 // Each folder is cleaned once a process: a batch of thousands of outputs
 // in one folder reads it once.
@@ -138,6 +159,8 @@ int CWholeOutput::Create(const std::string& finalPath) {
   CleanOnce(folder);
   std::string name = FileNamePart(target_);
   if (name.size() + kAdded > NAME_MAX) name.resize(NAME_MAX - kAdded);
+  const CSignalsHeld held;
+  const pending::CListing listing;
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string candidate = folder + "." + name + kMark + RandomLetters() + kEnd;
     const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

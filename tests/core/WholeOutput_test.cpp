@@ -7,12 +7,12 @@
 #include "core/WholeOutput.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <gtest/gtest.h>
 
 #include "core/File.h"
 #include "support/TestSupport.h"
@@ -130,8 +130,7 @@ TEST(WholeOutput, TheNextOutputInAFolderRemovesDeadRunsHiddenFilesOnly) {
     bool held;  // a living writer holds it
     bool stays;
   } files[] = {
-      {".a.wav.kestrune-AbC123.part", false, false},
-      {".b.mp3.kestrune-zzzzzz.part", true, true},
+      {".a.wav.kestrune-AbC123.part", false, false}, {".b.mp3.kestrune-zzzzzz.part", true, true},
       {"c.wav.kestrune-AbC123.part", false, true},   // not hidden: not ours
       {".d.wav.kestrune-AbC12.part", false, true},   // five letters: not ours
       {".e.wav.kestrune-AbC12!.part", false, true},  // not a letter
