@@ -184,6 +184,8 @@ int CCliBatchFrontEnd::Run() {
                  logPath.c_str());
     return cliexit::kUsage;
   }
+  // A run a signal ends at once still says so in its log.
+  CCliProgress::SetStopNote(logPath, batchlog::kAbortLine);
   unsigned atOnce = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
   atOnce = static_cast<unsigned>(std::min<std::size_t>(atOnce, jobs.size()));
   TakeJobs(std::move(jobs));
@@ -194,6 +196,7 @@ int CCliBatchFrontEnd::Run() {
   runOptions.atOnce = atOnce;
   runOptions.checkAllFirst = true;
   runOptions.logInQueueOrder = true;
+  runOptions.skipExisting = options_.skipExisting;
   CBatchRun run(queue_, *this, runOptions);
   run.Start();
   ReportUntilTheRunEnds(run);
@@ -288,6 +291,10 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "With --files-from: the names end with a NUL byte, not a newline");
   batch.add_flag("--recursive", options.recursive,
                  "Take the WAV, MP3 and FLAC files of the folders' sub-folders too");
+  batch.add_flag(
+      "--skip-existing", options.skipExisting,
+      "Count a file whose output exists as done (status Skipped) instead of a failure, so a re-run "
+      "converts only what is missing");
   batch
       .add_option("--to", options.target,
                   "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
@@ -302,6 +309,10 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, 
     return 1;
   if (withList.inputs.empty() && options.filesFrom.empty()) {
     PrintUsageError(err, "batch needs FILE or --files-from");
+    return 2;
+  }
+  if (options.overwrite && options.skipExisting) {
+    PrintUsageError(err, "--overwrite and --skip-existing do not go together");
     return 2;
   }
   return CCliBatchFrontEnd(withList, out, err, clock).Run();

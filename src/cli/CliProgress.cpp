@@ -1,13 +1,17 @@
 #include "cli/CliProgress.h"
 
+#include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
 
 #include "cli/CliJob.h"
+#include "core/File.h"
 #include "core/PendingOutputs.h"
 
 namespace {
@@ -76,6 +80,21 @@ class CSignalLine {
 
 CSignalLine gLine;  // the handler's, static: a handler's stack may be small
 
+// SetStopNote's, copied in before any handler reads them.
+char gNotePath[PATH_MAX] = "";
+char gNoteLine[256] = "";
+std::atomic<bool> gNoteSet{false};
+
+void AppendStopNote() {
+  if (!gNoteSet) return;
+  const int fd = ::open(gNotePath, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  CSignalLine note;
+  note.Add(gNoteLine);
+  note.WriteTo(fd);
+  ::close(fd);
+}
+
 void AddRemoved(const char* finalPath, void* context) {
   auto& line = *static_cast<CSignalLine*>(context);
   line.Add(line.names++ == 0 ? "; removed the incomplete output " : ", ");
@@ -97,6 +116,7 @@ extern "C" void OnStopSignal(int signal) {
   gLine.Add("kestrune-cli: stopped by ");
   gLine.Add(SignalName(signal));
   pending::RemovePendingOutputs(AddRemoved, &gLine);
+  AppendStopNote();
   gLine.Add("\n");
   gLine.WriteTo(STDERR_FILENO);
   ::_exit(128 + signal);
@@ -122,6 +142,15 @@ bool CCliProgress::Interrupted() {
 void CCliProgress::SetInterrupted(bool value) {
   gInterrupted = value ? 1 : 0;
   gSignal = 0;
+}
+
+void CCliProgress::SetStopNote(const std::string& path, const char* line) {
+  const std::string full = AbsolutePath(path);
+  if (full.size() >= sizeof gNotePath || std::strlen(line) >= sizeof gNoteLine) return;
+  gNoteSet = false;
+  std::strcpy(gNoteLine, line);
+  std::strcpy(gNotePath, full.c_str());
+  gNoteSet = true;
 }
 
 int CCliProgress::StopExitCode() {

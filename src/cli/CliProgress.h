@@ -5,6 +5,7 @@
 // redraws it at once.
 
 #include <cstdio>
+#include <string>
 
 #include "cli/TerminalLine.h"
 #include "core/Clock.h"
@@ -38,6 +39,9 @@ class CCliProgress : public CProgressSink {
   // without one) and the words that name it ("stopped by SIGTERM").
   static int StopExitCode();
   static const char* StopWords();
+  // A line a stop signal appends to the file at path (the batch log's
+  // closing line) when it ends the run at once; a file not there is left.
+  static void SetStopNote(const std::string& path, const char* line);
 
  private:
   void Draw(const CProgressState& state, bool force);

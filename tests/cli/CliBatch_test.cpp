@@ -5,6 +5,7 @@
 #include "cli/CliBatch.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +17,8 @@
 #include <sstream>
 
 #include "core/AudioError.h"
-#include "core/batch/BatchLog.h"
 #include "core/StringTable.h"
+#include "core/batch/BatchLog.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
@@ -243,6 +244,73 @@ TEST_F(CliBatchTest, EachFilesSecondsAreTheTimeOfItsOwnConversion) {
   for (std::string line; std::getline(lines, line); ++files)
     EXPECT_NE(line.find("\"seconds\":1.25"), std::string::npos) << line;
   EXPECT_EQ(files, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// An existing output is a whole one: --skip-existing counts it as done
+// (Skipped, exit 0) and leaves it as it is; without the option it is held
+// back for --overwrite as before; an output another file of the same run
+// claims is never taken for done.
+TEST_F(CliBatchTest, SkipExistingCountsAnOutputThatExistsAsDone) {
+  const std::string a = Wav("a.wav"), b = Wav("b.wav");
+  kt::WriteAll(in + "/a.mp3", kt::EncodedSine(0.5, kt::LameSpec{}));
+  const auto before = kt::ReadAll(in + "/a.mp3");
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string lines;
+  } cases[] = {
+      {"held back", {a, b}, 1, a + ": File Exists\n" + b + ": Done\n"},
+      {"skipped", {a, b, "--skip-existing"}, 0, a + ": Skipped\n" + b + ": Skipped\n"},
+      {"with --overwrite", {a, "--skip-existing", "--overwrite"}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"-q", "batch", "--jobs", "1", "--log", dir.File("x.log")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const kt::CliResult r = kt::RunCli(dir.Path().string(), args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.exitCode != 2) {
+      EXPECT_EQ(r.out.substr(0, c.lines.size()), c.lines);
+    }
+    EXPECT_EQ(kt::ReadAll(in + "/a.mp3"), before);
+  }
+  // Two sources of one output: the second is held back, not skipped.
+  const std::string c = Wav("c.wav");
+  fs::remove(in + "/c.mp3");
+  const kt::CliResult r = kt::RunCli(dir.Path().string(), {"-q", "batch", "--jobs", "1", "--skip-existing", c,
+                                                           c, "--log", dir.File("y.log")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find(c + ": File Exists\n"), std::string::npos) << r.out;
+}
+
+// A run a signal ended, run again with --skip-existing, converts what it
+// had not: every output is there and whole, and the re-run ends 0.
+TEST_F(CliBatchTest, ARunStoppedBySignalCompletesWhenRunAgainWithSkipExisting) {
+  std::vector<std::string> args = {"-q",    "batch",          "--jobs", "1", "--skip-existing",
+                                   "--log", dir.File("r.log")};
+  for (const char* name : {"1.wav", "2.wav", "3.wav", "4.wav"}) args.push_back(Wav(name, 20));
+  {
+    kt::CliChild child(dir.Path().string(), args, {in, IN_CREATE, true});
+    ASSERT_TRUE(child.WaitForEvents(2));  // the second file is being converted
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait().exitCode, 143);
+  }
+  EXPECT_TRUE(fs::exists(in + "/1.mp3"));
+  EXPECT_FALSE(fs::exists(in + "/2.mp3"));
+  const kt::CliResult again = kt::RunCli(dir.Path().string(), args);
+  EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+  EXPECT_NE(again.out.find(in + "/1.wav: Skipped\n"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find(in + "/2.wav: Done\n"), std::string::npos) << again.out;
+  for (const char* name : {"1.mp3", "2.mp3", "3.mp3", "4.mp3"}) {
+    const kt::CliResult info = kt::RunCli(dir.Path().string(), {"info", in + "/" + name});
+    EXPECT_EQ(info.exitCode, 0) << name;
+    EXPECT_NE(info.out.find("Play Duration - 20.00"), std::string::npos) << name << info.out;
+  }
 }
 
 }  // namespace

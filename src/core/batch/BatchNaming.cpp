@@ -60,6 +60,8 @@ const char* BatchStatusText(JobStatus status) {
       return batchtext::kFailed;
     case JobStatus::FileExists:
       return batchtext::kFileExists;
+    case JobStatus::Skipped:
+      return batchtext::kSkipped;
     default:
       return batchtext::kQueued;
   }
