@@ -39,10 +39,13 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-// True when path is, by device and inode or by its resolved path, a source
-// or a planned output of the run.
-bool NamesAFileOfTheRun(const std::vector<BatchQueueJob>& jobs, const std::string& path) {
+// True when path is, by device and inode or by its resolved path (links
+// followed, also to a file not made yet), a source, a planned output or the
+// file list of the run.
+bool NamesAFileOfTheRun(const std::vector<BatchQueueJob>& jobs, const std::string& list,
+                        const std::string& path) {
   CSameFileSet files;
+  if (list != "-") files.Add(list);
   for (const BatchQueueJob& job : jobs) {
     files.Add(job.sourcePath);
     files.Add(job.OutputPath());
@@ -179,9 +182,10 @@ int CCliBatchFrontEnd::Run() {
   }
   // The log is checked before anything, the log itself included, is opened.
   const std::string& logPath = options_.logPath;
-  if (NamesAFileOfTheRun(jobs, logPath)) {
-    std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be a source or an output of the run\n",
-                 logPath.c_str());
+  if (NamesAFileOfTheRun(jobs, options_.filesFrom, logPath)) {
+    std::fprintf(
+        err_, "kestrune-cli: --log %s: the log cannot be a source, an output or the file list of the run\n",
+        logPath.c_str());
     return cliexit::kUsage;
   }
   // A run a signal ends at once still says so in its log.

@@ -173,10 +173,14 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
   fs::create_directories(dir.File("links"));
   fs::create_hard_link(c, dir.File("links/hard.mp3"));
   fs::create_symlink(a, dir.File("links/soft.wav"));
+  fs::create_symlink(in + "/a.mp3", dir.File("links/to-output.log"));  // the output is not there yet
+  const std::string list = dir.File("list.txt");
+  kt::WriteAll(list, {'a', '.', 'w', 'a', 'v', '\n', 'c', '.', 'm', 'p', '3', '\n'});
   struct Case {
     const char* what;
     std::string log;
     int exitCode;
+    bool inFolder = false;  // the run starts in the sources' folder, which it names by bare names
   };
   const Case cases[] = {
       {"a source", c, 2},
@@ -186,6 +190,9 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
       {"an output yet to be written", in + "/a.mp3", 2},
       {"an output that exists", in + "/c.wav", 2},
       {"a file of its own", dir.File("own.log"), 0},
+      {"an output yet to be written, by a bare name", "a.mp3", 2, true},
+      {"a link to an output yet to be written", dir.File("links/to-output.log"), 2},
+      {"the file list", list, 2, true},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -193,15 +200,22 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
     kt::WriteAll(in + "/c.wav", {7});
     const auto before = fs::exists(k.log) ? kt::ReadAll(k.log) : std::vector<std::uint8_t>{};
     const auto sources = std::make_pair(kt::ReadAll(a), kt::ReadAll(c));
-    const kt::CliResult r = kt::RunCli(dir.Path().string(), {"batch", a, c, "--overwrite", "--log", k.log});
+    std::vector<std::string> args = {"batch", a, c, "--overwrite", "--log", k.log};
+    const fs::path started = fs::current_path();
+    if (k.inFolder) {
+      fs::current_path(in);
+      args = {"batch", "--files-from", list, "--overwrite", "--log", k.log};
+    }
+    const kt::CliResult r = kt::RunCli(dir.Path().string(), args);
+    fs::current_path(started);
     EXPECT_EQ(r.exitCode, k.exitCode) << r.out << r.err;
     EXPECT_EQ(std::make_pair(kt::ReadAll(a), kt::ReadAll(c)), sources);
     if (k.exitCode == 0) continue;
-    EXPECT_EQ(r.err,
-              "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
+    EXPECT_EQ(r.err, "kestrune-cli: --log " + k.log +
+                         ": the log cannot be a source, an output or the file list of the run\n");
     EXPECT_FALSE(fs::exists(in + "/a.mp3"));
-    if (fs::exists(k.log)) {
-      EXPECT_EQ(kt::ReadAll(k.log), before);
+    if (fs::exists(in + "/" + k.log) || fs::exists(k.log)) {
+      EXPECT_EQ(kt::ReadAll(k.inFolder && k.log[0] != '/' ? in + "/" + k.log : k.log), before);
     }
   }
 }
