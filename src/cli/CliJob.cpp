@@ -177,9 +177,9 @@ int CCliJob::PrintInfo(CAudioFile& file) {
     std::fputs(InfoJson(file, options_.input).c_str(), out_);
     return cliexit::kOk;
   }
-  for (const auto& line : file.GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
+  for (const auto& line : file.GetInformationLines()) std::fprintf(out_, "%s\n", TerminalText(line).c_str());
   for (const CAudioFile::TagField& field : file.GetTagFields())
-    std::fprintf(out_, "%s - %s\n", field.label.c_str(), field.text.c_str());
+    std::fprintf(out_, "%s - %s\n", field.label.c_str(), TerminalText(field.text, field.latin1).c_str());
   return cliexit::kOk;
 }
 

@@ -72,7 +72,7 @@ std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitReq
 }
 
 int Failure(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
+  std::fprintf(err, "kestrune-cli: %s\n", TerminalText(message).c_str());
   return cliexit::kFailed;
 }
 
@@ -155,7 +155,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
   if (o.json)
     std::fputs(split::CutListJson(plan).c_str(), out);
   else if (!o.quiet || o.dryRun)
-    std::fputs(split::CutListText(plan).c_str(), out);
+    std::fputs(TerminalText(split::CutListText(plan), false, true).c_str(), out);
   Export(o, plan, audioPath);
   if (o.dryRun) return cliexit::kOk;
   return WritePieces(out, err, o, *file, plan);
@@ -166,7 +166,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
 int RunCliSplit(const CliSplitOptions& o, std::FILE* out, std::FILE* err) {
   split::SplitRequest request;
   if (auto problem = ReadRequest(o, request)) {
-    std::fprintf(err, "kestrune-cli: %s\n", problem->c_str());
+    std::fprintf(err, "kestrune-cli: %s\n", TerminalText(*problem).c_str());
     return cliexit::kUsage;
   }
   // A split's failures name their file in their own words.
