@@ -273,9 +273,13 @@ bool ReadFileList(const std::string& listPath, bool nullSeparated, std::vector<s
       name += static_cast<char>(c);
       continue;
     }
+    // A list written on Windows ends its lines in CR LF; a name that truly
+    // ends in CR cannot be given in a newline-separated list (use -0).
+    if (!nullSeparated && !name.empty() && name.back() == '\r') name.pop_back();
     if (!name.empty()) names.push_back(name);
     name.clear();
   }
+  if (!nullSeparated && !name.empty() && name.back() == '\r') name.pop_back();
   if (!name.empty()) names.push_back(name);
   const bool failed = std::ferror(list) != 0;
   const int cause = errno;

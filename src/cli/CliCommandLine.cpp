@@ -150,8 +150,11 @@ void CliCommandLine::AddBatchAndWaveform() {
       ->required();
   waveform->add_option("--width", waveformOptions.width, "Picture width in pixels (default 1800)");
   waveform->add_option("--height", waveformOptions.height, "Picture height in pixels (default 280)");
-  waveform->add_option("--points", waveformOptions.points,
-                       "JSON: at most this many points a channel (default 1800)");
+  // A range, not only the type: "-1" would wrap round to the largest count.
+  waveform
+      ->add_option("--points", waveformOptions.points,
+                   "JSON: at most this many points a channel (default 1800)")
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 32));
 }
 
 std::optional<std::string> CliCommandLine::ReadJobOptions() {
