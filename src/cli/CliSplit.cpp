@@ -152,6 +152,11 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
   if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
 
   const split::SplitPlan plan = split::BuildSplitPlan(*file, request, sheet ? &*sheet : nullptr);
+  // No piece would pass for a split that worked.
+  const std::size_t pieces = plan.Pieces().size();
+  if (pieces == 0) return Failure(err, audioPath + ": the audio is too short to split; no piece was written");
+  if (request.mode == split::SplitMode::Equal && pieces < request.pieces && !o.json)
+    std::fprintf(out, "%u pieces asked; the audio is too short for more than %zu\n", request.pieces, pieces);
   if (o.json)
     std::fputs(split::CutListJson(plan).c_str(), out);
   else if (!o.quiet || o.dryRun)

@@ -172,3 +172,28 @@ TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// Too little audio for the pieces asked: none is a failure, fewer are said.
+TEST_F(CliSplitTest, AudioTooShortForThePiecesAskedIsSaid) {
+  kt::WavSpec layout;
+  const std::string zero = kt::MakeWav(dir, "zero.wav", layout, {});
+  const std::string one = kt::MakeWav(dir, "one.wav", layout, std::vector<std::uint8_t>(4));
+  const struct {
+    std::string source;
+    int exitCode;
+    std::string says;
+  } cases[] = {
+      {zero, 1, "zero.wav: the audio is too short to split; no piece was written\n"},
+      {one, 0, "3 pieces asked; the audio is too short for more than 1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const kt::CliResult r = Run({"split", c.source, "--equal", "3", "--snap", "0"});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+  }
+}
+
+}  // namespace
