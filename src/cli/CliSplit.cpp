@@ -13,6 +13,7 @@
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
+#include "core/batch/BatchOutputRules.h"
 #include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitRequest.h"
@@ -80,6 +81,23 @@ void Export(const CliSplitOptions& o, const split::SplitPlan& plan, const std::s
   const std::vector<std::string> keep = {audioPath, o.input};
   if (!o.cueOut.empty()) split::WriteTextFile(o.cueOut, split::CueSheetText(plan, audioPath), keep);
   if (!o.labelsOut.empty()) split::WriteTextFile(o.labelsOut, split::LabelsText(plan), keep);
+}
+
+// Refuses an export that would land on a piece of the split or on the other
+// export, by any name (links followed, also to files not made yet; device
+// and inode): the piece or the export would be lost without a word.
+std::optional<std::string> CheckExportsAgainstPieces(const CliSplitOptions& o, const split::SplitPlan& plan) {
+  const std::vector<split::PlannedPiece> pieces = plan.Pieces();
+  for (const std::string* path : {&o.cueOut, &o.labelsOut}) {
+    if (path->empty()) continue;
+    for (const split::PlannedPiece& piece : pieces)
+      if (CSameFileSet({piece.path}).Contains(*path))
+        return *path + ": the export would replace piece " + std::to_string(piece.number) +
+               " of the split (" + piece.path + "); nothing was written";
+  }
+  if (!o.cueOut.empty() && !o.labelsOut.empty() && CSameFileSet({o.cueOut}).Contains(o.labelsOut))
+    return o.labelsOut + ": --cue-out and --labels-out name the same file; nothing was written";
+  return std::nullopt;
 }
 
 // Refuses exports that would land on the source or the sheet.
@@ -155,6 +173,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
   // No piece would pass for a split that worked.
   const std::size_t pieces = plan.Pieces().size();
   if (pieces == 0) return Failure(err, audioPath + ": the audio is too short to split; no piece was written");
+  if (auto problem = CheckExportsAgainstPieces(o, plan)) return Failure(err, *problem);
   if (request.mode == split::SplitMode::Equal && pieces < request.pieces && !o.json)
     std::fprintf(out, "%u pieces asked; the audio is too short for more than %zu\n", request.pieces, pieces);
   if (o.json)

@@ -2,8 +2,11 @@
 // exports, the pieces on disk, usage errors (2) and failures (1) with their
 // messages, and nothing written by a dry run or a failed one.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -113,6 +116,14 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
       {{"split", dir.File("take.wav"), "--silence", "--labels-out", dir.File("take.wav")},
        1,
        "would replace the source"},
+      {{"split", dir.File("take.wav"), "--equal", "2", "--base", dir.File("p"), "--suffix", "_", "--cue-out",
+        dir.File("none/../P_-2.wav")},
+       1,
+       "P_-2.wav: the export would replace piece 2 of the split"},
+      {{"split", dir.File("take.wav"), "--equal", "2", "--cue-out", dir.File("x.txt"), "--labels-out",
+        dir.File("./x.txt")},
+       1,
+       "name the same file"},
   };
   for (const auto& r : rows) {
     const auto run = Run(r.args);
@@ -194,6 +205,25 @@ TEST_F(CliSplitTest, AudioTooShortForThePiecesAskedIsSaid) {
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A piece another program holds locked is named with that reason.
+TEST_F(CliSplitTest, APieceAnotherWriterHoldsIsNamedWithTheLock) {
+  kt::WriteAll(dir.File("P_-2.wav"), {1, 2, 3});
+  const int holder = ::open(dir.File("P_-2.wav").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const auto run = Run({"split", dir.File("take.wav"), "--equal", "2", "--snap", "0", "--base", dir.File("p"),
+                        "--suffix", "_"});
+  ::close(holder);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("P_-2.wav: Cannot create output file. (locked by another program)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(kt::ReadAll(dir.File("P_-2.wav")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 }  // namespace

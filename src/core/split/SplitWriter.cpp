@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "core/AudioFile.h"
 #include "core/File.h"
 #include "core/PieceTags.h"
@@ -32,6 +35,14 @@ bool SameFile(const std::string& a, const std::string& b) {
   }, sb{};
   return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
+}
+
+// The system's reason a piece could not be created, in parentheses; a lock
+// another writer holds in its own words.
+std::string SystemReason(int cause) {
+  if (cause == 0) return "";
+  return std::string(" (") + (cause == EWOULDBLOCK ? "locked by another program" : std::strerror(cause)) +
+         ")";
 }
 
 std::string WrittenNote(const std::vector<std::string>& written) {
@@ -139,7 +150,9 @@ WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* prog
       }
       if (error != err::kNone) {
         RemovePiece(p.path, made);
-        throw WriteError(p.path, p.path + ": " + LoadMessage(error) + WrittenNote(outcome.written),
+        throw WriteError(p.path,
+                         p.path + ": " + LoadMessage(error) + SystemReason(file.GetErrorCause()) +
+                             WrittenNote(outcome.written),
                          file.GetErrorCause());
       }
     } catch (const TagError& e) {
