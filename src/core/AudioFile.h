@@ -187,7 +187,10 @@ class CAudioFile {
   // True (and error 119) when outputPath names the open source file.
   bool RefuseOwnSource(const std::string& outputPath);
   // Creates an output file, written whole or not at all (CFile::Mode::
-  // CreateWhole); false (and error 103) when it cannot be created.
+  // CreateWhole); false (and error 103) when it cannot be created. A source
+  // whose size or modification time changed since it was opened throws a
+  // CAudioFailure naming it before the output is made: what was planned
+  // from the old file would not fit the new one.
   bool CreateOutput(CFile& output, const std::string& outputPath);
 
   CFile file;
@@ -204,4 +207,13 @@ class CAudioFile {
   std::string lastOutputPath_;
   CWriteFaults* writeFaults_;
   CFile::BeforeCommit outputFinisher_;
+  // The source's size and modification time when it was opened: what the
+  // operations planned from (an MP3's frame scan, a WAV's chunks).
+  struct SourceState {
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0, nanoseconds = 0;
+    bool operator==(const SourceState&) const = default;
+  };
+  SourceState sourceState_;
+  SourceState ReadSourceState() const;
 };

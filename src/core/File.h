@@ -103,6 +103,8 @@ class CFile {
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
+  // The open file's descriptor, for fstat; -1 when none is open.
+  int Descriptor() const { return fd_; }
 
   // Reads up to count bytes; fewer only at the end of the file.
   std::size_t Read(void* buffer, std::size_t count);
