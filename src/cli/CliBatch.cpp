@@ -203,6 +203,10 @@ int CCliBatchFrontEnd::Run() {
   runOptions.skipExisting = options_.skipExisting;
   CBatchRun run(queue_, *this, runOptions);
   run.Start();
+  // The summary points at the log: a run without one says so at once.
+  if (!run.LogOpened())
+    std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be written; the run goes on without it\n",
+                 TerminalText(logPath).c_str());
   ReportUntilTheRunEnds(run);
   printer_.EraseBar();
   if (run.EndedByStop()) {

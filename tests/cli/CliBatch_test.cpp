@@ -328,3 +328,18 @@ TEST_F(CliBatchTest, ARunStoppedBySignalCompletesWhenRunAgainWithSkipExisting) {
 }
 
 }  // namespace
+
+namespace {
+
+// A log that cannot be written is said at once; the conversions go on.
+TEST_F(CliBatchTest, ALogThatCannotBeWrittenIsSaid) {
+  const std::string a = Wav("a.wav");
+  kt::WriteAll(dir.File("plain"), {1});
+  const std::string log = dir.File("plain/batch.log");  // a file is no folder
+  const kt::CliResult r = kt::RunCli(dir.Path().string(), {"-q", "batch", a, "--log", log});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("--log " + log + ": the log cannot be written"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(in + "/a.mp3"));
+}
+
+}  // namespace

@@ -117,7 +117,7 @@ void CBatchRun::Start() {
   // A second run never starts while a worker runs.
   if (Running()) return;
   endedByStop_ = false;
-  log_.Open(options_.logPath);
+  logOpened_ = log_.Open(options_.logPath);
   host_.EnableStop(true);
   cursor_ = 0;
   outputRules_.reset();

@@ -103,6 +103,8 @@ class CBatchRun {
   bool CloseRequested() const { return closeRequested_; }
   // True when the last run ended by a stop.
   bool EndedByStop() const { return endedByStop_; }
+  // False when the last run's log could not be opened (it ran without one).
+  bool LogOpened() const { return logOpened_; }
 
   BatchState State() const { return state_; }
   bool Running() const { return state_ == BatchState::Converting; }
@@ -160,6 +162,7 @@ class CBatchRun {
   std::atomic<bool> stopRequested_{false};
   bool closeRequested_ = false;
   bool endedByStop_ = false;
+  bool logOpened_ = true;
   int cursor_ = 0;  // where the command line's walk goes on
   // The entries of a run logged in the queue's order: each job's, once
   // settled, until the jobs before it have settled too.
