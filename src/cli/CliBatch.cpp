@@ -1,7 +1,5 @@
 #include "cli/CliBatch.h"
 
-#include "core/open/Formats.h"
-
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -25,6 +23,7 @@
 #include "core/batch/BatchOutputRules.h"
 #include "core/batch/BatchRun.h"
 #include "core/batch/BatchScheduler.h"
+#include "core/open/Formats.h"
 
 namespace fs = std::filesystem;
 
@@ -40,10 +39,13 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-// True when path is, by device and inode or by its resolved path, a source
-// or a planned output of the run.
-bool NamesAFileOfTheRun(const std::vector<BatchQueueJob>& jobs, const std::string& path) {
+// True when path is, by device and inode or by its resolved path (links
+// followed, also to a file not made yet), a source, a planned output or the
+// file list of the run.
+bool NamesAFileOfTheRun(const std::vector<BatchQueueJob>& jobs, const std::string& list,
+                        const std::string& path) {
   CSameFileSet files;
+  if (list != "-") files.Add(list);
   for (const BatchQueueJob& job : jobs) {
     files.Add(job.sourcePath);
     files.Add(job.OutputPath());
@@ -180,29 +182,36 @@ int CCliBatchFrontEnd::Run() {
   }
   // The log is checked before anything, the log itself included, is opened.
   const std::string& logPath = options_.logPath;
-  if (NamesAFileOfTheRun(jobs, logPath)) {
-    std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be a source or an output of the run\n",
-                 logPath.c_str());
+  if (NamesAFileOfTheRun(jobs, options_.filesFrom, logPath)) {
+    std::fprintf(
+        err_, "kestrune-cli: --log %s: the log cannot be a source, an output or the file list of the run\n",
+        logPath.c_str());
     return cliexit::kUsage;
   }
+  // A run a signal ends at once still says so in its log.
+  CCliProgress::SetStopNote(logPath, batchlog::kAbortLine);
   unsigned atOnce = options_.jobs ? options_.jobs : std::max(1u, std::thread::hardware_concurrency());
   atOnce = static_cast<unsigned>(std::min<std::size_t>(atOnce, jobs.size()));
   TakeJobs(std::move(jobs));
   scheduler_ = std::make_unique<CBatchScheduler>(atOnce);
-  CCliProgress::InstallInterruptHandler();
 
   BatchRunOptions runOptions;
   runOptions.logPath = logPath;
   runOptions.atOnce = atOnce;
   runOptions.checkAllFirst = true;
   runOptions.logInQueueOrder = true;
+  runOptions.skipExisting = options_.skipExisting;
   CBatchRun run(queue_, *this, runOptions);
   run.Start();
+  // The summary points at the log: a run without one says so at once.
+  if (!run.LogOpened())
+    std::fprintf(err_, "kestrune-cli: --log %s: the log cannot be written; the run goes on without it\n",
+                 TerminalText(logPath).c_str());
   ReportUntilTheRunEnds(run);
   printer_.EraseBar();
   if (run.EndedByStop()) {
-    std::fprintf(err_, "kestrune-cli: cancelled\n");
-    return cliexit::kCancelled;
+    std::fprintf(err_, "kestrune-cli: %s\n", CCliProgress::StopWords());
+    return CCliProgress::StopExitCode();
   }
   return allConverted_ ? cliexit::kOk : cliexit::kFailed;
 }
@@ -268,9 +277,13 @@ bool ReadFileList(const std::string& listPath, bool nullSeparated, std::vector<s
       name += static_cast<char>(c);
       continue;
     }
+    // A list written on Windows ends its lines in CR LF; a name that truly
+    // ends in CR cannot be given in a newline-separated list (use -0).
+    if (!nullSeparated && !name.empty() && name.back() == '\r') name.pop_back();
     if (!name.empty()) names.push_back(name);
     name.clear();
   }
+  if (!nullSeparated && !name.empty() && name.back() == '\r') name.pop_back();
   if (!name.empty()) names.push_back(name);
   const bool failed = std::ferror(list) != 0;
   const int cause = errno;
@@ -290,9 +303,14 @@ void AddBatchScriptOptions(CLI::App& batch, CliBatchOptions& options) {
                  "With --files-from: the names end with a NUL byte, not a newline");
   batch.add_flag("--recursive", options.recursive,
                  "Take the WAV, MP3 and FLAC files of the folders' sub-folders too");
-  batch.add_option("--to", options.target,
-                   "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
-                   "to their default (WAV to MP3, MP3 to WAV, FLAC to MP3)")
+  batch.add_flag(
+      "--skip-existing", options.skipExisting,
+      "Count a file whose output exists as done (status Skipped) instead of a failure, so a re-run "
+      "converts only what is missing");
+  batch
+      .add_option("--to", options.target,
+                  "Convert to this format (wav, mp3 or flac) every file that converts to it; the others "
+                  "to their default (WAV to MP3, MP3 to WAV, FLAC to MP3)")
       ->check(CLI::IsMember({"wav", "mp3", "flac"}, CLI::ignore_case));
 }
 
@@ -303,6 +321,10 @@ int RunCliBatch(const CliBatchOptions& options, std::FILE* out, std::FILE* err, 
     return 1;
   if (withList.inputs.empty() && options.filesFrom.empty()) {
     PrintUsageError(err, "batch needs FILE or --files-from");
+    return 2;
+  }
+  if (options.overwrite && options.skipExisting) {
+    PrintUsageError(err, "--overwrite and --skip-existing do not go together");
     return 2;
   }
   return CCliBatchFrontEnd(withList, out, err, clock).Run();

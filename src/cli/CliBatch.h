@@ -15,8 +15,9 @@ struct CliBatchOptions {
   std::vector<std::string> inputs;  // files, or folders whose WAV and MP3 files are taken
   std::string outDir;               // empty: each output beside its source
   bool overwrite = false;
-  unsigned jobs = 0;    // files converted at once; 0: one per CPU core
-  std::string logPath;  // the log; the command line fills in the batch window's when none is given
+  bool skipExisting = false;  // an output that exists counts as done (Skipped)
+  unsigned jobs = 0;          // files converted at once; 0: one per CPU core
+  std::string logPath;        // the log; the command line fills in the batch window's when none is given
   bool quiet = false;
   // For scripts:
   bool json = false;           // one JSON object per finished file instead of the status lines

@@ -1,6 +1,7 @@
 #include "cli/CliBatchPrinter.h"
 
 #include "cli/CliJson.h"
+#include "cli/CliMessages.h"
 #include "core/StringTable.h"
 
 namespace {
@@ -20,9 +21,10 @@ void CCliBatchPrinter::Report(const BatchQueueJob& job, double seconds) {
                    .c_str(),
                out_);
   } else if (job.status == JobStatus::Failed) {
-    std::fprintf(out_, "%s: %s: %s\n", job.sourcePath.c_str(), status.c_str(), job.reason.c_str());
+    std::fprintf(out_, "%s: %s: %s\n", TerminalText(job.sourcePath).c_str(), status.c_str(),
+                 TerminalText(job.reason).c_str());
   } else {
-    std::fprintf(out_, "%s: %s\n", job.sourcePath.c_str(), status.c_str());
+    std::fprintf(out_, "%s: %s\n", TerminalText(job.sourcePath).c_str(), status.c_str());
   }
   std::fflush(out_);
 }

@@ -47,6 +47,9 @@ CliCommandLine::CliCommandLine() {
   app.footer(bugReport);
   app.require_subcommand(1, 1);
   app.add_flag("-q,--quiet", options.quiet, "Do not show a progress bar");
+  app.add_flag(
+      "--keep-partial", keepPartial,
+      "On SIGINT, SIGTERM or SIGHUP keep what the output holds, ended honestly, instead of removing it");
   // --quiet may also follow the verb.
   app.fallthrough();
   AddInfoAndShred();
@@ -107,7 +110,8 @@ void CliCommandLine::AddToMp3() {
 }
 
 void CliCommandLine::AddWavConversions() {
-  toWav = app.add_subcommand("to-wav", "Decode an MP3 file to a 16-bit WAV file, or a FLAC file to a WAV file of its depth");
+  toWav = app.add_subcommand(
+      "to-wav", "Decode an MP3 file to a 16-bit WAV file, or a FLAC file to a WAV file of its depth");
   AddInput(toWav, options);
   AddOutput(toWav, options);
   toFlac = app.add_subcommand("to-flac", "Encode a WAV or MP3 file as FLAC (lossless)");
@@ -146,15 +150,18 @@ void CliCommandLine::AddBatchAndWaveform() {
       ->required();
   waveform->add_option("--width", waveformOptions.width, "Picture width in pixels (default 1800)");
   waveform->add_option("--height", waveformOptions.height, "Picture height in pixels (default 280)");
-  waveform->add_option("--points", waveformOptions.points,
-                       "JSON: at most this many points a channel (default 1800)");
+  // A range, not only the type: "-1" would wrap round to the largest count.
+  waveform
+      ->add_option("--points", waveformOptions.points,
+                   "JSON: at most this many points a channel (default 1800)")
+      ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{1} << 32));
 }
 
 std::optional<std::string> CliCommandLine::ReadJobOptions() {
   const std::pair<CLI::App*, CliVerb> verbs[] = {
-      {info, CliVerb::Info},   {shred, CliVerb::Shred},  {cut, CliVerb::Cut},    {toMp3, CliVerb::ToMp3},
-      {toWav, CliVerb::ToWav}, {to16, CliVerb::To16Bit}, {to8, CliVerb::To8Bit}, {rip, CliVerb::Rip},
-      {toFlac, CliVerb::ToFlac}};
+      {info, CliVerb::Info},   {shred, CliVerb::Shred}, {cut, CliVerb::Cut},
+      {toMp3, CliVerb::ToMp3}, {toWav, CliVerb::ToWav}, {to16, CliVerb::To16Bit},
+      {to8, CliVerb::To8Bit},  {rip, CliVerb::Rip},     {toFlac, CliVerb::ToFlac}};
   for (const auto& [sub, verb] : verbs)
     if (sub->parsed()) options.verb = verb;
   options.mp3.bitrate = bitrate == "auto" ? 0 : static_cast<std::uint16_t>(std::stoi(bitrate));

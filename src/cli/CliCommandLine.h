@@ -34,10 +34,13 @@ struct CliCommandLine {
   unsigned quality = 5;
   bool noOriginal = false;
   bool framesOnly = false;
+  // A stop signal keeps the output being written, ended honestly, under its
+  // name instead of removing it.
+  bool keepPartial = false;
 
-  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr, *toFlac = nullptr,
-           *to16 = nullptr, *to8 = nullptr, *rip = nullptr, *batch = nullptr, *waveform = nullptr,
-           *split = nullptr;
+  CLI::App *info = nullptr, *shred = nullptr, *cut = nullptr, *toMp3 = nullptr, *toWav = nullptr,
+           *toFlac = nullptr, *to16 = nullptr, *to8 = nullptr, *rip = nullptr, *batch = nullptr,
+           *waveform = nullptr, *split = nullptr;
   CLI::Option* overlapOption = nullptr;
 
  private:

@@ -153,13 +153,12 @@ int CCliJob::OpenAndRun() {
   // Erased before any message, also when a failure unwinds through here.
   CCliProgress bar(!options_.quiet && ::isatty(STDERR_FILENO), err_);
   CProgress progress(&bar);
-  CCliProgress::InstallInterruptHandler();
   if (const std::optional<int> code = Operate(*file, progress)) return *code;
   progress.Close();
   if (file->GetError() != err::kNone) return FailWithFileError(*file);
   if (CCliProgress::Interrupted()) {
-    std::fprintf(err_, "kestrune-cli: cancelled\n");
-    return cliexit::kCancelled;
+    std::fprintf(err_, "kestrune-cli: %s; the partial output was kept\n", CCliProgress::StopWords());
+    return CCliProgress::StopExitCode();
   }
   return cliexit::kOk;
 }
@@ -178,9 +177,9 @@ int CCliJob::PrintInfo(CAudioFile& file) {
     std::fputs(InfoJson(file, options_.input).c_str(), out_);
     return cliexit::kOk;
   }
-  for (const auto& line : file.GetInformationLines()) std::fprintf(out_, "%s\n", line.c_str());
+  for (const auto& line : file.GetInformationLines()) std::fprintf(out_, "%s\n", TerminalText(line).c_str());
   for (const CAudioFile::TagField& field : file.GetTagFields())
-    std::fprintf(out_, "%s - %s\n", field.label.c_str(), field.text.c_str());
+    std::fprintf(out_, "%s - %s\n", field.label.c_str(), TerminalText(field.text, field.latin1).c_str());
   return cliexit::kOk;
 }
 
@@ -312,6 +311,12 @@ std::optional<int> Parse(CliCommandLine& line, int argc, char** argv) {
 int RunCli(int argc, char** argv, CliServices& services) {
   CliCommandLine line;
   if (const std::optional<int> code = Parse(line, argc, argv)) return *code;
+  // From here on a stop signal is handled alike whatever the run is doing
+  // (opening, analysing, writing); the lines printed so far are out of the
+  // buffer by then, a run that ends at a signal does not flush it.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  line.splitOptions.keepPartial = line.keepPartial;
+  CCliProgress::InstallInterruptHandler(line.keepPartial);
   const std::string& picture = line.waveformOptions.output;
   if (line.waveform->parsed() && NamesAStandardStream(picture))
     return UsageError(stderr, "-o " + picture + ": the output must be a file");

@@ -21,7 +21,14 @@ inline constexpr const char* kTryHelpLine = "Try 'kestrune-cli --help' for more 
 // in the binary, where lintian's spelling check reads it.)
 const char* SystemReason(int cause);
 
-// "kestrune-cli: FILE: MESSAGE (REASON)", the reason left out when cause is 0.
+// Text from files (names, tags, cue sheets) as it may reach a terminal: the
+// control characters that would drive it (C0, DEL, and C1, which UTF-8
+// writes as C2 80..9F) shown as \xHH, line ends kept only when asked.
+// latin1: the text is Latin-1 (ID3v1), turned into UTF-8 on the way.
+std::string TerminalText(const std::string& text, bool latin1 = false, bool keepLineEnds = false);
+
+// "kestrune-cli: FILE: MESSAGE (REASON)", the reason left out when cause is
+// 0; FILE and MESSAGE as TerminalText shows them.
 std::string FileErrorLine(const std::string& file, const std::string& message, int cause = 0);
 
 // Prints the line of FileErrorLine to err.

@@ -11,9 +11,9 @@ void PrintNotice(const OperationNotice& notice, const std::string& fileLabel, st
   if (notice.icon == MessageIcon::Error && !fileLabel.empty())
     PrintFileError(err, fileLabel, notice.text);
   else if (notice.icon == MessageIcon::Error)
-    std::fprintf(err, "kestrune-cli: %s\n", notice.text.c_str());
+    std::fprintf(err, "kestrune-cli: %s\n", TerminalText(notice.text).c_str());
   else
-    std::fprintf(out, "%s\n", notice.text.c_str());
+    std::fprintf(out, "%s\n", TerminalText(notice.text, false, true).c_str());
   std::fflush(out);
 }
 
@@ -39,7 +39,7 @@ ShredAnswer AnswerShred(const CAudioFile& file, const ShredOptions& options, con
   }
   for (const auto& line :
        EstimateLines(file.GetFileName(), options.splits, overlap, estimate.size, estimate.playtime))
-    std::fprintf(out, "%s\n", line.c_str());
+    std::fprintf(out, "%s\n", TerminalText(line).c_str());
   std::fflush(out);
   if (options.estimateOnly) return ShredAnswer::EstimateOnly;
   request.numberOfSplits = options.splits;

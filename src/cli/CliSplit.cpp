@@ -13,6 +13,7 @@
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
+#include "core/batch/BatchOutputRules.h"
 #include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "core/split/SplitRequest.h"
@@ -79,7 +80,7 @@ std::optional<std::string> ReadRequest(const CliSplitOptions& o, split::SplitReq
 }
 
 int Failure(std::FILE* err, const std::string& message) {
-  std::fprintf(err, "kestrune-cli: %s\n", message.c_str());
+  std::fprintf(err, "kestrune-cli: %s\n", TerminalText(message).c_str());
   return cliexit::kFailed;
 }
 
@@ -87,6 +88,23 @@ void Export(const CliSplitOptions& o, const split::SplitPlan& plan, const std::s
   const std::vector<std::string> keep = {audioPath, o.input};
   if (!o.cueOut.empty()) split::WriteTextFile(o.cueOut, split::CueSheetText(plan, audioPath), keep);
   if (!o.labelsOut.empty()) split::WriteTextFile(o.labelsOut, split::LabelsText(plan), keep);
+}
+
+// Refuses an export that would land on a piece of the split or on the other
+// export, by any name (links followed, also to files not made yet; device
+// and inode): the piece or the export would be lost without a word.
+std::optional<std::string> CheckExportsAgainstPieces(const CliSplitOptions& o, const split::SplitPlan& plan) {
+  const std::vector<split::PlannedPiece> pieces = plan.Pieces();
+  for (const std::string* path : {&o.cueOut, &o.labelsOut}) {
+    if (path->empty()) continue;
+    for (const split::PlannedPiece& piece : pieces)
+      if (CSameFileSet({piece.path}).Contains(*path))
+        return *path + ": the export would replace piece " + std::to_string(piece.number) +
+               " of the split (" + piece.path + "); nothing was written";
+  }
+  if (!o.cueOut.empty() && !o.labelsOut.empty() && CSameFileSet({o.cueOut}).Contains(o.labelsOut))
+    return o.labelsOut + ": --cue-out and --labels-out name the same file; nothing was written";
+  return std::nullopt;
 }
 
 // Refuses exports that would land on the source or the sheet.
@@ -99,15 +117,17 @@ std::optional<std::string> CheckExports(const CliSplitOptions& o, const std::str
   return std::nullopt;
 }
 
-int WritePieces(std::FILE* out, std::FILE* err, bool quiet, CAudioFile& file, const split::SplitPlan& plan) {
+int WritePieces(std::FILE* out, std::FILE* err, const CliSplitOptions& o, CAudioFile& file,
+                const split::SplitPlan& plan) {
+  const bool quiet = o.quiet || o.json;
   CCliProgress bar(!quiet && ::isatty(STDERR_FILENO), err);
   CProgress progress(&bar);
-  CCliProgress::InstallInterruptHandler();
-  const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress);
+  const split::WriteOutcome outcome = split::WriteSplit(file, plan, &progress, o.keepPartial);
   progress.Close();
   if (outcome.cancelled || CCliProgress::Interrupted()) {
-    std::fprintf(err, "kestrune-cli: cancelled after %zu pieces\n", outcome.written.size());
-    return cliexit::kCancelled;
+    std::fprintf(err, "kestrune-cli: %s after %zu pieces\n", CCliProgress::StopWords(),
+                 outcome.written.size());
+    return CCliProgress::StopExitCode();
   }
   if (!quiet) std::fprintf(out, "%zu pieces written\n", outcome.written.size());
   return cliexit::kOk;
@@ -164,13 +184,19 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
   if (auto problem = CheckExports(o, audioPath)) return Failure(err, *problem);
 
   const split::SplitPlan plan = split::BuildSplitPlan(*file, request, sheet ? &*sheet : nullptr);
+  // No piece would pass for a split that worked.
+  const std::size_t pieces = plan.Pieces().size();
+  if (pieces == 0) return Failure(err, audioPath + ": the audio is too short to split; no piece was written");
+  if (auto problem = CheckExportsAgainstPieces(o, plan)) return Failure(err, *problem);
+  if (request.mode == split::SplitMode::Equal && pieces < request.pieces && !o.json)
+    std::fprintf(out, "%u pieces asked; the audio is too short for more than %zu\n", request.pieces, pieces);
   if (o.json)
     std::fputs(split::CutListJson(plan).c_str(), out);
   else if (!o.quiet || o.dryRun)
-    std::fputs(split::CutListText(plan).c_str(), out);
+    std::fputs(TerminalText(split::CutListText(plan), false, true).c_str(), out);
   Export(o, plan, audioPath);
   if (o.dryRun) return cliexit::kOk;
-  return WritePieces(out, err, o.quiet || o.json, *file, plan);
+  return WritePieces(out, err, o, *file, plan);
 }
 
 }  // namespace
@@ -178,7 +204,7 @@ int SplitFile(const CliSplitOptions& o, const split::SplitRequest& request, std:
 int RunCliSplit(const CliSplitOptions& o, std::FILE* out, std::FILE* err) {
   split::SplitRequest request;
   if (auto problem = ReadRequest(o, request)) {
-    std::fprintf(err, "kestrune-cli: %s\n", problem->c_str());
+    std::fprintf(err, "kestrune-cli: %s\n", TerminalText(*problem).c_str());
     return cliexit::kUsage;
   }
   // A split's failures name their file in their own words.

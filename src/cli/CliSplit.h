@@ -31,6 +31,7 @@ struct CliSplitOptions {
   std::string cueOut;
   std::string labelsOut;
   bool quiet = false;
+  bool keepPartial = false;  // a stop signal keeps the piece under way, ended honestly
 };
 
 // Adds the verb and its options to app; the options land in options.

@@ -33,17 +33,16 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-// Writes bytes to path through the file layer; a partial file is removed.
+// Writes bytes to path through the file layer, whole or not at all.
 bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& whyNot) {
   CFile file;
   try {
-    file.OpenOrThrow(path, CFile::Mode::CreateReadWrite);
+    file.OpenOrThrow(path, CFile::Mode::CreateWhole);
     file.Write(bytes.data(), bytes.size());
     file.Close();
     return true;
   } catch (const CFileException& e) {
-    file.Abort();
-    std::remove(path.c_str());
+    file.RemoveAndClose();
     whyNot = e.Message() + " (nothing was written)";
     return false;
   }
@@ -102,7 +101,6 @@ int RunCliWaveform(const CliWaveformOptions& options, std::FILE* /*out*/, std::F
   std::unique_ptr<peaks::CPeakJob> job = peaks::CPeakJob::For(*file, whyNot);
   if (!job) return fail(file->GetFileName() + ": " + whyNot);
 
-  CCliProgress::InstallInterruptHandler();
   std::atomic<bool> cancel{false};
   std::atomic<bool> finished{false};
   // A watcher turns Ctrl+C into a cancel of the workers.
@@ -117,7 +115,7 @@ int RunCliWaveform(const CliWaveformOptions& options, std::FILE* /*out*/, std::F
   watcher.join();
   if (!done) {
     if (job->GetStage() == peaks::CPeakJob::Stage::Failed) return fail(job->Failure());
-    return fail("cancelled", cliexit::kCancelled);
+    return fail(CCliProgress::StopWords(), CCliProgress::StopExitCode());
   }
   const auto model = job->Model();
   if (png) {

@@ -1,5 +1,7 @@
 #include "core/AudioFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "core/Progress.h"
@@ -24,7 +26,14 @@ CAudioFile::CAudioFile(const std::string& path, CWriteFaults* writeFaults)
     return;
   }
   path_ = file.GetFilePath();
+  sourceState_ = ReadSourceState();
   if (file.GetLength() == 0) error = err::kZeroLength;
+}
+
+CAudioFile::SourceState CAudioFile::ReadSourceState() const {
+  struct stat st {};
+  if (!file.IsOpen() || ::fstat(file.Descriptor(), &st) != 0) return {};
+  return {static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
 CAudioFile::~CAudioFile() = default;
@@ -240,9 +249,16 @@ bool CAudioFile::RefuseOwnSource(const std::string& outputPath) {
 }
 
 bool CAudioFile::CreateOutput(CFile& output, const std::string& outputPath) {
-  const CFile::Opened opened = output.Open(outputPath, CFile::Mode::CreateReadWrite, writeFaults_);
+  if (const SourceState now = ReadSourceState(); !(now == sourceState_)) {
+    throw CAudioFailure(err::kFileFault, GetFilePath(), 0,
+                        "The file " + GetFilePath() + " changed since it was opened (" +
+                            std::to_string(sourceState_.size) + " bytes then, " + std::to_string(now.size) +
+                            " now); open it again. Nothing was written.");
+  }
+  const CFile::Opened opened = output.Open(outputPath, CFile::Mode::CreateWhole, writeFaults_);
   if (opened) {
     lastOutputPath_ = output.GetFilePath();
+    output.SetBeforeCommit(outputFinisher_);
     return true;
   }
   error = err::kCannotCreateOutput;

@@ -16,8 +16,8 @@
 #include "core/AudioError.h"
 #include "core/AudioFormat.h"
 #include "core/FactTree.h"
-#include "core/FlacEncoder.h"
 #include "core/File.h"
+#include "core/FlacEncoder.h"
 #include "core/Mp3EncodeSettings.h"
 #include "core/OperationResult.h"
 #include "core/PcmSink.h"
@@ -149,7 +149,8 @@ class CAudioFile {
                                  CProgress* progress);
   // Encodes the whole decode (DecodeSpan) as FLAC, for every format that
   // offers it; a cancel keeps what was encoded, a whole stream.
-  AudioError ConvertToFlac(const std::string& outputPath, CProgress* progress, const FlacEncodeSettings& settings);
+  AudioError ConvertToFlac(const std::string& outputPath, CProgress* progress,
+                           const FlacEncodeSettings& settings);
   // One of the conversions by its name (the batch's: the one that makes its
   // target format); mp3 and flac apply to an output of their format.
   // Ripping needs its channels and is not offered here.
@@ -168,6 +169,10 @@ class CAudioFile {
   // The output the last operation created (for a split, its last piece);
   // empty when it created none since ForgetLastOutput.
   const std::string& GetLastOutputPath() const { return lastOutputPath_; }
+  // Runs on every output the next operations create, once it is written and
+  // before it appears under its name (CFile::SetBeforeCommit): a split tags
+  // its pieces there, so a piece never shows under its name untagged.
+  void SetOutputFinisher(CFile::BeforeCommit finisher) { outputFinisher_ = std::move(finisher); }
   void ForgetLastOutput() { lastOutputPath_.clear(); }
   double GetDuration() const { return duration; }
   // The overlap of equal splits: whole seconds for the estimate and its
@@ -192,7 +197,11 @@ class CAudioFile {
                          const CFile::CopyObserver* observer = nullptr);
   // True (and error 119) when outputPath names the open source file.
   bool RefuseOwnSource(const std::string& outputPath);
-  // Creates an output file; false (and error 103) when it cannot be created.
+  // Creates an output file, written whole or not at all (CFile::Mode::
+  // CreateWhole); false (and error 103) when it cannot be created. A source
+  // whose size or modification time changed since it was opened throws a
+  // CAudioFailure naming it before the output is made: what was planned
+  // from the old file would not fit the new one.
   bool CreateOutput(CFile& output, const std::string& outputPath);
 
   CFile file;
@@ -208,4 +217,14 @@ class CAudioFile {
   int errorCause_ = 0;
   std::string lastOutputPath_;
   CWriteFaults* writeFaults_;
+  CFile::BeforeCommit outputFinisher_;
+  // The source's size and modification time when it was opened: what the
+  // operations planned from (an MP3's frame scan, a WAV's chunks).
+  struct SourceState {
+    std::uint64_t size = 0;
+    std::int64_t seconds = 0, nanoseconds = 0;
+    bool operator==(const SourceState&) const = default;
+  };
+  SourceState sourceState_;
+  SourceState ReadSourceState() const;
 };

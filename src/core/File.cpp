@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "core/StringTable.h"
+#include "core/WholeOutput.h"
 
 namespace {
 
@@ -140,16 +141,24 @@ CFile::Opened CFile::Open(const std::string& path, Mode mode, CWriteFaults* faul
   Abort();
   path_ = AbsolutePath(path);
   faults_ = faults;
-  const bool writing = mode == Mode::CreateReadWrite;
-  // No O_TRUNC: an output is emptied only once this process holds its lock,
-  // so a file that another writer is filling is left as it is.
-  const int flags = (writing ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
-  const int fd = OpenRegularFile(path, flags);
-  if (fd < 0) return {errno};
-  if (writing && !LockAndEmpty(fd)) {
-    const int cause = errno;
-    ::close(fd);
-    return {cause};
+  int fd;
+  if (mode == Mode::CreateWhole) {
+    auto whole = std::unique_ptr<CWholeOutput, WholeOutputDeleter>(new CWholeOutput);
+    fd = whole->Create(path_);
+    if (fd < 0) return {errno};
+    whole_ = std::move(whole);
+  } else {
+    const bool writing = mode == Mode::CreateReadWrite;
+    // No O_TRUNC: an output is emptied only once this process holds its
+    // lock, so a file that another writer is filling is left as it is.
+    const int flags = (writing ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+    fd = OpenRegularFile(path, flags);
+    if (fd < 0) return {errno};
+    if (writing && !LockAndEmpty(fd)) {
+      const int cause = errno;
+      ::close(fd);
+      return {cause};
+    }
   }
   fd_ = fd;
   if (!Identity(openedDevice_, openedInode_)) openedDevice_ = openedInode_ = 0;
@@ -348,8 +357,13 @@ void CFile::Close() {
   if (fd_ < 0) return;
   try {
     FlushWrite();
+    if (whole_) Commit();
   } catch (...) {
-    Abort();
+    // The descriptor goes; a CreateWhole output's hidden file stays for
+    // RemoveAndClose to report removed (or Abort, the destructor).
+    ::close(fd_);
+    fd_ = -1;
+    readLen_ = readPos_ = writeLen_ = 0;
     throw;
   }
   const int fd = fd_;
@@ -358,7 +372,30 @@ void CFile::Close() {
   if (::close(fd) != 0 && errno != EINTR) Throw(errno);
 }
 
+void CFile::Commit() {
+  if (beforeCommit_) {
+    const BeforeCommit hook = std::move(beforeCommit_);
+    beforeCommit_ = nullptr;
+    hook(whole_->WrittenPath());
+  }
+  if (const int err = whole_->Commit(fd_); err != 0) Throw(err);
+  whole_.reset();
+}
+
+const std::string& CFile::GetWritingPath() const {
+  return whole_ && !whole_->WrittenPath().empty() ? whole_->WrittenPath() : path_;
+}
+
+void CFile::WholeOutputDeleter::operator()(CWholeOutput* whole) const {
+  delete whole;
+}
+
 void CFile::Abort() noexcept {
+  // An output not closed whole is no output: its hidden file goes, and
+  // with it what the buffer holds for it.
+  if (whole_) writeLen_ = 0;
+  whole_.reset();
+  beforeCommit_ = nullptr;
   if (fd_ < 0) return;
   try {
     FlushWrite();
@@ -370,12 +407,17 @@ void CFile::Abort() noexcept {
 }
 
 bool CFile::RemoveAndClose() noexcept {
+  // What the buffer still holds belongs to a file that is going.
+  writeLen_ = 0;
+  if (whole_) {
+    const bool removed = whole_->Discard();
+    Abort();
+    return removed;
+  }
   struct stat st {};
   const bool same = (openedDevice_ != 0 || openedInode_ != 0) && ::stat(path_.c_str(), &st) == 0 &&
                     st.st_dev == openedDevice_ && st.st_ino == openedInode_;
   const bool removed = same && ::unlink(path_.c_str()) == 0;
-  // What the buffer still holds belongs to a file that is gone.
-  writeLen_ = 0;
   Abort();
   return removed;
 }

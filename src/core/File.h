@@ -12,6 +12,7 @@
 #include "core/AudioFailure.h"
 
 class CCopyWriter;
+class CWholeOutput;
 
 // What went wrong with a file; each cause has its own user-visible message.
 enum class FileCause {
@@ -67,8 +68,15 @@ class CFile {
     ReadShared,  // existing regular file, read only; others may read and write it
     // regular file created new or emptied, read and write; the file is locked
     // exclusively first (flock), and one that another writer holds is left
-    // untouched and fails with EWOULDBLOCK. Closing releases the lock.
-    CreateReadWrite
+    // untouched and fails with EWOULDBLOCK. Closing releases the lock. For
+    // files read while they grow (the batch log).
+    CreateReadWrite,
+    // An output that appears whole or not at all: written under a hidden
+    // name beside the path (core/WholeOutput.h) and renamed onto it by
+    // Close. An existing file at the path is locked as CreateReadWrite locks
+    // it, and left as it is until that rename; Abort, RemoveAndClose and the
+    // destructor remove the hidden file. The path's folder must be writable.
+    CreateWhole
   };
   enum class From { Begin, Current, End };
 
@@ -95,6 +103,8 @@ class CFile {
   // Opens or throws the matching CFileException.
   void OpenOrThrow(const std::string& path, Mode mode);
   bool IsOpen() const { return fd_ >= 0; }
+  // The open file's descriptor, for fstat; -1 when none is open.
+  int Descriptor() const { return fd_; }
 
   // Reads up to count bytes; fewer only at the end of the file.
   std::size_t Read(void* buffer, std::size_t count);
@@ -111,10 +121,22 @@ class CFile {
   // Cuts (or extends) the file to length bytes; a position beyond the new
   // end moves to it.
   void SetLength(std::uint64_t length);
-  // Closes the file; buffered output that cannot be written throws.
+  // Closes the file; buffered output that cannot be written throws. A
+  // CreateWhole output is made durable and renamed onto its path here; when
+  // that fails it is removed and the failure thrown.
   void Close();
-  // Closes without throwing, for clean-up after a failure.
+  // Closes without throwing, for clean-up after a failure; a CreateWhole
+  // output that was not closed is removed, its path left as it was.
   void Abort() noexcept;
+  // Runs on a CreateWhole output in Close, after its bytes are written and
+  // before it is renamed onto its path, with the hidden file's path: what
+  // must change the file in place (a piece's tag) does it there. What it
+  // throws removes the output and leaves Close.
+  using BeforeCommit = std::function<void(const std::string& writtenPath)>;
+  void SetBeforeCommit(BeforeCommit hook) { beforeCommit_ = std::move(hook); }
+  // The path the bytes go to now: the hidden file of a CreateWhole output
+  // until Close, the path otherwise.
+  const std::string& GetWritingPath() const;
   // Removes a failed output: unlinks its path while that still names the
   // file last opened (also when a failed Close has closed it already), and
   // closes it. False (the file closed, not removed) when the path names
@@ -150,6 +172,11 @@ class CFile {
   struct CopyWriterDeleter {
     void operator()(CCopyWriter* writer) const;
   };
+  struct WholeOutputDeleter {
+    void operator()(CWholeOutput* whole) const;
+  };
+  // Commits the open CreateWhole output onto its path, or throws.
+  void Commit();
   [[noreturn]] void Throw(int err) const;
   std::size_t RawRead(void* buffer, std::size_t count);
   void RawWrite(const void* buffer, std::size_t count);
@@ -166,6 +193,10 @@ class CFile {
   std::size_t writeLen_ = 0;   // pending bytes in buffer_ when writing
   // The thread that writes the watched copies' blocks, once one has run.
   std::unique_ptr<CCopyWriter, CopyWriterDeleter> copyWriter_;
+  // The hidden file and the path's lock of a CreateWhole output until it is
+  // renamed into place or removed.
+  std::unique_ptr<CWholeOutput, WholeOutputDeleter> whole_;
+  BeforeCommit beforeCommit_;
 };
 
 // Full absolute form of a path without resolving links.

@@ -2,9 +2,11 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
@@ -54,7 +56,10 @@ void CopyPictures(TagLib::ID3v2::Tag* from, TagLib::ID3v2::Tag* to) {
 }  // namespace
 
 void TagMp3Piece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
-  TagLib::MPEG::File from(source.c_str(), false);
+  // The source is only read: a TagLib file opened by name is opened to
+  // write, which a watcher of the source sees as a change.
+  TagLib::FileStream sourceStream(source.c_str(), true);
+  TagLib::MPEG::File from(&sourceStream, TagLib::ID3v2::FrameFactory::instance(), false);
   TagLib::MPEG::File to(piece.c_str(), false);
   if (!to.isValid()) throw TagError(piece, piece + ": TagLib cannot open the piece to tag it");
   // Only the new ID3v2.4 tag stays on the piece.
@@ -67,7 +72,8 @@ void TagMp3Piece(const std::string& source, const std::string& piece, const Piec
 }
 
 void TagWavePiece(const std::string& source, const std::string& piece, const PieceTagFacts& facts) {
-  TagLib::RIFF::WAV::File from(source.c_str(), false);
+  TagLib::FileStream sourceStream(source.c_str(), true);
+  TagLib::RIFF::WAV::File from(&sourceStream, false);
   TagLib::RIFF::WAV::File to(piece.c_str(), false);
   if (!to.isValid()) throw TagError(piece, piece + ": TagLib cannot open the piece to tag it");
   TagLib::RIFF::Info::Tag* tag = to.InfoTag();

@@ -1,5 +1,8 @@
 #include "settings/StatePaths.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +15,20 @@ QString SettingsFilePath() {
   return base + QStringLiteral("/Kestrune/registry.ini");
 }
 
+namespace {
+
+// HOME when it is an absolute path; else the user's entry in the password
+// database: an empty or relative HOME (a service, `env -i`) would put the
+// state under whatever folder the run starts in.
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && std::filesystem::path(home).is_absolute()) return home;
+  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && user->pw_dir[0] == '/')
+    return user->pw_dir;
+  return "/";
+}
+
+}  // namespace
+
 std::string DefaultBatchLogPath() {
   namespace fs = std::filesystem;
   fs::path folder;
@@ -21,8 +38,7 @@ std::string DefaultBatchLogPath() {
     // A relative XDG_STATE_HOME is ignored, as the XDG base directory rules say.
     folder = fs::path(xdg) / "Kestrune";
   } else {
-    const char* home = std::getenv("HOME");
-    folder = fs::path(home && *home ? home : ".") / ".local" / "state" / "Kestrune";
+    folder = fs::path(HomeFolder()) / ".local" / "state" / "Kestrune";
   }
   return (folder / "batchconvert.log").string();
 }

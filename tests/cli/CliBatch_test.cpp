@@ -5,6 +5,7 @@
 #include "cli/CliBatch.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +17,8 @@
 #include <sstream>
 
 #include "core/AudioError.h"
-#include "core/batch/BatchLog.h"
 #include "core/StringTable.h"
+#include "core/batch/BatchLog.h"
 #include "support/CliRunner.h"
 #include "support/Mp3Builder.h"
 #include "support/TestSupport.h"
@@ -172,10 +173,14 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
   fs::create_directories(dir.File("links"));
   fs::create_hard_link(c, dir.File("links/hard.mp3"));
   fs::create_symlink(a, dir.File("links/soft.wav"));
+  fs::create_symlink(in + "/a.mp3", dir.File("links/to-output.log"));  // the output is not there yet
+  const std::string list = dir.File("list.txt");
+  kt::WriteAll(list, {'a', '.', 'w', 'a', 'v', '\n', 'c', '.', 'm', 'p', '3', '\n'});
   struct Case {
     const char* what;
     std::string log;
     int exitCode;
+    bool inFolder = false;  // the run starts in the sources' folder, which it names by bare names
   };
   const Case cases[] = {
       {"a source", c, 2},
@@ -185,6 +190,9 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
       {"an output yet to be written", in + "/a.mp3", 2},
       {"an output that exists", in + "/c.wav", 2},
       {"a file of its own", dir.File("own.log"), 0},
+      {"an output yet to be written, by a bare name", "a.mp3", 2, true},
+      {"a link to an output yet to be written", dir.File("links/to-output.log"), 2},
+      {"the file list", list, 2, true},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -192,15 +200,22 @@ TEST_F(CliBatchTest, ALogNamingASourceOrAnOutputIsAUsageError) {
     kt::WriteAll(in + "/c.wav", {7});
     const auto before = fs::exists(k.log) ? kt::ReadAll(k.log) : std::vector<std::uint8_t>{};
     const auto sources = std::make_pair(kt::ReadAll(a), kt::ReadAll(c));
-    const kt::CliResult r = kt::RunCli(dir.Path().string(), {"batch", a, c, "--overwrite", "--log", k.log});
+    std::vector<std::string> args = {"batch", a, c, "--overwrite", "--log", k.log};
+    const fs::path started = fs::current_path();
+    if (k.inFolder) {
+      fs::current_path(in);
+      args = {"batch", "--files-from", list, "--overwrite", "--log", k.log};
+    }
+    const kt::CliResult r = kt::RunCli(dir.Path().string(), args);
+    fs::current_path(started);
     EXPECT_EQ(r.exitCode, k.exitCode) << r.out << r.err;
     EXPECT_EQ(std::make_pair(kt::ReadAll(a), kt::ReadAll(c)), sources);
     if (k.exitCode == 0) continue;
-    EXPECT_EQ(r.err,
-              "kestrune-cli: --log " + k.log + ": the log cannot be a source or an output of the run\n");
+    EXPECT_EQ(r.err, "kestrune-cli: --log " + k.log +
+                         ": the log cannot be a source, an output or the file list of the run\n");
     EXPECT_FALSE(fs::exists(in + "/a.mp3"));
-    if (fs::exists(k.log)) {
-      EXPECT_EQ(kt::ReadAll(k.log), before);
+    if (fs::exists(in + "/" + k.log) || fs::exists(k.log)) {
+      EXPECT_EQ(kt::ReadAll(k.inFolder && k.log[0] != '/' ? in + "/" + k.log : k.log), before);
     }
   }
 }
@@ -243,6 +258,88 @@ TEST_F(CliBatchTest, EachFilesSecondsAreTheTimeOfItsOwnConversion) {
   for (std::string line; std::getline(lines, line); ++files)
     EXPECT_NE(line.find("\"seconds\":1.25"), std::string::npos) << line;
   EXPECT_EQ(files, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// An existing output is a whole one: --skip-existing counts it as done
+// (Skipped, exit 0) and leaves it as it is; without the option it is held
+// back for --overwrite as before; an output another file of the same run
+// claims is never taken for done.
+TEST_F(CliBatchTest, SkipExistingCountsAnOutputThatExistsAsDone) {
+  const std::string a = Wav("a.wav"), b = Wav("b.wav");
+  kt::WriteAll(in + "/a.mp3", kt::EncodedSine(0.5, kt::LameSpec{}));
+  const auto before = kt::ReadAll(in + "/a.mp3");
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string lines;
+  } cases[] = {
+      {"held back", {a, b}, 1, a + ": File Exists\n" + b + ": Done\n"},
+      {"skipped", {a, b, "--skip-existing"}, 0, a + ": Skipped\n" + b + ": Skipped\n"},
+      {"with --overwrite", {a, "--skip-existing", "--overwrite"}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {"-q", "batch", "--jobs", "1", "--log", dir.File("x.log")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const kt::CliResult r = kt::RunCli(dir.Path().string(), args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    if (c.exitCode != 2) {
+      EXPECT_EQ(r.out.substr(0, c.lines.size()), c.lines);
+    }
+    EXPECT_EQ(kt::ReadAll(in + "/a.mp3"), before);
+  }
+  // Two sources of one output: the second is held back, not skipped.
+  const std::string c = Wav("c.wav");
+  fs::remove(in + "/c.mp3");
+  const kt::CliResult r = kt::RunCli(dir.Path().string(), {"-q", "batch", "--jobs", "1", "--skip-existing", c,
+                                                           c, "--log", dir.File("y.log")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find(c + ": File Exists\n"), std::string::npos) << r.out;
+}
+
+// A run a signal ended, run again with --skip-existing, converts what it
+// had not: every output is there and whole, and the re-run ends 0.
+TEST_F(CliBatchTest, ARunStoppedBySignalCompletesWhenRunAgainWithSkipExisting) {
+  std::vector<std::string> args = {"-q",    "batch",          "--jobs", "1", "--skip-existing",
+                                   "--log", dir.File("r.log")};
+  for (const char* name : {"1.wav", "2.wav", "3.wav", "4.wav"}) args.push_back(Wav(name, 20));
+  {
+    kt::CliChild child(dir.Path().string(), args, {in, IN_CREATE, true});
+    ASSERT_TRUE(child.WaitForEvents(2));  // the second file is being converted
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait().exitCode, 143);
+  }
+  EXPECT_TRUE(fs::exists(in + "/1.mp3"));
+  EXPECT_FALSE(fs::exists(in + "/2.mp3"));
+  const kt::CliResult again = kt::RunCli(dir.Path().string(), args);
+  EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+  EXPECT_NE(again.out.find(in + "/1.wav: Skipped\n"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find(in + "/2.wav: Done\n"), std::string::npos) << again.out;
+  for (const char* name : {"1.mp3", "2.mp3", "3.mp3", "4.mp3"}) {
+    const kt::CliResult info = kt::RunCli(dir.Path().string(), {"info", in + "/" + name});
+    EXPECT_EQ(info.exitCode, 0) << name;
+    EXPECT_NE(info.out.find("Play Duration - 20.00"), std::string::npos) << name << info.out;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A log that cannot be written is said at once; the conversions go on.
+TEST_F(CliBatchTest, ALogThatCannotBeWrittenIsSaid) {
+  const std::string a = Wav("a.wav");
+  kt::WriteAll(dir.File("plain"), {1});
+  const std::string log = dir.File("plain/batch.log");  // a file is no folder
+  const kt::CliResult r = kt::RunCli(dir.Path().string(), {"-q", "batch", a, "--log", log});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("--log " + log + ": the log cannot be written"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::exists(in + "/a.mp3"));
 }
 
 }  // namespace

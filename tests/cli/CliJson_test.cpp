@@ -199,6 +199,14 @@ TEST_F(CliJson, BatchPrintsOneObjectPerFinishedFileFromListsAndFolderTrees) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   ASSERT_EQ(JsonLines(r.out).size(), 1u);
   EXPECT_TRUE(fs::exists(dir.File("piped/b.mp3")));
+  // A list written on Windows: its line ends are no part of the names.
+  {
+    std::ofstream names(list, std::ios::binary);
+    names << a << "\r\n" << c << "\r\n";
+  }
+  r = Run({"-q", "batch", "--json", "--files-from", list, "--out-dir", dir.File("crlf"), "--overwrite"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(JsonLines(r.out).size(), 2u);
 
   const kt::CliResult missing = Run({"batch", "--files-from", dir.File("no list")});
   EXPECT_EQ(missing.exitCode, 1);

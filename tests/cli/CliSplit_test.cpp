@@ -2,8 +2,11 @@
 // exports, the pieces on disk, usage errors (2) and failures (1) with their
 // messages, and nothing written by a dry run or a failed one.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -113,6 +116,14 @@ TEST_F(CliSplitTest, BadOptionsAreUsageErrorsAndFaultsNameTheFileAndReason) {
       {{"split", dir.File("take.wav"), "--silence", "--labels-out", dir.File("take.wav")},
        1,
        "would replace the source"},
+      {{"split", dir.File("take.wav"), "--equal", "2", "--base", dir.File("p"), "--suffix", "_", "--cue-out",
+        dir.File("none/../P_-2.wav")},
+       1,
+       "P_-2.wav: the export would replace piece 2 of the split"},
+      {{"split", dir.File("take.wav"), "--equal", "2", "--cue-out", dir.File("x.txt"), "--labels-out",
+        dir.File("./x.txt")},
+       1,
+       "name the same file"},
   };
   for (const auto& r : rows) {
     const auto run = Run(r.args);
@@ -158,7 +169,8 @@ TEST_F(CliSplitTest, ABadCueSheetNamesItsLineAndNothingIsWritten) {
   kt::WriteAll(dir.File("bad.cue"), std::vector<std::uint8_t>(text.begin(), text.end()));
   const auto run = Run({"split", dir.File("bad.cue"), "--out-dir", dir.Path().string()});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err.rfind("kestrune-cli: " + dir.File("bad.cue") + ": line 5: \"INDEX 01 00:0x:00\" ", 0), 0u) << run.err;
+  EXPECT_EQ(run.err.rfind("kestrune-cli: " + dir.File("bad.cue") + ": line 5: \"INDEX 01 00:0x:00\" ", 0), 0u)
+      << run.err;
   const std::string past =
       "FILE \"take.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n"
       "    INDEX 01 00:12:00\n";
@@ -256,6 +268,46 @@ TEST_F(CliAlbumTest, AnImageSplitsByItsSheetIntoTaggedTracksKeepingTheHiddenTrac
       }
     }
   }
+}
+
+// Too little audio for the pieces asked: none is a failure, fewer are said.
+TEST_F(CliSplitTest, AudioTooShortForThePiecesAskedIsSaid) {
+  kt::WavSpec layout;
+  const std::string zero = kt::MakeWav(dir, "zero.wav", layout, {});
+  const std::string one = kt::MakeWav(dir, "one.wav", layout, std::vector<std::uint8_t>(4));
+  const struct {
+    std::string source;
+    int exitCode;
+    std::string says;
+  } cases[] = {
+      {zero, 1, "zero.wav: the audio is too short to split; no piece was written\n"},
+      {one, 0, "3 pieces asked; the audio is too short for more than 1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const kt::CliResult r = Run({"split", c.source, "--equal", "3", "--snap", "0"});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A piece another program holds locked is named with that reason.
+TEST_F(CliSplitTest, APieceAnotherWriterHoldsIsNamedWithTheLock) {
+  kt::WriteAll(dir.File("P_-2.wav"), {1, 2, 3});
+  const int holder = ::open(dir.File("P_-2.wav").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const auto run = Run({"split", dir.File("take.wav"), "--equal", "2", "--snap", "0", "--base", dir.File("p"),
+                        "--suffix", "_"});
+  ::close(holder);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("P_-2.wav: Cannot create output file. (locked by another program)"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(kt::ReadAll(dir.File("P_-2.wav")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
 }  // namespace

@@ -172,6 +172,8 @@ TEST(CliWaveform, RefusalsNameTheProblemAndWriteNothing) {
       {{"waveform", wav, "-o", dir.File("w.gif")}, 2, "must end in .png or .json"},
       {{"waveform", wav, "-o", dir.File("w.png"), "--width", "0"}, 2, "--width and --height"},
       {{"waveform", wav, "-o", dir.File("w.json"), "--points", "0"}, 2, "--points"},
+      {{"waveform", wav, "-o", dir.File("w.json"), "--points", "-1"}, 2, "--points"},
+      {{"waveform", wav, "-o", dir.File("w.json"), "--points", "18446744073709551615"}, 2, "--points"},
       {{"waveform", dir.File("missing.wav"), "-o", dir.File("w.png")}, 1, "kestrune-cli: "},
       {{"waveform", dir.File("notes.txt"), "-o", dir.File("w.png")}, 1, "not supported"},
       {{"waveform", wav, "-o", dir.File("nofolder/w.png")}, 1, "nothing was written"},

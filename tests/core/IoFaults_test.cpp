@@ -381,20 +381,30 @@ TEST_F(IoFaults, AFullDiskInOneGaplessCutLeavesTheNextCutFromTheSameFileWhole) {
   EXPECT_EQ(kt::ReadAll(next), kt::ReadAll(fresh));
 }
 
-TEST_F(IoFaults, DiskFullDuringMp3DecodeEndsWithTheDiskFullMessage) {
+// A disk that takes nothing more, not even the header's correction: no
+// WAV whose header claims audio it lacks (or a bare header) stays, and the
+// message says it was removed.
+TEST_F(IoFaults, DiskFullDuringMp3DecodeRemovesTheWavAndSaysSo) {
   const std::string mp3 = MakeMp3(dir_, "song.mp3");
   const std::string out = dir_.File("decoded.wav");
-  {
-    DiskFullAfter fault(100000);
-    CMp3File file(mp3, &fault);
-    ASSERT_EQ(file.GetError(), 0u);
-    kt::RecordingProgress progress;
-    const auto failure = FailureOf([&] { file.ConvertToWav(out, &progress); });
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->Message(), DiskFullText(out));
-    EXPECT_EQ(file.GetError(), 0u);
+  const auto entries = [this] {
+    return std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator());
+  };
+  const auto before = entries();
+  for (const std::uint64_t room : {std::uint64_t{100000}, std::uint64_t{30}, std::uint64_t{0}}) {
+    SCOPED_TRACE(room);
+    {
+      DiskFullAfter fault(room);
+      CMp3File file(mp3, &fault);
+      ASSERT_EQ(file.GetError(), 0u);
+      kt::RecordingProgress progress;
+      const auto failure = FailureOf([&] { file.ConvertToWav(out, &progress); });
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_EQ(failure->Message(), DiskFullText(out) + " " + msg::kOutputRemoved);
+    }
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(entries(), before);  // no hidden file either
   }
-  EXPECT_EQ(fs::file_size(out), 100000u);
 }
 
 TEST_F(IoFaults, RealFileSizeLimitDuringAnMp3DecodeIsReportedAsDiskFull) {

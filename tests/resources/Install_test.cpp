@@ -107,7 +107,7 @@ TEST(Install, ValidDesktopDataAndManPagesListingEveryVerbOptionAndExitCode) {
   EXPECT_GE(verbs, 8);
   EXPECT_GE(cliOptions.size(), 15u);
   const std::string exits = cliPage.substr(cliPage.find(".SH EXIT STATUS"));
-  for (const char* code : {"\n.B 0\n", "\n.B 1\n", "\n.B 2\n", "\n.B 130\n"})
+  for (const char* code : {"\n.B 0\n", "\n.B 1\n", "\n.B 2\n", "\n.B 129\n", "\n.B 130\n", "\n.B 143\n"})
     EXPECT_NE(exits.find(code), std::string::npos) << code;
 
   const kt::CliResult gui = Sh("QT_QPA_PLATFORM=offscreen " + Quoted(prefix + "/bin/kestrune") + " --help");

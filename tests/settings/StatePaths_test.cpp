@@ -31,4 +31,33 @@ TEST(StatePaths, SettingsFileFollowsXdgConfigHomeWithoutOverride) {
   }
 }
 
+// The batch log's default folder is never under the working folder, whatever
+// HOME holds.
+TEST(StatePaths, BatchLogFollowsHomeOnlyWhenItIsAnAbsolutePath) {
+  const QByteArray state = qgetenv("KESTRUNE_STATE_DIR"), xdg = qgetenv("XDG_STATE_HOME"),
+                   home = qgetenv("HOME");
+  qunsetenv("KESTRUNE_STATE_DIR");
+  qunsetenv("XDG_STATE_HOME");
+  for (const char* value : std::initializer_list<const char*>{"", "relative/home", nullptr, "/some/home"}) {
+    SCOPED_TRACE(value ? value : "(unset)");
+    if (value)
+      qputenv("HOME", value);
+    else
+      qunsetenv("HOME");
+    const std::string log = DefaultBatchLogPath();
+    EXPECT_EQ(log.front(), '/') << log;
+    EXPECT_NE(log.find("/.local/state/Kestrune/batchconvert.log"), std::string::npos) << log;
+    if (value && value[0] == '/') {
+      EXPECT_EQ(log, "/some/home/.local/state/Kestrune/batchconvert.log");
+    }
+  }
+  for (const auto& [name, value] :
+       {std::pair{"KESTRUNE_STATE_DIR", state}, std::pair{"XDG_STATE_HOME", xdg}, std::pair{"HOME", home}}) {
+    if (value.isNull())
+      qunsetenv(name);
+    else
+      qputenv(name, value);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,31 @@ CliResult RunCli(const std::string& workDir, const std::vector<std::string>& arg
 CliResult RunProgram(const std::string& workDir, const std::string& program,
                      const std::vector<std::string>& args, rlim_t fileLimit = RLIM_INFINITY,
                      const std::string& stdoutPath = "");
+
+// A run of the tool a test stops at a chosen point: the point is an event
+// the run itself causes (inotify on a file or folder), never a time.
+class CliChild {
+ public:
+  struct Gate {
+    std::string path;                // a file or folder, watched from before the start
+    std::uint32_t mask = 0;          // inotify events that count
+    bool hiddenOutputsOnly = false;  // a folder's events count only for hidden outputs
+  };
+  CliChild(const std::string& workDir, const std::vector<std::string>& args, Gate gate);
+  ~CliChild();
+  CliChild(const CliChild&) = delete;
+  CliChild& operator=(const CliChild&) = delete;
+  // Blocks until the gate has counted count events in all, or the tool has
+  // ended; true when the events came while it still ran.
+  bool WaitForEvents(int count);
+  void Signal(int signal);
+  CliResult Wait();
+
+ private:
+  std::string workDir_;
+  int pid_ = -1, inotify_ = -1, pidfd_ = -1;
+  Gate gate_;
+  int seen_ = 0;
+};
 
 }  // namespace kt

@@ -60,6 +60,8 @@ const char* BatchStatusText(JobStatus status) {
       return batchtext::kFailed;
     case JobStatus::FileExists:
       return batchtext::kFileExists;
+    case JobStatus::Skipped:
+      return batchtext::kSkipped;
     default:
       return batchtext::kQueued;
   }
@@ -87,8 +89,18 @@ std::string BatchJoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::filesystem::path BatchResolvedPath(const std::string& path) {
+  namespace fs = std::filesystem;
   std::error_code ec;
-  std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
-  if (ec) resolved = std::filesystem::absolute(path, ec).lexically_normal();
+  // Absolute first: weakly_canonical leaves a relative name of a file not
+  // made yet relative, and "x.mp3" would not meet "./x.mp3". A link to a
+  // file not made yet is followed by hand, as writing through it would.
+  fs::path at = fs::absolute(path, ec).lexically_normal();
+  for (int hops = 0; hops < 40 && fs::is_symlink(at, ec); ++hops) {
+    const fs::path target = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = (target.is_absolute() ? target : at.parent_path() / target).lexically_normal();
+  }
+  fs::path resolved = fs::weakly_canonical(at, ec);
+  if (ec) resolved = at;
   return resolved;
 }

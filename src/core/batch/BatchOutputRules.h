@@ -41,6 +41,8 @@ class CBatchOutputRules {
   // claimed it, or it exists and overwrite is off; else err::kNone, and the
   // output is claimed.
   AudioError Check(const std::string& output, bool overwrite);
+  // True when an earlier Check claimed output.
+  bool Claimed(const std::string& output) const { return claimed_.Contains(output); }
 
  private:
   CSameFileSet protected_;

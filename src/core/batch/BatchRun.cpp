@@ -117,7 +117,7 @@ void CBatchRun::Start() {
   // A second run never starts while a worker runs.
   if (Running()) return;
   endedByStop_ = false;
-  log_.Open(options_.logPath);
+  logOpened_ = log_.Open(options_.logPath);
   host_.EnableStop(true);
   cursor_ = 0;
   outputRules_.reset();
@@ -143,7 +143,7 @@ void CBatchRun::CheckAll() {
     // An output an earlier job of the run writes counts as existing too.
     const AudioError verdict = rules.Check(job.OutputPath(), overwrite);
     if (verdict == err::kOutputIsSource) HoldBack(i, JobStatus::Failed, verdict);
-    if (verdict == err::kBatchOutputExists) HoldBack(i, JobStatus::FileExists, verdict);
+    if (verdict == err::kBatchOutputExists) HoldBack(i, ExistingOutputStatus(job.OutputPath()), verdict);
   }
 }
 
@@ -212,7 +212,7 @@ bool CBatchRun::TryStart(int index) {
     return false;
   }
   if (verdict == err::kBatchOutputExists) {
-    HoldBack(index, JobStatus::FileExists, verdict);
+    HoldBack(index, ExistingOutputStatus(job.OutputPath()), verdict);
     return false;
   }
   Launch(index, overwrite);
@@ -235,6 +235,10 @@ void CBatchRun::Launch(int index, bool overwrite) {
   state_ = BatchState::Converting;
   converting_.emplace(id, std::move(converting));
   host_.StartWorker(id, job);
+}
+
+JobStatus CBatchRun::ExistingOutputStatus(const std::string& output) {
+  return options_.skipExisting && !OutputRules().Claimed(output) ? JobStatus::Skipped : JobStatus::FileExists;
 }
 
 void CBatchRun::HoldBack(int index, JobStatus status, AudioError result) {
@@ -268,7 +272,8 @@ void CBatchRun::UpdateOverallProgress() {
     const BatchQueueJob& job = queue_.At(i);
     if (!job.checked) continue;
     ++checked;
-    if (job.status == JobStatus::Done || job.status == JobStatus::Failed) ++finished;
+    if (job.status == JobStatus::Done || job.status == JobStatus::Failed || job.status == JobStatus::Skipped)
+      ++finished;
   }
   // The bar's maximum is a 16-bit value.
   host_.SetOverallProgress(checked & 0xFFFF, finished);

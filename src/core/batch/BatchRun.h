@@ -65,6 +65,11 @@ struct BatchRunOptions {
   // The command line writes the log's entries in the queue's order whatever
   // order the jobs end in; the window writes each as it happens.
   bool logInQueueOrder = false;
+  // An output that exists before the run is taken for done (Skipped), not
+  // held back for Overwrite: outputs appear only whole, so an existing one
+  // is a finished conversion, and a re-run converts only what is missing.
+  // An output an earlier job of the run claimed is held back as before.
+  bool skipExisting = false;
 };
 
 // The text of the end-of-run box for f failures and u files not converted.
@@ -98,6 +103,8 @@ class CBatchRun {
   bool CloseRequested() const { return closeRequested_; }
   // True when the last run ended by a stop.
   bool EndedByStop() const { return endedByStop_; }
+  // False when the last run's log could not be opened (it ran without one).
+  bool LogOpened() const { return logOpened_; }
 
   BatchState State() const { return state_; }
   bool Running() const { return state_ == BatchState::Converting; }
@@ -132,6 +139,8 @@ class CBatchRun {
   void CheckAll();
   // The job is held back or failed before it starts: status and log.
   void HoldBack(int index, JobStatus status, AudioError result);
+  // What a job whose output exists becomes: Skipped or FileExists.
+  JobStatus ExistingOutputStatus(const std::string& output);
   BatchLogEntry EntryOf(int index, const std::string& reason) const;
   void Settle(int index, bool hasEntry);
   void FlushHeldEntries(bool all);
@@ -153,6 +162,7 @@ class CBatchRun {
   std::atomic<bool> stopRequested_{false};
   bool closeRequested_ = false;
   bool endedByStop_ = false;
+  bool logOpened_ = true;
   int cursor_ = 0;  // where the command line's walk goes on
   // The entries of a run logged in the queue's order: each job's, once
   // settled, until the jobs before it have settled too.

@@ -25,6 +25,7 @@ enum class JobStatus : std::int32_t {
   Failed = 3,
   FileExists = 4,   // its output existed when its turn came; it waits for Overwrite
   UnknownType = 5,  // waiting, but of a type no conversion reads
+  Skipped = 6,      // its output existed, and the run counts it as done (skip existing)
 };
 
 inline bool IsWaiting(JobStatus status) {
@@ -41,6 +42,7 @@ inline constexpr const char* kDone = "Done";
 inline constexpr const char* kFailed = "Failed";
 inline constexpr const char* kFileExists = "File Exists";
 inline constexpr const char* kUnknownType = "Unknown!";
+inline constexpr const char* kSkipped = "Skipped";
 }  // namespace batchtext
 
 // The text of a status: a waiting job of unknown type reads "Queued" (its

@@ -1,9 +1,12 @@
 #include "core/batch/BatchWorker.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "core/OperationRunner.h"
 #include "core/Progress.h"
+#include "core/StringTable.h"
 #include "core/open/Formats.h"
 
 Mp3EncodeSettings BatchMp3Settings() {
@@ -37,6 +40,17 @@ void RecordFailure(BatchJob& job, AudioError fileFault, const OperationOutcome& 
   job.failureText = outcome.text;
 }
 
+// A file that could not be opened or created: the catalogue's text and the
+// system's reason, as the command line prints them ("Cannot open audio file.
+// (No such file or directory)"), so the log says which of the many it was.
+void RecordFileError(BatchJob& job, const CAudioFile& file) {
+  job.result = file.GetError();
+  const int cause = file.GetErrorCause();
+  if (cause == 0 || (job.result != err::kCannotOpen && job.result != err::kCannotCreateOutput)) return;
+  const char* reason = cause == EWOULDBLOCK ? "locked by another program" : std::strerror(cause);
+  job.failureText = LoadMessage(job.result) + " (" + reason + ")";
+}
+
 }  // namespace
 
 void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
@@ -55,16 +69,16 @@ void BatchConvertWorker(BatchJob& job, const BatchFileMaker& make) {
     job.result = err::kNoMemory;
     return;
   }
-  if (file->GetError() != err::kNone) {
-    job.result = file->GetError();
-    return;
-  }
+  if (file->GetError() != err::kNone) return RecordFileError(job, *file);
   const OperationOutcome converted = RunAndCatch(job.sourcePath, [&] {
     // A reporter of its own per job: each job's file range counts afresh.
     CProgress progress(job.sink);
     const AudioError result = file->ConvertTo(*conversion, job.outputPath, &progress, BatchMp3Settings());
     // A source that does not convert to the target has no type the batch reads.
-    job.result = result == err::kNotOffered ? err::kBatchUnknownType : file->GetError();
+    if (result == err::kNotOffered)
+      job.result = err::kBatchUnknownType;
+    else
+      RecordFileError(job, *file);
   });
   if (!converted.Finished()) RecordFailure(job, err::kCannotCreateOutput, converted);
 }

@@ -4,6 +4,7 @@
 
 #include "core/PcmSink.h"
 #include "core/Progress.h"
+#include "core/StringTable.h"
 #include "core/mp3/MadDecoder.h"
 #include "core/mp3/Mp3File.h"
 #include "core/wav/WaveHeader.h"
@@ -37,8 +38,40 @@ AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* prog
   // and channels) is RF64 from the start.
   const unsigned channels = firstAudio_.ChannelMode() == 3 ? 1 : 2;
   const WaveForm form = DecodedWaveForm(duration * firstAudio_.SampleRate() * channels * 2);
-  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
-  const std::uint64_t headerEnd = output.GetPosition();
+  // Past the header once it is written: a file that holds no more is no WAV.
+  std::uint64_t headerEnd = UINT64_MAX;
+  // What was decoded before a failure stays under the name, readable, when
+  // it holds audio and its header can be fixed; otherwise (a full disk at
+  // the header, a header that cannot be rewritten) the file goes and the
+  // message says so.
+  const auto keepOrRemove = [&](std::exception_ptr failure) {
+    bool kept = false;
+    try {
+      output.Flush();
+    } catch (const CFileException&) {  // what did not fit is dropped
+    }
+    try {
+      if (output.GetLength() > headerEnd) {
+        WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+        output.Close();
+        kept = true;
+      }
+    } catch (...) {
+    }
+    if (kept || !output.RemoveAndClose()) std::rethrow_exception(failure);
+    try {
+      std::rethrow_exception(failure);
+    } catch (CFileException& fileFailure) {
+      fileFailure.AddNote(msg::kOutputRemoved);
+      throw;
+    }
+  };
+  try {
+    WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+    headerEnd = output.GetPosition();
+  } catch (const CFileException&) {
+    keepOrRemove(std::current_exception());
+  }
 
   CProgress silent;
   if (!progress) progress = &silent;
@@ -56,20 +89,16 @@ AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* prog
   CMadDecoder decoder(file, audioEnd_, sink, progress);
   const DecodeTrim trim = GetDecodeTrim();
   decoder.SetTrim(trim.skip, trim.keep);
-  decoder.Run();
+  try {
+    decoder.Run();
+  } catch (const CFileException&) {
+    keepOrRemove(std::current_exception());
+  }
   if (decoder.Channels() != 0) {
     outputSampleRate_ = decoder.SampleRate();
     outputChannels_ = decoder.Channels();
   }
-  if (const std::exception_ptr failure = decoder.Failure()) {
-    // Keep what was decoded readable if the file layer still allows it.
-    try {
-      WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
-    } catch (...) {
-    }
-    output.Abort();
-    std::rethrow_exception(failure);
-  }
+  if (const std::exception_ptr failure = decoder.Failure()) keepOrRemove(failure);
   error = decoder.Error();
   // A decode that gave no sample at all (a stream damaged past reading)
   // would pass for a conversion: it is an error, and the empty file goes.
@@ -78,7 +107,11 @@ AudioError CMp3File::ConvertToWav(const std::string& outputPath, CProgress* prog
     if (error == err::kNone) error = err::kZeroLength;
     return error;
   }
-  WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
-  output.Close();
+  try {
+    WriteFixedWaveHeader(output, outputChannels_, outputSampleRate_, form);
+    output.Close();
+  } catch (const CFileException&) {
+    keepOrRemove(std::current_exception());
+  }
   return error;
 }

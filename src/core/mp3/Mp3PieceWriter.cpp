@@ -233,7 +233,8 @@ std::uint64_t CMp3PieceWriter::CutToWholeFrames(CFile& output, std::uint64_t aud
 bool CMp3PieceWriter::MendOrRemove(CFile& output, const std::function<bool()>& mend) noexcept {
   try {
     if (mend()) {
-      output.Flush();
+      // Mended, the piece is honest: it appears under its name.
+      output.Close();
       return false;
     }
   } catch (...) {

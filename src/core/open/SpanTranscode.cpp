@@ -127,10 +127,11 @@ class CMp3SpanWriter : public CSpanWriter {
 
 std::uint64_t SaveSpanAs(CAudioFile& source, Conversion made, const std::string& path, std::uint64_t first,
                          std::uint64_t end, CProgress& progress, const Mp3EncodeSettings& mp3,
-                         const FlacEncodeSettings& flac) {
+                         const FlacEncodeSettings& flac, CFile::BeforeCommit finish) {
   end = std::max(first, std::min(end, source.GetSampleCount()));
   CFile out;
-  out.OpenOrThrow(path, CFile::Mode::CreateReadWrite);
+  out.OpenOrThrow(path, CFile::Mode::CreateWhole);
+  out.SetBeforeCommit(std::move(finish));
   std::uint64_t written = 0;
   try {
     std::unique_ptr<CSpanWriter> writer;

@@ -14,7 +14,9 @@
 // conversion made makes (ToWav, ToFlac, ToMp3). Throws CFileException when
 // the output cannot be made or written (it is then removed), CAudioFailure
 // when the source cannot be decoded or the encoder refuses it. Returns the
-// sample frames written, fewer when progress was cancelled.
+// sample frames written, fewer when progress was cancelled. The output is
+// written under a hidden name and renamed into place when whole; finish
+// runs on it first (a piece's tag).
 std::uint64_t SaveSpanAs(CAudioFile& source, Conversion made, const std::string& path, std::uint64_t first,
                          std::uint64_t end, CProgress& progress, const Mp3EncodeSettings& mp3,
-                         const FlacEncodeSettings& flac);
+                         const FlacEncodeSettings& flac, CFile::BeforeCommit finish = nullptr);

@@ -144,6 +144,25 @@ std::string ReadSheetText(const std::string& path) {
   return text;
 }
 
+// INDEX times are minutes, seconds and frames of 1/75 s: libcue takes a
+// frame count of 75 or more (or 60 seconds) as more time, which the sheet's
+// writer did not mean. A time it cannot read at all is libcue's to report.
+void CheckIndexTimes(const std::string& path, const std::vector<std::string>& lines) {
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string& line = lines[k];
+    const std::size_t word = line.find_first_not_of(" \t");
+    if (word == std::string::npos || line.compare(word, 6, "INDEX ") != 0) continue;
+    unsigned minutes = 0, seconds = 0, frames = 0;
+    char end = 0;
+    const std::size_t time = line.find_last_of(" \t", line.find_last_not_of(" \t\r")) + 1;
+    if (std::sscanf(line.c_str() + time, "%u:%u:%u%c", &minutes, &seconds, &frames, &end) < 3) continue;
+    if (seconds >= 60 || frames >= 75)
+      throw CueError(path, path + ": line " + std::to_string(k + 1) + ": the INDEX time " +
+                               line.substr(time, line.find_last_not_of(" \t\r") + 1 - time) +
+                               " has more than 59 seconds or 74 frames");
+  }
+}
+
 void CheckTracks(const CueSheet& sheet) {
   if (sheet.tracks.empty()) throw CueError(sheet.path, sheet.path + ": the cue sheet has no tracks");
   for (std::size_t i = 0; i < sheet.tracks.size(); ++i) {
@@ -178,6 +197,7 @@ std::string PlainReason(std::string line, const std::string& messages) {
 
 CueSheet ReadCueSheet(const std::string& path) {
   const std::string text = ReadSheetText(path);
+  CheckIndexTimes(path, Lines(text));
   ParseOutcome outcome = Parse(text);
   if (Fails(outcome)) {
     const std::vector<std::string> lines = Lines(text);
@@ -221,9 +241,11 @@ std::string CueAudioPath(const CueSheet& sheet) {
     if (c == '\\') c = '/';
   const std::string audio = name.front() == '/' ? name : FolderPart(sheet.path) + name;
   struct stat st {};
-  if (::stat(audio.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-    throw CueError(sheet.path, sheet.path + ": track 1: the file \"" + sheet.fileName +
-                                   "\" named by FILE is not there (" + audio + ")");
+  const std::string named = sheet.path + ": track 1: the file \"" + sheet.fileName + "\" named by FILE ";
+  if (::stat(audio.c_str(), &st) != 0) throw CueError(sheet.path, named + "is not there (" + audio + ")");
+  if (S_ISDIR(st.st_mode)) throw CueError(sheet.path, named + "is a folder (" + audio + ")");
+  if (!S_ISREG(st.st_mode))
+    throw CueError(sheet.path, named + "is not a regular file, but a FIFO, device or socket (" + audio + ")");
   return audio;
 }
 

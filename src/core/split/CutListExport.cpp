@@ -177,9 +177,10 @@ void WriteTextFile(const std::string& path, const std::string& text, const std::
     }
   }
   // CFile opens regular files only (a FIFO fails at once instead of waiting
-  // for a reader) and empties an existing file only once it holds its lock.
+  // for a reader), holds an existing file's lock and replaces it only once
+  // the new text is whole.
   CFile out;
-  if (const CFile::Opened opened = out.Open(path, CFile::Mode::CreateReadWrite); !opened)
+  if (const CFile::Opened opened = out.Open(path, CFile::Mode::CreateWhole); !opened)
     throw CAudioFailure(err::kExport, path, opened.osError,
                         path + ": cannot create the file: " + OpenFailureReason(opened.osError));
   try {

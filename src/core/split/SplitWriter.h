@@ -29,7 +29,11 @@ struct WriteOutcome {
 };
 
 // file is the open source (opened without an owner: nothing is shown per
-// piece). Throws WriteError with the reason and the pieces already written.
-WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress);
+// piece). Each piece appears under its name whole and tagged, or not at
+// all. A cancel removes the piece it stopped, unless keepCancelled: then
+// that piece stays, honest and tagged, as far as it was written. Throws
+// WriteError with the reason and the pieces already written.
+WriteOutcome WriteSplit(CAudioFile& file, const SplitPlan& plan, CProgress* progress,
+                        bool keepCancelled = false);
 
 }  // namespace split

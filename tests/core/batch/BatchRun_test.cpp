@@ -123,6 +123,7 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     std::string cell;
     AudioError logged;  // 0: no entry
     BatchFileMaker fileMaker = MakeBatchFile;
+    const char* systemReason = "";  // after the logged text, in parentheses
   };
   const BatchFileMaker noMemory = [](const std::string&, BatchFormat) -> std::unique_ptr<CAudioFile> {
     throw std::bad_alloc();
@@ -137,7 +138,8 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
       {"decodes", [&] { return Mp3("tune.mp3"); }, "Done", 0},
       {"unknown type", [&] { return file("notes.txt", 2); }, "Failed", err::kBatchUnknownType},
       {"bad header", [&] { return file("junk.wav", 3000); }, "Failed", err::kNoRiffHeader},
-      {"missing source", [&] { return In("gone.wav"); }, "Failed", err::kCannotOpen},
+      {"missing source", [&] { return In("gone.wav"); }, "Failed", err::kCannotOpen, MakeBatchFile, "No such file or directory"},
+      {"output folder gone", [&] { return Wav("lost.wav"); }, "Failed", err::kCannotCreateOutput, MakeBatchFile, "No such file or directory"},
       {"conversion fails", [&] { return Wav("three.wav", 3); }, "Failed", err::kTooManyChannels},
       {"no file object", [&] { return Wav("a.wav"); }, "Failed", err::kNoMemory, noMemory},
       {"output exists", [&] { return Wav("there.wav"); }, "File Exists", err::kBatchOutputExists},
@@ -150,6 +152,7 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     Add(c.make(), c.logged != err::kBatchNotSelected);
     const bool outputExists = c.logged == err::kBatchOutputExists;
     if (outputExists) kt::WriteAll(Job(0).OutputPath(), {1, 2, 3});
+    if (c.logged == err::kCannotCreateOutput) queue.SetOutput(0, In("gone/"), Job(0).outputName);
     maker = c.fileMaker;
     Convert();
     const JobStatus status = c.cell == "Done"          ? JobStatus::Done
@@ -159,7 +162,9 @@ TEST_F(BatchRunTest, EachSituationOfTheFailureTableEndsTheRowAsTheTableSays) {
     EXPECT_EQ(fs::exists(Job(0).OutputPath()), outputExists || status == JobStatus::Done);
     EXPECT_EQ(Status(0), status);
     EXPECT_EQ(StatusText(0), c.cell);
-    EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, LoadMessage(c.logged)) : batchlog::kSuccessLine);
+    const std::string reason =
+        LoadMessage(c.logged) + (*c.systemReason ? std::string(" (") + c.systemReason + ")" : "");
+    EXPECT_EQ(Log(), c.logged ? Entry(0, c.cell, reason) : batchlog::kSuccessLine);
     EXPECT_EQ(run.State(), IsWaiting(status) ? BatchState::Unfinished : BatchState::Idle);
     EXPECT_EQ(host.convertAll, IsWaiting(status));
     EXPECT_FALSE(host.stop);
@@ -351,7 +356,9 @@ TEST_F(BatchRunTest, AnOutputThatIsAProtectedFileUnderAnotherNameFails) {
       EXPECT_EQ(kt::ReadAll(other), before);
       EXPECT_NE(Log().find(Entry(0, "Failed", LoadMessage(err::kOutputIsSource))), std::string::npos);
     } else {
-      EXPECT_NE(kt::ReadAll(other), before);  // Overwrite replaced what the link named
+      // Overwrite replaced the name; the file linked under it keeps its bytes.
+      EXPECT_NE(kt::ReadAll(In("x.mp3")), before);
+      EXPECT_EQ(kt::ReadAll(other), before);
     }
   }
 }

@@ -5,10 +5,15 @@
 #include "core/split/CueSheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "core/open/Formats.h"
 #include "core/split/CutListExport.h"
 #include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -127,7 +132,19 @@ TEST_F(CueSheetTest, FaultsNameTheSheetTheLineOrTrackAndTheReason) {
        {"track 2", "several files"}},
       {"no tracks", "TITLE \"x\"\n", 44100 * 600, {"album.cue"}},
       {"missing file", head, 44100 * 600, {"track 1", "\"live.wav\" named by FILE is not there"}},
+      {"75 frames", head + "  TRACK 02 AUDIO\n    INDEX 01 00:05:75\n", 44100 * 600, {"line 5", "00:05:75"}},
+      {"60 seconds",
+       head + "  TRACK 02 AUDIO\n    INDEX 01 00:60:00\r\n",
+       44100 * 600,
+       {"line 5", "00:60:00 has"}},
   };
+  // The FILE of the sheet as a folder or a FIFO is named for what it is.
+  fs::create_directory(dir.File("folder.wav"));
+  ASSERT_EQ(::mkfifo(dir.File("fifo.wav").c_str(), 0600), 0);
+  const std::string folderHead = "FILE \"folder.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  const std::string fifoHead = "FILE \"fifo.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+  EXPECT_NE(Fault(folderHead).find("named by FILE is a folder"), std::string::npos) << Fault(folderHead);
+  EXPECT_NE(Fault(fifoHead).find("is not a regular file"), std::string::npos) << Fault(fifoHead);
   for (const auto& r : rows) {
     const std::string message = Fault(r.text, r.total);
     EXPECT_NE(message.find(dir.File("album.cue")), std::string::npos) << r.name << ": " << message;
