@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/ConversionProgress.h"
 #include "core/Progress.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
@@ -126,12 +127,8 @@ AudioError CAudioFile::ConvertToFlac(const std::string& outputPath, CProgress* p
   }
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
-  p.Start();
-  p.SetTitle("Converting to FLAC...");
-  p.SetFileCount(1);
-  p.SetFileNumber(1);
-  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-  p.SetFileRange(ProgressTotal((total + kFlacBlock - 1) / kFlacBlock), 1);
+  StartConversionProgress(p, "Converting to FLAC...", GetFileName(), FileNamePart(outputPath),
+                          ProgressTotal((total + kFlacBlock - 1) / kFlacBlock));
   CFlacEncodingSink sink(encoder, channels, containerBytes);
   try {
     // An estimated length (an MP3 without a trusted header) may be short:

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/AudioFailure.h"
+#include "core/ConversionProgress.h"
 #include "core/LameEncoder.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
@@ -242,13 +243,9 @@ AudioError CFlacFile::ConvertToWav(const std::string& outputPath, CProgress* pro
   if (!CreateOutput(out, outputPath)) return error;
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
-  p.Start();
-  p.SetTitle("Converting to WAV...");
-  p.SetFileCount(1);
-  p.SetFileNumber(1);
-  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
   const std::uint64_t samples = Frames().samples;
-  p.SetFileRange(ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock), 1);
+  StartConversionProgress(p, "Converting to WAV...", GetFileName(), FileNamePart(outputPath),
+                          ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock));
 
   const unsigned channels = meta_.info.channels, containerBytes = GetBitsPerSample() / 8u;
   // The stream's own depth, in an EXTENSIBLE header when it is not a whole
@@ -333,12 +330,8 @@ AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
   if (!CreateOutput(out, outputPath)) return error;
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
-  p.Start();
-  p.SetTitle("Converting to MP3...");
-  p.SetFileCount(1);
-  p.SetFileNumber(1);
-  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-  p.SetFileRange(ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock), 1);
+  StartConversionProgress(p, "Converting to MP3...", GetFileName(), FileNamePart(outputPath),
+                          ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock));
   const unsigned bits = meta_.info.bitsPerSample;
   std::vector<std::int16_t> narrow;
   std::vector<std::int32_t> wide;

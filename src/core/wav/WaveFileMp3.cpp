@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "core/ConversionProgress.h"
 #include "core/LameEncoder.h"
 #include "core/Progress.h"
 #include "core/SampleConvert.h"
@@ -36,7 +37,8 @@ AudioError CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
     error = err::kZeroLength;
     return error;
   }
-  std::unique_ptr<CLameEncoder> encoder = CLameEncoder::Open(settings, format_.samplesPerSec, format_.channels, error);
+  std::unique_ptr<CLameEncoder> encoder =
+      CLameEncoder::Open(settings, format_.samplesPerSec, format_.channels, error);
   if (!encoder) return error;
 
   const std::uint16_t channels = format_.channels;
@@ -57,12 +59,8 @@ AudioError CWaveFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
   if (!CreateOutput(out, outputPath)) return error;
   CProgress silent;
   CProgress& p = progress ? *progress : silent;
-  p.Start();
-  p.SetTitle("Converting to MP3...");
-  p.SetFileCount(1);
-  p.SetFileNumber(1);
-  p.SetConvertingText(GetFileName(), FileNamePart(outputPath));
-  p.SetFileRange(ProgressTotal((dataSize_ + blockBytes - 1) / blockBytes), 1);
+  StartConversionProgress(p, "Converting to MP3...", GetFileName(), FileNamePart(outputPath),
+                          ProgressTotal((dataSize_ + blockBytes - 1) / blockBytes));
   file.Seek(static_cast<std::int64_t>(dataOffset_), CFile::From::Begin);
 
   // An encoding cut short by a file failure ends mid-frame, and its first
