@@ -78,25 +78,6 @@ AudioError CAudioFile::ConvertTo(Conversion conversion, const std::string& outpu
 
 namespace {
 
-// Decoded PCM handed to the FLAC encoder as it comes.
-class CFlacEncodingSink : public CPcmSink {
- public:
-  CFlacEncodingSink(CFlacEncoder& encoder, unsigned channels, unsigned containerBytes)
-      : encoder_(encoder), channels_(channels), bytes_(containerBytes) {}
-  void Write(const std::uint8_t* pcm, std::size_t count) override {
-    const std::size_t samples = count / bytes_;
-    values_.resize(samples);
-    PcmToInt32(pcm, samples, bytes_, bytes_ * 8, values_.data());
-    if (!encoder_.Encode(values_.data(), static_cast<std::uint32_t>(samples / channels_))) failed = true;
-  }
-  bool failed = false;
-
- private:
-  CFlacEncoder& encoder_;
-  unsigned channels_, bytes_;
-  std::vector<std::int32_t> values_;
-};
-
 // Samples decoded and encoded at a time.
 constexpr std::uint64_t kFlacBlock = 1 << 16;
 
@@ -119,9 +100,10 @@ AudioError CAudioFile::ConvertToFlac(const std::string& outputPath, CProgress* p
   }
   CFile out;
   if (!CreateOutput(out, outputPath)) return error;
+  // An output that is not closed is removed as it goes: every return and
+  // failure below leaves no file.
   CFlacEncoder encoder({GetSampleRate(), channels, containerBytes * 8, total, 0}, settings, out);
   if (!encoder.IsReady()) {
-    out.RemoveAndClose();
     error = err::kFlacEncoder;
     return error;
   }
@@ -130,24 +112,18 @@ AudioError CAudioFile::ConvertToFlac(const std::string& outputPath, CProgress* p
   StartConversionProgress(p, "Converting to FLAC...", GetFileName(), FileNamePart(outputPath),
                           ProgressTotal((total + kFlacBlock - 1) / kFlacBlock));
   CFlacEncodingSink sink(encoder, channels, containerBytes);
-  try {
-    // An estimated length (an MP3 without a trusted header) may be short:
-    // the decode runs until it gives less than asked.
-    for (std::uint64_t at = 0;; at += kFlacBlock) {
-      const std::uint64_t got = DecodeSpan(at, at + kFlacBlock, sink);
-      p.StepFile();
-      if (sink.failed || got < kFlacBlock || p.IsCancelled()) break;
-    }
-    if (sink.failed || !encoder.Finish()) {
-      out.RemoveAndClose();
-      error = err::kFlacEncoder;
-      return error;
-    }
-    out.Close();
-  } catch (CAudioFailure&) {
-    out.RemoveAndClose();
-    throw;
+  // An estimated length (an MP3 without a trusted header) may be short: the
+  // decode runs until it gives less than asked.
+  for (std::uint64_t at = 0;; at += kFlacBlock) {
+    const std::uint64_t got = DecodeSpan(at, at + kFlacBlock, sink);
+    p.StepFile();
+    if (sink.Failed() || got < kFlacBlock || p.IsCancelled()) break;
   }
+  if (sink.Failed() || !encoder.Finish()) {
+    error = err::kFlacEncoder;
+    return error;
+  }
+  out.Close();
   return error;
 }
 

@@ -4,6 +4,7 @@
 #include <FLAC/stream_encoder.h>
 
 #include "core/File.h"
+#include "core/SampleConvert.h"
 
 struct CFlacEncoder::Impl {
   FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
@@ -115,17 +116,9 @@ std::string CFlacEncoder::Failure() const {
   return impl_->encoder ? FLAC__stream_encoder_get_resolved_state_string(impl_->encoder) : "no memory";
 }
 
-void PcmToInt32(const std::uint8_t* pcm, std::size_t samples, unsigned containerBytes, unsigned bits,
-                std::int32_t* out) {
-  const unsigned shift = containerBytes * 8 - bits;
-  for (std::size_t i = 0; i < samples; ++i, pcm += containerBytes) {
-    if (containerBytes == 1) {
-      out[i] = (pcm[0] - 128) >> shift;
-      continue;
-    }
-    std::uint32_t v = 0;
-    for (unsigned b = 0; b < containerBytes; ++b) v |= static_cast<std::uint32_t>(pcm[b]) << (8 * b);
-    v <<= 8 * (4 - containerBytes);
-    out[i] = static_cast<std::int32_t>(v) >> (8 * (4 - containerBytes) + shift);
-  }
+void CFlacEncodingSink::Write(const std::uint8_t* pcm, std::size_t count) {
+  const std::size_t samples = count / bytes_;
+  values_.resize(samples);
+  PcmToInt32(pcm, samples, bytes_, bytes_ * 8, values_.data());
+  if (!encoder_.Encode(values_.data(), static_cast<std::uint32_t>(samples / channels_))) failed_ = true;
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/PcmSink.h"
+
 class CFile;
 
 struct FlacEncodeSettings {
@@ -54,7 +56,18 @@ class CFlacEncoder {
   bool ready_ = false;
 };
 
-// Interleaved little-endian PCM of container bytes per sample (8-bit
-// unsigned, wider signed) to right-aligned 32-bit samples of bits bits.
-void PcmToInt32(const std::uint8_t* pcm, std::size_t samples, unsigned containerBytes, unsigned bits,
-                std::int32_t* out);
+// Decoded PCM (a format's DecodeSpan) handed to an encoder as it comes;
+// Failed() once the encoder refused a block.
+class CFlacEncodingSink : public CPcmSink {
+ public:
+  CFlacEncodingSink(CFlacEncoder& encoder, unsigned channels, unsigned containerBytes)
+      : encoder_(encoder), channels_(channels), bytes_(containerBytes) {}
+  void Write(const std::uint8_t* pcm, std::size_t count) override;
+  bool Failed() const { return failed_; }
+
+ private:
+  CFlacEncoder& encoder_;
+  unsigned channels_, bytes_;
+  std::vector<std::int32_t> values_;
+  bool failed_ = false;
+};

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "core/File.h"
+#include "core/SampleConvert.h"
 
 namespace {
 
@@ -112,8 +113,8 @@ bool CLameEncoder::WriteEncoded(CFile& out, int count) {
 }
 
 template <class Sample, class Call>
-bool CLameEncoder::EncodeWith(const Sample* interleaved, std::size_t frames, CFile& out, std::vector<Sample>& left,
-                              std::vector<Sample>& right, Call call) {
+bool CLameEncoder::EncodeWith(const Sample* interleaved, std::size_t frames, CFile& out,
+                              std::vector<Sample>& left, std::vector<Sample>& right, Call call) {
   left.resize(frames);
   right.resize(frames);
   for (std::size_t i = 0; i < frames; ++i) {
@@ -151,4 +152,22 @@ bool CLameEncoder::Finish(CFile& out) {
     out.Seek(static_cast<std::int64_t>(end), CFile::From::Begin);
   }
   return true;
+}
+
+void CLameEncodingSink::Write(const std::uint8_t* pcm, std::size_t count) {
+  const std::size_t values = count / bytes_;
+  bool ok = true;
+  if (bytes_ == 2) {
+    narrow_.resize(values);
+    for (std::size_t i = 0; i < values; ++i)
+      narrow_[i] = static_cast<std::int16_t>(pcm[2 * i] | pcm[2 * i + 1] << 8);
+    ok = encoder_.Encode(narrow_.data(), values / channels_, out_);
+  } else {
+    wide_.resize(values);
+    PcmToInt32(pcm, values, bytes_, bytes_ * 8, wide_.data());
+    for (std::int32_t& v : wide_)
+      v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v) << (32 - 8 * bytes_));
+    ok = encoder_.Encode(wide_.data(), values / channels_, out_);
+  }
+  failed_ = failed_ || !ok;
 }

@@ -9,6 +9,7 @@
 
 #include "core/AudioError.h"
 #include "core/Mp3EncodeSettings.h"
+#include "core/PcmSink.h"
 
 class CFile;
 struct lame_global_struct;
@@ -45,4 +46,24 @@ class CLameEncoder {
   std::vector<unsigned char> mp3_;
   std::vector<std::int16_t> left16_, right16_;
   std::vector<std::int32_t> left32_, right32_;
+};
+
+// Decoded PCM (a format's DecodeSpan) encoded into out as it comes: 16-bit
+// samples as they are (the MP3 a WAV of that audio makes), others at full
+// scale in 32 bits, so their depth is not cut first. Failed() once the
+// encoder refused a block.
+class CLameEncodingSink : public CPcmSink {
+ public:
+  CLameEncodingSink(CLameEncoder& encoder, CFile& out, unsigned channels, unsigned containerBytes)
+      : encoder_(encoder), out_(out), channels_(channels), bytes_(containerBytes) {}
+  void Write(const std::uint8_t* pcm, std::size_t count) override;
+  bool Failed() const { return failed_; }
+
+ private:
+  CLameEncoder& encoder_;
+  CFile& out_;
+  unsigned channels_, bytes_;
+  std::vector<std::int16_t> narrow_;
+  std::vector<std::int32_t> wide_;
+  bool failed_ = false;
 };

@@ -17,3 +17,11 @@ void NarrowSamples(const std::int16_t* samples, std::uint8_t* bytes, std::size_t
 // back.
 void WidenToLe16(const std::uint8_t* bytes, std::uint8_t* le16, std::size_t count);
 void NarrowFromLe16(const std::uint8_t* le16, std::uint8_t* bytes, std::size_t count);
+
+// Interleaved little-endian PCM of containerBytes a sample (8-bit unsigned,
+// wider signed, bits valid at the top) and right-aligned 32-bit samples of
+// bits bits, each way: what the codecs take and what a WAV holds.
+void PcmToInt32(const std::uint8_t* pcm, std::size_t samples, unsigned containerBytes, unsigned bits,
+                std::int32_t* out);
+void Int32ToPcm(const std::int32_t* samples, std::size_t count, unsigned bits, unsigned containerBytes,
+                std::uint8_t* out);

@@ -296,14 +296,9 @@ OperationResult CFlacFile::SaveSelectionSamples(const std::string& outputPath, s
   p.SetFileCount(1);
   p.SetShreddingText(GetFileName(), FileNamePart(outputPath));
   p.SetFileNumber(1);
-  std::uint64_t written = 0;
-  try {
-    written = WriteSpan(index, out, firstSample, endSample, p);
-    out.Close();
-  } catch (CAudioFailure&) {
-    out.RemoveAndClose();
-    throw;
-  }
+  // A piece that is not closed is removed as it goes: a failure leaves none.
+  const std::uint64_t written = WriteSpan(index, out, firstSample, endSample, p);
+  out.Close();
   p.StepOverall();
   p.Close();
   OperationResult result;
@@ -345,13 +340,8 @@ OperationResult CFlacFile::SplitEqually(const ShredRequest& request, CProgress* 
     if (!CreateOutput(out, name)) break;
     p.SetShreddingText(GetFileName(), FileNamePart(name));
     p.SetFileNumber(i);
-    try {
-      WriteSpan(Frames(), out, first, end, p);
-      out.Close();
-    } catch (CAudioFailure&) {
-      out.RemoveAndClose();
-      throw;
-    }
+    WriteSpan(Frames(), out, first, end, p);
+    out.Close();
     p.StepOverall();
     if (p.IsCancelled()) break;
   }

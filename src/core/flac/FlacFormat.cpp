@@ -13,6 +13,7 @@
 #include "core/LameEncoder.h"
 #include "core/PieceTags.h"
 #include "core/Progress.h"
+#include "core/SampleConvert.h"
 #include "core/StringTable.h"
 #include "core/TimeText.h"
 #include "core/Workers.h"
@@ -63,21 +64,6 @@ std::string Hex(const std::array<std::uint8_t, 16>& bytes) {
     text += two;
   }
   return text;
-}
-
-// Right-aligned samples as the little-endian PCM of a WAV container:
-// 8-bit unsigned, wider signed, the stream's bits at the top.
-void ToPcm(const std::int32_t* samples, std::size_t count, unsigned bits, unsigned containerBytes,
-           std::uint8_t* out) {
-  const unsigned shift = containerBytes * 8 - bits;
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto v = static_cast<std::uint32_t>(samples[i]) << shift;
-    if (containerBytes == 1) {
-      *out++ = static_cast<std::uint8_t>(v + 128);
-      continue;
-    }
-    for (unsigned b = 0; b < containerBytes; ++b) *out++ = static_cast<std::uint8_t>(v >> (8 * b));
-  }
 }
 
 }  // namespace
@@ -219,7 +205,7 @@ std::uint64_t CFlacFile::DecodeSpan(std::uint64_t firstSample, std::uint64_t end
   return DecodeSamples(firstSample, endSample, [&](const std::int32_t* samples, std::uint32_t count) {
     const std::size_t values = std::size_t{count} * meta_.info.channels;
     pcm.resize(values * containerBytes);
-    ToPcm(samples, values, meta_.info.bitsPerSample, containerBytes, pcm.data());
+    Int32ToPcm(samples, values, meta_.info.bitsPerSample, containerBytes, pcm.data());
     sink.Write(pcm.data(), pcm.size());
   });
 }
@@ -250,62 +236,52 @@ AudioError CFlacFile::ConvertToWav(const std::string& outputPath, CProgress* pro
   const unsigned channels = meta_.info.channels, containerBytes = GetBitsPerSample() / 8u;
   // The stream's own depth, in an EXTENSIBLE header when it is not a whole
   // number of bytes or has more than two channels.
-  WaveFormat format;
-  format.formatTag = 1;
-  format.channels = static_cast<std::uint16_t>(channels);
-  format.samplesPerSec = meta_.info.sampleRate;
-  format.blockAlign = static_cast<std::uint16_t>(channels * containerBytes);
-  format.avgBytesPerSec = format.samplesPerSec * format.blockAlign;
-  format.bitsPerSample = static_cast<std::uint16_t>(containerBytes * 8);
+  const WaveFormat format =
+      PcmWaveFormat(static_cast<std::uint16_t>(channels), meta_.info.sampleRate, containerBytes);
   const std::uint64_t dataBytes = samples * format.blockAlign;
   const WaveHeaderParts parts = PcmWaveHeaderParts(format, meta_.info.bitsPerSample);
   const std::vector<std::uint8_t> header =
       BuildWaveHeader(parts, dataBytes, samples, WaveFormFor(parts, dataBytes));
-  try {
-    out.Write(header.data(), header.size());
-    std::uint64_t written = 0;
-    bool cancelled = false;
-    // Frames decode independently: every core decodes blocks of a round,
-    // then the round is written in order.
-    const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<std::vector<std::uint8_t>> round(2 * threads);
-    for (std::uint64_t at = 0; at < samples && !cancelled;) {
-      std::atomic<std::size_t> next{0};
-      const std::uint64_t roundStart = at;
-      RunOnThreads(threads, [&] {
-        for (std::size_t k; (k = next++) < round.size();) {
-          round[k].clear();
-          const std::uint64_t from = roundStart + k * kPcmBlock;
-          if (from >= samples) continue;
-          DecodeSamples(from, std::min(samples, from + kPcmBlock),
-                        [&](const std::int32_t* s, std::uint32_t frames) {
-                          const std::size_t values = std::size_t{frames} * channels, size = round[k].size();
-                          round[k].resize(size + values * containerBytes);
-                          ToPcm(s, values, meta_.info.bitsPerSample, containerBytes, round[k].data() + size);
-                        });
-        }
-      });
-      for (const std::vector<std::uint8_t>& block : round) {
-        if (block.empty()) break;
-        out.Write(block.data(), block.size());
-        written += block.size() / format.blockAlign;
-        at += kPcmBlock;
-        p.StepFile();
+  out.Write(header.data(), header.size());
+  std::uint64_t written = 0;
+  bool cancelled = false;
+  // Frames decode independently: every core decodes blocks of a round,
+  // then the round is written in order.
+  const unsigned threads = std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+  std::vector<std::vector<std::uint8_t>> round(2 * threads);
+  for (std::uint64_t at = 0; at < samples && !cancelled;) {
+    std::atomic<std::size_t> next{0};
+    const std::uint64_t roundStart = at;
+    RunOnThreads(threads, [&] {
+      for (std::size_t k; (k = next++) < round.size();) {
+        round[k].clear();
+        const std::uint64_t from = roundStart + k * kPcmBlock;
+        if (from >= samples) continue;
+        DecodeSamples(
+            from, std::min(samples, from + kPcmBlock), [&](const std::int32_t* s, std::uint32_t frames) {
+              const std::size_t values = std::size_t{frames} * channels, size = round[k].size();
+              round[k].resize(size + values * containerBytes);
+              Int32ToPcm(s, values, meta_.info.bitsPerSample, containerBytes, round[k].data() + size);
+            });
       }
-      cancelled = p.IsCancelled();
+    });
+    for (const std::vector<std::uint8_t>& block : round) {
+      if (block.empty()) break;
+      out.Write(block.data(), block.size());
+      written += block.size() / format.blockAlign;
+      at += kPcmBlock;
+      p.StepFile();
     }
-    if (written != samples) {
-      // Cancelled: the header states what the file holds.
-      const std::vector<std::uint8_t> honest =
-          BuildWaveHeader(parts, written * format.blockAlign, written, WaveFormFor(parts, dataBytes));
-      out.Seek(0, CFile::From::Begin);
-      out.Write(honest.data(), honest.size());
-    }
-    out.Close();
-  } catch (CAudioFailure& failure) {
-    out.RemoveAndClose();
-    throw;
+    cancelled = p.IsCancelled();
   }
+  if (written != samples) {
+    // Cancelled: the header states what the file holds.
+    const std::vector<std::uint8_t> honest =
+        BuildWaveHeader(parts, written * format.blockAlign, written, WaveFormFor(parts, dataBytes));
+    out.Seek(0, CFile::From::Begin);
+    out.Write(honest.data(), honest.size());
+  }
+  out.Close();
   return error;
 }
 
@@ -332,39 +308,18 @@ AudioError CFlacFile::ConvertToMp3(const std::string& outputPath, CProgress* pro
   CProgress& p = progress ? *progress : silent;
   StartConversionProgress(p, "Converting to MP3...", GetFileName(), FileNamePart(outputPath),
                           ProgressTotal((samples + kPcmBlock - 1) / kPcmBlock));
-  const unsigned bits = meta_.info.bitsPerSample;
-  std::vector<std::int16_t> narrow;
-  std::vector<std::int32_t> wide;
-  bool failed = false;
-  try {
-    for (std::uint64_t at = 0; at < samples && !failed; at += kPcmBlock) {
-      DecodeSamples(at, std::min(samples, at + kPcmBlock), [&](const std::int32_t* s, std::uint32_t frames) {
-        const std::size_t values = std::size_t{frames} * meta_.info.channels;
-        if (bits <= 16) {
-          narrow.resize(values);
-          for (std::size_t i = 0; i < values; ++i)
-            narrow[i] = static_cast<std::int16_t>(s[i] * (1 << (16 - bits)));
-          failed = failed || !encoder->Encode(narrow.data(), frames, out);
-        } else {
-          wide.resize(values);
-          for (std::size_t i = 0; i < values; ++i)
-            wide[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[i]) << (32 - bits));
-          failed = failed || !encoder->Encode(wide.data(), frames, out);
-        }
-      });
-      p.StepFile();
-      if (p.IsCancelled()) break;
-    }
-    if (failed || !encoder->Finish(out)) {
-      out.RemoveAndClose();
-      error = err::kEncoderInit;
-      return error;
-    }
-    out.Close();
-  } catch (CAudioFailure&) {
-    out.RemoveAndClose();
-    throw;
+  // An output that is not closed is removed as it goes.
+  CLameEncodingSink sink(*encoder, out, meta_.info.channels, GetBitsPerSample() / 8u);
+  for (std::uint64_t at = 0; at < samples && !sink.Failed(); at += kPcmBlock) {
+    DecodeSpan(at, std::min(samples, at + kPcmBlock), sink);
+    p.StepFile();
+    if (p.IsCancelled()) break;
   }
+  if (sink.Failed() || !encoder->Finish(out)) {
+    error = err::kEncoderInit;
+    return error;
+  }
+  out.Close();
   return error;
 }
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstdio>
 
 #include "core/AudioFile.h"
 #include "core/PcmSink.h"
+#include "core/SampleConvert.h"
 #include "core/TimeText.h"
 
 namespace split {
@@ -49,23 +51,16 @@ class CPeakSink : public CPcmSink {
  public:
   explicit CPeakSink(unsigned bytes) : bytes_(bytes) {}
   void Write(const std::uint8_t* p, std::size_t count) override {
-    for (std::size_t i = 0; i + bytes_ <= count; i += bytes_) {
-      double v;
-      if (bytes_ == 1) {
-        v = (p[i] - 128) / 128.0;
-      } else {
-        std::uint32_t u = 0;
-        for (unsigned b = 0; b < bytes_; ++b)
-          u |= static_cast<std::uint32_t>(p[i + b]) << (8 * (b + 4 - bytes_));
-        v = static_cast<std::int32_t>(u) / 2147483648.0;
-      }
-      peak = std::max(peak, std::fabs(v));
-    }
+    samples_.resize(count / bytes_);
+    PcmToInt32(p, samples_.size(), bytes_, bytes_ * 8, samples_.data());
+    const double scale = 1.0 / static_cast<double>(std::uint64_t{1} << (8 * bytes_ - 1));
+    for (std::int32_t v : samples_) peak = std::max(peak, std::fabs(v * scale));
   }
   double peak = 0.0;
 
  private:
   unsigned bytes_;
+  std::vector<std::int32_t> samples_;
 };
 
 // Audio before the first track's INDEX 01 (a hidden track before track 1)

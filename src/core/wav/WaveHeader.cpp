@@ -178,3 +178,13 @@ WaveHeaderParts PcmWaveHeaderParts(const WaveFormat& format, unsigned validBits)
   return parts;
 }
 
+WaveFormat PcmWaveFormat(std::uint16_t channels, std::uint32_t samplesPerSec, unsigned containerBytes) {
+  WaveFormat format;
+  format.formatTag = 1;
+  format.channels = channels;
+  format.samplesPerSec = samplesPerSec;
+  format.blockAlign = static_cast<std::uint16_t>(channels * containerBytes);
+  format.avgBytesPerSec = samplesPerSec * format.blockAlign;
+  format.bitsPerSample = static_cast<std::uint16_t>(containerBytes * 8);
+  return format;
+}

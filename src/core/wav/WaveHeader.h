@@ -32,6 +32,9 @@ struct WaveHeaderParts {
   std::vector<std::uint8_t> factBody;  // its first four bytes are replaced by the sample count
 };
 
+// The record of integer PCM of containerBytes a sample.
+WaveFormat PcmWaveFormat(std::uint16_t channels, std::uint32_t samplesPerSec, unsigned containerBytes);
+
 // The header parts of a new PCM file of this record: WAVE_FORMAT_EXTENSIBLE
 // when the valid bits are fewer than the container's or there are more than
 // two channels (FLAC's speaker order as the channel mask), plain otherwise.
